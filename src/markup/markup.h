@@ -1,0 +1,140 @@
+// CXmlDocument: an XML document held as one 8-bit text (ANSI code page) plus
+// an index of its elements, read through three positions (parent, main,
+// child). Bad input never stops the engine: problems go to the result report
+// and to a false well-formedness answer; reads of absent items return empty
+// text; moves that find nothing return false and leave the positions as
+// they were. A document belongs to one thread at a time.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "markup/element_index.h"
+#include "markup/escaping.h"
+#include "markup/result_report.h"
+#include "markup/tokenizer.h"
+
+// Bits of the document flags word.
+constexpr uint32_t kDocIgnoreCase = 0x08;   // names compare without regard to ASCII case
+constexpr uint32_t kDocReadingFile = 0x10;  // read piecewise from a file (never left set)
+constexpr uint32_t kDocWritingFile = 0x20;  // written piecewise to a file (never left set)
+
+struct SavedPositionTable;
+
+class CXmlDocument {
+  public:
+    // An empty document (index capacity 8, entry 0 only, not well-formed).
+    CXmlDocument();
+    // A document parsed from `text` (null is the same as no text).
+    explicit CXmlDocument(const char* text);
+    explicit CXmlDocument(const std::string& text);
+    ~CXmlDocument();
+    CXmlDocument(const CXmlDocument&) = delete;
+    CXmlDocument& operator=(const CXmlDocument&) = delete;
+
+    // Replaces the text and parses it. Null frees the whole index first.
+    // Returns the well-formedness answer; false without change while the
+    // document is attached to a file (flags 0x10 or 0x20).
+    bool SetDocText(const char* text);
+    bool SetDocText(const std::string& text);
+
+    // Reads `path`, converts it to the ANSI code page and parses it; the
+    // result report records what the load met. False when the file cannot be
+    // read or the document is not well-formed.
+    bool LoadFile(const char* path);
+
+    // Builds the index for the whole text, resets the positions and returns
+    // CheckWellFormed(). Appends the parse's entries to the result report.
+    bool ParseDocument();
+    // Links every element read from `scanner` under entry `parent`; returns
+    // the index of the first element created, 0 if none.
+    int32_t ParseElements(int32_t parent, MarkupScanner& scanner);
+    // True when the parse found no markup error and exactly one root element.
+    bool CheckWellFormed() const;
+
+    // Position primitive behind every move; refreshes the position view.
+    void SetPositions(int32_t parent, int32_t main, int32_t child);
+    void ResetPosition();
+    void ResetMainPosition();
+    // Moves the main position to the next element among the parent's
+    // children named `name` (null or empty: any element).
+    bool FindElement(const char* name);
+    // Moves the child position to the next element among the main
+    // element's children named `name`.
+    bool FindChildElement(const char* name);
+    bool IntoElement();
+    bool OutOfElement();
+
+    // The decoded value of attribute `name` of the main element; empty when absent.
+    std::string GetAttribute(const char* name) const;
+    // Text of the main (child) element; empty for mixed content, empty
+    // elements and absent positions.
+    std::string GetElementText() const;
+    std::string GetChildText() const;
+
+    // Appends the empty element <name/> after the main position under the
+    // parent position and makes it the main position. Only an empty (or
+    // null) value with options 2 (no line breaks) is supported; anything
+    // else, an invalid name, a parent element without children or a
+    // document attached to a file is refused with false.
+    bool AddElement(const char* name, const char* value, int options);
+    // Sets attribute `name` of the main element (value escaped for an
+    // attribute). False without change when there is no main element, the
+    // name is not a valid attribute name, the start tag would outgrow its
+    // length field, or the document is attached to a file.
+    bool SetAttribute(const char* name, const char* value);
+    bool SetAttribute(const char* name, int number);
+    const std::string& GetDocText() const { return docText; }
+
+    // A copy of the result report.
+    std::string GetResultReport() const { return resultReport; }
+
+    // Index access. GetEntry does no bounds check: i must be below GetEntryCount().
+    ElementEntry& GetEntry(int32_t i) { return elementIndex->Entry(i); }
+    const ElementEntry& GetEntry(int32_t i) const { return elementIndex->Entry(i); }
+    int32_t GetEntryCount() const { return entryCount; }
+    int32_t GetIndexCapacity() const { return elementIndex->Capacity(); }
+    const ElementIndex& GetElementIndex() const { return *elementIndex; }
+    // Makes room for at least n entries (n 0: one and a half times the
+    // entries in use), growing by at most one page; always true.
+    bool ReserveEntries(int32_t n);
+    // Index of a fresh entry (fields not cleared).
+    int32_t NewEntry();
+
+    int32_t GetParentPos() const { return parentPos; }
+    int32_t GetMainPos() const { return mainPos; }
+    int32_t GetChildPos() const { return childPos; }
+    const char* GetPositionLabel() const { return positionLabel; }
+    const char* GetPositionPointer() const { return positionPointer; }
+    uint32_t GetFlags() const { return flags; }
+    void SetFlags(uint32_t value) { flags = value; }
+
+  private:
+    void Construct(const char* text);
+    void RefreshPositionView();
+    void AppendTokenErrors(const MarkupToken& token, size_t* appended);
+    void CloseUnended(int32_t parent, int32_t* open, int32_t matched, int32_t closingOffset);
+    std::string ReadElementText(int32_t element) const;
+    int32_t FindAmong(int32_t first, const char* name) const;
+    bool FindMainCandidate(const char* name);
+    bool ReplaceText(int32_t offset, int32_t oldLength, const std::string& text);
+    void MoveOffsetsAfterEdit(int32_t element, int32_t delta);
+
+    const char* positionLabel;
+    const char* positionPointer;
+    std::string docText;
+    std::string resultReport;
+    int32_t parentPos;
+    int32_t mainPos;
+    int32_t childPos;
+    int32_t entryCount;
+    int32_t freeEntry;
+    int32_t mainNodeType;
+    int32_t mainNodeOffset;
+    int32_t mainNodeLength;
+    uint32_t flags;
+    void* streamFile;
+    std::unique_ptr<SavedPositionTable> savedPositions;
+    std::unique_ptr<ElementIndex> elementIndex;
+};

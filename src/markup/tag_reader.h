@@ -1,0 +1,49 @@
+// Readers over a single start tag, shared by navigation, editing and the
+// encoding detection of file loading: the element-name word reader, the name
+// comparison and the attribute reader. Every read is bounded by the tag.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// Reads the word that starts after skipping whitespace at `pos` and stops
+// before `end`: the run up to whitespace or one of ! " ' / ; < = > ? \ (bytes
+// of 0x80 and up never end it); when the first byte is already one of those,
+// the word is that byte. Sets *wordStart and returns the word's length (0 at
+// the end of the text).
+int32_t ReadWord(const char* text, int32_t pos, int32_t end, int32_t* wordStart);
+
+// True when the name text[nameStart..nameEnd] matches `given`: the given
+// name's first n bytes equal it (ASCII case ignored with flags 0x08) and the
+// byte after them is its end or one of space / = [ ].
+bool MatchName(const char* text, int32_t nameStart, int32_t nameEnd, const char* given,
+               uint32_t flags);
+
+// What the attribute reader found in one start tag.
+struct AttributeMatch {
+    bool found = false;
+    bool hasValue = false;  // false for an attribute written without a value
+    bool quoted = false;
+    int32_t nameStart = 0;  // the attribute's name
+    int32_t nameLength = 0;
+    int32_t valueStart = 0;  // the value, quotes excluded
+    int32_t valueLength = 0;
+    int32_t stretchStart = 0;  // the value as written, quotes included
+    int32_t stretchLength = 0;
+    int32_t stopPos = 0;  // where the reader stopped: after the last attribute or the tag name
+};
+
+// Reads the start tag text[tagStart..tagEnd) (tagStart at its "<") looking
+// for attribute `name`. The first attribute of that name wins; nothing at or
+// after tagEnd, or after a zero byte, is read.
+AttributeMatch ReadAttribute(const char* text, int32_t tagStart, int32_t tagEnd, const char* name,
+                             uint32_t flags);
+
+// How a name argument of the element finder is to be taken.
+enum class PathKind {
+    Any,       // null or empty: any element
+    Absolute,  // "/..." or "//...": finds nothing here
+    Relative,  // a valid relative path: only the first step's name is used
+    Invalid,
+};
+PathKind CheckPathSyntax(const char* path);
