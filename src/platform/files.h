@@ -1,0 +1,42 @@
+// File and folder services the log writer needs.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+namespace platform {
+
+// Creates one folder (not its parents). False if it was not created, which
+// includes the case where it exists already.
+bool MakeFolder(const std::string& path);
+
+// True if `path` names an existing file or folder.
+bool PathExists(const std::string& path);
+
+// Deletes a file. False if nothing was deleted.
+bool RemoveFile(const std::string& path);
+
+// A file opened for appending that no other writer may hold at the same
+// time. Win32: a share-deny open in text mode (each "\n" reaches the disk as
+// CR LF). POSIX: an advisory exclusive lock taken without waiting. Opening a
+// file another writer holds fails at once instead of waiting for it.
+class ExclusiveAppendFile {
+  public:
+    ExclusiveAppendFile() = default;
+    ~ExclusiveAppendFile() { Close(); }
+    ExclusiveAppendFile(const ExclusiveAppendFile&) = delete;
+    ExclusiveAppendFile& operator=(const ExclusiveAppendFile&) = delete;
+
+    // Opens (creating if needed) `path` for appending. False on failure or
+    // when another writer holds the file.
+    bool Open(const std::string& path);
+    // Appends `size` bytes; returns how many were written.
+    std::size_t Write(const char* data, std::size_t size);
+    void Close();
+    bool IsOpen() const { return handle_ != nullptr; }
+
+  private:
+    void* handle_ = nullptr;  // FILE* on Win32, a heap-held descriptor on POSIX
+};
+
+}  // namespace platform

@@ -1,0 +1,77 @@
+#include "platform/files.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+
+namespace platform {
+
+bool MakeFolder(const std::string& path) {
+    return mkdir(path.c_str(), 0755) == 0;
+}
+
+bool PathExists(const std::string& path) {
+    struct stat info;
+    return stat(path.c_str(), &info) == 0;
+}
+
+bool RemoveFile(const std::string& path) {
+    return unlink(path.c_str()) == 0;
+}
+
+namespace {
+struct Descriptor {
+    int fd;
+};
+}  // namespace
+
+bool ExclusiveAppendFile::Open(const std::string& path) {
+    Close();
+    int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        return false;
+    }
+    // The lock is per open file description, so it excludes other opens in
+    // this process as well as other processes, as the Win32 share mode does.
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        close(fd);
+        return false;
+    }
+    handle_ = new Descriptor{fd};
+    return true;
+}
+
+std::size_t ExclusiveAppendFile::Write(const char* data, std::size_t size) {
+    if (handle_ == nullptr) {
+        return 0;
+    }
+    int fd = static_cast<Descriptor*>(handle_)->fd;
+    std::size_t written = 0;
+    while (written < size) {
+        ssize_t n = write(fd, data + written, size - written);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            break;
+        }
+        written += static_cast<std::size_t>(n);
+    }
+    return written;
+}
+
+void ExclusiveAppendFile::Close() {
+    if (handle_ == nullptr) {
+        return;
+    }
+    auto* descriptor = static_cast<Descriptor*>(handle_);
+    close(descriptor->fd);  // also releases the lock
+    delete descriptor;
+    handle_ = nullptr;
+}
+
+}  // namespace platform

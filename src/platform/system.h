@@ -1,0 +1,39 @@
+// Process basics: the executable's path, sleeping, the debugger-output
+// channel and the clock. Errors never throw; see each function.
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <string>
+
+namespace platform {
+
+// The directory separator of paths on this platform.
+#ifdef _WIN32
+constexpr char kPathSeparator = '\\';
+#else
+constexpr char kPathSeparator = '/';
+#endif
+
+// Full path of the running executable; empty when the platform cannot tell.
+std::string ExecutablePath();
+
+// The folder of `path` up to and including its last separator; empty when
+// `path` has no separator.
+std::string FolderOf(const std::string& path);
+
+// Suspends the calling thread for `milliseconds`.
+void SleepMs(unsigned milliseconds);
+
+// Sends `text` to the debugger-output channel (Win32: OutputDebugString;
+// POSIX: syslog). Used where the log itself cannot be written.
+void DebugOutput(const char* text);
+
+// Seconds since the epoch.
+int64_t CurrentTime();
+
+// Converts `seconds` to local broken-down time. False when the time cannot
+// be represented; `out` is then left as it was.
+bool LocalTime(int64_t seconds, std::tm* out);
+
+}  // namespace platform

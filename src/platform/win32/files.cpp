@@ -1,0 +1,46 @@
+#include "platform/files.h"
+
+#include <direct.h>
+#include <io.h>
+#include <share.h>
+#include <stdio.h>
+#include <sys/stat.h>
+
+namespace platform {
+
+bool MakeFolder(const std::string& path) {
+    return _mkdir(path.c_str()) == 0;
+}
+
+bool PathExists(const std::string& path) {
+    return _access(path.c_str(), 0) == 0;
+}
+
+bool RemoveFile(const std::string& path) {
+    return remove(path.c_str()) == 0;
+}
+
+bool ExclusiveAppendFile::Open(const std::string& path) {
+    Close();
+    // Text mode, so that each "\n" is written as CR LF; deny every other
+    // open while this one lasts.
+    FILE* file = _fsopen(path.c_str(), "at", _SH_DENYRW);
+    handle_ = file;
+    return file != nullptr;
+}
+
+std::size_t ExclusiveAppendFile::Write(const char* data, std::size_t size) {
+    if (handle_ == nullptr) {
+        return 0;
+    }
+    return fwrite(data, 1, size, static_cast<FILE*>(handle_));
+}
+
+void ExclusiveAppendFile::Close() {
+    if (handle_ != nullptr) {
+        fclose(static_cast<FILE*>(handle_));
+        handle_ = nullptr;
+    }
+}
+
+}  // namespace platform

@@ -1,0 +1,45 @@
+#include "platform/system.h"
+
+#include <windows.h>
+
+#include <time.h>
+
+namespace platform {
+
+std::string ExecutablePath() {
+    char buffer[MAX_PATH + 1] = {};
+    DWORD n = GetModuleFileNameA(nullptr, buffer, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) {
+        return std::string();
+    }
+    return std::string(buffer, n);
+}
+
+std::string FolderOf(const std::string& path) {
+    std::size_t cut = path.find_last_of(kPathSeparator);
+    return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
+}
+
+void SleepMs(unsigned milliseconds) {
+    Sleep(milliseconds);
+}
+
+void DebugOutput(const char* text) {
+    OutputDebugStringA(text);
+}
+
+int64_t CurrentTime() {
+    return static_cast<int64_t>(_time64(nullptr));
+}
+
+bool LocalTime(int64_t seconds, std::tm* out) {
+    __time64_t t = static_cast<__time64_t>(seconds);
+    std::tm result{};
+    if (_localtime64_s(&result, &t) != 0) {
+        return false;
+    }
+    *out = result;
+    return true;
+}
+
+}  // namespace platform
