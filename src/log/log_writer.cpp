@@ -1,0 +1,78 @@
+#include "log/log_writer.h"
+
+#include <cstdarg>
+#include <utility>
+
+#include "log/log.h"
+#include "log/log_line.h"
+#include "platform/files.h"
+#include "platform/system.h"
+
+namespace {
+constexpr int64_t kPurgeAgeSeconds = 604800;  // seven days
+}  // namespace
+
+LogWriter::LogWriter(std::string moduleFolder, Clock clock, DebugSink debugSink)
+    : moduleFolder_(std::move(moduleFolder)),
+      clock_(std::move(clock)),
+      debugSink_(std::move(debugSink)) {}
+
+void LogWriter::Reset(std::string moduleFolder, Clock clock, DebugSink debugSink) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    moduleFolder_ = std::move(moduleFolder);
+    clock_ = std::move(clock);
+    debugSink_ = std::move(debugSink);
+}
+
+std::string LogWriter::LogFolder() const {
+    return moduleFolder_ + "ZELK_LOG";
+}
+
+std::string LogWriter::FilePathFor(int64_t seconds) const {
+    std::tm date{};
+    platform::LocalTime(seconds, &date);
+    return LogFolder() + platform::kPathSeparator + LogFileName(date);
+}
+
+void LogWriter::Write(int level, int line, const char* function, int32_t code,
+                      const std::string& message) {
+    std::lock_guard<std::mutex> lock(mutex_);
+
+    // The folder usually exists already; a failed creation shows up as a
+    // failed open.
+    platform::MakeFolder(LogFolder());
+    platform::ExclusiveAppendFile file;
+    if (file.Open(FilePathFor(clock_()))) {
+        std::tm now{};
+        platform::LocalTime(clock_(), &now);
+        std::string composed =
+            ComposeLogLine(level, FormatLogTime(now), line, function, code, message);
+        if (composed.empty() || file.Write(composed.data(), composed.size()) == 0) {
+            debugSink_("write log errors");
+        }
+        file.Close();
+    } else {
+        debugSink_("can't not open log file");
+    }
+
+    // Only the one file dated exactly seven days back goes; older ones stay.
+    std::string old = FilePathFor(clock_() - kPurgeAgeSeconds);
+    platform::MakeFolder(LogFolder());
+    if (platform::PathExists(old)) {
+        platform::RemoveFile(old);
+    }
+}
+
+LogWriter& ProcessLogWriter() {
+    static LogWriter writer(platform::FolderOf(platform::ExecutablePath()), platform::CurrentTime,
+                            platform::DebugOutput);
+    return writer;
+}
+
+void WriteLog(int level, int line, const char* function, int32_t code, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::string message = FormatLogMessage(format, args);
+    va_end(args);
+    ProcessLogWriter().Write(level, line, function, code, message);
+}

@@ -1,0 +1,43 @@
+// The daily log files: where they are, and writing one line to them.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+
+class LogWriter {
+  public:
+    using Clock = std::function<int64_t()>;              // seconds since the epoch
+    using DebugSink = std::function<void(const char*)>;  // the debugger-output channel
+
+    // `moduleFolder` is the executable's folder with its trailing separator;
+    // the log folder "ZELK_LOG" is made inside it.
+    LogWriter(std::string moduleFolder, Clock clock, DebugSink debugSink);
+
+    // Appends one composed line to the file of today's date, then deletes the
+    // file dated exactly seven days back. Calls in one process are serialised
+    // so that none of them loses its line to another; a file held by another
+    // process still makes the call lose its line.
+    void Write(int level, int line, const char* function, int32_t code, const std::string& message);
+
+    // Full path of the log file for the local date of `seconds`.
+    std::string FilePathFor(int64_t seconds) const;
+
+    // Replaces the folder, clock and sink, e.g. to point the process-wide
+    // writer at a test folder.
+    void Reset(std::string moduleFolder, Clock clock, DebugSink debugSink);
+
+  private:
+    std::string LogFolder() const;
+
+    std::mutex mutex_;
+    std::string moduleFolder_;
+    Clock clock_;
+    DebugSink debugSink_;
+};
+
+// The writer that WriteLog uses: the executable's folder, the real clock and
+// the platform's debugger output. Built on first use, so that objects
+// constructed before main can log.
+LogWriter& ProcessLogWriter();
