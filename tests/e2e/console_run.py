@@ -1,0 +1,65 @@
+"""The daemon started from a console in an empty folder: both banners, two
+key waits, exit code 0, and the exact lifecycle in its log."""
+
+import argparse
+import sys
+import time
+
+from zelk_harness import DaemonRun
+
+START = "=======================start====================="
+STOP = "========================stop====================="
+PROMPT = "Press any key to continue"
+
+EXPECTED_LOG = [
+    ("CDaemon::CDaemon", "Create Daemon!"),
+    ("CDaemon::CDaemon", "Create Daemon!"),
+    ("CDaemon::Start", "Start Server!"),
+] + [
+    ("CDaemon::Stop", "wait stop Server thread !"),
+    ("CDaemon::Stop", "stop Server thread over !"),
+    ("CDaemon::Stop", "Stop Server!"),
+] * 2 + [
+    ("CDaemon::~CDaemon", "Destroy Daemon!"),
+]
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--exe", required=True)
+    parser.add_argument("--wine", action="store_true")
+    args = parser.parse_args()
+
+    # Under Wine the service dispatcher takes about 10 s to refuse a process
+    # that the service manager did not start.
+    startup_timeout = 60 if args.wine else 15
+    run = DaemonRun(args.exe, wine=args.wine)
+    try:
+        run.start()
+        after_start = run.wait_for(START, startup_timeout)
+        after_prompt = run.wait_for(PROMPT, 15, after_start)
+        time.sleep(0.5)
+        assert run.process.poll() is None, "did not wait for the key"
+        assert STOP not in run.text(), "stopped before the key"
+
+        run.press_key()
+        after_stop = run.wait_for(STOP, 15, after_prompt)
+        run.wait_for(PROMPT, 15, after_stop)
+        time.sleep(0.3)
+        assert run.process.poll() is None, "did not wait for the second key"
+
+        run.press_key()
+        rc = run.wait_exit(30)
+        assert rc == 0, "exit code %d" % rc
+
+        lines = run.log_lines()
+        got = [(function, message) for (_level, function, _code, message) in lines]
+        assert got == EXPECTED_LOG, "log lines:\n%s" % "\n".join(map(str, got))
+        assert all(level == "TRACE" and code == 0 for (level, _f, code, _m) in lines)
+        print("console run: 1 passed, 0 failed")
+    finally:
+        run.cleanup()
+
+
+if __name__ == "__main__":
+    sys.exit(main())
