@@ -1,0 +1,29 @@
+// Reading files: opening for binary reading, measuring, and the system's
+// error codes and their message texts.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+namespace platform {
+
+// Opens an existing file for binary reading (C runtime mode "rb"); the caller
+// closes it with std::fclose. Returns null on failure (a folder counts as one);
+// LastErrorCode() then tells why.
+std::FILE* OpenFileForReading(const char* path);
+
+// Size in bytes of an open file; leaves the stream at its start. Returns -1
+// when it cannot be measured or is 2 GiB or more (LastErrorCode() tells why).
+int32_t FileStreamSize(std::FILE* stream);
+
+// The system's last error code (GetLastError on Windows, errno elsewhere).
+int LastErrorCode();
+// Clears it, so that a failure that sets none reads as 0.
+void ClearLastErrorCode();
+
+// The system's message text for an error code, as the system writes it (line
+// breaks included); empty when there is none or it does not fit in 100 characters.
+std::string SystemErrorText(int code);
+
+}  // namespace platform

@@ -1,0 +1,323 @@
+// Code-page services on POSIX: the document character set is UTF-8, and other
+// code pages are converted with glibc's iconv under the names below.
+#include "platform/codepage.h"
+
+#include <errno.h>
+#include <iconv.h>
+
+#include <cstddef>
+#include <cstring>
+
+namespace platform {
+namespace {
+
+constexpr int kUtf8 = 65001;
+
+struct CodePageName {
+    int codePage;
+    const char* iconvName;
+};
+
+// Every code page of the encoding table that glibc converts. Missing (glibc
+// has no converter): 720, 853, 10001-10006, 10008, 10010, 10021, 10081, 10082,
+// 20000-20005, 20105, 29001, 52936 and 57002-57011.
+const CodePageName kCodePageNames[] = {
+    {154, "PT154"},
+    {437, "IBM437"},
+    {708, "ASMO-708"},
+    {737, "CP737"},
+    {775, "CP775"},
+    {850, "CP850"},
+    {852, "CP852"},
+    {855, "CP855"},
+    {857, "CP857"},
+    {858, "CP858"},
+    {860, "CP860"},
+    {861, "CP861"},
+    {862, "CP862"},
+    {863, "CP863"},
+    {864, "CP864"},
+    {865, "CP865"},
+    {866, "CP866"},
+    {869, "CP869"},
+    {874, "CP874"},
+    {932, "CP932"},
+    {936, "CP936"},
+    {949, "CP949"},
+    {950, "CP950"},
+    {1125, "CP1125"},
+    {1133, "CP1133"},
+    {1201, "UTF-16BE"},
+    {1250, "CP1250"},
+    {1251, "CP1251"},
+    {1252, "CP1252"},
+    {1253, "CP1253"},
+    {1254, "CP1254"},
+    {1255, "CP1255"},
+    {1256, "CP1256"},
+    {1257, "CP1257"},
+    {1258, "CP1258"},
+    {1361, "JOHAB"},
+    {10000, "MACINTOSH"},
+    {10007, "MAC-CYRILLIC"},
+    {10017, "MACUKRAINIAN"},
+    {10029, "MAC-CENTRALEUROPE"},
+    {10079, "MAC-IS"},
+    {12000, "UTF-32LE"},
+    {12001, "UTF-32BE"},
+    {20106, "ISO646-DE"},
+    {20107, "ISO646-SE"},
+    {20108, "ISO646-NO"},
+    {20127, "ANSI_X3.4-1968"},
+    {20261, "T.61-8BIT"},
+    {20269, "ISO_6937"},
+    {20866, "KOI8-R"},
+    {20932, "EUC-JP"},
+    {20936, "GB2312"},
+    {20949, "EUC-KR"},
+    {21866, "KOI8-U"},
+    {28591, "ISO-8859-1"},
+    {28592, "ISO-8859-2"},
+    {28593, "ISO-8859-3"},
+    {28594, "ISO-8859-4"},
+    {28595, "ISO-8859-5"},
+    {28596, "ISO-8859-6"},
+    {28597, "ISO-8859-7"},
+    {28598, "ISO-8859-8"},
+    {28599, "ISO-8859-9"},
+    {28603, "ISO-8859-13"},
+    {28605, "ISO-8859-15"},
+    {38598, "ISO-8859-8"},
+    {50220, "ISO-2022-JP"},
+    {50221, "ISO-2022-JP"},
+    {50222, "ISO-2022-JP"},
+    {50225, "ISO-2022-KR"},
+    {50227, "ISO-2022-CN"},
+    {51932, "EUC-JP-MS"},
+    {51936, "EUC-CN"},
+    {51949, "EUC-KR"},
+    {54936, "GB18030"},
+    {65000, "UTF-7"},
+    {kUtf8, "UTF-8"},
+};
+
+bool LittleEndian() {
+    const uint16_t one = 1;
+    unsigned char first;
+    std::memcpy(&first, &one, 1);
+    return first == 1;
+}
+
+// UTF-16 in machine byte order, without a byte-order mark.
+const char* Utf16Name() {
+    return LittleEndian() ? "UTF-16LE" : "UTF-16BE";
+}
+
+const char* IconvName(int codePage) {
+    if (codePage == 0) {
+        codePage = kUtf8;
+    }
+    if (codePage == 1200) {
+        return Utf16Name();
+    }
+    for (const CodePageName& entry : kCodePageNames) {
+        if (entry.codePage == codePage) {
+            return entry.iconvName;
+        }
+    }
+    return nullptr;
+}
+
+class Converter {
+  public:
+    Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
+    ~Converter() {
+        if (ok()) {
+            iconv_close(cd_);
+        }
+    }
+    Converter(const Converter&) = delete;
+    Converter& operator=(const Converter&) = delete;
+    bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
+    iconv_t get() const { return cd_; }
+
+  private:
+    iconv_t cd_;
+};
+
+// Where converted bytes go: the caller's buffer, or, when only measuring, a
+// scratch block that is counted and overwritten.
+class Output {
+  public:
+    Output(char* buffer, std::size_t capacity) : buffer_(buffer), capacity_(capacity) {}
+
+    bool measuring() const { return buffer_ == nullptr; }
+    // The free room for the next write.
+    void Window(char** at, std::size_t* room) {
+        if (measuring()) {
+            *at = scratch_;
+            *room = sizeof scratch_;
+        } else {
+            *at = buffer_ + produced_;
+            *room = capacity_ - produced_;
+        }
+    }
+    void Advance(const char* start, const char* stop) {
+        produced_ += static_cast<std::size_t>(stop - start);
+    }
+    std::size_t produced() const { return produced_; }
+
+  private:
+    char* buffer_;
+    std::size_t capacity_;
+    std::size_t produced_ = 0;
+    char scratch_[4096];
+};
+
+// Runs one iconv call (input null: the final flush) into the output. Returns
+// false when the output is full (E2BIG while converting) or on an unexpected
+// error; *stuck receives errno for EILSEQ and EINVAL, which the caller resolves.
+bool Step(iconv_t cd, char** in, std::size_t* inLeft, Output& output, int* stuck) {
+    for (;;) {
+        char* at;
+        std::size_t room;
+        output.Window(&at, &room);
+        char* const start = at;
+        errno = 0;
+        const std::size_t result = in != nullptr ? iconv(cd, in, inLeft, &at, &room)
+                                                 : iconv(cd, nullptr, nullptr, &at, &room);
+        output.Advance(start, at);
+        *stuck = 0;
+        if (result != static_cast<std::size_t>(-1)) {
+            return true;
+        }
+        if (errno == E2BIG && output.measuring()) {
+            continue;
+        }
+        if (errno == EILSEQ || errno == EINVAL) {
+            *stuck = errno;
+            return true;
+        }
+        return false;
+    }
+}
+
+// Converts input through cd. At a sequence it cannot handle, skip(in, left)
+// tells how many input bytes to drop and the replacement (in the source
+// encoding) is converted in their place. Returns the bytes produced, or -1.
+template <typename Skip>
+long Run(iconv_t cd, const char* source, std::size_t length, char* buffer, std::size_t capacity,
+         const char* replacement, std::size_t replacementBytes, Skip skip) {
+    Output output(buffer, capacity);
+    char* in = const_cast<char*>(source);
+    std::size_t inLeft = length;
+    int stuck = 0;
+    while (inLeft > 0) {
+        if (!Step(cd, &in, &inLeft, output, &stuck)) {
+            return -1;
+        }
+        if (stuck == 0) {
+            break;
+        }
+        const std::size_t drop = skip(in, inLeft);
+        in += drop;
+        inLeft -= drop;
+        char* repl = const_cast<char*>(replacement);
+        std::size_t replLeft = replacementBytes;
+        if (!Step(cd, &repl, &replLeft, output, &stuck) || stuck != 0) {
+            return -1;
+        }
+    }
+    if (!Step(cd, nullptr, nullptr, output, &stuck) || stuck != 0) {
+        return -1;
+    }
+    return static_cast<long>(output.produced());
+}
+
+}  // namespace
+
+int MultiByteToUtf16(int codePage, const char* source, int length, uint16_t* buffer, int capacity) {
+    const char* name = IconvName(codePage);
+    if (length <= 0 || source == nullptr || name == nullptr) {
+        return 0;
+    }
+    Converter converter(Utf16Name(), name);
+    if (!converter.ok()) {
+        return 0;
+    }
+    const bool measure = buffer == nullptr || capacity <= 0;
+    const bool utf8 = codePage == 0 || codePage == kUtf8;
+    // An invalid byte becomes U+FFFD from UTF-8 and "?" from other code pages;
+    // the replacement is given in the target's units and written directly.
+    const uint16_t replacementUnit = utf8 ? 0xFFFD : '?';
+    Output output(measure ? nullptr : reinterpret_cast<char*>(buffer),
+                  measure ? 0 : static_cast<std::size_t>(capacity) * 2);
+    char* in = const_cast<char*>(source);
+    std::size_t inLeft = static_cast<std::size_t>(length);
+    int stuck = 0;
+    while (inLeft > 0) {
+        if (!Step(converter.get(), &in, &inLeft, output, &stuck)) {
+            return 0;
+        }
+        if (stuck == 0) {
+            break;
+        }
+        ++in;
+        --inLeft;
+        char* at;
+        std::size_t room;
+        output.Window(&at, &room);
+        if (room < 2) {
+            return 0;
+        }
+        std::memcpy(at, &replacementUnit, 2);
+        output.Advance(at, at + 2);
+    }
+    if (!Step(converter.get(), nullptr, nullptr, output, &stuck) || stuck != 0) {
+        return 0;
+    }
+    const std::size_t units = output.produced() / 2;
+    return units > 0x7FFFFFFF ? 0 : static_cast<int>(units);
+}
+
+int Utf16ToMultiByte(int codePage, const uint16_t* source, int length, char* buffer, int capacity,
+                     int32_t* usedDefault) {
+    if (usedDefault != nullptr) {
+        *usedDefault = 0;
+    }
+    const char* name = IconvName(codePage);
+    if (length <= 0 || source == nullptr || name == nullptr) {
+        return 0;
+    }
+    Converter converter(name, Utf16Name());
+    if (!converter.ok()) {
+        return 0;
+    }
+    const bool measure = buffer == nullptr || capacity <= 0;
+    const bool utf8 = codePage == 0 || codePage == kUtf8;
+    // A lone surrogate becomes U+FFFD in UTF-8, as on Windows; a character the
+    // code page lacks becomes "?" and counts as a loss.
+    const uint16_t replacement = utf8 ? 0xFFFD : '?';
+    bool lost = false;
+    // One "?" per 16-bit unit, as the Windows conversion writes for a
+    // character outside the basic plane.
+    auto skip = [&](const char*, std::size_t left) -> std::size_t {
+        if (!utf8) {
+            lost = true;
+        }
+        return left < 2 ? left : 2;
+    };
+    const long produced = Run(converter.get(), reinterpret_cast<const char*>(source),
+                              static_cast<std::size_t>(length) * 2, measure ? nullptr : buffer,
+                              measure ? 0 : static_cast<std::size_t>(capacity),
+                              reinterpret_cast<const char*>(&replacement), 2, skip);
+    if (produced < 0 || produced > 0x7FFFFFFF) {
+        return 0;
+    }
+    if (usedDefault != nullptr) {
+        *usedDefault = lost ? 1 : 0;
+    }
+    return static_cast<int>(produced);
+}
+
+}  // namespace platform
