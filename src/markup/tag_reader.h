@@ -18,12 +18,17 @@ int32_t ReadWord(const char* text, int32_t pos, int32_t end, int32_t* wordStart)
 // byte after them is its end or one of space / = [ ].
 bool MatchName(const char* text, int32_t nameStart, int32_t nameEnd, const char* given,
                uint32_t flags);
+// The same with a given name of `givenLength` bytes that need not end in a
+// zero byte (a name held in the text itself).
+bool MatchNameSpan(const char* text, int32_t nameStart, int32_t nameEnd, const char* given,
+                   int32_t givenLength, uint32_t flags);
 
 // What the attribute reader found in one start tag.
 struct AttributeMatch {
     bool found = false;
     bool hasValue = false;  // false for an attribute written without a value
     bool quoted = false;
+    bool closed = false;    // a quoted value has its closing quote
     int32_t nameStart = 0;  // the attribute's name
     int32_t nameLength = 0;
     int32_t valueStart = 0;  // the value, quotes excluded
@@ -33,9 +38,11 @@ struct AttributeMatch {
     int32_t stopPos = 0;  // where the reader stopped: after the last attribute or the tag name
 };
 
-// Reads the start tag text[tagStart..tagEnd) (tagStart at its "<") looking
-// for attribute `name`. The first attribute of that name wins; nothing at or
-// after tagEnd, or after a zero byte, is read.
+// Reads the start tag text[tagStart..tagEnd) looking for attribute `name`;
+// reading begins one byte after tagStart (after the "<"; pass the offset of
+// the "?" for a processing instruction). A final ">" ends the tag and never
+// becomes part of a value. The first attribute of that name wins; nothing at
+// or after tagEnd, or after a zero byte, is read.
 AttributeMatch ReadAttribute(const char* text, int32_t tagStart, int32_t tagEnd, const char* name,
                              uint32_t flags);
 

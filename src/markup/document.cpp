@@ -1,0 +1,117 @@
+#include "markup/markup.h"
+#include "markup/saved_positions.h"
+
+namespace {
+const char kLabelTop[] = "top of document";
+const char kLabelParent[] = "parent position element";
+const char kLabelMain[] = "main position element";
+const char kLabelChild[] = "child position element";
+}  // namespace
+
+CXmlDocument::CXmlDocument() {
+    Construct(nullptr);
+}
+
+CXmlDocument::CXmlDocument(const char* text) {
+    Construct(text);
+}
+
+CXmlDocument::CXmlDocument(const std::string& text) {
+    Construct(nullptr);
+    SetDocText(text);
+}
+
+CXmlDocument::~CXmlDocument() = default;
+
+void CXmlDocument::Construct(const char* text) {
+    positionLabel = kLabelTop;
+    positionPointer = nullptr;
+    parentPos = 0;
+    mainPos = 0;
+    childPos = 0;
+    entryCount = 0;
+    freeEntry = 0;
+    mainNodeType = 0;
+    mainNodeOffset = 0;
+    mainNodeLength = 0;
+    flags = 0;
+    streamFile = nullptr;
+    savedPositions = std::make_unique<SavedPositionTable>();
+    elementIndex = std::make_unique<ElementIndex>();
+    SetDocText(text);
+}
+
+bool CXmlDocument::SetDocText(const char* text) {
+    if (flags & (kDocReadingFile | kDocWritingFile)) {
+        return false;
+    }
+    if (text != nullptr) {
+        docText = text;
+    } else {
+        docText.clear();
+        elementIndex->Clear();
+    }
+    resultReport.clear();
+    return ParseDocument();
+}
+
+bool CXmlDocument::SetDocText(const std::string& text) {
+    if (flags & (kDocReadingFile | kDocWritingFile)) {
+        return false;
+    }
+    docText = text;
+    resultReport.clear();
+    return ParseDocument();
+}
+
+bool CXmlDocument::ReserveEntries(int32_t n) {
+    if (n == 0) {
+        n = entryCount + entryCount / 2;
+        if (n <= entryCount) {
+            n = entryCount + 1;  // a tiny index still gains a slot
+        }
+    }
+    elementIndex->Grow(n);
+    return true;
+}
+
+int32_t CXmlDocument::NewEntry() {
+    if (entryCount >= elementIndex->Capacity()) {
+        ReserveEntries(0);
+    }
+    return entryCount++;
+}
+
+void CXmlDocument::SetPositions(int32_t parent, int32_t main, int32_t child) {
+    parentPos = parent;
+    mainPos = main;
+    childPos = child;
+    mainNodeOffset = 0;
+    mainNodeLength = 0;
+    mainNodeType = main != 0 ? 1 : 0;
+    RefreshPositionView();
+}
+
+void CXmlDocument::RefreshPositionView() {
+    if (childPos != 0) {
+        positionLabel = kLabelChild;
+        positionPointer = docText.c_str() + GetEntry(childPos).start;
+    } else if (mainPos != 0) {
+        positionLabel = kLabelMain;
+        positionPointer = docText.c_str() + GetEntry(mainPos).start;
+    } else if (parentPos != 0) {
+        positionLabel = kLabelParent;
+        positionPointer = docText.c_str() + GetEntry(parentPos).start;
+    } else {
+        positionLabel = kLabelTop;
+        positionPointer = docText.c_str();
+    }
+}
+
+void CXmlDocument::ResetPosition() {
+    SetPositions(0, 0, 0);
+}
+
+void CXmlDocument::ResetMainPosition() {
+    SetPositions(parentPos, 0, 0);
+}

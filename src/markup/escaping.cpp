@@ -1,0 +1,224 @@
+#include "markup/escaping.h"
+
+#include <cstring>
+
+#include "markup/entity_table.h"
+#include "platform/ansi.h"
+
+namespace {
+
+// Escape class of each byte: 0 none, 1 "<", 2 "&", 3 ">", 4 '"', 5 '\''.
+// Classes 4 and 5 apply in attribute mode only.
+struct EscapeClasses {
+    uint8_t cls[256] = {};
+    // Reference characters that EscapeValue leaves untouched with
+    // kEscapeKeepReferences: bit 1 may start a reference ("#", ":", "_",
+    // letters, 0x80 and up), bit 2 may continue one ("-", ".", digits, ":",
+    // "_", letters, 0x80 and up).
+    uint8_t ref[256] = {};
+    constexpr EscapeClasses() {
+        cls[static_cast<int>('<')] = 1;
+        cls[static_cast<int>('&')] = 2;
+        cls[static_cast<int>('>')] = 3;
+        cls[static_cast<int>('"')] = 4;
+        cls[static_cast<int>('\'')] = 5;
+        for (int c = 0; c < 256; ++c) {
+            const bool letter = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c >= 0x80;
+            if (letter || c == '#' || c == ':' || c == '_') {
+                ref[c] |= 1;
+            }
+            if (letter || c == '-' || c == '.' || (c >= '0' && c <= '9') || c == ':' || c == '_') {
+                ref[c] |= 2;
+            }
+        }
+    }
+};
+constexpr EscapeClasses kEscape;
+
+const char* const kEscapeTexts[6] = {"", "&lt;", "&amp;", "&gt;", "&quot;", "&apos;"};
+
+inline bool IsSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+
+// Code point of an entity name (`folded` in lower case, `firstWritten` its
+// first byte as written), 0 when unknown. A name that the table holds twice
+// (Eacute/eacute) gives the capitalised row when written with a capital.
+uint32_t LookupEntity(const char* folded, int length, char firstWritten) {
+    const char* row = kEntityBuckets[EntityBucket(folded, length)];
+    while (*row != '\0') {
+        const int rowLength = row[0] - '0';
+        if (rowLength == length && std::memcmp(row + 5, folded, static_cast<size_t>(length)) == 0) {
+            const char* next = row + 5 + rowLength;
+            const bool twin = next[0] - '0' == length &&
+                              std::memcmp(next + 5, folded, static_cast<size_t>(length)) == 0;
+            if (twin && !(firstWritten >= 'A' && firstWritten <= 'Z')) {
+                row = next;
+            }
+            uint32_t codePoint = 0;
+            for (int i = 1; i <= 4; ++i) {
+                codePoint = codePoint * 10 + static_cast<uint32_t>(row[i] - '0');
+            }
+            return codePoint;
+        }
+        row += 5 + rowLength;
+    }
+    return 0;
+}
+
+// Code point of the collected reference text (folded, without "&" and
+// ";"): "#x" hex, "#" decimal, else an entity name. Digits are read as far
+// as they are valid; the rest is ignored.
+uint32_t ReferenceCodePoint(const char* folded, int length, char firstWritten) {
+    if (length >= 1 && folded[0] == '#') {
+        uint32_t value = 0;
+        if (length >= 2 && folded[1] == 'x') {
+            for (int i = 2; i < length; ++i) {
+                const char c = folded[i];
+                uint32_t digit;
+                if (c >= '0' && c <= '9') {
+                    digit = static_cast<uint32_t>(c - '0');
+                } else if (c >= 'a' && c <= 'f') {
+                    digit = static_cast<uint32_t>(c - 'a' + 10);
+                } else {
+                    break;
+                }
+                value = value * 16 + digit;  // at most 7 digits: no overflow
+            }
+        } else {
+            for (int i = 1; i < length && folded[i] >= '0' && folded[i] <= '9'; ++i) {
+                value = value * 10 + static_cast<uint32_t>(folded[i] - '0');  // at most 8 digits
+            }
+        }
+        return value;
+    }
+    return LookupEntity(folded, length, firstWritten);
+}
+
+}  // namespace
+
+std::string EscapeValue(const std::string& text, int options) {
+    const bool attribute = (options & kEscapeAttribute) != 0;
+    const bool keepReferences = (options & kEscapeKeepReferences) != 0;
+    const uint8_t* charLengths = platform::AnsiCharLengths();
+    const size_t n = text.size();
+    const char* in = text.data();
+    std::string out;
+    out.reserve(n + n / 10 + 7);
+    size_t i = 0;
+    while (i < n) {
+        const uint8_t c = static_cast<uint8_t>(in[i]);
+        int cls = kEscape.cls[c];
+        if (cls >= 4 && !attribute) {
+            cls = 0;
+        }
+        if (cls == 0) {
+            size_t step = charLengths[c];
+            if (step > n - i) {
+                step = n - i;
+            }
+            out.append(in + i, step);
+            i += step;
+            continue;
+        }
+        if (cls == 2 && keepReferences && i + 1 < n &&
+            (kEscape.ref[static_cast<uint8_t>(in[i + 1])] & 1)) {
+            size_t j = i + 2;
+            while (j < n && (kEscape.ref[static_cast<uint8_t>(in[j])] & 2)) {
+                ++j;
+            }
+            if (j < n && in[j] == ';') {
+                out.append(in + i, j + 1 - i);
+                i = j + 1;
+                continue;
+            }
+        }
+        out += kEscapeTexts[cls];
+        ++i;
+    }
+    return out;
+}
+
+std::string UnescapeValue(const char* text, int length, uint32_t options) {
+    if (text == nullptr) {
+        return std::string();
+    }
+    const size_t n = length < 0 ? std::strlen(text) : static_cast<size_t>(length);
+    const bool spaceHandling = (options & (kUnescapeTrim | kUnescapeCollapse)) != 0;
+    const bool collapse = (options & kUnescapeCollapse) != 0;
+    const uint8_t* charLengths = platform::AnsiCharLengths();
+    std::string out;
+    out.reserve(n);
+    bool leading = true;
+    size_t runStart = std::string::npos;  // output offset of the current white-space run
+    size_t i = 0;
+    while (i < n) {
+        const char c = text[i];
+        if (spaceHandling && IsSpace(c)) {
+            if (!leading) {
+                if (runStart == std::string::npos) {
+                    runStart = out.size();
+                    out += collapse ? ' ' : c;
+                } else if (!collapse) {
+                    out += c;
+                }
+            }
+            ++i;
+            continue;
+        }
+        leading = false;
+        runStart = std::string::npos;
+        if (c != '&') {
+            size_t step = charLengths[static_cast<uint8_t>(c)];
+            if (step > n - i) {
+                step = n - i;
+            }
+            out.append(text + i, step);
+            i += step;
+            continue;
+        }
+        // Collect up to 9 characters up to ";", folded to lower case.
+        char folded[9];
+        int k = 0;
+        size_t j = i + 1;
+        while (k < 9 && j < n && text[j] != ';' && static_cast<uint8_t>(text[j]) < 0x80) {
+            char f = text[j];
+            if (f >= 'A' && f <= 'Z') {
+                f = static_cast<char>(f + ('a' - 'A'));
+            }
+            folded[k++] = f;
+            ++j;
+        }
+        if (j < n && text[j] == ';') {
+            const uint32_t codePoint = ReferenceCodePoint(folded, k, text[i + 1]);
+            char bytes[8];
+            const int written =
+                codePoint == 0 ? 0 : platform::EncodeAnsiCodePoint(codePoint, bytes);
+            if (written > 0) {
+                out.append(bytes, static_cast<size_t>(written));
+                i = j + 1;
+                continue;
+            }
+        }
+        out += '&';
+        ++i;
+    }
+    if (spaceHandling && runStart != std::string::npos) {
+        out.resize(runStart);
+    }
+    return out;
+}
+
+std::string EscapeCData(const std::string& text) {
+    std::string out = "<![CDATA[";
+    out.reserve(text.size() + 12);
+    size_t from = 0;
+    for (size_t at = text.find("]]>"); at != std::string::npos; at = text.find("]]>", from)) {
+        out.append(text, from, at - from);
+        out += "]]]]><![CDATA[>";
+        from = at + 3;
+    }
+    out.append(text, from, std::string::npos);
+    out += "]]>";
+    return out;
+}

@@ -1,0 +1,148 @@
+#include <cstring>
+
+#include "markup/markup.h"
+#include "markup/tag_reader.h"
+
+int32_t CXmlDocument::FindAmong(int32_t candidate, const char* name) const {
+    const char* text = docText.c_str();
+    for (; candidate != 0; candidate = GetEntry(candidate).nextSibling) {
+        if (name == nullptr) {
+            return candidate;
+        }
+        const ElementEntry& entry = GetEntry(candidate);
+        int32_t wordStart = 0;
+        const int32_t wordLength =
+            ReadWord(text, entry.start + 1, entry.start + entry.StartTagLength(), &wordStart);
+        if (wordLength > 0 && MatchName(text, wordStart, wordStart + wordLength - 1, name, flags)) {
+            return candidate;
+        }
+    }
+    return 0;
+}
+
+bool CXmlDocument::FindElement(const char* name) {
+    if (flags & kDocWritingFile) {
+        return false;
+    }
+    const PathKind kind = CheckPathSyntax(name);
+    if (kind == PathKind::Absolute || kind == PathKind::Invalid) {
+        return false;
+    }
+    const int32_t first =
+        mainPos != 0 ? GetEntry(mainPos).nextSibling : GetEntry(parentPos).firstChild;
+    const int32_t found = FindAmong(first, kind == PathKind::Any ? nullptr : name);
+    if (found == 0) {
+        return false;
+    }
+    SetPositions(GetEntry(found).parent, found, 0);
+    return true;
+}
+
+bool CXmlDocument::FindChildElement(const char* name) {
+    if (flags & (kDocReadingFile | kDocWritingFile)) {
+        return false;
+    }
+    if (mainPos == 0) {
+        FindElement(nullptr);
+    }
+    // Without a main element there are no children to look among (rather
+    // than falling back to the top-level elements).
+    if (mainPos == 0) {
+        return false;
+    }
+    const PathKind kind = CheckPathSyntax(name);
+    if (kind == PathKind::Absolute || kind == PathKind::Invalid) {
+        return false;
+    }
+    const int32_t first =
+        childPos != 0 ? GetEntry(childPos).nextSibling : GetEntry(mainPos).firstChild;
+    const int32_t found = FindAmong(first, kind == PathKind::Any ? nullptr : name);
+    if (found == 0) {
+        return false;
+    }
+    const int32_t main = GetEntry(found).parent;
+    SetPositions(GetEntry(main).parent, main, found);
+    return true;
+}
+
+bool CXmlDocument::IntoElement() {
+    if (mainPos == 0 || mainNodeType != 1) {
+        return false;
+    }
+    SetPositions(mainPos, childPos, 0);
+    return true;
+}
+
+bool CXmlDocument::OutOfElement() {
+    if (parentPos == 0) {
+        return false;
+    }
+    SetPositions(GetEntry(parentPos).parent, parentPos, mainPos);
+    return true;
+}
+
+std::string CXmlDocument::GetAttribute(const char* name) const {
+    if (mainPos == 0 || name == nullptr) {
+        return std::string();
+    }
+    const ElementEntry& entry = GetEntry(mainPos);
+    const char* text = docText.c_str();
+    const AttributeMatch match =
+        ReadAttribute(text, entry.start, entry.start + entry.StartTagLength(), name, flags);
+    if (!match.found) {
+        return std::string();
+    }
+    if (!match.hasValue) {
+        return std::string(text + match.nameStart, static_cast<size_t>(match.nameLength));
+    }
+    return UnescapeValue(text + match.valueStart, match.valueLength, flags);
+}
+
+std::string CXmlDocument::GetElementText() const {
+    return mainPos == 0 ? std::string() : ReadElementText(mainPos);
+}
+
+std::string CXmlDocument::GetChildText() const {
+    return childPos == 0 ? std::string() : ReadElementText(childPos);
+}
+
+std::string CXmlDocument::ReadElementText(int32_t element) const {
+    const ElementEntry& entry = GetEntry(element);
+    const int32_t startTag = entry.StartTagLength();
+    if (entry.length == startTag || entry.firstChild != 0) {
+        return std::string();  // empty, unended, or mixed content
+    }
+    const int32_t contentStart = entry.start + startTag;
+    const int32_t contentLength = entry.length - startTag - entry.EndTagLength();
+    if (contentLength <= 0) {
+        return std::string();
+    }
+    const char* text = docText.c_str();
+    if (std::memchr(text + contentStart, '<', static_cast<size_t>(contentLength)) == nullptr) {
+        return UnescapeValue(text + contentStart, contentLength, flags);
+    }
+    // Tokens never reach past the content: the scanner ends there.
+    std::string result;
+    MarkupScanner scanner(text, flags, contentStart + contentLength);
+    scanner.pos = contentStart;
+    MarkupToken token;
+    for (;;) {
+        const TokenKind kind = ScanToken(scanner, token);
+        if (kind == TokenKind::EndOfText) {
+            break;
+        }
+        if (kind == TokenKind::Text) {
+            result += UnescapeValue(text + token.start, token.length, flags);
+        } else if (kind == TokenKind::CDataSection) {
+            // The bytes between "<![CDATA[" and "]]>", only when the token
+            // is long enough to hold both.
+            constexpr int32_t kOpener = 9;
+            constexpr int32_t kCloser = 3;
+            if (token.length > kOpener + kCloser) {
+                result.append(text + token.start + kOpener,
+                              static_cast<size_t>(token.length - kOpener - kCloser));
+            }
+        }
+    }
+    return result;
+}
