@@ -1,14 +1,80 @@
-// Hands the main thread to the platform's service dispatcher.
+// The service host's platform side: the dispatcher that runs the service,
+// registration of the control handler, and status reports to the service
+// manager (Win32: the service control manager; POSIX: systemd's notify socket).
 #pragma once
+
+#include <cstdint>
 
 namespace platform {
 
 // The service entry, run by the dispatcher on a thread of its own.
 using ServiceMainFunction = void (*)(int argc, char** argv);
 
+// The control handler; called on the dispatcher's thread, one request at a time.
+using ServiceControlHandler = void (*)(uint32_t control);
+
+// Opaque; null means "not registered".
+using ServiceStatusHandle = void*;
+
+// The status record, field for field as the service manager takes it.
+struct ServiceStatus {
+    uint32_t serviceType;
+    uint32_t currentState;
+    uint32_t controlsAccepted;
+    uint32_t win32ExitCode;
+    uint32_t serviceSpecificExitCode;
+    uint32_t checkPoint;
+    uint32_t waitHint;
+};
+
+// Service states.
+constexpr uint32_t kServiceStopped = 1;
+constexpr uint32_t kServiceStartPending = 2;
+constexpr uint32_t kServiceStopPending = 3;
+constexpr uint32_t kServiceRunning = 4;
+constexpr uint32_t kServiceContinuePending = 5;
+constexpr uint32_t kServicePausePending = 6;
+constexpr uint32_t kServicePaused = 7;
+
+// Control codes.
+constexpr uint32_t kControlStop = 1;
+constexpr uint32_t kControlPause = 2;
+constexpr uint32_t kControlContinue = 3;
+constexpr uint32_t kControlInterrogate = 4;
+constexpr uint32_t kControlShutdown = 5;
+
+// Service type: own-process (0x10) together with share-process (0x20).
+constexpr uint32_t kServiceTypeWin32 = 0x30;
+// Accepted controls: stop (1), pause and continue (2), shutdown (4).
+constexpr uint32_t kAcceptStopPauseContinueShutdown = 7;
+
 // Offers the service table {name, serviceMain} to the dispatcher. Returns
-// true after the service ran and stopped; false when this process was not
-// started as a service (the caller then runs in console mode).
+// true after the service ran and reported the stopped state; false when this
+// process was not started as a service (the caller then runs in console mode).
+// POSIX: true when NOTIFY_SOCKET is set. ServiceMain then runs on a thread of
+// its own while this thread waits for signals and hands them to the
+// registered handler: SIGTERM and SIGINT as stop, SIGUSR1 as pause, SIGUSR2 as
+// continue, SIGHUP as interrogate. Signals that arrive while the start is
+// still pending are held until the start has been reported.
 bool RunServiceDispatcher(const char* name, ServiceMainFunction serviceMain);
+
+// Registers `handler` for the service `name`. Null on failure.
+// POSIX: opens a datagram socket towards NOTIFY_SOCKET (a path, or "@name"
+// for the abstract namespace) and removes the variable from the environment so
+// that launched programs do not inherit it.
+ServiceStatusHandle RegisterServiceControlHandler(const char* name, ServiceControlHandler handler);
+
+// Sends `status` through `handle`. On failure returns false and stores the
+// platform's error code (never 0) in `*error`.
+// POSIX: one notify datagram: "READY=1" the first time the running state is
+// sent, "STOPPING=1" with the stop-pending state, and "STATUS=<state name>"
+// every time, e.g. "STATUS=SERVICE_PAUSED".
+bool ReportServiceStatus(ServiceStatusHandle handle, const ServiceStatus& status, uint32_t* error);
+
+// The last "pause" of the program after the dispatcher has run the service.
+// Win32: the console's pause (the service has no console, so it returns at
+// once). POSIX: the console's pause when standard input is a terminal;
+// otherwise, as under systemd, it returns at once without a prompt.
+void PauseAfterService();
 
 }  // namespace platform

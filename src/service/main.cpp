@@ -30,9 +30,12 @@ void RunConsoleMode() {
 int main(int /*argc*/, char** /*argv*/) {
     // Make sure the process-wide supervisor exists whatever the link order.
     ProcessDaemon();
-    if (!platform::RunServiceDispatcher("ZELK_Daemon", ServiceMain)) {
+    if (platform::RunServiceDispatcher("ZELK_Daemon", ServiceMain)) {
+        // The service has stopped; there is no console to wait on.
+        platform::PauseAfterService();
+    } else {
         RunConsoleMode();
+        platform::ConsolePause();
     }
-    platform::ConsolePause();
     return 0;
 }

@@ -2,13 +2,22 @@
 
 #include <windows.h>
 
+#include "platform/console.h"
+
 namespace platform {
 
 namespace {
 ServiceMainFunction g_serviceMain = nullptr;
+ServiceControlHandler g_handler = nullptr;
 
 VOID WINAPI ServiceEntry(DWORD argc, LPSTR* argv) {
     g_serviceMain(static_cast<int>(argc), argv);
+}
+
+VOID WINAPI HandlerEntry(DWORD control) {
+    if (g_handler != nullptr) {
+        g_handler(control);
+    }
 }
 }  // namespace
 
@@ -19,6 +28,35 @@ bool RunServiceDispatcher(const char* name, ServiceMainFunction serviceMain) {
         {nullptr, nullptr},
     };
     return StartServiceCtrlDispatcherA(table) != FALSE;
+}
+
+ServiceStatusHandle RegisterServiceControlHandler(const char* name, ServiceControlHandler handler) {
+    // Set before registering: the manager may call the handler at once.
+    g_handler = handler;
+    SERVICE_STATUS_HANDLE handle = RegisterServiceCtrlHandlerA(name, HandlerEntry);
+    return reinterpret_cast<ServiceStatusHandle>(handle);
+}
+
+bool ReportServiceStatus(ServiceStatusHandle handle, const ServiceStatus& status, uint32_t* error) {
+    SERVICE_STATUS record;
+    record.dwServiceType = status.serviceType;
+    record.dwCurrentState = status.currentState;
+    record.dwControlsAccepted = status.controlsAccepted;
+    record.dwWin32ExitCode = status.win32ExitCode;
+    record.dwServiceSpecificExitCode = status.serviceSpecificExitCode;
+    record.dwCheckPoint = status.checkPoint;
+    record.dwWaitHint = status.waitHint;
+    if (SetServiceStatus(reinterpret_cast<SERVICE_STATUS_HANDLE>(handle), &record)) {
+        return true;
+    }
+    // Taken at once: anything called later (the log writer) may change it.
+    DWORD code = GetLastError();
+    *error = code != 0 ? code : ERROR_GEN_FAILURE;
+    return false;
+}
+
+void PauseAfterService() {
+    ConsolePause();
 }
 
 }  // namespace platform

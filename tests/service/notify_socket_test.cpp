@@ -1,0 +1,146 @@
+// The systemd side of the service host: registration towards NOTIFY_SOCKET
+// and the datagrams each status report sends.
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "../support/temp_folder.h"
+#include "platform/service_host.h"
+
+namespace {
+
+using platform::ServiceStatus;
+
+void IgnoreControl(uint32_t) {}
+
+// A datagram socket the test owns, bound to a path or to an abstract name.
+class Receiver {
+  public:
+    // `name` starting with '@' is an abstract name.
+    explicit Receiver(const std::string& name) : name_(name) {
+        fd_ = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::memcpy(address.sun_path, name.data(), name.size());
+        socklen_t length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + name.size());
+        if (name[0] == '@') {
+            address.sun_path[0] = '\0';
+        }
+        bound_ = bind(fd_, reinterpret_cast<sockaddr*>(&address), length) == 0;
+        timeval wait{2, 0};
+        setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+    }
+    ~Receiver() { Close(); }
+    void Close() {
+        if (fd_ >= 0) {
+            close(fd_);
+            fd_ = -1;
+            if (name_[0] == '/') {
+                unlink(name_.c_str());
+            }
+        }
+    }
+    bool bound() const { return bound_; }
+    std::string Next() {
+        char buffer[4096];
+        ssize_t n = recv(fd_, buffer, sizeof buffer, 0);
+        return n < 0 ? std::string("<nothing>") : std::string(buffer, static_cast<size_t>(n));
+    }
+
+  private:
+    std::string name_;
+    int fd_ = -1;
+    bool bound_ = false;
+};
+
+ServiceStatus StatusWith(uint32_t state) {
+    return ServiceStatus{0x30, state, 7, 0, 0, 0, 9000};
+}
+
+void ExpectSequence(Receiver& receiver, platform::ServiceStatusHandle handle) {
+    struct Row {
+        uint32_t state;
+        const char* datagram;
+    };
+    const Row rows[] = {
+        {2, "STATUS=SERVICE_START_PENDING\n"},
+        {4, "READY=1\nSTATUS=SERVICE_RUNNING\n"},
+        {6, "STATUS=SERVICE_PAUSE_PENDING\n"},
+        {7, "STATUS=SERVICE_PAUSED\n"},
+        {5, "STATUS=SERVICE_CONTINUE_PENDING\n"},
+        {4, "STATUS=SERVICE_RUNNING\n"},
+        {3, "STOPPING=1\nSTATUS=SERVICE_STOP_PENDING\n"},
+        {1, "STATUS=SERVICE_STOPPED\n"},
+    };
+    for (const Row& row : rows) {
+        uint32_t error = 0;
+        ASSERT_TRUE(platform::ReportServiceStatus(handle, StatusWith(row.state), &error));
+        EXPECT_EQ(receiver.Next(), row.datagram);
+    }
+}
+
+TEST(NotifySocket, AbstractNameGetsReadyOnceAndStatusEveryTime) {
+    std::string name = "@zelk_notify_test_" + std::to_string(getpid());
+    Receiver receiver(name);
+    ASSERT_TRUE(receiver.bound());
+    setenv("NOTIFY_SOCKET", name.c_str(), 1);
+    platform::ServiceStatusHandle handle =
+        platform::RegisterServiceControlHandler("ZELK_Daemon", IgnoreControl);
+    ASSERT_NE(handle, nullptr);
+    // Launched programs must not inherit the socket.
+    EXPECT_EQ(std::getenv("NOTIFY_SOCKET"), nullptr);
+    ExpectSequence(receiver, handle);
+}
+
+TEST(NotifySocket, PathSocket) {
+    testing_support::TempFolder folder;
+    std::string path = (folder.path() / "notify").string();
+    Receiver receiver(path);
+    ASSERT_TRUE(receiver.bound());
+    setenv("NOTIFY_SOCKET", path.c_str(), 1);
+    platform::ServiceStatusHandle handle =
+        platform::RegisterServiceControlHandler("ZELK_Daemon", IgnoreControl);
+    ASSERT_NE(handle, nullptr);
+    ExpectSequence(receiver, handle);
+}
+
+TEST(NotifySocket, UnusableAddressesRefuseRegistration) {
+    const char* addresses[] = {
+        "", "@", "relative/path", "vsock:2:1234",
+        "/a-path-longer-than-any-unix-socket-address-can-hold-"
+        "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa"};
+    for (const char* address : addresses) {
+        SCOPED_TRACE(address);
+        setenv("NOTIFY_SOCKET", address, 1);
+        EXPECT_EQ(platform::RegisterServiceControlHandler("ZELK_Daemon", IgnoreControl), nullptr);
+    }
+    unsetenv("NOTIFY_SOCKET");
+    EXPECT_EQ(platform::RegisterServiceControlHandler("ZELK_Daemon", IgnoreControl), nullptr);
+}
+
+TEST(NotifySocket, SendFailureReturnsFalseWithAnErrorCode) {
+    std::string name = "@zelk_notify_gone_" + std::to_string(getpid());
+    Receiver receiver(name);
+    setenv("NOTIFY_SOCKET", name.c_str(), 1);
+    platform::ServiceStatusHandle handle =
+        platform::RegisterServiceControlHandler("ZELK_Daemon", IgnoreControl);
+    ASSERT_NE(handle, nullptr);
+    receiver.Close();
+    uint32_t error = 0;
+    EXPECT_FALSE(platform::ReportServiceStatus(handle, StatusWith(4), &error));
+    EXPECT_NE(error, 0u);
+    // READY=1 was not delivered, so it goes with the next running report.
+    Receiver again(name);
+    ASSERT_TRUE(again.bound());
+    ASSERT_TRUE(platform::ReportServiceStatus(handle, StatusWith(4), &error));
+    EXPECT_EQ(again.Next(), "READY=1\nSTATUS=SERVICE_RUNNING\n");
+}
+
+}  // namespace
