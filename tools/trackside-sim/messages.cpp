@@ -1,0 +1,86 @@
+#include "trackside-sim/messages.h"
+
+#include <cstdio>
+
+namespace sim {
+
+std::string TimeText(const std::tm& time) {
+    char text[80];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", time.tm_year + 1900,
+                  time.tm_mon + 1, time.tm_mday, time.tm_hour, time.tm_min, time.tm_sec);
+    return text;
+}
+
+std::string TrainKey(const std::string& timeText) {
+    std::string key;
+    key.reserve(timeText.size());
+    for (char c : timeText) {
+        if (c != ' ' && c != '-' && c != ':') {
+            key += c;
+        }
+    }
+    return key;
+}
+
+std::string EscapeText(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        switch (c) {
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            case '\'':
+                out += "&apos;";
+                break;
+            default:
+                out += c;
+        }
+    }
+    return out;
+}
+
+std::string HandshakeMessage(const std::string& timeText, int64_t sequence) {
+    return "<handshake><time>" + EscapeText(timeText) + "</time><seq>" + std::to_string(sequence) +
+           "</seq></handshake>";
+}
+
+std::string TrainMessage(const std::string& timeText, int vehicles, const std::string& serial) {
+    std::string message = "<train><time>" + EscapeText(timeText) + "</time>";
+    for (int id = 1; id <= vehicles; ++id) {
+        message += "<vagen id=\"" + std::to_string(id) + "\">";
+        if (id > 1) {
+            message += "<serial>" + EscapeText(serial) + "-" + std::to_string(id) + "</serial>";
+        } else if (!serial.empty()) {
+            message += "<serial>" + EscapeText(serial) + "</serial>";
+        }
+        message += "</vagen>";
+    }
+    return message + "</train>";
+}
+
+std::string GarbageBytes(uint32_t* state, size_t length) {
+    std::string bytes(length, '\0');
+    uint32_t x = *state != 0 ? *state : 0x9E3779B9u;
+    for (size_t i = 0; i < length; ++i) {
+        // xorshift32: cheap, and the same bytes for the same seed.
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        char c = static_cast<char>(x & 0xFF);
+        bytes[i] = c == '<' ? '>' : c;
+    }
+    *state = x;
+    return bytes;
+}
+
+}  // namespace sim
