@@ -7,10 +7,8 @@
 #include <cstdint>
 #include <string>
 
+#include "daemon/app_config.h"
 #include "platform/threads.h"
-
-// The most applications one supervisor watches.
-constexpr int kMaxApplications = 20;
 
 class CDaemon {
   public:

@@ -1,0 +1,124 @@
+#include "daemon/config_walk.h"
+
+#include <climits>
+
+#include "markup/markup.h"
+#include "platform/system.h"
+#include "platform/tcp_client.h"
+
+namespace {
+
+// The blanks atoi skips: space, tab, line feed, vertical tab, form feed,
+// carriage return.
+bool IsAtoiBlank(char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
+void ReadSocket(CXmlDocument& document, AppConfig* app) {
+    app->ip = document.GetAttribute("ip");
+    app->port = AtoiValue(document.GetAttribute("port"));
+    app->address.family = platform::kIpv4Family;
+    // Ports outside 0..65535 keep only their low 16 bits, as a cast would.
+    app->address.port = platform::HostToNetwork16(static_cast<uint16_t>(app->port & 0xFFFF));
+    uint32_t address = 0;
+    if (platform::ParseIpv4(app->ip.c_str(), &address)) {
+        app->address.address = address;
+    }
+}
+
+void ReadSubApp(CXmlDocument& document, AppConfig* app) {
+    app->subAppName = document.GetAttribute("name");
+    app->startPath = document.GetAttribute("startPath");
+    app->stopPath = document.GetAttribute("stopPath");
+    document.IntoElement();
+    document.ResetMainPosition();
+    // Entries past the 16th are read over and ignored.
+    for (int k = 0; document.FindElement("fileMonitor"); ++k) {
+        if (k < kMaxFileMonitors) {
+            app->fileMonitor[static_cast<size_t>(k)] = NormaliseFolder(document.GetElementText());
+        }
+    }
+    document.ResetMainPosition();
+    if (document.FindElement("picMonitor")) {
+        app->picMonitor = NormaliseFolder(document.GetElementText());
+    }
+    document.OutOfElement();
+}
+
+}  // namespace
+
+int32_t AtoiValue(const std::string& text) {
+    size_t i = 0;
+    while (i < text.size() && IsAtoiBlank(text[i])) {
+        ++i;
+    }
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    int64_t value = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        if (value <= static_cast<int64_t>(INT32_MAX) + 1) {
+            value = value * 10 + (text[i] - '0');
+        }
+    }
+    if (negative) {
+        value = -value;
+    }
+    if (value > INT32_MAX) {
+        return INT32_MAX;
+    }
+    if (value < INT32_MIN) {
+        return INT32_MIN;
+    }
+    return static_cast<int32_t>(value);
+}
+
+std::string NormaliseFolder(const std::string& folder) {
+    if (folder.empty() || folder.back() == platform::kPathSeparator) {
+        return folder;
+    }
+    return folder + platform::kPathSeparator;
+}
+
+int WalkConfigFile(const std::string& configPath, const AppConfigSink& take) {
+    CXmlDocument document;
+    if (!document.LoadFile(configPath.c_str())) {
+        return 0;
+    }
+    return WalkConfigDocument(document, take);
+}
+
+int WalkConfigDocument(CXmlDocument& document, const AppConfigSink& take) {
+    if (!document.CheckWellFormed()) {
+        return 0;
+    }
+    document.ResetPosition();
+    if (!document.FindElement("config")) {
+        return 0;
+    }
+    document.IntoElement();
+    int taken = 0;
+    while (document.FindElement("app")) {
+        if (taken == kMaxApplications) {
+            break;
+        }
+        auto app = std::make_unique<AppConfig>();
+        app->name = document.GetAttribute("name");
+        app->path = document.GetAttribute("path");
+        document.IntoElement();
+        // `subApp` is looked for after `socket` when there is one, so a
+        // `subApp` written before the `socket` is not seen.
+        if (document.FindElement("socket")) {
+            ReadSocket(document, app.get());
+        }
+        if (document.FindElement("subApp")) {
+            ReadSubApp(document, app.get());
+        }
+        document.OutOfElement();
+        ++taken;
+        take(std::move(app));
+    }
+    return taken;
+}

@@ -1,0 +1,72 @@
+// The watchdog's counting, apart from sockets and time: one Step per event of
+// the thread loop, returning what the loop is to do. The thresholds are fixed
+// by the product: after 10 silent waits while connecting the application is
+// terminated, after 20 launched, after 30 the socket is replaced; once
+// connected the same steps come after 30, 45 and 60 silent waits, and after
+// the 11th, 20th and 31st failed read in a row.
+#pragma once
+
+#include <cstdint>
+
+enum class ConnectionState { kConnecting, kConnected };
+
+struct WatchdogState {
+    ConnectionState connection = ConnectionState::kConnecting;
+    int32_t connectTimeouts = 0;
+    int32_t recvTimeouts = 0;
+    int32_t recvFailures = 0;
+};
+
+// What one pass of the loop observed.
+enum class WatchdogEvent {
+    kTimeout,     // the wait ended without readability
+    kReadData,    // readable, and the read returned bytes
+    kReadFailed,  // readable, and the read returned no data (closed or error)
+    kWaitFailed,  // the wait itself failed
+};
+
+// The log lines of the loop. Each is written at level TRACE with the last
+// socket error as its code; `count` is the number the line shows, if any.
+enum class WatchdogMessage {
+    kConnecting,           // "%s CONNECTING %s %dcount" (name, ip, count)
+    kConnectCloseProcess,  // "connect time out, try close process:%s"
+    kConnectOpenProcess,   // "connect time out, try open process:%s"
+    kConnectGotoLoop,      // "connect time out, goto loop"
+    kRecvCloseProcess,     // "recv data time out, try close process:%s"
+    kRecvOpenProcess,      // "recv data time out, try open process:%s"
+    kRecvGotoLoop,         // "recv data time out, goto loop"
+    kRecvFailure,          // "%s recv data failure %d"
+    kFailureCloseProcess,  // "%s recv data failure %d, try close process"
+    kFailureOpenProcess,   // "%s recv data failure %d, try open process"
+    kFailureGotoLoop,      // "recv data failure, goto loop"
+    kSocketError,          // "socket error"
+};
+
+struct WatchdogNote {
+    WatchdogMessage message;
+    int32_t count;
+};
+
+// The loop carries these out in the order of the fields: print "error",
+// sleep after a failed read, close the socket when reconnecting, write the
+// notes, terminate, launch, print the receipt and hand the bytes on, and
+// finally begin a new connection attempt.
+struct WatchdogActions {
+    bool printError = false;
+    bool sleepAfterFailedRead = false;
+    WatchdogNote notes[2] = {};
+    int noteCount = 0;
+    bool closeExe = false;
+    bool openExe = false;
+    bool handleData = false;
+    bool reconnect = false;
+    // Pause before the next pass (only after a failed wait, so that a socket
+    // that can never be waited on does not spin the loop).
+    bool pauseAfterFailedWait = false;
+};
+
+// The state of a fresh connection attempt: connecting, every count zero.
+WatchdogState NewConnectionState();
+
+// Advances `state` by one event and returns the actions to carry out.
+WatchdogActions Step(WatchdogState* state, WatchdogEvent event);

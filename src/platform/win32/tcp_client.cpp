@@ -1,0 +1,87 @@
+#include "platform/tcp_client.h"
+
+#include <winsock2.h>
+#include <ws2tcpip.h>
+
+namespace platform {
+
+const uint16_t kIpv4Family = AF_INET;
+
+namespace {
+SOCKET AsSocket(intptr_t handle) {
+    return static_cast<SOCKET>(handle);
+}
+}  // namespace
+
+uint16_t HostToNetwork16(uint16_t value) {
+    return htons(value);
+}
+
+bool ParseIpv4(const char* text, uint32_t* out) {
+    IN_ADDR address{};
+    if (text == nullptr || inet_pton(AF_INET, text, &address) != 1) {
+        return false;
+    }
+    *out = address.s_addr;
+    return true;
+}
+
+int32_t LastSocketError() {
+    return WSAGetLastError();
+}
+
+bool TcpClient::Create() {
+    Close();
+    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    if (s == INVALID_SOCKET) {
+        return false;
+    }
+    handle_ = static_cast<intptr_t>(s);
+    return true;
+}
+
+bool TcpClient::IsValid() const {
+    return AsSocket(handle_) != INVALID_SOCKET;
+}
+
+void TcpClient::SetNonBlocking() {
+    u_long on = 1;
+    ioctlsocket(AsSocket(handle_), FIONBIO, &on);
+}
+
+void TcpClient::Connect(uint16_t family, uint16_t networkPort, uint32_t networkAddress) {
+    sockaddr_in target{};
+    target.sin_family = family;
+    target.sin_port = networkPort;
+    target.sin_addr.s_addr = networkAddress;
+    connect(AsSocket(handle_), reinterpret_cast<const sockaddr*>(&target), sizeof(target));
+}
+
+int TcpClient::WaitReadable(unsigned milliseconds) {
+    fd_set readable;
+    FD_ZERO(&readable);
+    FD_SET(AsSocket(handle_), &readable);
+    // A fresh time-out for every wait.
+    timeval limit{static_cast<long>(milliseconds / 1000),
+                  static_cast<long>(milliseconds % 1000) * 1000L};
+    int result = select(0, &readable, nullptr, nullptr, &limit);
+    if (result > 0) {
+        return FD_ISSET(AsSocket(handle_), &readable) ? 1 : 0;
+    }
+    return result < 0 ? -1 : 0;
+}
+
+int TcpClient::Receive(char* buffer, int capacity) {
+    return recv(AsSocket(handle_), buffer, capacity, 0);
+}
+
+void TcpClient::Close() {
+    if (IsValid()) {
+        int saved = WSAGetLastError();
+        closesocket(AsSocket(handle_));
+        WSASetLastError(saved);
+    }
+    handle_ = static_cast<intptr_t>(INVALID_SOCKET);
+}
+
+}  // namespace platform
