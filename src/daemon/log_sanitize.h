@@ -1,0 +1,16 @@
+// Guards for values that arrive over a watchdog connection before they reach
+// the log or the file system.
+#pragma once
+
+#include <string>
+
+// `text` with every control character (bytes 0x00 to 0x1F and 0x7F) written
+// as "\xNN", so that a value from a message cannot end a log line early or
+// forge one of its own. All other bytes, those of the ANSI code page's
+// double-byte characters included, are kept as they are.
+std::string SanitizeForLog(const std::string& text);
+
+// True when a train key may name a folder inside the picture folder: it holds
+// no backslash, no slash and no "..". A key that fails this would let the
+// sending application point the result-file checks at any folder.
+bool IsSafeTrainKey(const std::string& key);

@@ -1,0 +1,99 @@
+#include "daemon/train_message.h"
+
+#include <cstdio>
+#include <limits>
+
+#include "daemon/log_sanitize.h"
+#include "log/log.h"
+#include "markup/markup.h"
+
+namespace {
+
+constexpr char kWatchdogFunction[] = "CDaemon::DaemonThread";
+
+// The white space atoi skips.
+bool IsSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+}  // namespace
+
+std::string MakeTrainKey(const std::string& timeText) {
+    std::string key;
+    key.reserve(timeText.size());
+    for (char c : timeText) {
+        if (c != ' ' && c != '-' && c != ':') {
+            key += c;
+        }
+    }
+    return key;
+}
+
+int32_t ParseVehicleId(const std::string& text) {
+    std::size_t i = 0;
+    while (i < text.size() && IsSpace(text[i])) {
+        ++i;
+    }
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    const int64_t limit = negative ? -int64_t{std::numeric_limits<int32_t>::min()}
+                                   : int64_t{std::numeric_limits<int32_t>::max()};
+    int64_t value = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        value = value * 10 + (text[i] - '0');
+        if (value > limit) {
+            value = limit;
+        }
+    }
+    return static_cast<int32_t>(negative ? -value : value);
+}
+
+TrainReport ReadTrainMessage(const std::string& text) {
+    TrainReport report;
+    CXmlDocument document(text);
+    document.ResetPosition();
+    if (!document.FindElement("train")) {
+        return report;
+    }
+    document.IntoElement();
+    if (!document.FindElement("time")) {
+        return report;
+    }
+    report.hasTime = true;
+    report.trainKey = MakeTrainKey(document.GetElementText());
+    while (document.FindElement("vagen")) {
+        if (ParseVehicleId(document.GetAttribute("id")) == 1 &&
+            document.FindChildElement("serial")) {
+            report.vehicleSerial = document.GetChildText();
+        }
+    }
+    return report;
+}
+
+void HandleTrainMessage(const std::string& text, const AppConfig& config, int32_t socketError,
+                        CommandState& state, TrainServices& services) {
+    const TrainReport report = ReadTrainMessage(text);
+    if (!report.hasTime) {
+        return;
+    }
+    const std::string loggedKey = SanitizeForLog(report.trainKey);
+    WriteLog(LogLevel::kTrace, __LINE__, kWatchdogFunction, socketError, "%s recv train date:%s",
+             config.name.c_str(), loggedKey.c_str());
+    std::printf("%s ==> recv:%s\n", config.name.c_str(), loggedKey.c_str());
+    std::fflush(stdout);
+
+    if (!IsSafeTrainKey(report.trainKey)) {
+        WriteLog(LogLevel::kFatal, __LINE__, kWatchdogFunction, 0,
+                 "%s refused train key %s: it could leave the picture folder, no file checks",
+                 config.name.c_str(), loggedKey.c_str());
+        return;
+    }
+    const ResultFileCounts counts = CheckResultFiles(config, report.trainKey, report.vehicleSerial,
+                                                     services.files, services.sleep);
+    if (counts.mismatch) {
+        HandleMismatch(state, config, services.shell);
+    }
+}

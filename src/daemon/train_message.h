@@ -1,0 +1,47 @@
+// Train messages: what the watchdog reads from one ("time" and the serial of
+// vehicle 1) and what it sets off (the result-file checks and, on a mismatch,
+// the uninstall command).
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "daemon/app_config.h"
+#include "daemon/command_state.h"
+#include "daemon/file_checks.h"
+
+struct TrainReport {
+    // A top-level "train" with a "time" child was found; without it the
+    // message is ignored.
+    bool hasTime = false;
+    std::string trainKey;       // the "time" text without blanks, hyphens and colons
+    std::string vehicleSerial;  // "serial" of the last "vagen" with "id" 1 that has one
+};
+
+// `timeText` with every " ", "-" and ":" removed, the rest kept in order.
+std::string MakeTrainKey(const std::string& timeText);
+
+// The integer at the start of `text` as the C library's atoi reads it
+// (leading white space, an optional sign, decimal digits; 0 without digits),
+// held to the int32_t range instead of overflowing.
+int32_t ParseVehicleId(const std::string& text);
+
+// Parses the message and walks it: the first top-level "train", its first
+// "time" child, then every later "vagen" child. Never fails: whatever is not
+// found is reported as missing.
+TrainReport ReadTrainMessage(const std::string& text);
+
+// What a train message sets off, beside the command state.
+struct TrainServices {
+    FileCounter& files;
+    ShellRunner& shell;
+    SleepFunction sleep;
+};
+
+// Handles one train message consumed by the framer: logs "recv train date",
+// prints it, runs the result-file checks and, on a mismatch, the uninstall
+// step. `socketError` is the last socket error, the code of the "recv" line.
+// A train key that could leave the picture folder is logged as refused and
+// the checks are skipped for that train.
+void HandleTrainMessage(const std::string& text, const AppConfig& config, int32_t socketError,
+                        CommandState& state, TrainServices& services);

@@ -1,0 +1,65 @@
+#include "platform/shell.h"
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace platform {
+
+namespace {
+
+// Highest descriptor number worth closing in the command's process.
+int DescriptorLimit() {
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY ||
+        limit.rlim_cur > 65536) {
+        return 65536;
+    }
+    return static_cast<int>(limit.rlim_cur);
+}
+
+// Runs in the grandchild, between fork and exec: only async-signal-safe calls.
+[[noreturn]] void ExecShell(const char* command, int descriptorLimit) {
+    setsid();
+    int null = open("/dev/null", O_RDWR);
+    if (null >= 0) {
+        dup2(null, 0);
+        dup2(null, 1);
+        dup2(null, 2);
+    }
+    for (int fd = 3; fd < descriptorLimit; ++fd) {
+        close(fd);
+    }
+    execl("/bin/sh", "sh", "-c", command, static_cast<char*>(nullptr));
+    _exit(127);
+}
+
+}  // namespace
+
+bool RunShellCommand(const std::string& command) {
+    const int descriptorLimit = DescriptorLimit();
+    const char* text = command.c_str();
+    // Fork twice: the middle process ends at once and is reaped here, so the
+    // command becomes a child of the system's reaper and this process never
+    // waits for it, nor leaves it a zombie.
+    pid_t middle = fork();
+    if (middle < 0) {
+        return false;
+    }
+    if (middle == 0) {
+        pid_t command_process = fork();
+        if (command_process == 0) {
+            ExecShell(text, descriptorLimit);
+        }
+        _exit(command_process < 0 ? 1 : 0);
+    }
+    int status = 0;
+    while (waitpid(middle, &status, 0) < 0 && errno == EINTR) {
+    }
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+}  // namespace platform

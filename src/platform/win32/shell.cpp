@@ -1,0 +1,16 @@
+#include "platform/shell.h"
+
+#include <shellapi.h>
+#include <windows.h>
+
+#include <cstdint>
+
+namespace platform {
+
+bool RunShellCommand(const std::string& command) {
+    HINSTANCE result = ShellExecuteA(nullptr, "open", command.c_str(), nullptr, nullptr, SW_HIDE);
+    // Values above 32 mean success.
+    return reinterpret_cast<intptr_t>(result) > 32;
+}
+
+}  // namespace platform

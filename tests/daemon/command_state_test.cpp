@@ -1,0 +1,110 @@
+#include "daemon/command_state.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "log_capture.h"
+
+namespace {
+
+// Events of one watchdog connection, one letter each: M mismatch,
+// H handshake, C new connection attempt.
+std::string Actions(const std::string& events) {
+    CommandState state;
+    std::string out;
+    for (char e : events) {
+        CommandAction action = CommandAction::kNone;
+        if (e == 'M') {
+            action = state.OnMismatch();
+        } else if (e == 'H') {
+            action = state.OnHandshake();
+        } else {
+            state.Reset();
+        }
+        out += action == CommandAction::kUninstall ? 'U'
+               : action == CommandAction::kInstall ? 'I'
+                                                   : '.';
+    }
+    return out;
+}
+
+TEST(CommandState, CommandsFollowMismatchesHandshakesAndReconnections) {
+    struct Case {
+        const char* events;
+        const char* actions;
+    };
+    const Case cases[] = {
+        // Without a mismatch handshakes never run a command.
+        {"HHHHHHHHHH", ".........."},
+        // Mismatch then five handshakes: install with the fifth, once.
+        {"MHHHHHHHHHH", "U....I....."},
+        // A second mismatch starts the count again.
+        {"MHHMHHHHH", "U..U....I"},
+        // A reconnection cancels the pending install.
+        {"MHHCHHHHHHHH", "U..........."},
+        {"MHHHHCHHHHH", "U.........."},
+        // Handshakes counted before a mismatch do not shorten the wait.
+        {"HHHHMHHHHH", "....U....I"},
+        // Each mismatch after an install starts a new cycle.
+        {"MHHHHHMHHHHH", "U....IU....I"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(Actions(c.events), c.actions) << c.events;
+    }
+}
+
+TEST(CommandState, ResetClearsFlagAndCount) {
+    CommandState state;
+    state.OnMismatch();
+    state.OnHandshake();
+    EXPECT_TRUE(state.UninstallPending());
+    EXPECT_EQ(state.HandshakeCount(), 1);
+    state.Reset();
+    EXPECT_FALSE(state.UninstallPending());
+    EXPECT_EQ(state.HandshakeCount(), 0);
+}
+
+struct RecordingShell : ShellRunner {
+    std::vector<std::string> commands;
+    void Run(const std::string& command) override { commands.push_back(command); }
+};
+
+TEST(CommandSteps, RunTheConfiguredCommandsAndLogThem) {
+    testing_support::LogCapture log;
+    AppConfig config;
+    config.subAppName = "zlek";
+    config.startPath = "C:\\zlek\\install.bat";
+    config.stopPath = "C:\\zlek\\uninstall.bat";
+    RecordingShell shell;
+    CommandState state;
+
+    testing::internal::CaptureStdout();
+    HandleMismatch(state, config, shell);
+    for (int i = 0; i < 6; ++i) {
+        HandleHandshake(state, config, shell);
+    }
+    std::string console = testing::internal::GetCapturedStdout();
+
+    EXPECT_EQ(shell.commands,
+              (std::vector<std::string>{"C:\\zlek\\uninstall.bat", "C:\\zlek\\install.bat"}));
+    EXPECT_EQ(console, "uninstall zlek services!\ninstall zlek services!\n");
+    EXPECT_EQ(log.Lines(),
+              (std::vector<std::string>{"FATAL|CDaemon::DaemonThread|0|uninstall:zlek cmd:",
+                                        "FATAL|CDaemon::DaemonThread|0|install:zlek cmd:"}));
+}
+
+TEST(CommandSteps, EmptyCommandIsStillHandedToTheShell) {
+    testing_support::LogCapture log;
+    AppConfig config;
+    RecordingShell shell;
+    CommandState state;
+    testing::internal::CaptureStdout();
+    HandleMismatch(state, config, shell);
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(shell.commands, (std::vector<std::string>{""}));
+    EXPECT_EQ(log.Lines().size(), 1u);
+}
+
+}  // namespace
