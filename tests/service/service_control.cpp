@@ -6,8 +6,12 @@
 //   query             "state <state> exit <win32 exit code>"
 //   wait:<state>:<ms> polls until the service reports <state>:
 //                     "wait <state> ok <0|1> state <last state seen>"
+//   gone:<exe>:<ms>   polls until no process runs the executable <exe>:
+//                     "gone <0|1> count <processes left>"
 // Exits 2 when the service cannot be opened, else 0.
 #include <windows.h>
+// After windows.h, which it needs.
+#include <tlhelp32.h>
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -16,6 +20,24 @@
 namespace {
 bool Query(SC_HANDLE service, SERVICE_STATUS* status) {
     return QueryServiceStatus(service, status) != FALSE;
+}
+// Number of processes whose executable file name is `exe` (case ignored).
+int CountProcesses(const char* exe) {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) {
+        return -1;
+    }
+    int count = 0;
+    PROCESSENTRY32 entry;
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(snapshot, &entry); more;
+         more = Process32Next(snapshot, &entry)) {
+        if (_stricmp(entry.szExeFile, exe) == 0) {
+            ++count;
+        }
+    }
+    CloseHandle(snapshot);
+    return count;
 }
 }  // namespace
 
@@ -51,6 +73,19 @@ int main(int argc, char** argv) {
                 Sleep(50);
             }
             printf("wait %lu ok %d state %lu\n", wanted, reached ? 1 : 0, status.dwCurrentState);
+        } else if (strncmp(command, "gone:", 5) == 0) {
+            char exe[MAX_PATH] = {};
+            const char* colon = strchr(command + 5, ':');
+            size_t length =
+                colon != nullptr ? static_cast<size_t>(colon - (command + 5)) : strlen(command + 5);
+            memcpy(exe, command + 5, length < MAX_PATH - 1 ? length : MAX_PATH - 1);
+            unsigned long limitMs = colon != nullptr ? strtoul(colon + 1, nullptr, 10) : 10000;
+            int left = CountProcesses(exe);
+            for (unsigned long waited = 0; left != 0 && waited < limitMs; waited += 50) {
+                Sleep(50);
+                left = CountProcesses(exe);
+            }
+            printf("gone %d count %d\n", left == 0 ? 1 : 0, left);
         } else {
             DWORD code = static_cast<DWORD>(strtoul(command, nullptr, 10));
             BOOL ok = ControlService(service, code, &status);
