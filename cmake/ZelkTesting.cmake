@@ -14,10 +14,6 @@ function(zelk_add_gtest target)
     cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
     add_executable(${target} ${ARG_SOURCES})
     target_link_libraries(${target} PRIVATE ${ARG_LIBS} zelk_options GTest::gtest_main)
-    if(ZELK_SANITIZE)
-        # The distribution's GoogleTest is built without the sanitizer flags;
-        # it still links, and the project's own code is instrumented.
-    endif()
     gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
                          PROPERTIES TIMEOUT 300)
 endfunction()
