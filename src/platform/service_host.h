@@ -54,8 +54,8 @@ constexpr uint32_t kAcceptStopPauseContinueShutdown = 7;
 // POSIX: true when NOTIFY_SOCKET is set. ServiceMain then runs on a thread of
 // its own while this thread waits for signals and hands them to the
 // registered handler: SIGTERM and SIGINT as stop, SIGUSR1 as pause, SIGUSR2 as
-// continue, SIGHUP as interrogate. Signals that arrive while the start is
-// still pending are held until the start has been reported.
+// continue, SIGHUP as interrogate. Signals that arrive before ServiceMain has
+// returned are held until it has.
 bool RunServiceDispatcher(const char* name, ServiceMainFunction serviceMain);
 
 // Registers `handler` for the service `name`. Null on failure.

@@ -4,6 +4,10 @@ paused, continued, interrogated and stopped through ControlService (the
 service_control program), then deleted. Checks the states the service reports,
 the exact log lines beside the executable, and that the process ends.
 
+With --apps N, config.xml names N applications on closed ports: their
+watchdog threads must be running before the controls and must all have ended
+before the stop's wait ends.
+
 The service writes nothing visible (its standard output is NULL under Wine);
 its log in ZELK_LOG beside the executable is what is checked."""
 
@@ -14,35 +18,17 @@ import subprocess
 import sys
 import time
 
+from service_support import (CONTINUE_LOG, INTERROGATE_LOG, LIFECYCLE_FUNCTIONS, PAUSE_LOG,
+                             START_LOG, STOP_LOG, check_thread_exits, lifecycle,
+                             wait_for_watchdog_line, write_config)
 from zelk_harness import DaemonRun
 
 SERVICE = "ZELK_Daemon"
 
-START_LOG = [
-    ("CDaemon::CDaemon", "Create Daemon!"),
-    ("ServiceStart", "ServiceStart in"),
-    ("CDaemon::Start", "Start Server!"),
-    ("ServiceStart", "ServiceStart out"),
-]
-CONTROL_LOG = {
-    2: [("Service_Ctrl", "SERVICE_CONTROL_PAUSE"), ("ServicePause", "ServicePause in"),
-        ("ServicePause", "ServicePause out")],
-    3: [("Service_Ctrl", "SERVICE_CONTROL_CONTINUE"), ("ServiceContinue", "ServiceContinue in"),
-        ("ServiceContinue", "ServiceContinue out")],
-    4: [("Service_Ctrl", "SERVICE_CONTROL_INTERROGATE")],
-    128: [],
-}
+CONTROL_LOG = {2: PAUSE_LOG, 3: CONTINUE_LOG, 4: INTERROGATE_LOG, 128: []}
 # The state ControlService hands back for each control: the one the handler
 # reported last.
 CONTROL_STATE = {2: 7, 3: 4, 4: 4, 128: 4}
-STOP_LOG = [
-    ("Service_Ctrl", "SERVICE_STOP_PENDING"),
-    ("ServiceStop", "ServiceStop in"),
-    ("CDaemon::Stop", "wait stop Server thread !"),
-    ("CDaemon::Stop", "stop Server thread over !"),
-    ("CDaemon::Stop", "Stop Server!"),
-    ("ServiceStop", "ServiceStop out"),
-]
 
 
 def wine(*args, check=True):
@@ -86,10 +72,6 @@ def log_pairs(run):
     return [(function, message) for (_l, function, _c, message) in run.log_lines()]
 
 
-def service_lines(pairs):
-    return [p for p in pairs if p[0].startswith(("Service", "CDaemon::"))]
-
-
 def wait_for_log(run, message, timeout):
     deadline = time.monotonic() + timeout
     while time.monotonic() < deadline:
@@ -104,6 +86,7 @@ def main():
     parser.add_argument("--exe", required=True)
     parser.add_argument("--wine", action="store_true")
     parser.add_argument("--control", required=True, help="the service_control program")
+    parser.add_argument("--apps", type=int, default=0)
     args = parser.parse_args()
     if not args.wine:
         print("Wine service manager: not applicable to a native build")
@@ -117,12 +100,15 @@ def main():
         wine("sc", "stop", SERVICE, check=False)
         wine("sc", "delete", SERVICE, check=False)
 
+        write_config(run.folder, args.apps, windows_path(run.folder) + "\\absent.exe")
         wine("sc", "create", SERVICE, "binPath=", windows_path(run.exe))
         wine("sc", "start", SERVICE)
         # sc start returns once the process has connected; running comes later.
         controller.wait_state(4, 60000)
         wait_for_log(run, "ServiceStart out", 10)
         assert controller.run("query")[-1] == "state 4 exit 0"
+        if args.apps:
+            wait_for_watchdog_line(run.log_bytes, 30)
 
         expected = list(START_LOG)
         for code in (2, 4, 3, 4, 128):
@@ -158,12 +144,13 @@ def main():
         gone = controller.run("gone:%s:30000" % os.path.basename(run.exe))[-1]
         assert gone.startswith("gone 1"), gone
 
-        got = service_lines(log_pairs(run))
+        got = lifecycle(log_pairs(run))
         assert got == expected, "log lines:\n%s\nexpected:\n%s" % (
             "\n".join(map(str, got)), "\n".join(map(str, expected)))
         lines = run.log_lines()
+        check_thread_exits(log_pairs(run), args.apps)
         assert all(level == "TRACE" and code == 0 for (level, function, code, _m) in lines
-                   if function.startswith("Service")), lines
+                   if function in LIFECYCLE_FUNCTIONS), lines
         # Any control the controller tried after the stop is refused.
         ok, error, _state, line = controller.control(4)
         assert ok == 0 and error == 1062, line

@@ -35,8 +35,7 @@ NotifyChannel g_channel;
 
 std::atomic<ServiceControlHandler> g_handler{nullptr};
 // The state of the last report, sent or not; 0 before the first one. The
-// dispatcher's thread reads it to know when the start is over and when the
-// service has stopped.
+// dispatcher's thread reads it to know when the service has stopped.
 std::atomic<uint32_t> g_reportedState{0};
 std::atomic<bool> g_serviceMainReturned{false};
 
@@ -128,18 +127,21 @@ bool RunServiceDispatcher(const char* name, ServiceMainFunction serviceMain) {
         g_serviceMainReturned.store(true);
     });
 
+    // Controls wait until ServiceMain has returned, that is until the start
+    // has been reported in full, as the service manager refuses controls
+    // while a start is pending.
     std::deque<uint32_t> held;
     for (;;) {
         uint32_t state = g_reportedState.load();
         if (state == kServiceStopped) {
             break;
         }
-        bool starting = state == 0 || state == kServiceStartPending;
-        if (starting && g_serviceMainReturned.load()) {
+        bool started = g_serviceMainReturned.load();
+        if (started && (state == 0 || state == kServiceStartPending)) {
             break;  // registration failed: nothing will report any more
         }
         ServiceControlHandler handler = g_handler.load();
-        if (!starting && !held.empty() && handler != nullptr) {
+        if (started && !held.empty() && handler != nullptr) {
             uint32_t control = held.front();
             held.pop_front();
             handler(control);
