@@ -1,0 +1,198 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "markup/markup.h"
+
+namespace {
+
+struct Pos {
+    int32_t parent, main, child;
+};
+
+void ExpectPositions(const CXmlDocument& doc, Pos p) {
+    EXPECT_EQ(doc.GetParentPos(), p.parent);
+    EXPECT_EQ(doc.GetMainPos(), p.main);
+    EXPECT_EQ(doc.GetChildPos(), p.child);
+}
+
+// config=1 app(a)=2 x=3 app(b)=4
+const char kConfig[] = "<config><app name=\"a\"/><x/><app name=\"b\"/></config>";
+
+TEST(Navigation, WalkOverRepeatedElements) {
+    CXmlDocument doc(kConfig);
+    doc.ResetPosition();
+    ASSERT_TRUE(doc.FindElement("config"));
+    ExpectPositions(doc, {0, 1, 0});
+    ASSERT_TRUE(doc.IntoElement());
+    ExpectPositions(doc, {1, 0, 0});
+    ASSERT_TRUE(doc.FindElement("app"));
+    ExpectPositions(doc, {1, 2, 0});
+    EXPECT_EQ(doc.GetAttribute("name"), "a");
+    ASSERT_TRUE(doc.FindElement("app"));
+    ExpectPositions(doc, {1, 4, 0});
+    EXPECT_EQ(doc.GetAttribute("name"), "b");
+    EXPECT_FALSE(doc.FindElement("app"));
+    ExpectPositions(doc, {1, 4, 0});
+    doc.ResetMainPosition();
+    ExpectPositions(doc, {1, 0, 0});
+    ASSERT_TRUE(doc.FindElement("app"));
+    EXPECT_EQ(doc.GetAttribute("name"), "a");
+    ASSERT_TRUE(doc.FindElement(""));
+    ExpectPositions(doc, {1, 3, 0});
+}
+
+TEST(Navigation, NameArgumentsAndPathSyntax) {
+    struct Case {
+        const char* name;
+        bool found;
+    };
+    const Case cases[] = {
+        {nullptr, true},  {"", true},          {"app", true},           {"ap", false},
+        {"apps", false},  {"/config", false},  {"//app", false},        {"a b", false},
+        {"app[2]", true}, {"app/name", true},  {"app/@name", true},     {"app[@name='a']", true},
+        {"app/", false},  {"app[0]", true},    {"app[2", false},        {"app]", false},
+        {"APP", false},   {"app[@n=x]", true}, {"app[@n=\"x\"]", true}, {"app[n]", true},
+    };
+    for (const Case& c : cases) {
+        CXmlDocument doc(kConfig);
+        doc.FindElement("config");
+        doc.IntoElement();
+        EXPECT_EQ(doc.FindElement(c.name), c.found) << (c.name ? c.name : "(null)");
+        if (!c.found) {
+            ExpectPositions(doc, {1, 0, 0});
+        }
+    }
+}
+
+TEST(Navigation, IgnoreCaseFlagAppliesToNames) {
+    CXmlDocument doc;
+    doc.SetFlags(kDocIgnoreCase);
+    doc.SetDocText(kConfig);
+    EXPECT_TRUE(doc.FindElement("CONFIG"));
+}
+
+TEST(Navigation, ChildPositionsAndStepping) {
+    CXmlDocument doc(kConfig);
+    EXPECT_FALSE(doc.IntoElement());
+    EXPECT_FALSE(doc.OutOfElement());
+    EXPECT_EQ(doc.GetChildText(), "");
+    // No main position: the first element becomes the main one.
+    ASSERT_TRUE(doc.FindChildElement("x"));
+    ExpectPositions(doc, {0, 1, 3});
+    ASSERT_TRUE(doc.FindChildElement("app"));
+    ExpectPositions(doc, {0, 1, 4});
+    EXPECT_FALSE(doc.FindChildElement("app"));
+    ExpectPositions(doc, {0, 1, 4});
+    // Into: the child becomes the main position.
+    ASSERT_TRUE(doc.IntoElement());
+    ExpectPositions(doc, {1, 4, 0});
+    EXPECT_EQ(doc.GetAttribute("name"), "b");
+    ASSERT_TRUE(doc.OutOfElement());
+    ExpectPositions(doc, {0, 1, 4});
+}
+
+TEST(Navigation, OutOfElementAfterFind) {
+    CXmlDocument doc(kConfig);
+    doc.FindElement("config");
+    doc.IntoElement();
+    doc.FindElement("x");
+    ASSERT_TRUE(doc.OutOfElement());
+    ExpectPositions(doc, {0, 1, 3});
+}
+
+TEST(Navigation, FindChildWithoutAnyElementFindsNothing) {
+    CXmlDocument doc("<!-- nothing -->");
+    EXPECT_FALSE(doc.FindChildElement("a"));
+    ExpectPositions(doc, {0, 0, 0});
+    CXmlDocument leaf("<a/><b><c/></b>");
+    leaf.FindElement("a");
+    leaf.IntoElement();  // a has no children
+    EXPECT_FALSE(leaf.FindChildElement("c"));
+    ExpectPositions(leaf, {1, 0, 0});
+}
+
+TEST(Navigation, RefusedWhileWritingAFile) {
+    CXmlDocument doc(kConfig);
+    doc.SetFlags(kDocWritingFile);
+    EXPECT_FALSE(doc.FindElement("config"));
+    EXPECT_FALSE(doc.FindChildElement("app"));
+}
+
+struct AttributeCase {
+    const char* text;
+    const char* name;
+    const char* value;
+};
+
+class Attribute : public ::testing::TestWithParam<AttributeCase> {};
+
+TEST_P(Attribute, ValueOfTheFirstElement) {
+    CXmlDocument doc(GetParam().text);
+    ASSERT_TRUE(doc.FindElement(nullptr));
+    EXPECT_EQ(doc.GetAttribute(GetParam().name), GetParam().value);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    StartTags, Attribute,
+    ::testing::Values(
+        AttributeCase{"<app name = 'v' >", "name", "v"},
+        AttributeCase{"<app names=\"v\">", "name", ""}, AttributeCase{"<app name>", "name", "name"},
+        AttributeCase{"<app name x='1'>", "name", "name"},
+        AttributeCase{"<app a='1' a='2'/>", "a", "1"}, AttributeCase{"<app a=1 b=2/>", "b", "2/"},
+        AttributeCase{"<app a=\"x&amp;y&lt;&#65;\"/>", "a", "x&y<A"},
+        AttributeCase{"<app a=\"it's\" b='say \"hi\"'/>", "b", "say \"hi\""},
+        AttributeCase{"<app a='>'/>", "a", ">"}, AttributeCase{"<app\ta\n=\r'1'/>", "a", "1"},
+        AttributeCase{"<app/>", "app", ""}, AttributeCase{"<app a='1'/>", "", ""},
+        // Reads stay inside the element's own start tag.
+        AttributeCase{"<a y=>", "y", ""}, AttributeCase{"<a y=><b x='1'/></a>", "x", ""},
+        AttributeCase{"<a y><b x='1'/></a>", "x", ""},
+        AttributeCase{"<a y= ><b x='1'/></a>", "y", ""},
+        AttributeCase{"<a \"q><b x='1'/></a>", "x", ""}));
+
+TEST(Attribute, NullNameAndNoMainPosition) {
+    CXmlDocument doc("<a x='1'/>");
+    EXPECT_EQ(doc.GetAttribute("x"), "");
+    doc.FindElement("a");
+    EXPECT_EQ(doc.GetAttribute(nullptr), "");
+}
+
+struct TextCase {
+    const char* text;
+    const char* expected;
+};
+
+class ElementText : public ::testing::TestWithParam<TextCase> {};
+
+TEST_P(ElementText, OfTheFirstElement) {
+    CXmlDocument doc(GetParam().text);
+    ASSERT_TRUE(doc.FindElement(nullptr));
+    EXPECT_EQ(doc.GetElementText(), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Contents, ElementText,
+    ::testing::Values(TextCase{"<t>a&amp;b</t>", "a&b"},
+                      TextCase{"<t><![CDATA[x<y]]> <!--c--></t>", "x<y"}, TextCase{"<t> </t>", " "},
+                      TextCase{"<t><u/>v</t>", ""}, TextCase{"<t/>", ""}, TextCase{"<t>", ""},
+                      TextCase{"<t></t>", ""}, TextCase{"<t>a<!--c-->b<?p?>c&lt;</t>", "abc<"},
+                      TextCase{"<t>a<![CDATA[&amp;]]>&amp;</t>", "a&amp;&"},
+                      TextCase{"<t>a>b</t>", "a>b"},
+                      // A CDATA token too short to hold its opener and terminator
+                      // contributes nothing and nothing outside it is read.
+                      TextCase{"<t>a<![C]]>b</t>", "ab"}, TextCase{"<t><![CDATA[]]></t>", ""}));
+
+TEST(ElementText, ChildText) {
+    CXmlDocument doc(
+        "<train><time>2026-12-08 10:00:00</time><vagen><serial>7</serial></vagen></train>");
+    ASSERT_TRUE(doc.FindElement("train"));
+    ASSERT_TRUE(doc.FindChildElement("time"));
+    EXPECT_EQ(doc.GetChildText(), "2026-12-08 10:00:00");
+    ASSERT_TRUE(doc.IntoElement());
+    ASSERT_TRUE(doc.FindElement("vagen"));
+    ASSERT_TRUE(doc.FindChildElement("serial"));
+    EXPECT_EQ(doc.GetChildText(), "7");
+    EXPECT_EQ(doc.GetElementText(), "");
+}
+
+}  // namespace
