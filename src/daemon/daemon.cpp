@@ -1,5 +1,6 @@
 #include "daemon/daemon.h"
 
+#include "daemon/config_walk.h"
 #include "log/log.h"
 #include "platform/socket_library.h"
 #include "platform/system.h"
@@ -53,9 +54,28 @@ void CDaemon::Init(const std::string& moduleFolder) {
 }
 
 bool CDaemon::StartApplications() {
-    // The configuration walk comes here: one AppConfig and one watchdog
-    // thread per `app` element of config.xml, 250 ms apart.
-    return false;
+    int index = 0;
+    int taken = WalkConfigFile(configPath, [this, &index](std::unique_ptr<AppConfig> app) {
+        StartApplication(index++, std::move(app));
+        // The pause comes after the last application too.
+        platform::SleepMs(timings.threadStartPauseMs);
+    });
+    return taken > 0;
+}
+
+void CDaemon::StartApplication(int index, std::unique_ptr<AppConfig> app) {
+    app->owner = this;
+    running.store(true);
+    AppConfig* record = app.release();
+    // Counted before the thread runs, so that a thread that ends at once
+    // never takes the count below zero.
+    ++threadCount;
+    platform::ThreadHandle handle = platform::StartThread(&CDaemon::DaemonThread, record);
+    threads[static_cast<size_t>(index)] = handle;
+    if (handle == nullptr) {
+        --threadCount;
+        delete record;  // the thread never ran; nothing is logged
+    }
 }
 
 bool CDaemon::Start() {

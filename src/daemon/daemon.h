@@ -5,10 +5,19 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "daemon/app_config.h"
 #include "platform/threads.h"
+
+// The waits of the supervisor. The defaults are the product's; tests shorten
+// them so that they never sit out real time-outs.
+struct DaemonTimings {
+    unsigned readWaitMs = 3000;         // each watchdog wait for readability
+    unsigned failedReadSleepMs = 1000;  // the pause after a read that brought no data
+    unsigned threadStartPauseMs = 250;  // between starting two watchdog threads
+};
 
 class CDaemon {
   public:
@@ -34,6 +43,23 @@ class CDaemon {
     // thread has ended; then closes the thread handles. Always true.
     bool Stop();
 
+    // Launches `path` as a command line in the session of the user logged on
+    // at the console. 1 if the process was created, 0 if not.
+    int OpenExe(std::string path);
+    // Terminates every process whose executable file name is exactly `name`.
+    // -1 for an empty name, 0 if none matched or a termination failed, 1 if
+    // every match was terminated.
+    int CloseExe(std::string name);
+
+    // The watchdog thread: takes ownership of the AppConfig record it is
+    // given, watches the application until `running` is cleared, then lowers
+    // `threadCount` once. Returns 0.
+    static unsigned DaemonThread(void* config);
+
+    const DaemonTimings& Timings() const { return timings; }
+    // Replaces the timings; tests only, before Start.
+    void SetTimings(const DaemonTimings& value) { timings = value; }
+
     const std::string& ConfigPath() const { return configPath; }
     bool IsRunning() const { return running.load(); }
     int32_t ThreadCount() const { return threadCount.load(); }
@@ -50,12 +76,15 @@ class CDaemon {
     static SocketLibraryHooks SetSocketLibraryHooks(SocketLibraryHooks hooks);
 
   private:
-    // Walks the configuration file and starts the watchdog threads; true if
-    // an application entry was taken. No application is read yet.
+    // Walks the configuration file and starts one watchdog thread per
+    // application; true if an application entry was taken.
     bool StartApplications();
+    // Starts the watchdog thread of the record taken at `index`.
+    void StartApplication(int index, std::unique_ptr<AppConfig> app);
 
     std::string configPath;
     std::atomic<bool> running;
     std::atomic<int32_t> threadCount;
     std::array<platform::ThreadHandle, kMaxApplications> threads;
+    DaemonTimings timings;
 };

@@ -1,0 +1,78 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "daemon/daemon.h"
+#include "supervisor_fixture.h"
+
+namespace {
+
+using testing_support::LogLine;
+using testing_support::SupervisorFixture;
+
+std::string Quoted(const std::string& text) {
+    return "\"" + text + "\"";
+}
+
+class ProcessControl : public SupervisorFixture {};
+
+TEST_F(ProcessControl, OpenExeStartsAProgramThatLeavesAMarker) {
+    std::string app = CopyTestApp("a", UniqueStem("zelk_open_"));
+    std::string marker = (folder.path() / "marker.txt").string();
+    std::string command = Quoted(app) + " " + Quoted(marker) + " 30";
+    CDaemon daemon;
+    EXPECT_EQ(daemon.OpenExe(command), 1);
+    EXPECT_TRUE(WaitUntil([&] { return std::filesystem::exists(marker); }))
+        << "the launched program never ran";
+    EXPECT_EQ(daemon.CloseExe(FileName(app)), 1);
+
+    std::vector<std::string> expected = {"WTSGetActiveConsoleSessionId",
+                                         "Create Process success:" + command};
+    EXPECT_EQ(Messages("CDaemon::OpenExe"), expected);
+}
+
+TEST_F(ProcessControl, OpenExeReportsAProgramThatCannotStart) {
+    std::string missing = (folder.path() / "no_such_program").string();
+    CDaemon daemon;
+    EXPECT_EQ(daemon.OpenExe(missing), 0);
+    EXPECT_EQ(daemon.OpenExe(""), 0);
+    std::vector<LogLine> lines;
+    for (const auto& line : Log()) {
+        if (line.function == "CDaemon::OpenExe") {
+            lines.push_back(line);
+        }
+    }
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[1].message, "Create Process Fail:" + missing);
+    EXPECT_NE(lines[1].code, 0) << "the platform's error code is logged";
+    EXPECT_EQ(lines[3].message, "Create Process Fail:");
+}
+
+TEST_F(ProcessControl, CloseExeTerminatesEveryProcessOfTheNameAndSparesAnotherCase) {
+    std::string stem = UniqueStem("ZelkClose_");
+    std::string upper = CopyTestApp("upper", stem);
+    std::string lowerStem = stem;
+    lowerStem[0] = 'z';
+    std::string lower = CopyTestApp("lower", lowerStem);
+    CDaemon daemon;
+    for (const std::string& app : {upper, upper, lower}) {
+        ASSERT_EQ(daemon.OpenExe(Quoted(app) + " \"\" 60"), 1);
+    }
+    ASSERT_TRUE(WaitUntil([&] {
+        return CountProcesses(FileName(upper)) == 2 && CountProcesses(FileName(lower)) == 1;
+    }));
+
+    EXPECT_EQ(daemon.CloseExe(FileName(upper)), 1);
+    EXPECT_TRUE(WaitUntil([&] { return CountProcesses(FileName(upper)) == 0; }));
+    EXPECT_EQ(CountProcesses(FileName(lower)), 1) << "letter case matters";
+    std::vector<std::string> closed = Messages("CDaemon::CloseExe");
+    EXPECT_EQ(closed, std::vector<std::string>(2, "Terminate Process success:" + FileName(upper)));
+
+    EXPECT_EQ(daemon.CloseExe(FileName(upper)), 0) << "none of that name is left";
+    EXPECT_EQ(daemon.CloseExe(""), -1);
+    EXPECT_EQ(daemon.CloseExe(FileName(lower)), 1);
+    EXPECT_TRUE(WaitUntil([&] { return CountProcesses(FileName(lower)) == 0; }));
+}
+
+}  // namespace
