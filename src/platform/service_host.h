@@ -72,9 +72,10 @@ ServiceStatusHandle RegisterServiceControlHandler(const char* name, ServiceContr
 bool ReportServiceStatus(ServiceStatusHandle handle, const ServiceStatus& status, uint32_t* error);
 
 // The last "pause" of the program after the dispatcher has run the service.
-// Win32: the console's pause (the service has no console, so it returns at
-// once). POSIX: the console's pause when standard input is a terminal;
-// otherwise, as under systemd, it returns at once without a prompt.
+// Win32: the console's pause when the process has a standard input; a
+// service has none, and there it returns at once. POSIX: the console's pause
+// when standard input is a terminal; otherwise, as under systemd, it returns
+// at once without a prompt.
 void PauseAfterService();
 
 }  // namespace platform

@@ -135,7 +135,10 @@ def main():
             delivered.append(5)
 
         ok, error, state, line = controller.control(1)
-        assert ok == 1 and error == 0 and state in (3, 1), line
+        # Under Wine the answer to the stop can be lost with 109 (broken pipe):
+        # the handler reports stopped, the dispatcher returns and the process
+        # ends before the manager has read the answer.
+        assert (ok == 1 and error == 0 and state in (3, 1)) or (ok == 0 and error == 109), line
         delivered.append(1)
         controller.wait_state(1, 60000)
         expected += STOP_LOG

@@ -56,6 +56,13 @@ bool ReportServiceStatus(ServiceStatusHandle handle, const ServiceStatus& status
 }
 
 void PauseAfterService() {
+    // A service has no standard input and no console: the shell's "pause"
+    // would open a console of its own, nobody could press a key there, and
+    // the process would never end after the service has stopped.
+    HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    if (input == nullptr || input == INVALID_HANDLE_VALUE) {
+        return;
+    }
     ConsolePause();
 }
 
