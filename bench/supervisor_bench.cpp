@@ -1,0 +1,328 @@
+// The supervisor's figures: message framing, concurrent logging, and the
+// real daemon executable watching 20 quiet applications. Linux only, like
+// the rest of the benchmark.
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <fstream>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "bench_parts.h"
+#include "daemon/framing.h"
+#include "log/log.h"
+#include "log/log_writer.h"
+#include "measure.h"
+
+namespace {
+
+std::string MakeTempFolder() {
+    char pattern[] = "/tmp/zelk-bench-XXXXXX";
+    const char* made = mkdtemp(pattern);
+    return made ? made : "/tmp";
+}
+
+// A train message of exactly `size` bytes.
+std::string TrainMessage(size_t size) {
+    const std::string head = "<train><time>2026-12-08 14:03:27</time>";
+    const std::string vagen = "<vagen id=\"7\"><serial>SN00000007</serial></vagen>";
+    const std::string tail = "</train>";
+    std::string text = head;
+    while (text.size() + vagen.size() + tail.size() <= size)
+        text += vagen;
+    text.append(size - text.size() - tail.size(), ' ');
+    return text + tail;
+}
+
+// Seconds to frame one message of `size` bytes from 64 KiB reads; -1 when
+// the framer did not return it whole.
+double FrameOnce(MessageFramer& framer, const std::string& message) {
+    const size_t kRead = 65536;
+    framer.Clear();
+    bool whole = false;
+    const double t0 = NowSeconds();
+    for (size_t at = 0; at < message.size(); at += kRead) {
+        const size_t n = std::min(kRead, message.size() - at);
+        FramedMessage got = framer.Append(message.data() + at, n);
+        if (got.kind == MessageKind::kTrain)
+            whole = got.text.size() == message.size();
+    }
+    const double seconds = NowSeconds() - t0;
+    return whole ? seconds : -1;
+}
+
+}  // namespace
+
+void RunFramingBench(int reps) {
+    std::fprintf(stderr, "framing\n");
+    MessageFramer framer("bench");
+    // The buffer holds its terminating zero byte too, so the largest message
+    // that fits is one byte short of 20 MiB.
+    const size_t sizes[] = {1048576, kMessageBufferBytes - 1};
+    double perByte[2] = {0, 0};
+    std::printf(
+        "\nFraming a train message arriving in 64 KiB reads (MessageFramer), medians of %d:\n\n",
+        reps);
+    std::printf("| message bytes | milliseconds | ns per byte |\n|---:|---:|---:|\n");
+    for (int i = 0; i < 2; ++i) {
+        const std::string message = TrainMessage(sizes[i]);
+        std::vector<double> samples;
+        bool failed = false;
+        for (int r = 0; r < reps; ++r) {
+            const double s = FrameOnce(framer, message);
+            if (s < 0)
+                failed = true;
+            samples.push_back(s);
+        }
+        const double t = Median(samples);
+        perByte[i] = t / static_cast<double>(sizes[i]);
+        if (failed)
+            std::printf("| %zu | not framed whole | - |\n", sizes[i]);
+        else
+            std::printf("| %zu | %.2f | %.2f |\n", sizes[i], t * 1e3, perByte[i] * 1e9);
+    }
+    std::printf("\nTime per byte, 20 MiB against 1 MiB: %.2fx (1.0 is linear).\n",
+                perByte[0] > 0 ? perByte[1] / perByte[0] : 0.0);
+}
+
+void RunLogBench() {
+    std::fprintf(stderr, "logging\n");
+    const std::string folder = MakeTempFolder() + "/";
+    std::atomic<int> sinkLines{0};
+    ProcessLogWriter().Reset(
+        folder, [] { return static_cast<int64_t>(std::time(nullptr)); },
+        [&](const char*) { ++sinkLines; });
+    const int kThreads = 20, kLines = 2000;
+    const double t0 = NowSeconds();
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t)
+        threads.emplace_back([t] {
+            for (int i = 0; i < kLines; ++i)
+                WriteLog(LogLevel::kTrace, __LINE__, "bench", 0, "bench t%02d n%05d", t, i);
+        });
+    for (std::thread& thread : threads)
+        thread.join();
+    const double seconds = NowSeconds() - t0;
+    // Every line must be there exactly once.
+    std::set<std::pair<int, int>> seen;
+    int duplicates = 0, total = 0;
+    std::ifstream in(ProcessLogWriter().FilePathFor(std::time(nullptr)));
+    std::string line;
+    while (std::getline(in, line)) {
+        const size_t at = line.find("bench t");
+        int t, i;
+        if (at == std::string::npos || std::sscanf(line.c_str() + at, "bench t%d n%d", &t, &i) != 2)
+            continue;
+        ++total;
+        if (!seen.insert({t, i}).second)
+            ++duplicates;
+    }
+    const int expected = kThreads * kLines;
+    std::printf(
+        "\nWriteLog from %d threads, %d lines each: %.0f lines/s (%.2f s); %d of %d lines "
+        "found, %d lost, %d duplicated, %d reports to the debug channel.\n",
+        kThreads, kLines, expected / seconds, seconds, total, expected,
+        expected - static_cast<int>(seen.size()), duplicates, sinkLines.load());
+    std::string command = "rm -rf '" + folder + "'";
+    if (std::system(command.c_str()) != 0)
+        std::fprintf(stderr, "could not remove %s\n", folder.c_str());
+}
+
+namespace {
+
+// utime + stime of process `pid` in seconds.
+double ProcessCpu(int pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    std::string stat;
+    std::getline(in, stat);
+    const size_t close = stat.rfind(')');
+    if (close == std::string::npos)
+        return -1;
+    // Fields after the command: state is field 3; utime and stime are 14 and 15.
+    unsigned long long utime = 0, stime = 0;
+    const char* p = stat.c_str() + close + 2;
+    for (int field = 3; field < 14 && *p; ++field) {
+        p = std::strchr(p, ' ');
+        if (!p)
+            return -1;
+        ++p;
+    }
+    if (std::sscanf(p, "%llu %llu", &utime, &stime) != 2)
+        return -1;
+    return static_cast<double>(utime + stime) / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+// Twenty listening sockets that accept the watchdogs' connections and send
+// each of them a heartbeat every 2 seconds.
+class QuietApplications {
+  public:
+    bool Open(int count) {
+        for (int i = 0; i < count; ++i) {
+            const int fd = socket(AF_INET, SOCK_STREAM, 0);
+            sockaddr_in address{};
+            address.sin_family = AF_INET;
+            address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+            socklen_t length = sizeof address;
+            if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+                listen(fd, 4) != 0 ||
+                getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+                return false;
+            listeners_.push_back(fd);
+            ports_.push_back(ntohs(address.sin_port));
+        }
+        thread_ = std::thread([this] { Serve(); });
+        return true;
+    }
+    void Close() {
+        stop_ = true;
+        if (thread_.joinable())
+            thread_.join();
+        for (int fd : listeners_)
+            close(fd);
+        for (int fd : clients_)
+            close(fd);
+    }
+    const std::vector<int>& Ports() const { return ports_; }
+    int Connected() const { return connected_.load(); }
+
+  private:
+    void Serve() {
+        double nextBeat = NowSeconds() + 2;
+        const char beat[] = "<handshake>alive</handshake>";
+        while (!stop_) {
+            std::vector<pollfd> fds;
+            for (int fd : listeners_)
+                fds.push_back({fd, POLLIN, 0});
+            if (poll(fds.data(), fds.size(), 100) > 0) {
+                for (const pollfd& p : fds) {
+                    if (!(p.revents & POLLIN))
+                        continue;
+                    const int client = accept(p.fd, nullptr, nullptr);
+                    if (client >= 0) {
+                        clients_.push_back(client);
+                        ++connected_;
+                    }
+                }
+            }
+            if (NowSeconds() >= nextBeat) {
+                nextBeat += 2;
+                for (int fd : clients_)
+                    if (send(fd, beat, sizeof beat - 1, MSG_NOSIGNAL) < 0) {
+                    }
+            }
+        }
+    }
+
+    std::vector<int> listeners_, clients_, ports_;
+    std::thread thread_;
+    std::atomic<bool> stop_{false};
+    std::atomic<int> connected_{0};
+};
+
+}  // namespace
+
+void RunWatchdogBench(const std::string& daemonExe, int seconds) {
+    std::fprintf(stderr, "watching 20 quiet applications for %d s\n", seconds);
+    const std::string folder = MakeTempFolder();
+    const std::string exe = folder + "/ZELK_Daemon";
+    std::string copy = "cp '" + daemonExe + "' '" + exe + "'";
+    QuietApplications apps;
+    if (std::system(copy.c_str()) != 0 || !apps.Open(20)) {
+        std::printf("\nWatchdogs: could not prepare %s\n", folder.c_str());
+        return;
+    }
+    {
+        std::ofstream config(folder + "/config.xml");
+        config << "<config>\n";
+        for (size_t i = 0; i < apps.Ports().size(); ++i)
+            config
+                << "  <app name=\"zelk-bench-quiet-" << i << "\" path=\"" << folder
+                << "/no-such-application\">\n    <socket ip=\"127.0.0.1\" port=\""
+                << apps.Ports()[i]
+                << "\"/>\n    <subApp name=\"\" startPath=\"\" stopPath=\"\">\n      <picMonitor>"
+                << folder << "/pictures\\</picMonitor>\n    </subApp>\n  </app>\n";
+        config << "</config>\n";
+    }
+    int keys[2];
+    if (pipe(keys) != 0)
+        return;
+    const pid_t pid = fork();
+    if (pid == 0) {
+        dup2(keys[0], 0);
+        close(keys[1]);
+        const int out = open((folder + "/console.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(out, 1);
+        dup2(out, 2);
+        unsetenv("NOTIFY_SOCKET");
+        execl(exe.c_str(), exe.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(keys[0]);
+    const int64_t startRss = StatusBytes("VmRSS", pid);
+    const double deadline = NowSeconds() + 30;
+    while (apps.Connected() < 20 && NowSeconds() < deadline)
+        usleep(100000);
+    const int connected = apps.Connected();
+    sleep(3);
+    const double cpu0 = ProcessCpu(pid), t0 = NowSeconds();
+    const int64_t rss0 = StatusBytes("VmRSS", pid);
+    sleep(static_cast<unsigned>(seconds));
+    const double cpu1 = ProcessCpu(pid), t1 = NowSeconds();
+    const int64_t rss1 = StatusBytes("VmRSS", pid), hwm = StatusBytes("VmHWM", pid);
+    const int64_t threads = StatusBytes("Threads", pid) / 1024;
+    // Two key presses: one ends the console run, one answers the last pause.
+    if (write(keys[1], "xx", 2) != 2)
+        std::fprintf(stderr, "could not press the keys\n");
+    close(keys[1]);
+    int status = 0;
+    const double stopBy = NowSeconds() + 30;
+    while (waitpid(pid, &status, WNOHANG) == 0) {
+        if (NowSeconds() > stopBy) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
+            break;
+        }
+        usleep(100000);
+    }
+    apps.Close();
+    int status2 = 0;
+    const std::string logLines =
+        RunCapture("cat '" + folder + "'/ZELK_LOG/*.log | wc -l", &status2);
+    const std::string relaunches =
+        RunCapture("grep -c -i 'open\\|launch\\|close' '" + folder + "'/ZELK_LOG/*.log", &status2);
+    const double mib = 1024.0 * 1024.0;
+    std::printf(
+        "\nThe daemon executable watching 20 quiet applications (a heartbeat every 2 s each), "
+        "%d connected:\n\n",
+        connected);
+    std::printf("| figure | value |\n|---|---:|\n");
+    std::printf("| resident at start (MiB) | %.2f |\n", startRss / mib);
+    std::printf("| resident with 20 connected (MiB) | %.2f |\n", rss0 / mib);
+    std::printf("| resident after %d s (MiB) | %.2f |\n", seconds, rss1 / mib);
+    std::printf("| peak resident (MiB) | %.2f |\n", hwm / mib);
+    std::printf("| threads | %lld |\n", static_cast<long long>(threads));
+    std::printf("| CPU seconds over %.0f s | %.2f |\n", t1 - t0, cpu1 - cpu0);
+    std::printf("| CPU seconds per hour | %.1f |\n", (cpu1 - cpu0) / (t1 - t0) * 3600);
+    std::printf("| exit | %s %d |\n", WIFEXITED(status) ? "code" : "signal",
+                WIFEXITED(status) ? WEXITSTATUS(status) : WTERMSIG(status));
+    std::printf("| log lines (launch/close lines) | %d (%d) |\n", std::atoi(logLines.c_str()),
+                std::atoi(relaunches.c_str()));
+    std::printf("\nThe CPU clock ticks at 1/%ld s, so short windows round.\n",
+                sysconf(_SC_CLK_TCK));
+    std::string remove = "rm -rf '" + folder + "'";
+    if (std::system(remove.c_str()) != 0)
+        std::fprintf(stderr, "could not remove %s\n", folder.c_str());
+}
