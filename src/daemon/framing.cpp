@@ -40,7 +40,8 @@ void MessageFramer::MakeRoom(std::size_t size, FramedMessage* result) {
     const std::size_t limit = capacity_ - 1;  // one byte stays for the terminating zero
     if (length_ + size > limit) {
         result->discardedBytes = length_;
-        ZELK_LOG(LogLevel::kWarning, 0,
+        // Logged under the watchdog thread's name, as its other messages are.
+        WriteLog(LogLevel::kWarning, __LINE__, "CDaemon::DaemonThread", 0,
                  "%s message buffer full: %d unconsumed bytes discarded, %d bytes received",
                  label_.c_str(), static_cast<int>(length_), static_cast<int>(size));
         Clear();

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <limits>
+#include <new>
 
 #include "daemon/log_sanitize.h"
 #include "log/log.h"
@@ -14,6 +15,29 @@ constexpr char kWatchdogFunction[] = "CDaemon::DaemonThread";
 // The white space atoi skips.
 bool IsSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// The walk itself; the engine's allocations may throw.
+TrainReport WalkTrainMessage(const std::string& text) {
+    TrainReport report;
+    CXmlDocument document(text);
+    document.ResetPosition();
+    if (!document.FindElement("train")) {
+        return report;
+    }
+    document.IntoElement();
+    if (!document.FindElement("time")) {
+        return report;
+    }
+    report.hasTime = true;
+    report.trainKey = MakeTrainKey(document.GetElementText());
+    while (document.FindElement("vagen")) {
+        if (ParseVehicleId(document.GetAttribute("id")) == 1 &&
+            document.FindChildElement("serial")) {
+            report.vehicleSerial = document.GetChildText();
+        }
+    }
+    return report;
 }
 
 }  // namespace
@@ -52,25 +76,12 @@ int32_t ParseVehicleId(const std::string& text) {
 }
 
 TrainReport ReadTrainMessage(const std::string& text) {
-    TrainReport report;
-    CXmlDocument document(text);
-    document.ResetPosition();
-    if (!document.FindElement("train")) {
-        return report;
+    try {
+        return WalkTrainMessage(text);
+    } catch (const std::bad_alloc&) {
+        // A message too large to index is treated as one without a train.
+        return TrainReport();
     }
-    document.IntoElement();
-    if (!document.FindElement("time")) {
-        return report;
-    }
-    report.hasTime = true;
-    report.trainKey = MakeTrainKey(document.GetElementText());
-    while (document.FindElement("vagen")) {
-        if (ParseVehicleId(document.GetAttribute("id")) == 1 &&
-            document.FindChildElement("serial")) {
-            report.vehicleSerial = document.GetChildText();
-        }
-    }
-    return report;
 }
 
 void HandleTrainMessage(const std::string& text, const AppConfig& config, int32_t socketError,

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "log_capture.h"
+
 namespace {
 
 const std::string kHandshake = "<?xml version=\"1.0\"?><handshake>x</handshake>";
@@ -102,6 +104,17 @@ TEST(FramingLimit, ReadThatWouldOverfillDiscardsTheUnconsumedBytes) {
     // The new bytes are kept and searched; the connection goes on.
     EXPECT_EQ(message.kind, MessageKind::kHandshake);
     EXPECT_EQ(framer.Length(), 0u);
+}
+
+TEST(FramingLimit, OverflowIsLoggedOnce) {
+    testing_support::LogCapture log;
+    MessageFramer framer("app", 64);
+    Feed(framer, std::string(50, 'a'));
+    Feed(framer, std::string(20, 'b'));
+    Feed(framer, std::string(20, 'c'));
+    EXPECT_EQ(log.Lines(), (std::vector<std::string>{
+                               "WARNING|CDaemon::DaemonThread|0|app message buffer full: 50 "
+                               "unconsumed bytes discarded, 20 bytes received"}));
 }
 
 TEST(FramingLimit, ExactlyFullIsNotAnOverflow) {
