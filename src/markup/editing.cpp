@@ -165,7 +165,9 @@ bool CXmlDocument::SetAttribute(const char* name, const char* value) {
         text = "=\"" + escaped + "\"";
     } else {
         at = match.stopPos;
-        text = std::string(" ") + name + "=\"" + escaped + "\"";
+        // After a dangling "y=" the new attribute would read as y's value:
+        // give y its (empty) value first.
+        text = std::string(match.danglingEquals ? "\"\" " : " ") + name + "=\"" + escaped + "\"";
     }
     const int32_t delta = static_cast<int32_t>(text.size()) - replaced;
     if (static_cast<int64_t>(startTag) + delta > static_cast<int64_t>(kMaxStartTagLength)) {

@@ -108,6 +108,7 @@ AttributeMatch ReadAttribute(const char* text, int32_t tagStart, int32_t tagEnd,
         }
         if (atEnd(p)) {
             m.stopPos = tokenStart;
+            m.danglingEquals = afterEquals;
             if (m.found && afterEquals) {
                 // "name=" right before the end of the tag: an empty value.
                 m.hasValue = true;

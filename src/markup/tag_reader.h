@@ -35,6 +35,7 @@ struct AttributeMatch {
     int32_t valueLength = 0;
     int32_t stretchStart = 0;  // the value as written, quotes included
     int32_t stretchLength = 0;
+    bool danglingEquals = false;  // the tag ends right after "name=" (no value written)
     int32_t stopPos = 0;  // where the reader stopped: after the last attribute or the tag name
 };
 
