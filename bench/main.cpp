@@ -101,6 +101,29 @@ int ChildSurvive(const std::string& engineName, const std::string& path) {
     return 0;
 }
 
+// --profile ENGINE FILE N parse|walk: N parses (or parses and walks), for
+// running under perf or callgrind; prints the seconds taken.
+int Profile(const std::string& engineName, const std::string& path, int n,
+            const std::string& mode) {
+    const EngineInfo* info = FindEngine(engineName);
+    if (!info)
+        return 2;
+    std::string input = ReadWholeFile(path);
+    std::unique_ptr<Engine> engine = info->make();
+    WalkSums sums;
+    const double t0 = NowSeconds();
+    for (int i = 0; i < n; ++i) {
+        engine->Release();
+        if (mode == "walk")
+            engine->ParseAndWalk(input, &sums);
+        else
+            engine->Parse(input);
+    }
+    std::printf("%.3f s, %.0f MB/s\n", NowSeconds() - t0,
+                static_cast<double>(input.size()) * n / (NowSeconds() - t0) / 1e6);
+    return 0;
+}
+
 struct Cell {
     bool ok = false;
     bool walked = false;
@@ -126,18 +149,16 @@ void PrintTables(std::map<std::string, std::vector<Cell>>& cells,
                  std::map<std::string, size_t>& sizes);
 void PrintSurvival(const std::string& self, const std::string& corpora);
 
-// Seconds per call of `call`, as the median of `reps` samples of `k` calls
-// each; `prepare` runs before each call, outside the clock.
-template <typename Prepare, typename Call>
-double TimeSample(int k, Prepare prepare, Call call) {
-    double total = 0;
+// CPU seconds per call of `call` followed by `release` (a document's whole
+// life), averaged over `k` calls.
+template <typename Call, typename Release>
+double TimeSample(int k, Call call, Release release) {
+    const double t0 = ThreadCpuSeconds();
     for (int i = 0; i < k; ++i) {
-        prepare();
-        const double t0 = NowSeconds();
         call();
-        total += NowSeconds() - t0;
+        release();
     }
-    return total / k;
+    return (ThreadCpuSeconds() - t0) / k;
 }
 
 void RunParserBench(const std::string& corpora, int reps) {
@@ -158,14 +179,14 @@ void RunParserBench(const std::string& corpora, int reps) {
         for (size_t e = 0; e < engines.size(); ++e) {
             made.push_back(engines[e].make());
             Engine& engine = *made.back();
-            const double t0 = NowSeconds();
+            const double t0 = ThreadCpuSeconds();
             row[e].ok = engine.Parse(input);
-            const double once = NowSeconds() - t0;
+            const double once = ThreadCpuSeconds() - t0;
             engine.Release();
             if (!row[e].ok)
                 continue;
-            // Enough calls per sample for about 50 ms.
-            iterations[e] = once > 0.05 ? 1 : static_cast<int>(0.05 / (once + 1e-9)) + 1;
+            // Enough calls per sample for about 100 ms.
+            iterations[e] = once > 0.1 ? 1 : static_cast<int>(0.1 / (once + 1e-9)) + 1;
             if (engine.CanWalk()) {
                 row[e].walked = engine.ParseAndWalk(input, &row[e].sums);
                 engine.Release();
@@ -179,12 +200,12 @@ void RunParserBench(const std::string& corpora, int reps) {
                     continue;
                 Engine& engine = *made[e];
                 parseSamples[e].push_back(TimeSample(
-                    iterations[e], [&] { engine.Release(); }, [&] { engine.Parse(input); }));
+                    iterations[e], [&] { engine.Parse(input); }, [&] { engine.Release(); }));
                 if (row[e].walked) {
                     WalkSums sums;
                     walkSamples[e].push_back(TimeSample(
-                        iterations[e], [&] { engine.Release(); },
-                        [&] { engine.ParseAndWalk(input, &sums); }));
+                        iterations[e], [&] { engine.ParseAndWalk(input, &sums); },
+                        [&] { engine.Release(); }));
                 }
                 engine.Release();
             }
@@ -328,6 +349,8 @@ int main(int argc, char** argv) {
         return ChildMemory(argv[2], argv[3]);
     if (argc == 4 && std::strcmp(argv[1], "--child-survive") == 0)
         return ChildSurvive(argv[2], argv[3]);
+    if (argc == 6 && std::strcmp(argv[1], "--profile") == 0)
+        return Profile(argv[2], argv[3], std::atoi(argv[4]), argv[5]);
     std::string corpora = "build/bench/corpora";
     std::string daemonExe = ZELK_DAEMON_EXE;
     int reps = 5;

@@ -1,12 +1,12 @@
 #include "measure.h"
 
-#include <sys/resource.h>
 #include <sys/wait.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <fstream>
 #include <sstream>
 
@@ -15,11 +15,10 @@ double NowSeconds() {
     return duration<double>(steady_clock::now().time_since_epoch()).count();
 }
 
-double ProcessCpuSeconds() {
-    rusage usage;
-    getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+double ThreadCpuSeconds() {
+    timespec now;
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
 }
 
 double Median(std::vector<double> values) {

@@ -7,8 +7,10 @@
 
 // Monotonic seconds.
 double NowSeconds();
-// Process CPU seconds (user and system) of all threads.
-double ProcessCpuSeconds();
+// CPU seconds (user and system) of the calling thread: unlike the wall
+// clock it does not count the time other processes on a shared machine
+// hold the cores.
+double ThreadCpuSeconds();
 
 double Median(std::vector<double> values);
 
