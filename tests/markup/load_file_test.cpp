@@ -179,6 +179,7 @@ TEST_F(LoadFileTest, Utf8WithoutMarkOrTagAtTheStartIsDetected) {
 }
 
 TEST_F(LoadFileTest, TextThatIsNotUtf8IsKeptAsItIs) {
+    REQUIRE_KNOWN_ANSI();  // in a double-byte code page 0xE9 would begin a character
     const std::string body = "\n<r>caf\xE9</r>";
     CXmlDocument doc;
     EXPECT_TRUE(doc.LoadFile(Write("latin.xml", body).c_str()));
@@ -385,7 +386,8 @@ TEST_F(LoadFileTest, LoadTextFromFileGivesFlagsAndEncoding) {
     encoding = "windows-1252";
     EXPECT_TRUE(LoadTextFromFile(latin.c_str(), text, nullptr, nullptr, &encoding));
     EXPECT_EQ(encoding, "windows-1252");
-    EXPECT_EQ(text, Ansi() == 65001 ? std::string("<r>\xC3\xA9</r>") : std::string("<r>\xE9</r>"));
+    const std::string eAcute = Ansi() == 65001 ? "\xC3\xA9" : Ansi() == 936 ? "\xA8\xA6" : "\xE9";
+    EXPECT_EQ(text, "<r>" + eAcute + "</r>");
 }
 
 TEST_F(LoadFileTest, GbkDeclarationOnAChineseSystemIsNotConverted) {
