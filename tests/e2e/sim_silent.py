@@ -34,7 +34,7 @@ def main():
 
         text = setup.log_text()
         order = ["recv data time out, try close process:", "Terminate Process success:",
-                 "recv data failure 10, try close process", "recv data failure 20, try open process",
+                 "recv data failure 11, try close process", "recv data failure 20, try open process",
                  "Create Process success:", "recv data failure, goto loop"]
         positions = [text.find(needle) for needle in order]
         assert all(p >= 0 for p in positions) and positions == sorted(positions), (positions, text)

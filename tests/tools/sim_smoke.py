@@ -1,6 +1,7 @@
 """Runs the built trackside simulator (natively or under Wine): --help, a bad
 option, a short healthy run read by a client on loopback with the result
-files checked, and the connection-closing fault."""
+files checked, and the fault modes: closing connections, garbage, never
+sending and falling silent."""
 
 import argparse
 import os
@@ -136,6 +137,62 @@ def check_closing_fault(sim, folder):
             process.kill()
 
 
+def quiet_for(conn, seconds):
+    """True when nothing arrives for `seconds` (after draining what came)."""
+    conn.settimeout(seconds)
+    try:
+        return conn.recv(65536) == b""
+    except socket.timeout:
+        return True
+
+
+def check_sending_faults(sim, folder):
+    stop = os.path.join(folder, "stop2")
+    port = free_port()
+    garbage = sim.start("--port", str(port), "--handshake-interval", "0.2", "--garbage",
+                        "--stop-file", sim.path(stop))
+    never = silent = None
+    try:
+        conn = connect(port, 60)
+        data = b""
+        conn.settimeout(10)
+        while len(data) < 300:
+            chunk = conn.recv(65536)
+            assert chunk, "garbage connection closed"
+            data += chunk
+        conn.close()
+        assert b"<" not in data and b"handshake" not in data, data[:100]
+
+        port = free_port()
+        never = sim.start("--port", str(port), "--handshake-interval", "0.2", "--never-send",
+                          "--stop-file", sim.path(stop))
+        conn = connect(port, 60)
+        assert quiet_for(conn, 1.5), "--never-send sent something"
+        conn.close()
+
+        port = free_port()
+        silent = sim.start("--port", str(port), "--handshake-interval", "0.2", "--silent-after", "1.5",
+                           "--stop-file", sim.path(stop))
+        conn = connect(port, 60)
+        read_until(conn, [b"</handshake>"], 20)
+        time.sleep(1.5)
+        conn.settimeout(0.5)
+        try:
+            while conn.recv(65536):
+                pass
+        except socket.timeout:
+            pass
+        assert quiet_for(conn, 1.5), "--silent-after kept sending"
+        conn.close()
+        open(stop, "w").close()
+        for process in (garbage, never, silent):
+            assert process.wait(timeout=30) == 0
+    finally:
+        for process in (garbage, never, silent):
+            if process is not None and process.poll() is None:
+                process.kill()
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--sim", required=True)
@@ -147,9 +204,10 @@ def main():
         check_help_and_errors(sim)
         check_healthy_run(sim, folder)
         check_closing_fault(sim, folder)
+        check_sending_faults(sim, folder)
     finally:
         shutil.rmtree(folder, ignore_errors=True)
-    print("trackside-sim smoke: 3 passed")
+    print("trackside-sim smoke: 4 passed")
 
 
 if __name__ == "__main__":
