@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <atomic>
+
 #include "platform/console.h"
 
 namespace platform {
@@ -9,15 +11,22 @@ namespace platform {
 namespace {
 ServiceMainFunction g_serviceMain = nullptr;
 ServiceControlHandler g_handler = nullptr;
+// Handler calls in progress. Windows calls the handler on the thread inside
+// the dispatcher, so the dispatcher never returns in the middle of one; Wine
+// calls it on a thread of its own and returns as soon as the stopped state is
+// reported, while the handler still has its last log line to write.
+std::atomic<int> g_handlersInside{0};
 
 VOID WINAPI ServiceEntry(DWORD argc, LPSTR* argv) {
     g_serviceMain(static_cast<int>(argc), argv);
 }
 
 VOID WINAPI HandlerEntry(DWORD control) {
+    ++g_handlersInside;
     if (g_handler != nullptr) {
         g_handler(control);
     }
+    --g_handlersInside;
 }
 }  // namespace
 
@@ -27,7 +36,13 @@ bool RunServiceDispatcher(const char* name, ServiceMainFunction serviceMain) {
         {const_cast<LPSTR>(name), ServiceEntry},
         {nullptr, nullptr},
     };
-    return StartServiceCtrlDispatcherA(table) != FALSE;
+    if (!StartServiceCtrlDispatcherA(table)) {
+        return false;
+    }
+    while (g_handlersInside.load() > 0) {
+        Sleep(1);
+    }
+    return true;
 }
 
 ServiceStatusHandle RegisterServiceControlHandler(const char* name, ServiceControlHandler handler) {
