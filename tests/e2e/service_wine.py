@@ -93,6 +93,11 @@ def main():
         return 0
 
     run = DaemonRun(args.exe, wine=True)
+    # A name of its own, so that the check that the service process has ended
+    # does not count daemons that other tests run in console mode meanwhile.
+    own_name = os.path.join(run.folder, "ZELK_Daemon_svc%d.exe" % os.getpid())
+    os.rename(run.exe, own_name)
+    run.exe = own_name
     controller = Controller(args.control)
     delivered = []
     try:
