@@ -70,9 +70,12 @@ TEST(DecodeUtf16, DecodesPairsAndRejectsLoneSurrogates) {
         int codePoint;
         int consumed;
     } cases[] = {
-        {{0x0041}, 0x41, 1},       {{0xD83D, 0xDE00}, 0x1F600, 2}, {{0xD83D}, -1, 1},
-        {{0xD83D, 0x0000}, -1, 1}, {{0xD83D, 0x0041}, -1, 1},  // the following character is not
-                                                               // swallowed
+        {{0x0041}, 0x41, 1},
+        {{0xD83D, 0xDE00}, 0x1F600, 2},
+        {{0xD83D}, -1, 1},
+        {{0xD83D, 0x0000}, -1, 1},
+        {{0xD83D, 0x0041}, -1, 1},  // the following character is not
+                                    // swallowed
         {{0xDE00, 0xD83D}, -1, 1},
     };
     for (const auto& c : cases) {
@@ -247,6 +250,21 @@ TEST(EncodingConverter, ALoneSurrogateBecomesTheReplacementCharacterInUtf8) {
               "a\xEF\xBF\xBD"
               "b");
     EXPECT_EQ(job.failedCount, 0);
+}
+
+TEST(EncodingConverter, InvalidUtf8BecomesReplacementCharacters) {
+    for (const std::string bad :
+         {"\xC0\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xE2\x82", "\xFF", "\x80"}) {
+        const std::string text = "a" + bad + "b";
+        EncodingConverter job("utf-8", text.data(), int32_t(text.size()));
+        const std::vector<uint16_t> wide = Convert<uint16_t>(job, "utf-16");
+        ASSERT_GE(wide.size(), 3u);
+        EXPECT_EQ(wide.front(), 'a');
+        EXPECT_EQ(wide.back(), 'b');
+        for (size_t i = 1; i + 1 < wide.size(); ++i) {
+            EXPECT_EQ(wide[i], 0xFFFD) << i;
+        }
+    }
 }
 
 // Every code page of the table that the platform converts reads "A" as U+0041;

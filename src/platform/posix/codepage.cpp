@@ -171,7 +171,7 @@ class Output {
     char* buffer_;
     std::size_t capacity_;
     std::size_t produced_ = 0;
-    char scratch_[4096];
+    char scratch_[16384];
 };
 
 // Runs one iconv call (input null: the final flush) into the output. Returns
@@ -234,6 +234,133 @@ long Run(iconv_t cd, const char* source, std::size_t length, char* buffer, std::
     return static_cast<long>(output.produced());
 }
 
+// UTF-8 is the document character set here, so every load converts from or
+// to it: these two directions are written by hand instead of going through
+// iconv. Both return the units produced, or -1 when out (not null) is full.
+
+// UTF-16 to UTF-8; a lone surrogate becomes U+FFFD.
+template <bool kWrite>
+long Utf16ToUtf8(const uint16_t* source, std::size_t length, char* out, std::size_t capacity) {
+    std::size_t n = 0;
+    std::size_t i = 0;
+    while (i < length) {
+        // Runs of ASCII, the bulk of markup, without the general path.
+        for (; i < length && source[i] < 0x80; ++i, ++n) {
+            if (kWrite) {
+                if (n == capacity) {
+                    return -1;
+                }
+                out[n] = static_cast<char>(source[i]);
+            }
+        }
+        if (i == length) {
+            break;
+        }
+        uint32_t c = source[i++];
+        if (c >= 0xD800 && c <= 0xDFFF) {
+            if (c <= 0xDBFF && i < length && source[i] >= 0xDC00 && source[i] <= 0xDFFF) {
+                c = 0x10000 + ((c - 0xD800) << 10) + (source[i++] - 0xDC00);
+            } else {
+                c = 0xFFFD;
+            }
+        }
+        const std::size_t count = c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4;
+        if (kWrite) {
+            if (capacity - n < count) {
+                return -1;
+            }
+            char* at = out + n;
+            switch (count) {
+                case 1:
+                    at[0] = static_cast<char>(c);
+                    break;
+                case 2:
+                    at[0] = static_cast<char>(0xC0 | (c >> 6));
+                    at[1] = static_cast<char>(0x80 | (c & 0x3F));
+                    break;
+                case 3:
+                    at[0] = static_cast<char>(0xE0 | (c >> 12));
+                    at[1] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+                    at[2] = static_cast<char>(0x80 | (c & 0x3F));
+                    break;
+                default:
+                    at[0] = static_cast<char>(0xF0 | (c >> 18));
+                    at[1] = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+                    at[2] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+                    at[3] = static_cast<char>(0x80 | (c & 0x3F));
+                    break;
+            }
+        }
+        n += count;
+    }
+    return static_cast<long>(n);
+}
+
+// UTF-8 to UTF-16. A byte that does not begin a valid, shortest-form sequence
+// of a Unicode scalar value becomes U+FFFD and decoding goes on after it.
+template <bool kWrite>
+long Utf8ToUtf16(const unsigned char* source, std::size_t length, uint16_t* out,
+                 std::size_t capacity) {
+    std::size_t n = 0;
+    std::size_t i = 0;
+    while (i < length) {
+        for (; i < length && source[i] < 0x80; ++i, ++n) {
+            if (kWrite) {
+                if (n == capacity) {
+                    return -1;
+                }
+                out[n] = source[i];
+            }
+        }
+        if (i == length) {
+            break;
+        }
+        const unsigned lead = source[i];
+        uint32_t c = 0xFFFD;
+        std::size_t used = 1;
+        if (lead < 0x80) {
+            c = lead;
+        } else if (lead >= 0xC2 && lead <= 0xF4) {
+            const std::size_t count = lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+            // The second byte's range rules out overlong forms, surrogates and
+            // values above U+10FFFF.
+            const unsigned low = lead == 0xE0 ? 0xA0 : lead == 0xF0 ? 0x90 : 0x80;
+            const unsigned high = lead == 0xED ? 0x9F : lead == 0xF4 ? 0x8F : 0xBF;
+            if (length - i >= count && source[i + 1] >= low && source[i + 1] <= high) {
+                uint32_t value = lead & (0x7F >> count);
+                std::size_t k = 1;
+                for (; k < count && (source[i + k] & 0xC0) == 0x80; ++k) {
+                    value = (value << 6) | (source[i + k] & 0x3F);
+                }
+                if (k == count) {
+                    c = value;
+                    used = count;
+                }
+            }
+        }
+        i += used;
+        const std::size_t units = c < 0x10000 ? 1 : 2;
+        if (kWrite) {
+            if (capacity - n < units) {
+                return -1;
+            }
+            if (units == 1) {
+                out[n] = static_cast<uint16_t>(c);
+            } else {
+                out[n] = static_cast<uint16_t>(0xD800 + ((c - 0x10000) >> 10));
+                out[n + 1] = static_cast<uint16_t>(0xDC00 + (c & 0x3FF));
+            }
+        }
+        n += units;
+    }
+    return static_cast<long>(n);
+}
+
+// The int result of a conversion: 0 for a full buffer or an overflowing count.
+int Result(long produced) {
+    return produced < 0 || produced > 0x7FFFFFFF ? 0 : static_cast<int>(produced);
+}
+
 }  // namespace
 
 int MultiByteToUtf16(int codePage, const char* source, int length, uint16_t* buffer, int capacity) {
@@ -241,15 +368,21 @@ int MultiByteToUtf16(int codePage, const char* source, int length, uint16_t* buf
     if (length <= 0 || source == nullptr || name == nullptr) {
         return 0;
     }
+    const bool measure = buffer == nullptr || capacity <= 0;
+    if (codePage == 0 || codePage == kUtf8) {
+        const auto* bytes = reinterpret_cast<const unsigned char*>(source);
+        const auto count = static_cast<std::size_t>(length);
+        return Result(
+            measure ? Utf8ToUtf16<false>(bytes, count, nullptr, 0)
+                    : Utf8ToUtf16<true>(bytes, count, buffer, static_cast<std::size_t>(capacity)));
+    }
     Converter converter(Utf16Name(), name);
     if (!converter.ok()) {
         return 0;
     }
-    const bool measure = buffer == nullptr || capacity <= 0;
-    const bool utf8 = codePage == 0 || codePage == kUtf8;
-    // An invalid byte becomes U+FFFD from UTF-8 and "?" from other code pages;
-    // the replacement is given in the target's units and written directly.
-    const uint16_t replacementUnit = utf8 ? 0xFFFD : '?';
+    // An invalid byte becomes "?"; it is given in the target's units and
+    // written directly.
+    const uint16_t replacementUnit = '?';
     Output output(measure ? nullptr : reinterpret_cast<char*>(buffer),
                   measure ? 0 : static_cast<std::size_t>(capacity) * 2);
     char* in = const_cast<char*>(source);
@@ -289,35 +422,35 @@ int Utf16ToMultiByte(int codePage, const uint16_t* source, int length, char* buf
     if (length <= 0 || source == nullptr || name == nullptr) {
         return 0;
     }
+    const bool measure = buffer == nullptr || capacity <= 0;
+    if (codePage == 0 || codePage == kUtf8) {
+        const auto count = static_cast<std::size_t>(length);
+        return Result(
+            measure ? Utf16ToUtf8<false>(source, count, nullptr, 0)
+                    : Utf16ToUtf8<true>(source, count, buffer, static_cast<std::size_t>(capacity)));
+    }
     Converter converter(name, Utf16Name());
     if (!converter.ok()) {
         return 0;
     }
-    const bool measure = buffer == nullptr || capacity <= 0;
-    const bool utf8 = codePage == 0 || codePage == kUtf8;
-    // A lone surrogate becomes U+FFFD in UTF-8, as on Windows; a character the
-    // code page lacks becomes "?" and counts as a loss.
-    const uint16_t replacement = utf8 ? 0xFFFD : '?';
+    // A character the code page lacks becomes "?" and counts as a loss: one
+    // "?" per 16-bit unit, as the Windows conversion writes for a character
+    // outside the basic plane.
+    const uint16_t replacement = '?';
     bool lost = false;
-    // One "?" per 16-bit unit, as the Windows conversion writes for a
-    // character outside the basic plane.
     auto skip = [&](const char*, std::size_t left) -> std::size_t {
-        if (!utf8) {
-            lost = true;
-        }
+        lost = true;
         return left < 2 ? left : 2;
     };
-    const long produced = Run(converter.get(), reinterpret_cast<const char*>(source),
-                              static_cast<std::size_t>(length) * 2, measure ? nullptr : buffer,
-                              measure ? 0 : static_cast<std::size_t>(capacity),
-                              reinterpret_cast<const char*>(&replacement), 2, skip);
-    if (produced < 0 || produced > 0x7FFFFFFF) {
-        return 0;
-    }
-    if (usedDefault != nullptr) {
+    const int produced =
+        Result(Run(converter.get(), reinterpret_cast<const char*>(source),
+                   static_cast<std::size_t>(length) * 2, measure ? nullptr : buffer,
+                   measure ? 0 : static_cast<std::size_t>(capacity),
+                   reinterpret_cast<const char*>(&replacement), 2, skip));
+    if (usedDefault != nullptr && produced > 0) {
         *usedDefault = lost ? 1 : 0;
     }
-    return static_cast<int>(produced);
+    return produced;
 }
 
 }  // namespace platform
