@@ -203,6 +203,20 @@ TEST(EncodingConverter, ConvertsEightBitToEightBitAndReportsLoss) {
     EXPECT_EQ(lossy.failedCount, 0);
 }
 
+// A buffer of exactly the measured size is enough, also when the last
+// character has no form in the target and becomes "?".
+TEST(EncodingConverter, AnExactBufferHoldsALostLastCharacter) {
+    for (const std::string& text :
+         {std::string("a\xE0\xB8\x81"), std::string("\xE0\xB8\x81"), std::string("\xC3\x28\xE2")}) {
+        for (const char* target : {"EUC-JP", "Shift_JIS", "GB2312", "windows-1252"}) {
+            EncodingConverter job("utf-8", text.data(), int32_t(text.size()));
+            const std::string converted = Bytes(Convert<char>(job, target));
+            EXPECT_FALSE(converted.empty()) << target;
+            EXPECT_EQ(converted.back(), '?') << target;
+        }
+    }
+}
+
 TEST(EncodingConverter, AnUnknownNameStandsForTheAnsiCodePage) {
     const std::string latin = "caf\xE9";
     EncodingConverter named("windows-1252", latin.data(), 4);

@@ -145,57 +145,61 @@ class Converter {
     iconv_t cd_;
 };
 
-// Where converted bytes go: the caller's buffer, or, when only measuring, a
-// scratch block that is counted and overwritten.
+// Where converted bytes go. iconv always writes into a scratch block, which
+// is then counted and, when converting, copied into the caller's buffer: so a
+// buffer of exactly the measured size suffices even where iconv asks for room
+// for a character's longest form before finding that it cannot convert it.
 class Output {
   public:
     Output(char* buffer, std::size_t capacity) : buffer_(buffer), capacity_(capacity) {}
 
-    bool measuring() const { return buffer_ == nullptr; }
-    // The free room for the next write.
-    void Window(char** at, std::size_t* room) {
-        if (measuring()) {
-            *at = scratch_;
-            *room = sizeof scratch_;
-        } else {
-            *at = buffer_ + produced_;
-            *room = capacity_ - produced_;
+    char* scratch() { return scratch_; }
+    std::size_t room() const { return sizeof scratch_; }
+    // Takes the first count bytes of the scratch block. False when they do
+    // not fit in the caller's buffer.
+    bool Commit(std::size_t count) {
+        if (buffer_ != nullptr) {
+            if (count > capacity_ - produced_) {
+                return false;
+            }
+            std::memcpy(buffer_ + produced_, scratch_, count);
         }
-    }
-    void Advance(const char* start, const char* stop) {
-        produced_ += static_cast<std::size_t>(stop - start);
+        produced_ += count;
+        return true;
     }
     std::size_t produced() const { return produced_; }
 
   private:
-    char* buffer_;
+    char* buffer_;  // null when only measuring
     std::size_t capacity_;
     std::size_t produced_ = 0;
     char scratch_[16384];
 };
 
-// Runs one iconv call (input null: the final flush) into the output. Returns
-// false when the output is full (E2BIG while converting) or on an unexpected
-// error; *stuck receives errno for EILSEQ and EINVAL, which the caller resolves.
+// Runs iconv (input null: the final flush) into the output until the input
+// is used up or stuck. Returns false when the caller's buffer is full or on an
+// unexpected error; *stuck receives errno for EILSEQ and EINVAL, which the
+// caller resolves.
 bool Step(iconv_t cd, char** in, std::size_t* inLeft, Output& output, int* stuck) {
+    *stuck = 0;
     for (;;) {
-        char* at;
-        std::size_t room;
-        output.Window(&at, &room);
-        char* const start = at;
+        char* at = output.scratch();
+        std::size_t room = output.room();
         errno = 0;
         const std::size_t result = in != nullptr ? iconv(cd, in, inLeft, &at, &room)
                                                  : iconv(cd, nullptr, nullptr, &at, &room);
-        output.Advance(start, at);
-        *stuck = 0;
+        const int error = errno;
+        if (!output.Commit(static_cast<std::size_t>(at - output.scratch()))) {
+            return false;
+        }
         if (result != static_cast<std::size_t>(-1)) {
             return true;
         }
-        if (errno == E2BIG && output.measuring()) {
+        if (error == E2BIG) {
             continue;
         }
-        if (errno == EILSEQ || errno == EINVAL) {
-            *stuck = errno;
+        if (error == EILSEQ || error == EINVAL) {
+            *stuck = error;
             return true;
         }
         return false;
@@ -397,14 +401,10 @@ int MultiByteToUtf16(int codePage, const char* source, int length, uint16_t* buf
         }
         ++in;
         --inLeft;
-        char* at;
-        std::size_t room;
-        output.Window(&at, &room);
-        if (room < 2) {
+        std::memcpy(output.scratch(), &replacementUnit, 2);
+        if (!output.Commit(2)) {
             return 0;
         }
-        std::memcpy(at, &replacementUnit, 2);
-        output.Advance(at, at + 2);
     }
     if (!Step(converter.get(), nullptr, nullptr, output, &stuck) || stuck != 0) {
         return 0;
