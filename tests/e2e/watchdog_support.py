@@ -1,0 +1,106 @@
+"""Pieces shared by the watchdog end-to-end tests: the supervisor driver run
+with shortened waits, a loopback peer that plays the supervised application's
+listening side, and copies of the stand-in application."""
+
+import os
+import shutil
+import socket
+import subprocess
+import time
+
+from zelk_harness import DaemonRun
+
+
+class DriverRun(DaemonRun):
+    """The watchdog driver in a fresh folder, with its read wait and its sleep
+    after a failed read given in milliseconds."""
+
+    def __init__(self, exe, wine, wait_ms, sleep_ms):
+        super().__init__(exe, wine=wine)
+        self.arguments = [str(wait_ms), str(sleep_ms)]
+
+    def start(self):
+        import threading
+        command = (["wine", self.exe] if self.wine else [self.exe]) + self.arguments
+        env = dict(os.environ)
+        if self.wine:
+            env["WINEDEBUG"] = "-all"
+        self.process = subprocess.Popen(command, cwd=self.folder, stdin=subprocess.PIPE,
+                                        stdout=subprocess.PIPE, stderr=subprocess.STDOUT, env=env)
+        threading.Thread(target=self._read, daemon=True).start()
+
+    def native_path(self, path):
+        """`path` as the driver sees it: a Windows path under Wine."""
+        if not self.wine:
+            return path
+        return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+    def write_config(self, apps):
+        """apps: (name, path, port) triples, with name and path as the
+        supervisor sees them."""
+        text = '<?xml version="1.0"?>\r\n<config>\r\n'
+        for name, path, port in apps:
+            text += ('  <app name="%s" path="%s">\r\n'
+                     '    <socket ip="127.0.0.1" port="%d"/>\r\n'
+                     '  </app>\r\n') % (name, path.replace('"', "&quot;"), port)
+        text += "</config>\r\n"
+        with open(os.path.join(self.folder, "config.xml"), "w") as f:
+            f.write(text)
+
+    def thread_messages(self):
+        return [message for (_level, function, _code, message) in self.log_lines()
+                if function == "CDaemon::DaemonThread"]
+
+
+class Peer:
+    """A listening socket on the loopback address: what the supervised
+    application offers its watchdog."""
+
+    def __init__(self):
+        self.server = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+        self.server.bind(("127.0.0.1", 0))
+        self.server.listen(8)
+        self.port = self.server.getsockname()[1]
+
+    def accept(self, timeout):
+        self.server.settimeout(timeout)
+        try:
+            connection, _ = self.server.accept()
+        except socket.timeout:
+            raise AssertionError("the watchdog did not connect within %s s" % timeout)
+        return connection
+
+    def close(self):
+        self.server.close()
+
+
+def copy_stand_in(stand_in, folder, stem):
+    """A copy of the stand-in application under a name no other run uses;
+    returns its path."""
+    extension = os.path.splitext(stand_in)[1]
+    target = os.path.join(folder, "%s_%d_%d%s" % (stem, os.getpid(), int(time.time() * 1000) % 100000,
+                                                 extension))
+    shutil.copy2(stand_in, target)
+    return target
+
+
+def wait_for_file(path, timeout):
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        if os.path.exists(path):
+            return
+        time.sleep(0.05)
+    raise AssertionError("%s never appeared" % path)
+
+
+def kill_native_processes(name):
+    """Ends the native processes whose executable file name is `name` (the
+    stand-ins a test launched; the name is unique to the run)."""
+    for entry in os.listdir("/proc"):
+        if not entry.isdigit():
+            continue
+        try:
+            if os.path.basename(os.readlink("/proc/%s/exe" % entry)) == name:
+                os.kill(int(entry), 9)
+        except OSError:
+            pass
