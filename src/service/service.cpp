@@ -20,11 +20,18 @@ constexpr uint32_t kLongWaitMs = 9000;  // start, stop, pause and continue thems
 constexpr uint32_t kShortWaitMs = 500;  // the pending report of a control request
 constexpr uint32_t kNoWaitMs = 0;       // interrogate and other codes
 
-ServiceHooks g_hooks = {
-    platform::RegisterServiceControlHandler, platform::ReportServiceStatus,
-    [] { g_processDaemon->Init(); },         [] { return g_processDaemon->Start(); },
-    [] { return g_processDaemon->Stop(); },
-};
+void InitProcessDaemon() {
+    g_processDaemon->Init();
+}
+bool StartProcessDaemon() {
+    return g_processDaemon->Start();
+}
+bool StopProcessDaemon() {
+    return g_processDaemon->Stop();
+}
+
+ServiceHooks g_hooks = {platform::RegisterServiceControlHandler, platform::ReportServiceStatus,
+                        InitProcessDaemon, StartProcessDaemon, StopProcessDaemon};
 
 // The one lock of the service host: every change of the record, together
 // with the report that sends it, is made under it, so that the service thread
