@@ -72,7 +72,19 @@ int TcpClient::WaitReadable(unsigned milliseconds) {
 }
 
 int TcpClient::Receive(char* buffer, int capacity) {
-    return recv(AsSocket(handle_), buffer, capacity, 0);
+    // Ask only for the bytes already pending (at least one, so that a closed
+    // or failed connection still reports 0 or -1): Wine's recv writes to
+    // every page of the buffer it is handed, which would make the whole
+    // 10 MiB resident. One read still returns what has arrived, up to
+    // `capacity`.
+    u_long pending = 0;
+    int wanted = capacity;
+    if (ioctlsocket(AsSocket(handle_), FIONREAD, &pending) == 0) {
+        wanted = pending == 0 ? 1
+                              : (pending < static_cast<u_long>(capacity) ? static_cast<int>(pending)
+                                                                         : capacity);
+    }
+    return recv(AsSocket(handle_), buffer, wanted, 0);
 }
 
 void TcpClient::Close() {
