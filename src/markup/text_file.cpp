@@ -37,8 +37,7 @@ bool MachineIsLittleEndian() {
     return first == 1;
 }
 
-// True for encodings whose units are wider than a byte. A declaration that
-// names one was read from 8-bit text, so it cannot be right.
+// True for encodings whose units are wider than a byte.
 bool HasWideUnits(int codePage) {
     return codePage == 1200 || codePage == 1201 || codePage == 12000 || codePage == 12001 ||
            codePage == kCodePageUtf32;
@@ -101,9 +100,6 @@ bool TextFile::Open(const char* path) {
             }
             if (!marked) {
                 encoding = FindDeclaredEncoding(std::string(probe, probeLength));
-                if (HasWideUnits(LookupCodePage(encoding.c_str()))) {
-                    encoding = "UTF-8";
-                }
             }
             if (encoding.empty() && probe[0] == '<') {
                 encoding = "UTF-8";
@@ -140,6 +136,11 @@ bool TextFile::ReadText(std::string& text) {
             ConvertInto(text, "UTF-16", wide.get(), unitCount);
         }
         return ok;
+    }
+    // A declared (or forced) encoding of 16- or 32-bit units cannot describe
+    // 8-bit text, whose bytes the converter would read as wider units.
+    if (HasWideUnits(LookupCodePage(encoding.c_str()))) {
+        encoding = "UTF-8";
     }
     const bool detect = encoding.empty();
     if (NeedsConversion("", encoding.c_str())) {

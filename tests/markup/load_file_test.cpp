@@ -388,6 +388,13 @@ TEST_F(LoadFileTest, LoadTextFromFileGivesFlagsAndEncoding) {
     EXPECT_EQ(encoding, "windows-1252");
     const std::string eAcute = Ansi() == 65001 ? "\xC3\xA9" : Ansi() == 936 ? "\xA8\xA6" : "\xE9";
     EXPECT_EQ(text, "<r>" + eAcute + "</r>");
+
+    // A forced encoding of wider units is not applied to 8-bit text.
+    encoding = "UTF-16";
+    EXPECT_TRUE(LoadTextFromFile(Write("ascii.xml", "<r>abc</r>").c_str(), text, nullptr, nullptr,
+                                 &encoding));
+    EXPECT_EQ(encoding, "UTF-8");
+    EXPECT_EQ(text, "<r>abc</r>");
 }
 
 TEST_F(LoadFileTest, GbkDeclarationOnAChineseSystemIsNotConverted) {
