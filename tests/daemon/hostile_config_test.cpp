@@ -250,11 +250,11 @@ TEST(HostileConfig, MissingOrUnreadableFileStartsNothing) {
     EXPECT_TRUE(WalkFile(folder.path().string()).empty());
 }
 
-// Found by fuzz_encoding, reproducer fuzz/regressions/encoding/exact-buffer-euc-jp:
-// on POSIX a conversion into a multi-byte code page fails (0 bytes) when a
-// character it cannot represent comes last and the buffer has exactly the
-// measured size. Disabled until the platform conversion is mended.
-TEST(HostileConfig, DISABLED_ConversionFitsTheMeasuredBuffer) {
+// Found by fuzz_encoding (reproducer fuzz/regressions/encoding/exact-buffer-euc-jp):
+// on POSIX a conversion into a multi-byte code page gave 0 bytes when a
+// character it cannot represent came last and the buffer had exactly the
+// measured size.
+TEST(HostileConfig, ConversionFitsTheMeasuredBuffer) {
     const std::string euro = "x\xE2\x82\xAC";  // "x" and a euro sign, which EUC-JP lacks
     EncodingConverter measure("UTF-8", euro.data(), static_cast<int32_t>(euro.size()));
     const int32_t measured = measure.ConvertText(nullptr, "EUC-JP");
