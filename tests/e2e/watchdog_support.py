@@ -35,14 +35,22 @@ class DriverRun(DaemonRun):
             return path
         return "Z:" + os.path.abspath(path).replace("/", "\\")
 
-    def write_config(self, apps):
+    def write_config(self, apps, sub_app=None):
         """apps: (name, path, port) triples, with name and path as the
-        supervisor sees them."""
+        supervisor sees them. sub_app: optional dict with name, startPath,
+        stopPath, picMonitor and fileMonitor, given to every app."""
         text = '<?xml version="1.0"?>\r\n<config>\r\n'
         for name, path, port in apps:
             text += ('  <app name="%s" path="%s">\r\n'
-                     '    <socket ip="127.0.0.1" port="%d"/>\r\n'
-                     '  </app>\r\n') % (name, path.replace('"', "&quot;"), port)
+                     '    <socket ip="127.0.0.1" port="%d"/>\r\n') % (name, quote(path), port)
+            if sub_app:
+                text += ('    <subApp name="%s" startPath="%s" stopPath="%s">\r\n'
+                         '      <fileMonitor>%s</fileMonitor>\r\n'
+                         '      <picMonitor>%s</picMonitor>\r\n'
+                         '    </subApp>\r\n') % (
+                    quote(sub_app["name"]), quote(sub_app["startPath"]), quote(sub_app["stopPath"]),
+                    sub_app["fileMonitor"], sub_app["picMonitor"])
+            text += '  </app>\r\n'
         text += "</config>\r\n"
         with open(os.path.join(self.folder, "config.xml"), "w") as f:
             f.write(text)
@@ -50,6 +58,10 @@ class DriverRun(DaemonRun):
     def thread_messages(self):
         return [message for (_level, function, _code, message) in self.log_lines()
                 if function == "CDaemon::DaemonThread"]
+
+
+def quote(value):
+    return value.replace("&", "&amp;").replace('"', "&quot;")
 
 
 class Peer:
