@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 
 #include "daemon/daemon.h"
@@ -73,6 +75,49 @@ TEST_F(ProcessControl, CloseExeTerminatesEveryProcessOfTheNameAndSparesAnotherCa
     EXPECT_EQ(daemon.CloseExe(""), -1);
     EXPECT_EQ(daemon.CloseExe(FileName(lower)), 1);
     EXPECT_TRUE(WaitUntil([&] { return CountProcesses(FileName(lower)) == 0; }));
+}
+
+}  // namespace
+
+namespace {
+
+// The children of this process that have ended and not been collected,
+// read from /proc. Empty where there is no /proc.
+int CountZombieChildren() {
+    std::ifstream self("/proc/self/stat");
+    long ownId = 0;
+    self >> ownId;
+    int zombies = 0;
+    std::error_code ignored;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc", ignored)) {
+        std::ifstream stat(entry.path() / "stat");
+        std::string text;
+        std::getline(stat, text);
+        // "pid (command) state ppid ...": the command may hold blanks and parentheses.
+        std::size_t close = text.rfind(')');
+        if (close == std::string::npos) {
+            continue;
+        }
+        std::istringstream fields(text.substr(close + 1));
+        char state = 0;
+        long parent = 0;
+        fields >> state >> parent;
+        zombies += state == 'Z' && parent == ownId ? 1 : 0;
+    }
+    return zombies;
+}
+
+TEST_F(ProcessControl, ALaunchedProgramThatEndsIsNotLeftAsAZombie) {
+    if (!std::filesystem::exists("/proc/self/stat")) {
+        GTEST_SKIP() << "processes are collected by the system here";
+    }
+    std::string app = CopyTestApp("z", UniqueStem("zelk_brief_"));
+    std::string marker = (folder.path() / "brief.txt").string();
+    CDaemon daemon;
+    ASSERT_EQ(daemon.OpenExe(Quoted(app) + " " + Quoted(marker) + " 0"), 1);
+    ASSERT_TRUE(WaitUntil([&] { return std::filesystem::exists(marker); }));
+    EXPECT_TRUE(WaitUntil([&] { return CountProcesses(FileName(app)) == 0; }));
+    EXPECT_TRUE(WaitUntil([&] { return CountZombieChildren() == 0; }, 5));
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <grp.h>
 #include <pwd.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -265,6 +266,11 @@ bool LaunchProgram(const UserIdentity* identity, const std::string& commandLine,
     envp.push_back(nullptr);
     char** childEnvironment = identity->switchUser ? envp.data() : environ;
 
+    rlimit files{};
+    const int descriptorLimit = getrlimit(RLIMIT_NOFILE, &files) == 0 &&
+                                        files.rlim_cur != RLIM_INFINITY && files.rlim_cur < 65536
+                                    ? static_cast<int>(files.rlim_cur)
+                                    : 65536;
     int report[2];
     if (pipe2(report, O_CLOEXEC) != 0) {
         *error = errno;
@@ -287,6 +293,15 @@ bool LaunchProgram(const UserIdentity* identity, const std::string& commandLine,
             dup2(null, 2);
             if (null > 2) {
                 close(null);
+            }
+        }
+        // No descriptor of the daemon (sockets, log files) reaches the
+        // program; the report pipe closes by itself at the exec.
+        if (close_range(3, ~0U, CLOSE_RANGE_CLOEXEC) != 0) {
+            for (int fd = 3; fd < descriptorLimit; ++fd) {
+                if (fd != report[1]) {
+                    close(fd);
+                }
             }
         }
         sigset_t none;
