@@ -146,3 +146,26 @@ TEST(EntityTable, BucketLayout) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Unescape, DependsOnTheAnsiCodePage) {
+    switch (platform::AnsiCodePage()) {
+        case 936:
+            EXPECT_EQ(UnescapeValue("&#x4E2D;", -1, 0), "\xD6\xD0");
+            break;
+        case 1252:
+            EXPECT_EQ(UnescapeValue("&#x4E2D;", -1, 0), "&#x4E2D;");
+            EXPECT_EQ(UnescapeValue("&nbsp;&euro;", -1, 0), "\xA0\x80");
+            // No best-fit stand-ins: U+0100 is not "A".
+            EXPECT_EQ(UnescapeValue("&#256;", -1, 0), "&#256;");
+            break;
+        case 65001:
+            EXPECT_EQ(UnescapeValue("&#x4E2D;&lt;", -1, 0), "\xE4\xB8\xAD<");
+            break;
+        default:
+            GTEST_SKIP() << "no expectations for code page " << platform::AnsiCodePage();
+    }
+}
+
+}  // namespace

@@ -1,5 +1,7 @@
 #include "markup/tokenizer.h"
 
+#include "platform/ansi.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -183,6 +185,32 @@ TEST(Tokenizer, ZeroByteEndsTheText) {
     MarkupToken token;
     EXPECT_EQ(ScanToken(scanner, token), TokenKind::Text);
     EXPECT_EQ(token.length, 2);
+    EXPECT_EQ(ScanToken(scanner, token), TokenKind::EndOfText);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Tokenizer, TrailByteLikeMarkupInADoubleByteCodePage) {
+    if (platform::AnsiCharLengths()[0x81] != 2) {
+        GTEST_SKIP() << "needs a double-byte ANSI code page";
+    }
+    // 0x81 leads a two-byte character whose trail byte is "<".
+    const std::vector<Tok> tokens = Scan("a\x81<b<c t='\x81''/>");
+    ASSERT_EQ(tokens.size(), 2u);
+    EXPECT_EQ(tokens[0].kind, TokenKind::Text);
+    EXPECT_EQ(tokens[0].text, "a\x81<b");
+    EXPECT_EQ(tokens[1].kind, TokenKind::StartTag);
+    EXPECT_TRUE(tokens[1].empty);
+}
+
+TEST(Tokenizer, LeadByteAtTheEndDoesNotStepOverIt) {
+    const std::string text = "ab\x81";
+    MarkupScanner scanner(text.c_str(), 0, static_cast<int32_t>(text.size()));
+    MarkupToken token;
+    EXPECT_EQ(ScanToken(scanner, token), TokenKind::Text);
+    EXPECT_EQ(scanner.pos, 3);
     EXPECT_EQ(ScanToken(scanner, token), TokenKind::EndOfText);
 }
 
