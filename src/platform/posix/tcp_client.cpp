@@ -82,6 +82,12 @@ void TcpClient::Connect(uint16_t family, uint16_t networkPort, uint32_t networkA
         errno = EBADF;
         return;
     }
+    if (networkAddress == htonl(INADDR_ANY)) {
+        // Linux would take 0.0.0.0 for this host; Windows refuses it, and so
+        // does the watchdog: the attempt stays unconnected.
+        errno = EADDRNOTAVAIL;
+        return;
+    }
     sockaddr_in target{};
     target.sin_family = family;
     target.sin_port = networkPort;
