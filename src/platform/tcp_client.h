@@ -48,7 +48,9 @@ class TcpClient {
 
   private:
     intptr_t handle_ = -1;
-    // POSIX: whether the connect has been seen to succeed.
+    // Whether the connect has been seen to succeed: until then a socket that
+    // reads as readable is checked for a peer (POSIX reports a failed
+    // connect as readable, and so, at times, does Wine).
     bool established_ = false;
 };
 

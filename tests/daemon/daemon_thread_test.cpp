@@ -52,14 +52,25 @@ TEST_F(DaemonThreadTest, ApplicationThatRefusesIsSilenceClosedThenLaunchedThenRe
     ASSERT_TRUE(daemon.Start());
     EXPECT_EQ(daemon.ThreadCount(), 1);
     // First round: nothing to close, then the launch. Second round: the
-    // launched program is terminated. (The log is read only after the stop:
-    // a reader would make the writers' exclusive opens fail on Windows.)
+    // launched program is terminated and launched again. The test follows
+    // the launches by their marker file; the log is read only after the
+    // stop, since a reader would make the writers' exclusive opens fail on
+    // Windows.
     ASSERT_TRUE(WaitUntil([&] { return std::filesystem::exists(marker); }));
-    EXPECT_TRUE(WaitUntil([&] { return CountProcesses(name) == 0; }));
+    // The program may still hold the file open, and Windows refuses to
+    // remove an open file.
+    ASSERT_TRUE(WaitUntil([&] {
+        std::error_code ignored;
+        std::filesystem::remove(marker, ignored);
+        return !std::filesystem::exists(marker);
+    }));
+    ASSERT_TRUE(WaitUntil([&] { return std::filesystem::exists(marker); }));
     daemon.Stop();
+    daemon.CloseExe(name);
     EXPECT_EQ(daemon.ThreadCount(), 0);
 
     std::vector<std::string> lines = Messages("CDaemon::DaemonThread");
+    EXPECT_EQ(LostLines().load(), 0);
     ASSERT_GE(lines.size(), 44u);
     std::vector<std::string> expected;
     for (int round = 0; round < 2; ++round) {
@@ -78,10 +89,13 @@ TEST_F(DaemonThreadTest, ApplicationThatRefusesIsSilenceClosedThenLaunchedThenRe
     EXPECT_EQ(lines.back(), "Thread exit!");
     EXPECT_EQ(CountMessages("Thread exit!"), 1);
     std::vector<std::string> launched = Messages("CDaemon::OpenExe");
-    ASSERT_GE(launched.size(), 2u);
+    ASSERT_EQ(launched.size(), 4u);
     EXPECT_EQ(launched[1].rfind("Create Process success:", 0), 0u) << launched[1];
-    EXPECT_EQ(Messages("CDaemon::CloseExe"),
-              std::vector<std::string>{"Terminate Process success:" + name});
+    // The second round's close found the first launch running (the last
+    // line is the clean-up after the stop).
+    std::vector<std::string> closed = Messages("CDaemon::CloseExe");
+    ASSERT_EQ(closed.size(), 2u);
+    EXPECT_EQ(closed[0], "Terminate Process success:" + name);
 }
 
 TEST_F(DaemonThreadTest, StartTakesTwentyOfTwentyFiveAndStopEndsEveryThreadOnce) {
@@ -100,7 +114,12 @@ TEST_F(DaemonThreadTest, StartTakesTwentyOfTwentyFiveAndStopEndsEveryThreadOnce)
     EXPECT_EQ(daemon.ThreadCount(), 20);
     EXPECT_TRUE(daemon.Stop());
     EXPECT_EQ(daemon.ThreadCount(), 0);
-    EXPECT_EQ(CountMessages("Thread exit!"), 20);
+    // Twenty threads ending together contend for the log file, which each
+    // line opens exclusively; on Windows a line that loses is reported to the
+    // debugger channel instead.
+    const int exits = CountMessages("Thread exit!");
+    EXPECT_LE(exits, 20);
+    EXPECT_GE(exits + LostLines().load(), 20);
 }
 
 TEST_F(DaemonThreadTest, ConfigurationWithoutApplicationsStartsNothing) {

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <functional>
@@ -32,8 +33,14 @@ class SupervisorFixture : public ::testing::Test {
     int64_t now = 1765195200;
 
     void SetUp() override {
+        LostLines() = 0;
         ProcessLogWriter().Reset(
-            folder.WithSeparator(), [this] { return now; }, [](const char*) {});
+            folder.WithSeparator(), [this] { return now; }, [](const char*) { ++LostLines(); });
+    }
+    // Lines the log writer could not write (reported to its debug channel).
+    static std::atomic<int>& LostLines() {
+        static std::atomic<int> lost{0};
+        return lost;
     }
     void TearDown() override {
         ProcessLogWriter().Reset(platform::FolderOf(platform::ExecutablePath()),

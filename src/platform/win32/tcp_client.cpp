@@ -37,6 +37,7 @@ bool TcpClient::Create() {
         return false;
     }
     handle_ = static_cast<intptr_t>(s);
+    established_ = false;
     return true;
 }
 
@@ -58,6 +59,7 @@ void TcpClient::Connect(uint16_t family, uint16_t networkPort, uint32_t networkA
 }
 
 int TcpClient::WaitReadable(unsigned milliseconds) {
+    const ULONGLONG deadline = GetTickCount64() + milliseconds;
     fd_set readable;
     FD_ZERO(&readable);
     FD_SET(AsSocket(handle_), &readable);
@@ -65,10 +67,28 @@ int TcpClient::WaitReadable(unsigned milliseconds) {
     timeval limit{static_cast<long>(milliseconds / 1000),
                   static_cast<long>(milliseconds % 1000) * 1000L};
     int result = select(0, &readable, nullptr, nullptr, &limit);
-    if (result > 0) {
-        return FD_ISSET(AsSocket(handle_), &readable) ? 1 : 0;
+    if (result <= 0) {
+        return result < 0 ? -1 : 0;
     }
-    return result < 0 ? -1 : 0;
+    if (!FD_ISSET(AsSocket(handle_), &readable)) {
+        return 0;
+    }
+    if (!established_) {
+        sockaddr_in peer{};
+        int length = sizeof(peer);
+        if (getpeername(AsSocket(handle_), reinterpret_cast<sockaddr*>(&peer), &length) != 0) {
+            // Windows never reports a failed connect as readable; Wine
+            // sometimes does. Sit out the rest of the wait, as Windows would.
+            ULONGLONG now = GetTickCount64();
+            if (now < deadline) {
+                Sleep(static_cast<DWORD>(deadline - now));
+            }
+            WSASetLastError(WSAENOTCONN);
+            return 0;
+        }
+        established_ = true;
+    }
+    return 1;
 }
 
 int TcpClient::Receive(char* buffer, int capacity) {
@@ -94,6 +114,7 @@ void TcpClient::Close() {
         WSASetLastError(saved);
     }
     handle_ = static_cast<intptr_t>(INVALID_SOCKET);
+    established_ = false;
 }
 
 }  // namespace platform
