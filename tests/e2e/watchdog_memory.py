@@ -66,7 +66,6 @@ def main():
         stop.set()
         run.press_key()
         assert run.wait_exit(60) == 0
-        assert run.text().count("thead exit") == APPS
         if not args.wine and not args.sanitize:
             assert kib < LIMIT_KIB, "resident memory %d KiB" % kib
         print("watchdog memory: 1 passed, 0 failed")
