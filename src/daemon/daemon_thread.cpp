@@ -232,8 +232,11 @@ unsigned CDaemon::DaemonThread(void* config) {
         }
         // Closes the socket, releases the record and both buffers.
     }
-    --owner->threadCount;
+    // The last line is written before the count is lowered: once it reaches
+    // zero the supervisor may return from Stop and the process may end, and
+    // a line written after that could be lost.
     WATCHDOG_LOG(LogLevel::kTrace, 0, "Thread exit!");
     PrintLine("thead exit");
+    --owner->threadCount;
     return 0;
 }

@@ -67,9 +67,10 @@ TEST_F(DaemonThreadTest, ApplicationThatRefusesIsSilenceClosedThenLaunchedThenRe
     ASSERT_TRUE(WaitUntil([&] { return std::filesystem::exists(marker); }));
     daemon.Stop();
     daemon.CloseExe(name);
-    // The thread lowers the count before its last line, so Stop may return
-    // just before "Thread exit!" is written.
-    ASSERT_TRUE(WaitUntil([&] { return CountMessages("Thread exit!") + LostLines() >= 1; }));
+    // The thread writes its last line before it lowers the count, so the
+    // line is there as soon as Stop returns.
+    EXPECT_EQ(CountMessages("Thread exit!"), 1);
+    EXPECT_EQ(LostLines().load(), 0);
     EXPECT_EQ(daemon.ThreadCount(), 0);
 
     std::vector<std::string> lines = Messages("CDaemon::DaemonThread");
@@ -88,12 +89,7 @@ TEST_F(DaemonThreadTest, ApplicationThatRefusesIsSilenceClosedThenLaunchedThenRe
     }
     EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.begin() + 44), expected)
         << "a refused connect must never read as readable";
-    // Only the last line can collide with the wait above (Windows log opens
-    // are exclusive); every line before it was written before the stop.
-    if (LostLines().load() == 0) {
-        EXPECT_EQ(lines.back(), "Thread exit!");
-        EXPECT_EQ(CountMessages("Thread exit!"), 1);
-    }
+    EXPECT_EQ(lines.back(), "Thread exit!");
     std::vector<std::string> launched = Messages("CDaemon::OpenExe");
     ASSERT_EQ(launched.size(), 4u);
     EXPECT_EQ(launched[1].rfind("Create Process success:", 0), 0u) << launched[1];
@@ -120,13 +116,11 @@ TEST_F(DaemonThreadTest, StartTakesTwentyOfTwentyFiveAndStopEndsEveryThreadOnce)
     EXPECT_EQ(daemon.ThreadCount(), 20);
     EXPECT_TRUE(daemon.Stop());
     EXPECT_EQ(daemon.ThreadCount(), 0);
-    // Twenty threads ending together contend for the log file, which each
-    // line opens exclusively; on Windows a line that loses is reported to the
-    // debugger channel instead. And each thread lowers the count before its
-    // last line, so Stop may return before every "Thread exit!" is written.
-    EXPECT_TRUE(
-        WaitUntil([&] { return CountMessages("Thread exit!") + LostLines().load() >= 20; }));
-    EXPECT_LE(CountMessages("Thread exit!"), 20);
+    // Twenty threads ending together contend for the log file; the writer
+    // serialises them, and each thread writes its last line before it lowers
+    // the count, so every line is there when Stop returns.
+    EXPECT_EQ(CountMessages("Thread exit!"), 20);
+    EXPECT_EQ(LostLines().load(), 0);
 }
 
 TEST_F(DaemonThreadTest, ConfigurationWithoutApplicationsStartsNothing) {
