@@ -144,6 +144,10 @@ TEST(HostileConfig, DeepNestingIsWalkedWithoutRecursionLimits) {
          1, "q"},
         // The config element itself buried deep is not the top element.
         {"config buried", Nest("x", kDepth, "<config><app name=\"a\"/></config>"), 0, ""},
+        // The nesting level has 16 bits: deeper than that is not well-formed,
+        // and nothing starts.
+        {"beyond the level limit",
+         "<config><app name=\"a\">" + kSocket + Nest("x", 70000, "") + "</app></config>", 0, ""},
         // Unended deep nesting is not well-formed: nothing starts.
         {"unended",
          "<config><app name=\"a\"/>" + Nest("x", kDepth, "").substr(0, kDepth * 3) + "</config>", 0,
