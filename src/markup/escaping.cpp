@@ -169,12 +169,17 @@ std::string UnescapeValue(const char* text, int length, uint32_t options) {
         leading = false;
         runStart = std::string::npos;
         if (c != '&') {
-            size_t step = charLengths[static_cast<uint8_t>(c)];
-            if (step > n - i) {
-                step = n - i;
+            // The whole plain run up to the next reference (or white space
+            // when it is handled) goes out in one append.
+            size_t j = i + charLengths[static_cast<uint8_t>(c)];
+            while (j < n && text[j] != '&' && !(spaceHandling && IsSpace(text[j]))) {
+                j += charLengths[static_cast<uint8_t>(text[j])];
             }
-            out.append(text + i, step);
-            i += step;
+            if (j > n) {
+                j = n;
+            }
+            out.append(text + i, j - i);
+            i = j;
             continue;
         }
         // Collect up to 9 characters up to ";", folded to lower case.
