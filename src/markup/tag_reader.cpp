@@ -39,6 +39,17 @@ inline uint8_t Class(char c) {
     return kReader.cls[static_cast<uint8_t>(c)];
 }
 
+// True when every byte value starts a one-byte character (single-byte and
+// UTF-8 code pages): runs may then be searched without stepping.
+bool AllCharsSingleByte(const uint8_t* charLength) {
+    for (int c = 0; c < 256; ++c) {
+        if (charLength[c] != 1) {
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 int32_t ReadWord(const char* text, int32_t pos, int32_t end, int32_t* wordStart) {
@@ -88,6 +99,7 @@ AttributeMatch ReadAttribute(const char* text, int32_t tagStart, int32_t tagEnd,
                              uint32_t flags) {
     AttributeMatch m;
     const uint8_t* charLength = platform::AnsiCharLengths();
+    static const bool singleByte = AllCharsSingleByte(charLength);
     // The final ">" ends the tag: reaching `limit` is the same as meeting it.
     int32_t limit = tagEnd;
     if (limit > tagStart && text[limit - 1] == '>') {
@@ -119,6 +131,18 @@ AttributeMatch ReadAttribute(const char* text, int32_t tagStart, int32_t tagEnd,
         const char c = text[p];
         if (c == '"' || c == '\'') {
             int32_t q = p + 1;
+            if (singleByte && q < limit) {
+                // Every character is one byte: find the closing quote with
+                // memchr; a zero byte before it ends the text there.
+                const size_t span = static_cast<size_t>(limit - q);
+                const void* quote = std::memchr(text + q, c, span);
+                const int32_t stop =
+                    quote == nullptr ? limit
+                                     : static_cast<int32_t>(static_cast<const char*>(quote) - text);
+                const void* zero = std::memchr(text + q, '\0', static_cast<size_t>(stop - q));
+                q = zero == nullptr ? stop
+                                    : static_cast<int32_t>(static_cast<const char*>(zero) - text);
+            }
             while (!atEnd(q) && text[q] != c) {
                 q = step(q);
             }
