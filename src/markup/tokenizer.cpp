@@ -74,6 +74,28 @@ const char* UnterminatedType(TokenKind kind, uint32_t state) {
     }
 }
 
+// True when every byte value starts a one-byte character (single-byte and
+// UTF-8 code pages): runs then advance one byte at a time, without looking
+// up each character's length.
+bool AllCharsSingleByte(const uint8_t* charLength) {
+    for (int c = 0; c < 256; ++c) {
+        if (charLength[c] != 1) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Offset of the first byte in t[p..end) whose class has one of `stop`
+// bits, or `end`; for single-byte code pages only.
+inline int32_t SkipToClass(const char* t, int32_t p, int32_t end, const uint8_t* cls,
+                           uint8_t stop) {
+    while (p < end && (cls[static_cast<uint8_t>(t[p])] & stop) == 0) {
+        ++p;
+    }
+    return p;
+}
+
 }  // namespace
 
 MarkupScanner::MarkupScanner(const char* text_, uint32_t flags_, int32_t end_)
@@ -89,6 +111,7 @@ TokenKind ScanToken(MarkupScanner& scanner, MarkupToken& token) {
     const int32_t end = t == nullptr ? 0 : scanner.end;
     const uint8_t* const charLength = platform::AnsiCharLengths();
     const uint8_t* const cls = kClasses.cls;
+    static const bool singleByte = AllCharsSingleByte(charLength);
 
     int32_t p = scanner.pos;
     token.start = p;
@@ -138,6 +161,10 @@ TokenKind ScanToken(MarkupScanner& scanner, MarkupToken& token) {
 
         if (pendingName >= 0) {
             if ((cls[c] & kClassNameEnd) == 0) {
+                if (singleByte) {
+                    p = SkipToClass(t, p + 1, end, cls, kClassNameEnd);
+                    continue;
+                }
                 p += charLength[c];
                 while (p < end && (cls[static_cast<uint8_t>(t[p])] & kClassNameEnd) == 0) {
                     p += charLength[static_cast<uint8_t>(t[p])];
@@ -195,6 +222,21 @@ TokenKind ScanToken(MarkupScanner& scanner, MarkupToken& token) {
                     } else if (kind == TokenKind::StartTag && (state & kStateQuoted) != 0) {
                         // Skip the rest of a quoted value up to its closing quote.
                         const char quote = (state & kStateDouble) ? '"' : '\'';
+                        if (singleByte && p + 1 < end) {
+                            // The closing quote by memchr; a zero byte before it ends the text.
+                            ++p;
+                            const void* q = std::memchr(t + p, quote, static_cast<size_t>(end - p));
+                            const int32_t stop =
+                                q == nullptr
+                                    ? end
+                                    : static_cast<int32_t>(static_cast<const char*>(q) - t);
+                            const void* z = std::memchr(t + p, '\0', static_cast<size_t>(stop - p));
+                            p = z == nullptr
+                                    ? stop
+                                    : static_cast<int32_t>(static_cast<const char*>(z) - t);
+                            last1 = last2 = 0;
+                            continue;
+                        }
                         p += charLength[c];
                         while (p < end && t[p] != quote && t[p] != '\0') {
                             p += charLength[static_cast<uint8_t>(t[p])];
@@ -222,6 +264,10 @@ TokenKind ScanToken(MarkupScanner& scanner, MarkupToken& token) {
                     state ^= kStateSingle;
                 }
             } else if (kind == TokenKind::Text) {
+                if (singleByte) {
+                    p = SkipToClass(t, p + 1, end, cls, kClassTextStop);
+                    continue;
+                }
                 p += charLength[c];
                 while (p < end && (cls[static_cast<uint8_t>(t[p])] & kClassTextStop) == 0) {
                     p += charLength[static_cast<uint8_t>(t[p])];
@@ -229,6 +275,10 @@ TokenKind ScanToken(MarkupScanner& scanner, MarkupToken& token) {
                 continue;
             } else {
                 // Comment, CDATA section, processing instruction, end tag: only ">" matters.
+                if (singleByte) {
+                    p = SkipToClass(t, p + 1, end, cls, kClassBodyStop);
+                    continue;
+                }
                 p += charLength[c];
                 while (p < end && (cls[static_cast<uint8_t>(t[p])] & kClassBodyStop) == 0) {
                     p += charLength[static_cast<uint8_t>(t[p])];
