@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "daemon/app_config.h"
 #include "platform/threads.h"
@@ -50,6 +51,13 @@ class CDaemon {
     // -1 for an empty name, 0 if none matched or a termination failed, 1 if
     // every match was terminated.
     int CloseExe(std::string name);
+
+    // Appends to `list` the path of every entry of `folder` whose extension
+    // is `extension` (any letter case; empty: every entry) and whose name
+    // contains "L001" and `key`. Uses nothing of the object, so several
+    // watchdog threads may call it at once.
+    void CountFiles(std::string folder, std::string extension, std::vector<std::string>& list,
+                    std::string key);
 
     // The watchdog thread: takes ownership of the AppConfig record it is
     // given, watches the application until `running` is cleared, then lowers

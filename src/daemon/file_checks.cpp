@@ -1,7 +1,9 @@
 #include "daemon/file_checks.h"
 
 #include <cstdio>
+#include <utility>
 
+#include "daemon/daemon.h"
 #include "daemon/log_sanitize.h"
 #include "log/log.h"
 #include "platform/directory.h"
@@ -36,6 +38,11 @@ void CountMatchingFiles(std::string folder, std::string extension, FileList& lis
             list.push_back(folder + name);
         }
     }
+}
+
+void CDaemon::CountFiles(std::string folder, std::string extension, std::vector<std::string>& list,
+                         std::string key) {
+    CountMatchingFiles(std::move(folder), std::move(extension), list, std::move(key));
 }
 
 ResultFileCounts CheckResultFiles(const AppConfig& config, const std::string& trainKey,

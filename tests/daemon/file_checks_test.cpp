@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "../support/temp_folder.h"
+#include "daemon/daemon.h"
 #include "log_capture.h"
 
 namespace {
@@ -50,6 +51,12 @@ TEST(CountMatchingFiles, NamesExtensionsKeysAndSubFolders) {
     // A trailing separator is not doubled, and the list is appended to.
     CountMatchingFiles(d, "JPG", list, "");
     EXPECT_EQ(list.size(), 8u);
+
+    // The supervisor's member counts the same way.
+    CDaemon daemon;
+    FileList viaDaemon;
+    daemon.CountFiles(dir.string(), "jpg", viaDaemon, "");
+    EXPECT_EQ(Sorted(viaDaemon), Sorted(FileList(list.begin(), list.begin() + 4)));
 }
 
 TEST(CountMatchingFiles, KeyMustAppearExactlyAnywhereInTheName) {
