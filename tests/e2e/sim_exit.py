@@ -2,18 +2,13 @@
 connection fails once a second, and at the 20th failure the daemon launches
 it again, at the 31st it connects anew, and data arrives once more."""
 
-import argparse
 import sys
 
-from sim_support import SimSetup
+from sim_support import SimSetup, parse_args
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--exe", required=True)
-    parser.add_argument("--sim", required=True)
-    parser.add_argument("--wine", action="store_true")
-    args = parser.parse_args()
+    args = parse_args()
 
     with SimSetup(args.exe, args.sim, args.wine) as setup:
         # Every instance exits 25 s after its start: long enough for the

@@ -3,19 +3,14 @@ files match, so no file search is retried, no command runs and no process is
 touched; then a stop while they are active ends every watchdog thread within
 a few seconds."""
 
-import argparse
 import re
 import sys
 
-from sim_support import SimSetup
+from sim_support import SimSetup, parse_args
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--exe", required=True)
-    parser.add_argument("--sim", required=True)
-    parser.add_argument("--wine", action="store_true")
-    args = parser.parse_args()
+    args = parse_args()
 
     with SimSetup(args.exe, args.sim, args.wine) as setup:
         first = setup.add_app("hs_a", ["--handshake-interval", "1", "--train-interval", "4"])

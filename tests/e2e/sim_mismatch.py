@@ -3,20 +3,15 @@ the daemon reports the mismatch, runs the uninstall command, and after five
 further heartbeats the install command; the application itself is never
 terminated or launched."""
 
-import argparse
 import os
 import sys
 import time
 
-from sim_support import SimSetup
+from sim_support import SimSetup, parse_args
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--exe", required=True)
-    parser.add_argument("--sim", required=True)
-    parser.add_argument("--wine", action="store_true")
-    args = parser.parse_args()
+    args = parse_args()
 
     with SimSetup(args.exe, args.sim, args.wine) as setup:
         folder = setup.run.folder

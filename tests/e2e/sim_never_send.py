@@ -4,18 +4,13 @@ connection but never sends. The watchdog stays connecting; at the 10th
 then fails once a second until the daemon launches it again (20th failure)
 and connects anew (31st), connecting from a count of 0 once more."""
 
-import argparse
 import sys
 
-from sim_support import SimSetup
+from sim_support import SimSetup, parse_args
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--exe", required=True)
-    parser.add_argument("--sim", required=True)
-    parser.add_argument("--wine", action="store_true")
-    args = parser.parse_args()
+    args = parse_args()
 
     with SimSetup(args.exe, args.sim, args.wine) as setup:
         app = setup.add_app("mute", ["--handshake-interval", "1", "--train-interval", "0", "--never-send"])

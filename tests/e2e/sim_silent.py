@@ -2,18 +2,13 @@
 after about 90 s of silence the daemon terminates it, then (its connection
 now failing) launches it again, connects anew, and data arrives once more."""
 
-import argparse
 import sys
 
-from sim_support import SimSetup
+from sim_support import SimSetup, parse_args
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--exe", required=True)
-    parser.add_argument("--sim", required=True)
-    parser.add_argument("--wine", action="store_true")
-    args = parser.parse_args()
+    args = parse_args()
 
     with SimSetup(args.exe, args.sim, args.wine) as setup:
         # Every instance, the relaunched one too, sends for 20 s and then

@@ -3,6 +3,7 @@ simulator processes: a config.xml for them, copies of the simulator under
 names of their own, their start, their logs, and their end through a stop
 file (which also ends the instances the daemon launched itself)."""
 
+import argparse
 import os
 import re
 import shutil
@@ -11,6 +12,16 @@ import subprocess
 import time
 
 from zelk_harness import DaemonRun
+
+
+def parse_args():
+    """The arguments every simulator test takes: the daemon, the simulator,
+    and whether both are Windows builds run under Wine."""
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--exe", required=True)
+    parser.add_argument("--sim", required=True)
+    parser.add_argument("--wine", action="store_true")
+    return parser.parse_args()
 
 
 def free_port():
