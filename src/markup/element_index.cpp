@@ -1,6 +1,22 @@
 #include "markup/element_index.h"
 
-#include <cstring>
+#include <cstdlib>
+#include <new>
+
+namespace {
+
+// Pages are plain malloc blocks so that growing the last one is a realloc:
+// the allocator extends the block in place, or moves its pages without
+// copying them, where a new block plus memcpy would always copy.
+ElementEntry* ResizePage(ElementEntry* page, int32_t entries) {
+    void* block = std::realloc(page, sizeof(ElementEntry) * static_cast<size_t>(entries));
+    if (block == nullptr) {
+        throw std::bad_alloc();
+    }
+    return static_cast<ElementEntry*>(block);
+}
+
+}  // namespace
 
 ElementIndex::~ElementIndex() {
     Clear();
@@ -10,7 +26,7 @@ void ElementIndex::Clear() {
     if (pages_ != nullptr) {
         const int32_t pagesInUse = capacity_ == 0 ? 0 : (capacity_ - 1) / kPageEntries + 1;
         for (int32_t k = 0; k < pagesInUse; ++k) {
-            delete[] pages_[k];
+            std::free(pages_[k]);
         }
         delete[] pages_;
     }
@@ -46,18 +62,9 @@ void ElementIndex::Grow(int32_t n) {
     const int32_t newIn = n - kPageEntries * newLast;
     if (newLast > oldLast && oldIn < kPageEntries) {
         // Fill the old last page up to a full page first.
-        ElementEntry* full = new ElementEntry[kPageEntries];
-        if (oldIn != 0) {
-            std::memcpy(full, pages_[oldLast], sizeof(ElementEntry) * oldIn);
-            delete[] pages_[oldLast];
-        }
-        pages_[oldLast] = full;
+        pages_[oldLast] = ResizePage(oldIn != 0 ? pages_[oldLast] : nullptr, kPageEntries);
     }
-    ElementEntry* last = new ElementEntry[newIn];
-    if (newLast == oldLast && oldIn != 0) {
-        std::memcpy(last, pages_[oldLast], sizeof(ElementEntry) * oldIn);
-        delete[] pages_[oldLast];
-    }
-    pages_[newLast] = last;
+    pages_[newLast] =
+        ResizePage(newLast == oldLast && oldIn != 0 ? pages_[oldLast] : nullptr, newIn);
     capacity_ = n;
 }

@@ -1,3 +1,4 @@
+#include <cstring>
 #include <vector>
 
 #include "markup/markup.h"
@@ -183,7 +184,15 @@ int32_t CXmlDocument::ParseElements(int32_t parent, MarkupScanner& scanner) {
                 }
                 size_t matched = 0;
                 int32_t m = open;
-                for (size_t i = names.size(); i > 0; --i) {
+                const int32_t closingLength = scanner.nameEnd - scanner.nameStart + 1;
+                if (!names.empty() && names.back().length == closingLength && !ignoreCase &&
+                    std::memcmp(text + names.back().start, text + scanner.nameStart,
+                                static_cast<size_t>(closingLength)) == 0) {
+                    // The usual case: the end tag closes the innermost element,
+                    // byte for byte.
+                    matched = names.size();
+                }
+                for (size_t i = names.size(); i > 0 && matched == 0; --i) {
                     const OpenName& name = names[i - 1];
                     if (MatchNameSpan(text, scanner.nameStart, scanner.nameEnd, text + name.start,
                                       name.length, ignoreCase ? kDocIgnoreCase : 0)) {

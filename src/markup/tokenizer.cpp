@@ -13,6 +13,7 @@ constexpr uint8_t kClassNameStart = 0x02;  // A-Z, "_", ":", every byte above 0x
 constexpr uint8_t kClassNameEnd = 0x04;    // whitespace, "/", ">" and the zero byte
 constexpr uint8_t kClassTextStop = 0x08;   // "<", ">" and the zero byte end a text run
 constexpr uint8_t kClassBodyStop = 0x10;   // ">" and the zero byte: inside comments, CDATA, PIs
+constexpr uint8_t kClassAttrStop = 0x20;   // ends an attribute name: whitespace = > / quotes, zero
 
 struct CharClasses {
     uint8_t cls[256] = {};
@@ -32,6 +33,9 @@ struct CharClasses {
         cls[static_cast<int>('>')] |= kClassNameEnd | kClassTextStop | kClassBodyStop;
         cls[static_cast<int>('<')] |= kClassTextStop;
         cls[0] |= kClassNameEnd | kClassTextStop | kClassBodyStop;
+        for (int c : {'\t', '\n', '\r', ' ', '=', '>', '/', '"', '\'', '\0'}) {
+            cls[c] |= kClassAttrStop;
+        }
     }
 };
 constexpr CharClasses kClasses;
@@ -96,6 +100,116 @@ inline int32_t SkipToClass(const char* t, int32_t p, int32_t end, const uint8_t*
     return p;
 }
 
+
+// The tokens that make up nearly every document, read straight through when
+// every character is one byte: a start tag whose attributes all have quoted
+// values, an end tag, text and whitespace. Anything else (comments,
+// declarations, unquoted values, unterminated tags, stray "/") returns false
+// before changing anything, and the general scanner reads the token from its
+// start; both give the same token for every input this accepts.
+bool ScanCommonToken(MarkupScanner& scanner, MarkupToken& token, const uint8_t* cls,
+                     TokenKind* kind) {
+    const char* const t = scanner.text;
+    const int32_t end = scanner.end;
+    const int32_t p = scanner.pos;
+    if (p >= end || t[p] == '\0') {
+        return false;
+    }
+    auto finish = [&](TokenKind k, int32_t at, uint32_t flags) {
+        scanner.pos = at;
+        token.kind = k;
+        token.start = p;
+        token.length = at - p;
+        token.flags = flags;
+        *kind = k;
+        return true;
+    };
+    const uint8_t c = static_cast<uint8_t>(t[p]);
+    if (c != '<') {
+        int32_t q = p;
+        if (cls[c] & kClassSpace) {
+            q = p + 1;
+            while (q < end && (cls[static_cast<uint8_t>(t[q])] & kClassSpace)) {
+                ++q;
+            }
+            if (q >= end || t[q] == '<' || t[q] == '\0') {
+                return finish(TokenKind::Whitespace, q, 0);
+            }
+        }
+        // Text: its first byte is taken whatever it is; it runs to a "<"
+        // (excluded) or a ">" (included).
+        q = SkipToClass(t, q + 1, end, cls, kClassTextStop);
+        if (q < end && t[q] == '>') {
+            ++q;
+        }
+        return finish(TokenKind::Text, q, 0);
+    }
+    if (p + 1 >= end) {
+        return false;
+    }
+    const uint8_t second = static_cast<uint8_t>(t[p + 1]);
+    if (second == '/') {
+        int32_t q = SkipToClass(t, p + 2, end, cls, kClassNameEnd);
+        if (q >= end || t[q] == '\0') {
+            return false;
+        }
+        const int32_t nameEnd = q - 1;
+        if (t[q] != '>') {
+            q = SkipToClass(t, q + 1, end, cls, kClassBodyStop);
+            if (q >= end || t[q] != '>') {
+                return false;
+            }
+        }
+        scanner.nameStart = p + 2;
+        scanner.nameEnd = nameEnd;
+        return finish(TokenKind::EndTag, q + 1, 0);
+    }
+    if ((cls[second] & kClassNameStart) == 0) {
+        return false;
+    }
+    int32_t q = SkipToClass(t, p + 2, end, cls, kClassNameEnd);
+    const int32_t nameEnd = q - 1;
+    for (;;) {
+        if (q >= end) {
+            return false;
+        }
+        const uint8_t b = static_cast<uint8_t>(t[q]);
+        if ((cls[b] & kClassAttrStop) == 0) {
+            // An attribute name, or any other run of ordinary bytes.
+            q = SkipToClass(t, q + 1, end, cls, kClassAttrStop);
+            continue;
+        }
+        if (cls[b] & kClassSpace) {
+            ++q;
+            continue;
+        }
+        if (b == '>' || (b == '/' && q + 1 < end && t[q + 1] == '>')) {
+            scanner.nameStart = p + 1;
+            scanner.nameEnd = nameEnd;
+            return b == '>' ? finish(TokenKind::StartTag, q + 1, 0)
+                            : finish(TokenKind::StartTag, q + 2, kTokenEmptyElement);
+        }
+        if (b != '=') {
+            return false;  // a quote without "=", a lone "/", or the zero byte
+        }
+        ++q;
+        while (q < end && (cls[static_cast<uint8_t>(t[q])] & kClassSpace)) {
+            ++q;
+        }
+        if (q >= end || (t[q] != '"' && t[q] != '\'')) {
+            return false;  // an unquoted value
+        }
+        const char quote = t[q++];
+        while (q < end && t[q] != quote && t[q] != '\0') {
+            ++q;
+        }
+        if (q >= end || t[q] == '\0') {
+            return false;
+        }
+        ++q;
+    }
+}
+
 }  // namespace
 
 MarkupScanner::MarkupScanner(const char* text_, uint32_t flags_, int32_t end_)
@@ -112,6 +226,13 @@ TokenKind ScanToken(MarkupScanner& scanner, MarkupToken& token) {
     const uint8_t* const charLength = platform::AnsiCharLengths();
     const uint8_t* const cls = kClasses.cls;
     static const bool singleByte = AllCharsSingleByte(charLength);
+
+    if (singleByte && t != nullptr) {
+        TokenKind common;
+        if (ScanCommonToken(scanner, token, cls, &common)) {
+            return common;
+        }
+    }
 
     int32_t p = scanner.pos;
     token.start = p;
