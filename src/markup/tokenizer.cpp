@@ -100,7 +100,6 @@ inline int32_t SkipToClass(const char* t, int32_t p, int32_t end, const uint8_t*
     return p;
 }
 
-
 // The tokens that make up nearly every document, read straight through when
 // every character is one byte: a start tag whose attributes all have quoted
 // values, an end tag, text and whitespace. Anything else (comments,
