@@ -77,6 +77,7 @@ bool CXmlDocument::ReplaceText(int32_t offset, int32_t oldLength, const std::str
         docText.reserve(newLength + newLength / 2 + 128);
     }
     docText.replace(static_cast<size_t>(offset), static_cast<size_t>(oldLength), text);
+    NewTextVersion();
     return true;
 }
 

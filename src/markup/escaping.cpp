@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "markup/entity_table.h"
+#include "markup/single_byte.h"
 #include "platform/ansi.h"
 
 namespace {
@@ -147,6 +148,10 @@ std::string UnescapeValue(const char* text, int length, uint32_t options) {
     const bool spaceHandling = (options & (kUnescapeTrim | kUnescapeCollapse)) != 0;
     const bool collapse = (options & kUnescapeCollapse) != 0;
     const uint8_t* charLengths = platform::AnsiCharLengths();
+    const bool singleByte = AnsiCharsAreSingleByte();
+    if (singleByte && !spaceHandling && std::memchr(text, '&', n) == nullptr) {
+        return std::string(text, n);  // nothing to decode
+    }
     std::string out;
     out.reserve(n);
     bool leading = true;
@@ -172,6 +177,10 @@ std::string UnescapeValue(const char* text, int length, uint32_t options) {
             // The whole plain run up to the next reference (or white space
             // when it is handled) goes out in one append.
             size_t j = i + charLengths[static_cast<uint8_t>(c)];
+            if (singleByte && !spaceHandling) {
+                const void* amp = j < n ? std::memchr(text + j, '&', n - j) : nullptr;
+                j = amp == nullptr ? n : static_cast<size_t>(static_cast<const char*>(amp) - text);
+            }
             while (j < n && text[j] != '&' && !(spaceHandling && IsSpace(text[j]))) {
                 j += charLengths[static_cast<uint8_t>(text[j])];
             }

@@ -135,6 +135,11 @@ class CXmlDocument {
     int32_t mainNodeLength;
     uint32_t flags;
     void* streamFile;
+    // Changes, to a value never used before in this process, whenever the
+    // text or the index is rebuilt or edited; keys the attribute reader's
+    // per-thread list of the last element's attributes.
+    uint64_t textVersion = 0;
+    void NewTextVersion();
     std::unique_ptr<SavedPositionTable> savedPositions;
     std::unique_ptr<ElementIndex> elementIndex;
 };

@@ -1,3 +1,4 @@
+#include <atomic>
 #include <cstring>
 
 #include "markup/markup.h"
@@ -81,14 +82,66 @@ bool CXmlDocument::OutOfElement() {
     return true;
 }
 
+namespace {
+
+// The attributes of the element whose attribute was last read on this
+// thread. A caller that reads several attributes of one element then pays
+// for one pass over its start tag, not one per attribute. Per thread, so
+// that const reads of one document from several threads stay safe.
+struct AttributeList {
+    static constexpr int32_t kCapacity = 32;
+    const void* document = nullptr;
+    uint64_t version = 0;
+    int32_t tagStart = -1;
+    int32_t tagEnd = -1;
+    int32_t count = 0;
+    bool complete = false;
+    AttributeSpan spans[kCapacity];
+};
+thread_local AttributeList lastAttributes;
+
+std::atomic<uint64_t> lastTextVersion{0};
+
+}  // namespace
+
+void CXmlDocument::NewTextVersion() {
+    textVersion = lastTextVersion.fetch_add(1, std::memory_order_relaxed) + 1;
+}
+
 std::string CXmlDocument::GetAttribute(const char* name) const {
     if (mainPos == 0 || name == nullptr) {
         return std::string();
     }
     const ElementEntry& entry = GetEntry(mainPos);
     const char* text = docText.c_str();
-    const AttributeMatch match =
-        ReadAttribute(text, entry.start, entry.start + entry.StartTagLength(), name, flags);
+    const int32_t tagEnd = entry.start + entry.StartTagLength();
+    AttributeList& list = lastAttributes;
+    if (list.document != this || list.version != textVersion || list.tagStart != entry.start ||
+        list.tagEnd != tagEnd) {
+        list.document = this;
+        list.version = textVersion;
+        list.tagStart = entry.start;
+        list.tagEnd = tagEnd;
+        list.count = ListAttributes(text, entry.start, tagEnd, list.spans, AttributeList::kCapacity,
+                                    &list.complete);
+    }
+    // The first attribute whose name matches wins, as in the start tag.
+    const int32_t nameLength = static_cast<int32_t>(std::strlen(name));
+    for (int32_t i = 0; i < list.count; ++i) {
+        const AttributeSpan& span = list.spans[i];
+        if (!MatchNameSpan(text, span.nameStart, span.nameStart + span.nameLength - 1, name,
+                           nameLength, flags)) {
+            continue;
+        }
+        if (span.valueLength < 0) {
+            return std::string(text + span.nameStart, static_cast<size_t>(span.nameLength));
+        }
+        return UnescapeValue(text + span.valueStart, span.valueLength, flags);
+    }
+    if (list.complete) {
+        return std::string();
+    }
+    const AttributeMatch match = ReadAttribute(text, entry.start, tagEnd, name, flags);
     if (!match.found) {
         return std::string();
     }

@@ -17,6 +17,7 @@ struct OpenName {
 }  // namespace
 
 bool CXmlDocument::ParseDocument() {
+    NewTextVersion();
     SetPositions(0, 0, 0);
     savedPositions->positions.clear();
     const int32_t n = static_cast<int32_t>(docText.size());

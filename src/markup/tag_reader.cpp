@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "markup/compare_text.h"
+#include "markup/single_byte.h"
 #include "platform/ansi.h"
 
 namespace {
@@ -37,17 +38,6 @@ constexpr ReaderClasses kReader;
 
 inline uint8_t Class(char c) {
     return kReader.cls[static_cast<uint8_t>(c)];
-}
-
-// True when every byte value starts a one-byte character (single-byte and
-// UTF-8 code pages): runs may then be searched without stepping.
-bool AllCharsSingleByte(const uint8_t* charLength) {
-    for (int c = 0; c < 256; ++c) {
-        if (charLength[c] != 1) {
-            return false;
-        }
-    }
-    return true;
 }
 
 }  // namespace
@@ -95,11 +85,20 @@ bool MatchName(const char* text, int32_t nameStart, int32_t nameEnd, const char*
                          flags);
 }
 
-AttributeMatch ReadAttribute(const char* text, int32_t tagStart, int32_t tagEnd, const char* name,
-                             uint32_t flags) {
+namespace {
+
+// The attribute reader's one loop. Each name after the element's own for
+// which `wanted(nameStart, nameEnd)` holds becomes the found attribute; once
+// its value (or the lack of one) is known, `emit(match)` is called. When emit
+// returns true the read ends with that match; otherwise reading goes on
+// exactly as if that name had not been wanted. Returns the last found match,
+// or the not-found state after the whole tag.
+template <typename Wanted, typename Emit>
+AttributeMatch ScanAttributes(const char* text, int32_t tagStart, int32_t tagEnd, Wanted wanted,
+                              Emit emit) {
     AttributeMatch m;
     const uint8_t* charLength = platform::AnsiCharLengths();
-    static const bool singleByte = AllCharsSingleByte(charLength);
+    const bool singleByte = AnsiCharsAreSingleByte();
     // The final ">" ends the tag: reaching `limit` is the same as meeting it.
     int32_t limit = tagEnd;
     if (limit > tagStart && text[limit - 1] == '>') {
@@ -121,27 +120,25 @@ AttributeMatch ReadAttribute(const char* text, int32_t tagStart, int32_t tagEnd,
         if (atEnd(p)) {
             m.stopPos = tokenStart;
             m.danglingEquals = afterEquals;
-            if (m.found && afterEquals) {
-                // "name=" right before the end of the tag: an empty value.
-                m.hasValue = true;
-                m.valueStart = m.stretchStart = p;
+            if (m.found) {
+                if (afterEquals) {
+                    // "name=" right before the end of the tag: an empty value.
+                    m.hasValue = true;
+                    m.valueStart = m.stretchStart = p;
+                }
+                emit(m);
             }
             return m;  // found without a value, or not found
         }
         const char c = text[p];
         if (c == '"' || c == '\'') {
             int32_t q = p + 1;
-            if (singleByte && q < limit) {
-                // Every character is one byte: find the closing quote with
-                // memchr; a zero byte before it ends the text there.
-                const size_t span = static_cast<size_t>(limit - q);
-                const void* quote = std::memchr(text + q, c, span);
-                const int32_t stop =
-                    quote == nullptr ? limit
-                                     : static_cast<int32_t>(static_cast<const char*>(quote) - text);
-                const void* zero = std::memchr(text + q, '\0', static_cast<size_t>(stop - q));
-                q = zero == nullptr ? stop
-                                    : static_cast<int32_t>(static_cast<const char*>(zero) - text);
+            if (singleByte) {
+                // Every character is one byte: a plain loop finds the
+                // closing quote; a zero byte before it ends the text there.
+                while (q < limit && text[q] != c && text[q] != '\0') {
+                    ++q;
+                }
             }
             while (!atEnd(q) && text[q] != c) {
                 q = step(q);
@@ -155,7 +152,10 @@ AttributeMatch ReadAttribute(const char* text, int32_t tagStart, int32_t tagEnd,
                 m.valueLength = q - (p + 1);
                 m.stretchStart = p;
                 m.stretchLength = (closed ? q + 1 : q) - p;
-                return m;
+                if (emit(m)) {
+                    return m;
+                }
+                m = AttributeMatch();
             }
             p = closed ? q + 1 : q;
             afterEquals = false;
@@ -172,7 +172,10 @@ AttributeMatch ReadAttribute(const char* text, int32_t tagStart, int32_t tagEnd,
                 m.valueLength = q - p;
                 m.stretchStart = p;
                 m.stretchLength = q - p;
-                return m;
+                if (emit(m)) {
+                    return m;
+                }
+                m = AttributeMatch();
             }
             p = q;
             afterEquals = false;
@@ -190,21 +193,57 @@ AttributeMatch ReadAttribute(const char* text, int32_t tagStart, int32_t tagEnd,
                 continue;
             }
             m.stopPos = tokenStart;
+            if (m.found) {
+                emit(m);
+            }
             return m;
         }
         if (m.found) {
             m.stopPos = tokenStart;
-            return m;  // the found attribute had no value
+            if (emit(m)) {
+                return m;  // the found attribute had no value
+            }
+            m = AttributeMatch();
         }
         if (elementName) {
             elementName = false;
-        } else if (MatchName(text, p, q - 1, name, flags)) {
+        } else if (wanted(p, q - 1)) {
             m.found = true;
             m.nameStart = p;
             m.nameLength = q - p;
         }
         p = q;
     }
+}
+
+}  // namespace
+
+AttributeMatch ReadAttribute(const char* text, int32_t tagStart, int32_t tagEnd, const char* name,
+                             uint32_t flags) {
+    return ScanAttributes(
+        text, tagStart, tagEnd,
+        [&](int32_t nameStart, int32_t nameEnd) {
+            return MatchName(text, nameStart, nameEnd, name, flags);
+        },
+        [](const AttributeMatch&) { return true; });
+}
+
+int32_t ListAttributes(const char* text, int32_t tagStart, int32_t tagEnd, AttributeSpan* spans,
+                       int32_t capacity, bool* complete) {
+    int32_t count = 0;
+    *complete = true;
+    ScanAttributes(
+        text, tagStart, tagEnd, [](int32_t, int32_t) { return true; },
+        [&](const AttributeMatch& m) {
+            if (count == capacity) {
+                *complete = false;
+                return true;
+            }
+            spans[count++] = AttributeSpan{m.nameStart, m.nameLength, m.valueStart,
+                                           m.hasValue ? m.valueLength : -1};
+            return false;
+        });
+    return count;
 }
 
 PathKind CheckPathSyntax(const char* path) {

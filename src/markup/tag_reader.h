@@ -47,6 +47,21 @@ struct AttributeMatch {
 AttributeMatch ReadAttribute(const char* text, int32_t tagStart, int32_t tagEnd, const char* name,
                              uint32_t flags);
 
+// One attribute of a start tag as ListAttributes reports it: what
+// ReadAttribute would give for a name that matches this attribute first.
+struct AttributeSpan {
+    int32_t nameStart;
+    int32_t nameLength;
+    int32_t valueStart;   // quotes excluded
+    int32_t valueLength;  // -1: written without a value
+};
+
+// Every attribute of the start tag text[tagStart..tagEnd), in order, read as
+// ReadAttribute reads them: stores up to `capacity` spans and returns their
+// number; *complete is false when the tag holds more.
+int32_t ListAttributes(const char* text, int32_t tagStart, int32_t tagEnd, AttributeSpan* spans,
+                       int32_t capacity, bool* complete);
+
 // How a name argument of the element finder is to be taken.
 enum class PathKind {
     Any,       // null or empty: any element

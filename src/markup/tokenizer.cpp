@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "markup/result_report.h"
+#include "markup/single_byte.h"
 #include "platform/ansi.h"
 
 namespace {
@@ -76,18 +77,6 @@ const char* UnterminatedType(TokenKind kind, uint32_t state) {
         default:
             return "tag";
     }
-}
-
-// True when every byte value starts a one-byte character (single-byte and
-// UTF-8 code pages): runs then advance one byte at a time, without looking
-// up each character's length.
-bool AllCharsSingleByte(const uint8_t* charLength) {
-    for (int c = 0; c < 256; ++c) {
-        if (charLength[c] != 1) {
-            return false;
-        }
-    }
-    return true;
 }
 
 // Offset of the first byte in t[p..end) whose class has one of `stop`
@@ -224,7 +213,7 @@ TokenKind ScanToken(MarkupScanner& scanner, MarkupToken& token) {
     const int32_t end = t == nullptr ? 0 : scanner.end;
     const uint8_t* const charLength = platform::AnsiCharLengths();
     const uint8_t* const cls = kClasses.cls;
-    static const bool singleByte = AllCharsSingleByte(charLength);
+    const bool singleByte = AnsiCharsAreSingleByte();
 
     if (singleByte && t != nullptr) {
         TokenKind common;

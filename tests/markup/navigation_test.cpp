@@ -195,4 +195,47 @@ TEST(ElementText, ChildText) {
     EXPECT_EQ(doc.GetElementText(), "");
 }
 
+// Reading attributes keeps a per-thread list of the last element's
+// attributes; no edit, new text or other document may ever be answered from
+// a stale list.
+TEST(Navigation, AttributeReadsFollowEditsNewTextsAndOtherDocuments) {
+    CXmlDocument first("<r><e a=\"1\" b=\"2\"/></r>");
+    ASSERT_TRUE(first.FindElement("r"));
+    ASSERT_TRUE(first.IntoElement());
+    ASSERT_TRUE(first.FindElement("e"));
+    EXPECT_EQ(first.GetAttribute("b"), "2");
+    // Two edits that leave the start tag as long as it was, but move "b".
+    ASSERT_TRUE(first.SetAttribute("a", "11"));
+    ASSERT_TRUE(first.SetAttribute("b", ""));
+    EXPECT_EQ(first.GetAttribute("b"), "");
+    EXPECT_EQ(first.GetAttribute("a"), "11");
+
+    // Another document with the same shape but other values.
+    CXmlDocument second("<r><e a=\"9\" b=\"8\"/></r>");
+    ASSERT_TRUE(second.FindElement("r"));
+    ASSERT_TRUE(second.IntoElement());
+    ASSERT_TRUE(second.FindElement("e"));
+    EXPECT_EQ(second.GetAttribute("a"), "9");
+    EXPECT_EQ(first.GetAttribute("a"), "11");
+
+    // A new text of the same length in the same document.
+    second.SetDocText("<r><e a=\"7\" b=\"6\"/></r>");
+    ASSERT_TRUE(second.FindElement("r"));
+    ASSERT_TRUE(second.IntoElement());
+    ASSERT_TRUE(second.FindElement("e"));
+    EXPECT_EQ(second.GetAttribute("a"), "7");
+
+    // Repeated names: the first wins, past the list's capacity too.
+    std::string many = "<m";
+    for (int i = 0; i < 40; ++i) {
+        many += " n" + std::to_string(i) + "=\"" + std::to_string(i) + "\"";
+    }
+    many += " n5=\"late\" n39=\"late\"/>";
+    CXmlDocument wide(many);
+    ASSERT_TRUE(wide.FindElement("m"));
+    EXPECT_EQ(wide.GetAttribute("n5"), "5");
+    EXPECT_EQ(wide.GetAttribute("n39"), "39");
+    EXPECT_EQ(wide.GetAttribute("n40"), "");
+}
+
 }  // namespace

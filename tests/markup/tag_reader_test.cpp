@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <random>
 #include <string>
+#include <vector>
 
 #include "markup/compare_text.h"
 
@@ -104,6 +106,72 @@ TEST(CheckPathSyntax, Classification) {
                             "a[@]", "a[@x='1]", "a//b", "a[1]x"}) {
         EXPECT_EQ(CheckPathSyntax(bad), PathKind::Invalid) << bad;
     }
+}
+
+// The attribute lister must give, for every name in a tag, exactly what the
+// one-name reader finds: same name, same value, same "no value". Tags are
+// built from pieces that cover quoting, missing values, repeated names,
+// stray delimiters and truncation.
+TEST(ListAttributes, AgreesWithReadAttributeForEveryNameOfGeneratedTags) {
+    const std::vector<std::string> pieces = {
+        " a=\"1\"", " b='2'", " a='dup'",  " c",     " d=", " e=x",       " f = \"s p\"",
+        "\tg=\"\"", " h=\"u", " =",        " \"q\"", "/",   " i=\"a>b\"", " j='\"'",
+        "==",       " k=l=m", " A=\"up\"", " ?",     "\n"};
+    std::mt19937 rng(4711);
+    std::uniform_int_distribution<size_t> pick(0, pieces.size() - 1);
+    std::uniform_int_distribution<int> count(0, 12);
+    int compared = 0;
+    for (int round = 0; round < 3000; ++round) {
+        std::string tag = "<el";
+        for (int n = count(rng); n > 0; --n) {
+            tag += pieces[pick(rng)];
+        }
+        if (round % 3 != 0) {
+            tag += round % 2 ? "/>" : ">";
+        }
+        const int32_t end = static_cast<int32_t>(tag.size());
+        AttributeSpan spans[8];
+        bool complete = false;
+        const int32_t n = ListAttributes(tag.c_str(), 0, end, spans, 8, &complete);
+        for (const char* name : {"a", "b", "c", "d", "e", "f", "g", "h", "i", "j", "k", "A", "z"}) {
+            for (uint32_t flags : {0u, 0x08u}) {
+                const AttributeMatch m = ReadAttribute(tag.c_str(), 0, end, name, flags);
+                int32_t i = 0;
+                while (i < n &&
+                       !MatchName(tag.c_str(), spans[i].nameStart,
+                                  spans[i].nameStart + spans[i].nameLength - 1, name, flags)) {
+                    ++i;
+                }
+                if (i == n && !complete) {
+                    continue;  // beyond the listed ones: the reader is asked instead
+                }
+                ASSERT_EQ(m.found, i < n) << tag << " / " << name;
+                if (m.found) {
+                    ++compared;
+                    EXPECT_EQ(m.nameStart, spans[i].nameStart) << tag;
+                    EXPECT_EQ(m.nameLength, spans[i].nameLength) << tag;
+                    EXPECT_EQ(m.hasValue ? m.valueLength : -1, spans[i].valueLength) << tag;
+                    if (m.hasValue) {
+                        EXPECT_EQ(m.valueStart, spans[i].valueStart) << tag;
+                    }
+                }
+            }
+        }
+    }
+    EXPECT_GT(compared, 10000);
+}
+
+TEST(ListAttributes, StopsAtItsCapacityAndSaysSo) {
+    const std::string tag = "<e a=\"1\" b=\"2\" c=\"3\">";
+    AttributeSpan spans[2];
+    bool complete = true;
+    EXPECT_EQ(ListAttributes(tag.c_str(), 0, static_cast<int32_t>(tag.size()), spans, 2, &complete),
+              2);
+    EXPECT_FALSE(complete);
+    AttributeSpan all[3];
+    EXPECT_EQ(ListAttributes(tag.c_str(), 0, static_cast<int32_t>(tag.size()), all, 3, &complete),
+              3);
+    EXPECT_TRUE(complete);
 }
 
 }  // namespace
