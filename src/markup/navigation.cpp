@@ -129,6 +129,12 @@ std::string CXmlDocument::GetAttribute(const char* name) const {
     const int32_t nameLength = static_cast<int32_t>(std::strlen(name));
     for (int32_t i = 0; i < list.count; ++i) {
         const AttributeSpan& span = list.spans[i];
+        // A name longer than the one asked for, or with another first byte
+        // when case counts, cannot match.
+        if (span.nameLength > nameLength ||
+            (!(flags & kDocIgnoreCase) && text[span.nameStart] != name[0])) {
+            continue;
+        }
         if (!MatchNameSpan(text, span.nameStart, span.nameStart + span.nameLength - 1, name,
                            nameLength, flags)) {
             continue;

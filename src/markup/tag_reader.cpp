@@ -182,6 +182,12 @@ AttributeMatch ScanAttributes(const char* text, int32_t tagStart, int32_t tagEnd
             continue;
         }
         int32_t q = p;
+        if (singleByte) {
+            // The zero byte is itself a name end.
+            while (q < limit && (Class(text[q]) & kAttrNameEnd) == 0) {
+                ++q;
+            }
+        }
         while (!atEnd(q) && (Class(text[q]) & kAttrNameEnd) == 0) {
             q = step(q);
         }
