@@ -89,6 +89,26 @@ inline int32_t SkipToClass(const char* t, int32_t p, int32_t end, const uint8_t*
     return p;
 }
 
+// The end of a text run from p: the first "<", ">" or zero byte, or `end`.
+// Short runs are read byte by byte; a long one is searched with memchr, one
+// pass per stop byte, each over what the previous pass left.
+inline int32_t SkipTextRun(const char* t, int32_t p, int32_t end, const uint8_t* cls) {
+    constexpr int32_t kShortRun = 32;
+    const int32_t shortEnd = end - p > kShortRun ? p + kShortRun : end;
+    p = SkipToClass(t, p, shortEnd, cls, kClassTextStop);
+    if (p < shortEnd || p == end) {
+        return p;
+    }
+    int32_t stop = end;
+    for (char c : {'<', '>', '\0'}) {
+        const void* found = std::memchr(t + p, c, static_cast<size_t>(stop - p));
+        if (found != nullptr) {
+            stop = static_cast<int32_t>(static_cast<const char*>(found) - t);
+        }
+    }
+    return stop;
+}
+
 // The tokens that make up nearly every document, read straight through when
 // every character is one byte: a start tag whose attributes all have quoted
 // values, an end tag, text and whitespace. Anything else (comments,
@@ -126,7 +146,7 @@ bool ScanCommonToken(MarkupScanner& scanner, MarkupToken& token, const uint8_t* 
         }
         // Text: its first byte is taken whatever it is; it runs to a "<"
         // (excluded) or a ">" (included).
-        q = SkipToClass(t, q + 1, end, cls, kClassTextStop);
+        q = SkipTextRun(t, q + 1, end, cls);
         if (q < end && t[q] == '>') {
             ++q;
         }

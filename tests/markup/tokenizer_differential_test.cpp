@@ -433,6 +433,8 @@ const std::vector<std::string>& Fragments() {
         "</a/ >",
         "</a <b>",
         " >x",
+        "a text run longer than the short-run limit, > then more",
+        "another text run that is long enough to be searched by memchr",
         "\n  \n"};
     return pieces;
 }
