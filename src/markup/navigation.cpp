@@ -96,7 +96,7 @@ struct AttributeList {
     int32_t tagEnd = -1;
     int32_t count = 0;
     bool complete = false;
-    AttributeSpan spans[kCapacity];
+    AttributeSpan spans[kCapacity] = {};
 };
 thread_local AttributeList lastAttributes;
 
