@@ -3,6 +3,7 @@
 
 #include "markup/markup.h"
 #include "markup/saved_positions.h"
+#include "markup/single_byte.h"
 #include "markup/tag_reader.h"
 
 namespace {
@@ -121,8 +122,12 @@ int32_t CXmlDocument::ParseElements(int32_t parent, MarkupScanner& scanner) {
     };
 
     scanner.pos = 0;
+    const bool singleByte = AnsiCharsAreSingleByte();
     for (;;) {
-        const TokenKind kind = ScanToken(scanner, token);
+        TokenKind kind;
+        if (!singleByte || !ScanSimpleToken(scanner, token, &kind)) {
+            kind = ScanToken(scanner, token);
+        }
         switch (kind) {
             case TokenKind::StartTag: {
                 if (static_cast<uint32_t>(token.length) > kMaxStartTagLength) {
@@ -132,7 +137,7 @@ int32_t CXmlDocument::ParseElements(int32_t parent, MarkupScanner& scanner) {
                                    token.start);
                     break;
                 }
-                const int32_t e = NewEntry();
+                const int32_t e = entryCount < elementIndex->Capacity() ? entryCount++ : NewEntry();
                 if (first == 0) {
                     first = e;
                 }
@@ -216,7 +221,9 @@ int32_t CXmlDocument::ParseElements(int32_t parent, MarkupScanner& scanner) {
                 element.length = token.start + token.length - element.start;
                 element.SetTagLengths(static_cast<uint32_t>(element.StartTagLength()),
                                       static_cast<uint32_t>(token.length));
-                closeUnended(matched, token.start + 1);
+                if (matched < names.size()) {
+                    closeUnended(matched, token.start + 1);
+                }
                 open = GetEntry(m).parent;
                 names.pop_back();
                 break;

@@ -5,6 +5,7 @@
 #include "markup/result_report.h"
 #include "markup/single_byte.h"
 #include "platform/ansi.h"
+#include "platform/compiler.h"
 
 namespace {
 
@@ -118,6 +119,9 @@ inline int32_t SkipTextRun(const char* t, int32_t p, int32_t end, const uint8_t*
 bool ScanCommonToken(MarkupScanner& scanner, MarkupToken& token, const uint8_t* cls,
                      TokenKind* kind) {
     const char* const t = scanner.text;
+    if (t == nullptr) {
+        return false;
+    }
     const int32_t end = scanner.end;
     const int32_t p = scanner.pos;
     if (p >= end || t[p] == '\0') {
@@ -220,6 +224,10 @@ bool ScanCommonToken(MarkupScanner& scanner, MarkupToken& token, const uint8_t* 
 
 }  // namespace
 
+namespace {
+TokenKind ScanAnyToken(MarkupScanner& scanner, MarkupToken& token);
+}  // namespace
+
 MarkupScanner::MarkupScanner(const char* text_, uint32_t flags_, int32_t end_)
     : text(text_), flags(flags_) {
     if (end_ < 0) {
@@ -228,19 +236,29 @@ MarkupScanner::MarkupScanner(const char* text_, uint32_t flags_, int32_t end_)
     end = end_;
 }
 
+bool ScanSimpleToken(MarkupScanner& scanner, MarkupToken& token, TokenKind* kind) {
+    return ScanCommonToken(scanner, token, kClasses.cls, kind);
+}
+
 TokenKind ScanToken(MarkupScanner& scanner, MarkupToken& token) {
+    if (AnsiCharsAreSingleByte()) {
+        TokenKind common;
+        if (ScanCommonToken(scanner, token, kClasses.cls, &common)) {
+            return common;
+        }
+    }
+    return ScanAnyToken(scanner, token);
+}
+
+namespace {
+
+// Every token, byte by byte through the scanner's states.
+ZELK_NOINLINE TokenKind ScanAnyToken(MarkupScanner& scanner, MarkupToken& token) {
     const char* const t = scanner.text;
     const int32_t end = t == nullptr ? 0 : scanner.end;
     const uint8_t* const charLength = platform::AnsiCharLengths();
     const uint8_t* const cls = kClasses.cls;
     const bool singleByte = AnsiCharsAreSingleByte();
-
-    if (singleByte && t != nullptr) {
-        TokenKind common;
-        if (ScanCommonToken(scanner, token, cls, &common)) {
-            return common;
-        }
-    }
 
     int32_t p = scanner.pos;
     token.start = p;
@@ -544,3 +562,5 @@ TokenKind ScanToken(MarkupScanner& scanner, MarkupToken& token) {
         }
     }
 }
+
+}  // namespace

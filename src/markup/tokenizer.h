@@ -55,3 +55,10 @@ struct MarkupToken {
 // and ProcessingInstruction tokens nameStart..nameEnd delimit the name.
 // Returns the token's kind; EndOfText (length 0) at the end of the text.
 TokenKind ScanToken(MarkupScanner& scanner, MarkupToken& token);
+
+// ScanToken's own first step, for loops that read many tokens: when every
+// character of the ANSI code page is one byte, reads the token at
+// scanner.pos if it is a start tag whose attributes all have quoted values,
+// an end tag, text or whitespace, exactly as ScanToken would, and returns
+// true; otherwise changes nothing and returns false.
+bool ScanSimpleToken(MarkupScanner& scanner, MarkupToken& token, TokenKind* kind);

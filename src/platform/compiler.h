@@ -1,0 +1,10 @@
+// Compiler hints, spelled for each compiler the code is built with.
+#pragma once
+
+// Keeps a rarely taken, large function out of its caller, so that the
+// caller's common path stays small.
+#if defined(_MSC_VER)
+#define ZELK_NOINLINE __declspec(noinline)
+#else
+#define ZELK_NOINLINE __attribute__((noinline))
+#endif
