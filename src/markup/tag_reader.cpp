@@ -234,9 +234,87 @@ AttributeMatch ReadAttribute(const char* text, int32_t tagStart, int32_t tagEnd,
         [](const AttributeMatch&) { return true; });
 }
 
+namespace {
+
+// ListAttributes for the usual start tag when every character is one byte:
+// the element's name, then only name="value" pairs (whitespace allowed
+// around "="). Returns false, having stored nothing that counts, at anything
+// else (a name without value, an unquoted or unclosed value, a stray quote
+// or "=", a zero byte); the general reader then lists the tag.
+bool ListPlainAttributes(const char* text, int32_t tagStart, int32_t tagEnd, AttributeSpan* spans,
+                         int32_t capacity, bool* complete, int32_t* count) {
+    int32_t limit = tagEnd;
+    if (limit > tagStart && text[limit - 1] == '>') {
+        --limit;
+    }
+    auto skipSpaces = [&](int32_t p) {
+        while (p < limit && (Class(text[p]) & kSpace)) {
+            ++p;
+        }
+        return p;
+    };
+    auto skipName = [&](int32_t p) {
+        while (p < limit && (Class(text[p]) & kAttrNameEnd) == 0) {
+            ++p;
+        }
+        return p;
+    };
+    int32_t p = skipSpaces(tagStart + 1);
+    if (p >= limit || (Class(text[p]) & kAttrNameEnd) || text[p] == '"' || text[p] == '\'') {
+        return false;
+    }
+    p = skipName(p);  // the element's own name
+    int32_t n = 0;
+    for (;;) {
+        p = skipSpaces(p);
+        if (p >= limit || text[p] == '/' || text[p] == '?' || text[p] == '>') {
+            *complete = true;
+            *count = n;
+            return true;
+        }
+        const char c = text[p];
+        if (c == '\0' || c == '=' || c == '"' || c == '\'') {
+            return false;
+        }
+        const int32_t nameStart = p;
+        p = skipName(p);
+        const int32_t nameLength = p - nameStart;
+        p = skipSpaces(p);
+        if (p >= limit || text[p] != '=') {
+            return false;
+        }
+        p = skipSpaces(p + 1);
+        if (p >= limit || (text[p] != '"' && text[p] != '\'')) {
+            return false;
+        }
+        const char quote = text[p];
+        const int32_t valueStart = p + 1;
+        p = valueStart;
+        while (p < limit && text[p] != quote && text[p] != '\0') {
+            ++p;
+        }
+        if (p >= limit || text[p] != quote) {
+            return false;
+        }
+        if (n == capacity) {
+            *complete = false;
+            *count = n;
+            return true;
+        }
+        spans[n++] = AttributeSpan{nameStart, nameLength, valueStart, p - valueStart};
+        ++p;
+    }
+}
+
+}  // namespace
+
 int32_t ListAttributes(const char* text, int32_t tagStart, int32_t tagEnd, AttributeSpan* spans,
                        int32_t capacity, bool* complete) {
     int32_t count = 0;
+    if (AnsiCharsAreSingleByte() &&
+        ListPlainAttributes(text, tagStart, tagEnd, spans, capacity, complete, &count)) {
+        return count;
+    }
     *complete = true;
     ScanAttributes(
         text, tagStart, tagEnd, [](int32_t, int32_t) { return true; },
