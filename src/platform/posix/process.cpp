@@ -19,6 +19,8 @@
 #include <thread>
 #include <vector>
 
+#include "platform/posix/child_process.h"
+
 extern char** environ;
 
 namespace platform {
@@ -266,11 +268,7 @@ bool LaunchProgram(const UserIdentity* identity, const std::string& commandLine,
     envp.push_back(nullptr);
     char** childEnvironment = identity->switchUser ? envp.data() : environ;
 
-    rlimit files{};
-    const int descriptorLimit = getrlimit(RLIMIT_NOFILE, &files) == 0 &&
-                                        files.rlim_cur != RLIM_INFINITY && files.rlim_cur < 65536
-                                    ? static_cast<int>(files.rlim_cur)
-                                    : 65536;
+    const int descriptorLimit = DescriptorLimit();
     int report[2];
     if (pipe2(report, O_CLOEXEC) != 0) {
         *error = errno;
@@ -285,16 +283,7 @@ bool LaunchProgram(const UserIdentity* identity, const std::string& commandLine,
     }
     if (child == 0) {
         close(report[0]);
-        setsid();
-        int null = open("/dev/null", O_RDWR);
-        if (null >= 0) {
-            dup2(null, 0);
-            dup2(null, 1);
-            dup2(null, 2);
-            if (null > 2) {
-                close(null);
-            }
-        }
+        DetachIntoOwnSession();
         // No descriptor of the daemon (sockets, log files) reaches the
         // program; the report pipe closes by itself at the exec.
         if (close_range(3, ~0U, CLOSE_RANGE_CLOEXEC) != 0) {

@@ -1,35 +1,19 @@
 #include "platform/shell.h"
 
-#include <fcntl.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 
+#include "platform/posix/child_process.h"
+
 namespace platform {
 
 namespace {
 
-// Highest descriptor number worth closing in the command's process.
-int DescriptorLimit() {
-    rlimit limit{};
-    if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY ||
-        limit.rlim_cur > 65536) {
-        return 65536;
-    }
-    return static_cast<int>(limit.rlim_cur);
-}
-
 // Runs in the grandchild, between fork and exec: only async-signal-safe calls.
 [[noreturn]] void ExecShell(const char* command, int descriptorLimit) {
-    setsid();
-    int null = open("/dev/null", O_RDWR);
-    if (null >= 0) {
-        dup2(null, 0);
-        dup2(null, 1);
-        dup2(null, 2);
-    }
+    DetachIntoOwnSession();
     for (int fd = 3; fd < descriptorLimit; ++fd) {
         close(fd);
     }
