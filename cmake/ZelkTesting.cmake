@@ -1,9 +1,7 @@
-# GoogleTest from the distribution's sources, built with this project's
-# compiler so that the same tests run natively and, cross-compiled, under Wine.
-set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
-set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
-set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
-add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+# GoogleTest as an installed package: Debian's libgtest-dev natively; for the
+# Windows cross build the copy scripts/build-gtest-mingw installs, which the
+# windows preset names through GTest_DIR.
+find_package(GTest REQUIRED)
 include(GoogleTest)
 
 # zelk_add_gtest(<target> SOURCES <files...> LIBS <libraries...>)

@@ -1,18 +1,11 @@
 #include "daemon/config_walk.h"
 
-#include <climits>
-
+#include "daemon/atoi_value.h"
 #include "markup/markup.h"
 #include "platform/system.h"
 #include "platform/tcp_client.h"
 
 namespace {
-
-// The blanks atoi skips: space, tab, line feed, vertical tab, form feed,
-// carriage return.
-bool IsAtoiBlank(char c) {
-    return c == ' ' || (c >= '\t' && c <= '\r');
-}
 
 void ReadSocket(CXmlDocument& document, AppConfig* app) {
     app->ip = document.GetAttribute("ip");
@@ -46,34 +39,6 @@ void ReadSubApp(CXmlDocument& document, AppConfig* app) {
 }
 
 }  // namespace
-
-int32_t AtoiValue(const std::string& text) {
-    size_t i = 0;
-    while (i < text.size() && IsAtoiBlank(text[i])) {
-        ++i;
-    }
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        negative = text[i] == '-';
-        ++i;
-    }
-    int64_t value = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        if (value <= static_cast<int64_t>(INT32_MAX) + 1) {
-            value = value * 10 + (text[i] - '0');
-        }
-    }
-    if (negative) {
-        value = -value;
-    }
-    if (value > INT32_MAX) {
-        return INT32_MAX;
-    }
-    if (value < INT32_MIN) {
-        return INT32_MIN;
-    }
-    return static_cast<int32_t>(value);
-}
 
 std::string NormaliseFolder(const std::string& folder) {
     if (folder.empty() || folder.back() == platform::kPathSeparator) {

@@ -1,9 +1,9 @@
 #include "daemon/train_message.h"
 
 #include <cstdio>
-#include <limits>
 #include <new>
 
+#include "daemon/atoi_value.h"
 #include "daemon/log_sanitize.h"
 #include "log/log.h"
 #include "markup/markup.h"
@@ -11,11 +11,6 @@
 namespace {
 
 constexpr char kWatchdogFunction[] = "CDaemon::DaemonThread";
-
-// The white space atoi skips.
-bool IsSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
 
 // The walk itself; the engine's allocations may throw.
 TrainReport WalkTrainMessage(const std::string& text) {
@@ -32,8 +27,7 @@ TrainReport WalkTrainMessage(const std::string& text) {
     report.hasTime = true;
     report.trainKey = MakeTrainKey(document.GetElementText());
     while (document.FindElement("vagen")) {
-        if (ParseVehicleId(document.GetAttribute("id")) == 1 &&
-            document.FindChildElement("serial")) {
+        if (AtoiValue(document.GetAttribute("id")) == 1 && document.FindChildElement("serial")) {
             report.vehicleSerial = document.GetChildText();
         }
     }
@@ -51,28 +45,6 @@ std::string MakeTrainKey(const std::string& timeText) {
         }
     }
     return key;
-}
-
-int32_t ParseVehicleId(const std::string& text) {
-    std::size_t i = 0;
-    while (i < text.size() && IsSpace(text[i])) {
-        ++i;
-    }
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        negative = text[i] == '-';
-        ++i;
-    }
-    const int64_t limit = negative ? -int64_t{std::numeric_limits<int32_t>::min()}
-                                   : int64_t{std::numeric_limits<int32_t>::max()};
-    int64_t value = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        value = value * 10 + (text[i] - '0');
-        if (value > limit) {
-            value = limit;
-        }
-    }
-    return static_cast<int32_t>(negative ? -value : value);
 }
 
 TrainReport ReadTrainMessage(const std::string& text) {

@@ -7,6 +7,7 @@
 #include "markup/encoding_table.h"
 #include "platform/ansi.h"
 #include "platform/codepage.h"
+#include "platform/utf8.h"
 
 namespace {
 
@@ -169,34 +170,10 @@ int DecodeUtf16(const uint16_t** cursor, const uint16_t* end) {
 }
 
 void EncodeUtf8(uint32_t codePoint, char* buffer, int* length) {
-    int n = *length;
-    if (codePoint <= 0x7F) {
-        if (buffer != nullptr) {
-            buffer[n] = static_cast<char>(codePoint);
-        }
-        *length = n + 1;
-        return;
-    }
-    int count;
-    unsigned char lead;
-    if (codePoint <= 0x7FF) {
-        count = 2;
-        lead = static_cast<unsigned char>(0xC0 | (codePoint >> 6));
-    } else if (codePoint <= 0xFFFF) {
-        count = 3;
-        lead = static_cast<unsigned char>(0xE0 | (codePoint >> 12));
-    } else {
-        count = 4;
-        lead = static_cast<unsigned char>(0xF0 | ((codePoint >> 18) & 0x07));
-    }
     if (buffer != nullptr) {
-        buffer[n] = static_cast<char>(lead);
-        for (int i = 1; i < count; ++i) {
-            const int shift = 6 * (count - 1 - i);
-            buffer[n + i] = static_cast<char>(0x80 | ((codePoint >> shift) & 0x3F));
-        }
+        platform::WriteUtf8(codePoint, buffer + *length);
     }
-    *length = n + count;
+    *length += platform::Utf8Length(codePoint);
 }
 
 void EncodeUtf16(uint32_t codePoint, uint16_t* buffer, int* length) {

@@ -180,15 +180,6 @@ TEST(ConfigWalk, DocumentsThatGiveNoApplication) {
     }
 }
 
-TEST(ConfigWalk, AtoiValue) {
-    EXPECT_EQ(AtoiValue(" \n\v\f\r\t42"), 42);
-    EXPECT_EQ(AtoiValue("- 1"), 0);
-    EXPECT_EQ(AtoiValue("+-1"), 0);
-    EXPECT_EQ(AtoiValue("-2147483648"), INT32_MIN);
-    EXPECT_EQ(AtoiValue("-99999999999999999999999"), INT32_MIN);
-    EXPECT_EQ(AtoiValue("007"), 7);
-}
-
 TEST(ConfigWalk, ReadsAFileAndRefusesAMissingOrMalformedOne) {
     TempFolder folder;
     std::string good = folder.WithSeparator() + "config.xml";

@@ -29,32 +29,6 @@ TEST(MakeTrainKey, RemovesBlanksHyphensAndColonsOnly) {
     }
 }
 
-TEST(ParseVehicleId, ReadsLikeAtoi) {
-    struct Case {
-        const char* text;
-        int32_t id;
-    };
-    const Case cases[] = {
-        {"1", 1},
-        {"01", 1},
-        {" 1", 1},
-        {"\t\n1x", 1},
-        {"+1", 1},
-        {"-1", -1},
-        {"", 0},
-        {"x1", 0},
-        {"1 2", 1},
-        {"- 1", 0},
-        {"2", 2},
-        {"11", 11},
-        {"99999999999999999999", 2147483647},
-        {"-99999999999999999999", -2147483647 - 1},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(ParseVehicleId(c.text), c.id) << "'" << c.text << "'";
-    }
-}
-
 TEST(ReadTrainMessage, FindsTheKeyAndTheSerialOfVehicleOne) {
     struct Case {
         const char* name;

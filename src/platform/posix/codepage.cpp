@@ -8,6 +8,8 @@
 #include <cstddef>
 #include <cstring>
 
+#include "platform/utf8.h"
+
 namespace platform {
 namespace {
 
@@ -268,32 +270,12 @@ long Utf16ToUtf8(const uint16_t* source, std::size_t length, char* out, std::siz
                 c = 0xFFFD;
             }
         }
-        const std::size_t count = c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4;
+        const std::size_t count = static_cast<std::size_t>(Utf8Length(c));
         if (kWrite) {
             if (capacity - n < count) {
                 return -1;
             }
-            char* at = out + n;
-            switch (count) {
-                case 1:
-                    at[0] = static_cast<char>(c);
-                    break;
-                case 2:
-                    at[0] = static_cast<char>(0xC0 | (c >> 6));
-                    at[1] = static_cast<char>(0x80 | (c & 0x3F));
-                    break;
-                case 3:
-                    at[0] = static_cast<char>(0xE0 | (c >> 12));
-                    at[1] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-                    at[2] = static_cast<char>(0x80 | (c & 0x3F));
-                    break;
-                default:
-                    at[0] = static_cast<char>(0xF0 | (c >> 18));
-                    at[1] = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-                    at[2] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-                    at[3] = static_cast<char>(0x80 | (c & 0x3F));
-                    break;
-            }
+            WriteUtf8(c, out + n);
         }
         n += count;
     }

@@ -19,7 +19,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/posix/child_process.h"
+#include "posix/child_process.h"
 
 extern char** environ;
 

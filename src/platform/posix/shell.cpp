@@ -5,7 +5,7 @@
 
 #include <cerrno>
 
-#include "platform/posix/child_process.h"
+#include "posix/child_process.h"
 
 namespace platform {
 

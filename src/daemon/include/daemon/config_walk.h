@@ -23,10 +23,5 @@ int WalkConfigFile(const std::string& configPath, const AppConfigSink& take);
 // Walks an already parsed document from its top level.
 int WalkConfigDocument(CXmlDocument& document, const AppConfigSink& take);
 
-// The decimal value of `text` as the C runtime's atoi reads it: leading
-// blanks skipped, an optional sign, the digits up to the first non-digit; 0
-// without leading digits. Values beyond the 32-bit range are clamped to it.
-int32_t AtoiValue(const std::string& text);
-
 // Appends the path separator to a non-empty folder that does not end in one.
 std::string NormaliseFolder(const std::string& folder);

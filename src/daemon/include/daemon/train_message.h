@@ -21,11 +21,6 @@ struct TrainReport {
 // `timeText` with every " ", "-" and ":" removed, the rest kept in order.
 std::string MakeTrainKey(const std::string& timeText);
 
-// The integer at the start of `text` as the C library's atoi reads it
-// (leading white space, an optional sign, decimal digits; 0 without digits),
-// held to the int32_t range instead of overflowing.
-int32_t ParseVehicleId(const std::string& text);
-
 // Parses the message and walks it: the first top-level "train", its first
 // "time" child, then every later "vagen" child. Never fails: whatever is not
 // found is reported as missing.
