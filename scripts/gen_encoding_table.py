@@ -60,11 +60,12 @@ def generate(rows):
         "",
         f"// {len(rows)} names in {BUCKETS} buckets, "
         f"{sum(1 for b in buckets if not b)} of them empty.",
+        "// clang-format off",
         "const char* const kEncodingBuckets[kEncodingBucketCount] = {",
     ]
     for index, entries in enumerate(buckets):
         lines.append(f"    /* {index:3d} */ {c_literal(''.join(entries))},")
-    lines += ["};", ""]
+    lines += ["};", "// clang-format on", ""]
     return "\n".join(lines)
 
 

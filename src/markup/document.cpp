@@ -1,3 +1,5 @@
+#include <new>
+
 #include "markup/markup.h"
 #include "markup/saved_positions.h"
 
@@ -45,23 +47,62 @@ bool CXmlDocument::SetDocText(const char* text) {
     if (flags & (kDocReadingFile | kDocWritingFile)) {
         return false;
     }
-    if (text != nullptr) {
-        docText = text;
-    } else {
-        docText.clear();
-        elementIndex->Clear();
+    try {
+        if (text != nullptr) {
+            docText = text;
+        } else {
+            docText.clear();
+            elementIndex->Clear();
+        }
+        resultReport.clear();
+        return ParseDocument();
+    } catch (const std::bad_alloc&) {
+        return AfterAllocationFailure();
     }
-    resultReport.clear();
-    return ParseDocument();
 }
 
 bool CXmlDocument::SetDocText(const std::string& text) {
     if (flags & (kDocReadingFile | kDocWritingFile)) {
         return false;
     }
-    docText = text;
-    resultReport.clear();
-    return ParseDocument();
+    try {
+        docText = text;
+        resultReport.clear();
+        return ParseDocument();
+    } catch (const std::bad_alloc&) {
+        return AfterAllocationFailure();
+    }
+}
+
+bool CXmlDocument::AfterAllocationFailure() {
+    // Give back the text, keep the index pages already held (so that no
+    // allocation is needed here), and leave an empty document whose root
+    // entry says it is not well-formed.
+    std::string().swap(docText);
+    savedPositions->positions.clear();
+    NewTextVersion();
+    if (elementIndex->Capacity() == 0) {
+        // Only after SetDocText(null) freed the index: one entry is all the
+        // empty document needs, and the freed pages make room for it.
+        try {
+            elementIndex->Grow(1);
+        } catch (const std::bad_alloc&) {
+        }
+    }
+    entryCount = 0;
+    freeEntry = 0;
+    if (elementIndex->Capacity() > 0) {
+        entryCount = 1;
+        GetEntry(0) = ElementEntry{};
+        GetEntry(0).flags = kEntryIllFormed;
+    }
+    SetPositions(0, 0, 0);
+    try {
+        AddReportEntry(resultReport, "out_of_memory", nullptr, 0);
+    } catch (const std::bad_alloc&) {
+        // The report keeps what it had; the false answer still tells.
+    }
+    return false;
 }
 
 bool CXmlDocument::ReserveEntries(int32_t n) {

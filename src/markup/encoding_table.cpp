@@ -2,6 +2,7 @@
 #include "markup/encoding_table.h"
 
 // 365 names in 155 buckets, 17 of them empty.
+// clang-format off
 const char* const kEncodingBuckets[kEncodingBucketCount] = {
     /*   0 */ "0800949ksc_5601",
     /*   1 */ "0920003x-cp200031920932cseucpkdfmtjapanese",
@@ -20,9 +21,7 @@ const char* const kEncodingBuckets[kEncodingBucketCount] = {
     /*  14 */ "0600869ibm8691000950big5-hkscs1220106x-ia5-german",
     /*  15 */ "0701200ucs-2le0712001utf32be0920269x-cp202691057009x-iscii-ma",
     /*  16 */ "0500437cspc80800708asmo-7080612000utf-320920936x-cp209361765000unicode-1-1-utf-7",
-    /*  17 */
-    "1200775ebcdic-cp-be0701201utf16be0628598hebrew0551932x-euc1765001unicode-1-1-utf-"
-    "81765001unicode-2-0-utf-8",
+    /*  17 */ "1200775ebcdic-cp-be0701201utf16be0628598hebrew0551932x-euc1765001unicode-1-1-utf-81765001unicode-2-0-utf-8",
     /*  18 */ "0601200utf-161028595iso-ir-1441028597iso-ir-1260728605latin-91057011x-iscii-pa",
     /*  19 */ "1028593iso-ir-1091028596iso-ir-1270751932ms51932",
     /*  20 */ "0600949korean0801253ms-greek0920949x-cp209491128605iso_8859-151050225iso2022-kr",
@@ -64,14 +63,11 @@ const char* const kEncodingBuckets[kEncodingBucketCount] = {
     /*  56 */ "1100936windows-9360520127ascii",
     /*  57 */ "1100874windows-8741528597csisolatingreek",
     /*  58 */ "0500850cp850",
-    /*  59 */
-    "0500437cp4370700720dos-7200500860cp8600500932cp9320500950cp9501650222_iso-2022-jp$sio",
+    /*  59 */ "0500437cp4370700720dos-7200500860cp8600500932cp9320500950cp9501650222_iso-2022-jp$sio",
     /*  60 */ "0500852cp8520500861cp8610700949ksc56010812001utf-32be",
     /*  61 */ "0500853cp8530500862cp8620520127cp3670528597greek",
     /*  62 */ "0500737cp7370500863cp8630801201utf-16be1150220iso-2022-jp",
-    /*  63 */
-    "0500855cp8550500864cp8640500936cp9364520932extended_unix_code_packed_format_for_"
-    "japanese0528591cp819",
+    /*  63 */ "0500855cp8550500864cp8640500936cp9364520932extended_unix_code_packed_format_for_japanese0528591cp819",
     /*  64 */ "0500775cp7750800860csibm8600500865cp8650500874cp874",
     /*  65 */ "0500857cp8570800861csibm8610500866cp8661101201unicodefffe1150225iso-2022-kr",
     /*  66 */ "0500858cp8580700862dos-8620701255ms-hebr",
@@ -82,8 +78,7 @@ const char* const kEncodingBuckets[kEncodingBucketCount] = {
     /*  71 */ "",
     /*  72 */ "0500154pt1540500932ms9320801200utf-16le1028591iso-8859-1",
     /*  73 */ "0800869csibm8690620866koi8-r1028592iso-8859-2",
-    /*  74 */
-    "1500936csiso58gb2312800820127iso-ir-61028593iso-8859-30828597elot_9281238598iso-8859-8-i",
+    /*  74 */ "1500936csiso58gb2312800820127iso-ir-61028593iso-8859-30828597elot_9281238598iso-8859-8-i",
     /*  75 */ "1028594iso-8859-4",
     /*  76 */ "0800852cspcp8520500936ms9360701252ms-ansi0621866koi8-u1028595iso-8859-5",
     /*  77 */ "2400858pc-multilingual-850+euro0220127us1028596iso-8859-6",
@@ -104,11 +99,9 @@ const char* const kEncodingBuckets[kEncodingBucketCount] = {
     /*  92 */ "1528595iso_8859-5:19881528596iso_8859-6:1987",
     /*  93 */ "1528597iso_8859-7:1987",
     /*  94 */ "1300932shifft_jis-ms1201250windows-1250",
-    /*  95 */
-    "0900949ks_c_56011201251windows-12511110000csmacintosh0810029x-mac-ce1528598iso_8859-8:1988",
+    /*  95 */ "0900949ks_c_56011201251windows-12511110000csmacintosh0810029x-mac-ce1528598iso_8859-8:1988",
     /*  96 */ "0601200cp12001201252windows-1252",
-    /*  97 */
-    "1400949ks_c_5601_19870601201cp12011201253windows-12531528599iso_8859-9:19891052936hz-gb-2312",
+    /*  97 */ "1400949ks_c_5601_19870601201cp12011201253windows-12531528599iso_8859-9:19891052936hz-gb-2312",
     /*  98 */ "1201254windows-1254",
     /*  99 */ "1000936csgb2312801201255windows-1255",
     /* 100 */ "1100932windows-31j1201256windows-1256",
@@ -167,3 +160,4 @@ const char* const kEncodingBuckets[kEncodingBucketCount] = {
     /* 153 */ "0300936gbk0765001cp65001",
     /* 154 */ "0920001x-cp200011620127iso_646.irv:19911351932windows-51932",
 };
+// clang-format on

@@ -1,4 +1,6 @@
 // CXmlDocument::LoadFile: a document filled from a file on disk.
+#include <new>
+
 #include "markup/markup.h"
 #include "markup/text_file.h"
 
@@ -6,12 +8,19 @@ bool CXmlDocument::LoadFile(const char* path) {
     if ((flags & (kDocReadingFile | kDocWritingFile)) != 0) {
         return false;
     }
-    if (!LoadTextFromFile(path, docText, &resultReport, &flags, nullptr)) {
-        // The index must describe the text: the failed load leaves an empty
-        // document (parsing an empty text records nothing).
-        docText.clear();
-        ParseDocument();
-        return false;
+    try {
+        if (!LoadTextFromFile(path, docText, &resultReport, &flags, nullptr)) {
+            // The index must describe the text: the failed load leaves an
+            // empty document (parsing an empty text records nothing).
+            docText.clear();
+            ParseDocument();
+            return false;
+        }
+        return ParseDocument();
+    } catch (const std::bad_alloc&) {
+        // A file too large for memory (or its conversion): an empty document
+        // that is not well-formed, with the load's report so far.
+        flags &= ~(kDocReadingFile | kDocWritingFile);
+        return AfterAllocationFailure();
     }
-    return ParseDocument();
 }

@@ -12,6 +12,11 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 #include "markup/markup.h"
 #include "markup/text_file.h"
@@ -316,6 +321,23 @@ TEST_F(LoadFileTest, AFolderCannotBeLoaded) {
     EXPECT_FALSE(doc.LoadFile(folder_.string().c_str()));
     EXPECT_EQ(doc.GetResultReport().rfind("<file_error msg=\"", 0), 0u) << doc.GetResultReport();
     EXPECT_EQ(doc.GetDocText(), "");
+}
+
+TEST_F(LoadFileTest, AFifoOrADeviceIsRefusedWithoutBlocking) {
+#ifdef _WIN32
+    const std::vector<std::string> paths = {"NUL"};
+#else
+    // A FIFO with no writer would block an open for reading forever.
+    const std::string fifo = (folder_ / "config.xml").string();
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::vector<std::string> paths = {fifo, "/dev/null", "/dev/zero"};
+#endif
+    for (const std::string& path : paths) {
+        CXmlDocument doc;
+        EXPECT_FALSE(doc.LoadFile(path.c_str())) << path;
+        EXPECT_EQ(doc.GetResultReport().rfind("<file_error msg=\"", 0), 0u)
+            << path << ": " << doc.GetResultReport();
+    }
 }
 
 TEST_F(LoadFileTest, ACharacterTheAnsiCodePageLacksIsALoss) {

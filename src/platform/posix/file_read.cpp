@@ -2,9 +2,11 @@
 #include "platform/file_read.h"
 
 #include <errno.h>
+#include <fcntl.h>
 #include <string.h>
 #include <sys/stat.h>
 #include <sys/types.h>
+#include <unistd.h>
 
 namespace platform {
 namespace {
@@ -22,16 +24,30 @@ constexpr std::size_t kMessageLimit = 100;
 }  // namespace
 
 std::FILE* OpenFileForReading(const char* path) {
-    std::FILE* stream = std::fopen(path, "rb");
-    if (stream == nullptr) {
+    // Opened without blocking, so that a FIFO with no writer cannot hold the
+    // caller, and read only when it is a regular file: a FIFO or a device
+    // (a terminal, /dev/zero) could block or never end.
+    const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
         return nullptr;
     }
     struct stat info;
-    if (fstat(fileno(stream), &info) != 0 || S_ISDIR(info.st_mode)) {
-        const int error = S_ISDIR(info.st_mode) ? EISDIR : errno;
-        std::fclose(stream);
+    int error = 0;
+    if (fstat(fd, &info) != 0) {
+        error = errno;
+    } else if (!S_ISREG(info.st_mode)) {
+        error = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
+    } else {
+        const int flags = fcntl(fd, F_GETFL);
+        if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+            error = errno;
+        }
+    }
+    std::FILE* stream = error == 0 ? fdopen(fd, "rb") : nullptr;
+    if (stream == nullptr) {
+        error = error != 0 ? error : errno;
+        close(fd);
         errno = error;
-        return nullptr;
     }
     return stream;
 }

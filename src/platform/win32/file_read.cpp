@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <io.h>
+
 namespace platform {
 namespace {
 
@@ -13,7 +15,20 @@ constexpr DWORD kMessageLimit = 100;
 }  // namespace
 
 std::FILE* OpenFileForReading(const char* path) {
-    return std::fopen(path, "rb");
+    // "N": a handle no child process inherits (a command started while the
+    // file is open must not keep it).
+    std::FILE* stream = std::fopen(path, "rbN");
+    if (stream == nullptr) {
+        return nullptr;
+    }
+    // Only files on disk are read: a device or a pipe could block or never end.
+    const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+    if (GetFileType(handle) != FILE_TYPE_DISK) {
+        std::fclose(stream);
+        SetLastError(ERROR_NOT_SUPPORTED);
+        return nullptr;
+    }
+    return stream;
 }
 
 int32_t FileStreamSize(std::FILE* stream) {

@@ -35,13 +35,16 @@ class CXmlDocument {
 
     // Replaces the text and parses it. Null frees the whole index first.
     // Returns the well-formedness answer; false without change while the
-    // document is attached to a file (flags 0x10 or 0x20).
+    // document is attached to a file (flags 0x10 or 0x20). When memory runs
+    // out the document is left empty and not well-formed, with an
+    // "out_of_memory" report entry; no exception leaves the call.
     bool SetDocText(const char* text);
     bool SetDocText(const std::string& text);
 
     // Reads `path`, converts it to the ANSI code page and parses it; the
     // result report records what the load met. False when the file cannot be
-    // read or the document is not well-formed.
+    // read or the document is not well-formed (and, as SetDocText, when
+    // memory runs out).
     bool LoadFile(const char* path);
 
     // Builds the index for the whole text, resets the positions and returns
@@ -112,6 +115,10 @@ class CXmlDocument {
 
   private:
     void Construct(const char* text);
+    // After std::bad_alloc in a parse or load: frees the text, leaves an
+    // empty document that is not well-formed with an "out_of_memory" report
+    // entry, and returns false. Allocates nothing while the index holds a page.
+    bool AfterAllocationFailure();
     void RefreshPositionView();
     void AppendTokenErrors(const MarkupToken& token, size_t* appended);
     void CloseUnended(int32_t parent, int32_t* open, int32_t matched, int32_t closingOffset);

@@ -8,8 +8,9 @@
 
 namespace platform {
 
-// Opens an existing file for binary reading (C runtime mode "rb"); the caller
-// closes it with std::fclose. Returns null on failure (a folder counts as one);
+// Opens an existing regular file for binary reading; the caller closes it
+// with std::fclose. Never blocks: a folder, a FIFO or a device is refused.
+// The stream is not inherited by child processes. Returns null on failure;
 // LastErrorCode() then tells why.
 std::FILE* OpenFileForReading(const char* path);
 
