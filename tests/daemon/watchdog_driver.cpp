@@ -1,12 +1,15 @@
 // The supervisor in console form with shortened waits, for end-to-end tests:
-// reads config.xml beside itself, starts the watchdog threads, and stops them
-// after one byte (or the end) of standard input.
+// reads config.xml beside itself, starts the watchdog threads, waits in the
+// console's "pause" as the console mode does (on Windows a child shell that
+// inherits whatever the process holds), and stops them after one byte (or
+// the end) of standard input.
 //
 //   watchdog_driver <read wait ms> <failed-read sleep ms>
 #include <cstdio>
 #include <cstdlib>
 
 #include "daemon/daemon.h"
+#include "platform/console.h"
 
 int main(int argc, char** argv) {
     DaemonTimings timings;
@@ -20,7 +23,7 @@ int main(int argc, char** argv) {
     bool started = daemon->Start();
     std::printf("driver started:%d\n", started ? 1 : 0);
     std::fflush(stdout);
-    std::getchar();
+    platform::ConsolePause();
     std::printf("driver stopping\n");
     std::fflush(stdout);
     daemon->Stop();

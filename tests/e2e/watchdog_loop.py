@@ -12,7 +12,8 @@ import os
 import subprocess
 import sys
 
-from watchdog_support import DriverRun, Peer, copy_stand_in, kill_native_processes, wait_for_file
+from watchdog_support import (DriverRun, Peer, copy_stand_in, failure_lines, kill_native_processes,
+                              wait_for_file)
 
 WAIT_MS = 50
 SLEEP_MS = 20
@@ -45,19 +46,6 @@ def sub_app(run, wine):
     return {"name": "zelk_sub", "startPath": commands["start"], "stopPath": commands["stop"],
             "picMonitor": run.native_path(os.path.join(folder, "pic")),
             "fileMonitor": run.native_path(os.path.join(folder, "xml"))}
-
-
-def failure_lines(name):
-    lines = []
-    for before in range(31):
-        lines.append("%s recv data failure %d" % (name, before))
-        if before == 10:
-            lines.append("%s recv data failure 11, try close process" % name)
-        if before == 19:
-            lines.append("%s recv data failure 20, try open process" % name)
-        if before == 30:
-            lines.append("recv data failure, goto loop")
-    return lines
 
 
 def connecting_lines(name):

@@ -5,6 +5,7 @@ listening side, and copies of the stand-in application."""
 import os
 import shutil
 import socket
+import struct
 import subprocess
 import time
 
@@ -82,6 +83,12 @@ class Peer:
             raise AssertionError("the watchdog did not connect within %s s" % timeout)
         return connection
 
+    @staticmethod
+    def reset(connection):
+        """Closes an accepted connection abortively: the watchdog sees a reset."""
+        connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+        connection.close()
+
     def close(self):
         self.server.close()
 
@@ -116,3 +123,17 @@ def kill_native_processes(name):
                 os.kill(int(entry), 9)
         except OSError:
             pass
+
+
+def failure_lines(name):
+    """The lines of 31 failed reads in a row, from the first to the new socket."""
+    lines = []
+    for before in range(31):
+        lines.append("%s recv data failure %d" % (name, before))
+        if before == 10:
+            lines.append("%s recv data failure 11, try close process" % name)
+        if before == 19:
+            lines.append("%s recv data failure 20, try open process" % name)
+        if before == 30:
+            lines.append("recv data failure, goto loop")
+    return lines

@@ -24,12 +24,24 @@ int64_t MonotonicMs() {
     return static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
 }
 
-// True once the socket's connect has completed; false while it is under way
-// or after it failed.
-bool IsConnected(int fd) {
-    sockaddr_storage peer{};
-    socklen_t length = sizeof(peer);
-    return getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &length) == 0;
+// True when the socket's pending error says the connect itself failed: no
+// one listens, or the peer cannot be reached. Anything else on a socket that
+// polls readable (data, an orderly close, a reset) is for the read to report.
+bool ConnectFailed(int fd) {
+    int error = 0;
+    socklen_t length = sizeof(error);
+    if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0) {
+        return false;
+    }
+    switch (error) {
+        case ECONNREFUSED:
+        case ENETUNREACH:
+        case EHOSTUNREACH:
+        case ETIMEDOUT:
+            return true;
+        default:
+            return false;
+    }
 }
 }  // namespace
 
@@ -58,6 +70,7 @@ bool TcpClient::Create() {
     }
     handle_ = fd;
     established_ = false;
+    connectFailed_ = false;
     return true;
 }
 
@@ -86,6 +99,7 @@ void TcpClient::Connect(uint16_t family, uint16_t networkPort, uint32_t networkA
         // Linux would take 0.0.0.0 for this host; Windows refuses it, and so
         // does the watchdog: the attempt stays unconnected.
         errno = EADDRNOTAVAIL;
+        connectFailed_ = true;
         return;
     }
     sockaddr_in target{};
@@ -95,6 +109,10 @@ void TcpClient::Connect(uint16_t family, uint16_t networkPort, uint32_t networkA
     if (connect(static_cast<int>(handle_), reinterpret_cast<const sockaddr*>(&target),
                 sizeof(target)) == 0) {
         established_ = true;
+    } else if (errno != EINPROGRESS && errno != EINTR) {
+        // Refused at once (loopback does that): the socket's error is
+        // already taken, so the verdict is kept here.
+        connectFailed_ = true;
     }
 }
 
@@ -111,7 +129,8 @@ int TcpClient::WaitReadable(unsigned milliseconds) {
         return ready < 0 ? -1 : 0;
     }
     if (!established_) {
-        if (!IsConnected(fd)) {
+        if (connectFailed_ || ConnectFailed(fd)) {
+            connectFailed_ = true;
             // The connect failed. Windows reports such a socket only in the
             // error set, never as readable: sit out the rest of the wait
             // and report a time-out.
@@ -143,6 +162,7 @@ void TcpClient::Close() {
     }
     handle_ = -1;
     established_ = false;
+    connectFailed_ = false;
 }
 
 }  // namespace platform

@@ -23,8 +23,9 @@ bool RemoveFile(const std::string& path) {
 bool ExclusiveAppendFile::Open(const std::string& path) {
     Close();
     // Text mode, so that each "\n" is written as CR LF; deny every other
-    // open while this one lasts.
-    FILE* file = _fsopen(path.c_str(), "at", _SH_DENYRW);
+    // open while this one lasts; "N": not inherited, or a child started
+    // during the write would hold the day's file and lock every later writer out.
+    FILE* file = _fsopen(path.c_str(), "atN", _SH_DENYRW);
     handle_ = file;
     return file != nullptr;
 }

@@ -33,6 +33,8 @@ UserIdentity* QueryUserIdentity(uint32_t sessionId, int32_t* error) {
         *error = static_cast<int32_t>(GetLastError());
         return nullptr;
     }
+    // No child process is to inherit the user's token.
+    SetHandleInformation(token, HANDLE_FLAG_INHERIT, 0);
     return new UserIdentity{token};
 }
 

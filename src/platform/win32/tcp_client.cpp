@@ -11,6 +11,26 @@ namespace {
 SOCKET AsSocket(intptr_t handle) {
     return static_cast<SOCKET>(handle);
 }
+
+// True when the socket's pending error says the connect itself failed: no
+// one listens, or the peer cannot be reached. Anything else on a socket that
+// selects readable (data, an orderly close, a reset) is for the read to report.
+bool ConnectFailed(SOCKET s) {
+    int error = 0;
+    int length = sizeof(error);
+    if (getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length) != 0) {
+        return false;
+    }
+    switch (error) {
+        case WSAECONNREFUSED:
+        case WSAENETUNREACH:
+        case WSAEHOSTUNREACH:
+        case WSAETIMEDOUT:
+            return true;
+        default:
+            return false;
+    }
+}
 }  // namespace
 
 uint16_t HostToNetwork16(uint16_t value) {
@@ -32,12 +52,22 @@ int32_t LastSocketError() {
 
 bool TcpClient::Create() {
     Close();
-    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    // Never inheritable: a child process started while the socket is open
+    // (the console's "pause", a shell command) would otherwise keep the
+    // connection alive after the watchdog has closed it. Systems without the
+    // flag refuse it; there the handle is changed right after creation.
+    SOCKET s = WSASocketA(AF_INET, SOCK_STREAM, IPPROTO_TCP, nullptr, 0,
+                          WSA_FLAG_OVERLAPPED | WSA_FLAG_NO_HANDLE_INHERIT);
+    if (s == INVALID_SOCKET) {
+        s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    }
     if (s == INVALID_SOCKET) {
         return false;
     }
+    SetHandleInformation(reinterpret_cast<HANDLE>(s), HANDLE_FLAG_INHERIT, 0);
     handle_ = static_cast<intptr_t>(s);
     established_ = false;
+    connectFailed_ = false;
     return true;
 }
 
@@ -55,7 +85,13 @@ void TcpClient::Connect(uint16_t family, uint16_t networkPort, uint32_t networkA
     target.sin_family = family;
     target.sin_port = networkPort;
     target.sin_addr.s_addr = networkAddress;
-    connect(AsSocket(handle_), reinterpret_cast<const sockaddr*>(&target), sizeof(target));
+    if (connect(AsSocket(handle_), reinterpret_cast<const sockaddr*>(&target), sizeof(target)) !=
+            0 &&
+        WSAGetLastError() != WSAEWOULDBLOCK) {
+        // Refused at once: the socket's error is already taken, so the
+        // verdict is kept here.
+        connectFailed_ = true;
+    }
 }
 
 int TcpClient::WaitReadable(unsigned milliseconds) {
@@ -74,9 +110,8 @@ int TcpClient::WaitReadable(unsigned milliseconds) {
         return 0;
     }
     if (!established_) {
-        sockaddr_in peer{};
-        int length = sizeof(peer);
-        if (getpeername(AsSocket(handle_), reinterpret_cast<sockaddr*>(&peer), &length) != 0) {
+        if (connectFailed_ || ConnectFailed(AsSocket(handle_))) {
+            connectFailed_ = true;
             // Windows never reports a failed connect as readable; Wine
             // sometimes does. Sit out the rest of the wait, as Windows would.
             ULONGLONG now = GetTickCount64();
@@ -115,6 +150,7 @@ void TcpClient::Close() {
     }
     handle_ = static_cast<intptr_t>(INVALID_SOCKET);
     established_ = false;
+    connectFailed_ = false;
 }
 
 }  // namespace platform

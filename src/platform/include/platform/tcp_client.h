@@ -52,6 +52,9 @@ class TcpClient {
     // reads as readable is checked for a peer (POSIX reports a failed
     // connect as readable, and so, at times, does Wine).
     bool established_ = false;
+    // Whether the connect has been seen to fail. Reading the socket's error
+    // clears it, so the verdict is kept for the later waits.
+    bool connectFailed_ = false;
 };
 
 }  // namespace platform

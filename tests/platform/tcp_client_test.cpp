@@ -1,0 +1,78 @@
+// The watchdog's client socket against a loopback peer: a connect that fails
+// never reads as readable, while a connection the peer resets or closes does,
+// so that the read reports it.
+#include <gtest/gtest.h>
+
+#include "../support/loopback_listener.h"
+#include "platform/socket_library.h"
+#include "platform/tcp_client.h"
+
+namespace {
+
+using testing_support::LoopbackListener;
+
+constexpr unsigned kWaitMs = 200;
+
+class TcpClientTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() { platform::SocketLibraryStartup(); }
+
+    void ConnectTo(uint16_t networkPort, uint32_t networkAddress) {
+        ASSERT_TRUE(client.Create());
+        client.SetNonBlocking();
+        client.Connect(platform::kIpv4Family, networkPort, networkAddress);
+    }
+
+    platform::TcpClient client;
+    char buffer[64] = {};
+};
+
+TEST_F(TcpClientTest, AFailedConnectNeverReadsAsReadable) {
+    uint16_t closedPort = 0;
+    {
+        LoopbackListener gone;
+        closedPort = gone.NetworkPort();
+    }
+    ConnectTo(closedPort, LoopbackListener::NetworkLoopback());
+    EXPECT_EQ(client.WaitReadable(kWaitMs), 0);
+    EXPECT_EQ(client.WaitReadable(kWaitMs), 0);
+
+    // 0.0.0.0 is refused, as Windows refuses it.
+    LoopbackListener listener;
+    ConnectTo(listener.NetworkPort(), 0);
+    EXPECT_EQ(client.WaitReadable(kWaitMs), 0);
+    EXPECT_EQ(client.WaitReadable(kWaitMs), 0);
+}
+
+TEST_F(TcpClientTest, AConnectionResetBeforeTheFirstWaitIsReadableAndItsReadFails) {
+    LoopbackListener listener;
+    ConnectTo(listener.NetworkPort(), LoopbackListener::NetworkLoopback());
+    ASSERT_TRUE(listener.Accept());
+    listener.CloseAccepted(/*reset=*/true);
+    ASSERT_EQ(client.WaitReadable(kWaitMs), 1);
+    EXPECT_LE(client.Receive(buffer, sizeof(buffer)), 0);
+    // A dead connection stays readable, and every read fails again.
+    ASSERT_EQ(client.WaitReadable(kWaitMs), 1);
+    EXPECT_LE(client.Receive(buffer, sizeof(buffer)), 0);
+}
+
+TEST_F(TcpClientTest, BytesBeforeAnOrderlyCloseAreReadThenTheCloseIsReported) {
+    LoopbackListener listener;
+    ConnectTo(listener.NetworkPort(), LoopbackListener::NetworkLoopback());
+    ASSERT_TRUE(listener.Accept());
+    listener.Send("hello");
+    listener.CloseAccepted(/*reset=*/false);
+    ASSERT_EQ(client.WaitReadable(kWaitMs), 1);
+    EXPECT_EQ(client.Receive(buffer, sizeof(buffer)), 5);
+    ASSERT_EQ(client.WaitReadable(kWaitMs), 1);
+    EXPECT_EQ(client.Receive(buffer, sizeof(buffer)), 0);
+}
+
+TEST_F(TcpClientTest, AnAcceptedSilentConnectionTimesOut) {
+    LoopbackListener listener;
+    ConnectTo(listener.NetworkPort(), LoopbackListener::NetworkLoopback());
+    ASSERT_TRUE(listener.Accept());
+    EXPECT_EQ(client.WaitReadable(kWaitMs), 0);
+}
+
+}  // namespace
