@@ -1,14 +1,18 @@
 // The systemd side of the service host: registration towards NOTIFY_SOCKET
 // and the datagrams each status report sends.
 #include <gtest/gtest.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "../support/temp_folder.h"
@@ -141,6 +145,70 @@ TEST(NotifySocket, SendFailureReturnsFalseWithAnErrorCode) {
     ASSERT_TRUE(again.bound());
     ASSERT_TRUE(platform::ReportServiceStatus(handle, StatusWith(4), &error));
     EXPECT_EQ(again.Next(), "READY=1\nSTATUS=SERVICE_RUNNING\n");
+}
+
+// A ServiceMain that reports running and returns between the dispatcher's
+// read of the reported state and its read of "ServiceMain returned": the
+// dispatcher must go on serving controls, not take the stale start-pending
+// state for a failed registration and return while the service runs.
+namespace interleaving {
+std::atomic<bool> pendingReported{false};
+std::atomic<bool> released{false};
+std::atomic<bool> stopSent{false};
+std::vector<uint32_t> controls;  // touched by the dispatcher's thread only
+platform::ServiceStatusHandle handle = nullptr;
+
+void Handler(uint32_t control) {
+    controls.push_back(control);
+    uint32_t error = 0;
+    platform::ReportServiceStatus(handle, StatusWith(platform::kServiceStopped), &error);
+}
+
+void Main(int, char**) {
+    handle = platform::RegisterServiceControlHandler("ZELK_Daemon", Handler);
+    uint32_t error = 0;
+    platform::ReportServiceStatus(handle, StatusWith(platform::kServiceStartPending), &error);
+    pendingReported.store(true);
+    while (!released.load()) {
+        std::this_thread::yield();
+    }
+    platform::ReportServiceStatus(handle, StatusWith(platform::kServiceRunning), &error);
+}
+
+// Runs on the dispatcher's thread between its two reads.
+void Probe() {
+    if (!pendingReported.load()) {
+        return;
+    }
+    if (!released.exchange(true)) {
+        // The state was read as start pending: now let ServiceMain report
+        // running and return before the dispatcher's next read.
+        while (!platform::ServiceMainReturned()) {
+            std::this_thread::yield();
+        }
+    } else if (!stopSent.exchange(true)) {
+        pthread_kill(pthread_self(), SIGTERM);  // blocked here, taken by the dispatcher's wait
+    }
+}
+}  // namespace interleaving
+
+TEST(ServiceDispatcher, ServiceMainReturningJustAfterTheStateWasReadIsNoFailedRegistration) {
+    std::string name = "@zelk_dispatch_test_" + std::to_string(getpid());
+    Receiver receiver(name);
+    ASSERT_TRUE(receiver.bound());
+    setenv("NOTIFY_SOCKET", name.c_str(), 1);
+    platform::SetDispatcherProbe(interleaving::Probe);
+    EXPECT_TRUE(platform::RunServiceDispatcher("ZELK_Daemon", interleaving::Main));
+    platform::SetDispatcherProbe(nullptr);
+    EXPECT_EQ(interleaving::controls, std::vector<uint32_t>{platform::kControlStop});
+}
+
+TEST(ServiceDispatcher, AServiceMainThatCannotRegisterEndsTheDispatcher) {
+    setenv("NOTIFY_SOCKET", "relative/unusable", 1);
+    EXPECT_TRUE(platform::RunServiceDispatcher("ZELK_Daemon", [](int, char**) {
+        EXPECT_EQ(platform::RegisterServiceControlHandler("ZELK_Daemon", IgnoreControl), nullptr);
+    }));
+    unsetenv("NOTIFY_SOCKET");
 }
 
 }  // namespace

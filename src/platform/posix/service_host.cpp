@@ -38,6 +38,11 @@ std::atomic<ServiceControlHandler> g_handler{nullptr};
 // dispatcher's thread reads it to know when the service has stopped.
 std::atomic<uint32_t> g_reportedState{0};
 std::atomic<bool> g_serviceMainReturned{false};
+// Set by a successful registration during the current dispatcher run. A
+// ServiceMain that returns without it failed to register, and nothing will
+// report any more.
+std::atomic<bool> g_registered{false};
+std::atomic<DispatcherProbe> g_probe{nullptr};
 
 constexpr long kSignalWaitNs = 50L * 1000 * 1000;
 
@@ -119,6 +124,8 @@ bool RunServiceDispatcher(const char* name, ServiceMainFunction serviceMain) {
 
     g_reportedState.store(0);
     g_serviceMainReturned.store(false);
+    g_registered.store(false);
+    g_handler.store(nullptr);
     std::thread service([serviceMain, serviceName = std::string(name)] {
         // The argument list the service manager passes: the service's name.
         std::string argument = serviceName;
@@ -132,12 +139,14 @@ bool RunServiceDispatcher(const char* name, ServiceMainFunction serviceMain) {
     // while a start is pending.
     std::deque<uint32_t> held;
     for (;;) {
-        uint32_t state = g_reportedState.load();
-        if (state == kServiceStopped) {
+        if (g_reportedState.load() == kServiceStopped) {
             break;
         }
-        bool started = g_serviceMainReturned.load();
-        if (started && (state == 0 || state == kServiceStartPending)) {
+        if (DispatcherProbe probe = g_probe.load()) {
+            probe();
+        }
+        const bool started = g_serviceMainReturned.load();
+        if (started && !g_registered.load()) {
             break;  // registration failed: nothing will report any more
         }
         ServiceControlHandler handler = g_handler.load();
@@ -177,6 +186,7 @@ ServiceStatusHandle RegisterServiceControlHandler(const char* /*name*/,
     // Launched programs must not report to this service's socket.
     unsetenv("NOTIFY_SOCKET");
     g_handler.store(handler);
+    g_registered.store(true);
     return &g_channel;
 }
 
@@ -213,6 +223,14 @@ bool ReportServiceStatus(ServiceStatusHandle handle, const ServiceStatus& status
         channel->readySent = true;
     }
     return true;
+}
+
+void SetDispatcherProbe(DispatcherProbe probe) {
+    g_probe.store(probe);
+}
+
+bool ServiceMainReturned() {
+    return g_serviceMainReturned.load();
 }
 
 void PauseAfterService() {

@@ -70,6 +70,12 @@ bool ReportServiceStatus(ServiceStatusHandle handle, const ServiceStatus& status
     return false;
 }
 
+void SetDispatcherProbe(DispatcherProbe /*probe*/) {}
+
+bool ServiceMainReturned() {
+    return false;
+}
+
 void PauseAfterService() {
     // A service has no standard input and no console: the shell's "pause"
     // would open a console of its own, nobody could press a key there, and

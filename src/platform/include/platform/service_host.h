@@ -58,6 +58,17 @@ constexpr uint32_t kAcceptStopPauseContinueShutdown = 7;
 // returned are held until it has.
 bool RunServiceDispatcher(const char* name, ServiceMainFunction serviceMain);
 
+// A test seam of the POSIX dispatcher: called once each pass of its wait
+// loop, after it has read the reported state and before it asks whether
+// ServiceMain has returned, so that a test can order the service thread
+// against those reads. Null (the default): none. The Win32 dispatcher is the
+// system's own; there the probe is never called.
+using DispatcherProbe = void (*)();
+void SetDispatcherProbe(DispatcherProbe probe);
+// Whether ServiceMain has returned during the current dispatcher run
+// (always false on Win32).
+bool ServiceMainReturned();
+
 // Registers `handler` for the service `name`. Null on failure.
 // POSIX: opens a datagram socket towards NOTIFY_SOCKET (a path, or "@name"
 // for the abstract namespace) and removes the variable from the environment so
