@@ -1,9 +1,10 @@
 // What the two launchers of other programs (the supervised application and
 // the shell command) share: how many descriptors a child may have to close,
-// and the detached start of a child process.
+// the detached start of a child process and its signal state.
 #pragma once
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -34,6 +35,21 @@ inline void DetachIntoOwnSession() {
             close(null);
         }
     }
+}
+
+// Runs in a child between fork and exec (only async-signal-safe calls): the
+// signal state a new program expects, not the daemon's. The daemon ignores
+// SIGPIPE and, as a service, blocks its control signals in every thread; a
+// launched program or a command that inherited either would survive a
+// `kill` of its own scripts or die unseen on a broken pipe.
+inline void RestoreDefaultSignals() {
+    struct sigaction standard {};
+    standard.sa_handler = SIG_DFL;
+    sigemptyset(&standard.sa_mask);
+    sigaction(SIGPIPE, &standard, nullptr);
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
 }
 
 }  // namespace platform

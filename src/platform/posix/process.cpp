@@ -293,9 +293,7 @@ bool LaunchProgram(const UserIdentity* identity, const std::string& commandLine,
                 }
             }
         }
-        sigset_t none;
-        sigemptyset(&none);
-        sigprocmask(SIG_SETMASK, &none, nullptr);
+        RestoreDefaultSignals();
         int failure = 0;
         if (identity->switchUser &&
             (setgroups(identity->groups.size(), identity->groups.data()) != 0 ||

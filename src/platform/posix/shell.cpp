@@ -14,6 +14,7 @@ namespace {
 // Runs in the grandchild, between fork and exec: only async-signal-safe calls.
 [[noreturn]] void ExecShell(const char* command, int descriptorLimit) {
     DetachIntoOwnSession();
+    RestoreDefaultSignals();
     for (int fd = 3; fd < descriptorLimit; ++fd) {
         close(fd);
     }
