@@ -1,5 +1,8 @@
 #include "daemon/config_walk.h"
 
+#include <new>
+#include <utility>
+
 #include "daemon/atoi_value.h"
 #include "markup/markup.h"
 #include "platform/system.h"
@@ -47,12 +50,28 @@ std::string NormaliseFolder(const std::string& folder) {
     return folder + platform::kPathSeparator;
 }
 
-int WalkConfigFile(const std::string& configPath, const AppConfigSink& take) {
-    CXmlDocument document;
-    if (!document.LoadFile(configPath.c_str())) {
-        return 0;
+int WalkConfigFile(const std::string& configPath, const AppConfigSink& take, bool* outOfMemory) {
+    int taken = 0;
+    try {
+        CXmlDocument document;
+        if (!document.LoadFile(configPath.c_str())) {
+            if (outOfMemory != nullptr &&
+                document.GetResultReport().find("<out_of_memory/>") != std::string::npos) {
+                *outOfMemory = true;
+            }
+            return 0;
+        }
+        return WalkConfigDocument(document, [&](std::unique_ptr<AppConfig> app) {
+            take(std::move(app));
+            ++taken;
+        });
+    } catch (const std::bad_alloc&) {
+        // The rest of the file is not used; what was handed on stays.
+        if (outOfMemory != nullptr) {
+            *outOfMemory = true;
+        }
+        return taken;
     }
-    return WalkConfigDocument(document, take);
 }
 
 int WalkConfigDocument(CXmlDocument& document, const AppConfigSink& take) {

@@ -55,11 +55,19 @@ void CDaemon::Init(const std::string& moduleFolder) {
 
 bool CDaemon::StartApplications() {
     int index = 0;
-    int taken = WalkConfigFile(configPath, [this, &index](std::unique_ptr<AppConfig> app) {
-        StartApplication(index++, std::move(app));
-        // The pause comes after the last application too.
-        platform::SleepMs(timings.threadStartPauseMs);
-    });
+    bool outOfMemory = false;
+    int taken = WalkConfigFile(
+        configPath,
+        [this, &index](std::unique_ptr<AppConfig> app) {
+            StartApplication(index++, std::move(app));
+            // The pause comes after the last application too.
+            platform::SleepMs(timings.threadStartPauseMs);
+        },
+        &outOfMemory);
+    if (outOfMemory) {
+        ZELK_LOG(LogLevel::kWarning, 0,
+                 "config.xml not used beyond its first %d application(s): out of memory", taken);
+    }
     return taken > 0;
 }
 

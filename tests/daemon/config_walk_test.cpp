@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "../support/failing_allocator.h"
 #include "../support/temp_folder.h"
 #include "markup/markup.h"
 #include "platform/system.h"
@@ -195,6 +196,33 @@ TEST(ConfigWalk, ReadsAFileAndRefusesAMissingOrMalformedOne) {
     EXPECT_EQ(WalkConfigFile(bad, take), 0);
     EXPECT_EQ(WalkConfigFile(folder.WithSeparator() + "missing.xml", take), 0);
     EXPECT_EQ(names.size(), 2u);
+}
+
+TEST(ConfigWalk, ExhaustedMemoryEndsTheWalkWithTheRecordsTakenSoFar) {
+    TempFolder folder;
+    std::string path = folder.WithSeparator() + "config.xml";
+    std::ofstream(path, std::ios::binary) << "<config>" + App(0) + App(1) + App(2) + "</config>";
+    const long failures = testing_support::ForEachFailingAllocation([&](long failAt) {
+        std::vector<std::string> names;
+        bool outOfMemory = false;
+        int taken = 0;
+        bool failed = false;
+        {
+            testing_support::FailingAllocations guard(failAt);
+            taken = WalkConfigFile(
+                path, [&](std::unique_ptr<AppConfig> app) { names.push_back(app->name); },
+                &outOfMemory);
+            failed = guard.Failed();
+        }
+        SCOPED_TRACE("allocation " + std::to_string(failAt));
+        EXPECT_EQ(static_cast<size_t>(taken), names.size());
+        EXPECT_EQ(outOfMemory, taken < 3);
+        if (!failed) {
+            EXPECT_EQ(names, (std::vector<std::string>{"a0", "a1", "a2"}));
+        }
+        return failed;
+    });
+    EXPECT_GT(failures, 0);
 }
 
 }  // namespace

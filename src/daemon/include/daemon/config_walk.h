@@ -17,8 +17,11 @@ using AppConfigSink = std::function<void(std::unique_ptr<AppConfig>)>;
 
 // Loads `configPath` and walks it. A file that cannot be loaded or is not
 // well-formed, or whose top element is not `config`, gives no record.
-// Returns the number of records handed to `take`.
-int WalkConfigFile(const std::string& configPath, const AppConfigSink& take);
+// Returns the number of records handed to `take`. When memory runs out the
+// walk ends there (the records handed on so far stay) and `*outOfMemory`,
+// if given, is set; no exception leaves the call.
+int WalkConfigFile(const std::string& configPath, const AppConfigSink& take,
+                   bool* outOfMemory = nullptr);
 
 // Walks an already parsed document from its top level.
 int WalkConfigDocument(CXmlDocument& document, const AppConfigSink& take);
