@@ -212,7 +212,7 @@ void Watchdog::HandleReceived(int received) {
 
 }  // namespace
 
-unsigned CDaemon::DaemonThread(void* config) {
+unsigned ZELK_THREAD_CALL CDaemon::DaemonThread(void* config) {
     PrintLine("thead in");
     CDaemon* owner = static_cast<AppConfig*>(config)->owner;
     {

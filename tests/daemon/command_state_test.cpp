@@ -185,11 +185,14 @@ TEST(PlatformShellRunner, StartsTheCommandWithoutWaitingForIt) {
     }
 }
 
-TEST(PlatformShellRunner, CommandThatCannotRunIsNotAnError) {
+TEST(PlatformShellRunner, CommandsThatCannotRunLeaveTheNextOneWorking) {
     PlatformShellRunner shell;
     testing_support::TempFolder folder;
     shell.Run((folder.path() / "absent.bat").string());
     shell.Run("");
+    const fs::path marker = folder.path() / "marker.txt";
+    shell.Run(fs::absolute(WriteMarkerScript(folder.path(), marker)).string());
+    EXPECT_TRUE(WaitForFile(marker));
 }
 
 }  // namespace

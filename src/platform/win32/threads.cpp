@@ -7,8 +7,7 @@
 namespace platform {
 
 ThreadHandle StartThread(ThreadEntry entry, void* argument) {
-    uintptr_t handle = _beginthreadex(nullptr, 0, reinterpret_cast<_beginthreadex_proc_type>(entry),
-                                      argument, 0, nullptr);
+    uintptr_t handle = _beginthreadex(nullptr, 0, entry, argument, 0, nullptr);
     return reinterpret_cast<ThreadHandle>(handle);
 }
 

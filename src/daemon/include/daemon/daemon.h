@@ -62,7 +62,7 @@ class CDaemon {
     // The watchdog thread: takes ownership of the AppConfig record it is
     // given, watches the application until `running` is cleared, then lowers
     // `threadCount` once. Returns 0.
-    static unsigned DaemonThread(void* config);
+    static unsigned ZELK_THREAD_CALL DaemonThread(void* config);
 
     const DaemonTimings& Timings() const { return timings; }
     // Replaces the timings; tests only, before Start.
