@@ -33,6 +33,6 @@ std::string SanitizeForLog(const std::string& text) {
 }
 
 bool IsSafeTrainKey(const std::string& key) {
-    return key.find('\\') == std::string::npos && key.find('/') == std::string::npos &&
-           key.find("..") == std::string::npos;
+    return key != "." && key.find('\\') == std::string::npos &&
+           key.find('/') == std::string::npos && key.find("..") == std::string::npos;
 }

@@ -37,7 +37,7 @@ TEST(SanitizeForLog, ResultNeverHoldsALineBreak) {
     EXPECT_EQ(out.size(), 256u + 33u * 3u);
 }
 
-TEST(IsSafeTrainKey, RefusesKeysThatCouldLeaveThePictureFolder) {
+TEST(IsSafeTrainKey, RefusesKeysThatCouldLeaveOrNameThePictureFolder) {
     struct Case {
         const char* key;
         bool safe;
@@ -48,6 +48,8 @@ TEST(IsSafeTrainKey, RefusesKeysThatCouldLeaveThePictureFolder) {
         {"abc.d", true},
         {"a.b.c", true},
         {"..", false},
+        {".", false},
+        {".x", true},
         {"..\\..\\x", false},
         {"a\\b", false},
         {"a/b", false},

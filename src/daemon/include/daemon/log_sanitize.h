@@ -10,7 +10,8 @@
 // double-byte characters included, are kept as they are.
 std::string SanitizeForLog(const std::string& text);
 
-// True when a train key may name a folder inside the picture folder: it holds
-// no backslash, no slash and no "..". A key that fails this would let the
-// sending application point the result-file checks at any folder.
+// True when a train key may name a folder inside the picture folder: it is
+// not ".", and it holds no backslash, no slash and no "..". A key that fails
+// this would let the sending application point the result-file checks at the
+// picture folder itself or at any other folder.
 bool IsSafeTrainKey(const std::string& key);
