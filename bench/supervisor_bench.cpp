@@ -68,7 +68,7 @@ double FrameOnce(MessageFramer& framer, const std::string& message) {
 
 void RunFramingBench(int reps) {
     std::fprintf(stderr, "framing\n");
-    MessageFramer framer("bench");
+    MessageFramer framer;
     // The buffer holds its terminating zero byte too, so the largest message
     // that fits is one byte short of 20 MiB.
     const size_t sizes[] = {1048576, kMessageBufferBytes - 1};

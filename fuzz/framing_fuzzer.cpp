@@ -14,6 +14,7 @@
 
 #include "daemon/app_config.h"
 #include "daemon/command_state.h"
+#include "daemon/event_log.h"
 #include "daemon/file_checks.h"
 #include "daemon/framing.h"
 #include "daemon/log_sanitize.h"
@@ -52,6 +53,13 @@ class FakeFiles final : public FileCounter {
         ++calls;
     }
     long calls = 0;
+};
+
+// The checks' pauses take no time here.
+class NoTime final : public WatchdogClock {
+  public:
+    int64_t NowMs() override { return 0; }
+    void SleepMs(unsigned) override {}
 };
 
 class FakeShell final : public ShellRunner {
@@ -129,13 +137,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     config.startPath = "install.cmd";
     config.stopPath = "uninstall.cmd";
 
-    MessageFramer framer("app", capacity);
+    MessageFramer framer(capacity);
     FUZZ_CHECK(framer.Ready());
     ModelFramer model(capacity);
     CommandState state;
     FakeFiles files;
     FakeShell shell;
-    TrainServices services{files, shell, [](unsigned) {}};
+    NoTime clock;
+    WatchdogLog log(config);
+    TrainServices services{files, shell, clock, log};
 
     while (at < size) {
         const uint8_t control = data[at++];
@@ -161,7 +171,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (got.kind == MessageKind::kTrain) {
             HandleTrainMessage(got.text, config, 0, state, services);
         } else if (got.kind == MessageKind::kHandshake) {
-            HandleHandshake(state, config, shell);
+            HandleHandshake(state, config, shell, log);
         }
         // An install is due at the fifth handshake after an uninstall, never later.
         FUZZ_CHECK(state.HandshakeCount() >= 0);

@@ -1,16 +1,6 @@
 #include "daemon/command_state.h"
 
-#include <cstdio>
 #include <limits>
-
-#include "log/log.h"
-#include "platform/shell.h"
-
-namespace {
-
-constexpr char kWatchdogFunction[] = "CDaemon::DaemonThread";
-
-}  // namespace
 
 CommandAction CommandState::OnMismatch() {
     uninstallPending = true;
@@ -31,22 +21,13 @@ CommandAction CommandState::OnHandshake() {
     return CommandAction::kNone;
 }
 
-void PlatformShellRunner::Run(const std::string& command) {
-    platform::RunShellCommand(command);
-}
-
-void RunSubAppCommand(CommandAction action, const AppConfig& config, ShellRunner& shell) {
+void RunSubAppCommand(CommandAction action, const AppConfig& config, ShellRunner& shell,
+                      WatchdogSink& sink) {
     if (action == CommandAction::kUninstall) {
-        std::printf("uninstall zlek services!\n");
-        std::fflush(stdout);
         shell.Run(config.stopPath);
-        WriteLog(LogLevel::kFatal, __LINE__, kWatchdogFunction, 0,
-                 "uninstall:%s cmd:", config.subAppName.c_str());
+        sink.Report(WatchdogEvent(WatchdogEventKind::kUninstall));
     } else if (action == CommandAction::kInstall) {
-        std::printf("install zlek services!\n");
-        std::fflush(stdout);
         shell.Run(config.startPath);
-        WriteLog(LogLevel::kFatal, __LINE__, kWatchdogFunction, 0,
-                 "install:%s cmd:", config.subAppName.c_str());
+        sink.Report(WatchdogEvent(WatchdogEventKind::kInstall));
     }
 }

@@ -1,7 +1,10 @@
 #include "daemon/daemon.h"
 
+#include <utility>
+
 #include "daemon/config_walk.h"
-#include "log/log.h"
+#include "daemon/event_log.h"
+#include "daemon/file_checks.h"
 #include "platform/socket_library.h"
 #include "platform/system.h"
 
@@ -22,13 +25,13 @@ CDaemon::CDaemon() : running(false), threadCount(0) {
         g_socketLibrary.startup();
     }
     ++g_instanceCount;
-    ZELK_LOG(LogLevel::kTrace, 0, "Create Daemon!");
+    supervisor_log::Created();
 }
 
 CDaemon::~CDaemon() {
     Stop();
     --g_instanceCount;
-    ZELK_LOG(LogLevel::kTrace, 0, "Destroy Daemon!");
+    supervisor_log::Destroyed();
     if (g_instanceCount.load() == 0) {
         g_socketLibrary.cleanup();
     }
@@ -65,8 +68,7 @@ bool CDaemon::StartApplications() {
         },
         &outOfMemory);
     if (outOfMemory) {
-        ZELK_LOG(LogLevel::kWarning, 0,
-                 "config.xml not used beyond its first %d application(s): out of memory", taken);
+        supervisor_log::ConfigOutOfMemory(taken);
     }
     return taken > 0;
 }
@@ -78,7 +80,7 @@ void CDaemon::StartApplication(int index, std::unique_ptr<AppConfig> app) {
     // Counted before the thread runs, so that a thread that ends at once
     // never takes the count below zero.
     ++threadCount;
-    platform::ThreadHandle handle = platform::StartThread(&CDaemon::DaemonThread, record);
+    platform::ThreadHandle handle = platform::StartThread(&DaemonThread, record);
     threads[static_cast<size_t>(index)] = handle;
     if (handle == nullptr) {
         --threadCount;
@@ -88,23 +90,28 @@ void CDaemon::StartApplication(int index, std::unique_ptr<AppConfig> app) {
 
 bool CDaemon::Start() {
     bool taken = StartApplications();
-    ZELK_LOG(LogLevel::kTrace, 0, "Start Server!");
+    supervisor_log::Started();
     return taken;
 }
 
 bool CDaemon::Stop() {
     running.store(false);
-    ZELK_LOG(LogLevel::kTrace, 0, "wait stop Server thread !");
+    supervisor_log::StopWaiting();
     while (threadCount.load() > 0) {
         platform::SleepMs(kStopPollMs);
     }
-    ZELK_LOG(LogLevel::kTrace, 0, "stop Server thread over !");
+    supervisor_log::StopThreadsOver();
     for (platform::ThreadHandle& handle : threads) {
         if (handle != nullptr) {
             platform::CloseThreadHandle(handle);
             handle = nullptr;
         }
     }
-    ZELK_LOG(LogLevel::kTrace, 0, "Stop Server!");
+    supervisor_log::Stopped();
     return true;
+}
+
+void CDaemon::CountFiles(std::string folder, std::string extension, std::vector<std::string>& list,
+                         std::string key) {
+    CountMatchingFiles(std::move(folder), std::move(extension), list, std::move(key));
 }

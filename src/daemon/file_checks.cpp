@@ -1,18 +1,12 @@
 #include "daemon/file_checks.h"
 
-#include <cstdio>
 #include <utility>
 
-#include "daemon/daemon.h"
-#include "daemon/log_sanitize.h"
-#include "log/log.h"
 #include "platform/directory.h"
 #include "platform/system.h"
 
 namespace {
 
-// The checks log under the name of the watchdog thread that runs them.
-constexpr char kWatchdogFunction[] = "CDaemon::DaemonThread";
 constexpr char kPictureMark[] = "L001";
 
 bool EndsWithSeparator(const std::string& folder) {
@@ -22,6 +16,14 @@ bool EndsWithSeparator(const std::string& folder) {
 
 int32_t SizeOf(const FileList& list) {
     return static_cast<int32_t>(list.size());
+}
+
+void ReportTry(WatchdogSink& sink, WatchdogEventKind kind, const std::string& trainKey, int k) {
+    WatchdogEvent event{kind};
+    event.count = k;
+    event.code = k;
+    event.text = trainKey;
+    sink.Report(event);
 }
 
 }  // namespace
@@ -40,18 +42,10 @@ void CountMatchingFiles(std::string folder, std::string extension, FileList& lis
     }
 }
 
-void CDaemon::CountFiles(std::string folder, std::string extension, std::vector<std::string>& list,
-                         std::string key) {
-    CountMatchingFiles(std::move(folder), std::move(extension), list, std::move(key));
-}
-
 ResultFileCounts CheckResultFiles(const AppConfig& config, const std::string& trainKey,
                                   const std::string& vehicleSerial, FileCounter& counter,
-                                  const SleepFunction& sleep) {
+                                  WatchdogClock& clock, WatchdogSink& sink) {
     ResultFileCounts counts;
-    const char* name = config.name.c_str();
-    const std::string loggedKey = SanitizeForLog(trainKey);
-
     for (int k = 0; k < kFileCheckTries; ++k) {
         if (!config.picMonitor.empty()) {
             FileList list;
@@ -61,9 +55,8 @@ ResultFileCounts CheckResultFiles(const AppConfig& config, const std::string& tr
         if (counts.pictures != 0) {
             break;
         }
-        WriteLog(LogLevel::kFatal, __LINE__, kWatchdogFunction, k,
-                 "%s try find pic %s\\L001.jpg %d number of times", name, loggedKey.c_str(), k);
-        sleep(kFileCheckRetryMs);
+        ReportTry(sink, WatchdogEventKind::kPictureTry, trainKey, k);
+        clock.SleepMs(kFileCheckRetryMs);
     }
 
     for (int k = 0; k < kFileCheckTries; ++k) {
@@ -78,19 +71,17 @@ ResultFileCounts CheckResultFiles(const AppConfig& config, const std::string& tr
         if (counts.xmlFiles != 0) {
             break;
         }
-        WriteLog(LogLevel::kFatal, __LINE__, kWatchdogFunction, k,
-                 "%s try find xml %s_L001.xml %d number of times", name, loggedKey.c_str(), k);
-        sleep(kFileCheckRetryMs);
+        ReportTry(sink, WatchdogEventKind::kXmlTry, trainKey, k);
+        clock.SleepMs(kFileCheckRetryMs);
     }
 
     counts.mismatch = counts.pictures > 0 && counts.pictures != counts.xmlFiles &&
                       counts.xmlFiles != 2 && !vehicleSerial.empty();
     if (counts.mismatch) {
-        WriteLog(LogLevel::kFatal, __LINE__, kWatchdogFunction, 0,
-                 "%s find pic count:%d != find file count:%d", name, counts.pictures,
-                 counts.xmlFiles);
-        std::printf("find pic count:%d != find file count:%d\n", counts.pictures, counts.xmlFiles);
-        std::fflush(stdout);
+        WatchdogEvent event{WatchdogEventKind::kMismatch};
+        event.count = counts.pictures;
+        event.second = counts.xmlFiles;
+        sink.Report(event);
     }
     return counts;
 }

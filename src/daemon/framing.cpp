@@ -2,9 +2,6 @@
 
 #include <cstring>
 #include <new>
-#include <utility>
-
-#include "log/log.h"
 
 namespace {
 
@@ -16,8 +13,7 @@ constexpr std::size_t kNotFound = static_cast<std::size_t>(-1);
 
 }  // namespace
 
-MessageFramer::MessageFramer(std::string label, std::size_t capacity)
-    : label_(std::move(label)), capacity_(capacity) {
+MessageFramer::MessageFramer(std::size_t capacity) : capacity_(capacity) {
     if (capacity_ >= 2) {
         buffer_.reset(new (std::nothrow) char[capacity_]);
     }
@@ -40,10 +36,6 @@ void MessageFramer::MakeRoom(std::size_t size, FramedMessage* result) {
     const std::size_t limit = capacity_ - 1;  // one byte stays for the terminating zero
     if (length_ + size > limit) {
         result->discardedBytes = length_;
-        // Logged under the watchdog thread's name, as its other messages are.
-        WriteLog(LogLevel::kWarning, __LINE__, "CDaemon::DaemonThread", 0,
-                 "%s message buffer full: %d unconsumed bytes discarded, %d bytes received",
-                 label_.c_str(), static_cast<int>(length_), static_cast<int>(size));
         Clear();
     } else if (begin_ + length_ + size > limit) {
         std::memmove(buffer_.get(), buffer_.get() + begin_, length_);

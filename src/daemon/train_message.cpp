@@ -1,16 +1,12 @@
 #include "daemon/train_message.h"
 
-#include <cstdio>
 #include <new>
 
 #include "daemon/atoi_value.h"
 #include "daemon/log_sanitize.h"
-#include "log/log.h"
 #include "markup/markup.h"
 
 namespace {
-
-constexpr char kWatchdogFunction[] = "CDaemon::DaemonThread";
 
 // The walk itself; the engine's allocations may throw.
 TrainReport WalkTrainMessage(const std::string& text) {
@@ -62,21 +58,20 @@ void HandleTrainMessage(const std::string& text, const AppConfig& config, int32_
     if (!report.hasTime) {
         return;
     }
-    const std::string loggedKey = SanitizeForLog(report.trainKey);
-    WriteLog(LogLevel::kTrace, __LINE__, kWatchdogFunction, socketError, "%s recv train date:%s",
-             config.name.c_str(), loggedKey.c_str());
-    std::printf("%s ==> recv:%s\n", config.name.c_str(), loggedKey.c_str());
-    std::fflush(stdout);
+    WatchdogEvent train{WatchdogEventKind::kTrain};
+    train.code = socketError;
+    train.text = report.trainKey;
+    services.sink.Report(train);
 
     if (!IsSafeTrainKey(report.trainKey)) {
-        WriteLog(LogLevel::kFatal, __LINE__, kWatchdogFunction, 0,
-                 "%s refused train key %s: it could leave the picture folder, no file checks",
-                 config.name.c_str(), loggedKey.c_str());
+        WatchdogEvent refused{WatchdogEventKind::kTrainKeyRefused};
+        refused.text = report.trainKey;
+        services.sink.Report(refused);
         return;
     }
     const ResultFileCounts counts = CheckResultFiles(config, report.trainKey, report.vehicleSerial,
-                                                     services.files, services.sleep);
+                                                     services.files, services.clock, services.sink);
     if (counts.mismatch) {
-        HandleMismatch(state, config, services.shell);
+        HandleMismatch(state, config, services.shell, services.sink);
     }
 }

@@ -9,8 +9,9 @@
 #include <vector>
 
 #include "../support/temp_folder.h"
-#include "log_capture.h"
+#include "daemon/platform_seams.h"
 #include "platform/system.h"
+#include "watchdog_fakes.h"
 
 namespace {
 
@@ -71,26 +72,23 @@ TEST(CommandState, ResetClearsFlagAndCount) {
     EXPECT_EQ(state.HandshakeCount(), 0);
 }
 
-struct RecordingShell : ShellRunner {
-    std::vector<std::string> commands;
-    void Run(const std::string& command) override { commands.push_back(command); }
-};
+using testing_support::RecordedLog;
+using testing_support::RecordingShell;
 
 TEST(CommandSteps, RunTheConfiguredCommandsAndLogThem) {
-    testing_support::LogCapture log;
     AppConfig config;
+    RecordedLog log{config};
     config.subAppName = "zlek";
     config.startPath = "C:\\zlek\\install.bat";
     config.stopPath = "C:\\zlek\\uninstall.bat";
     RecordingShell shell;
     CommandState state;
 
-    testing::internal::CaptureStdout();
-    HandleMismatch(state, config, shell);
+    HandleMismatch(state, config, shell, log.sink);
     for (int i = 0; i < 6; ++i) {
-        HandleHandshake(state, config, shell);
+        HandleHandshake(state, config, shell, log.sink);
     }
-    std::string console = testing::internal::GetCapturedStdout();
+    const std::string console = log.Console();
 
     EXPECT_EQ(shell.commands,
               (std::vector<std::string>{"C:\\zlek\\uninstall.bat", "C:\\zlek\\install.bat"}));
@@ -101,13 +99,11 @@ TEST(CommandSteps, RunTheConfiguredCommandsAndLogThem) {
 }
 
 TEST(CommandSteps, EmptyCommandIsStillHandedToTheShell) {
-    testing_support::LogCapture log;
     AppConfig config;
+    RecordedLog log{config};
     RecordingShell shell;
     CommandState state;
-    testing::internal::CaptureStdout();
-    HandleMismatch(state, config, shell);
-    testing::internal::GetCapturedStdout();
+    HandleMismatch(state, config, shell, log.sink);
     EXPECT_EQ(shell.commands, (std::vector<std::string>{""}));
     EXPECT_EQ(log.Lines().size(), 1u);
 }

@@ -10,12 +10,14 @@
 
 #include "../support/temp_folder.h"
 #include "daemon/daemon.h"
-#include "log_capture.h"
+#include "daemon/platform_seams.h"
+#include "watchdog_fakes.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using testing_support::LogCapture;
+using testing_support::FakeClock;
+using testing_support::RecordedLog;
 using testing_support::TempFolder;
 
 void Touch(const fs::path& path) {
@@ -92,11 +94,11 @@ TEST(CountMatchingFiles, MissingFolderAddsNothing) {
 // Real folders with the layout the applications write.
 struct CheckFixture : ::testing::Test {
     TempFolder temp;
-    LogCapture log;
     AppConfig config;
+    RecordedLog log{config};
     DirectoryFileCounter counter;
-    std::vector<unsigned> sleeps;
-    SleepFunction sleep = [this](unsigned ms) { sleeps.push_back(ms); };
+    FakeClock clock;
+    std::vector<unsigned>& sleeps = clock.sleeps;
     const std::string key = "20261208100000";
 
     void SetUp() override {
@@ -119,9 +121,9 @@ struct CheckFixture : ::testing::Test {
         }
     }
     ResultFileCounts Check(const std::string& serial = "S1") {
-        testing::internal::CaptureStdout();
-        ResultFileCounts counts = CheckResultFiles(config, key, serial, counter, sleep);
-        console = testing::internal::GetCapturedStdout();
+        const size_t before = log.Console().size();
+        ResultFileCounts counts = CheckResultFiles(config, key, serial, counter, clock, log.sink);
+        console = log.Console().substr(before);
         return counts;
     }
     std::string console;
@@ -231,19 +233,18 @@ struct LateCounter : FileCounter {
 };
 
 TEST(CheckTries, FilesFoundOnTheSecondTryStopTheTrying) {
-    LogCapture log;
     AppConfig config;
+    RecordedLog log{config};
     config.name = "app";
     config.picMonitor = "P\\";
     LateCounter counter;
     counter.picturesFromCall = 1;
-    std::vector<unsigned> sleeps;
-    ResultFileCounts counts =
-        CheckResultFiles(config, "K", "", counter, [&](unsigned ms) { sleeps.push_back(ms); });
+    FakeClock clock;
+    ResultFileCounts counts = CheckResultFiles(config, "K", "", counter, clock, log.sink);
     EXPECT_EQ(counts.pictures, 1);
     EXPECT_EQ(counter.folders, (std::vector<std::string>{"P\\K", "P\\K"}));
     // One failed picture try, then three XML tries with no folder to search.
-    EXPECT_EQ(sleeps.size(), 4u);
+    EXPECT_EQ(clock.sleeps.size(), 4u);
     EXPECT_EQ(log.Lines().size(), 4u);
 }
 

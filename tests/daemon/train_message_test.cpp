@@ -5,11 +5,14 @@
 #include <string>
 #include <vector>
 
-#include "log_capture.h"
+#include "watchdog_fakes.h"
 
 namespace {
 
-using testing_support::LogCapture;
+using testing_support::FakeClock;
+using testing_support::FakeCounter;
+using testing_support::RecordedLog;
+using testing_support::RecordingShell;
 
 TEST(MakeTrainKey, RemovesBlanksHyphensAndColonsOnly) {
     struct Case {
@@ -89,29 +92,13 @@ TEST(ReadTrainMessage, FindsTheKeyAndTheSerialOfVehicleOne) {
     }
 }
 
-struct FakeCounter : FileCounter {
-    int pictures = 0;
-    int xmlFiles = 0;
-    std::vector<std::string> folders;
-    void CountFiles(const std::string& folder, const std::string& extension, FileList& list,
-                    const std::string&) override {
-        folders.push_back(folder);
-        list.resize(list.size() + (extension == "jpg" ? pictures : xmlFiles));
-    }
-};
-
-struct RecordingShell : ShellRunner {
-    std::vector<std::string> commands;
-    void Run(const std::string& command) override { commands.push_back(command); }
-};
-
 struct HandleFixture : ::testing::Test {
-    LogCapture log;
     AppConfig config;
+    RecordedLog log{config};
     FakeCounter counter;
     RecordingShell shell;
-    int sleeps = 0;
-    TrainServices services{counter, shell, [this](unsigned) { ++sleeps; }};
+    FakeClock clock;
+    TrainServices services{counter, shell, clock, log.sink};
     CommandState state;
     std::string console;
 
@@ -124,11 +111,11 @@ struct HandleFixture : ::testing::Test {
         config.fileMonitor[0] = "X\\";
     }
     void Handle(const std::string& time, const std::string& serial = "S") {
-        testing::internal::CaptureStdout();
+        const size_t before = log.Console().size();
         HandleTrainMessage("<train><time>" + time + "</time><vagen id=\"1\"><serial>" + serial +
                                "</serial></vagen></train>",
                            config, 10035, state, services);
-        console = testing::internal::GetCapturedStdout();
+        console = log.Console().substr(before);
     }
 };
 
@@ -165,7 +152,7 @@ TEST_F(HandleFixture, KeyThatCouldLeaveThePictureFolderNeverReachesTheFiles) {
         EXPECT_TRUE(counter.folders.empty()) << time;
     }
     EXPECT_TRUE(shell.commands.empty());
-    EXPECT_EQ(sleeps, 0);
+    EXPECT_TRUE(clock.sleeps.empty());
     const std::vector<std::string> lines = log.Lines();
     ASSERT_EQ(lines.size(), 12u);
     EXPECT_EQ(lines[0], "TRACE|CDaemon::DaemonThread|10035|app recv train date:..\\..\\Windows");
@@ -190,9 +177,8 @@ TEST_F(HandleFixture, ControlCharactersInTheKeyCannotForgeLogLines) {
 }
 
 TEST_F(HandleFixture, MessageWithoutTimeIsIgnoredSilently) {
-    testing::internal::CaptureStdout();
     HandleTrainMessage("<train><vagen id=\"1\"/></train>", config, 0, state, services);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(log.Console(), "");
     EXPECT_TRUE(counter.folders.empty());
     EXPECT_TRUE(log.Lines().empty());
 }

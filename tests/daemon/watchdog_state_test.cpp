@@ -16,11 +16,9 @@ std::string Describe(const WatchdogActions& a) {
     };
     std::string text;
     for (int i = 0; i < a.noteCount; ++i) {
-        text += kNames[static_cast<int>(a.notes[i].message)];
+        text += kNames[static_cast<int>(a.notes[i].kind)];
         text += ":" + std::to_string(a.notes[i].count) + " ";
     }
-    if (a.printError)
-        text += "[print error]";
     if (a.sleepAfterFailedRead)
         text += "[sleep]";
     if (a.closeExe)
@@ -38,7 +36,7 @@ std::string Describe(const WatchdogActions& a) {
 
 // Feeds `n` events and returns the actions of each step that did more than
 // the routine, keyed by the step's 1-based number.
-std::vector<std::pair<int, std::string>> Feed(WatchdogState* state, WatchdogEvent event, int n,
+std::vector<std::pair<int, std::string>> Feed(WatchdogState* state, PassOutcome event, int n,
                                               const std::string& routine) {
     std::vector<std::pair<int, std::string>> unusual;
     for (int i = 1; i <= n; ++i) {
@@ -54,7 +52,7 @@ TEST(WatchdogState, ConnectTimeoutsActAtTenTwentyThirty) {
     WatchdogState state = NewConnectionState();
     std::vector<std::string> steps;
     for (int i = 0; i < 30; ++i) {
-        steps.push_back(Describe(Step(&state, WatchdogEvent::kTimeout)));
+        steps.push_back(Describe(Step(&state, PassOutcome::kTimeout)));
     }
     for (int i = 0; i < 30; ++i) {
         std::string expected = "CONNECTING:" + std::to_string(i) + " ";
@@ -68,13 +66,13 @@ TEST(WatchdogState, ConnectTimeoutsActAtTenTwentyThirty) {
     }
     // After the replacement the count starts again from 0.
     EXPECT_EQ(state.connection, ConnectionState::kConnecting);
-    EXPECT_EQ(Describe(Step(&state, WatchdogEvent::kTimeout)), "CONNECTING:0 ");
+    EXPECT_EQ(Describe(Step(&state, PassOutcome::kTimeout)), "CONNECTING:0 ");
 }
 
 TEST(WatchdogState, ReceiveTimeoutsAreSilentExceptAtThirtyFortyFiveSixty) {
     WatchdogState state = NewConnectionState();
-    EXPECT_EQ(Describe(Step(&state, WatchdogEvent::kReadData)), "[data]");
-    auto unusual = Feed(&state, WatchdogEvent::kTimeout, 60, "");
+    EXPECT_EQ(Describe(Step(&state, PassOutcome::kReadData)), "[data]");
+    auto unusual = Feed(&state, PassOutcome::kTimeout, 60, "");
     std::vector<std::pair<int, std::string>> expected = {
         {30, "recvClose:0 [CloseExe]"},
         {45, "recvOpen:0 [OpenExe]"},
@@ -83,14 +81,14 @@ TEST(WatchdogState, ReceiveTimeoutsAreSilentExceptAtThirtyFortyFiveSixty) {
     EXPECT_EQ(unusual, expected);
     // The replacement socket is connecting again: time-outs count as such.
     EXPECT_EQ(state.connection, ConnectionState::kConnecting);
-    EXPECT_EQ(Describe(Step(&state, WatchdogEvent::kTimeout)), "CONNECTING:0 ");
+    EXPECT_EQ(Describe(Step(&state, PassOutcome::kTimeout)), "CONNECTING:0 ");
 }
 
 TEST(WatchdogState, FailedReadsActAtEleventhTwentiethThirtyFirst) {
     WatchdogState state = NewConnectionState();
     std::vector<std::string> steps;
     for (int i = 0; i < 31; ++i) {
-        steps.push_back(Describe(Step(&state, WatchdogEvent::kReadFailed)));
+        steps.push_back(Describe(Step(&state, PassOutcome::kReadFailed)));
     }
     for (int i = 0; i < 31; ++i) {
         std::string expected = "failure:" + std::to_string(i) + " ";
@@ -116,44 +114,43 @@ TEST(WatchdogState, FailedReadsActAtEleventhTwentiethThirtyFirst) {
 TEST(WatchdogState, ReadableResetsBothTimeoutCounts) {
     struct Case {
         const char* what;
-        WatchdogEvent readable;
+        PassOutcome readable;
     };
-    for (Case c : {Case{"data", WatchdogEvent::kReadData},
-                   Case{"failed read", WatchdogEvent::kReadFailed}}) {
+    for (Case c :
+         {Case{"data", PassOutcome::kReadData}, Case{"failed read", PassOutcome::kReadFailed}}) {
         WatchdogState state = NewConnectionState();
-        Feed(&state, WatchdogEvent::kTimeout, 9, "*");
+        Feed(&state, PassOutcome::kTimeout, 9, "*");
         Step(&state, c.readable);
         EXPECT_EQ(state.connectTimeouts, 0) << c.what;
         EXPECT_EQ(state.connection, ConnectionState::kConnected) << c.what;
-        Feed(&state, WatchdogEvent::kTimeout, 29, "*");
+        Feed(&state, PassOutcome::kTimeout, 29, "*");
         EXPECT_EQ(state.recvTimeouts, 29) << c.what;
         Step(&state, c.readable);
         EXPECT_EQ(state.recvTimeouts, 0) << c.what;
         // 29 more silent waits: still no action, the count began anew.
-        EXPECT_TRUE(Feed(&state, WatchdogEvent::kTimeout, 29, "").empty()) << c.what;
+        EXPECT_TRUE(Feed(&state, PassOutcome::kTimeout, 29, "").empty()) << c.what;
     }
 }
 
 TEST(WatchdogState, DataResetsTheFailureCountButAFailureKeepsTimeoutsAtZero) {
     WatchdogState state = NewConnectionState();
-    Feed(&state, WatchdogEvent::kReadFailed, 10, "*");
+    Feed(&state, PassOutcome::kReadFailed, 10, "*");
     EXPECT_EQ(state.recvFailures, 10);
-    Step(&state, WatchdogEvent::kReadData);
+    Step(&state, PassOutcome::kReadData);
     EXPECT_EQ(state.recvFailures, 0);
     // The next failure shows 0 again, and the 11th after it is the one that closes.
-    EXPECT_EQ(Describe(Step(&state, WatchdogEvent::kReadFailed)), "failure:0 [sleep]");
-    Feed(&state, WatchdogEvent::kReadFailed, 10, "*");
+    EXPECT_EQ(Describe(Step(&state, PassOutcome::kReadFailed)), "failure:0 [sleep]");
+    Feed(&state, PassOutcome::kReadFailed, 10, "*");
     EXPECT_EQ(state.recvFailures, 11);
 }
 
 TEST(WatchdogState, FailedWaitChangesNothing) {
     WatchdogState state = NewConnectionState();
-    Feed(&state, WatchdogEvent::kTimeout, 5, "*");
-    Step(&state, WatchdogEvent::kReadFailed);
-    Feed(&state, WatchdogEvent::kTimeout, 7, "*");
+    Feed(&state, PassOutcome::kTimeout, 5, "*");
+    Step(&state, PassOutcome::kReadFailed);
+    Feed(&state, PassOutcome::kTimeout, 7, "*");
     WatchdogState before = state;
-    EXPECT_EQ(Describe(Step(&state, WatchdogEvent::kWaitFailed)),
-              "socketError:0 [print error][pause]");
+    EXPECT_EQ(Describe(Step(&state, PassOutcome::kWaitFailed)), "socketError:0 [pause]");
     EXPECT_EQ(state.connection, before.connection);
     EXPECT_EQ(state.connectTimeouts, before.connectTimeouts);
     EXPECT_EQ(state.recvTimeouts, before.recvTimeouts);
@@ -163,9 +160,9 @@ TEST(WatchdogState, FailedWaitChangesNothing) {
 TEST(WatchdogState, TimeoutsBetweenFailuresDoNotResetTheFailureCount) {
     // Only data resets the failure count; silent waits leave it alone.
     WatchdogState state = NewConnectionState();
-    Feed(&state, WatchdogEvent::kReadFailed, 10, "*");
-    Feed(&state, WatchdogEvent::kTimeout, 3, "");
-    EXPECT_EQ(Describe(Step(&state, WatchdogEvent::kReadFailed)),
+    Feed(&state, PassOutcome::kReadFailed, 10, "*");
+    Feed(&state, PassOutcome::kTimeout, 3, "");
+    EXPECT_EQ(Describe(Step(&state, PassOutcome::kReadFailed)),
               "failure:10 failureClose:11 [sleep][CloseExe]");
 }
 

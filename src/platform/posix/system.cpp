@@ -28,6 +28,12 @@ std::string FolderOf(const std::string& path) {
     return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
 }
 
+int64_t MonotonicMs() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
 void SleepMs(unsigned milliseconds) {
     timespec request{static_cast<time_t>(milliseconds / 1000),
                      static_cast<long>(milliseconds % 1000) * 1000000L};

@@ -5,25 +5,17 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 
-#include "platform/system.h"
 
 namespace platform {
 
 const uint16_t kIpv4Family = AF_INET;
 
 namespace {
-int64_t MonotonicMs() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
-}
-
 // True when the socket's pending error says the connect itself failed: no
 // one listens, or the peer cannot be reached. Anything else on a socket that
 // polls readable (data, an orderly close, a reset) is for the read to report.
@@ -116,33 +108,27 @@ void TcpClient::Connect(uint16_t family, uint16_t networkPort, uint32_t networkA
     }
 }
 
-int TcpClient::WaitReadable(unsigned milliseconds) {
+WaitOutcome TcpClient::WaitReadable(unsigned milliseconds) {
     if (!IsValid()) {
         errno = EBADF;
-        return -1;
+        return WaitOutcome::kFailed;
     }
     int fd = static_cast<int>(handle_);
-    const int64_t deadline = MonotonicMs() + milliseconds;
     pollfd entry{fd, POLLIN, 0};
     int ready = poll(&entry, 1, static_cast<int>(milliseconds));
     if (ready <= 0) {
-        return ready < 0 ? -1 : 0;
+        return ready < 0 ? WaitOutcome::kFailed : WaitOutcome::kTimedOut;
     }
     if (!established_) {
         if (connectFailed_ || ConnectFailed(fd)) {
+            // POSIX reports a failed connect as readable; Windows only in
+            // the error set.
             connectFailed_ = true;
-            // The connect failed. Windows reports such a socket only in the
-            // error set, never as readable: sit out the rest of the wait
-            // and report a time-out.
-            int64_t left = deadline - MonotonicMs();
-            if (left > 0) {
-                SleepMs(static_cast<unsigned>(left));
-            }
-            return 0;
+            return WaitOutcome::kConnectFailed;
         }
         established_ = true;
     }
-    return 1;
+    return WaitOutcome::kReadable;
 }
 
 int TcpClient::Receive(char* buffer, int capacity) {

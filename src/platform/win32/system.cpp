@@ -20,6 +20,10 @@ std::string FolderOf(const std::string& path) {
     return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
 }
 
+int64_t MonotonicMs() {
+    return static_cast<int64_t>(GetTickCount64());
+}
+
 void SleepMs(unsigned milliseconds) {
     Sleep(milliseconds);
 }

@@ -94,8 +94,7 @@ void TcpClient::Connect(uint16_t family, uint16_t networkPort, uint32_t networkA
     }
 }
 
-int TcpClient::WaitReadable(unsigned milliseconds) {
-    const ULONGLONG deadline = GetTickCount64() + milliseconds;
+WaitOutcome TcpClient::WaitReadable(unsigned milliseconds) {
     fd_set readable;
     FD_ZERO(&readable);
     FD_SET(AsSocket(handle_), &readable);
@@ -104,26 +103,22 @@ int TcpClient::WaitReadable(unsigned milliseconds) {
                   static_cast<long>(milliseconds % 1000) * 1000L};
     int result = select(0, &readable, nullptr, nullptr, &limit);
     if (result <= 0) {
-        return result < 0 ? -1 : 0;
+        return result < 0 ? WaitOutcome::kFailed : WaitOutcome::kTimedOut;
     }
     if (!FD_ISSET(AsSocket(handle_), &readable)) {
-        return 0;
+        return WaitOutcome::kTimedOut;
     }
     if (!established_) {
         if (connectFailed_ || ConnectFailed(AsSocket(handle_))) {
-            connectFailed_ = true;
             // Windows never reports a failed connect as readable; Wine
-            // sometimes does. Sit out the rest of the wait, as Windows would.
-            ULONGLONG now = GetTickCount64();
-            if (now < deadline) {
-                Sleep(static_cast<DWORD>(deadline - now));
-            }
+            // sometimes does.
+            connectFailed_ = true;
             WSASetLastError(WSAENOTCONN);
-            return 0;
+            return WaitOutcome::kConnectFailed;
         }
         established_ = true;
     }
-    return 1;
+    return WaitOutcome::kReadable;
 }
 
 int TcpClient::Receive(char* buffer, int capacity) {

@@ -7,6 +7,8 @@
 #include <string>
 
 #include "daemon/app_config.h"
+#include "daemon/watchdog_events.h"
+#include "daemon/watchdog_seams.h"
 
 // Handshake messages after an uninstall command that make the install due.
 constexpr int32_t kHandshakesBeforeInstall = 5;
@@ -40,30 +42,19 @@ class CommandState {
     int32_t handshakeCount = 0;
 };
 
-// How commands reach the shell; tests substitute a fake that records them.
-class ShellRunner {
-  public:
-    virtual ~ShellRunner() = default;
-    // Starts `command` without waiting for it; the outcome is not reported.
-    virtual void Run(const std::string& command) = 0;
-};
-
-// The system's shell (platform::RunShellCommand).
-class PlatformShellRunner final : public ShellRunner {
-  public:
-    void Run(const std::string& command) override;
-};
-
-// Carries out `action` for the application: prints the console line, hands
-// stopPath or startPath to the shell and logs it. kNone does nothing.
-void RunSubAppCommand(CommandAction action, const AppConfig& config, ShellRunner& shell);
+// Carries out `action` for the application: hands stopPath or startPath to
+// the shell and reports it. kNone does nothing.
+void RunSubAppCommand(CommandAction action, const AppConfig& config, ShellRunner& shell,
+                      WatchdogSink& sink);
 
 // The handshake step: counts the handshake and runs the install command when due.
-inline void HandleHandshake(CommandState& state, const AppConfig& config, ShellRunner& shell) {
-    RunSubAppCommand(state.OnHandshake(), config, shell);
+inline void HandleHandshake(CommandState& state, const AppConfig& config, ShellRunner& shell,
+                            WatchdogSink& sink) {
+    RunSubAppCommand(state.OnHandshake(), config, shell, sink);
 }
 
 // The uninstall step after a result-file mismatch.
-inline void HandleMismatch(CommandState& state, const AppConfig& config, ShellRunner& shell) {
-    RunSubAppCommand(state.OnMismatch(), config, shell);
+inline void HandleMismatch(CommandState& state, const AppConfig& config, ShellRunner& shell,
+                           WatchdogSink& sink) {
+    RunSubAppCommand(state.OnMismatch(), config, shell, sink);
 }

@@ -10,15 +10,8 @@
 #include <vector>
 
 #include "daemon/app_config.h"
+#include "daemon/timings.h"
 #include "platform/threads.h"
-
-// The waits of the supervisor. The defaults are the product's; tests shorten
-// them so that they never sit out real time-outs.
-struct DaemonTimings {
-    unsigned readWaitMs = 3000;         // each watchdog wait for readability
-    unsigned failedReadSleepMs = 1000;  // the pause after a read that brought no data
-    unsigned threadStartPauseMs = 250;  // between starting two watchdog threads
-};
 
 class CDaemon {
   public:
@@ -59,10 +52,12 @@ class CDaemon {
     void CountFiles(std::string folder, std::string extension, std::vector<std::string>& list,
                     std::string key);
 
-    // The watchdog thread: takes ownership of the AppConfig record it is
-    // given, watches the application until `running` is cleared, then lowers
-    // `threadCount` once. Returns 0.
-    static unsigned ZELK_THREAD_CALL DaemonThread(void* config);
+    // The watchdog thread's procedure: takes ownership of the AppConfig
+    // record it is given, watches the application until `running` is
+    // cleared, then lowers `threadCount` once. Returns 0.
+    static unsigned ZELK_THREAD_CALL DaemonThread(void* config) {
+        return WatchApplication(static_cast<AppConfig*>(config));
+    }
 
     const DaemonTimings& Timings() const { return timings; }
     // Replaces the timings; tests only, before Start.
@@ -84,6 +79,9 @@ class CDaemon {
     static SocketLibraryHooks SetSocketLibraryHooks(SocketLibraryHooks hooks);
 
   private:
+    // The thread's work (daemon_thread.cpp): the watchdog built with the
+    // production seams, run until the stop.
+    static unsigned WatchApplication(AppConfig* record);
     // Walks the configuration file and starts one watchdog thread per
     // application; true if an application entry was taken.
     bool StartApplications();

@@ -31,10 +31,9 @@ struct FramedMessage {
 
 class MessageFramer {
   public:
-    // Allocates the buffer once. `label` names the connection in the log line
-    // about an overflow. When the buffer cannot be obtained Ready() is false
+    // Allocates the buffer once. When it cannot be obtained Ready() is false
     // and Append finds nothing.
-    explicit MessageFramer(std::string label, std::size_t capacity = kMessageBufferBytes);
+    explicit MessageFramer(std::size_t capacity = kMessageBufferBytes);
     MessageFramer(const MessageFramer&) = delete;
     MessageFramer& operator=(const MessageFramer&) = delete;
 
@@ -46,8 +45,8 @@ class MessageFramer {
     // searchable text ends at the first zero byte among the unconsumed bytes.
     //
     // When the unconsumed bytes and the new ones would not fit (an application
-    // that never sends a closing tag), the unconsumed bytes are discarded and
-    // logged, and the new bytes are kept (their last capacity - 1 bytes, should
+    // that never sends a closing tag), the unconsumed bytes are discarded (the
+    // result tells how many), and the new bytes are kept (their last capacity - 1 bytes, should
     // a single read be larger than the whole buffer); the connection goes on.
     FramedMessage Append(const char* data, std::size_t size);
 
@@ -66,7 +65,6 @@ class MessageFramer {
     void Consume(std::size_t count);
     void MakeRoom(std::size_t size, FramedMessage* result);
 
-    std::string label_;
     std::size_t capacity_;
     std::unique_ptr<char[]> buffer_;
     // The unconsumed bytes are buffer_[begin_, begin_ + length_). Consumed

@@ -9,6 +9,8 @@
 #include "daemon/app_config.h"
 #include "daemon/command_state.h"
 #include "daemon/file_checks.h"
+#include "daemon/watchdog_events.h"
+#include "daemon/watchdog_seams.h"
 
 struct TrainReport {
     // A top-level "train" with a "time" child was found; without it the
@@ -30,13 +32,14 @@ TrainReport ReadTrainMessage(const std::string& text);
 struct TrainServices {
     FileCounter& files;
     ShellRunner& shell;
-    SleepFunction sleep;
+    WatchdogClock& clock;
+    WatchdogSink& sink;
 };
 
-// Handles one train message consumed by the framer: logs "recv train date",
-// prints it, runs the result-file checks and, on a mismatch, the uninstall
-// step. `socketError` is the last socket error, the code of the "recv" line.
-// A train key that could leave the picture folder is logged as refused and
-// the checks are skipped for that train.
+// Handles one train message consumed by the framer: reports the train (with
+// `socketError`, the last socket error, as its code), runs the result-file
+// checks and, on a mismatch, the uninstall step. A train key that could leave
+// the picture folder is reported as refused and the checks are skipped for
+// that train.
 void HandleTrainMessage(const std::string& text, const AppConfig& config, int32_t socketError,
                         CommandState& state, TrainServices& services);

@@ -8,6 +8,8 @@
 
 #include <cstdint>
 
+#include "daemon/watchdog_events.h"
+
 enum class ConnectionState { kConnecting, kConnected };
 
 struct WatchdogState {
@@ -18,41 +20,25 @@ struct WatchdogState {
 };
 
 // What one pass of the loop observed.
-enum class WatchdogEvent {
+enum class PassOutcome {
     kTimeout,     // the wait ended without readability
     kReadData,    // readable, and the read returned bytes
     kReadFailed,  // readable, and the read returned no data (closed or error)
     kWaitFailed,  // the wait itself failed
 };
 
-// The log lines of the loop. Each is written at level TRACE with the last
-// socket error as its code; `count` is the number the line shows, if any.
-enum class WatchdogMessage {
-    kConnecting,           // "%s CONNECTING %s %dcount" (name, ip, count)
-    kConnectCloseProcess,  // "connect time out, try close process:%s"
-    kConnectOpenProcess,   // "connect time out, try open process:%s"
-    kConnectGotoLoop,      // "connect time out, goto loop"
-    kRecvCloseProcess,     // "recv data time out, try close process:%s"
-    kRecvOpenProcess,      // "recv data time out, try open process:%s"
-    kRecvGotoLoop,         // "recv data time out, goto loop"
-    kRecvFailure,          // "%s recv data failure %d"
-    kFailureCloseProcess,  // "%s recv data failure %d, try close process"
-    kFailureOpenProcess,   // "%s recv data failure %d, try open process"
-    kFailureGotoLoop,      // "recv data failure, goto loop"
-    kSocketError,          // "socket error"
-};
-
+// A line of the loop to report, with the number it shows, if any. The kinds
+// are the watchdog's events (watchdog_events.h) of the counting itself.
 struct WatchdogNote {
-    WatchdogMessage message;
+    WatchdogEventKind kind;
     int32_t count;
 };
 
-// The loop carries these out in the order of the fields: print "error",
-// sleep after a failed read, close the socket when reconnecting, write the
-// notes, terminate, launch, print the receipt and hand the bytes on, and
-// finally begin a new connection attempt.
+// The loop carries these out in the order of the fields: report the failed
+// wait, sleep after a failed read, close the socket when reconnecting, report
+// the notes, terminate, launch, hand the bytes on, and finally begin a new
+// connection attempt.
 struct WatchdogActions {
-    bool printError = false;
     bool sleepAfterFailedRead = false;
     WatchdogNote notes[2] = {};
     int noteCount = 0;
@@ -69,4 +55,4 @@ struct WatchdogActions {
 WatchdogState NewConnectionState();
 
 // Advances `state` by one event and returns the actions to carry out.
-WatchdogActions Step(WatchdogState* state, WatchdogEvent event);
+WatchdogActions Step(WatchdogState* state, PassOutcome event);

@@ -32,6 +32,9 @@ void DebugOutput(const char* text);
 // Seconds since the epoch.
 int64_t CurrentTime();
 
+// Milliseconds of a clock that never goes back (unrelated to the date).
+int64_t MonotonicMs();
+
 // Converts `seconds` to local broken-down time. False when the time cannot
 // be represented; `out` is then left as it was.
 bool LocalTime(int64_t seconds, std::tm* out);

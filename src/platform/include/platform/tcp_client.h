@@ -1,7 +1,8 @@
 // The watchdog's client socket: IPv4 TCP, non-blocking connect, waits for
 // readability and plain reads. Sockets behave as Windows sockets do on every
-// platform: a socket whose non-blocking connect failed never reads as
-// readable, so a wait on it lasts its full time and times out.
+// platform: a socket whose non-blocking connect failed is never readable;
+// where the platform reports it readable all the same, the wait says so
+// (kConnectFailed) and the caller sits out the rest of its wait.
 #pragma once
 
 #include <cstdint>
@@ -21,6 +22,14 @@ bool ParseIpv4(const char* text, uint32_t* out);
 // The calling thread's last socket error code (WSAGetLastError, errno).
 int32_t LastSocketError();
 
+// How a wait for readability ended.
+enum class WaitOutcome {
+    kReadable,       // data, an orderly close or a reset: the read tells which
+    kTimedOut,       // nothing within the time
+    kFailed,         // the wait itself failed (LastSocketError tells why)
+    kConnectFailed,  // reported at once, but only because the connect failed
+};
+
 class TcpClient {
   public:
     TcpClient() = default;
@@ -37,9 +46,9 @@ class TcpClient {
     // Issues the connect; its result is not reported (a non-blocking connect
     // normally is still under way when it returns).
     void Connect(uint16_t family, uint16_t networkPort, uint32_t networkAddress);
-    // Waits up to `milliseconds` until the socket is readable: 1 readable,
-    // 0 timed out, -1 the wait failed (LastSocketError tells why).
-    int WaitReadable(unsigned milliseconds);
+    // Waits up to `milliseconds` until the socket is readable. A fresh
+    // time-out for every wait. kConnectFailed returns before the time is up.
+    WaitOutcome WaitReadable(unsigned milliseconds);
     // One read of at most `capacity` bytes: the count, 0 when the peer has
     // closed, -1 on an error.
     int Receive(char* buffer, int capacity);

@@ -1,0 +1,74 @@
+// The watchdog of one application: it keeps a connection to the application,
+// counts silent waits and failed reads (watchdog_state.h), terminates,
+// launches and reconnects at the fixed counts, and hands received bytes to
+// the message framing, the train handling and the sub-application commands.
+// Everything outside it comes through its seams and everything it does is
+// reported to its sink, so the whole loop runs in tests with fakes.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+#include "daemon/app_config.h"
+#include "daemon/command_state.h"
+#include "daemon/framing.h"
+#include "daemon/timings.h"
+#include "daemon/watchdog_events.h"
+#include "daemon/watchdog_seams.h"
+#include "daemon/watchdog_state.h"
+
+// One read's bytes; a read takes one byte less, so a terminating zero fits.
+constexpr std::size_t kReceiveBufferBytes = 10485760;
+
+struct WatchdogSeams {
+    Connection& connection;
+    ProcessControl& processes;
+    FileCounter& files;
+    ShellRunner& shell;
+    WatchdogClock& clock;
+    WatchdogSink& sink;
+};
+
+class Watchdog {
+  public:
+    // Obtains both buffers (the product's sizes unless a test asks for
+    // others); Run reports when they could not be had. `app` and the seams
+    // must outlive the watchdog.
+    Watchdog(const AppConfig& app, const DaemonTimings& timings, const WatchdogSeams& seams,
+             std::size_t receiveBytes = kReceiveBufferBytes,
+             std::size_t messageBytes = kMessageBufferBytes);
+    ~Watchdog();
+    Watchdog(const Watchdog&) = delete;
+    Watchdog& operator=(const Watchdog&) = delete;
+
+    // Reports the thread's start, then watches until `running` is found false
+    // at the start of a pass, and closes the connection. A pass (or a step
+    // before the first) that runs out of memory is reported and given up; the
+    // next pass follows. Without its buffers the watchdog only waits for the
+    // stop. No exception leaves the call.
+    void Run(const std::atomic<bool>& running);
+
+  private:
+    class ReceiveBuffer;
+
+    void Report(WatchdogEventKind kind, int32_t count = 0, int32_t code = 0);
+    // Runs `step`; when it runs out of memory, reports that instead.
+    template <typename Step>
+    void Guarded(Step step);
+    void BeginConnectionAttempt();
+    void Pass();
+    void CarryOut(const WatchdogActions& actions, int received);
+    void HandleReceived(int received);
+
+    const AppConfig& app_;
+    const DaemonTimings timings_;
+    WatchdogSeams seams_;
+    WatchdogState state_;
+    std::unique_ptr<ReceiveBuffer> receive_;
+    MessageFramer framer_;
+    // The sub-application's command state; reset with every new connection
+    // attempt, so a reconnection cancels a pending install.
+    CommandState commands_;
+};

@@ -1,0 +1,183 @@
+#include "daemon/watchdog.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include "daemon/train_message.h"
+#include "platform/memory.h"
+
+// The receive buffer: lazily backed zero pages. `used` marks how far reads
+// have written since the last clear, so a clear touches only those bytes.
+class Watchdog::ReceiveBuffer {
+  public:
+    explicit ReceiveBuffer(std::size_t bytes)
+        : bytes_(bytes), data_(static_cast<char*>(platform::AllocateZeroedPages(bytes))) {}
+    ~ReceiveBuffer() { platform::ReleasePages(data_, bytes_); }
+    ReceiveBuffer(const ReceiveBuffer&) = delete;
+    ReceiveBuffer& operator=(const ReceiveBuffer&) = delete;
+
+    bool Ready() const { return data_ != nullptr && bytes_ >= 2; }
+    char* Data() { return data_; }
+    int ReadLimit() const { return static_cast<int>(bytes_ - 1); }
+    // Puts the terminating zero after `n` received bytes.
+    void Terminate(int n) {
+        data_[n] = '\0';
+        used_ = std::max(used_, static_cast<std::size_t>(n) + 1);
+    }
+    // The same as filling the whole buffer with zeros.
+    void Clear() {
+        if (data_ != nullptr) {
+            std::memset(data_, 0, used_);
+        }
+        used_ = 0;
+    }
+
+  private:
+    std::size_t bytes_;
+    char* data_;
+    std::size_t used_ = 0;
+};
+
+Watchdog::Watchdog(const AppConfig& app, const DaemonTimings& timings, const WatchdogSeams& seams,
+                   std::size_t receiveBytes, std::size_t messageBytes)
+    : app_(app),
+      timings_(timings),
+      seams_(seams),
+      receive_(new (std::nothrow) ReceiveBuffer(receiveBytes)),
+      framer_(messageBytes) {}
+
+Watchdog::~Watchdog() = default;
+
+void Watchdog::Report(WatchdogEventKind kind, int32_t count, int32_t code) {
+    WatchdogEvent event{kind};
+    event.count = count;
+    event.code = code;
+    seams_.sink.Report(event);
+}
+
+template <typename Step>
+void Watchdog::Guarded(Step step) {
+    try {
+        step();
+    } catch (const std::bad_alloc&) {
+        try {
+            Report(WatchdogEventKind::kOutOfMemory);
+        } catch (const std::bad_alloc&) {
+            // Not even the line could be written; the step is given up all the same.
+        }
+    }
+}
+
+void Watchdog::Run(const std::atomic<bool>& running) {
+    Guarded([this] { Report(WatchdogEventKind::kThreadStart); });
+    if (!receive_ || !receive_->Ready() || !framer_.Ready()) {
+        // Without its buffers the thread cannot watch; it waits for the stop
+        // all the same, so that the supervisor's count stays true.
+        Guarded([this] { Report(WatchdogEventKind::kBuffersMissing); });
+        while (running.load()) {
+            seams_.clock.SleepMs(timings_.readWaitMs);
+        }
+        return;
+    }
+    Guarded([this] { BeginConnectionAttempt(); });
+    while (running.load()) {
+        Guarded([this] { Pass(); });
+    }
+    seams_.connection.Close();
+}
+
+void Watchdog::BeginConnectionAttempt() {
+    commands_.Reset();
+    receive_->Clear();
+    framer_.Clear();
+    int32_t error = 0;
+    if (!seams_.connection.Open(app_.address, &error)) {
+        Report(WatchdogEventKind::kSocketCreateFailed, 0, error);
+    }
+    state_ = NewConnectionState();
+}
+
+void Watchdog::Pass() {
+    const bool wasConnected = state_.connection == ConnectionState::kConnected;
+    const int32_t silentBefore = state_.recvTimeouts;
+    PassOutcome outcome = PassOutcome::kTimeout;
+    int received = 0;
+    const int64_t started = seams_.clock.NowMs();
+    switch (seams_.connection.Wait(timings_.readWaitMs)) {
+        case ConnectionWait::kFailed:
+            outcome = PassOutcome::kWaitFailed;
+            break;
+        case ConnectionWait::kTimedOut:
+            break;
+        case ConnectionWait::kConnectFailed: {
+            // A failed connect never counts as readable: the rest of the wait
+            // is sat out and it is a time-out.
+            const int64_t left = started + timings_.readWaitMs - seams_.clock.NowMs();
+            if (left > 0) {
+                seams_.clock.SleepMs(static_cast<unsigned>(left));
+            }
+            break;
+        }
+        case ConnectionWait::kReadable:
+            Report(WatchdogEventKind::kReadable);
+            received = seams_.connection.Read(receive_->Data(), receive_->ReadLimit());
+            outcome = received > 0 ? PassOutcome::kReadData : PassOutcome::kReadFailed;
+            break;
+    }
+    if (outcome == PassOutcome::kTimeout && wasConnected) {
+        Report(WatchdogEventKind::kSilentWait, silentBefore + 1);
+    }
+    CarryOut(Step(&state_, outcome), received);
+}
+
+void Watchdog::CarryOut(const WatchdogActions& actions, int received) {
+    if (actions.sleepAfterFailedRead) {
+        seams_.clock.SleepMs(timings_.failedReadSleepMs);
+    }
+    if (actions.reconnect) {
+        seams_.connection.Close();
+    }
+    for (int i = 0; i < actions.noteCount; ++i) {
+        Report(actions.notes[i].kind, actions.notes[i].count, seams_.connection.LastError());
+    }
+    if (actions.closeExe) {
+        seams_.processes.CloseExe(app_.name);
+    }
+    if (actions.openExe) {
+        seams_.processes.OpenExe(app_.path);
+    }
+    if (actions.handleData) {
+        HandleReceived(received);
+    }
+    if (actions.reconnect) {
+        BeginConnectionAttempt();
+    }
+    if (actions.pauseAfterFailedWait) {
+        // A socket that cannot be waited on fails every wait at once; without
+        // a pause the thread would spin and flood the log.
+        seams_.clock.SleepMs(timings_.readWaitMs);
+    }
+}
+
+void Watchdog::HandleReceived(int received) {
+    Report(WatchdogEventKind::kDataReceived, received);
+    receive_->Terminate(received);
+    const FramedMessage message =
+        framer_.Append(receive_->Data(), static_cast<std::size_t>(received));
+    if (message.discardedBytes > 0) {
+        const std::size_t kept =
+            std::min(static_cast<std::size_t>(received), framer_.Capacity() - 1);
+        WatchdogEvent overflow{WatchdogEventKind::kBufferOverflow};
+        overflow.count = static_cast<int32_t>(message.discardedBytes);
+        overflow.second = static_cast<int32_t>(kept);
+        seams_.sink.Report(overflow);
+    }
+    if (message.kind == MessageKind::kTrain) {
+        TrainServices services{seams_.files, seams_.shell, seams_.clock, seams_.sink};
+        HandleTrainMessage(message.text, app_, seams_.connection.LastError(), commands_, services);
+    } else if (message.kind == MessageKind::kHandshake) {
+        Report(WatchdogEventKind::kHandshake);
+        HandleHandshake(commands_, app_, seams_.shell, seams_.sink);
+    }
+}

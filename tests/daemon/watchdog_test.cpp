@@ -1,0 +1,229 @@
+// The whole watchdog loop with fakes for its connection, processes, folders,
+// shell and time, and the production sink writing into a recorder: every
+// cycle of the counting, a train with a mismatch, the install at the fifth
+// handshake, and the stop, checked line for line, in milliseconds.
+#include "daemon/watchdog.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <string>
+#include <vector>
+
+#include "../support/failing_allocator.h"
+#include "watchdog_fakes.h"
+
+namespace {
+
+using namespace testing_support;
+
+const char kHandshake[] = "<?xml version=\"1.0\"?><handshake>alive</handshake>";
+const char kTrain[] =
+    "<train><time>2026-12-08 10:00:00</time><vagen id=\"1\"><serial>S1</serial></vagen></train>";
+const std::string kLine = "TRACE|CDaemon::DaemonThread|10035|";
+
+std::vector<std::string> ConnectingLines() {
+    std::vector<std::string> lines;
+    for (int before = 0; before < 30; ++before) {
+        lines.push_back(kLine + "app CONNECTING 127.0.0.1 " + std::to_string(before) + "count");
+        if (before == 9) {
+            lines.push_back(kLine + "connect time out, try close process:app");
+        } else if (before == 19) {
+            lines.push_back(kLine + "connect time out, try open process:app");
+        } else if (before == 29) {
+            lines.push_back(kLine + "connect time out, goto loop");
+        }
+    }
+    return lines;
+}
+
+std::vector<std::string> FailureLines() {
+    std::vector<std::string> lines;
+    for (int before = 0; before < 31; ++before) {
+        lines.push_back(kLine + "app recv data failure " + std::to_string(before));
+        if (before == 10) {
+            lines.push_back(kLine + "app recv data failure 11, try close process");
+        } else if (before == 19) {
+            lines.push_back(kLine + "app recv data failure 20, try open process");
+        } else if (before == 30) {
+            lines.push_back(kLine + "recv data failure, goto loop");
+        }
+    }
+    return lines;
+}
+
+void Append(std::vector<std::string>* to, const std::vector<std::string>& more) {
+    to->insert(to->end(), more.begin(), more.end());
+}
+
+struct WatchdogTest : ::testing::Test {
+    AppConfig app;
+    RecordedLog log{app};
+    FakeConnection connection;
+    FakeProcesses processes;
+    FakeCounter files;
+    RecordingShell shell;
+    FakeClock clock;
+    std::atomic<bool> running{true};
+
+    void SetUp() override {
+        app.name = "app";
+        app.path = "app.exe --station 12";
+        app.ip = "127.0.0.1";
+        app.subAppName = "sub";
+        app.startPath = "install.bat";
+        app.stopPath = "uninstall.bat";
+        app.picMonitor = "P\\";
+        app.fileMonitor[0] = "X\\";
+        connection.clock = &clock;
+        connection.whenDone = [this] { running.store(false); };
+    }
+    WatchdogSeams Seams() {
+        return WatchdogSeams{connection, processes, files, shell, clock, log.sink};
+    }
+    void RunWatchdog(size_t receiveBytes = 4096, size_t messageBytes = 8192) {
+        Watchdog watchdog(app, DaemonTimings(), Seams(), receiveBytes, messageBytes);
+        watchdog.Run(running);
+    }
+};
+
+TEST_F(WatchdogTest, EveryCycleATrainWithAMismatchTheFifthHandshakeAndTheStop) {
+    // Connecting and silent: terminated at 10, launched at 20, reconnected at 30.
+    connection.Add(30, ConnectionWait::kTimedOut);
+    // Connected, then silent: 30, 45, 60.
+    connection.Add(1, ConnectionWait::kReadable, kHandshake);
+    connection.Add(60, ConnectionWait::kTimedOut);
+    // Connected, then the peer closes: the 11th, 20th and 31st failed read.
+    connection.Add(1, ConnectionWait::kReadable, kHandshake);
+    connection.Add(31, ConnectionWait::kReadable);
+    // A train whose files do not match, then five handshakes.
+    files.pictures = 3;
+    files.xmlFiles = 1;
+    connection.Add(1, ConnectionWait::kReadable, kTrain);
+    connection.Add(5, ConnectionWait::kReadable, kHandshake);
+    RunWatchdog();
+
+    std::vector<std::string> expected = ConnectingLines();
+    expected.push_back(kLine + "recv data time out, try close process:app");
+    expected.push_back(kLine + "recv data time out, try open process:app");
+    expected.push_back(kLine + "recv data time out, goto loop");
+    Append(&expected, FailureLines());
+    expected.push_back(kLine + "app recv train date:20261208100000");
+    expected.push_back("FATAL|CDaemon::DaemonThread|0|app find pic count:3 != find file count:1");
+    expected.push_back("FATAL|CDaemon::DaemonThread|0|uninstall:sub cmd:");
+    expected.push_back("FATAL|CDaemon::DaemonThread|0|install:sub cmd:");
+    EXPECT_EQ(log.Lines(), expected);
+
+    const std::string ok = "app ==> Recv data ok!\n";
+    std::string console = "thead in\n" + ok + ok + ok + "app ==> recv:20261208100000\n" +
+                          "find pic count:3 != find file count:1\nuninstall zlek services!\n";
+    for (int i = 0; i < 5; ++i) {
+        console += ok;
+    }
+    console += "install zlek services!\n";
+    EXPECT_EQ(log.Console(), console);
+
+    const std::vector<std::string> cycle = {"close:app", "open:app.exe --station 12"};
+    EXPECT_EQ(processes.calls, (std::vector<std::string>{cycle[0], cycle[1], cycle[0], cycle[1],
+                                                         cycle[0], cycle[1]}));
+    EXPECT_EQ(shell.commands, (std::vector<std::string>{"uninstall.bat", "install.bat"}));
+    // Four connection attempts; the last socket is closed at the stop.
+    EXPECT_EQ(connection.opens, 4);
+    EXPECT_EQ(connection.closes, 4);
+    // 90 silent waits of 3 s and 31 pauses of 1 s.
+    EXPECT_EQ(clock.now, 90 * 3000 + 31 * 1000);
+}
+
+TEST_F(WatchdogTest, AFailedConnectIsSatOutAsATimeOutAndAFailedWaitPauses) {
+    connection.Add(1, ConnectionWait::kConnectFailed);
+    connection.Add(1, ConnectionWait::kFailed);
+    RunWatchdog();
+    EXPECT_EQ(log.Lines(), (std::vector<std::string>{
+                               kLine + "app CONNECTING 127.0.0.1 0count",
+                               kLine + "socket error",
+                               kLine + "app CONNECTING 127.0.0.1 1count",
+                           }));
+    EXPECT_EQ(log.Console(), "thead in\nerror\n");
+    // The rest of the failed connect's wait, and the pause after the failed wait.
+    EXPECT_EQ(clock.sleeps, (std::vector<unsigned>{3000, 3000}));
+}
+
+TEST_F(WatchdogTest, ASocketThatCannotBeCreatedIsReportedAtEveryAttempt) {
+    connection.openFails = true;
+    connection.Add(30, ConnectionWait::kTimedOut);
+    RunWatchdog();
+    const std::vector<std::string> lines = log.Lines();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.front(), "TRACE|CDaemon::DaemonThread|10024|create socket faile");
+    EXPECT_EQ(std::count(lines.begin(), lines.end(),
+                         "TRACE|CDaemon::DaemonThread|10024|create socket faile"),
+              2);
+}
+
+TEST_F(WatchdogTest, WithoutItsBuffersItOnlyWaitsForTheStop) {
+    connection.Add(1, ConnectionWait::kReadable, kHandshake);
+    struct StoppingClock final : WatchdogClock {
+        std::atomic<bool>* running;
+        int sleeps = 0;
+        int64_t NowMs() override { return 0; }
+        void SleepMs(unsigned) override {
+            if (++sleeps == 3) {
+                running->store(false);
+            }
+        }
+    } stopping;
+    stopping.running = &running;
+    Watchdog watchdog(app, DaemonTimings(),
+                      WatchdogSeams{connection, processes, files, shell, stopping, log.sink}, 4096,
+                      1);
+    watchdog.Run(running);
+    EXPECT_EQ(log.Lines(),
+              (std::vector<std::string>{"TRACE|CDaemon::DaemonThread|0|app alloc buffer faile"}));
+    EXPECT_EQ(stopping.sleeps, 3);
+    EXPECT_EQ(connection.opens, 0);
+}
+
+TEST_F(WatchdogTest, AnOverflowingReadIsLoggedAndTheConnectionGoesOn) {
+    connection.Add(1, ConnectionWait::kReadable, std::string(50, 'a'));
+    connection.Add(1, ConnectionWait::kReadable, std::string(20, 'b'));
+    RunWatchdog(4096, 64);
+    EXPECT_EQ(log.Lines(), (std::vector<std::string>{
+                               "WARNING|CDaemon::DaemonThread|0|app message buffer full: 50 "
+                               "unconsumed bytes discarded, 20 bytes received"}));
+}
+
+TEST_F(WatchdogTest, APassThatRunsOutOfMemoryIsGivenUpAndTheNextOneRuns) {
+    files.pictures = 3;
+    files.xmlFiles = 1;
+    const long failures = ForEachFailingAllocation([&](long failAt) {
+        AppConfig config = app;
+        RecordedLog recorded{config};
+        FakeConnection scripted;
+        std::atomic<bool> on{true};
+        scripted.whenDone = [&] { on.store(false); };
+        scripted.Add(1, ConnectionWait::kReadable, kTrain);
+        scripted.Add(1, ConnectionWait::kReadable, kHandshake);
+        FakeProcesses noProcesses;
+        RecordingShell commands;
+        Watchdog watchdog(
+            config, DaemonTimings(),
+            WatchdogSeams{scripted, noProcesses, files, commands, clock, recorded.sink}, 4096,
+            8192);
+        bool failed = false;
+        {
+            FailingAllocations guard(failAt);
+            watchdog.Run(on);
+            failed = guard.Failed();
+        }
+        // The run reached the stop whatever failed, and the socket was closed.
+        EXPECT_EQ(scripted.closes, 1) << "allocation " << failAt;
+        if (!failed) {
+            EXPECT_EQ(commands.commands, (std::vector<std::string>{"uninstall.bat"}));
+        }
+        return failed;
+    });
+    EXPECT_GT(failures, 0);
+}
+
+}  // namespace
