@@ -10,7 +10,6 @@
 #include <cerrno>
 #include <cstring>
 
-
 namespace platform {
 
 const uint16_t kIpv4Family = AF_INET;
