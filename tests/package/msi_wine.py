@@ -79,8 +79,8 @@ class Prefix:
         return [v.get("DisplayVersion") for v in found if v.get("DisplayName") == "ZELK Daemon"]
 
 
-def install(prefix, msi, log=None):
-    args = ["msiexec", "/i", "Z:" + msi.replace("/", "\\"), "/qn"]
+def install(prefix, msi, log=None, properties=()):
+    args = ["msiexec", "/i", "Z:" + msi.replace("/", "\\"), "/qn"] + list(properties)
     rc, text = prefix.wine(*args, debug="-all,trace+msi" if log else "-all")
     if log:
         with open(log, "w") as f:
@@ -162,6 +162,16 @@ def main():
         assert open(config, "rb").read() == EDITED_CONFIG
         assert log_text().rstrip().endswith("ServiceStop out"), log_text()
         assert prefix.versions() == [], prefix.versions()
+
+        # Installed elsewhere: the upgrade stays in that folder, the removal
+        # finds the programs there.
+        custom = os.path.join(prefix.drive_c, "ZELK elsewhere")
+        install(prefix, msi, properties=[r"INSTALLDIR=C:\ZELK elsewhere" + "\\"])
+        install(prefix, upgrade)
+        assert set(os.listdir(custom)) == shipped | {"config.xml", "ZELK_LOG"}, os.listdir(custom)
+        assert set(os.listdir(folder)) == {"config.xml", "ZELK_LOG"}, os.listdir(folder)
+        assert prefix.wine("msiexec", "/x", "Z:" + upgrade.replace("/", "\\"), "/qn")[0] == 0
+        assert set(os.listdir(custom)) == {"config.xml", "ZELK_LOG"}, os.listdir(custom)
     finally:
         if prefix:
             prefix.close()
