@@ -166,7 +166,7 @@ def main():
         # Installed elsewhere: the upgrade stays in that folder, the removal
         # finds the programs there.
         custom = os.path.join(prefix.drive_c, "ZELK elsewhere")
-        install(prefix, msi, properties=[r"INSTALLDIR=C:\ZELK elsewhere" + "\\"])
+        install(prefix, msi, properties=[r"INSTALLDIR=C:\ZELK elsewhere"])
         install(prefix, upgrade)
         assert set(os.listdir(custom)) == shipped | {"config.xml", "ZELK_LOG"}, os.listdir(custom)
         assert set(os.listdir(folder)) == {"config.xml", "ZELK_LOG"}, os.listdir(folder)
