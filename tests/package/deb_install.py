@@ -8,14 +8,13 @@ purges what it installed however it ends.
 
   deb_install.py --deb build/package/zelk-daemon_<version>_amd64.deb --build build/release-linux"""
 
-import argparse
 import glob
 import os
 import subprocess
 import sys
 import time
 
-from package_support import project_version, run, was_built
+from package_support import arguments, project_version, run, was_built
 
 PACKAGE = "zelk-daemon"
 # Everything the package places, and what its scripts make, outside dpkg's
@@ -26,15 +25,17 @@ OWN_PATHS = ["/opt/zelk", "/etc/zelk", "/var/log/zelk", "/usr/bin/zelkctl",
 # Where deb-systemd-helper keeps the unit's enablement and masks.
 SYSTEMD_STATE = ["/etc/systemd/system", "/var/lib/systemd"]
 CONFIG = "/etc/zelk/config.xml"
-CHANGED_CONFIG = (b'<config><app name="zelk_package_test.exe" path="/nonexistent/zelk_package_test">'
-                  b'<socket ip="127.0.0.1" port="9"/></app></config>\n')
+CHANGED_CONFIG = (b'<config><app name="zelk_package_test.exe" '
+                  b'path="/nonexistent/zelk_package_test"><socket ip="127.0.0.1" port="9"/>'
+                  b'</app></config>\n')
 
 
 def dpkg(*args):
     """dpkg, waiting while another dpkg or apt holds the lock."""
     deadline = time.monotonic() + 300
     while True:
-        rc, text = run(["dpkg"] + list(args), check=False, env=dict(os.environ, DEBIAN_FRONTEND="noninteractive"))
+        rc, text = run(["dpkg"] + list(args), check=False,
+                       env=dict(os.environ, DEBIAN_FRONTEND="noninteractive"))
         if rc == 0 or "lock" not in text or time.monotonic() > deadline:
             assert rc == 0, "dpkg %s: rc %d\n%s" % (" ".join(args), rc, text)
             return text
@@ -83,14 +84,10 @@ def check_contents(deb, version, with_zelkctl):
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--deb", required=True)
-    parser.add_argument("--build", required=True, help="the release build the package came from")
-    args = parser.parse_args()
-    deb = os.path.abspath(args.deb)
+    deb, build = arguments("--deb")
     started = time.monotonic()
 
-    check_contents(deb, project_version(args.build), was_built(args.build, "zelkctl"))
+    check_contents(deb, project_version(build), was_built(build, "zelkctl"))
 
     assert os.geteuid() == 0, "installing the package needs root"
     present = [p for p in OWN_PATHS if os.path.lexists(p)]

@@ -6,7 +6,6 @@ service no longer exists.
 
   msi_wine.py --msi build/package/ZELK_Daemon-<version>-x64.msi --build build/release-windows"""
 
-import argparse
 import glob
 import os
 import re
@@ -16,7 +15,7 @@ import sys
 import tempfile
 import time
 
-from package_support import project_version, run, was_built
+from package_support import arguments, project_version, run, was_built
 
 SERVICE = "ZELK_Daemon"
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
@@ -33,6 +32,8 @@ class Prefix:
         self.env.pop("TZ", None)  # msvcrt reads TZ in its own format
         self.drive_c = os.path.join(self.env["WINEPREFIX"], "drive_c")
         self.output = os.path.join(folder, "wine.out")
+
+    def start(self):
         quiet = dict(stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         subprocess.run(["wineboot", "-i"], env=self.env, timeout=300, **quiet)
         subprocess.run(["wineserver", "-w"], env=self.env, timeout=300, **quiet)
@@ -79,8 +80,12 @@ class Prefix:
         return [v.get("DisplayVersion") for v in found if v.get("DisplayName") == "ZELK Daemon"]
 
 
+def wine_path(path):
+    return "Z:" + path.replace("/", "\\")
+
+
 def install(prefix, msi, log=None, properties=()):
-    args = ["msiexec", "/i", "Z:" + msi.replace("/", "\\"), "/qn"] + list(properties)
+    args = ["msiexec", "/i", wine_path(msi), "/qn"] + list(properties)
     rc, text = prefix.wine(*args, debug="-all,trace+msi" if log else "-all")
     if log:
         with open(log, "w") as f:
@@ -89,40 +94,36 @@ def install(prefix, msi, log=None, properties=()):
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--msi", required=True)
-    parser.add_argument("--build", required=True, help="the release build the package came from")
-    args = parser.parse_args()
-    msi = os.path.abspath(args.msi)
-    version = project_version(args.build)
+    msi, build = arguments("--msi")
+    version = project_version(build)
     major, minor, patch = version.split(".")
     higher = "%s.%s.%d" % (major, minor, int(patch) + 1)
     shipped = {"ZELK_Daemon.exe", "config.sample.xml"}
-    if was_built(args.build, "zelkctl.exe"):
+    if was_built(build, "zelkctl.exe"):
         shipped.add("zelkctl.exe")
 
     work = tempfile.mkdtemp(prefix="zelk_msi_", dir=os.path.join(ROOT, "build"))
     started = time.monotonic()
-    prefix = None
+    prefix = Prefix(work)
     try:
         upgrade = os.path.join(work, "ZELK_Daemon-%s-x64.msi" % higher)
-        run([os.path.join(ROOT, "packaging", "windows", "build-msi"), args.build, work, higher])
-        prefix = Prefix(work)
+        run([os.path.join(ROOT, "packaging", "windows", "build-msi"), build, work, higher])
+        prefix.start()
         print("prefix ready after %.1f s" % (time.monotonic() - started))
         folder = os.path.join(prefix.drive_c, "Program Files", "ZELK")
         config = os.path.join(folder, "config.xml")
 
         def log_text():
-            return b"".join(open(p, "rb").read() for p in
-                            sorted(glob.glob(os.path.join(folder, "ZELK_LOG", "*.log")))).decode("latin-1")
+            files = sorted(glob.glob(os.path.join(folder, "ZELK_LOG", "*.log")))
+            return b"".join(open(p, "rb").read() for p in files).decode("latin-1")
 
         # Install: the files, the service as registered, running, and logging.
         trace = os.path.join(work, "install-trace.txt")
         install(prefix, msi, trace)
         prefix.wait_running()
         assert set(os.listdir(folder)) == shipped | {"config.xml", "ZELK_LOG"}, os.listdir(folder)
-        sample = open(os.path.join(ROOT, "packaging", "config.xml"), "rb").read().replace(b"\n", b"\r\n")
-        assert open(config, "rb").read() == sample
+        sample = open(os.path.join(ROOT, "packaging", "config.xml"), "rb").read()
+        assert open(config, "rb").read() == sample.replace(b"\n", b"\r\n")
         service = prefix.registry(r"HKLM\System\CurrentControlSet\Services\%s" % SERVICE)
         assert service["Type"] == "0x10" and service["Start"] == "0x2", service
         assert service["ObjectName"] == "LocalSystem", service
@@ -150,12 +151,12 @@ def main():
         lines = [line.split(" , ", 1)[-1] for line in log_text().splitlines()]
         assert lines.count("ServiceStart out") == 2 and "ServiceStop out" in lines, lines
         # The lower version is refused while the higher one stays.
-        assert prefix.wine("msiexec", "/i", "Z:" + msi.replace("/", "\\"), "/qn")[0] != 0
+        assert prefix.wine("msiexec", "/i", wine_path(msi), "/qn")[0] != 0
         assert prefix.versions() == [higher], prefix.versions()
 
         # Removal: service stopped and deleted, programs gone, config.xml
         # and the log kept.
-        rc, _text = prefix.wine("msiexec", "/x", "Z:" + upgrade.replace("/", "\\"), "/qn")
+        rc, _text = prefix.wine("msiexec", "/x", wine_path(upgrade), "/qn")
         assert rc == 0, "msiexec /x: rc %d" % rc
         assert prefix.service_state() is None, prefix.service_state()
         assert set(os.listdir(folder)) == {"config.xml", "ZELK_LOG"}, os.listdir(folder)
@@ -170,11 +171,10 @@ def main():
         install(prefix, upgrade)
         assert set(os.listdir(custom)) == shipped | {"config.xml", "ZELK_LOG"}, os.listdir(custom)
         assert set(os.listdir(folder)) == {"config.xml", "ZELK_LOG"}, os.listdir(folder)
-        assert prefix.wine("msiexec", "/x", "Z:" + upgrade.replace("/", "\\"), "/qn")[0] == 0
+        assert prefix.wine("msiexec", "/x", wine_path(upgrade), "/qn")[0] == 0
         assert set(os.listdir(custom)) == {"config.xml", "ZELK_LOG"}, os.listdir(custom)
     finally:
-        if prefix:
-            prefix.close()
+        prefix.close()
         shutil.rmtree(work, ignore_errors=True)
     print("Windows Installer package under Wine: 1 passed, 0 failed (%.1f s)"
           % (time.monotonic() - started))

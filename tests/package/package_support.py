@@ -1,8 +1,19 @@
 """What the package tests need to know of a release build folder."""
 
+import argparse
 import os
 import re
 import subprocess
+
+
+def arguments(package_option):
+    """The package's path and the release build folder it came from, from
+    the command line: <package_option> PATH --build FOLDER."""
+    parser = argparse.ArgumentParser()
+    parser.add_argument(package_option, required=True, dest="package")
+    parser.add_argument("--build", required=True, help="the release build the package came from")
+    args = parser.parse_args()
+    return os.path.abspath(args.package), args.build
 
 
 def project_version(build):
