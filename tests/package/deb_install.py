@@ -1,0 +1,142 @@
+"""The Debian package: lintian finds no error, its contents and conffiles are
+the listed ones, and on this machine (as root) dpkg -i installs it so that
+/opt/zelk/ZELK_Daemon, run in console mode, reads the configuration through
+its link and logs under /var/log/zelk; a second dpkg -i keeps the changed
+/etc/zelk/config.xml, dpkg -r keeps it and the log, dpkg --purge removes
+everything. The test refuses to run where any of it exists already, and
+purges what it installed however it ends.
+
+  deb_install.py --deb build/package/zelk-daemon_<version>_amd64.deb --build build/release-linux"""
+
+import glob
+import os
+import subprocess
+import sys
+import time
+
+from package_support import arguments, project_version, run, was_built
+
+PACKAGE = "zelk-daemon"
+# Everything the package places, and what its scripts make, outside dpkg's
+# own records.
+OWN_PATHS = ["/opt/zelk", "/etc/zelk", "/var/log/zelk", "/usr/bin/zelkctl",
+             "/lib/systemd/system/zelk-daemon.service", "/usr/share/doc/zelk-daemon",
+             "/usr/share/lintian/overrides/zelk-daemon"]
+# Where deb-systemd-helper keeps the unit's enablement and masks.
+SYSTEMD_STATE = ["/etc/systemd/system", "/var/lib/systemd"]
+CONFIG = "/etc/zelk/config.xml"
+CHANGED_CONFIG = (b'<config><app name="zelk_package_test.exe" '
+                  b'path="/nonexistent/zelk_package_test"><socket ip="127.0.0.1" port="9"/>'
+                  b'</app></config>\n')
+
+
+def dpkg(*args):
+    """dpkg, waiting while another dpkg or apt holds the lock."""
+    deadline = time.monotonic() + 300
+    while True:
+        rc, text = run(["dpkg"] + list(args), check=False,
+                       env=dict(os.environ, DEBIAN_FRONTEND="noninteractive"))
+        if rc == 0 or "lock" not in text or time.monotonic() > deadline:
+            assert rc == 0, "dpkg %s: rc %d\n%s" % (" ".join(args), rc, text)
+            return text
+        time.sleep(2)
+
+
+def status():
+    rc, text = run(["dpkg-query", "-W", "-f=${db:Status-Status}", PACKAGE], check=False)
+    return text.strip() if rc == 0 else "not-installed"
+
+
+def systemd_traces():
+    """The files of the unit's name that deb-systemd-helper keeps."""
+    found = []
+    for top in SYSTEMD_STATE:
+        for folder, _dirs, files in os.walk(top):
+            found += [os.path.join(folder, f) for f in files if "zelk" in f]
+    return sorted(found)
+
+
+def check_contents(deb, version, with_zelkctl):
+    rc, text = run(["lintian", "--fail-on", "error", deb], check=False)
+    assert rc == 0 and "\nE: " not in "\n" + text, "lintian:\n" + text
+    _rc, listing = run(["dpkg-deb", "--contents", deb])
+    entries = set()
+    for line in listing.splitlines():
+        mode, owner, _size, _date, _time, name = line.split(None, 5)
+        assert owner == "root/root", line
+        if not mode.startswith("d"):
+            entries.add((mode, name))
+    expected = {
+        ("-rwxr-xr-x", "./opt/zelk/ZELK_Daemon"),
+        ("lrwxrwxrwx", "./opt/zelk/config.xml -> /etc/zelk/config.xml"),
+        ("lrwxrwxrwx", "./opt/zelk/ZELK_LOG -> /var/log/zelk"),
+        ("-rw-r--r--", "./etc/zelk/config.xml"),
+        ("-rw-r--r--", "./lib/systemd/system/zelk-daemon.service"),
+        ("-rw-r--r--", "./usr/share/doc/zelk-daemon/copyright"),
+        ("-rw-r--r--", "./usr/share/doc/zelk-daemon/changelog.gz"),
+        ("-rw-r--r--", "./usr/share/lintian/overrides/zelk-daemon"),
+    }
+    if with_zelkctl:
+        expected.add(("-rwxr-xr-x", "./usr/bin/zelkctl"))
+    assert entries == expected, "contents:\n%s" % "\n".join(sorted(map(str, entries ^ expected)))
+    assert run(["dpkg-deb", "--info", deb, "conffiles"])[1].split() == [CONFIG]
+    assert run(["dpkg-deb", "--field", deb, "Version"])[1].strip() == version
+
+
+def main():
+    deb, build = arguments("--deb")
+    started = time.monotonic()
+
+    check_contents(deb, project_version(build), was_built(build, "zelkctl"))
+
+    assert os.geteuid() == 0, "installing the package needs root"
+    present = [p for p in OWN_PATHS if os.path.lexists(p)]
+    assert status() == "not-installed" and not present, (
+        "refusing to install: %s is %s here, and %s exist; remove them first"
+        % (PACKAGE, status(), ", ".join(present) or "no files of it"))
+    traces_before = systemd_traces()
+    try:
+        dpkg("-i", deb)
+        assert os.path.isdir("/var/log/zelk") and os.path.islink("/opt/zelk/ZELK_LOG")
+        wants = "/etc/systemd/system/multi-user.target.wants/zelk-daemon.service"
+        assert os.readlink(wants) == "/lib/systemd/system/zelk-daemon.service", "unit not enabled"
+        with open(CONFIG, "wb") as f:
+            f.write(CHANGED_CONFIG)
+
+        # Console mode (no NOTIFY_SOCKET), from another folder: the
+        # configured application's watchdog thread runs, so the file was read
+        # through /opt/zelk/config.xml; the log lands in /var/log/zelk.
+        env = {k: v for k, v in os.environ.items() if k != "NOTIFY_SOCKET"}
+        _rc, output = run(["/opt/zelk/ZELK_Daemon"], cwd="/", env=env)
+        assert "=======================start=====================" in output, output
+        logs = glob.glob("/var/log/zelk/ZELK_LOG_*.log")
+        log = b"".join(open(p, "rb").read() for p in logs).decode("latin-1")
+        assert "Start Server!" in log and log.count("Thread exit!") == 1, log
+        assert "zelk_package_test.exe" in log, log
+        assert os.path.islink("/opt/zelk/ZELK_LOG"), "the daemon replaced its log link"
+
+        # The same version again keeps the changed conffile, without a copy
+        # of the packaged one beside it.
+        dpkg("-i", deb)
+        assert open(CONFIG, "rb").read() == CHANGED_CONFIG
+        assert glob.glob(CONFIG + ".dpkg-*") == [], glob.glob(CONFIG + ".dpkg-*")
+
+        # Removal keeps configuration and logs; purge removes them.
+        dpkg("-r", PACKAGE)
+        assert status() == "config-files", status()
+        assert not os.path.lexists("/opt/zelk") and not os.path.lexists("/usr/bin/zelkctl")
+        assert open(CONFIG, "rb").read() == CHANGED_CONFIG
+        assert sorted(glob.glob("/var/log/zelk/*")) == sorted(logs)
+        dpkg("--purge", PACKAGE)
+        assert status() == "not-installed", status()
+        left = [p for p in OWN_PATHS if os.path.lexists(p)]
+        assert left == [] and systemd_traces() == traces_before, (left, systemd_traces())
+    finally:
+        if status() != "not-installed":
+            subprocess.run(["dpkg", "--purge", PACKAGE], stdin=subprocess.DEVNULL, timeout=300)
+    print("Debian package: 1 passed, 0 failed (%.1f s)" % (time.monotonic() - started))
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

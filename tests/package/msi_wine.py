@@ -1,0 +1,185 @@
+"""The Windows Installer package under Wine, in a fresh prefix of its own:
+msiexec /i installs the files and the service, which runs and logs
+"ServiceStart out"; the user's config.xml survives a major upgrade to a higher
+version (built from the same programs) and the removal; after the removal the
+service no longer exists.
+
+  msi_wine.py --msi build/package/ZELK_Daemon-<version>-x64.msi --build build/release-windows"""
+
+import glob
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+from package_support import arguments, project_version, run, was_built
+
+SERVICE = "ZELK_Daemon"
+ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
+UNINSTALL_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall"
+EDITED_CONFIG = b"<config>\r\n  <!-- edited by the administrator -->\r\n</config>\r\n"
+
+
+class Prefix:
+    """A new Wine prefix with a persistent server whose helper processes were
+    started with their streams on /dev/null."""
+
+    def __init__(self, folder):
+        self.env = dict(os.environ, WINEPREFIX=os.path.join(folder, "prefix"), WINEDEBUG="-all")
+        self.env.pop("TZ", None)  # msvcrt reads TZ in its own format
+        self.drive_c = os.path.join(self.env["WINEPREFIX"], "drive_c")
+        self.output = os.path.join(folder, "wine.out")
+
+    def start(self):
+        quiet = dict(stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        subprocess.run(["wineboot", "-i"], env=self.env, timeout=300, **quiet)
+        subprocess.run(["wineserver", "-w"], env=self.env, timeout=300, **quiet)
+        subprocess.run(["wineserver", "-p"], env=self.env, check=True, timeout=60, **quiet)
+        subprocess.run(["wine", "cmd", "/c", "exit"], env=self.env, timeout=120, **quiet)
+
+    def wine(self, *args, debug="-all"):
+        """Runs a Wine program; its streams go to a file, which a process it
+        leaves running cannot hold open as it could a pipe."""
+        with open(self.output, "wb") as out:
+            rc = subprocess.run(["wine"] + list(args), stdin=subprocess.DEVNULL, stdout=out,
+                                stderr=subprocess.STDOUT, env=dict(self.env, WINEDEBUG=debug),
+                                timeout=300).returncode
+        with open(self.output, "rb") as out:
+            return rc, out.read().decode("latin-1")
+
+    def close(self):
+        subprocess.run(["wineserver", "-k"], env=self.env, timeout=60,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    def service_state(self):
+        """The service's state name, or None when the service does not exist."""
+        rc, text = self.wine("sc", "query", SERVICE)
+        match = re.search(r"STATE\s*:\s*\d+\s+(\w+)", text)
+        return match.group(1) if rc == 0 and match else None
+
+    def wait_running(self):
+        deadline = time.monotonic() + 30
+        while self.service_state() != "RUNNING":
+            assert time.monotonic() < deadline, "service not RUNNING: %s" % self.service_state()
+            time.sleep(0.2)
+
+    def registry(self, key):
+        """{value name: data} of a key, or {} if it does not exist."""
+        rc, text = self.wine("reg", "query", key)
+        values = [re.match(r"\s+(\S+)\s+REG_\w+\s*(.*?)\s*$", line) for line in text.splitlines()]
+        return {m.group(1): m.group(2) for m in values if m} if rc == 0 else {}
+
+    def versions(self):
+        """The version of every ZELK Daemon product registered for removal."""
+        _rc, text = self.wine("reg", "query", UNINSTALL_KEY)
+        keys = re.findall(r"^(HKEY_\S+\\Uninstall\\\S+)\s*$", text, re.M)
+        found = [self.registry(key) for key in keys]
+        return [v.get("DisplayVersion") for v in found if v.get("DisplayName") == "ZELK Daemon"]
+
+
+def wine_path(path):
+    return "Z:" + path.replace("/", "\\")
+
+
+def install(prefix, msi, log=None, properties=()):
+    args = ["msiexec", "/i", wine_path(msi), "/qn"] + list(properties)
+    rc, text = prefix.wine(*args, debug="-all,trace+msi" if log else "-all")
+    if log:
+        with open(log, "w") as f:
+            f.write(text)
+    assert rc == 0, "msiexec /i %s: rc %d" % (msi, rc)
+
+
+def main():
+    msi, build = arguments("--msi")
+    version = project_version(build)
+    major, minor, patch = version.split(".")
+    higher = "%s.%s.%d" % (major, minor, int(patch) + 1)
+    shipped = {"ZELK_Daemon.exe", "config.sample.xml"}
+    if was_built(build, "zelkctl.exe"):
+        shipped.add("zelkctl.exe")
+
+    work = tempfile.mkdtemp(prefix="zelk_msi_", dir=os.path.join(ROOT, "build"))
+    started = time.monotonic()
+    prefix = Prefix(work)
+    try:
+        upgrade = os.path.join(work, "ZELK_Daemon-%s-x64.msi" % higher)
+        run([os.path.join(ROOT, "packaging", "windows", "build-msi"), build, work, higher])
+        prefix.start()
+        print("prefix ready after %.1f s" % (time.monotonic() - started))
+        folder = os.path.join(prefix.drive_c, "Program Files", "ZELK")
+        config = os.path.join(folder, "config.xml")
+
+        def log_text():
+            files = sorted(glob.glob(os.path.join(folder, "ZELK_LOG", "*.log")))
+            return b"".join(open(p, "rb").read() for p in files).decode("latin-1")
+
+        # Install: the files, the service as registered, running, and logging.
+        trace = os.path.join(work, "install-trace.txt")
+        install(prefix, msi, trace)
+        prefix.wait_running()
+        assert set(os.listdir(folder)) == shipped | {"config.xml", "ZELK_LOG"}, os.listdir(folder)
+        sample = open(os.path.join(ROOT, "packaging", "config.xml"), "rb").read()
+        assert open(config, "rb").read() == sample.replace(b"\n", b"\r\n")
+        service = prefix.registry(r"HKLM\System\CurrentControlSet\Services\%s" % SERVICE)
+        assert service["Type"] == "0x10" and service["Start"] == "0x2", service
+        assert service["ObjectName"] == "LocalSystem", service
+        assert service["ImagePath"].strip('"') == r"C:\Program Files\ZELK\ZELK_Daemon.exe", service
+        deadline = time.monotonic() + 10
+        while "ServiceStart out" not in log_text():
+            assert time.monotonic() < deadline, "no ServiceStart out:\n" + log_text()
+            time.sleep(0.2)
+        # Wine's sc accepts the recovery actions without storing them, and
+        # msiexec ignores the exit codes of the programs it runs: the trace
+        # shows that sc ran with the arguments install.cmd gives it.
+        cmd = open(os.path.join(ROOT, "packaging", "windows", "install.cmd")).read()
+        actions = re.search(r'^sc failure "%SERVICE%" (.*)$', cmd, re.M).group(1)
+        ran = re.findall(r'HANDLE_CustomType50 exe L"(.*?)" arg L"(.*?)"', open(trace).read())
+        assert (r"C:\\windows\\system32\\sc.exe", "failure ZELK_Daemon " + actions) in ran, ran
+
+        # A higher version over it: the old service stopped, the new one
+        # started, the administrator's config.xml untouched, one product left.
+        with open(config, "wb") as f:
+            f.write(EDITED_CONFIG)
+        install(prefix, upgrade)
+        prefix.wait_running()
+        assert open(config, "rb").read() == EDITED_CONFIG
+        assert prefix.versions() == [higher], prefix.versions()
+        lines = [line.split(" , ", 1)[-1] for line in log_text().splitlines()]
+        assert lines.count("ServiceStart out") == 2 and "ServiceStop out" in lines, lines
+        # The lower version is refused while the higher one stays.
+        assert prefix.wine("msiexec", "/i", wine_path(msi), "/qn")[0] != 0
+        assert prefix.versions() == [higher], prefix.versions()
+
+        # Removal: service stopped and deleted, programs gone, config.xml
+        # and the log kept.
+        rc, _text = prefix.wine("msiexec", "/x", wine_path(upgrade), "/qn")
+        assert rc == 0, "msiexec /x: rc %d" % rc
+        assert prefix.service_state() is None, prefix.service_state()
+        assert set(os.listdir(folder)) == {"config.xml", "ZELK_LOG"}, os.listdir(folder)
+        assert open(config, "rb").read() == EDITED_CONFIG
+        assert log_text().rstrip().endswith("ServiceStop out"), log_text()
+        assert prefix.versions() == [], prefix.versions()
+
+        # Installed elsewhere: the upgrade stays in that folder, the removal
+        # finds the programs there.
+        custom = os.path.join(prefix.drive_c, "ZELK elsewhere")
+        install(prefix, msi, properties=[r"INSTALLDIR=C:\ZELK elsewhere"])
+        install(prefix, upgrade)
+        assert set(os.listdir(custom)) == shipped | {"config.xml", "ZELK_LOG"}, os.listdir(custom)
+        assert set(os.listdir(folder)) == {"config.xml", "ZELK_LOG"}, os.listdir(folder)
+        assert prefix.wine("msiexec", "/x", wine_path(upgrade), "/qn")[0] == 0
+        assert set(os.listdir(custom)) == {"config.xml", "ZELK_LOG"}, os.listdir(custom)
+    finally:
+        prefix.close()
+        shutil.rmtree(work, ignore_errors=True)
+    print("Windows Installer package under Wine: 1 passed, 0 failed (%.1f s)"
+          % (time.monotonic() - started))
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
