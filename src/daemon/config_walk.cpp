@@ -50,15 +50,39 @@ std::string NormaliseFolder(const std::string& folder) {
     return folder + platform::kPathSeparator;
 }
 
+bool LoadConfigDocument(const std::string& configPath, CXmlDocument& document, bool* outOfMemory) {
+    if (document.LoadFile(configPath.c_str())) {
+        return true;
+    }
+    if (outOfMemory != nullptr &&
+        document.GetResultReport().find("<out_of_memory/>") != std::string::npos) {
+        *outOfMemory = true;
+    }
+    return false;
+}
+
+std::string StatusFolder(CXmlDocument& document, const std::string& configFolder) {
+    document.ResetPosition();
+    if (!document.FindElement("config")) {
+        return std::string();
+    }
+    document.IntoElement();
+    std::string folder;
+    if (document.FindElement("status")) {
+        folder = document.GetAttribute("folder");
+    }
+    document.ResetPosition();
+    if (folder.empty() || platform::IsAbsolutePath(folder)) {
+        return folder;
+    }
+    return configFolder + folder;
+}
+
 int WalkConfigFile(const std::string& configPath, const AppConfigSink& take, bool* outOfMemory) {
     int taken = 0;
     try {
         CXmlDocument document;
-        if (!document.LoadFile(configPath.c_str())) {
-            if (outOfMemory != nullptr &&
-                document.GetResultReport().find("<out_of_memory/>") != std::string::npos) {
-                *outOfMemory = true;
-            }
+        if (!LoadConfigDocument(configPath, document, outOfMemory)) {
             return 0;
         }
         return WalkConfigDocument(document, [&](std::unique_ptr<AppConfig> app) {

@@ -28,6 +28,10 @@ std::string FolderOf(const std::string& path) {
     return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
 }
 
+bool IsAbsolutePath(const std::string& path) {
+    return !path.empty() && path[0] == '/';
+}
+
 int64_t MonotonicMs() {
     timespec now{};
     clock_gettime(CLOCK_MONOTONIC, &now);

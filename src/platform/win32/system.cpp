@@ -20,6 +20,13 @@ std::string FolderOf(const std::string& path) {
     return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
 }
 
+bool IsAbsolutePath(const std::string& path) {
+    if (!path.empty() && (path[0] == '\\' || path[0] == '/')) {
+        return true;
+    }
+    return path.size() >= 3 && path[1] == ':' && (path[2] == '\\' || path[2] == '/');
+}
+
 int64_t MonotonicMs() {
     return static_cast<int64_t>(GetTickCount64());
 }

@@ -23,8 +23,21 @@ using AppConfigSink = std::function<void(std::unique_ptr<AppConfig>)>;
 int WalkConfigFile(const std::string& configPath, const AppConfigSink& take,
                    bool* outOfMemory = nullptr);
 
+// Loads `configPath` into `document` as the daemon loads config.xml. False
+// when it cannot be used (missing, unreadable, not well-formed); then, when
+// memory ran out, `*outOfMemory` (if given) is set. No exception leaves it.
+bool LoadConfigDocument(const std::string& configPath, CXmlDocument& document,
+                        bool* outOfMemory = nullptr);
+
 // Walks an already parsed document from its top level.
 int WalkConfigDocument(CXmlDocument& document, const AppConfigSink& take);
+
+// The status snapshot's folder: the `folder` attribute of the first `status`
+// element directly inside the top `config` element, made absolute against
+// `configFolder` (the folder of config.xml, with its separator) when it is
+// relative. Empty when there is no such element or its folder is empty: the
+// snapshot is off. The walk of the applications never looks at `status`.
+std::string StatusFolder(CXmlDocument& document, const std::string& configFolder);
 
 // Appends the path separator to a non-empty folder that does not end in one.
 std::string NormaliseFolder(const std::string& folder);

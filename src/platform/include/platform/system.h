@@ -22,6 +22,10 @@ std::string ExecutablePath();
 // `path` has no separator.
 std::string FolderOf(const std::string& path);
 
+// True for a path that does not depend on the current folder: POSIX "/...";
+// Win32 "X:\..." (or "X:/..."), "\\server\..." and "\...".
+bool IsAbsolutePath(const std::string& path);
+
 // Suspends the calling thread for `milliseconds`.
 void SleepMs(unsigned milliseconds);
 
