@@ -78,12 +78,16 @@ std::string StatusFolder(CXmlDocument& document, const std::string& configFolder
     return configFolder + folder;
 }
 
-int WalkConfigFile(const std::string& configPath, const AppConfigSink& take, bool* outOfMemory) {
+int WalkConfigFile(const std::string& configPath, const AppConfigSink& take, bool* outOfMemory,
+                   const std::function<void(CXmlDocument&)>& loaded) {
     int taken = 0;
     try {
         CXmlDocument document;
         if (!LoadConfigDocument(configPath, document, outOfMemory)) {
             return 0;
+        }
+        if (loaded) {
+            loaded(document);
         }
         return WalkConfigDocument(document, [&](std::unique_ptr<AppConfig> app) {
             take(std::move(app));

@@ -5,6 +5,7 @@
 #include "daemon/config_walk.h"
 #include "daemon/event_log.h"
 #include "daemon/file_checks.h"
+#include "markup/markup.h"
 #include "platform/socket_library.h"
 #include "platform/system.h"
 
@@ -66,15 +67,29 @@ bool CDaemon::StartApplications() {
             // The pause comes after the last application too.
             platform::SleepMs(timings.threadStartPauseMs);
         },
-        &outOfMemory);
+        &outOfMemory, [this](CXmlDocument& document) { StartStatus(document); });
     if (outOfMemory) {
         supervisor_log::ConfigOutOfMemory(taken);
     }
     return taken > 0;
 }
 
+void CDaemon::StartStatus(CXmlDocument& document) {
+    const std::string folder = StatusFolder(document, platform::FolderOf(configPath));
+    if (folder.empty()) {
+        return;  // not enabled: nothing of it exists
+    }
+    status = std::make_unique<StatusService>(folder, platform::CurrentTime());
+    if (!status->Start()) {
+        status.reset();
+    }
+}
+
 void CDaemon::StartApplication(int index, std::unique_ptr<AppConfig> app) {
     app->owner = this;
+    if (status) {
+        status->Board().Add(*app, index);
+    }
     running.store(true);
     AppConfig* record = app.release();
     // Counted before the thread runs, so that a thread that ends at once
@@ -106,6 +121,10 @@ bool CDaemon::Stop() {
             platform::CloseThreadHandle(handle);
             handle = nullptr;
         }
+    }
+    if (status) {
+        // The last snapshot, with every watchdog ended.
+        status->Stop();
     }
     supervisor_log::Stopped();
     return true;

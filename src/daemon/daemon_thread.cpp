@@ -7,6 +7,7 @@
 #include "daemon/daemon.h"
 #include "daemon/event_log.h"
 #include "daemon/platform_seams.h"
+#include "daemon/status_board.h"
 #include "daemon/watchdog.h"
 
 namespace {
@@ -17,20 +18,40 @@ void WaitForStop(const std::atomic<bool>& running, const DaemonTimings& timings)
     }
 }
 
+// Where one watchdog's events go: its log lines and, with the status
+// enabled, its status record.
+class ThreadSinks {
+  public:
+    ThreadSinks(const AppConfig& app, StatusService* status) : log_(app) {
+        const int slot = status != nullptr ? status->Board().SlotOf(&app) : -1;
+        if (slot >= 0) {
+            recorder_ = std::make_unique<StatusRecorder>(status->Board(), slot);
+            both_ = std::make_unique<SinkPair>(log_, *recorder_);
+        }
+    }
+    WatchdogSink& Sink() { return both_ ? static_cast<WatchdogSink&>(*both_) : log_; }
+
+  private:
+    WatchdogLog log_;
+    std::unique_ptr<StatusRecorder> recorder_;
+    std::unique_ptr<SinkPair> both_;
+};
+
 }  // namespace
 
 unsigned CDaemon::WatchApplication(AppConfig* record) {
     std::unique_ptr<AppConfig> app(record);
     CDaemon* owner = app->owner;
-    WatchdogLog log(*app);
+    std::unique_ptr<ThreadSinks> sinks;
     try {
+        sinks = std::make_unique<ThreadSinks>(*app, owner->status.get());
         PlatformConnection connection;
         SupervisorProcesses processes(*owner);
         DirectoryFileCounter files;
         PlatformShellRunner shell;
         PlatformClock clock;
         Watchdog watchdog(*app, owner->timings,
-                          WatchdogSeams{connection, processes, files, shell, clock, log});
+                          WatchdogSeams{connection, processes, files, shell, clock, sinks->Sink()});
         watchdog.Run(owner->running);
         // Leaving the scope closes the socket and releases both buffers.
     } catch (const std::bad_alloc&) {
@@ -41,7 +62,13 @@ unsigned CDaemon::WatchApplication(AppConfig* record) {
     // The last line is written before the count is lowered: once it reaches
     // zero the supervisor may return from Stop and the process may end, and
     // a line written after that could be lost.
-    log.Report(WatchdogEvent(WatchdogEventKind::kThreadExit));
+    const WatchdogEvent exit(WatchdogEventKind::kThreadExit);
+    if (sinks) {
+        sinks->Sink().Report(exit);
+    } else {
+        WatchdogLog(*app).Report(exit);
+    }
+    sinks.reset();
     app.reset();
     --owner->threadCount;
     return 0;

@@ -223,4 +223,15 @@ void Terminated(const std::string& name, bool terminated, int32_t error) {
     }
 }
 
+void StatusNotWritten(const std::string& path, int32_t error) {
+    Line(__LINE__, "CDaemon::WriteStatus", error,
+         Text("status snapshot %s not written; retrying, logged again once it works", path.c_str()),
+         kWarning);
+}
+
+void StatusWrittenAgain(const std::string& path) {
+    Line(__LINE__, "CDaemon::WriteStatus", 0,
+         Text("status snapshot %s written again", path.c_str()), kWarning);
+}
+
 }  // namespace supervisor_log

@@ -94,6 +94,9 @@ class SimSetup:
         self.tag = "%x" % (os.getpid() & 0xFFFFF)
         self.stop_file = os.path.join(self.run.folder, "stop")
         self.apps = []
+        # A folder for the status snapshot, or None for a config.xml without
+        # a status element.
+        self.status_folder = None
 
     def __enter__(self):
         return self
@@ -147,6 +150,8 @@ class SimSetup:
             return (text.replace("&", "&amp;").replace('"', "&quot;").replace("<", "&lt;")
                     .replace(">", "&gt;"))
         lines = ['<?xml version="1.0" encoding="UTF-8"?>', "<config>"]
+        if self.status_folder is not None:
+            lines.append('  <status folder="%s"/>' % attr(self.native(self.status_folder)))
         for app in self.apps:
             start, stop = app.sub_commands
             lines += [

@@ -23,6 +23,35 @@ bool RemoveFile(const std::string& path) {
     return unlink(path.c_str()) == 0;
 }
 
+bool WriteFileReplacing(const std::string& path, const std::string& tempPath,
+                        const std::string& content, int32_t* error) {
+    const int fd = open(tempPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        *error = errno;
+        return false;
+    }
+    std::size_t written = 0;
+    while (written < content.size()) {
+        const ssize_t n = write(fd, content.data() + written, content.size() - written);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            *error = n < 0 ? errno : EIO;
+            close(fd);
+            unlink(tempPath.c_str());
+            return false;
+        }
+        written += static_cast<std::size_t>(n);
+    }
+    if (close(fd) != 0 || rename(tempPath.c_str(), path.c_str()) != 0) {
+        *error = errno;
+        unlink(tempPath.c_str());
+        return false;
+    }
+    return true;
+}
+
 namespace {
 struct Descriptor {
     int fd;

@@ -1,5 +1,7 @@
 #include "platform/files.h"
 
+#include <windows.h>
+
 #include <direct.h>
 #include <io.h>
 #include <share.h>
@@ -18,6 +20,30 @@ bool PathExists(const std::string& path) {
 
 bool RemoveFile(const std::string& path) {
     return remove(path.c_str()) == 0;
+}
+
+bool WriteFileReplacing(const std::string& path, const std::string& tempPath,
+                        const std::string& content, int32_t* error) {
+    // Binary, so that line ends stay "\n"; "N": never inherited.
+    FILE* file = fopen(tempPath.c_str(), "wbN");
+    if (file == nullptr) {
+        *error = static_cast<int32_t>(GetLastError());
+        return false;
+    }
+    const bool written = fwrite(content.data(), 1, content.size(), file) == content.size();
+    const DWORD writeError = GetLastError();
+    if (fclose(file) != 0 || !written) {
+        *error = static_cast<int32_t>(writeError != 0 ? writeError : ERROR_WRITE_FAULT);
+        remove(tempPath.c_str());
+        return false;
+    }
+    if (!MoveFileExA(tempPath.c_str(), path.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        *error = static_cast<int32_t>(GetLastError());
+        remove(tempPath.c_str());
+        return false;
+    }
+    return true;
 }
 
 bool ExclusiveAppendFile::Open(const std::string& path) {

@@ -19,9 +19,11 @@ using AppConfigSink = std::function<void(std::unique_ptr<AppConfig>)>;
 // well-formed, or whose top element is not `config`, gives no record.
 // Returns the number of records handed to `take`. When memory runs out the
 // walk ends there (the records handed on so far stay) and `*outOfMemory`,
-// if given, is set; no exception leaves the call.
+// if given, is set; no exception leaves the call. `loaded`, if given, sees
+// the loaded document first (to read what the walk does not).
 int WalkConfigFile(const std::string& configPath, const AppConfigSink& take,
-                   bool* outOfMemory = nullptr);
+                   bool* outOfMemory = nullptr,
+                   const std::function<void(CXmlDocument&)>& loaded = nullptr);
 
 // Loads `configPath` into `document` as the daemon loads config.xml. False
 // when it cannot be used (missing, unreadable, not well-formed); then, when

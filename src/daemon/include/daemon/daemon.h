@@ -10,8 +10,11 @@
 #include <vector>
 
 #include "daemon/app_config.h"
+#include "daemon/status_writer.h"
 #include "daemon/timings.h"
 #include "platform/threads.h"
+
+class CXmlDocument;
 
 class CDaemon {
   public:
@@ -87,10 +90,15 @@ class CDaemon {
     bool StartApplications();
     // Starts the watchdog thread of the record taken at `index`.
     void StartApplication(int index, std::unique_ptr<AppConfig> app);
+    // Starts the status snapshot when config.xml asks for it.
+    void StartStatus(CXmlDocument& document);
 
     std::string configPath;
     std::atomic<bool> running;
     std::atomic<int32_t> threadCount;
     std::array<platform::ThreadHandle, kMaxApplications> threads;
     DaemonTimings timings;
+    // The status snapshot's records and writer; null unless config.xml has a
+    // `status` element with a folder.
+    std::unique_ptr<StatusService> status;
 };

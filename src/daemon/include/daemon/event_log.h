@@ -50,4 +50,6 @@ void SessionChosen(uint32_t session);  // CDaemon::OpenExe
 void UserTokenFailed(int32_t error);
 void Launched(const std::string& path, bool created, int32_t error);
 void Terminated(const std::string& name, bool terminated, int32_t error);  // CDaemon::CloseExe
+void StatusNotWritten(const std::string& path, int32_t error);             // CDaemon::WriteStatus
+void StatusWrittenAgain(const std::string& path);
 }  // namespace supervisor_log

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 namespace platform {
@@ -15,6 +16,14 @@ bool PathExists(const std::string& path);
 
 // Deletes a file. False if nothing was deleted.
 bool RemoveFile(const std::string& path);
+
+// Writes `content` (bytes as they are, no line-end translation) to
+// `tempPath`, then renames it over `path` in one step, so that a reader sees
+// either the old file or the whole new one. `tempPath` must be in the same
+// folder. False, with the platform's error code in `*error`, when any step
+// failed (the temporary file is then removed).
+bool WriteFileReplacing(const std::string& path, const std::string& tempPath,
+                        const std::string& content, int32_t* error);
 
 // A file opened for appending that no other writer may hold at the same
 // time. Win32: a share-deny open in text mode (each "\n" reaches the disk as

@@ -1,0 +1,87 @@
+"""The status snapshot of a daemon whose config.xml enables it, read with
+Prometheus' own parser: zelk.prom appears in the status folder, the healthy
+application is connected and its message counters rise; an application
+that accepts and stays silent is terminated and launched again, and its
+counters show it; the daemon's stop writes a last snapshot."""
+
+import os
+import sys
+import time
+
+from prometheus_client.parser import text_string_to_metric_families
+
+from sim_support import SimSetup, parse_args
+
+
+def read_snapshot(path):
+    """{(metric sample name, app, kind): value} of the file, parsed by Prometheus' parser."""
+    with open(path, "rb") as f:
+        data = f.read()
+    assert b"\r" not in data, "line ends must be plain line feeds"
+    values = {}
+    for family in text_string_to_metric_families(data.decode("utf-8")):
+        for sample in family.samples:
+            key = (sample.name, sample.labels.get("app"), sample.labels.get("kind"))
+            values[key] = sample.value
+    return values
+
+
+def wait_for(path, predicate, timeout, what):
+    deadline = time.monotonic() + timeout
+    last = None
+    while time.monotonic() < deadline:
+        if os.path.exists(path):
+            try:
+                last = read_snapshot(path)
+            except (OSError, ValueError):
+                last = None
+            if last is not None and predicate(last):
+                return last
+        time.sleep(0.5)
+    raise AssertionError("%s: not seen within %d s; last snapshot: %r" % (what, timeout, last))
+
+
+def main():
+    args = parse_args()
+    with SimSetup(args.exe, args.sim, args.wine) as setup:
+        setup.status_folder = os.path.join(setup.run.folder, "status")
+        os.makedirs(setup.status_folder)
+        healthy = setup.add_app("st_ok", ["--handshake-interval", "1", "--train-interval", "3"])
+        mute = setup.add_app("st_mute", ["--handshake-interval", "1", "--train-interval", "0",
+                                         "--never-send"])
+        setup.start()
+        path = os.path.join(setup.status_folder, "zelk.prom")
+        ok, quiet = healthy.exe_name, mute.exe_name
+
+        first = wait_for(path, lambda v: v.get(("zelk_app_connected", ok, None)) == 1 and
+                         v.get(("zelk_app_messages_total", ok, "handshake"), 0) >= 1,
+                         60, "the healthy application connected")
+        assert first[("zelk_apps_configured", None, None)] == 2, first
+        wait_for(path, lambda v: v[("zelk_app_messages_total", ok, "handshake")] >
+                 first[("zelk_app_messages_total", ok, "handshake")] and
+                 v[("zelk_app_messages_total", ok, "train")] >= 1 and
+                 v[("zelk_app_bytes_received_total", ok, None)] > 0 and
+                 v[("zelk_app_last_train_time_seconds", ok, None)] > 0,
+                 30, "the message counters rising")
+
+        # Silent while connecting: waits counted, terminated after 10 of them;
+        # its closed connection then fails every read, and the 20th failure
+        # launches it again.
+        wait_for(path, lambda v: v[("zelk_app_connected", quiet, None)] == 0 and
+                 v[("zelk_app_silent_waits", quiet, None)] >= 2, 30, "the silent waits counted")
+        wait_for(path, lambda v: v[("zelk_app_terminations_total", quiet, None)] >= 1,
+                 60, "the silent application terminated")
+        wait_for(path, lambda v: v[("zelk_app_recv_failures", quiet, None)] >= 2,
+                 30, "the failed reads counted")
+        wait_for(path, lambda v: v[("zelk_app_launches_total", quiet, None)] >= 1,
+                 60, "the silent application launched again")
+
+        setup.stop_daemon(20)
+        last = read_snapshot(path)
+        assert last[("zelk_app_connected", ok, None)] == 0, last
+        assert not os.path.exists(os.path.join(setup.status_folder, "zelk.prom.tmp"))
+        print("status snapshot: written, parsed, counting")
+
+
+if __name__ == "__main__":
+    sys.exit(main())
