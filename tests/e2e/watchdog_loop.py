@@ -7,13 +7,12 @@ train message whose result files do not match (the uninstall command runs)
 followed by five handshakes (the install command runs), and a stop after
 which "Thread exit!" is the thread's last line."""
 
-import argparse
 import os
 import subprocess
 import sys
 
-from watchdog_support import (DriverRun, Peer, copy_stand_in, failure_lines, kill_native_processes,
-                              wait_for_file)
+from watchdog_support import (DriverRun, Peer, copy_stand_in, driver_arguments, failure_lines,
+                              kill_native_processes, wait_for_file)
 
 WAIT_MS = 50
 SLEEP_MS = 20
@@ -62,12 +61,7 @@ def connecting_lines(name):
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--exe", required=True)
-    parser.add_argument("--wine", action="store_true")
-    parser.add_argument("--driver", required=True)
-    parser.add_argument("--stand-in", required=True)
-    args = parser.parse_args()
+    args = driver_arguments(("--stand-in", {"required": True}))
 
     run = DriverRun(args.driver, args.wine, WAIT_MS, SLEEP_MS)
     peer = Peer()

@@ -3,12 +3,11 @@ sending handshake messages: the watchdogs' large buffers must cost memory only
 for the pages that are used. Prints the figure; natively it must stay under
 16 MiB."""
 
-import argparse
 import sys
 import threading
 import time
 
-from watchdog_support import DriverRun, Peer
+from watchdog_support import DriverRun, driver_arguments, Peer
 
 APPS = 20
 HANDSHAKE = b"<handshake>alive</handshake>"
@@ -33,13 +32,8 @@ def serve(peer, stop, counts, index):
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--exe", required=True)
-    parser.add_argument("--wine", action="store_true")
-    parser.add_argument("--driver", required=True)
-    parser.add_argument("--sanitize", default="",
-                        help="the sanitizers the build uses; they cost memory of their own")
-    args = parser.parse_args()
+    args = driver_arguments(("--sanitize", {
+        "default": "", "help": "the sanitizers the build uses; they cost memory of their own"}))
 
     run = DriverRun(args.driver, args.wine, 200, 20)
     peers = [Peer() for _ in range(APPS)]

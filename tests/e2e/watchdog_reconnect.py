@@ -10,14 +10,13 @@ The new connection of each cycle follows the close of the old one at once,
 so its accept is the clock: the old connection must read as closed within a
 second of it."""
 
-import argparse
 import os
 import socket
 import sys
 import time
 
-from watchdog_support import (DriverRun, Peer, copy_stand_in, failure_lines, kill_native_processes,
-                              wait_for_file)
+from watchdog_support import (DriverRun, Peer, copy_stand_in, driver_arguments, failure_lines,
+                              kill_native_processes, wait_for_file)
 
 WAIT_MS = 50
 SLEEP_MS = 20
@@ -41,12 +40,7 @@ def expect_closed(connection, what):
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--exe", required=True)
-    parser.add_argument("--wine", action="store_true")
-    parser.add_argument("--driver", required=True)
-    parser.add_argument("--stand-in", required=True)
-    args = parser.parse_args()
+    args = driver_arguments(("--stand-in", {"required": True}))
 
     run = DriverRun(args.driver, args.wine, WAIT_MS, SLEEP_MS)
     peer = Peer()

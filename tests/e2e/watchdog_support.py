@@ -2,6 +2,7 @@
 with shortened waits, a loopback peer that plays the supervised application's
 listening side, and copies of the stand-in application."""
 
+import argparse
 import os
 import shutil
 import socket
@@ -10,6 +11,18 @@ import subprocess
 import time
 
 from zelk_harness import DaemonRun
+
+
+def driver_arguments(*extra):
+    """The arguments every driver test takes (the daemon, --wine, the driver)
+    and those named in `extra`: (flag, keyword arguments of add_argument)."""
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--exe", required=True)
+    parser.add_argument("--wine", action="store_true")
+    parser.add_argument("--driver", required=True)
+    for flag, options in extra:
+        parser.add_argument(flag, **options)
+    return parser.parse_args()
 
 
 class DriverRun(DaemonRun):
