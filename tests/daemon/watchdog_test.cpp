@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "../support/failing_allocator.h"
+#include "daemon/status_board.h"
 #include "watchdog_fakes.h"
 
 namespace {
@@ -88,7 +89,9 @@ struct WatchdogTest : ::testing::Test {
     }
 };
 
-TEST_F(WatchdogTest, EveryCycleATrainWithAMismatchTheFifthHandshakeAndTheStop) {
+// Every cycle of the counting, then a train whose files do not match and
+// five handshakes.
+void ScriptEveryCycle(FakeConnection& connection, FakeCounter& files) {
     // Connecting and silent: terminated at 10, launched at 20, reconnected at 30.
     connection.Add(30, ConnectionWait::kTimedOut);
     // Connected, then silent: 30, 45, 60.
@@ -97,11 +100,14 @@ TEST_F(WatchdogTest, EveryCycleATrainWithAMismatchTheFifthHandshakeAndTheStop) {
     // Connected, then the peer closes: the 11th, 20th and 31st failed read.
     connection.Add(1, ConnectionWait::kReadable, kHandshake);
     connection.Add(31, ConnectionWait::kReadable);
-    // A train whose files do not match, then five handshakes.
     files.pictures = 3;
     files.xmlFiles = 1;
     connection.Add(1, ConnectionWait::kReadable, kTrain);
     connection.Add(5, ConnectionWait::kReadable, kHandshake);
+}
+
+TEST_F(WatchdogTest, EveryCycleATrainWithAMismatchTheFifthHandshakeAndTheStop) {
+    ScriptEveryCycle(connection, files);
     RunWatchdog();
 
     std::vector<std::string> expected = ConnectingLines();
@@ -133,6 +139,54 @@ TEST_F(WatchdogTest, EveryCycleATrainWithAMismatchTheFifthHandshakeAndTheStop) {
     EXPECT_EQ(connection.closes, 4);
     // 90 silent waits of 3 s and 31 pauses of 1 s.
     EXPECT_EQ(clock.now, 90 * 3000 + 31 * 1000);
+}
+
+// The status record is one more consumer of the events: with it the
+// watchdog writes and does exactly the same, and the record counts it all.
+TEST_F(WatchdogTest, WithTheStatusRecordTheWatchdogDoesTheSameAndTheRecordCountsIt) {
+    ScriptEveryCycle(connection, files);
+    RunWatchdog();
+
+    AppConfig same = app;
+    RecordedLog withStatus{same};
+    StatusBoard board(0, [] { return int64_t{1765195200}; });
+    StatusRecorder recorder(board, board.Add(same, 3));
+    SinkPair both(withStatus.sink, recorder);
+    FakeConnection again;
+    FakeCounter sameFiles;
+    FakeProcesses sameProcesses;
+    RecordingShell sameShell;
+    FakeClock sameClock;
+    std::atomic<bool> on{true};
+    again.clock = &sameClock;
+    again.whenDone = [&] { on.store(false); };
+    ScriptEveryCycle(again, sameFiles);
+    Watchdog watchdog(same, DaemonTimings(),
+                      WatchdogSeams{again, sameProcesses, sameFiles, sameShell, sameClock, both},
+                      4096, 8192);
+    watchdog.Run(on);
+
+    EXPECT_EQ(withStatus.Lines(), log.Lines());
+    EXPECT_EQ(withStatus.Console(), log.Console());
+    EXPECT_EQ(sameProcesses.calls, processes.calls);
+    EXPECT_EQ(sameShell.commands, shell.commands);
+    EXPECT_EQ(sameClock.now, clock.now);
+    const StatusSnapshot snapshot = board.Snapshot();
+    ASSERT_EQ(snapshot.apps.size(), 1u);
+    const AppStatus& status = snapshot.apps[0];
+    EXPECT_EQ(status.index, 3);
+    EXPECT_EQ(status.endpoint, "127.0.0.1:0");
+    EXPECT_EQ(status.handshakes, 7u);
+    EXPECT_EQ(status.trains, 1u);
+    EXPECT_EQ(status.terminations, 3u);
+    EXPECT_EQ(status.launches, 3u);
+    EXPECT_EQ(status.reconnects, 3u);
+    EXPECT_EQ(status.fileMismatches, 1u);
+    EXPECT_EQ(status.uninstallCommands, 1u);
+    EXPECT_EQ(status.installCommands, 1u);
+    EXPECT_FALSE(status.installPending);
+    EXPECT_TRUE(status.connected);
+    EXPECT_EQ(status.silentWaits, 1);  // the wait after the script
 }
 
 TEST_F(WatchdogTest, AFailedConnectIsSatOutAsATimeOutAndAFailedWaitPauses) {
