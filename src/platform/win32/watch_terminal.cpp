@@ -14,6 +14,8 @@ namespace platform {
 namespace {
 
 std::atomic<bool> interrupted{false};
+// Set by the pipe reader when a byte arrives.
+std::atomic<bool> pipeKey{false};
 
 BOOL WINAPI OnControl(DWORD event) {
     if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT) {
@@ -41,6 +43,18 @@ bool IsKeyPress(const INPUT_RECORD& record) {
     return key != VK_SHIFT && key != VK_CONTROL && key != VK_MENU;
 }
 
+// Waits on a thread of its own for one byte of a piped standard input: a
+// pipe can be neither waited on nor, under Wine, peeked. The thread is left
+// blocked when no byte comes; the process ends it as it exits.
+DWORD WINAPI ReadPipeKey(LPVOID input) {
+    char key = 0;
+    DWORD got = 0;
+    if (ReadFile(static_cast<HANDLE>(input), &key, 1, &got, nullptr) && got > 0) {
+        pipeKey = true;
+    }
+    return 0;
+}
+
 }  // namespace
 
 struct WatchTerminal::State {
@@ -62,7 +76,12 @@ WatchTerminal::WatchTerminal() : state_(new State) {
         if (GetConsoleMode(state_->input, &mode)) {
             state_->kind = Input::kConsole;
         } else if (GetFileType(state_->input) == FILE_TYPE_PIPE) {
-            state_->kind = Input::kPipe;
+            pipeKey = false;
+            const HANDLE reader = CreateThread(nullptr, 0, ReadPipeKey, state_->input, 0, nullptr);
+            if (reader != nullptr) {
+                CloseHandle(reader);
+                state_->kind = Input::kPipe;
+            }
         }
     }
     state_->output = GetStdHandle(STD_OUTPUT_HANDLE);
@@ -132,18 +151,8 @@ bool WatchTerminal::WaitForKey(unsigned milliseconds) {
                     return true;
                 }
             }
-        } else if (state_->kind == Input::kPipe) {
-            DWORD available = 0;
-            if (!PeekNamedPipe(state_->input, nullptr, 0, nullptr, &available, nullptr)) {
-                state_->kind = Input::kNone;  // the writer has gone: no key will come
-            } else if (available > 0) {
-                char keys[64];
-                DWORD got = 0;
-                ReadFile(state_->input, keys, sizeof keys, &got, nullptr);
-                return true;
-            } else {
-                Sleep(slice);
-            }
+        } else if (state_->kind == Input::kPipe && pipeKey) {
+            return true;
         } else {
             Sleep(slice);
         }
