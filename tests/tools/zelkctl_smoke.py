@@ -15,27 +15,13 @@ import tempfile
 import threading
 import time
 
+from tool_process import ToolProcess
 
-class Tool:
-    def __init__(self, exe, wine):
-        self.exe = exe
-        self.wine = wine
-        self.env = dict(os.environ)
-        if wine:
-            self.env["WINEDEBUG"] = "-all"
-            self.env.pop("TZ", None)
 
-    def path(self, unix_path):
-        """A path as zelkctl sees it."""
-        return "Z:" + unix_path.replace("/", "\\") if self.wine else unix_path
-
-    def command(self, *args):
-        return (["wine", self.exe] if self.wine else [self.exe]) + list(args)
-
-    def run(self, *args):
-        r = subprocess.run(self.command(*args), stdin=subprocess.DEVNULL, capture_output=True,
-                           env=self.env, timeout=60)
-        return r.returncode, r.stdout.decode("latin-1"), r.stderr.decode("latin-1")
+def run(tool, *args):
+    """The tool's exit code and its two output streams as text."""
+    r = tool.run(*args)
+    return r.returncode, r.stdout.decode("latin-1"), r.stderr.decode("latin-1")
 
 
 class Watch:
@@ -43,9 +29,7 @@ class Watch:
     collected by a background reader."""
 
     def __init__(self, tool, *args):
-        self.process = subprocess.Popen(tool.command("status", "--watch", "1", *args),
-                                        stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                                        stderr=subprocess.STDOUT, env=tool.env)
+        self.process = tool.start("status", "--watch", "1", *args, stdin=subprocess.PIPE)
         self.output = b""
         self.lock = threading.Lock()
         threading.Thread(target=self._read, daemon=True).start()
@@ -87,12 +71,12 @@ def write(path, text):
 
 
 def check_help_and_errors(tool):
-    rc, out, err = tool.run("--help")
+    rc, out, err = run(tool, "--help")
     assert rc == 0 and "Usage: zelkctl COMMAND" in out, (rc, out, err)
-    rc, out, err = tool.run("status", "--help")
+    rc, out, err = run(tool, "status", "--help")
     assert rc == 0 and "--watch [SECONDS]" in out, (rc, out, err)
     for args in ([], ["nope"], ["status", "--watch", "0"], ["check", "a", "b"]):
-        rc, out, err = tool.run(*args)
+        rc, out, err = run(tool, *args)
         lines = err.strip().splitlines()
         assert rc == 3 and len(lines) == 1 and lines[0].startswith("zelkctl: "), (args, rc, err)
 
@@ -145,7 +129,7 @@ def pitfall_config(tool, folder):
 
 def check_check(tool, folder):
     expected = pitfall_config(tool, folder)
-    rc, out, err = tool.run("check", tool.path(os.path.join(folder, "config.xml")))
+    rc, out, err = run(tool, "check", tool.path(os.path.join(folder, "config.xml")))
     pitfalls = [line for line in out.splitlines() if line.startswith("pitfall: ")]
     assert rc == 1 and err == "", (rc, err)
     for text in expected:
@@ -154,13 +138,13 @@ def check_check(tool, folder):
     assert "%d pitfalls found." % len(expected) in out, out
 
     write(os.path.join(folder, "top.xml"), "<Config><app name=\"a\"/></Config>")
-    rc, out, _err = tool.run("check", tool.path(os.path.join(folder, "top.xml")))
+    rc, out, _err = run(tool, "check", tool.path(os.path.join(folder, "top.xml")))
     assert rc == 1 and "the top element is <Config>, not <config>" in out, (rc, out)
 
     write(os.path.join(folder, "broken.xml"), "<config><app name=\"a\"></config>")
-    rc, out, _err = tool.run("check", tool.path(os.path.join(folder, "broken.xml")))
+    rc, out, _err = run(tool, "check", tool.path(os.path.join(folder, "broken.xml")))
     assert rc == 2 and "not loaded (not well-formed)" in out and "unended_start_tag" in out, out
-    rc, out, _err = tool.run("check", tool.path(os.path.join(folder, "missing.xml")))
+    rc, out, _err = run(tool, "check", tool.path(os.path.join(folder, "missing.xml")))
     assert rc == 2 and "not loaded (cannot be read" in out, out
 
 
@@ -189,7 +173,7 @@ def check_status(tool, folder):
     for code, args, text, said in cases:
         if text is not None:
             write(snapshot, text)
-        rc, out, err = tool.run("status", *args)
+        rc, out, err = run(tool, "status", *args)
         assert rc == code and said in out + err, (args, rc, out, err)
         assert code != 3 or (out == "" and len(err.strip().splitlines()) == 1), (out, err)
     os.remove(snapshot)
@@ -217,7 +201,7 @@ def main():
     parser.add_argument("--zelkctl", required=True)
     parser.add_argument("--wine", action="store_true")
     args = parser.parse_args()
-    tool = Tool(os.path.abspath(args.zelkctl), args.wine)
+    tool = ToolProcess(args.zelkctl, args.wine)
     folder = tempfile.mkdtemp(prefix="zelkctl_")
     try:
         check_help_and_errors(tool)

@@ -5,12 +5,10 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 
-#include "platform/system.h"
-#include "screen_frame.h"
+#include "watch_common.h"
 
 namespace platform {
 
@@ -24,7 +22,7 @@ void OnInterrupt(int) {
 
 // Longest wait between two looks at the interrupt flag: a signal that
 // arrives just before poll starts is seen after this at the latest.
-constexpr int kSliceMs = 200;
+constexpr int64_t kSliceMs = 200;
 
 }  // namespace
 
@@ -74,42 +72,25 @@ WatchTerminal::~WatchTerminal() {
 }
 
 void WatchTerminal::Show(const std::string& text) {
-    std::string out;
-    if (state_->screen) {
-        out = RedrawWithSequences(text, !state_->shown);
-    } else {
-        out = (state_->shown ? "\n" : "") + text;
-    }
-    state_->shown = true;
-    std::fwrite(out.data(), 1, out.size(), stdout);
-    std::fflush(stdout);
+    WriteFrame(text, state_->screen, &state_->shown);
 }
 
 bool WatchTerminal::WaitForKey(unsigned milliseconds) {
-    const int64_t deadline = MonotonicMs() + milliseconds;
-    for (;;) {
-        if (interrupted) {
-            return true;
-        }
-        const int64_t left = deadline - MonotonicMs();
-        if (left <= 0) {
-            return false;
-        }
-        const int slice = static_cast<int>(std::min<int64_t>(left, kSliceMs));
-        pollfd input{STDIN_FILENO, POLLIN, 0};
-        const int ready = poll(&input, state_->inputOpen ? 1 : 0, slice);
-        if (ready <= 0) {
-            continue;  // the time is up, or a signal came: both are looked at above
-        }
-        char keys[64];
-        const ssize_t got = read(STDIN_FILENO, keys, sizeof keys);
-        if (got > 0) {
-            return true;
-        }
-        if (got == 0 || (errno != EINTR && errno != EAGAIN)) {
-            state_->inputOpen = false;
-        }
-    }
+    return WaitInSlices(
+        milliseconds, kSliceMs, [] { return interrupted != 0; },
+        [this](int64_t slice) {
+            pollfd input{STDIN_FILENO, POLLIN, 0};
+            // A signal ends the poll early; the next look at the flag sees it.
+            if (poll(&input, state_->inputOpen ? 1 : 0, static_cast<int>(slice)) <= 0) {
+                return false;
+            }
+            char keys[64];
+            const ssize_t got = read(STDIN_FILENO, keys, sizeof keys);
+            if (got == 0 || (got < 0 && errno != EINTR && errno != EAGAIN)) {
+                state_->inputOpen = false;
+            }
+            return got > 0;
+        });
 }
 
 }  // namespace platform

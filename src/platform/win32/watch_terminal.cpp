@@ -2,12 +2,10 @@
 
 #include <windows.h>
 
-#include <algorithm>
 #include <atomic>
 #include <cstdio>
 
-#include "platform/system.h"
-#include "screen_frame.h"
+#include "watch_common.h"
 
 namespace platform {
 
@@ -27,7 +25,7 @@ BOOL WINAPI OnControl(DWORD event) {
 
 // Longest wait between two looks at the interrupt flag, which the system
 // sets from a thread of its own.
-constexpr DWORD kSliceMs = 100;
+constexpr int64_t kSliceMs = 100;
 
 // ENABLE_VIRTUAL_TERMINAL_PROCESSING, absent from older headers.
 constexpr DWORD kVirtualTerminal = 0x0004;
@@ -41,6 +39,23 @@ bool IsKeyPress(const INPUT_RECORD& record) {
     }
     const WORD key = record.Event.KeyEvent.wVirtualKeyCode;
     return key != VK_SHIFT && key != VK_CONTROL && key != VK_MENU;
+}
+
+// Reads the console's pending input events: true when a key was pressed
+// among them. `*failed` is set when the console cannot be read.
+bool ReadConsoleKey(HANDLE input, bool* failed) {
+    INPUT_RECORD records[16];
+    DWORD count = 0;
+    if (!ReadConsoleInputA(input, records, 16, &count)) {
+        *failed = true;
+        return false;
+    }
+    for (DWORD i = 0; i < count; ++i) {
+        if (IsKeyPress(records[i])) {
+            return true;
+        }
+    }
+    return false;
 }
 
 // Waits on a thread of its own for one byte of a piped standard input: a
@@ -101,11 +116,9 @@ WatchTerminal::~WatchTerminal() {
 }
 
 void WatchTerminal::Show(const std::string& text) {
-    std::string out;
-    if (state_->sequences) {
-        out = RedrawWithSequences(text, !state_->shown);
-    } else if (state_->screen) {
-        // A console without escape sequences: blank its buffer and start at the top.
+    if (state_->screen && !state_->sequences) {
+        // A console without escape sequences: blank its buffer and start at
+        // the top, where the picture is written as the first one.
         std::fflush(stdout);
         CONSOLE_SCREEN_BUFFER_INFO info;
         if (GetConsoleScreenBufferInfo(state_->output, &info)) {
@@ -116,47 +129,32 @@ void WatchTerminal::Show(const std::string& text) {
             FillConsoleOutputAttribute(state_->output, info.wAttributes, cells, top, &written);
             SetConsoleCursorPosition(state_->output, top);
         }
-        out = text;
-    } else {
-        out = (state_->shown ? "\n" : "") + text;
+        state_->shown = false;
     }
-    state_->shown = true;
-    std::fwrite(out.data(), 1, out.size(), stdout);
-    std::fflush(stdout);
+    WriteFrame(text, state_->sequences, &state_->shown);
 }
 
 bool WatchTerminal::WaitForKey(unsigned milliseconds) {
-    const int64_t deadline = MonotonicMs() + milliseconds;
-    for (;;) {
-        if (interrupted) {
-            return true;
-        }
-        const int64_t left = deadline - MonotonicMs();
-        if (left <= 0) {
-            return false;
-        }
-        const DWORD slice = static_cast<DWORD>(std::min<int64_t>(left, kSliceMs));
-        if (state_->kind == Input::kConsole) {
-            if (WaitForSingleObject(state_->input, slice) != WAIT_OBJECT_0) {
-                continue;
-            }
-            INPUT_RECORD records[16];
-            DWORD count = 0;
-            if (!ReadConsoleInputA(state_->input, records, 16, &count)) {
-                state_->kind = Input::kNone;
-                continue;
-            }
-            for (DWORD i = 0; i < count; ++i) {
-                if (IsKeyPress(records[i])) {
+    return WaitInSlices(
+        milliseconds, kSliceMs, [] { return interrupted.load(); },
+        [this](int64_t slice) {
+            const DWORD wait = static_cast<DWORD>(slice);
+            if (state_->kind == Input::kPipe) {
+                if (pipeKey) {
                     return true;
                 }
+            } else if (state_->kind == Input::kConsole) {
+                bool failed = false;
+                const bool key = WaitForSingleObject(state_->input, wait) == WAIT_OBJECT_0 &&
+                                 ReadConsoleKey(state_->input, &failed);
+                if (failed) {
+                    state_->kind = Input::kNone;
+                }
+                return key;
             }
-        } else if (state_->kind == Input::kPipe && pipeKey) {
-            return true;
-        } else {
-            Sleep(slice);
-        }
-    }
+            Sleep(wait);
+            return false;
+        });
 }
 
 }  // namespace platform
