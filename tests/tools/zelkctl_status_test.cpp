@@ -133,6 +133,8 @@ TEST(ZelkctlStatus, ReadsSnapshotFilesWithTheExitCodeOfEachState) {
          kStatusNotConnected, "failing, 2 reads"},
         {write("stale.prom", FormatStatus(Snapshot(kNow - 45, {App("a", true)}))), kStatusStale,
          "CRITICAL: snapshot written 45s ago, over 30s"},
+        {write("ahead.prom", FormatStatus(Snapshot(kNow + 3600, {App("a", true)}))), kStatusStale,
+         "CRITICAL: snapshot written 1h 00m ahead of the clock"},
         {dir + "missing.prom", kStatusUnknown, "cannot read " + dir + "missing.prom: "},
         {dir, kStatusUnknown, "cannot read " + dir},
         {write("garbage.prom", "<html>not this</html>\n"), kStatusUnknown,

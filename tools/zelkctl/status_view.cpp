@@ -27,7 +27,12 @@ bool IsStale(const StatusSnapshot& snapshot, int64_t now) {
 }
 
 std::string Verdict(const StatusSnapshot& snapshot, int64_t now) {
-    const std::string written = "snapshot written " + Ago(snapshot.writeTime, now);
+    const int64_t age = now - snapshot.writeTime;
+    const std::string written = "snapshot written " + Duration(age) + " ago";
+    if (age < -kStaleSeconds) {
+        return "CRITICAL: snapshot written " + Duration(-age) +
+               " ahead of the clock, which was set back since: the daemon is stopped or stuck";
+    }
     if (IsStale(snapshot, now)) {
         return "CRITICAL: " + written + ", over " + std::to_string(kStaleSeconds) +
                "s: the daemon is stopped or stuck";
