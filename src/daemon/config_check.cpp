@@ -141,15 +141,14 @@ class Checker {
     void CheckSocket(const AppConfig& app, const AppElement& element) {
         if (!element.hasSocket) {
             Add(Pitfall::kNoSocket,
-                "no socket element: the daemon connects to 0.0.0.0:0, which "
-                "reaches nothing");
+                "no socket element: the daemon connects to 0.0.0.0:0, which reaches nothing");
             return;
         }
         uint32_t address = 0;
         if (!platform::ParseIpv4(app.ip.c_str(), &address)) {
             Add(Pitfall::kBadIp, "ip " + Quoted(app.ip) +
                                      " is not a dotted IPv4 address: the daemon connects to "
-                                     "0.0.0.0, which reaches nothing");
+                                     "0.0.0.0 instead");
         }
         if (!IsPlainPort(element.portText)) {
             const int port = app.port & 0xFFFF;
@@ -181,8 +180,7 @@ class Checker {
         if (!app.picMonitor.empty() && !probe_.FolderExists(Resolved(app.picMonitor))) {
             Add(Pitfall::kMissingFolder,
                 "picMonitor folder does not exist: " + Quoted(app.picMonitor) +
-                    " (no picture is ever counted, so no train is "
-                    "ever compared)");
+                    " (no picture is ever counted, so no train is ever compared)");
         }
     }
 

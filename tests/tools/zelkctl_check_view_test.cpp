@@ -41,7 +41,7 @@ TEST(ZelkctlCheckView, PlansWhatTheDaemonDoesThenNamesEachPitfall) {
         "  restarts      terminates the processes named a.exe, then launches /bin/a -x",
         "  after trains  counts pictures in /p/<train>" + kSep + " and XML files in /x/, /y/",
         "  on mismatch   runs uninstall, then install five handshakes later",
-        "app 2  (no name)  0.0.0.0:4464 (reaches nothing)",
+        "app 2  (no name)  0.0.0.0:4464 (ip \"localhost\" is not dotted IPv4)",
         "  restarts      terminates nothing (empty name), then launches nothing (empty path)",
         "  after trains  compares nothing (no picMonitor)",
         "",

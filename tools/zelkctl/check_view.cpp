@@ -32,7 +32,8 @@ std::string Endpoint(const AppConfig& app) {
     uint32_t address = 0;
     const bool valid = platform::ParseIpv4(app.ip.c_str(), &address);
     const std::string port = std::to_string(app.port & 0xFFFF);
-    return valid ? Shown(app.ip) + ":" + port : "0.0.0.0:" + port + " (reaches nothing)";
+    return valid ? Shown(app.ip) + ":" + port
+                 : "0.0.0.0:" + port + " (ip \"" + Shown(app.ip) + "\" is not dotted IPv4)";
 }
 
 std::string ResultFolders(const AppConfig& app) {
