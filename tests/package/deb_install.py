@@ -1,7 +1,8 @@
 """The Debian package: lintian finds no error, its contents and conffiles are
 the listed ones, and on this machine (as root) dpkg -i installs it so that
 /opt/zelk/ZELK_Daemon, run in console mode, reads the configuration through
-its link and logs under /var/log/zelk; a second dpkg -i keeps the changed
+its link and logs under /var/log/zelk, and zelkctl, started through its link
+in /usr/bin, checks that configuration; a second dpkg -i keeps the changed
 /etc/zelk/config.xml, dpkg -r keeps it and the log, dpkg --purge removes
 everything. The test refuses to run where any of it exists already, and
 purges what it installed however it ends.
@@ -77,17 +78,29 @@ def check_contents(deb, version, with_zelkctl):
         ("-rw-r--r--", "./usr/share/lintian/overrides/zelk-daemon"),
     }
     if with_zelkctl:
-        expected.add(("-rwxr-xr-x", "./usr/bin/zelkctl"))
+        expected.add(("-rwxr-xr-x", "./opt/zelk/zelkctl"))
+        expected.add(("lrwxrwxrwx", "./usr/bin/zelkctl -> /opt/zelk/zelkctl"))
     assert entries == expected, "contents:\n%s" % "\n".join(sorted(map(str, entries ^ expected)))
     assert run(["dpkg-deb", "--info", deb, "conffiles"])[1].split() == [CONFIG]
     assert run(["dpkg-deb", "--field", deb, "Version"])[1].strip() == version
+
+
+def check_zelkctl():
+    """zelkctl, started through its link in /usr/bin, checks the config.xml
+    beside its executable: /opt/zelk/config.xml, the link to the conffile."""
+    rc, output = run(["/usr/bin/zelkctl", "check"], check=False, cwd="/")
+    assert rc == 1 and "config.xml: /opt/zelk/config.xml" in output, (rc, output)
+    assert 'path "/nonexistent/zelk_package_test": program not found' in output, output
+    rc, output = run(["/usr/bin/zelkctl", "status"], check=False, cwd="/")
+    assert rc == 3 and "/opt/zelk/config.xml has no <status" in output, (rc, output)
 
 
 def main():
     deb, build = arguments("--deb")
     started = time.monotonic()
 
-    check_contents(deb, project_version(build), was_built(build, "zelkctl"))
+    with_zelkctl = was_built(build, "zelkctl")
+    check_contents(deb, project_version(build), with_zelkctl)
 
     assert os.geteuid() == 0, "installing the package needs root"
     present = [p for p in OWN_PATHS if os.path.lexists(p)]
@@ -114,6 +127,8 @@ def main():
         assert "Start Server!" in log and log.count("Thread exit!") == 1, log
         assert "zelk_package_test.exe" in log, log
         assert os.path.islink("/opt/zelk/ZELK_LOG"), "the daemon replaced its log link"
+        if with_zelkctl:
+            check_zelkctl()
 
         # The same version again keeps the changed conffile, without a copy
         # of the packaged one beside it.

@@ -1,8 +1,9 @@
 """The Windows Installer package under Wine, in a fresh prefix of its own:
 msiexec /i installs the files and the service, which runs and logs
-"ServiceStart out"; the user's config.xml survives a major upgrade to a higher
-version (built from the same programs) and the removal; after the removal the
-service no longer exists.
+"ServiceStart out", and zelkctl.exe beside it checks the config.xml there; the
+user's config.xml survives a major upgrade to a higher version (built from the
+same programs) and the removal; after the removal the service no longer
+exists.
 
   msi_wine.py --msi build/package/ZELK_Daemon-<version>-x64.msi --build build/release-windows"""
 
@@ -132,6 +133,12 @@ def main():
         while "ServiceStart out" not in log_text():
             assert time.monotonic() < deadline, "no ServiceStart out:\n" + log_text()
             time.sleep(0.2)
+        if "zelkctl.exe" in shipped:
+            # Beside the daemon, zelkctl checks the daemon's config.xml: the
+            # sample, which names no application and no status folder.
+            rc, text = prefix.wine(r"C:\Program Files\ZELK\zelkctl.exe", "check")
+            assert rc == 0 and r"config.xml: C:\Program Files\ZELK\config.xml" in text, text
+            assert "No pitfall found." in text, text
         # Wine's sc accepts the recovery actions without storing them, and
         # msiexec ignores the exit codes of the programs it runs: the trace
         # shows that sc ran with the arguments install.cmd gives it.

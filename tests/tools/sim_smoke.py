@@ -13,35 +13,13 @@ import sys
 import tempfile
 import time
 
+from tool_process import ToolProcess
+
 
 def free_port():
     with socket.socket() as s:
         s.bind(("127.0.0.1", 0))
         return s.getsockname()[1]
-
-
-class Sim:
-    def __init__(self, exe, wine):
-        self.exe = exe
-        self.wine = wine
-        self.env = dict(os.environ)
-        if wine:
-            self.env["WINEDEBUG"] = "-all"
-
-    def path(self, unix_path):
-        """A path as the simulator sees it."""
-        return "Z:" + unix_path.replace("/", "\\") if self.wine else unix_path
-
-    def command(self, *args):
-        return (["wine", self.exe] if self.wine else [self.exe]) + list(args)
-
-    def run(self, *args, timeout=60):
-        return subprocess.run(self.command(*args), stdin=subprocess.DEVNULL, capture_output=True,
-                              env=self.env, timeout=timeout)
-
-    def start(self, *args):
-        return subprocess.Popen(self.command(*args), stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                                stderr=subprocess.STDOUT, env=self.env)
 
 
 def connect(port, timeout):
@@ -198,7 +176,7 @@ def main():
     parser.add_argument("--sim", required=True)
     parser.add_argument("--wine", action="store_true")
     args = parser.parse_args()
-    sim = Sim(args.sim, args.wine)
+    sim = ToolProcess(args.sim, args.wine)
     folder = tempfile.mkdtemp(prefix="zelk_sim_")
     try:
         check_help_and_errors(sim)

@@ -1,0 +1,36 @@
+// The terminal of a display that redraws itself until the user presses a
+// key or Ctrl-C.
+#pragma once
+
+#include <memory>
+#include <string>
+
+namespace platform {
+
+class WatchTerminal {
+  public:
+    // Catches Ctrl-C (and, on POSIX, SIGTERM) so that the watch ends through
+    // WaitForKey instead of the process being killed, and reads keys from a
+    // terminal one at a time without echo.
+    WatchTerminal();
+    // Puts the terminal and the handling of Ctrl-C back as they were.
+    ~WatchTerminal();
+    WatchTerminal(const WatchTerminal&) = delete;
+    WatchTerminal& operator=(const WatchTerminal&) = delete;
+
+    // On a terminal: replaces the screen's content with `text` (lines end in
+    // "\n"). Otherwise (a file or a pipe): appends `text`, after a blank line
+    // from the second one on.
+    void Show(const std::string& text);
+
+    // Waits up to `milliseconds`; true as soon as a key is pressed (from a
+    // pipe: a byte arrives) or Ctrl-C is pressed. Input that has ended (end
+    // of file) brings no key: then only Ctrl-C ends the watch.
+    bool WaitForKey(unsigned milliseconds);
+
+  private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
+
+}  // namespace platform

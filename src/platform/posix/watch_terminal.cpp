@@ -1,0 +1,96 @@
+#include "platform/watch_terminal.h"
+
+#include <poll.h>
+#include <signal.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+
+#include "watch_common.h"
+
+namespace platform {
+
+namespace {
+
+volatile sig_atomic_t interrupted = 0;
+
+void OnInterrupt(int) {
+    interrupted = 1;
+}
+
+// Longest wait between two looks at the interrupt flag: a signal that
+// arrives just before poll starts is seen after this at the latest.
+constexpr int64_t kSliceMs = 200;
+
+}  // namespace
+
+struct WatchTerminal::State {
+    struct sigaction savedInterrupt {};
+    struct sigaction savedTerminate {};
+    termios savedKeyboard{};
+    bool keyboard = false;  // stdin is a terminal switched to single keys
+    bool screen = false;    // stdout is a terminal
+    bool inputOpen = true;  // stdin has not reached its end
+    bool shown = false;
+};
+
+WatchTerminal::WatchTerminal() : state_(new State) {
+    interrupted = 0;
+    struct sigaction catcher {};
+    catcher.sa_handler = OnInterrupt;
+    sigemptyset(&catcher.sa_mask);
+    // No SA_RESTART: the signal ends a poll in progress.
+    sigaction(SIGINT, &catcher, &state_->savedInterrupt);
+    sigaction(SIGTERM, &catcher, &state_->savedTerminate);
+    if (isatty(STDIN_FILENO) && tcgetattr(STDIN_FILENO, &state_->savedKeyboard) == 0) {
+        // Keys arrive one by one without Enter and without echo; Ctrl-C
+        // still raises SIGINT.
+        termios keys = state_->savedKeyboard;
+        keys.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));
+        keys.c_cc[VMIN] = 1;
+        keys.c_cc[VTIME] = 0;
+        state_->keyboard = tcsetattr(STDIN_FILENO, TCSANOW, &keys) == 0;
+    }
+    state_->screen = isatty(STDOUT_FILENO) != 0;
+    if (state_->screen) {
+        std::fputs("\x1b[?25l", stdout);  // cursor hidden while redrawing
+    }
+}
+
+WatchTerminal::~WatchTerminal() {
+    if (state_->screen) {
+        std::fputs("\x1b[?25h", stdout);
+    }
+    std::fflush(stdout);
+    if (state_->keyboard) {
+        tcsetattr(STDIN_FILENO, TCSANOW, &state_->savedKeyboard);
+    }
+    sigaction(SIGINT, &state_->savedInterrupt, nullptr);
+    sigaction(SIGTERM, &state_->savedTerminate, nullptr);
+}
+
+void WatchTerminal::Show(const std::string& text) {
+    WriteFrame(text, state_->screen, &state_->shown);
+}
+
+bool WatchTerminal::WaitForKey(unsigned milliseconds) {
+    return WaitInSlices(
+        milliseconds, kSliceMs, [] { return interrupted != 0; },
+        [this](int64_t slice) {
+            pollfd input{STDIN_FILENO, POLLIN, 0};
+            // A signal ends the poll early; the next look at the flag sees it.
+            if (poll(&input, state_->inputOpen ? 1 : 0, static_cast<int>(slice)) <= 0) {
+                return false;
+            }
+            char keys[64];
+            const ssize_t got = read(STDIN_FILENO, keys, sizeof keys);
+            if (got == 0 || (got < 0 && errno != EINTR && errno != EAGAIN)) {
+                state_->inputOpen = false;
+            }
+            return got > 0;
+        });
+}
+
+}  // namespace platform

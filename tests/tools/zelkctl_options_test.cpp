@@ -1,0 +1,96 @@
+#include "zelkctl/options.h"
+
+#include <gtest/gtest.h>
+
+namespace zelkctl {
+namespace {
+
+std::string Joined(const std::vector<std::string>& arguments) {
+    std::string text;
+    for (const std::string& a : arguments) {
+        text += "[" + a + "]";
+    }
+    return text;
+}
+
+TEST(ZelkctlOptions, ReadsEveryValidCommandLine) {
+    struct Case {
+        std::vector<std::string> arguments;
+        Command command;
+        bool help;
+        std::string config;
+        std::string snapshot;
+        bool watch;
+        int seconds;
+    };
+    const Case cases[] = {
+        {{"status"}, Command::kStatus, false, "", "", false, 2},
+        {{"status", "--config", "c.xml", "--watch"}, Command::kStatus, false, "c.xml", "", true, 2},
+        {{"status", "--file=s.prom", "--watch", "5"},
+         Command::kStatus,
+         false,
+         "",
+         "s.prom",
+         true,
+         5},
+        {{"status", "--watch=3600"}, Command::kStatus, false, "", "", true, 3600},
+        {{"status", "--watch", "--config=c"}, Command::kStatus, false, "c", "", true, 2},
+        {{"status", "--help"}, Command::kStatus, true, "", "", false, 2},
+        {{"check"}, Command::kCheck, false, "", "", false, 2},
+        {{"check", "x y.xml"}, Command::kCheck, false, "x y.xml", "", false, 2},
+        {{"check", "-h"}, Command::kCheck, true, "", "", false, 2},
+        {{"--help"}, Command::kNone, true, "", "", false, 2},
+        {{"help", "check"}, Command::kCheck, true, "", "", false, 2},
+    };
+    for (const Case& c : cases) {
+        const ParseResult r = ParseOptions(c.arguments);
+        EXPECT_EQ(r.error, "") << Joined(c.arguments);
+        const Options& o = r.options;
+        EXPECT_EQ(o.command, c.command) << Joined(c.arguments);
+        EXPECT_EQ(o.help, c.help) << Joined(c.arguments);
+        EXPECT_EQ(o.configPath, c.config) << Joined(c.arguments);
+        EXPECT_EQ(o.snapshotPath, c.snapshot) << Joined(c.arguments);
+        EXPECT_EQ(o.watch, c.watch) << Joined(c.arguments);
+        EXPECT_EQ(o.watchSeconds, c.seconds) << Joined(c.arguments);
+    }
+}
+
+TEST(ZelkctlOptions, RejectsBadCommandLines) {
+    const std::vector<std::vector<std::string>> bad = {
+        {},
+        {"stat"},
+        {"help", "nope"},
+        {"status", "--config"},
+        {"status", "--config", ""},
+        {"status", "--config=a", "--file=b"},
+        {"status", "--file", "a", "--file", "b"},
+        {"status", "--watch", "0"},
+        {"status", "--watch", "3601"},
+        {"status", "--watch", "soon"},
+        {"status", "--watch=1.5"},
+        {"status", "--watch=-1"},
+        {"status", "extra"},
+        {"status", "-x"},
+        {"status", "--help=x"},
+        {"check", "a", "b"},
+        {"check", "--bogus"},
+        {"check", ""},
+    };
+    for (const auto& arguments : bad) {
+        EXPECT_NE(ParseOptions(arguments).error, "") << Joined(arguments);
+    }
+}
+
+TEST(ZelkctlOptions, HelpTellsEveryOptionAndExitCode) {
+    const std::string status = HelpText(Command::kStatus);
+    EXPECT_EQ(status.find("Usage: zelkctl status "), 0u);
+    for (const char* text : {"--config PATH", "--file PATH", "--watch [SECONDS]", "  0 ", "  1 ",
+                             "  2 ", "  3 ", "30 seconds"}) {
+        EXPECT_NE(status.find(text), std::string::npos) << text;
+    }
+    EXPECT_EQ(HelpText(Command::kCheck).find("Usage: zelkctl check [PATH]"), 0u);
+    EXPECT_NE(HelpText(Command::kNone).find("status"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace zelkctl

@@ -1,0 +1,104 @@
+#include "zelkctl/check_view.h"
+
+#include <vector>
+
+#include "daemon/config_walk.h"
+#include "daemon/log_sanitize.h"
+#include "daemon/status_snapshot.h"
+#include "platform/system.h"
+#include "platform/tcp_client.h"
+
+namespace zelkctl {
+
+namespace {
+
+// The width of the labels of the plan lines, so that their texts align.
+constexpr std::size_t kLabelWidth = 14;
+
+std::string Line(const std::string& label, const std::string& text) {
+    return "  " + label + std::string(kLabelWidth - label.size(), ' ') + text + "\n";
+}
+
+std::string Shown(const std::string& text) {
+    return SanitizeForLog(text);
+}
+
+std::string Command(const std::string& command, const char* attribute) {
+    return command.empty() ? std::string("nothing (empty ") + attribute + ")" : Shown(command);
+}
+
+// Where the watchdog connects: an ip that is no address connects to 0.0.0.0.
+std::string Endpoint(const AppConfig& app) {
+    uint32_t address = 0;
+    const bool valid = platform::ParseIpv4(app.ip.c_str(), &address);
+    const std::string port = std::to_string(app.port & 0xFFFF);
+    return valid ? Shown(app.ip) + ":" + port
+                 : "0.0.0.0:" + port + " (ip \"" + Shown(app.ip) + "\" is not dotted IPv4)";
+}
+
+std::string ResultFolders(const AppConfig& app) {
+    std::string xml;
+    for (const std::string& folder : app.fileMonitor) {
+        if (folder.empty()) {
+            break;
+        }
+        xml += (xml.empty() ? "" : ", ") + Shown(folder);
+    }
+    return "counts pictures in " + Shown(app.picMonitor) + "<train>" + platform::kPathSeparator +
+           (xml.empty() ? " and no XML files (no fileMonitor): every train with pictures is a "
+                          "mismatch"
+                        : " and XML files in " + xml);
+}
+
+std::string Plan(const AppConfig& app, std::size_t index) {
+    std::string out = "app " + std::to_string(index + 1) + "  " +
+                      (app.name.empty() ? std::string("(no name)") : Shown(app.name)) + "  " +
+                      Endpoint(app) + "\n";
+    out +=
+        Line("restarts", (app.name.empty() ? std::string("terminates nothing (empty name)")
+                                           : "terminates the processes named " + Shown(app.name)) +
+                             ", then launches " + Command(app.path, "path"));
+    // Without a picture folder no picture is counted, and no train is compared.
+    if (app.picMonitor.empty()) {
+        return out + Line("after trains", "compares nothing (no picMonitor)");
+    }
+    out += Line("after trains", ResultFolders(app));
+    return out +
+           Line("on mismatch", "runs " + Command(app.stopPath, "stopPath") + ", then " +
+                                   Command(app.startPath, "startPath") + " five handshakes later");
+}
+
+}  // namespace
+
+std::string CheckReport(const ConfigCheck& check, const std::string& configPath) {
+    std::string out = "config.xml: " + Shown(configPath) + "\n";
+    if (check.loaded) {
+        out += "status snapshot: " +
+               (check.statusFolder.empty()
+                    ? std::string("off (no <status folder=\"...\"/> element)")
+                    : Shown(NormaliseFolder(check.statusFolder)) + kStatusFileName) +
+               "\n\n";
+        if (check.apps.empty()) {
+            out += "The daemon watches no application.\n";
+        }
+        for (std::size_t i = 0; i < check.apps.size(); ++i) {
+            out += Plan(check.apps[i], i);
+        }
+    }
+    out += "\n";
+    if (check.findings.empty()) {
+        return out + "No pitfall found.\n";
+    }
+    for (const ConfigFinding& finding : check.findings) {
+        const std::string where =
+            finding.app < 0
+                ? std::string("config.xml")
+                : "app " + std::to_string(finding.app + 1) + " \"" +
+                      Shown(check.apps[static_cast<std::size_t>(finding.app)].name) + "\"";
+        out += "pitfall: " + where + ": " + finding.text + "\n";
+    }
+    const std::size_t n = check.findings.size();
+    return out + std::to_string(n) + (n == 1 ? " pitfall" : " pitfalls") + " found.\n";
+}
+
+}  // namespace zelkctl

@@ -1,0 +1,181 @@
+#include "zelkctl/commands.h"
+
+#include <cstdio>
+#include <ctime>
+
+#include "daemon/config_check.h"
+#include "daemon/config_walk.h"
+#include "daemon/status_snapshot.h"
+#include "markup/markup.h"
+#include "platform/file_read.h"
+#include "platform/folder_probe.h"
+#include "platform/program_search.h"
+#include "platform/system.h"
+#include "platform/watch_terminal.h"
+#include "zelkctl/check_view.h"
+#include "zelkctl/status_view.h"
+
+namespace zelkctl {
+
+namespace {
+
+// Far more than any snapshot of 20 applications (about 20 KB); a larger
+// file is not one.
+constexpr int32_t kMaxSnapshotBytes = 4 * 1024 * 1024;
+
+class SystemProbe : public ConfigProbe {
+  public:
+    bool FolderExists(const std::string& folder) override { return platform::FolderExists(folder); }
+    bool FolderWritable(const std::string& folder) override {
+        return platform::FolderWritable(folder);
+    }
+    bool ProgramFound(const std::string& commandLine, const std::string& ownFolder) override {
+        return !platform::FindProgram(commandLine, ownFolder).empty();
+    }
+};
+
+// The system's text for `code` on one line, without its final full stop.
+std::string Reason(int code) {
+    std::string text = platform::SystemErrorText(code);
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ' ||
+                             text.back() == '.')) {
+        text.pop_back();
+    }
+    return text.empty() ? "error " + std::to_string(code) : text;
+}
+
+bool ReadWholeFile(const std::string& path, std::string* text, std::string* error) {
+    platform::ClearLastErrorCode();
+    std::FILE* file = platform::OpenFileForReading(path.c_str());
+    if (file == nullptr) {
+        *error = Reason(platform::LastErrorCode());
+        return false;
+    }
+    const int32_t size = platform::FileStreamSize(file);
+    bool ok = size >= 0 && size <= kMaxSnapshotBytes;
+    if (!ok) {
+        *error = size < 0 ? Reason(platform::LastErrorCode())
+                          : std::string("too large for a status snapshot");
+    } else {
+        text->resize(static_cast<std::size_t>(size));
+        ok = std::fread(&(*text)[0], 1, text->size(), file) == text->size();
+        if (!ok) {
+            *error = "read error";
+        }
+    }
+    std::fclose(file);
+    return ok;
+}
+
+std::string DefaultConfigPath() {
+    const std::string program = platform::ExecutablePath();
+    return program.empty() ? std::string() : platform::FolderOf(program) + "config.xml";
+}
+
+std::string ClockTime(int64_t now) {
+    std::tm local{};
+    char text[16] = "";
+    if (platform::LocalTime(now, &local)) {
+        std::strftime(text, sizeof text, "%H:%M:%S", &local);
+    }
+    return text;
+}
+
+}  // namespace
+
+StatusResult ReadStatus(const std::string& path, int64_t now) {
+    StatusResult result;
+    std::string text;
+    std::string reason;
+    StatusSnapshot snapshot;
+    if (!ReadWholeFile(path, &text, &reason)) {
+        result.error = "cannot read " + path + ": " + reason;
+    } else if (!ParseStatus(text, &snapshot, &reason)) {
+        result.error = path + " is not a status snapshot: " + reason;
+    } else {
+        result.exitCode = StatusExitCode(snapshot, now);
+        result.text = StatusReport(snapshot, path, now);
+    }
+    return result;
+}
+
+bool FindSnapshot(const Options& options, std::string* path, std::string* error) {
+    if (!options.snapshotPath.empty()) {
+        *path = options.snapshotPath;
+        return true;
+    }
+    const std::string given = options.configPath.empty() ? DefaultConfigPath() : options.configPath;
+    if (given.empty()) {
+        *error = "cannot tell the folder of zelkctl: give --config or --file";
+        return false;
+    }
+    const std::string configPath = platform::AbsolutePath(given);
+    CXmlDocument document;
+    if (!LoadConfigDocument(configPath, document)) {
+        platform::ClearLastErrorCode();
+        std::FILE* file = platform::OpenFileForReading(configPath.c_str());
+        const int code = platform::LastErrorCode();
+        if (file == nullptr) {
+            *error = "cannot read " + configPath + ": " + Reason(code);
+        } else {
+            std::fclose(file);
+            *error = "cannot use " + configPath + ": not loaded (zelkctl check tells why)";
+        }
+        return false;
+    }
+    const std::string folder = StatusFolder(document, platform::FolderOf(configPath));
+    if (folder.empty()) {
+        *error = configPath +
+                 " has no <status folder=\"...\"/> element: the daemon writes no "
+                 "status snapshot";
+        return false;
+    }
+    *path = NormaliseFolder(folder) + kStatusFileName;
+    return true;
+}
+
+int RunStatus(const Options& options) {
+    std::string path;
+    std::string error;
+    if (!FindSnapshot(options, &path, &error)) {
+        std::fprintf(stderr, "zelkctl: %s\n", error.c_str());
+        return kStatusUnknown;
+    }
+    if (!options.watch) {
+        const StatusResult result = ReadStatus(path, platform::CurrentTime());
+        if (!result.error.empty()) {
+            std::fprintf(stderr, "zelkctl: %s\n", result.error.c_str());
+        }
+        std::fputs(result.text.c_str(), stdout);
+        return result.exitCode;
+    }
+    platform::WatchTerminal terminal;
+    const std::string footer =
+        "every " + std::to_string(options.watchSeconds) + "s; press a key or Ctrl-C to stop";
+    int exitCode = kStatusUnknown;
+    do {
+        const int64_t now = platform::CurrentTime();
+        const StatusResult result = ReadStatus(path, now);
+        exitCode = result.exitCode;
+        const std::string body =
+            result.error.empty() ? result.text : "UNKNOWN: " + result.error + "\n";
+        terminal.Show(body + "\n" + ClockTime(now) + ", " + footer + "\n");
+    } while (!terminal.WaitForKey(static_cast<unsigned>(options.watchSeconds) * 1000u));
+    return exitCode;
+}
+
+int RunCheck(const Options& options) {
+    const std::string given = options.configPath.empty() ? DefaultConfigPath() : options.configPath;
+    if (given.empty()) {
+        std::fprintf(stderr,
+                     "zelkctl: cannot tell the folder of zelkctl: give the path of config.xml\n");
+        return kUsageError;
+    }
+    const std::string configPath = platform::AbsolutePath(given);
+    SystemProbe probe;
+    const ConfigCheck check = CheckConfigFile(configPath, probe);
+    std::fputs(CheckReport(check, configPath).c_str(), stdout);
+    return CheckExitCode(check);
+}
+
+}  // namespace zelkctl

@@ -1,0 +1,31 @@
+// The two commands of zelkctl with their effects: reading config.xml and the
+// status snapshot, asking the file system, printing, and the watch loop.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "zelkctl/options.h"
+
+namespace zelkctl {
+
+// The snapshot read and turned into a report.
+struct StatusResult {
+    int exitCode = 3;   // as StatusExitCode, or kStatusUnknown
+    std::string text;   // the report; empty when the snapshot could not be used
+    std::string error;  // one line ("cannot read PATH: reason"); empty when it could
+};
+
+// Reads the snapshot file at `path` and reports on it as of `now`.
+StatusResult ReadStatus(const std::string& path, int64_t now);
+
+// Where the snapshot is for `options`: --file as given, else the status
+// folder of config.xml (--config, else the one beside zelkctl). False with a
+// one-line `*error` when config.xml cannot be used or names no status folder.
+bool FindSnapshot(const Options& options, std::string* path, std::string* error);
+
+// zelkctl status and zelkctl check; each returns the exit code.
+int RunStatus(const Options& options);
+int RunCheck(const Options& options);
+
+}  // namespace zelkctl
