@@ -37,11 +37,21 @@ bool WriteFileReplacing(const std::string& path, const std::string& tempPath,
         remove(tempPath.c_str());
         return false;
     }
-    if (!MoveFileExA(tempPath.c_str(), path.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        *error = static_cast<int32_t>(GetLastError());
-        remove(tempPath.c_str());
-        return false;
+    // A reader that has the old file open without sharing its deletion
+    // (zelkctl, a collector) holds the rename up for a moment; wait it out.
+    for (int attempt = 0;; ++attempt) {
+        if (MoveFileExA(tempPath.c_str(), path.c_str(),
+                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+            break;
+        }
+        const DWORD moveError = GetLastError();
+        if (attempt == 9 ||
+            (moveError != ERROR_ACCESS_DENIED && moveError != ERROR_SHARING_VIOLATION)) {
+            *error = static_cast<int32_t>(moveError);
+            remove(tempPath.c_str());
+            return false;
+        }
+        Sleep(20);
     }
     return true;
 }
