@@ -5,45 +5,19 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <cstring>
+#include <string>
+#include <vector>
+
+#include "posix/command_line.h"
 
 namespace platform {
 
 namespace {
 
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\n';
-}
-
-// The first word of `line` as the launcher's shell-like split reads it:
-// single quotes keep everything, double quotes keep all but the escapes \"
-// \\ \$ \`, a backslash outside quotes keeps the next character.
+// The program is the first word, as the launcher splits the command line.
 std::string FirstWord(const std::string& line) {
-    std::string word;
-    std::size_t i = 0;
-    while (i < line.size() && IsBlank(line[i])) {
-        ++i;
-    }
-    for (; i < line.size() && !IsBlank(line[i]); ++i) {
-        const char c = line[i];
-        if (c == '\'') {
-            const std::size_t close = std::min(line.find('\'', i + 1), line.size());
-            word.append(line, i + 1, close - i - 1);
-            i = close;
-        } else if (c == '"') {
-            for (++i; i < line.size() && line[i] != '"'; ++i) {
-                const bool escape = line[i] == '\\' && i + 1 < line.size() &&
-                                    std::strchr("\"\\$`", line[i + 1]) != nullptr;
-                i += escape ? 1 : 0;
-                word += line[i];
-            }
-        } else if (c == '\\' && i + 1 < line.size()) {
-            word += line[++i];
-        } else {
-            word += c;
-        }
-    }
-    return word;
+    const std::vector<std::string> words = SplitCommandLine(line);
+    return words.empty() ? std::string() : words.front();
 }
 
 bool IsExecutableFile(const std::string& path) {
