@@ -114,14 +114,13 @@ class CXmlDocument {
     void SetFlags(uint32_t value) { flags = value; }
 
   private:
+    friend class ElementParser;
     void Construct(const char* text);
     // After std::bad_alloc in a parse or load: frees the text, leaves an
     // empty document that is not well-formed with an "out_of_memory" report
     // entry, and returns false. Allocates nothing while the index holds a page.
     bool AfterAllocationFailure();
     void RefreshPositionView();
-    void AppendTokenErrors(const MarkupToken& token, size_t* appended);
-    void CloseUnended(int32_t parent, int32_t* open, int32_t matched, int32_t closingOffset);
     std::string ReadElementText(int32_t element) const;
     int32_t FindAmong(int32_t first, const char* name) const;
     bool FindMainCandidate(const char* name);
