@@ -14,27 +14,26 @@ namespace {
 // (included) or "<" (excluded); a quoted ">" does not end it. The byte at
 // `at` is looked at again when it is "<" or ">" and passed over otherwise.
 template <class Text>
-MarkupRead ReadSyntaxError(const Text& in, int32_t at, const char* entry, MarkupContext& cx) {
-    AddReportEntry(cx.errors, entry, nullptr, 0, cx.tokenStart);
-    const char* const t = in.t;
-    int32_t q = at;
-    if (t[q] != '<' && t[q] != '>') {
+MarkupRead ReadSyntaxError(const Text& in, const char* at, const char* entry, const ErrorSink& sink,
+                           TagBytes& bytes) {
+    AddReportEntry(sink.errors, entry, nullptr, 0, sink.tokenStart);
+    const char* q = at;
+    if (*q != '<' && *q != '>') {
         q = in.Next(q);
     }
     char quote = 0;  // the quote of the value inside which q stands
     bool unquoted = false;
     bool afterEquals = false;
-    TagBytes& bytes = cx.bytes;
     for (;;) {
         if (in.AtEnd(q)) {
-            return {TokenKind::Error, Outcome::Unterminated, in.Clip(q)};
+            return Read(in.Clip(q), TokenKind::Error, Outcome::Unterminated);
         }
-        const char c = t[q];
+        const char c = *q;
         if (c == '>' && quote == 0) {
-            return {TokenKind::Error, Outcome::Closed, q + 1};
+            return Read(q + 1, TokenKind::Error, Outcome::Closed);
         }
         if (c == '<') {
-            return {TokenKind::Error, Outcome::BeforeLt, q};
+            return Read(q, TokenKind::Error, Outcome::BeforeLt);
         }
         if (quote != 0 || unquoted) {
             if (c == quote || (unquoted && IsCharSpace(c))) {
@@ -62,17 +61,16 @@ MarkupRead ReadSyntaxError(const Text& in, int32_t at, const char* entry, Markup
 // ("?>"). The lead bytes must lie at or after bodyStart, so a terminator
 // never overlaps its opener ("<!-->" is not a whole comment).
 template <class Text>
-MarkupRead ReadBody(const Text& in, int32_t q, int32_t bodyStart, const char* lead,
+MarkupRead ReadBody(const Text& in, const char* q, const char* bodyStart, const char* lead,
                     int32_t leadLength, TokenKind kind) {
-    const char* const t = in.t;
     for (;;) {
         q = in.Skip(q, kCharBodyStop);
         if (in.AtEnd(q)) {
-            return {kind, Outcome::Unterminated, in.Clip(q)};
+            return Read(in.Clip(q), kind, Outcome::Unterminated);
         }
         if (q - leadLength >= bodyStart &&
-            std::memcmp(t + q - leadLength, lead, static_cast<size_t>(leadLength)) == 0) {
-            return {kind, Outcome::Closed, q + 1};
+            std::memcmp(q - leadLength, lead, static_cast<size_t>(leadLength)) == 0) {
+            return Read(q + 1, kind, Outcome::Closed);
         }
         ++q;
     }
@@ -81,32 +79,32 @@ MarkupRead ReadBody(const Text& in, int32_t q, int32_t bodyStart, const char* le
 // A processing instruction "<?target ...?>" whose "<" is at p; the target
 // runs up to whitespace, "/" or ">".
 template <class Text>
-MarkupRead ReadProcessingInstruction(const Text& in, int32_t p, MarkupContext& cx) {
-    const int32_t bodyStart = p + 2;
-    const int32_t q = in.Skip(bodyStart, kCharNameEnd);
+MarkupRead ReadProcessingInstruction(const Text& in, const char* p, TagBytes& bytes) {
+    const char* const bodyStart = p + 2;
+    const char* const q = in.Skip(bodyStart, kCharNameEnd);
     if (in.AtEnd(q)) {
-        return {TokenKind::ProcessingInstruction, Outcome::Unterminated, in.Clip(q)};
+        return Read(in.Clip(q), TokenKind::ProcessingInstruction, Outcome::Unterminated);
     }
-    cx.name = TagName{bodyStart, q - 1};
-    cx.named = true;
-    cx.bytes = TagBytes{};
-    return ReadBody(in, q, bodyStart, "?", 1, TokenKind::ProcessingInstruction);
+    bytes = TagBytes{};
+    MarkupRead m = ReadBody(in, q, bodyStart, "?", 1, TokenKind::ProcessingInstruction);
+    m.name = bodyStart;
+    m.nameLength = static_cast<int32_t>(q - bodyStart);
+    return m;
 }
 
 // A markup declaration of an internal subset ("<!ELEMENT", "<!ATTLIST",
 // "<!ENTITY", "<!NOTATION"), from after its first letter, up to a ">"
 // outside quotes.
 template <class Text>
-MarkupRead ReadMarkupDeclaration(const Text& in, int32_t q) {
-    const char* const t = in.t;
+MarkupRead ReadMarkupDeclaration(const Text& in, const char* q) {
     char quote = 0;
     for (;;) {
         if (in.AtEnd(q)) {
-            return {TokenKind::DocumentType, Outcome::Unterminated, in.Clip(q)};
+            return Read(in.Clip(q), TokenKind::DocumentType, Outcome::Unterminated);
         }
-        const char c = t[q];
+        const char c = *q;
         if (c == '>' && quote == 0) {
-            return {TokenKind::DocumentType, Outcome::Closed, q + 1};
+            return Read(q + 1, TokenKind::DocumentType, Outcome::Closed);
         }
         if ((c == '"' || c == '\'') && (quote == 0 || quote == c)) {
             quote = quote == 0 ? c : 0;
@@ -120,20 +118,29 @@ MarkupRead ReadMarkupDeclaration(const Text& in, int32_t q) {
 // read by ReadMarkup like markup outside; when that ends, the declaration
 // goes on. An error in the subset is recorded and runs only to the next "<".
 template <class Text>
-MarkupRead ReadDocumentType(const Text& in, int32_t q, MarkupContext& cx) {
-    const char* const t = in.t;
-    cx.inDoctype = true;
+MarkupRead ReadDocumentType(const Text& in, const char* q, const ErrorSink& sink, TagBytes& bytes) {
+    const ErrorSink subset{sink.errors, sink.tokenStart, true};
+    MarkupRead m = Read(nullptr, TokenKind::DocumentType, Outcome::Unterminated);
     for (;;) {
         q = in.Skip(q, kCharTextStop);
         if (in.AtEnd(q)) {
-            return {TokenKind::DocumentType, Outcome::Unterminated, in.Clip(q)};
+            m.next = in.Clip(q);
+            return m;
         }
-        if (t[q] == '>') {
-            return {TokenKind::DocumentType, Outcome::Closed, q + 1};
+        if (*q == '>') {
+            m.outcome = Outcome::Closed;
+            m.next = q + 1;
+            return m;
         }
-        const MarkupRead nested = ReadMarkup(in, q, cx);
+        const MarkupRead nested = ReadMarkup(in, q, subset, bytes);
+        m.empty |= nested.empty;
+        if (nested.nameLength >= 0) {
+            m.name = nested.name;
+            m.nameLength = nested.nameLength;
+        }
         if (nested.outcome == Outcome::Unterminated) {
-            return {TokenKind::DocumentType, Outcome::Unterminated, nested.next};
+            m.next = nested.next;
+            return m;
         }
         q = nested.next;
     }
@@ -143,63 +150,65 @@ MarkupRead ReadDocumentType(const Text& in, int32_t q, MarkupContext& cx) {
 // document type declaration and, inside one, "<!A", "<!E" and "<!N" markup
 // declarations. The rest of "CDATA[" and "OCTYPE" is not examined.
 template <class Text>
-MarkupRead ReadDeclaration(const Text& in, int32_t p, MarkupContext& cx) {
-    const char* const t = in.t;
-    const int32_t q = p + 2;
+MarkupRead ReadDeclaration(const Text& in, const char* p, const ErrorSink& sink, TagBytes& bytes) {
+    const char* const q = p + 2;
     if (in.AtEnd(q)) {
-        return {TokenKind::Error, Outcome::Unterminated, in.Clip(q)};
+        return Read(in.Clip(q), TokenKind::Error, Outcome::Unterminated);
     }
-    const char c = t[q];
+    const char c = *q;
     if (c == '-') {
         if (in.AtEnd(q + 1)) {
-            return {TokenKind::Error, Outcome::Unterminated, in.Clip(q + 1)};
+            return Read(in.Clip(q + 1), TokenKind::Error, Outcome::Unterminated);
         }
-        if (t[q + 1] != '-') {
-            return ReadSyntaxError(in, q + 1, "comment_tag_syntax", cx);
+        if (q[1] != '-') {
+            return ReadSyntaxError(in, q + 1, "comment_tag_syntax", sink, bytes);
         }
         return ReadBody(in, q + 2, q + 2, "--", 2, TokenKind::Comment);
     }
-    if (cx.inDoctype) {
+    if (sink.inDoctype) {
         if (c == 'A' || c == 'E' || c == 'N') {
             return ReadMarkupDeclaration(in, q + 1);
         }
-        return ReadSyntaxError(in, q, "doctype_tag_syntax", cx);
+        return ReadSyntaxError(in, q, "doctype_tag_syntax", sink, bytes);
     }
     if (c == '[') {
         if (in.AtEnd(q + 1)) {
-            return {TokenKind::Error, Outcome::Unterminated, in.Clip(q + 1)};
+            return Read(in.Clip(q + 1), TokenKind::Error, Outcome::Unterminated);
         }
-        if (t[q + 1] != 'C') {
-            return ReadSyntaxError(in, q + 1, "cdata_section_syntax", cx);
+        if (q[1] != 'C') {
+            return ReadSyntaxError(in, q + 1, "cdata_section_syntax", sink, bytes);
         }
         return ReadBody(in, q + 2, q + 2, "]]", 2, TokenKind::CDataSection);
     }
     if (c == 'D') {
-        return ReadDocumentType(in, q + 1, cx);
+        return ReadDocumentType(in, q + 1, sink, bytes);
     }
-    return ReadSyntaxError(in, q, "exclamation_tag_syntax", cx);
+    return ReadSyntaxError(in, q, "exclamation_tag_syntax", sink, bytes);
 }
 
 }  // namespace
 
 template <class Text>
-MarkupRead ReadOtherMarkup(const Text& in, int32_t p, MarkupContext& cx) {
-    const int32_t p1 = p + 1;
+MarkupRead ReadOtherMarkup(const Text& in, const char* p, const ErrorSink& sink, TagBytes bytes) {
+    const char* const p1 = p + 1;
+    MarkupRead m;
     if (in.AtEnd(p1)) {
-        return {TokenKind::Error, Outcome::Unterminated, in.Clip(p1)};
+        m = Read(in.Clip(p1), TokenKind::Error, Outcome::Unterminated);
+    } else if (*p1 == '!') {
+        m = ReadDeclaration(in, p, sink, bytes);
+    } else if (*p1 == '?') {
+        m = ReadProcessingInstruction(in, p, bytes);
+    } else {
+        m = ReadSyntaxError(in, p1, "first_tag_syntax", sink, bytes);
     }
-    const char c = in.t[p1];
-    if (c == '!') {
-        return ReadDeclaration(in, p, cx);
-    }
-    if (c == '?') {
-        return ReadProcessingInstruction(in, p, cx);
-    }
-    return ReadSyntaxError(in, p1, "first_tag_syntax", cx);
+    m.bytes = bytes;
+    return m;
 }
 
-template MarkupRead ReadOtherMarkup<ByteText>(const ByteText&, int32_t, MarkupContext&);
-template MarkupRead ReadOtherMarkup<CharText>(const CharText&, int32_t, MarkupContext&);
+template MarkupRead ReadOtherMarkup<ByteText>(const ByteText&, const char*, const ErrorSink&,
+                                              TagBytes);
+template MarkupRead ReadOtherMarkup<CharText>(const CharText&, const char*, const ErrorSink&,
+                                              TagBytes);
 
 void AddUnterminated(std::string& errors, TokenKind kind, int32_t tokenStart) {
     const char* type = "tag";

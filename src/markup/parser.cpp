@@ -1,5 +1,6 @@
+#include <algorithm>
 #include <cstring>
-#include <vector>
+#include <memory>
 
 #include "markup/lexer.h"
 #include "markup/markup.h"
@@ -7,6 +8,7 @@
 #include "markup/single_byte.h"
 #include "markup/tag_reader.h"
 #include "platform/ansi.h"
+#include "platform/compiler.h"
 
 bool CXmlDocument::ParseDocument() {
     NewTextVersion();
@@ -49,157 +51,229 @@ bool CXmlDocument::CheckWellFormed() const {
            GetEntry(root.firstChild).nextSibling == 0;
 }
 
-// One run of ParseElements: receives the lexer's tokens and builds the
-// index. Text, whitespace, comments, CDATA sections, processing instructions
-// and document type declarations are passed over.
+// One run of ParseElements. The open elements are the chain of `parent`
+// links from the innermost one; while an element is open its `length`
+// field holds the length of its name (which starts right after its "<"),
+// and gets its real value when the element closes. So opening an element
+// allocates nothing. The loop keeps what every token needs in locals; what
+// happens rarely (growing the index, closing unended elements, errors) is
+// done by members that take and give back values, so that the loop's
+// locals stay in registers.
 class ElementParser {
   public:
     ElementParser(CXmlDocument& doc, int32_t parent, const char* text)
         : doc_(doc),
-          index_(*doc.elementIndex),
           text_(text),
           ignoreCase_((doc.flags & kDocIgnoreCase) != 0),
           parent_(parent),
-          open_(parent),
-          baseLevel_(Entry(parent).Level()) {
-        names_.reserve(7);
-    }
+          baseLevel_(doc.GetEntry(parent).Level()) {}
 
-    // Reads tokens from offset 0 to the end of the text; returns the first
+    // Reads the tokens of the whole text into the index; returns the first
     // element created, 0 if none.
     template <class Text>
-    int32_t Run(const Text& in) {
-        int32_t p = 0;
+    int32_t Run(const Text in) {
+        const char* const text = in.t;
+        const bool ignoreCase = ignoreCase_;
+        const int32_t parent = parent_;
+        const int32_t baseLevel = baseLevel_;
+        const int32_t firstEntry = doc_.entryCount;
+        int32_t count = firstEntry;
+        // New entries go to slots.page[count & 0xFFFF] while count is below slots.limit.
+        Slots slots{nullptr, count, doc_.elementIndex->Pages()};
+        int32_t depth = 0;  // open elements
+        int32_t open = parent;
+        ElementEntry* openEntry = &doc_.GetEntry(parent);
+
+        const char* p = text;
         while (!in.AtEnd(p)) {
-            p = lexer::LexToken(in, p, errors_, *this);
+            const char* const from = p;
+            const lexer::Opener opener = lexer::OpenerAt(in, p);
+            if (opener == lexer::Opener::CharData) {
+                TokenKind kind;
+                p = lexer::ReadCharData(in, p, &kind);
+                continue;
+            }
+            const int32_t start = static_cast<int32_t>(from - text);
+            lexer::TagBytes bytes;
+            if (opener == lexer::Opener::StartTag) {
+                const lexer::MarkupRead tag = lexer::ReadStartTag(in, p, bytes);
+                p = tag.next;
+                if (tag.outcome != lexer::Outcome::Closed) {
+                    Unterminated(TokenKind::StartTag, start, open);
+                    continue;
+                }
+                const int32_t length = static_cast<int32_t>(p - from);
+                if (static_cast<uint32_t>(length) > kMaxStartTagLength) {
+                    // Does not fit the start-tag length field: not an element.
+                    TagTooLong("start_tag", start, open);
+                    continue;
+                }
+                if (count == slots.limit) {
+                    slots = NextSlots(count);
+                    openEntry = &At(slots, open);
+                }
+                const int32_t e = count++;
+                ElementEntry& entry = slots.page[e & 0xFFFF];
+                entry.parent = open;
+                entry.nextSibling = 0;
+                uint32_t flags = 0;
+                if (openEntry->firstChild == 0) {
+                    openEntry->firstChild = e;
+                    entry.prevSibling = e;
+                    flags = kEntryFirstChild;
+                } else {
+                    ElementEntry& firstChild = At(slots, openEntry->firstChild);
+                    const int32_t last = firstChild.prevSibling;
+                    At(slots, last).nextSibling = e;
+                    entry.prevSibling = last;
+                    firstChild.prevSibling = e;
+                }
+                int32_t level = baseLevel + depth;
+                if (level > static_cast<int32_t>(kMaxLevel)) {
+                    level = TooDeep(start, open);
+                }
+                entry.flags = flags | static_cast<uint32_t>(level);
+                entry.firstChild = 0;
+                entry.start = start;
+                entry.tagLengths = static_cast<uint32_t>(length);
+                if (tag.empty) {
+                    entry.length = length;
+                } else {
+                    entry.length = tag.nameLength;
+                    ++depth;
+                    open = e;
+                    openEntry = &entry;
+                }
+                continue;
+            }
+            if (opener == lexer::Opener::EndTag) {
+                const lexer::MarkupRead tag = lexer::ReadEndTag(in, p, bytes);
+                p = tag.next;
+                if (tag.outcome != lexer::Outcome::Closed) {
+                    Unterminated(TokenKind::EndTag, start, open);
+                    continue;
+                }
+                const int32_t length = static_cast<int32_t>(p - from);
+                if (static_cast<uint32_t>(length) > kMaxEndTagLength) {
+                    // Does not fit the end-tag length field: it closes nothing.
+                    TagTooLong("end_tag", start, open);
+                    continue;
+                }
+                if (depth > 0 && !ignoreCase && openEntry->length == tag.nameLength &&
+                    SameBytes(text + openEntry->start + 1, tag.name, tag.nameLength)) {
+                    // The usual case: the end tag closes the innermost element, byte for byte.
+                    openEntry->length = start + length - openEntry->start;
+                    openEntry->tagLengths = (openEntry->tagLengths & kMaxStartTagLength) |
+                                            (static_cast<uint32_t>(length) << 22);
+                    --depth;
+                    open = openEntry->parent;
+                } else {
+                    const Open left =
+                        CloseBy(Open{open, depth}, start, length,
+                                static_cast<int32_t>(tag.name - text), tag.nameLength);
+                    open = left.innermost;
+                    depth = left.depth;
+                }
+                openEntry = &At(slots, open);
+                continue;
+            }
+            p = text + OtherMarkup(in, start, open);
         }
-        CloseUnended(0, in.Clip(p));
+        doc_.entryCount = count;
+        CloseUnended(open, depth, 0, static_cast<int32_t>(in.Clip(p) - text));
         AppendErrors();
-        return first_;
-    }
-
-    void CharData(TokenKind, int32_t, int32_t) {}
-
-    void StartTag(int32_t start, int32_t next, const lexer::MarkupContext& cx) {
-        const int32_t length = next - start;
-        if (static_cast<uint32_t>(length) > kMaxStartTagLength) {
-            // Does not fit the start-tag length field: not an element.
-            MarkError();
-            AddReportEntry(doc_.resultReport, "tag_too_long", "start_tag", kReportValueType, start);
-            return;
-        }
-        if (doc_.entryCount >= index_.Capacity()) {
-            doc_.ReserveEntries(0);
-        }
-        const int32_t e = doc_.entryCount++;
-        if (first_ == 0) {
-            first_ = e;
-        }
-        ElementEntry& entry = Entry(e);
-        ElementEntry& container = Entry(open_);
-        uint32_t flags = 0;
-        entry.parent = open_;
-        entry.nextSibling = 0;
-        if (container.firstChild == 0) {
-            container.firstChild = e;
-            entry.prevSibling = e;
-            flags = kEntryFirstChild;
-        } else {
-            ElementEntry& firstChild = Entry(container.firstChild);
-            const int32_t last = firstChild.prevSibling;
-            Entry(last).nextSibling = e;
-            entry.prevSibling = last;
-            firstChild.prevSibling = e;
-        }
-        int32_t level = baseLevel_ + static_cast<int32_t>(names_.size());
-        if (level > static_cast<int32_t>(kMaxLevel)) {
-            // Deeper than the level field holds: keep the element at the
-            // deepest level and report the document once.
-            level = static_cast<int32_t>(kMaxLevel);
-            if (!deepReported_) {
-                deepReported_ = true;
-                MarkError();
-                AddReportEntry(doc_.resultReport, "nesting_too_deep", nullptr, 0, start);
-            }
-        }
-        entry.flags = flags | static_cast<uint32_t>(level);
-        entry.firstChild = 0;
-        entry.start = start;
-        entry.tagLengths = static_cast<uint32_t>(length);
-        entry.length = length;
-        if (!cx.empty) {
-            open_ = e;
-            names_.push_back(OpenName{cx.name.start, cx.name.last - cx.name.start + 1});
-        }
-    }
-
-    void EndTag(int32_t start, int32_t next, const lexer::MarkupContext& cx) {
-        const int32_t length = next - start;
-        if (static_cast<uint32_t>(length) > kMaxEndTagLength) {
-            // Does not fit the end-tag length field: it closes nothing.
-            MarkError();
-            AddReportEntry(doc_.resultReport, "tag_too_long", "end_tag", kReportValueType, start);
-            return;
-        }
-        const int32_t nameStart = cx.name.start;
-        const int32_t nameLength = cx.name.last - nameStart + 1;
-        size_t matched = 0;
-        int32_t m = open_;
-        if (!names_.empty() && !ignoreCase_ && names_.back().length == nameLength &&
-            std::memcmp(text_ + names_.back().start, text_ + nameStart,
-                        static_cast<size_t>(nameLength)) == 0) {
-            // The usual case: the end tag closes the innermost element, byte for byte.
-            matched = names_.size();
-        }
-        for (size_t i = names_.size(); i > 0 && matched == 0; --i) {
-            const OpenName& name = names_[i - 1];
-            if (MatchNameSpan(text_, nameStart, cx.name.last, text_ + name.start, name.length,
-                              ignoreCase_ ? kDocIgnoreCase : 0)) {
-                matched = i;
-                break;
-            }
-            m = Entry(m).parent;
-        }
-        if (matched == 0) {
-            MarkError();
-            AddReportEntry(doc_.resultReport, "lone_end_tag",
-                           std::string(text_ + nameStart, static_cast<size_t>(nameLength)).c_str(),
-                           0, start);
-            return;
-        }
-        ElementEntry& element = Entry(m);
-        element.length = next - element.start;
-        element.SetTagLengths(static_cast<uint32_t>(element.StartTagLength()),
-                              static_cast<uint32_t>(length));
-        if (matched < names_.size()) {
-            CloseUnended(matched, start + 1);
-        }
-        open_ = Entry(m).parent;
-        names_.pop_back();
-    }
-
-    void Markup(TokenKind kind, int32_t, int32_t, const lexer::MarkupContext&) {
-        // An Error token, or an error inside a document type declaration.
-        if (kind == TokenKind::Error || errors_.size() > appended_) {
-            MarkError();
-            AppendErrors();
-        }
+        return count > firstEntry ? firstEntry : 0;
     }
 
   private:
-    // An open element's name, kept as a place in the document text (the
-    // text does not change during a parse), so opening an element
-    // allocates nothing.
-    struct OpenName {
-        int32_t start;
-        int32_t length;
+    // Where new entries go: page[i & 0xFFFF] for every i below limit; and
+    // the index's pages, valid until it grows.
+    struct Slots {
+        ElementEntry* page;
+        int32_t limit;
+        ElementEntry* const* pages;
     };
 
-    ElementEntry& Entry(int32_t i) { return index_.Entry(i); }
+    static ElementEntry& At(const Slots& slots, int32_t i) {
+        return slots.pages[i >> 16][i & 0xFFFF];
+    }
 
-    void MarkError() {
+    static bool SameBytes(const char* a, const char* b, int32_t n) {
+        if (n > 16) {
+            return std::memcmp(a, b, static_cast<size_t>(n)) == 0;
+        }
+        for (int32_t i = 0; i < n; ++i) {
+            if (a[i] != b[i]) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    ElementEntry& Entry(int32_t i) { return doc_.GetEntry(i); }
+
+    // The slots from entry `count` on, growing the index when it is full
+    // (which may move the last page).
+    ZELK_NOINLINE Slots NextSlots(int32_t count) {
+        ElementIndex& index = *doc_.elementIndex;
+        if (count >= index.Capacity()) {
+            doc_.entryCount = count;
+            doc_.ReserveEntries(0);
+        }
+        const int32_t pageStart = count & ~(ElementIndex::kPageEntries - 1);
+        return Slots{index.Pages()[count >> 16],
+                     std::min(index.Capacity(), pageStart + ElementIndex::kPageEntries),
+                     index.Pages()};
+    }
+
+    // The open elements: the innermost one and how many there are.
+    struct Open {
+        int32_t innermost;
+        int32_t depth;
+    };
+
+    void MarkError(int32_t open) {
         Entry(parent_).flags |= kEntryIllFormed;
-        Entry(open_).flags |= kEntryErrorInside;
+        Entry(open).flags |= kEntryErrorInside;
+    }
+
+    ZELK_NOINLINE void TagTooLong(const char* type, int32_t start, int32_t open) {
+        MarkError(open);
+        AddReportEntry(doc_.resultReport, "tag_too_long", type, kReportValueType, start);
+    }
+
+    // The level for an element deeper than the level field holds: the
+    // deepest level; the document is reported once.
+    ZELK_NOINLINE int32_t TooDeep(int32_t start, int32_t open) {
+        if (!deepReported_) {
+            deepReported_ = true;
+            MarkError(open);
+            AddReportEntry(doc_.resultReport, "nesting_too_deep", nullptr, 0, start);
+        }
+        return static_cast<int32_t>(kMaxLevel);
+    }
+
+    // Comments, CDATA sections, processing instructions, document type
+    // declarations and syntax errors: none makes an element; an Error token,
+    // or an error inside a declaration, marks the document.
+    template <class Text>
+    ZELK_NOINLINE int32_t OtherMarkup(const Text& in, int32_t start, int32_t open) {
+        const lexer::MarkupRead m =
+            lexer::ReadOtherMarkup(in, in.t + start, lexer::ErrorSink{errors_, start, false}, {});
+        if (m.outcome == lexer::Outcome::Unterminated) {
+            Unterminated(m.kind, start, open);
+        } else if (m.kind == TokenKind::Error || errors_.size() > appended_) {
+            MarkError(open);
+            AppendErrors();
+        }
+        return static_cast<int32_t>(m.next - in.t);
+    }
+
+    // Markup of `kind` that the end of the text cut off: an Error token.
+    ZELK_NOINLINE void Unterminated(TokenKind kind, int32_t start, int32_t open) {
+        lexer::AddUnterminated(errors_, kind, start);
+        MarkError(open);
+        AppendErrors();
     }
 
     // Appends the tokenizer's entries not yet in the report; they stop with
@@ -211,15 +285,53 @@ class ElementParser {
         appended_ = errors_.size();
     }
 
-    // Closes the open elements above the `matched` outermost ones as
-    // unended: each becomes an element without content and its children
-    // become its following siblings.
-    void CloseUnended(size_t matched, int32_t closingOffset) {
-        if (names_.size() > matched) {
+    // The name of the open element e, as a string.
+    std::string OpenName(int32_t e) {
+        const ElementEntry& entry = Entry(e);
+        return std::string(text_ + entry.start + 1, static_cast<size_t>(entry.length));
+    }
+
+    // An end tag that does not close the innermost element byte for byte:
+    // the innermost open element it matches is closed, and the ones inside
+    // it as unended; with no match it is a lone end tag. Returns the open
+    // elements left.
+    ZELK_NOINLINE Open CloseBy(Open open, int32_t start, int32_t length, int32_t nameStart,
+                               int32_t nameLength) {
+        int32_t matched = 0;
+        int32_t m = open.innermost;
+        for (int32_t i = open.depth; i > 0; --i, m = Entry(m).parent) {
+            const ElementEntry& candidate = Entry(m);
+            if (MatchNameSpan(text_, nameStart, nameStart + nameLength - 1,
+                              text_ + candidate.start + 1, candidate.length,
+                              ignoreCase_ ? kDocIgnoreCase : 0)) {
+                matched = i;
+                break;
+            }
+        }
+        if (matched == 0) {
+            MarkError(open.innermost);
+            AddReportEntry(doc_.resultReport, "lone_end_tag",
+                           std::string(text_ + nameStart, static_cast<size_t>(nameLength)).c_str(),
+                           0, start);
+            return open;
+        }
+        CloseUnended(open.innermost, open.depth, matched, start + 1);
+        ElementEntry& element = Entry(m);
+        element.length = start + length - element.start;
+        element.SetTagLengths(static_cast<uint32_t>(element.StartTagLength()),
+                              static_cast<uint32_t>(length));
+        return Open{element.parent, matched - 1};
+    }
+
+    // Closes the open elements above the `matched` outermost ones, from
+    // `open` outwards, as unended: each becomes an element without content
+    // and its children become its following siblings.
+    void CloseUnended(int32_t open, int32_t depth, int32_t matched, int32_t closingOffset) {
+        if (depth > matched) {
             Entry(parent_).flags |= kEntryIllFormed;
         }
-        while (names_.size() > matched) {
-            const int32_t u = open_;
+        for (int32_t u = open; depth > matched; --depth) {
+            const std::string name = OpenName(u);
             ElementEntry& unended = Entry(u);
             const int32_t child = unended.firstChild;
             const int32_t up = unended.parent;
@@ -242,26 +354,18 @@ class ElementParser {
                 Entry(child).prevSibling = u;
                 Entry(Entry(up).firstChild).prevSibling = lastMoved;
             }
-            const OpenName& name = names_.back();
-            AddReportEntry(
-                doc_.resultReport, "unended_start_tag",
-                std::string(text_ + name.start, static_cast<size_t>(name.length)).c_str(), 0,
-                Entry(u).start, closingOffset);
-            open_ = up;
-            names_.pop_back();
+            AddReportEntry(doc_.resultReport, "unended_start_tag", name.c_str(), 0, Entry(u).start,
+                           closingOffset);
+            u = up;
         }
     }
 
     CXmlDocument& doc_;
-    ElementIndex& index_;
     const char* const text_;
     const bool ignoreCase_;
     const int32_t parent_;
-    int32_t open_;  // the innermost open element, to which new elements are appended
     const int32_t baseLevel_;
-    int32_t first_ = 0;
     bool deepReported_ = false;
-    std::vector<OpenName> names_;
     std::string errors_;   // the tokenizer's entries of this run
     size_t appended_ = 0;  // how much of errors_ has gone to the report
 };
@@ -271,7 +375,8 @@ int32_t CXmlDocument::ParseElements(int32_t parent, MarkupScanner& scanner) {
     ElementParser parser(*this, parent, scanner.text);
     // A text that ends with its zero byte at `end` is read without bounds checks.
     if (AnsiCharsAreSingleByte() && scanner.text[scanner.end] == '\0') {
-        return parser.Run(lexer::ByteText{scanner.text, scanner.end});
+        return parser.Run(lexer::ByteText{scanner.text, scanner.text + scanner.end});
     }
-    return parser.Run(lexer::CharText{scanner.text, scanner.end, platform::AnsiCharLengths()});
+    return parser.Run(
+        lexer::CharText{scanner.text, scanner.text + scanner.end, platform::AnsiCharLengths()});
 }

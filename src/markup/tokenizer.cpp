@@ -16,45 +16,20 @@ MarkupScanner::MarkupScanner(const char* text_, uint32_t flags_, int32_t end_)
 
 namespace {
 
-// Writes what the lexer read into the token and the scanner.
-struct TokenSink {
-    MarkupScanner& scanner;
-    MarkupToken& token;
-
-    void Finish(TokenKind kind, int32_t next) {
-        scanner.pos = next;
-        token.kind = kind;
-        token.length = next - token.start;
-    }
-    void Names(const lexer::MarkupContext& cx) {
-        if (cx.named) {
-            scanner.nameStart = cx.name.start;
-            scanner.nameEnd = cx.name.last;
-        }
-        if (cx.empty) {
-            token.flags |= kTokenEmptyElement;
-        }
-    }
-    void CharData(TokenKind kind, int32_t, int32_t next) { Finish(kind, next); }
-    void StartTag(int32_t, int32_t next, const lexer::MarkupContext& cx) {
-        Names(cx);
-        Finish(TokenKind::StartTag, next);
-    }
-    void EndTag(int32_t, int32_t next, const lexer::MarkupContext& cx) {
-        Names(cx);
-        Finish(TokenKind::EndTag, next);
-    }
-    void Markup(TokenKind kind, int32_t, int32_t next, const lexer::MarkupContext& cx) {
-        Names(cx);
-        Finish(kind, next);
-    }
-};
-
 template <class Text>
 TokenKind Scan(const Text& in, MarkupScanner& scanner, MarkupToken& token) {
-    TokenSink sink{scanner, token};
-    lexer::LexToken(in, scanner.pos, token.errors, sink);
-    return token.kind;
+    const lexer::MarkupRead m = lexer::Lex(in, in.t + scanner.pos, token.errors);
+    if (m.nameLength >= 0) {
+        scanner.nameStart = static_cast<int32_t>(m.name - in.t);
+        scanner.nameEnd = scanner.nameStart + m.nameLength - 1;
+    }
+    if (m.empty) {
+        token.flags |= kTokenEmptyElement;
+    }
+    scanner.pos = static_cast<int32_t>(m.next - in.t);
+    token.kind = m.kind;
+    token.length = scanner.pos - token.start;
+    return m.kind;
 }
 
 }  // namespace
@@ -71,7 +46,7 @@ TokenKind ScanToken(MarkupScanner& scanner, MarkupToken& token) {
     }
     // A text that ends with its zero byte at `end` is read without bounds checks.
     if (AnsiCharsAreSingleByte() && t[end] == '\0') {
-        return Scan(lexer::ByteText{t, end}, scanner, token);
+        return Scan(lexer::ByteText{t, t + end}, scanner, token);
     }
-    return Scan(lexer::CharText{t, end, platform::AnsiCharLengths()}, scanner, token);
+    return Scan(lexer::CharText{t, t + end, platform::AnsiCharLengths()}, scanner, token);
 }

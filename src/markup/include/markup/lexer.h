@@ -4,7 +4,8 @@
 // functions straight into the element index. Start tags, end tags and
 // character data are read inline here; comments, CDATA sections, processing
 // instructions, document type declarations and every syntax error by the
-// functions of lexer.cpp, entered from ReadMarkup.
+// functions of lexer.cpp, entered from ReadMarkup. Positions are pointers
+// into the text.
 #pragma once
 
 #include <cstdint>
@@ -21,38 +22,52 @@ namespace lexer {
 // checks: the zero byte stops every one of them.
 struct ByteText {
     const char* t;
-    int32_t end;
+    const char* end;  // *end is zero
 
-    bool AtEnd(int32_t p) const { return t[p] == '\0'; }
-    int32_t Clip(int32_t p) const { return p; }
-    int32_t Next(int32_t p) const { return p + 1; }
-    // The first offset from p whose byte is in `stop` (which holds the zero byte).
-    int32_t Skip(int32_t p, uint16_t stop) const {
-        while ((CharClassOf(t[p]) & stop) == 0) {
-            ++p;
+    bool AtEnd(const char* p) const { return *p == '\0'; }
+    const char* Clip(const char* p) const { return p; }
+    const char* Next(const char* p) const { return p + 1; }
+    // The first byte from p in `stop` (which holds the zero byte), four a turn.
+    const char* Skip(const char* p, uint16_t stop) const {
+        for (;; p += 4) {
+            if (CharClassOf(p[0]) & stop) {
+                return p;
+            }
+            if (CharClassOf(p[1]) & stop) {
+                return p + 1;
+            }
+            if (CharClassOf(p[2]) & stop) {
+                return p + 2;
+            }
+            if (CharClassOf(p[3]) & stop) {
+                return p + 3;
+            }
         }
-        return p;
     }
     // The closing `quote` of a value from p, or the zero byte.
-    int32_t SkipTo(int32_t p, char quote) const {
-        while (t[p] != quote && t[p] != '\0') {
-            ++p;
+    const char* SkipTo(const char* p, char quote) const {
+        for (;; p += 2) {
+            if (p[0] == quote || p[0] == '\0') {
+                return p;
+            }
+            if (p[1] == quote || p[1] == '\0') {
+                return p + 1;
+            }
         }
-        return p;
     }
     // Character data up to "<", ">" or the zero byte; long runs by memchr.
-    int32_t SkipText(int32_t p) const {
-        constexpr int32_t kShortRun = 32;
-        for (int32_t i = 0; i < kShortRun; ++i, ++p) {
-            if (CharClassOf(t[p]) & kCharTextStop) {
+    const char* SkipText(const char* p) const {
+        constexpr int kShortRun = 32;
+        for (int i = 0; i < kShortRun; ++i, ++p) {
+            if (CharClassOf(*p) & kCharTextStop) {
                 return p;
             }
         }
-        int32_t stop = end;
+        const char* stop = end;
         for (char c : {'<', '>', '\0'}) {
-            const void* found = std::memchr(t + p, c, static_cast<size_t>(stop - p));
+            const void* found = std::memchr(p, c, static_cast<size_t>(stop - p));
             if (found != nullptr) {
-                stop = static_cast<int32_t>(static_cast<const char*>(found) - t);
+                stop = static_cast<const char*>(found);
             }
         }
         return stop;
@@ -63,28 +78,28 @@ struct ByteText {
 // page's multibyte characters (so a trail byte is never taken for markup),
 // up to its first zero byte or `end`; nothing at or beyond `end` is read. A
 // step may land beyond `end` when the last character is cut; Clip brings
-// such an offset back.
+// such a position back.
 struct CharText {
     const char* t;
-    int32_t end;
+    const char* end;
     const uint8_t* length;  // AnsiCharLengths()
 
-    bool AtEnd(int32_t p) const { return p >= end || t[p] == '\0'; }
-    int32_t Clip(int32_t p) const { return p < end ? p : end; }
-    int32_t Next(int32_t p) const { return p + length[static_cast<uint8_t>(t[p])]; }
-    int32_t Skip(int32_t p, uint16_t stop) const {
-        while (p < end && (CharClassOf(t[p]) & stop) == 0) {
+    bool AtEnd(const char* p) const { return p >= end || *p == '\0'; }
+    const char* Clip(const char* p) const { return p < end ? p : end; }
+    const char* Next(const char* p) const { return p + length[static_cast<uint8_t>(*p)]; }
+    const char* Skip(const char* p, uint16_t stop) const {
+        while (p < end && (CharClassOf(*p) & stop) == 0) {
             p = Next(p);
         }
         return p;
     }
-    int32_t SkipTo(int32_t p, char quote) const {
-        while (p < end && t[p] != quote && t[p] != '\0') {
+    const char* SkipTo(const char* p, char quote) const {
+        while (p < end && *p != quote && *p != '\0') {
             p = Next(p);
         }
         return p;
     }
-    int32_t SkipText(int32_t p) const { return Skip(p, kCharTextStop); }
+    const char* SkipText(const char* p) const { return Skip(p, kCharTextStop); }
 };
 
 // The first bytes of the last two characters read inside a tag: whether a
@@ -100,110 +115,116 @@ struct TagBytes {
 };
 
 // Skips the run from p up to a byte in `stop`, keeping its last two characters.
-inline int32_t SkipKeeping(const ByteText& in, int32_t p, uint16_t stop, TagBytes& bytes) {
-    const int32_t from = p;
+inline const char* SkipKeeping(const ByteText& in, const char* p, uint16_t stop, TagBytes& bytes) {
+    const char* const from = p;
     p = in.Skip(p, stop);
     if (p - from >= 2) {
-        bytes.last2 = static_cast<uint8_t>(in.t[p - 2]);
-        bytes.last1 = static_cast<uint8_t>(in.t[p - 1]);
+        bytes.last2 = static_cast<uint8_t>(p[-2]);
+        bytes.last1 = static_cast<uint8_t>(p[-1]);
     } else if (p != from) {
-        bytes.Push(in.t[p - 1]);
+        bytes.Push(p[-1]);
     }
     return p;
 }
-inline int32_t SkipKeeping(const CharText& in, int32_t p, uint16_t stop, TagBytes& bytes) {
-    while (p < in.end && (CharClassOf(in.t[p]) & stop) == 0) {
-        bytes.Push(in.t[p]);
+inline const char* SkipKeeping(const CharText& in, const char* p, uint16_t stop, TagBytes& bytes) {
+    while (p < in.end && (CharClassOf(*p) & stop) == 0) {
+        bytes.Push(*p);
         p = in.Next(p);
     }
     return p;
 }
 
-// A tag's name (or a processing instruction's target): t[start..last].
-struct TagName {
-    int32_t start = 0;
-    int32_t last = -1;
-};
-
 // How a piece of markup ended.
 enum class Outcome : uint8_t {
-    Closed,        // its terminator was met; `next` is the offset after it
-    BeforeLt,      // a syntax error that ran up to a "<"; `next` is its offset
+    Closed,        // its terminator was met; `next` is the byte after it
+    BeforeLt,      // a syntax error that ran up to a "<"; `next` is that "<"
     Unterminated,  // the text ended first; `next` is the end
 };
 
-// What ReadMarkup found.
+// What one reader found.
 struct MarkupRead {
-    TokenKind kind;
-    Outcome outcome;
-    int32_t next;
+    const char* next = nullptr;
+    TokenKind kind = TokenKind::Error;
+    Outcome outcome = Outcome::Closed;
+    bool empty = false;  // a start tag ended in "/>" (inside a declaration too)
+    // The last tag or target name read, name[0..nameLength) (nameLength -1: none).
+    const char* name = nullptr;
+    int32_t nameLength = -1;
+    TagBytes bytes;  // the tag bytes afterwards (for the readers of lexer.cpp)
 };
 
-// The state one piece of markup is read with. `errors` receives the syntax
-// error entries, each with the offset of the token that holds the error.
-struct MarkupContext {
-    MarkupContext(std::string& errors_, int32_t tokenStart_)
-        : errors(errors_), tokenStart(tokenStart_) {}
-
+// Where the syntax error entries of one token go: `errors`, each with the
+// token's start as its offset.
+struct ErrorSink {
     std::string& errors;
     int32_t tokenStart;
-    bool inDoctype = false;  // reading the internal subset of a document type declaration
-    bool empty = false;      // a start tag ended in "/>" (nested ones included)
-    bool named = false;      // `name` holds the last tag or target name read
-    TagName name;
-    TagBytes bytes;
+    bool inDoctype;  // reading the internal subset of a document type declaration
 };
+
+inline MarkupRead Read(const char* next, TokenKind kind, Outcome outcome) {
+    MarkupRead m;
+    m.next = next;
+    m.kind = kind;
+    m.outcome = outcome;
+    return m;
+}
 
 // Character data from p (not "<", not the end): whitespace up to "<" or the
 // end is a Whitespace token; anything else is Text, which runs to "<"
 // (excluded) or ">" (included) and whose first byte is taken whatever it is.
-// Returns the offset after the token.
+// Returns the position after the token.
 template <class Text>
-inline int32_t ReadCharData(const Text& in, int32_t p, TokenKind* kind) {
-    const char* const t = in.t;
-    if (IsCharSpace(t[p])) {
-        int32_t q = p + 1;
-        while (!in.AtEnd(q) && IsCharSpace(t[q])) {
+inline const char* ReadCharData(const Text& in, const char* p, TokenKind* kind) {
+    if (IsCharSpace(*p)) {
+        const char* q = p + 1;
+        while (!in.AtEnd(q) && IsCharSpace(*q)) {
             ++q;
         }
-        if (in.AtEnd(q) || t[q] == '<') {
+        if (in.AtEnd(q) || *q == '<') {
             *kind = TokenKind::Whitespace;
             return q;
         }
         p = q;
     }
     *kind = TokenKind::Text;
-    const int32_t q = in.SkipText(in.Next(p));
+    const char* const q = in.SkipText(in.Next(p));
     if (in.AtEnd(q)) {
         return in.Clip(q);
     }
-    return t[q] == '>' ? q + 1 : q;
+    return *q == '>' ? q + 1 : q;
 }
 
-// The start tag whose "<" is at p (t[p + 1] starts a name). A ">" inside a
+// The start tag whose "<" is at p (p[1] starts a name). A ">" inside a
 // quoted value does not end it; quotes open a value only after "=". It is an
 // empty-element tag when "/" comes right before the ">", except at the end
 // of an unquoted value that the "/" continues (x=1/>).
 template <class Text>
-inline MarkupRead ReadStartTag(const Text& in, int32_t p, MarkupContext& cx) {
-    const char* const t = in.t;
-    int32_t q = in.Skip(in.Next(p + 1), kCharNameEnd);
+inline MarkupRead ReadStartTag(const Text& in, const char* p, TagBytes& bytes) {
+    MarkupRead m = Read(nullptr, TokenKind::StartTag, Outcome::Unterminated);
+    const char* q = in.Skip(in.Next(p + 1), kCharNameEnd);
     if (in.AtEnd(q)) {
-        return {TokenKind::StartTag, Outcome::Unterminated, in.Clip(q)};
+        m.next = in.Clip(q);
+        return m;
     }
-    cx.name = TagName{p + 1, q - 1};
-    cx.named = true;
-    TagBytes& bytes = cx.bytes;
+    m.name = p + 1;
+    m.nameLength = static_cast<int32_t>(q - (p + 1));
     bytes = TagBytes{};
+    if (*q == '>') {  // a tag without attributes
+        m.outcome = Outcome::Closed;
+        m.next = q + 1;
+        return m;
+    }
     for (;;) {
         // Outside any value: only "=" and ">" matter.
         q = SkipKeeping(in, q, kCharTagStop, bytes);
         if (in.AtEnd(q)) {
             break;
         }
-        if (t[q] == '>') {
-            cx.empty |= bytes.last1 == '/';
-            return {TokenKind::StartTag, Outcome::Closed, q + 1};
+        if (*q == '>') {
+            m.empty = bytes.last1 == '/';
+            m.outcome = Outcome::Closed;
+            m.next = q + 1;
+            return m;
         }
         const bool opensValue = bytes.last1 != '=';  // "==": the second is a plain byte
         bytes.Push('=');
@@ -211,16 +232,18 @@ inline MarkupRead ReadStartTag(const Text& in, int32_t p, MarkupContext& cx) {
         if (!opensValue) {
             continue;
         }
-        while (!in.AtEnd(q) && IsCharSpace(t[q])) {
-            bytes.Push(t[q]);
+        while (!in.AtEnd(q) && IsCharSpace(*q)) {
+            bytes.Push(*q);
             ++q;
         }
         if (in.AtEnd(q)) {
             break;
         }
-        const char c = t[q];
+        const char c = *q;
         if (c == '>') {
-            return {TokenKind::StartTag, Outcome::Closed, q + 1};
+            m.outcome = Outcome::Closed;
+            m.next = q + 1;
+            return m;
         }
         if (c == '"' || c == '\'') {
             bytes.Push(c);
@@ -228,7 +251,7 @@ inline MarkupRead ReadStartTag(const Text& in, int32_t p, MarkupContext& cx) {
             if (in.AtEnd(q)) {
                 break;
             }
-            if (t[q] == c) {
+            if (*q == c) {
                 bytes.Push(c);
                 ++q;
                 continue;
@@ -248,90 +271,107 @@ inline MarkupRead ReadStartTag(const Text& in, int32_t p, MarkupContext& cx) {
         if (in.AtEnd(q)) {
             break;
         }
-        if (t[q] == '>') {
+        if (*q == '>') {
             const char before = static_cast<char>(bytes.last2);
-            cx.empty |=
+            m.empty =
                 bytes.last1 == '/' && (IsCharSpace(before) || before == '"' || before == '\'');
-            return {TokenKind::StartTag, Outcome::Closed, q + 1};
+            m.outcome = Outcome::Closed;
+            m.next = q + 1;
+            return m;
         }
-        bytes.Push(t[q]);
+        bytes.Push(*q);
         ++q;
     }
-    return {TokenKind::StartTag, Outcome::Unterminated, in.Clip(q)};
+    m.next = in.Clip(q);
+    return m;
 }
 
 // The end tag whose "</" is at p: its name, then anything up to ">".
 template <class Text>
-inline MarkupRead ReadEndTag(const Text& in, int32_t p, MarkupContext& cx) {
-    int32_t q = in.Skip(p + 2, kCharNameEnd);
+inline MarkupRead ReadEndTag(const Text& in, const char* p, TagBytes& bytes) {
+    MarkupRead m = Read(nullptr, TokenKind::EndTag, Outcome::Unterminated);
+    const char* q = in.Skip(p + 2, kCharNameEnd);
     if (in.AtEnd(q)) {
-        return {TokenKind::EndTag, Outcome::Unterminated, in.Clip(q)};
+        m.next = in.Clip(q);
+        return m;
     }
-    cx.name = TagName{p + 2, q - 1};
-    cx.named = true;
-    cx.bytes = TagBytes{};
-    if (in.t[q] != '>') {
+    m.name = p + 2;
+    m.nameLength = static_cast<int32_t>(q - (p + 2));
+    bytes = TagBytes{};
+    if (*q != '>') {
         q = in.Skip(in.Next(q), kCharBodyStop);
         if (in.AtEnd(q)) {
-            return {TokenKind::EndTag, Outcome::Unterminated, in.Clip(q)};
+            m.next = in.Clip(q);
+            return m;
         }
     }
-    return {TokenKind::EndTag, Outcome::Closed, q + 1};
+    m.outcome = Outcome::Closed;
+    m.next = q + 1;
+    return m;
 }
 
-// Everything after "<" that is neither a start nor an end tag (lexer.cpp).
+// Everything after "<" that is neither a start nor an end tag, read with
+// the tag bytes `bytes` (lexer.cpp).
 template <class Text>
-MarkupRead ReadOtherMarkup(const Text& in, int32_t p, MarkupContext& cx);
+MarkupRead ReadOtherMarkup(const Text& in, const char* p, const ErrorSink& sink, TagBytes bytes);
 
-// The markup whose "<" is at p: the byte after it decides what it is.
+// What the text at p (not the end) opens: the byte after a "<" decides.
+enum class Opener : uint8_t { CharData, StartTag, EndTag, OtherMarkup };
 template <class Text>
-inline MarkupRead ReadMarkup(const Text& in, int32_t p, MarkupContext& cx) {
-    const int32_t p1 = p + 1;
-    if (!in.AtEnd(p1)) {
-        const char c = in.t[p1];
-        if (CharClassOf(c) & kCharNameStart) {
-            return ReadStartTag(in, p, cx);
-        }
-        if (c == '/') {
-            return ReadEndTag(in, p, cx);
+inline Opener OpenerAt(const Text& in, const char* p) {
+    if (*p != '<') {
+        return Opener::CharData;
+    }
+    if (in.AtEnd(p + 1)) {
+        return Opener::OtherMarkup;
+    }
+    if (CharClassOf(p[1]) & kCharNameStart) {
+        return Opener::StartTag;
+    }
+    return p[1] == '/' ? Opener::EndTag : Opener::OtherMarkup;
+}
+
+// The markup whose "<" is at p.
+template <class Text>
+inline MarkupRead ReadMarkup(const Text& in, const char* p, const ErrorSink& sink,
+                             TagBytes& bytes) {
+    switch (OpenerAt(in, p)) {
+        case Opener::StartTag:
+            return ReadStartTag(in, p, bytes);
+        case Opener::EndTag:
+            return ReadEndTag(in, p, bytes);
+        default: {
+            const MarkupRead m = ReadOtherMarkup(in, p, sink, bytes);
+            bytes = m.bytes;
+            return m;
         }
     }
-    return ReadOtherMarkup(in, p, cx);
 }
 
 // Adds the "unterminated_tag_syntax" entry for markup of `kind` that the
 // end of the text cut off (lexer.cpp).
 void AddUnterminated(std::string& errors, TokenKind kind, int32_t tokenStart);
 
-// Reads the token at p (which is not at the end of the text), adds its
-// syntax error entries to `errors`, and hands it to one call of `sink`:
-//   CharData(kind, start, next)     Text or Whitespace
-//   StartTag(start, next, cx)       cx.name and cx.empty describe the tag
-//   EndTag(start, next, cx)
-//   Markup(kind, start, next, cx)   anything else; markup that the end of the
-//                                   text cut off comes as Error
-// Returns the offset after the token.
-template <class Text, class Sink>
-inline int32_t LexToken(const Text& in, int32_t p, std::string& errors, Sink& sink) {
-    if (in.t[p] != '<') {
+// Reads the token at p (which is not at the end of the text) and adds its
+// syntax error entries to `errors`. For start tags the result's name and
+// empty mark describe the tag; the name is also set for end tags and
+// processing instructions. Markup that the end of the text cut off comes
+// back as Error.
+template <class Text>
+inline MarkupRead Lex(const Text& in, const char* p, std::string& errors) {
+    if (OpenerAt(in, p) == Opener::CharData) {
         TokenKind kind;
-        const int32_t next = ReadCharData(in, p, &kind);
-        sink.CharData(kind, p, next);
-        return next;
+        const char* const next = ReadCharData(in, p, &kind);
+        return Read(next, kind, Outcome::Closed);
     }
-    MarkupContext cx{errors, p};
-    const MarkupRead m = ReadMarkup(in, p, cx);
+    const int32_t start = static_cast<int32_t>(p - in.t);
+    TagBytes bytes;
+    MarkupRead m = ReadMarkup(in, p, ErrorSink{errors, start, false}, bytes);
     if (m.outcome == Outcome::Unterminated) {
-        AddUnterminated(errors, m.kind, p);
-        sink.Markup(TokenKind::Error, p, m.next, cx);
-    } else if (m.kind == TokenKind::StartTag) {
-        sink.StartTag(p, m.next, cx);
-    } else if (m.kind == TokenKind::EndTag) {
-        sink.EndTag(p, m.next, cx);
-    } else {
-        sink.Markup(m.kind, p, m.next, cx);
+        AddUnterminated(errors, m.kind, start);
+        m.kind = TokenKind::Error;
     }
-    return m.next;
+    return m;
 }
 
 }  // namespace lexer
