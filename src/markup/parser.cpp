@@ -70,17 +70,17 @@ class ElementParser {
 
     // Reads the tokens of the whole text into the index; returns the first
     // element created, 0 if none.
-    template <class Text>
+    template <bool kIgnoreCase, class Text>
     int32_t Run(const Text in) {
         const char* const text = in.t;
-        const bool ignoreCase = ignoreCase_;
         const int32_t parent = parent_;
-        const int32_t baseLevel = baseLevel_;
         const int32_t firstEntry = doc_.entryCount;
         int32_t count = firstEntry;
         // New entries go to slots.page[count & 0xFFFF] while count is below slots.limit.
         Slots slots{nullptr, count, doc_.elementIndex->Pages()};
-        int32_t depth = 0;  // open elements
+        const int32_t baseLevel = baseLevel_;
+        int32_t level = baseLevel;  // the level of an element opened now; less the
+                                    // base level, the number of open elements
         int32_t open = parent;
         ElementEntry* openEntry = &doc_.GetEntry(parent);
 
@@ -114,33 +114,32 @@ class ElementParser {
                 }
                 const int32_t e = count++;
                 ElementEntry& entry = slots.page[e & 0xFFFF];
-                entry.parent = open;
-                entry.nextSibling = 0;
-                uint32_t flags = 0;
+                uint32_t flags = static_cast<uint32_t>(level);
+                if (level > static_cast<int32_t>(kMaxLevel)) {
+                    flags = static_cast<uint32_t>(TooDeep(start, open));
+                }
+                int32_t prevSibling = e;
                 if (openEntry->firstChild == 0) {
                     openEntry->firstChild = e;
-                    entry.prevSibling = e;
-                    flags = kEntryFirstChild;
+                    flags |= kEntryFirstChild;
                 } else {
                     ElementEntry& firstChild = At(slots, openEntry->firstChild);
-                    const int32_t last = firstChild.prevSibling;
-                    At(slots, last).nextSibling = e;
-                    entry.prevSibling = last;
+                    prevSibling = firstChild.prevSibling;
+                    At(slots, prevSibling).nextSibling = e;
                     firstChild.prevSibling = e;
                 }
-                int32_t level = baseLevel + depth;
-                if (level > static_cast<int32_t>(kMaxLevel)) {
-                    level = TooDeep(start, open);
-                }
-                entry.flags = flags | static_cast<uint32_t>(level);
-                entry.firstChild = 0;
                 entry.start = start;
                 entry.tagLengths = static_cast<uint32_t>(length);
+                entry.flags = flags;
+                entry.parent = open;
+                entry.firstChild = 0;
+                entry.nextSibling = 0;
+                entry.prevSibling = prevSibling;
                 if (tag.empty) {
                     entry.length = length;
                 } else {
                     entry.length = tag.nameLength;
-                    ++depth;
+                    ++level;
                     open = e;
                     openEntry = &entry;
                 }
@@ -159,20 +158,20 @@ class ElementParser {
                     TagTooLong("end_tag", start, open);
                     continue;
                 }
-                if (depth > 0 && !ignoreCase && openEntry->length == tag.nameLength &&
+                if (open != parent && !kIgnoreCase && openEntry->length == tag.nameLength &&
                     SameBytes(text + openEntry->start + 1, tag.name, tag.nameLength)) {
                     // The usual case: the end tag closes the innermost element, byte for byte.
                     openEntry->length = start + length - openEntry->start;
                     openEntry->tagLengths = (openEntry->tagLengths & kMaxStartTagLength) |
                                             (static_cast<uint32_t>(length) << 22);
-                    --depth;
+                    --level;
                     open = openEntry->parent;
                 } else {
                     const Open left =
-                        CloseBy(Open{open, depth}, start, length,
+                        CloseBy(Open{open, level - baseLevel}, start, length,
                                 static_cast<int32_t>(tag.name - text), tag.nameLength);
                     open = left.innermost;
-                    depth = left.depth;
+                    level = baseLevel + left.depth;
                 }
                 openEntry = &At(slots, open);
                 continue;
@@ -180,7 +179,7 @@ class ElementParser {
             p = text + OtherMarkup(in, start, open);
         }
         doc_.entryCount = count;
-        CloseUnended(open, depth, 0, static_cast<int32_t>(in.Clip(p) - text));
+        CloseUnended(open, level - baseLevel, 0, static_cast<int32_t>(in.Clip(p) - text));
         AppendErrors();
         return count > firstEntry ? firstEntry : 0;
     }
@@ -373,10 +372,13 @@ class ElementParser {
 int32_t CXmlDocument::ParseElements(int32_t parent, MarkupScanner& scanner) {
     scanner.pos = 0;
     ElementParser parser(*this, parent, scanner.text);
+    const char* const text = scanner.text;
+    const bool ignoreCase = (flags & kDocIgnoreCase) != 0;
     // A text that ends with its zero byte at `end` is read without bounds checks.
-    if (AnsiCharsAreSingleByte() && scanner.text[scanner.end] == '\0') {
-        return parser.Run(lexer::ByteText{scanner.text, scanner.text + scanner.end});
+    if (AnsiCharsAreSingleByte() && text[scanner.end] == '\0') {
+        const lexer::ByteText in{text, text + scanner.end};
+        return ignoreCase ? parser.Run<true>(in) : parser.Run<false>(in);
     }
-    return parser.Run(
-        lexer::CharText{scanner.text, scanner.text + scanner.end, platform::AnsiCharLengths()});
+    const lexer::CharText in{text, text + scanner.end, platform::AnsiCharLengths()};
+    return ignoreCase ? parser.Run<true>(in) : parser.Run<false>(in);
 }

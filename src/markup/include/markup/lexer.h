@@ -14,6 +14,7 @@
 
 #include "markup/char_class.h"
 #include "markup/tokenizer.h"
+#include "platform/compiler.h"
 
 namespace lexer {
 
@@ -21,6 +22,7 @@ namespace lexer {
 // byte at `end` (a document's own text). Runs are searched without bounds
 // checks: the zero byte stops every one of them.
 struct ByteText {
+    static constexpr bool kZeroEnded = true;  // the byte after one that is not zero exists
     const char* t;
     const char* end;  // *end is zero
 
@@ -80,6 +82,7 @@ struct ByteText {
 // step may land beyond `end` when the last character is cut; Clip brings
 // such a position back.
 struct CharText {
+    static constexpr bool kZeroEnded = false;
     const char* t;
     const char* end;
     const uint8_t* length;  // AnsiCharLengths()
@@ -115,7 +118,8 @@ struct TagBytes {
 };
 
 // Skips the run from p up to a byte in `stop`, keeping its last two characters.
-inline const char* SkipKeeping(const ByteText& in, const char* p, uint16_t stop, TagBytes& bytes) {
+ZELK_ALWAYS_INLINE const char* SkipKeeping(const ByteText& in, const char* p, uint16_t stop,
+                                           TagBytes& bytes) {
     const char* const from = p;
     p = in.Skip(p, stop);
     if (p - from >= 2) {
@@ -126,7 +130,8 @@ inline const char* SkipKeeping(const ByteText& in, const char* p, uint16_t stop,
     }
     return p;
 }
-inline const char* SkipKeeping(const CharText& in, const char* p, uint16_t stop, TagBytes& bytes) {
+ZELK_ALWAYS_INLINE const char* SkipKeeping(const CharText& in, const char* p, uint16_t stop,
+                                           TagBytes& bytes) {
     while (p < in.end && (CharClassOf(*p) & stop) == 0) {
         bytes.Push(*p);
         p = in.Next(p);
@@ -174,7 +179,7 @@ inline MarkupRead Read(const char* next, TokenKind kind, Outcome outcome) {
 // (excluded) or ">" (included) and whose first byte is taken whatever it is.
 // Returns the position after the token.
 template <class Text>
-inline const char* ReadCharData(const Text& in, const char* p, TokenKind* kind) {
+ZELK_ALWAYS_INLINE const char* ReadCharData(const Text& in, const char* p, TokenKind* kind) {
     if (IsCharSpace(*p)) {
         const char* q = p + 1;
         while (!in.AtEnd(q) && IsCharSpace(*q)) {
@@ -199,7 +204,7 @@ inline const char* ReadCharData(const Text& in, const char* p, TokenKind* kind) 
 // empty-element tag when "/" comes right before the ">", except at the end
 // of an unquoted value that the "/" continues (x=1/>).
 template <class Text>
-inline MarkupRead ReadStartTag(const Text& in, const char* p, TagBytes& bytes) {
+ZELK_ALWAYS_INLINE MarkupRead ReadStartTag(const Text& in, const char* p, TagBytes& bytes) {
     MarkupRead m = Read(nullptr, TokenKind::StartTag, Outcome::Unterminated);
     const char* q = in.Skip(in.Next(p + 1), kCharNameEnd);
     if (in.AtEnd(q)) {
@@ -288,7 +293,7 @@ inline MarkupRead ReadStartTag(const Text& in, const char* p, TagBytes& bytes) {
 
 // The end tag whose "</" is at p: its name, then anything up to ">".
 template <class Text>
-inline MarkupRead ReadEndTag(const Text& in, const char* p, TagBytes& bytes) {
+ZELK_ALWAYS_INLINE MarkupRead ReadEndTag(const Text& in, const char* p, TagBytes& bytes) {
     MarkupRead m = Read(nullptr, TokenKind::EndTag, Outcome::Unterminated);
     const char* q = in.Skip(p + 2, kCharNameEnd);
     if (in.AtEnd(q)) {
@@ -318,11 +323,12 @@ MarkupRead ReadOtherMarkup(const Text& in, const char* p, const ErrorSink& sink,
 // What the text at p (not the end) opens: the byte after a "<" decides.
 enum class Opener : uint8_t { CharData, StartTag, EndTag, OtherMarkup };
 template <class Text>
-inline Opener OpenerAt(const Text& in, const char* p) {
+ZELK_ALWAYS_INLINE Opener OpenerAt(const Text& in, const char* p) {
     if (*p != '<') {
         return Opener::CharData;
     }
-    if (in.AtEnd(p + 1)) {
+    // Neither a name start nor "/" is the zero byte.
+    if (!Text::kZeroEnded && in.AtEnd(p + 1)) {
         return Opener::OtherMarkup;
     }
     if (CharClassOf(p[1]) & kCharNameStart) {
@@ -333,8 +339,8 @@ inline Opener OpenerAt(const Text& in, const char* p) {
 
 // The markup whose "<" is at p.
 template <class Text>
-inline MarkupRead ReadMarkup(const Text& in, const char* p, const ErrorSink& sink,
-                             TagBytes& bytes) {
+ZELK_ALWAYS_INLINE MarkupRead ReadMarkup(const Text& in, const char* p, const ErrorSink& sink,
+                                         TagBytes& bytes) {
     switch (OpenerAt(in, p)) {
         case Opener::StartTag:
             return ReadStartTag(in, p, bytes);

@@ -8,3 +8,11 @@
 #else
 #define ZELK_NOINLINE __attribute__((noinline))
 #endif
+
+// Inlines a small function into every caller, whatever the compiler's own
+// budget says: for the steps of a hot loop that must not become calls.
+#if defined(_MSC_VER)
+#define ZELK_ALWAYS_INLINE __forceinline
+#else
+#define ZELK_ALWAYS_INLINE inline __attribute__((always_inline))
+#endif
