@@ -148,27 +148,29 @@ bool CXmlDocument::SetAttribute(const char* name, const char* value) {
     const std::string escaped = EscapeValue(value == nullptr ? "" : value, kEscapeAttribute);
     ElementEntry& entry = GetEntry(mainPos);
     const int32_t startTag = entry.StartTagLength();
-    const AttributeMatch match =
-        ReadAttribute(docText.c_str(), entry.start, entry.start + startTag, name, flags);
+    AttributeSpan found;
+    AttributeEnd end;
+    const bool has = FindAttribute(docText.c_str(), entry.start, entry.start + startTag, name,
+                                   flags, &found, &end);
     int32_t at;
     int32_t replaced = 0;
     std::string text;
-    if (match.found && match.hasValue) {
-        if (match.quoted && !match.closed) {
+    if (has && found.valueLength >= 0) {
+        if (found.quoted && !found.closed) {
             return false;  // no closing quote: the stretch to replace is unclear
         }
-        at = match.stretchStart;
-        replaced = match.stretchLength;
+        at = found.StretchStart();
+        replaced = found.StretchLength();
         text = "\"" + escaped + "\"";
-    } else if (match.found) {
+    } else if (has) {
         // Written without a value: the value goes after the name.
-        at = match.nameStart + match.nameLength;
+        at = found.nameStart + found.nameLength;
         text = "=\"" + escaped + "\"";
     } else {
-        at = match.stopPos;
+        at = end.stopPos;
         // After a dangling "y=" the new attribute would read as y's value:
         // give y its (empty) value first.
-        text = std::string(match.danglingEquals ? "\"\" " : " ") + name + "=\"" + escaped + "\"";
+        text = std::string(end.danglingEquals ? "\"\" " : " ") + name + "=\"" + escaped + "\"";
     }
     const int32_t delta = static_cast<int32_t>(text.size()) - replaced;
     if (static_cast<int64_t>(startTag) + delta > static_cast<int64_t>(kMaxStartTagLength)) {

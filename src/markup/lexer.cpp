@@ -207,6 +207,8 @@ MarkupRead ReadOtherMarkup(const Text& in, const char* p, const ErrorSink& sink,
 
 template MarkupRead ReadOtherMarkup<ByteText>(const ByteText&, const char*, const ErrorSink&,
                                               TagBytes);
+template MarkupRead ReadOtherMarkup<ByteSpan>(const ByteSpan&, const char*, const ErrorSink&,
+                                              TagBytes);
 template MarkupRead ReadOtherMarkup<CharText>(const CharText&, const char*, const ErrorSink&,
                                               TagBytes);
 

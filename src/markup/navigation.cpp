@@ -122,39 +122,37 @@ std::string CXmlDocument::GetAttribute(const char* name) const {
         list.version = textVersion;
         list.tagStart = entry.start;
         list.tagEnd = tagEnd;
-        list.count = ListAttributes(text, entry.start, tagEnd, list.spans, AttributeList::kCapacity,
-                                    &list.complete);
+        AttributeEnd end;
+        list.count =
+            ListAttributes(text, entry.start, tagEnd, list.spans, AttributeList::kCapacity, &end);
+        list.complete = end.complete;
     }
     // The first attribute whose name matches wins, as in the start tag.
     const int32_t nameLength = static_cast<int32_t>(std::strlen(name));
-    for (int32_t i = 0; i < list.count; ++i) {
+    const AttributeSpan* found = nullptr;
+    for (int32_t i = 0; i < list.count && found == nullptr; ++i) {
         const AttributeSpan& span = list.spans[i];
         // A name longer than the one asked for, or with another first byte
         // when case counts, cannot match.
-        if (span.nameLength > nameLength ||
-            (!(flags & kDocIgnoreCase) && text[span.nameStart] != name[0])) {
-            continue;
+        if (span.nameLength <= nameLength &&
+            ((flags & kDocIgnoreCase) || text[span.nameStart] == name[0]) &&
+            MatchNameSpan(text, span.nameStart, span.nameStart + span.nameLength - 1, name,
+                          nameLength, flags)) {
+            found = &span;
         }
-        if (!MatchNameSpan(text, span.nameStart, span.nameStart + span.nameLength - 1, name,
-                           nameLength, flags)) {
-            continue;
-        }
-        if (span.valueLength < 0) {
-            return std::string(text + span.nameStart, static_cast<size_t>(span.nameLength));
-        }
-        return UnescapeValue(text + span.valueStart, span.valueLength, flags);
     }
-    if (list.complete) {
+    AttributeSpan beyond;
+    if (found == nullptr && !list.complete &&
+        FindAttribute(text, entry.start, tagEnd, name, flags, &beyond, nullptr)) {
+        found = &beyond;
+    }
+    if (found == nullptr) {
         return std::string();
     }
-    const AttributeMatch match = ReadAttribute(text, entry.start, tagEnd, name, flags);
-    if (!match.found) {
-        return std::string();
+    if (found->valueLength < 0) {
+        return std::string(text + found->nameStart, static_cast<size_t>(found->nameLength));
     }
-    if (!match.hasValue) {
-        return std::string(text + match.nameStart, static_cast<size_t>(match.nameLength));
-    }
-    return UnescapeValue(text + match.valueStart, match.valueLength, flags);
+    return UnescapeValue(text + found->valueStart, found->valueLength, flags);
 }
 
 std::string CXmlDocument::GetElementText() const {

@@ -44,9 +44,12 @@ TokenKind ScanToken(MarkupScanner& scanner, MarkupToken& token) {
         token.length = 0;
         return token.kind;
     }
-    // A text that ends with its zero byte at `end` is read without bounds checks.
-    if (AnsiCharsAreSingleByte() && t[end] == '\0') {
-        return Scan(lexer::ByteText{t, t + end}, scanner, token);
+    if (AnsiCharsAreSingleByte()) {
+        // A text that ends with its zero byte at `end` is read without bounds checks.
+        if (t[end] == '\0') {
+            return Scan(lexer::ByteText{t, t + end}, scanner, token);
+        }
+        return Scan(lexer::ByteSpan{t, t + end}, scanner, token);
     }
     return Scan(lexer::CharText{t, t + end, platform::AnsiCharLengths()}, scanner, token);
 }

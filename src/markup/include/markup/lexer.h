@@ -76,6 +76,31 @@ struct ByteText {
     }
 };
 
+// A stretch of a text in which every character is one byte, up to its
+// first zero byte or `end`; nothing at or beyond `end` is read.
+struct ByteSpan {
+    static constexpr bool kZeroEnded = false;
+    const char* t;
+    const char* end;
+
+    bool AtEnd(const char* p) const { return p >= end || *p == '\0'; }
+    const char* Clip(const char* p) const { return p; }
+    const char* Next(const char* p) const { return p + 1; }
+    const char* Skip(const char* p, uint16_t stop) const {
+        while (p < end && (CharClassOf(*p) & stop) == 0) {
+            ++p;
+        }
+        return p;
+    }
+    const char* SkipTo(const char* p, char quote) const {
+        while (p < end && *p != quote && *p != '\0') {
+            ++p;
+        }
+        return p;
+    }
+    const char* SkipText(const char* p) const { return Skip(p, kCharTextStop); }
+};
+
 // Any text, read character by character with the lengths of the ANSI code
 // page's multibyte characters (so a trail byte is never taken for markup),
 // up to its first zero byte or `end`; nothing at or beyond `end` is read. A
@@ -130,7 +155,8 @@ ZELK_ALWAYS_INLINE const char* SkipKeeping(const ByteText& in, const char* p, ui
     }
     return p;
 }
-ZELK_ALWAYS_INLINE const char* SkipKeeping(const CharText& in, const char* p, uint16_t stop,
+template <class Text>
+ZELK_ALWAYS_INLINE const char* SkipKeeping(const Text& in, const char* p, uint16_t stop,
                                            TagBytes& bytes) {
     while (p < in.end && (CharClassOf(*p) & stop) == 0) {
         bytes.Push(*p);
