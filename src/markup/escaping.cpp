@@ -2,44 +2,27 @@
 
 #include <cstring>
 
+#include "markup/char_class.h"
 #include "markup/entity_table.h"
 #include "markup/single_byte.h"
 #include "platform/ansi.h"
 
 namespace {
 
-// Escape class of each byte: 0 none, 1 "<", 2 "&", 3 ">", 4 '"', 5 '\''.
-// Classes 4 and 5 apply in attribute mode only.
-struct EscapeClasses {
-    uint8_t cls[256] = {};
-    // Reference characters that EscapeValue leaves untouched with
-    // kEscapeKeepReferences: bit 1 may start a reference ("#", ":", "_",
-    // letters, 0x80 and up), bit 2 may continue one ("-", ".", digits, ":",
-    // "_", letters, 0x80 and up).
-    uint8_t ref[256] = {};
-    constexpr EscapeClasses() {
-        cls[static_cast<int>('<')] = 1;
-        cls[static_cast<int>('&')] = 2;
-        cls[static_cast<int>('>')] = 3;
-        cls[static_cast<int>('"')] = 4;
-        cls[static_cast<int>('\'')] = 5;
-        for (int c = 0; c < 256; ++c) {
-            const bool letter = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c >= 0x80;
-            if (letter || c == '#' || c == ':' || c == '_') {
-                ref[c] |= 1;
-            }
-            if (letter || c == '-' || c == '.' || (c >= '0' && c <= '9') || c == ':' || c == '_') {
-                ref[c] |= 2;
-            }
-        }
+// The reference that replaces a markup character.
+const char* EscapeText(char c) {
+    switch (c) {
+        case '<':
+            return "&lt;";
+        case '&':
+            return "&amp;";
+        case '>':
+            return "&gt;";
+        case '"':
+            return "&quot;";
+        default:
+            return "&apos;";
     }
-};
-constexpr EscapeClasses kEscape;
-
-const char* const kEscapeTexts[6] = {"", "&lt;", "&amp;", "&gt;", "&quot;", "&apos;"};
-
-inline bool IsSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
 }
 
 // Code point of an entity name (`folded` in lower case, `firstWritten` its
@@ -99,7 +82,7 @@ uint32_t ReferenceCodePoint(const char* folded, int length, char firstWritten) {
 }  // namespace
 
 std::string EscapeValue(const std::string& text, int options) {
-    const bool attribute = (options & kEscapeAttribute) != 0;
+    const uint16_t escaped = (options & kEscapeAttribute) != 0 ? kCharEscapeAttr : kCharEscapeText;
     const bool keepReferences = (options & kEscapeKeepReferences) != 0;
     const uint8_t* charLengths = platform::AnsiCharLengths();
     const size_t n = text.size();
@@ -108,13 +91,9 @@ std::string EscapeValue(const std::string& text, int options) {
     out.reserve(n + n / 10 + 7);
     size_t i = 0;
     while (i < n) {
-        const uint8_t c = static_cast<uint8_t>(in[i]);
-        int cls = kEscape.cls[c];
-        if (cls >= 4 && !attribute) {
-            cls = 0;
-        }
-        if (cls == 0) {
-            size_t step = charLengths[c];
+        const char c = in[i];
+        if ((CharClassOf(c) & escaped) == 0) {
+            size_t step = charLengths[static_cast<uint8_t>(c)];
             if (step > n - i) {
                 step = n - i;
             }
@@ -122,10 +101,9 @@ std::string EscapeValue(const std::string& text, int options) {
             i += step;
             continue;
         }
-        if (cls == 2 && keepReferences && i + 1 < n &&
-            (kEscape.ref[static_cast<uint8_t>(in[i + 1])] & 1)) {
+        if (c == '&' && keepReferences && i + 1 < n && (CharClassOf(in[i + 1]) & kCharRefStart)) {
             size_t j = i + 2;
-            while (j < n && (kEscape.ref[static_cast<uint8_t>(in[j])] & 2)) {
+            while (j < n && (CharClassOf(in[j]) & kCharRefMore)) {
                 ++j;
             }
             if (j < n && in[j] == ';') {
@@ -134,7 +112,7 @@ std::string EscapeValue(const std::string& text, int options) {
                 continue;
             }
         }
-        out += kEscapeTexts[cls];
+        out += EscapeText(c);
         ++i;
     }
     return out;
@@ -159,7 +137,7 @@ std::string UnescapeValue(const char* text, int length, uint32_t options) {
     size_t i = 0;
     while (i < n) {
         const char c = text[i];
-        if (spaceHandling && IsSpace(c)) {
+        if (spaceHandling && IsCharSpace(c)) {
             if (!leading) {
                 if (runStart == std::string::npos) {
                     runStart = out.size();
@@ -181,7 +159,7 @@ std::string UnescapeValue(const char* text, int length, uint32_t options) {
                 const void* amp = j < n ? std::memchr(text + j, '&', n - j) : nullptr;
                 j = amp == nullptr ? n : static_cast<size_t>(static_cast<const char*>(amp) - text);
             }
-            while (j < n && text[j] != '&' && !(spaceHandling && IsSpace(text[j]))) {
+            while (j < n && text[j] != '&' && !(spaceHandling && IsCharSpace(text[j]))) {
                 j += charLengths[static_cast<uint8_t>(text[j])];
             }
             if (j > n) {

@@ -63,6 +63,20 @@ TEST(ReportEntries, UpdateChangesTheFirstEntryOfThatName) {
     EXPECT_EQ(report, "<read encoding=\"UTF-8\" length=\"5\"/><read encoding=\"\" length=\"6\"/>");
 }
 
+TEST(ReportEntries, UpdateAddsAnAttributeTheEntryLacks) {
+    std::string report = "<bom/>";
+    AddReportEntry(report, "bom", "x\"y", 0x38, 7);
+    EXPECT_EQ(report, "<bom encoding=\"x&quot;y\" length=\"7\"/>");
+}
+
+TEST(ReportEntries, AValueTooLongForATagIsLeftOut) {
+    // An entry's tag must stay short enough to be read back as a start tag.
+    std::string report;
+    AddReportEntry(report, "unended_start_tag", std::string(900000, '&').c_str(), 0, 3, 9);
+    ASSERT_LT(report.size(), 100u);
+    EXPECT_EQ(report, "<unended_start_tag offset=\"3\" offset2=\"9\"/>");
+}
+
 TEST(ReportEntries, StopAtTheLimit) {
     std::string report;
     int added = 0;
