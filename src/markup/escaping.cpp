@@ -118,9 +118,9 @@ std::string EscapeValue(const std::string& text, int options) {
     return out;
 }
 
-std::string UnescapeValue(const char* text, int length, uint32_t options) {
+void AppendUnescaped(const char* text, int length, uint32_t options, std::string& out) {
     if (text == nullptr) {
-        return std::string();
+        return;
     }
     const size_t n = length < 0 ? std::strlen(text) : static_cast<size_t>(length);
     const bool spaceHandling = (options & (kUnescapeTrim | kUnescapeCollapse)) != 0;
@@ -128,10 +128,10 @@ std::string UnescapeValue(const char* text, int length, uint32_t options) {
     const uint8_t* charLengths = platform::AnsiCharLengths();
     const bool singleByte = AnsiCharsAreSingleByte();
     if (singleByte && !spaceHandling && std::memchr(text, '&', n) == nullptr) {
-        return std::string(text, n);  // nothing to decode
+        out.append(text, n);  // nothing to decode
+        return;
     }
-    std::string out;
-    out.reserve(n);
+    out.reserve(out.size() + n);
     bool leading = true;
     size_t runStart = std::string::npos;  // output offset of the current white-space run
     size_t i = 0;
@@ -198,6 +198,11 @@ std::string UnescapeValue(const char* text, int length, uint32_t options) {
     if (spaceHandling && runStart != std::string::npos) {
         out.resize(runStart);
     }
+}
+
+std::string UnescapeValue(const char* text, int length, uint32_t options) {
+    std::string out;
+    AppendUnescaped(text, length, options, out);
     return out;
 }
 

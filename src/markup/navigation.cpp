@@ -108,9 +108,49 @@ void CXmlDocument::NewTextVersion() {
     textVersion = lastTextVersion.fetch_add(1, std::memory_order_relaxed) + 1;
 }
 
+namespace {
+
+// Where view reads put what they decode (see GetAttributeView).
+thread_local std::string decodedForViews;
+
+// A buffer for decoding: the thread's own for view reads, emptied.
+std::string& ViewBuffer() {
+    std::string& buffer = decodedForViews;
+    buffer.clear();
+    return buffer;
+}
+
+// The value text[start..start + length) decoded with `flags`, as a view: of
+// the text itself when it holds no "&" and white space is kept as written
+// (decoding would copy it unchanged), else of `into`, which receives it.
+std::string_view Decoded(const char* text, int32_t start, int32_t length, uint32_t flags,
+                         std::string& into) {
+    if ((flags & (kUnescapeTrim | kUnescapeCollapse)) == 0 &&
+        std::memchr(text + start, '&', static_cast<size_t>(length)) == nullptr) {
+        return std::string_view(text + start, static_cast<size_t>(length));
+    }
+    AppendUnescaped(text + start, length, flags, into);
+    return into;
+}
+
+}  // namespace
+
 std::string CXmlDocument::GetAttribute(const char* name) const {
+    std::string value;
+    const std::string_view read = ReadAttribute(name, value);
+    if (!read.empty() && read.data() != value.data()) {
+        value.assign(read.data(), read.size());
+    }
+    return value;
+}
+
+std::string_view CXmlDocument::GetAttributeView(const char* name) const {
+    return ReadAttribute(name, ViewBuffer());
+}
+
+std::string_view CXmlDocument::ReadAttribute(const char* name, std::string& into) const {
     if (mainPos == 0 || name == nullptr) {
-        return std::string();
+        return std::string_view();
     }
     const ElementEntry& entry = GetEntry(mainPos);
     const char* text = docText.c_str();
@@ -147,39 +187,58 @@ std::string CXmlDocument::GetAttribute(const char* name) const {
         found = &beyond;
     }
     if (found == nullptr) {
-        return std::string();
+        return std::string_view();
     }
     if (found->valueLength < 0) {
-        return std::string(text + found->nameStart, static_cast<size_t>(found->nameLength));
+        // Written without a value: it reads as its name.
+        return std::string_view(text + found->nameStart, static_cast<size_t>(found->nameLength));
     }
-    return UnescapeValue(text + found->valueStart, found->valueLength, flags);
+    return Decoded(text, found->valueStart, found->valueLength, flags, into);
 }
 
 std::string CXmlDocument::GetElementText() const {
-    return mainPos == 0 ? std::string() : ReadElementText(mainPos);
+    return TextOf(mainPos);
 }
 
 std::string CXmlDocument::GetChildText() const {
-    return childPos == 0 ? std::string() : ReadElementText(childPos);
+    return TextOf(childPos);
 }
 
-std::string CXmlDocument::ReadElementText(int32_t element) const {
+std::string_view CXmlDocument::GetElementTextView() const {
+    return mainPos == 0 ? std::string_view() : ReadElementText(mainPos, ViewBuffer());
+}
+
+std::string_view CXmlDocument::GetChildTextView() const {
+    return childPos == 0 ? std::string_view() : ReadElementText(childPos, ViewBuffer());
+}
+
+std::string CXmlDocument::TextOf(int32_t element) const {
+    std::string text;
+    if (element != 0) {
+        const std::string_view read = ReadElementText(element, text);
+        if (!read.empty() && read.data() != text.data()) {
+            text.assign(read.data(), read.size());
+        }
+    }
+    return text;
+}
+
+std::string_view CXmlDocument::ReadElementText(int32_t element, std::string& into) const {
     const ElementEntry& entry = GetEntry(element);
     const int32_t startTag = entry.StartTagLength();
     if (entry.length == startTag || entry.firstChild != 0) {
-        return std::string();  // empty, unended, or mixed content
+        return std::string_view();  // empty, unended, or mixed content
     }
     const int32_t contentStart = entry.start + startTag;
     const int32_t contentLength = entry.length - startTag - entry.EndTagLength();
     if (contentLength <= 0) {
-        return std::string();
+        return std::string_view();
     }
     const char* text = docText.c_str();
     if (std::memchr(text + contentStart, '<', static_cast<size_t>(contentLength)) == nullptr) {
-        return UnescapeValue(text + contentStart, contentLength, flags);
+        return Decoded(text, contentStart, contentLength, flags, into);
     }
     // Tokens never reach past the content: the scanner ends there.
-    std::string result;
     MarkupScanner scanner(text, flags, contentStart + contentLength);
     scanner.pos = contentStart;
     MarkupToken token;
@@ -189,17 +248,17 @@ std::string CXmlDocument::ReadElementText(int32_t element) const {
             break;
         }
         if (kind == TokenKind::Text) {
-            result += UnescapeValue(text + token.start, token.length, flags);
+            AppendUnescaped(text + token.start, token.length, flags, into);
         } else if (kind == TokenKind::CDataSection) {
             // The bytes between "<![CDATA[" and "]]>", only when the token
             // is long enough to hold both.
             constexpr int32_t kOpener = 9;
             constexpr int32_t kCloser = 3;
             if (token.length > kOpener + kCloser) {
-                result.append(text + token.start + kOpener,
-                              static_cast<size_t>(token.length - kOpener - kCloser));
+                into.append(text + token.start + kOpener,
+                            static_cast<size_t>(token.length - kOpener - kCloser));
             }
         }
     }
-    return result;
+    return into;
 }

@@ -195,6 +195,35 @@ TEST(ElementText, ChildText) {
     EXPECT_EQ(doc.GetElementText(), "");
 }
 
+// The view reads give what the string reads give: a view of the document
+// text for a value with nothing to decode, else of decoded storage.
+TEST(Navigation, ViewReadsMatchTheStringReads) {
+    CXmlDocument doc("<r a=\"plain\" b=\"x&amp;y\" c><t>text</t><u>a&lt;<![CDATA[&]]></u><v/></r>");
+    const std::string& text = doc.GetDocText();
+    auto inText = [&](std::string_view view) {
+        return view.data() >= text.data() && view.data() + view.size() <= text.data() + text.size();
+    };
+    ASSERT_TRUE(doc.FindElement("r"));
+    for (const char* name : {"a", "b", "c", "d"}) {
+        EXPECT_EQ(doc.GetAttributeView(name), doc.GetAttribute(name)) << name;
+    }
+    EXPECT_TRUE(inText(doc.GetAttributeView("a")));
+    EXPECT_TRUE(inText(doc.GetAttributeView("c")));
+    EXPECT_EQ(doc.GetAttributeView("b"), "x&y");
+    EXPECT_FALSE(inText(doc.GetAttributeView("b")));
+    for (const char* child : {"t", "u", "v"}) {
+        ASSERT_TRUE(doc.FindChildElement(child));
+        EXPECT_EQ(doc.GetChildTextView(), doc.GetChildText()) << child;
+    }
+    ASSERT_TRUE(doc.IntoElement());
+    doc.ResetMainPosition();
+    ASSERT_TRUE(doc.FindElement("u"));
+    EXPECT_EQ(doc.GetElementTextView(), "a<&");
+    doc.ResetPosition();
+    EXPECT_TRUE(doc.GetAttributeView("a").empty());
+    EXPECT_TRUE(doc.GetChildTextView().empty());
+}
+
 // Reading attributes keeps a per-thread list of the last element's
 // attributes; no edit, new text or other document may ever be answered from
 // a stale list.

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "markup/element_index.h"
 #include "markup/escaping.h"
@@ -76,6 +77,14 @@ class CXmlDocument {
     std::string GetElementText() const;
     std::string GetChildText() const;
 
+    // The same three reads as views, without a copy: into the document text
+    // when the value holds nothing to decode, else into storage of the
+    // calling thread. A view stays valid until the document is edited,
+    // parsed again or destroyed, and until the next view read on the thread.
+    std::string_view GetAttributeView(const char* name) const;
+    std::string_view GetElementTextView() const;
+    std::string_view GetChildTextView() const;
+
     // Appends the empty element <name/> after the main position under the
     // parent position and makes it the main position. Only an empty (or
     // null) value with options 2 (no line breaks) is supported; anything
@@ -121,7 +130,11 @@ class CXmlDocument {
     // entry, and returns false. Allocates nothing while the index holds a page.
     bool AfterAllocationFailure();
     void RefreshPositionView();
-    std::string ReadElementText(int32_t element) const;
+    // The reads behind the string and view forms: the value as a view into
+    // the text, or decoded into `into` (which must be empty) and viewed there.
+    std::string_view ReadAttribute(const char* name, std::string& into) const;
+    std::string_view ReadElementText(int32_t element, std::string& into) const;
+    std::string TextOf(int32_t element) const;
     int32_t FindAmong(int32_t first, const char* name) const;
     bool FindMainCandidate(const char* name);
     bool ReplaceText(int32_t offset, int32_t oldLength, const std::string& text);
