@@ -1,5 +1,6 @@
 #include <atomic>
 #include <cstring>
+#include <vector>
 
 #include "markup/markup.h"
 #include "markup/tag_reader.h"
@@ -7,9 +8,6 @@
 int32_t CXmlDocument::FindAmong(int32_t candidate, const char* name) const {
     const char* text = docText.c_str();
     for (; candidate != 0; candidate = GetEntry(candidate).nextSibling) {
-        if (name == nullptr) {
-            return candidate;
-        }
         const ElementEntry& entry = GetEntry(candidate);
         int32_t wordStart = 0;
         const int32_t wordLength =
@@ -25,13 +23,14 @@ bool CXmlDocument::FindElement(const char* name) {
     if (flags & kDocWritingFile) {
         return false;
     }
-    const PathKind kind = CheckPathSyntax(name);
+    const PathKind kind =
+        name == nullptr || name[0] == '\0' ? PathKind::Any : CheckPathSyntax(name);
     if (kind == PathKind::Absolute || kind == PathKind::Invalid) {
         return false;
     }
     const int32_t first =
         mainPos != 0 ? GetEntry(mainPos).nextSibling : GetEntry(parentPos).firstChild;
-    const int32_t found = FindAmong(first, kind == PathKind::Any ? nullptr : name);
+    const int32_t found = kind == PathKind::Any ? first : FindAmong(first, name);
     if (found == 0) {
         return false;
     }
@@ -51,13 +50,14 @@ bool CXmlDocument::FindChildElement(const char* name) {
     if (mainPos == 0) {
         return false;
     }
-    const PathKind kind = CheckPathSyntax(name);
+    const PathKind kind =
+        name == nullptr || name[0] == '\0' ? PathKind::Any : CheckPathSyntax(name);
     if (kind == PathKind::Absolute || kind == PathKind::Invalid) {
         return false;
     }
     const int32_t first =
         childPos != 0 ? GetEntry(childPos).nextSibling : GetEntry(mainPos).firstChild;
-    const int32_t found = FindAmong(first, kind == PathKind::Any ? nullptr : name);
+    const int32_t found = kind == PathKind::Any ? first : FindAmong(first, name);
     if (found == 0) {
         return false;
     }
@@ -82,8 +82,6 @@ bool CXmlDocument::OutOfElement() {
     return true;
 }
 
-namespace {
-
 // The attributes of the element whose attribute was last read on this
 // thread. A caller that reads several attributes of one element then pays
 // for one pass over its start tag, not one per attribute. Per thread, so
@@ -98,6 +96,8 @@ struct AttributeList {
     bool complete = false;
     AttributeSpan spans[kCapacity] = {};
 };
+namespace {
+
 thread_local AttributeList lastAttributes;
 
 std::atomic<uint64_t> lastTextVersion{0};
@@ -148,12 +148,8 @@ std::string_view CXmlDocument::GetAttributeView(const char* name) const {
     return ReadAttribute(name, ViewBuffer());
 }
 
-std::string_view CXmlDocument::ReadAttribute(const char* name, std::string& into) const {
-    if (mainPos == 0 || name == nullptr) {
-        return std::string_view();
-    }
+const AttributeList& CXmlDocument::MainAttributes() const {
     const ElementEntry& entry = GetEntry(mainPos);
-    const char* text = docText.c_str();
     const int32_t tagEnd = entry.start + entry.StartTagLength();
     AttributeList& list = lastAttributes;
     if (list.document != this || list.version != textVersion || list.tagStart != entry.start ||
@@ -163,10 +159,52 @@ std::string_view CXmlDocument::ReadAttribute(const char* name, std::string& into
         list.tagStart = entry.start;
         list.tagEnd = tagEnd;
         AttributeEnd end;
-        list.count =
-            ListAttributes(text, entry.start, tagEnd, list.spans, AttributeList::kCapacity, &end);
+        list.count = ListAttributes(docText.c_str(), entry.start, tagEnd, list.spans,
+                                    AttributeList::kCapacity, &end);
         list.complete = end.complete;
     }
+    return list;
+}
+
+bool CXmlDocument::GetAttributeAt(int32_t index, std::string_view* name,
+                                  std::string_view* value) const {
+    if (mainPos == 0 || index < 0) {
+        return false;
+    }
+    const AttributeList& list = MainAttributes();
+    const char* text = docText.c_str();
+    AttributeSpan beyond;
+    const AttributeSpan* span = nullptr;
+    if (index < list.count) {
+        span = &list.spans[index];
+    } else if (!list.complete) {
+        // Past the listed ones: read the tag again as far as that attribute.
+        const ElementEntry& entry = GetEntry(mainPos);
+        std::vector<AttributeSpan> all(static_cast<size_t>(index) + 1);
+        if (ListAttributes(text, entry.start, entry.start + entry.StartTagLength(), all.data(),
+                           index + 1, nullptr) == index + 1) {
+            beyond = all.back();
+            span = &beyond;
+        }
+    }
+    if (span == nullptr) {
+        return false;
+    }
+    *name = std::string_view(text + span->nameStart, static_cast<size_t>(span->nameLength));
+    *value = span->valueLength < 0
+                 ? *name
+                 : Decoded(text, span->valueStart, span->valueLength, flags, ViewBuffer());
+    return true;
+}
+
+std::string_view CXmlDocument::ReadAttribute(const char* name, std::string& into) const {
+    if (mainPos == 0 || name == nullptr) {
+        return std::string_view();
+    }
+    const ElementEntry& entry = GetEntry(mainPos);
+    const char* text = docText.c_str();
+    const int32_t tagEnd = entry.start + entry.StartTagLength();
+    const AttributeList& list = MainAttributes();
     // The first attribute whose name matches wins, as in the start tag.
     const int32_t nameLength = static_cast<int32_t>(std::strlen(name));
     const AttributeSpan* found = nullptr;

@@ -60,44 +60,41 @@ namespace {
 template <class Text, class Visit>
 AttributeEnd ReadAttributes(const Text& in, int32_t tagStart, Visit visit) {
     const char* const text = in.t;
-    auto offset = [&](const char* q) { return static_cast<int32_t>(q - text); };
     AttributeEnd end;
     AttributeSpan pending;  // the last attribute name read, while its value is not yet known
     bool hasPending = false;
     bool elementName = true;  // the first name is the element's own
     bool afterEquals = false;
     const char* p = text + tagStart + 1;
-    auto stop = [&](const char* at) {
-        end.stopPos = offset(at);
-        end.danglingEquals = afterEquals;
-        if (hasPending) {
-            visit(pending);
-        }
-        return end;
-    };
     for (;;) {
         const char* const tokenStart = p;
         while (!in.AtEnd(p) && IsCharSpace(*p)) {
             ++p;
         }
         if (in.AtEnd(p)) {
-            if (hasPending && afterEquals) {
-                // "name=" right before the end of the tag: an empty value.
-                pending.valueStart = offset(p);
-                pending.valueLength = 0;
+            end.stopPos = static_cast<int32_t>(tokenStart - text);
+            end.danglingEquals = afterEquals;
+            if (hasPending) {
+                if (afterEquals) {
+                    // "name=" right before the end of the tag: an empty value.
+                    pending.valueStart = static_cast<int32_t>(p - text);
+                    pending.valueLength = 0;
+                }
+                visit(pending);
             }
-            return stop(tokenStart);
+            return end;
         }
         const char c = *p;
+        const char* q;
         if (c == '"' || c == '\'') {
             // A quoted value: up to the matching quote or the end of the tag.
-            const char* const q = in.Clip(in.SkipTo(p + 1, c));
+            q = in.Clip(in.SkipTo(p + 1, c));
             const bool closed = !in.AtEnd(q);
             if (hasPending) {
                 pending.quoted = true;
                 pending.closed = closed;
-                pending.valueStart = offset(p + 1);
-                pending.valueLength = offset(q) - pending.valueStart;
+                pending.valueStart = static_cast<int32_t>(p + 1 - text);
+                pending.valueLength = static_cast<int32_t>(q - (p + 1));
                 hasPending = false;
                 if (visit(pending)) {
                     return end;
@@ -109,10 +106,10 @@ AttributeEnd ReadAttributes(const Text& in, int32_t tagStart, Visit visit) {
         }
         if (afterEquals) {
             // An unquoted value: up to whitespace or ">".
-            const char* const q = in.Clip(in.Skip(p, kCharValueEnd));
+            q = in.Clip(in.Skip(p, kCharValueEnd));
             if (hasPending) {
-                pending.valueStart = offset(p);
-                pending.valueLength = offset(q) - pending.valueStart;
+                pending.valueStart = static_cast<int32_t>(p - text);
+                pending.valueLength = static_cast<int32_t>(q - p);
                 hasPending = false;
                 if (visit(pending)) {
                     return end;
@@ -122,7 +119,7 @@ AttributeEnd ReadAttributes(const Text& in, int32_t tagStart, Visit visit) {
             afterEquals = false;
             continue;
         }
-        const char* const q = in.Clip(in.Skip(p, kCharAttrNameEnd));
+        q = in.Clip(in.Skip(p, kCharAttrNameEnd));
         if (q == p) {
             // A single delimiter: "=" announces a value; "/", "?" or ">" end the tag.
             if (c == '=') {
@@ -130,7 +127,11 @@ AttributeEnd ReadAttributes(const Text& in, int32_t tagStart, Visit visit) {
                 p = q + 1;
                 continue;
             }
-            return stop(tokenStart);
+            end.stopPos = static_cast<int32_t>(tokenStart - text);
+            if (hasPending) {
+                visit(pending);
+            }
+            return end;
         }
         if (hasPending) {
             // The attribute before this name had no value.
@@ -142,9 +143,11 @@ AttributeEnd ReadAttributes(const Text& in, int32_t tagStart, Visit visit) {
         if (elementName) {
             elementName = false;
         } else {
-            pending = AttributeSpan{};
-            pending.nameStart = offset(p);
-            pending.nameLength = offset(q) - pending.nameStart;
+            pending.nameStart = static_cast<int32_t>(p - text);
+            pending.nameLength = static_cast<int32_t>(q - p);
+            pending.valueLength = -1;
+            pending.quoted = false;
+            pending.closed = false;
             hasPending = true;
         }
         p = q;

@@ -224,6 +224,31 @@ TEST(Navigation, ViewReadsMatchTheStringReads) {
     EXPECT_TRUE(doc.GetChildTextView().empty());
 }
 
+// Every attribute in the order of the start tag, repeated names too, past
+// the per-thread list's capacity as well.
+TEST(Navigation, AttributesByPosition) {
+    std::string text = "<m a='1' b c=\"&lt;\" a='2'";
+    for (int i = 0; i < 40; ++i) {
+        text += " n" + std::to_string(i) + "='" + std::to_string(i) + "'";
+    }
+    CXmlDocument doc(text + "/>");
+    std::string_view name;
+    std::string_view value;
+    EXPECT_FALSE(doc.GetAttributeAt(0, &name, &value));
+    ASSERT_TRUE(doc.FindElement("m"));
+    std::string seen;
+    for (int32_t i = 0; i < 5; ++i) {
+        ASSERT_TRUE(doc.GetAttributeAt(i, &name, &value));
+        seen += std::string(name) + "=" + std::string(value) + ";";
+    }
+    EXPECT_EQ(seen, "a=1;b=b;c=<;a=2;n0=0;");
+    ASSERT_TRUE(doc.GetAttributeAt(43, &name, &value));
+    EXPECT_EQ(name, "n39");
+    EXPECT_EQ(value, "39");
+    EXPECT_FALSE(doc.GetAttributeAt(44, &name, &value));
+    EXPECT_FALSE(doc.GetAttributeAt(-1, &name, &value));
+}
+
 // Reading attributes keeps a per-thread list of the last element's
 // attributes; no edit, new text or other document may ever be answered from
 // a stale list.

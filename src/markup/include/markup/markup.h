@@ -22,6 +22,7 @@ constexpr uint32_t kDocReadingFile = 0x10;  // read piecewise from a file (never
 constexpr uint32_t kDocWritingFile = 0x20;  // written piecewise to a file (never left set)
 
 struct SavedPositionTable;
+struct AttributeList;
 
 class CXmlDocument {
   public:
@@ -84,6 +85,11 @@ class CXmlDocument {
     std::string_view GetAttributeView(const char* name) const;
     std::string_view GetElementTextView() const;
     std::string_view GetChildTextView() const;
+    // The main element's attribute number `index` (from 0, in the order of
+    // the start tag, a repeated name each time) as views of its name and its
+    // value, the value as GetAttributeView gives it. False, and nothing
+    // set, when there is no main element or no such attribute.
+    bool GetAttributeAt(int32_t index, std::string_view* name, std::string_view* value) const;
 
     // Appends the empty element <name/> after the main position under the
     // parent position and makes it the main position. Only an empty (or
@@ -133,6 +139,8 @@ class CXmlDocument {
     // The reads behind the string and view forms: the value as a view into
     // the text, or decoded into `into` (which must be empty) and viewed there.
     std::string_view ReadAttribute(const char* name, std::string& into) const;
+    // The attribute list of the main element (see navigation.cpp).
+    const AttributeList& MainAttributes() const;
     std::string_view ReadElementText(int32_t element, std::string& into) const;
     std::string TextOf(int32_t element) const;
     int32_t FindAmong(int32_t first, const char* name) const;
