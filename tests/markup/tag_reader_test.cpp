@@ -115,7 +115,7 @@ TEST(ListAttributes, ReadsTheRulesOfTheAttributeReader) {
     EXPECT_EQ(Listed("<e a=\"1\" b=\"2\" c=\"3\">", 2), "a=1|b=2 and more");
 }
 
-TEST(FindAttribute, FirstMatchStretchesAndInsertionPoint) {
+TEST(ListAttributes, FindAttributeTakesTheFirstMatchAndTellsWhereToInsert) {
     const std::string tag = "<a x='1' y=2 z X='3' />";
     const int32_t end = static_cast<int32_t>(tag.size());
     AttributeSpan found;
