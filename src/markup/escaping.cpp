@@ -76,6 +76,30 @@ uint32_t ReferenceCodePoint(const char* folded, int length, char firstWritten) {
         }
         return value;
     }
+    // The five predefined references, the most frequent by far, are the
+    // table's own rows for their names.
+    switch (length) {
+        case 2:
+            if (folded[1] == 't' && (folded[0] == 'l' || folded[0] == 'g')) {
+                return folded[0] == 'l' ? '<' : '>';
+            }
+            break;
+        case 3:
+            if (std::memcmp(folded, "amp", 3) == 0) {
+                return '&';
+            }
+            break;
+        case 4:
+            if (std::memcmp(folded, "quot", 4) == 0) {
+                return '"';
+            }
+            if (std::memcmp(folded, "apos", 4) == 0) {
+                return '\'';
+            }
+            break;
+        default:
+            break;
+    }
     return LookupEntity(folded, length, firstWritten);
 }
 
@@ -118,6 +142,44 @@ std::string EscapeValue(const std::string& text, int options) {
     return out;
 }
 
+namespace {
+
+// Appends to a string through a pointer. The room made up front is the
+// input's length, which decoding does not exceed; it grows if it must.
+class Output {
+  public:
+    Output(std::string& out, size_t room) : out_(out), base_(out.size()) {
+        out_.resize(base_ + room);
+        w_ = &out_[0] + base_;
+        end_ = &out_[0] + out_.size();
+    }
+    void Put(const char* p, size_t n) {
+        if (n > static_cast<size_t>(end_ - w_)) {
+            Grow(n);
+        }
+        std::memcpy(w_, p, n);
+        w_ += n;
+    }
+    void Put(char c) { Put(&c, 1); }
+    size_t Size() const { return static_cast<size_t>(w_ - out_.data()); }
+    void CutTo(size_t size) { w_ = &out_[0] + size; }
+    void Finish() { out_.resize(Size()); }
+
+  private:
+    void Grow(size_t n) {
+        const size_t size = Size();
+        out_.resize(out_.size() + n + 16);
+        w_ = &out_[0] + size;
+        end_ = &out_[0] + out_.size();
+    }
+    std::string& out_;
+    size_t base_;
+    char* w_;
+    char* end_;
+};
+
+}  // namespace
+
 void AppendUnescaped(const char* text, int length, uint32_t options, std::string& out) {
     if (text == nullptr) {
         return;
@@ -131,7 +193,7 @@ void AppendUnescaped(const char* text, int length, uint32_t options, std::string
         out.append(text, n);  // nothing to decode
         return;
     }
-    out.reserve(out.size() + n);
+    Output w(out, n);
     bool leading = true;
     size_t runStart = std::string::npos;  // output offset of the current white-space run
     size_t i = 0;
@@ -140,10 +202,10 @@ void AppendUnescaped(const char* text, int length, uint32_t options, std::string
         if (spaceHandling && IsCharSpace(c)) {
             if (!leading) {
                 if (runStart == std::string::npos) {
-                    runStart = out.size();
-                    out += collapse ? ' ' : c;
+                    runStart = w.Size();
+                    w.Put(collapse ? ' ' : c);
                 } else if (!collapse) {
-                    out += c;
+                    w.Put(c);
                 }
             }
             ++i;
@@ -153,7 +215,7 @@ void AppendUnescaped(const char* text, int length, uint32_t options, std::string
         runStart = std::string::npos;
         if (c != '&') {
             // The whole plain run up to the next reference (or white space
-            // when it is handled) goes out in one append.
+            // when it is handled) goes out at once.
             size_t j = i + charLengths[static_cast<uint8_t>(c)];
             if (singleByte && !spaceHandling) {
                 const void* amp = j < n ? std::memchr(text + j, '&', n - j) : nullptr;
@@ -165,7 +227,7 @@ void AppendUnescaped(const char* text, int length, uint32_t options, std::string
             if (j > n) {
                 j = n;
             }
-            out.append(text + i, j - i);
+            w.Put(text + i, j - i);
             i = j;
             continue;
         }
@@ -184,20 +246,27 @@ void AppendUnescaped(const char* text, int length, uint32_t options, std::string
         if (j < n && text[j] == ';') {
             const uint32_t codePoint = ReferenceCodePoint(folded, k, text[i + 1]);
             char bytes[8];
-            const int written =
-                codePoint == 0 ? 0 : platform::EncodeAnsiCodePoint(codePoint, bytes);
+            int written = 0;
+            if (codePoint != 0 && codePoint < 0x80) {
+                // Every ANSI code page holds the ASCII characters as themselves.
+                bytes[0] = static_cast<char>(codePoint);
+                written = 1;
+            } else if (codePoint != 0) {
+                written = platform::EncodeAnsiCodePoint(codePoint, bytes);
+            }
             if (written > 0) {
-                out.append(bytes, static_cast<size_t>(written));
+                w.Put(bytes, static_cast<size_t>(written));
                 i = j + 1;
                 continue;
             }
         }
-        out += '&';
+        w.Put('&');
         ++i;
     }
     if (spaceHandling && runStart != std::string::npos) {
-        out.resize(runStart);
+        w.CutTo(runStart);
     }
+    w.Finish();
 }
 
 std::string UnescapeValue(const char* text, int length, uint32_t options) {

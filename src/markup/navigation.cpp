@@ -4,6 +4,7 @@
 
 #include "markup/markup.h"
 #include "markup/tag_reader.h"
+#include "platform/compiler.h"
 
 int32_t CXmlDocument::FindAmong(int32_t candidate, const char* name) const {
     const char* text = docText.c_str();
@@ -120,24 +121,42 @@ std::string& ViewBuffer() {
     return buffer;
 }
 
+// Whether the value needs decoding: it holds an "&", or white space is to
+// be trimmed or collapsed. Otherwise decoding would copy it unchanged.
+bool NeedsDecoding(const char* value, int32_t length, uint32_t flags) {
+    if ((flags & (kUnescapeTrim | kUnescapeCollapse)) != 0) {
+        return true;
+    }
+    constexpr int32_t kShortValue = 16;
+    if (length > kShortValue) {
+        return std::memchr(value, '&', static_cast<size_t>(length)) != nullptr;
+    }
+    for (int32_t i = 0; i < length; ++i) {
+        if (value[i] == '&') {
+            return true;
+        }
+    }
+    return false;
+}
+
 // The value text[start..start + length) decoded with `flags`, as a view: of
-// the text itself when it holds no "&" and white space is kept as written
-// (decoding would copy it unchanged), else of `into`, which receives it.
-std::string_view Decoded(const char* text, int32_t start, int32_t length, uint32_t flags,
-                         std::string& into) {
-    if ((flags & (kUnescapeTrim | kUnescapeCollapse)) == 0 &&
-        std::memchr(text + start, '&', static_cast<size_t>(length)) == nullptr) {
+// the text itself when there is nothing to decode, else of `into` (an empty
+// string, or null for the thread's view buffer), which receives it.
+inline std::string_view Decoded(const char* text, int32_t start, int32_t length, uint32_t flags,
+                                std::string* into) {
+    if (!NeedsDecoding(text + start, length, flags)) {
         return std::string_view(text + start, static_cast<size_t>(length));
     }
-    AppendUnescaped(text + start, length, flags, into);
-    return into;
+    std::string& buffer = into != nullptr ? *into : ViewBuffer();
+    AppendUnescaped(text + start, length, flags, buffer);
+    return buffer;
 }
 
 }  // namespace
 
 std::string CXmlDocument::GetAttribute(const char* name) const {
     std::string value;
-    const std::string_view read = ReadAttribute(name, value);
+    const std::string_view read = ReadAttribute(name, &value);
     if (!read.empty() && read.data() != value.data()) {
         value.assign(read.data(), read.size());
     }
@@ -145,8 +164,25 @@ std::string CXmlDocument::GetAttribute(const char* name) const {
 }
 
 std::string_view CXmlDocument::GetAttributeView(const char* name) const {
-    return ReadAttribute(name, ViewBuffer());
+    return ReadAttribute(name, nullptr);
 }
+
+namespace {
+
+// Lists the attributes of the start tag text[tagStart..tagEnd) of `document`
+// (text version `version`) into `list`.
+ZELK_NOINLINE void FillAttributeList(AttributeList& list, const void* document, uint64_t version,
+                                     const char* text, int32_t tagStart, int32_t tagEnd) {
+    list.document = document;
+    list.version = version;
+    list.tagStart = tagStart;
+    list.tagEnd = tagEnd;
+    AttributeEnd end;
+    list.count = ListAttributes(text, tagStart, tagEnd, list.spans, AttributeList::kCapacity, &end);
+    list.complete = end.complete;
+}
+
+}  // namespace
 
 const AttributeList& CXmlDocument::MainAttributes() const {
     const ElementEntry& entry = GetEntry(mainPos);
@@ -154,14 +190,7 @@ const AttributeList& CXmlDocument::MainAttributes() const {
     AttributeList& list = lastAttributes;
     if (list.document != this || list.version != textVersion || list.tagStart != entry.start ||
         list.tagEnd != tagEnd) {
-        list.document = this;
-        list.version = textVersion;
-        list.tagStart = entry.start;
-        list.tagEnd = tagEnd;
-        AttributeEnd end;
-        list.count = ListAttributes(docText.c_str(), entry.start, tagEnd, list.spans,
-                                    AttributeList::kCapacity, &end);
-        list.complete = end.complete;
+        FillAttributeList(list, this, textVersion, docText.c_str(), entry.start, tagEnd);
     }
     return list;
 }
@@ -193,11 +222,11 @@ bool CXmlDocument::GetAttributeAt(int32_t index, std::string_view* name,
     *name = std::string_view(text + span->nameStart, static_cast<size_t>(span->nameLength));
     *value = span->valueLength < 0
                  ? *name
-                 : Decoded(text, span->valueStart, span->valueLength, flags, ViewBuffer());
+                 : Decoded(text, span->valueStart, span->valueLength, flags, nullptr);
     return true;
 }
 
-std::string_view CXmlDocument::ReadAttribute(const char* name, std::string& into) const {
+std::string_view CXmlDocument::ReadAttribute(const char* name, std::string* into) const {
     if (mainPos == 0 || name == nullptr) {
         return std::string_view();
     }
@@ -243,17 +272,17 @@ std::string CXmlDocument::GetChildText() const {
 }
 
 std::string_view CXmlDocument::GetElementTextView() const {
-    return mainPos == 0 ? std::string_view() : ReadElementText(mainPos, ViewBuffer());
+    return mainPos == 0 ? std::string_view() : ReadElementText(mainPos, nullptr);
 }
 
 std::string_view CXmlDocument::GetChildTextView() const {
-    return childPos == 0 ? std::string_view() : ReadElementText(childPos, ViewBuffer());
+    return childPos == 0 ? std::string_view() : ReadElementText(childPos, nullptr);
 }
 
 std::string CXmlDocument::TextOf(int32_t element) const {
     std::string text;
     if (element != 0) {
-        const std::string_view read = ReadElementText(element, text);
+        const std::string_view read = ReadElementText(element, &text);
         if (!read.empty() && read.data() != text.data()) {
             text.assign(read.data(), read.size());
         }
@@ -261,7 +290,7 @@ std::string CXmlDocument::TextOf(int32_t element) const {
     return text;
 }
 
-std::string_view CXmlDocument::ReadElementText(int32_t element, std::string& into) const {
+std::string_view CXmlDocument::ReadElementText(int32_t element, std::string* into) const {
     const ElementEntry& entry = GetEntry(element);
     const int32_t startTag = entry.StartTagLength();
     if (entry.length == startTag || entry.firstChild != 0) {
@@ -277,6 +306,7 @@ std::string_view CXmlDocument::ReadElementText(int32_t element, std::string& int
         return Decoded(text, contentStart, contentLength, flags, into);
     }
     // Tokens never reach past the content: the scanner ends there.
+    std::string& buffer = into != nullptr ? *into : ViewBuffer();
     MarkupScanner scanner(text, flags, contentStart + contentLength);
     scanner.pos = contentStart;
     MarkupToken token;
@@ -286,17 +316,17 @@ std::string_view CXmlDocument::ReadElementText(int32_t element, std::string& int
             break;
         }
         if (kind == TokenKind::Text) {
-            AppendUnescaped(text + token.start, token.length, flags, into);
+            AppendUnescaped(text + token.start, token.length, flags, buffer);
         } else if (kind == TokenKind::CDataSection) {
             // The bytes between "<![CDATA[" and "]]>", only when the token
             // is long enough to hold both.
             constexpr int32_t kOpener = 9;
             constexpr int32_t kCloser = 3;
             if (token.length > kOpener + kCloser) {
-                into.append(text + token.start + kOpener,
-                            static_cast<size_t>(token.length - kOpener - kCloser));
+                buffer.append(text + token.start + kOpener,
+                              static_cast<size_t>(token.length - kOpener - kCloser));
             }
         }
     }
-    return into;
+    return buffer;
 }

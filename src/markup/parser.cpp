@@ -98,24 +98,24 @@ class ElementParser {
             if (opener == lexer::Opener::StartTag) {
                 const lexer::MarkupRead tag = lexer::ReadStartTag(in, p, bytes);
                 p = tag.next;
-                if (tag.outcome != lexer::Outcome::Closed) {
+                if (ZELK_UNLIKELY(tag.outcome != lexer::Outcome::Closed)) {
                     Unterminated(TokenKind::StartTag, start, open);
                     continue;
                 }
                 const int32_t length = static_cast<int32_t>(p - from);
-                if (static_cast<uint32_t>(length) > kMaxStartTagLength) {
+                if (ZELK_UNLIKELY(static_cast<uint32_t>(length) > kMaxStartTagLength)) {
                     // Does not fit the start-tag length field: not an element.
                     TagTooLong("start_tag", start, open);
                     continue;
                 }
-                if (count == slots.limit) {
+                if (ZELK_UNLIKELY(count == slots.limit)) {
                     slots = NextSlots(count);
                     openEntry = &At(slots, open);
                 }
                 const int32_t e = count++;
                 ElementEntry& entry = slots.page[e & 0xFFFF];
                 uint32_t flags = static_cast<uint32_t>(level);
-                if (level > static_cast<int32_t>(kMaxLevel)) {
+                if (ZELK_UNLIKELY(level > static_cast<int32_t>(kMaxLevel))) {
                     flags = static_cast<uint32_t>(TooDeep(start, open));
                 }
                 int32_t prevSibling = e;
@@ -148,12 +148,12 @@ class ElementParser {
             if (opener == lexer::Opener::EndTag) {
                 const lexer::MarkupRead tag = lexer::ReadEndTag(in, p, bytes);
                 p = tag.next;
-                if (tag.outcome != lexer::Outcome::Closed) {
+                if (ZELK_UNLIKELY(tag.outcome != lexer::Outcome::Closed)) {
                     Unterminated(TokenKind::EndTag, start, open);
                     continue;
                 }
                 const int32_t length = static_cast<int32_t>(p - from);
-                if (static_cast<uint32_t>(length) > kMaxEndTagLength) {
+                if (ZELK_UNLIKELY(static_cast<uint32_t>(length) > kMaxEndTagLength)) {
                     // Does not fit the end-tag length field: it closes nothing.
                     TagTooLong("end_tag", start, open);
                     continue;

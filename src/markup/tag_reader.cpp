@@ -151,6 +151,11 @@ AttributeEnd ReadAttributes(const Text& in, int32_t tagStart, Visit visit) {
             hasPending = true;
         }
         p = q;
+        if (!in.AtEnd(p) && *p == '=') {
+            // The usual "name=" (the turn for the "=" token, taken at once).
+            afterEquals = true;
+            ++p;
+        }
     }
 }
 

@@ -137,11 +137,12 @@ class CXmlDocument {
     bool AfterAllocationFailure();
     void RefreshPositionView();
     // The reads behind the string and view forms: the value as a view into
-    // the text, or decoded into `into` (which must be empty) and viewed there.
-    std::string_view ReadAttribute(const char* name, std::string& into) const;
+    // the text, or decoded into `into` (empty; null: the thread's buffer for
+    // views) and viewed there.
+    std::string_view ReadAttribute(const char* name, std::string* into) const;
     // The attribute list of the main element (see navigation.cpp).
     const AttributeList& MainAttributes() const;
-    std::string_view ReadElementText(int32_t element, std::string& into) const;
+    std::string_view ReadElementText(int32_t element, std::string* into) const;
     std::string TextOf(int32_t element) const;
     int32_t FindAmong(int32_t first, const char* name) const;
     bool FindMainCandidate(const char* name);

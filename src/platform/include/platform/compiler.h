@@ -16,3 +16,11 @@
 #else
 #define ZELK_ALWAYS_INLINE inline __attribute__((always_inline))
 #endif
+
+// Tells the compiler that a condition is rarely true, so that the common
+// path of a hot loop is laid out straight.
+#if defined(_MSC_VER)
+#define ZELK_UNLIKELY(condition) (condition)
+#else
+#define ZELK_UNLIKELY(condition) __builtin_expect(!!(condition), 0)
+#endif
