@@ -1,6 +1,7 @@
 #include <cstring>
 #include <limits>
 
+#include "markup/char_class.h"
 #include "markup/markup.h"
 #include "markup/tag_reader.h"
 
@@ -9,15 +10,12 @@ namespace {
 // Names that editing writes: a letter, "_", ":" or a byte of 0x80 and up,
 // then also digits, "-" and ".". Anything else could break the markup.
 bool IsWritableName(const char* name) {
-    if (name == nullptr || name[0] == '\0') {
+    if (name == nullptr || name[0] == '\0' || name[0] == '#' ||
+        (CharClassOf(name[0]) & kCharRefStart) == 0) {
         return false;
     }
-    for (const char* p = name; *p != '\0'; ++p) {
-        const unsigned char c = static_cast<unsigned char>(*p);
-        const bool start =
-            (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c == ':' || c >= 0x80;
-        const bool more = (c >= '0' && c <= '9') || c == '-' || c == '.';
-        if (!start && !(p != name && more)) {
+    for (const char* p = name + 1; *p != '\0'; ++p) {
+        if ((CharClassOf(*p) & kCharRefMore) == 0) {
             return false;
         }
     }

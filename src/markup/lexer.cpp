@@ -146,6 +146,21 @@ MarkupRead ReadDocumentType(const Text& in, const char* q, const ErrorSink& sink
     }
 }
 
+// After "<!-" or "<![", at q: `opener` begins the body of a comment or a
+// CDATA section, which ends at a ">" after `lead`; any other byte is the
+// syntax error `entry`.
+template <class Text>
+MarkupRead ReadOpened(const Text& in, const char* q, char opener, const char* entry,
+                      const char* lead, TokenKind kind, const ErrorSink& sink, TagBytes& bytes) {
+    if (in.AtEnd(q)) {
+        return Read(in.Clip(q), TokenKind::Error, Outcome::Unterminated);
+    }
+    if (*q != opener) {
+        return ReadSyntaxError(in, q, entry, sink, bytes);
+    }
+    return ReadBody(in, q + 1, q + 1, lead, 2, kind);
+}
+
 // After "<!" (at p): "<!--" a comment, "<![C" a CDATA section, "<!D" a
 // document type declaration and, inside one, "<!A", "<!E" and "<!N" markup
 // declarations. The rest of "CDATA[" and "OCTYPE" is not examined.
@@ -157,13 +172,8 @@ MarkupRead ReadDeclaration(const Text& in, const char* p, const ErrorSink& sink,
     }
     const char c = *q;
     if (c == '-') {
-        if (in.AtEnd(q + 1)) {
-            return Read(in.Clip(q + 1), TokenKind::Error, Outcome::Unterminated);
-        }
-        if (q[1] != '-') {
-            return ReadSyntaxError(in, q + 1, "comment_tag_syntax", sink, bytes);
-        }
-        return ReadBody(in, q + 2, q + 2, "--", 2, TokenKind::Comment);
+        return ReadOpened(in, q + 1, '-', "comment_tag_syntax", "--", TokenKind::Comment, sink,
+                          bytes);
     }
     if (sink.inDoctype) {
         if (c == 'A' || c == 'E' || c == 'N') {
@@ -172,13 +182,8 @@ MarkupRead ReadDeclaration(const Text& in, const char* p, const ErrorSink& sink,
         return ReadSyntaxError(in, q, "doctype_tag_syntax", sink, bytes);
     }
     if (c == '[') {
-        if (in.AtEnd(q + 1)) {
-            return Read(in.Clip(q + 1), TokenKind::Error, Outcome::Unterminated);
-        }
-        if (q[1] != 'C') {
-            return ReadSyntaxError(in, q + 1, "cdata_section_syntax", sink, bytes);
-        }
-        return ReadBody(in, q + 2, q + 2, "]]", 2, TokenKind::CDataSection);
+        return ReadOpened(in, q + 1, 'C', "cdata_section_syntax", "]]", TokenKind::CDataSection,
+                          sink, bytes);
     }
     if (c == 'D') {
         return ReadDocumentType(in, q + 1, sink, bytes);

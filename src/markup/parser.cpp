@@ -98,14 +98,8 @@ class ElementParser {
             if (opener == lexer::Opener::StartTag) {
                 const lexer::MarkupRead tag = lexer::ReadStartTag(in, p, bytes);
                 p = tag.next;
-                if (ZELK_UNLIKELY(tag.outcome != lexer::Outcome::Closed)) {
-                    Unterminated(TokenKind::StartTag, start, open);
-                    continue;
-                }
                 const int32_t length = static_cast<int32_t>(p - from);
-                if (ZELK_UNLIKELY(static_cast<uint32_t>(length) > kMaxStartTagLength)) {
-                    // Does not fit the start-tag length field: not an element.
-                    TagTooLong("start_tag", start, open);
+                if (!Takes<TokenKind::StartTag>(tag, start, length, open)) {
                     continue;
                 }
                 if (ZELK_UNLIKELY(count == slots.limit)) {
@@ -148,14 +142,8 @@ class ElementParser {
             if (opener == lexer::Opener::EndTag) {
                 const lexer::MarkupRead tag = lexer::ReadEndTag(in, p, bytes);
                 p = tag.next;
-                if (ZELK_UNLIKELY(tag.outcome != lexer::Outcome::Closed)) {
-                    Unterminated(TokenKind::EndTag, start, open);
-                    continue;
-                }
                 const int32_t length = static_cast<int32_t>(p - from);
-                if (ZELK_UNLIKELY(static_cast<uint32_t>(length) > kMaxEndTagLength)) {
-                    // Does not fit the end-tag length field: it closes nothing.
-                    TagTooLong("end_tag", start, open);
+                if (!Takes<TokenKind::EndTag>(tag, start, length, open)) {
                     continue;
                 }
                 if (open != parent && !kIgnoreCase && openEntry->length == tag.nameLength &&
@@ -234,6 +222,26 @@ class ElementParser {
     void MarkError(int32_t open) {
         Entry(parent_).flags |= kEntryIllFormed;
         Entry(open).flags |= kEntryErrorInside;
+    }
+
+    // Whether a start or end tag read at `start` is taken: not when the end
+    // of the text cut it off (an Error token), nor when it does not fit its
+    // length field (reported: a start tag makes no element, an end tag closes
+    // nothing).
+    template <TokenKind kKind>
+    ZELK_ALWAYS_INLINE bool Takes(const lexer::MarkupRead& tag, int32_t start, int32_t length,
+                                  int32_t open) {
+        if (ZELK_UNLIKELY(tag.outcome != lexer::Outcome::Closed)) {
+            Unterminated(kKind, start, open);
+            return false;
+        }
+        constexpr bool startTag = kKind == TokenKind::StartTag;
+        if (ZELK_UNLIKELY(static_cast<uint32_t>(length) >
+                          (startTag ? kMaxStartTagLength : kMaxEndTagLength))) {
+            TagTooLong(startTag ? "start_tag" : "end_tag", start, open);
+            return false;
+        }
+        return true;
     }
 
     ZELK_NOINLINE void TagTooLong(const char* type, int32_t start, int32_t open) {

@@ -11,30 +11,24 @@
 
 namespace {
 
-const char* ValueAttribute(int options) {
-    if (options & kReportValueType) {
-        return "type";
-    }
-    if (options & kReportValueEncoding) {
-        return "encoding";
-    }
-    if (options & kReportValueMsg) {
-        return "msg";
-    }
-    return "tagname";
-}
+// The attribute an option bit selects, the first listed winning.
+struct Choice {
+    int bit;
+    const char* attribute;
+};
+const Choice kValueAttributes[] = {
+    {kReportValueType, "type"}, {kReportValueEncoding, "encoding"}, {kReportValueMsg, "msg"}};
+const Choice kNumberAttributes[] = {
+    {kReportNumberN, "n"}, {kReportNumberCount, "count"}, {kReportNumberLength, "length"}};
 
-const char* NumberAttribute(int options, int number) {
-    if (options & kReportNumberN) {
-        return "n";
+template <size_t n>
+const char* Chosen(int options, const Choice (&choices)[n], const char* otherwise) {
+    for (const Choice& choice : choices) {
+        if (options & choice.bit) {
+            return choice.attribute;
+        }
     }
-    if (options & kReportNumberCount) {
-        return "count";
-    }
-    if (options & kReportNumberLength) {
-        return "length";
-    }
-    return number != -1 ? "offset" : nullptr;
+    return otherwise;
 }
 
 // One entry's start tag, report[start..start + length), whose attributes are set.
@@ -135,9 +129,11 @@ void AddReportEntry(std::string& report, const char* name, const char* value, in
         entry.length = static_cast<int32_t>(report.size()) - entry.start;
     }
     if (value != nullptr) {
-        entry.Set(ValueAttribute(options), value);
+        entry.Set(Chosen(options, kValueAttributes, "tagname"), value);
     }
-    if (const char* attribute = NumberAttribute(options, number)) {
+    // Without a choice the number is the "offset", written unless it is -1.
+    if (const char* attribute =
+            Chosen(options, kNumberAttributes, number != -1 ? "offset" : nullptr)) {
         entry.Set(attribute, std::to_string(number));
     }
     if (number2 != -1) {

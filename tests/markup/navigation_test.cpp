@@ -3,6 +3,7 @@
 #include <string>
 
 #include "markup/markup.h"
+#include "platform/ansi.h"
 
 namespace {
 
@@ -110,6 +111,21 @@ TEST(Navigation, FindChildWithoutAnyElementFindsNothing) {
     leaf.IntoElement();  // a has no children
     EXPECT_FALSE(leaf.FindChildElement("c"));
     ExpectPositions(leaf, {1, 0, 0});
+}
+
+// In a double-byte code page a trail byte that equals a quote, "<" or ">"
+// belongs to its character: it ends no value, text or tag.
+TEST(Navigation, TrailBytesThatLookLikeMarkupStayInTheirCharacters) {
+    if (platform::AnsiCharLengths()[0x81] != 2) {
+        GTEST_SKIP() << "needs a double-byte ANSI code page";
+    }
+    CXmlDocument doc("<r a='\x81'' b=\"\x81\">\"><t>\x81<\x81></t></r>");
+    ASSERT_TRUE(doc.CheckWellFormed()) << doc.GetResultReport();
+    ASSERT_TRUE(doc.FindElement("r"));
+    EXPECT_EQ(doc.GetAttribute("a"), "\x81'");
+    EXPECT_EQ(doc.GetAttribute("b"), "\x81\">");
+    ASSERT_TRUE(doc.FindChildElement("t"));
+    EXPECT_EQ(doc.GetChildText(), "\x81<\x81>");
 }
 
 TEST(Navigation, RefusedWhileWritingAFile) {

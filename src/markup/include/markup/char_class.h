@@ -20,7 +20,8 @@ enum CharClass : uint16_t {
     kCharEscapeText = 0x0400,   // < & >: replaced by a reference in text
     kCharEscapeAttr = 0x0800,   // < & > " ': replaced by a reference in an attribute value
     kCharRefStart = 0x1000,     // # : _ A-Z a-z and 0x80 up: may start a reference after "&"
-    kCharRefMore = 0x2000,      // - . 0-9 : _ A-Z a-z and 0x80 up: may continue a reference
+                                // (and, but for "#", a name that editing writes)
+    kCharRefMore = 0x2000,      // - . 0-9 : _ A-Z a-z and 0x80 up: may continue either
 };
 
 namespace char_class_detail {

@@ -86,36 +86,13 @@ struct ByteSpan {
     bool AtEnd(const char* p) const { return p >= end || *p == '\0'; }
     const char* Clip(const char* p) const { return p; }
     const char* Next(const char* p) const { return p + 1; }
-    // Four bytes a turn while four are left, then one by one.
     const char* Skip(const char* p, uint16_t stop) const {
-        for (; end - p >= 4; p += 4) {
-            if (CharClassOf(p[0]) & stop) {
-                return p;
-            }
-            if (CharClassOf(p[1]) & stop) {
-                return p + 1;
-            }
-            if (CharClassOf(p[2]) & stop) {
-                return p + 2;
-            }
-            if (CharClassOf(p[3]) & stop) {
-                return p + 3;
-            }
-        }
         while (p < end && (CharClassOf(*p) & stop) == 0) {
             ++p;
         }
         return p;
     }
     const char* SkipTo(const char* p, char quote) const {
-        for (; end - p >= 2; p += 2) {
-            if (p[0] == quote || p[0] == '\0') {
-                return p;
-            }
-            if (p[1] == quote || p[1] == '\0') {
-                return p + 1;
-            }
-        }
         while (p < end && *p != quote && *p != '\0') {
             ++p;
         }
