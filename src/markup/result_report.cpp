@@ -40,7 +40,8 @@ struct Entry {
     // Sets attribute `name` to `value` (escaped): an attribute the entry has
     // gets the new value in place, any other is added after the last one, as
     // SetAttribute edits a start tag. An attribute that would make the tag
-    // longer than a start tag may be is left out.
+    // longer than a start tag may be, or the report as long as
+    // kReportHardLimit, is left out.
     void Set(const char* name, const std::string& value) {
         const std::string escaped = EscapeValue(value, kEscapeAttribute);
         const char* text = report.c_str();
@@ -67,7 +68,8 @@ struct Entry {
         }
         const int64_t grown =
             static_cast<int64_t>(length) + static_cast<int64_t>(insert.size()) - replaced;
-        if (grown > static_cast<int64_t>(kMaxStartTagLength)) {
+        if (grown > static_cast<int64_t>(kMaxStartTagLength) ||
+            report.size() + insert.size() - static_cast<size_t>(replaced) >= kReportHardLimit) {
             return;
         }
         report.replace(static_cast<size_t>(at), static_cast<size_t>(replaced), insert);

@@ -77,6 +77,23 @@ TEST(ReportEntries, AValueTooLongForATagIsLeftOut) {
     EXPECT_EQ(report, "<unended_start_tag offset=\"3\" offset2=\"9\"/>");
 }
 
+TEST(ReportEntries, NeverReachTwiceTheLimit) {
+    // The report stays short whatever an entry's value holds: a name that
+    // would take it to twice its limit is left out, the offsets are kept.
+    std::string report(kReportLimit - 1, ' ');
+    AddReportEntry(report, "lone_end_tag", std::string(200, '\'').c_str(), 0, 5);
+    EXPECT_EQ(report.substr(kReportLimit - 1), "<lone_end_tag offset=\"5\"/>");
+    // Up to that length, values are written whole.
+    report.assign(kReportLimit - 1, ' ');
+    AddReportEntry(report, "lone_end_tag", std::string(150, '\'').c_str(), 0, 5);
+    std::string apostrophes;
+    for (int i = 0; i < 150; ++i) {
+        apostrophes += "&apos;";
+    }
+    EXPECT_EQ(report.substr(kReportLimit - 1),
+              "<lone_end_tag tagname=\"" + apostrophes + "\" offset=\"5\"/>");
+}
+
 TEST(ReportEntries, StopAtTheLimit) {
     std::string report;
     int added = 0;
