@@ -1,9 +1,9 @@
 // Our engine, used only through the calls a caller of the document has:
 // construction from a text, FindElement/IntoElement/OutOfElement to move,
-// GetAttribute and GetElementText to read. The document offers no call that
-// lists attribute names, so the walk reads them from the start tag text
-// (located through GetEntry), as a caller that knows no names would have to.
-#include <cstring>
+// GetAttributeAt and GetElementTextView to read (views into the document, as
+// the other engines' walks read theirs). The element's name is read from its
+// start tag, located through GetEntry.
+#include <string_view>
 
 #include "engine.h"
 #include "markup/markup.h"
@@ -56,41 +56,14 @@ class ZelkEngine : public Engine {
         while (p < end && !IsSpace(*p) && *p != '/' && *p != '>')
             ++p;
         sums->nameBytes += static_cast<uint64_t>(p - name);
-        char attributeName[256];
-        for (;;) {
-            while (p < end && IsSpace(*p))
-                ++p;
-            if (p >= end || *p == '/' || *p == '>' || *p == '?')
-                break;
-            const char* attribute = p;
-            while (p < end && !IsSpace(*p) && *p != '=' && *p != '/' && *p != '>')
-                ++p;
-            const size_t length = static_cast<size_t>(p - attribute);
-            while (p < end && IsSpace(*p))
-                ++p;
-            if (p < end && *p == '=') {
-                ++p;
-                while (p < end && IsSpace(*p))
-                    ++p;
-                if (p < end && (*p == '"' || *p == '\'')) {
-                    const char quote = *p++;
-                    while (p < end && *p != quote)
-                        ++p;
-                    ++p;
-                } else {
-                    while (p < end && !IsSpace(*p) && *p != '>')
-                        ++p;
-                }
-            }
-            if (length == 0 || length >= sizeof attributeName)
-                continue;
-            std::memcpy(attributeName, attribute, length);
-            attributeName[length] = '\0';
+        std::string_view attribute;
+        std::string_view value;
+        for (int32_t i = 0; doc.GetAttributeAt(i, &attribute, &value); ++i) {
             ++sums->attributes;
-            sums->valueBytes += doc.GetAttribute(attributeName).size();
+            sums->valueBytes += value.size();
         }
         if (entry.firstChild == 0)
-            sums->textBytes += doc.GetElementText().size();
+            sums->textBytes += doc.GetElementTextView().size();
     }
 
     std::unique_ptr<CXmlDocument> doc_;

@@ -128,6 +128,44 @@ int Profile(const std::string& engineName, const std::string& path, int n,
     return 0;
 }
 
+// --ratio FILE parse|walk ROUNDS: ours against pugixml on one corpus,
+// rounds of interleaved samples; prints both medians and the ratio. For
+// quick checks while changing the engine; the tables come from the full run.
+int Ratio(const std::string& path, const std::string& mode, int rounds) {
+    const std::string input = ReadWholeFile(path);
+    const EngineInfo* infos[2] = {FindEngine("ours"), FindEngine("pugixml")};
+    std::unique_ptr<Engine> engines[2] = {infos[0]->make(), infos[1]->make()};
+    std::vector<double> samples[2];
+    int k = 1;
+    {
+        const double t0 = ThreadCpuSeconds();
+        engines[1]->Parse(input);
+        engines[1]->Release();
+        const double once = ThreadCpuSeconds() - t0;
+        k = once > 0.05 ? 1 : static_cast<int>(0.05 / (once + 1e-9)) + 1;
+    }
+    for (int r = 0; r < rounds; ++r) {
+        for (int e = 0; e < 2; ++e) {
+            Engine& engine = *engines[e];
+            WalkSums sums;
+            const double t0 = ThreadCpuSeconds();
+            for (int i = 0; i < k; ++i) {
+                if (mode == "walk")
+                    engine.ParseAndWalk(input, &sums);
+                else
+                    engine.Parse(input);
+                engine.Release();
+            }
+            samples[e].push_back((ThreadCpuSeconds() - t0) / k);
+        }
+    }
+    const double ours = Median(samples[0]);
+    const double pugi = Median(samples[1]);
+    std::printf("%s %s: ours %.1f us, pugixml %.1f us, ratio %.2fx\n", path.c_str(), mode.c_str(),
+                ours * 1e6, pugi * 1e6, pugi / ours);
+    return 0;
+}
+
 struct Cell {
     bool ok = false;
     bool walked = false;
@@ -353,6 +391,8 @@ int main(int argc, char** argv) {
         return ChildMemory(argv[2], argv[3]);
     if (argc == 4 && std::strcmp(argv[1], "--child-survive") == 0)
         return ChildSurvive(argv[2], argv[3]);
+    if (argc == 5 && std::strcmp(argv[1], "--ratio") == 0)
+        return Ratio(argv[2], argv[3], std::atoi(argv[4]));
     if (argc == 6 && std::strcmp(argv[1], "--profile") == 0)
         return Profile(argv[2], argv[3], std::atoi(argv[4]), argv[5]);
     std::string corpora = "build/bench/corpora";

@@ -1,6 +1,7 @@
 #include <cstring>
 #include <limits>
 
+#include "markup/char_class.h"
 #include "markup/markup.h"
 #include "markup/tag_reader.h"
 
@@ -9,15 +10,12 @@ namespace {
 // Names that editing writes: a letter, "_", ":" or a byte of 0x80 and up,
 // then also digits, "-" and ".". Anything else could break the markup.
 bool IsWritableName(const char* name) {
-    if (name == nullptr || name[0] == '\0') {
+    if (name == nullptr || name[0] == '\0' || name[0] == '#' ||
+        (CharClassOf(name[0]) & kCharRefStart) == 0) {
         return false;
     }
-    for (const char* p = name; *p != '\0'; ++p) {
-        const unsigned char c = static_cast<unsigned char>(*p);
-        const bool start =
-            (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c == ':' || c >= 0x80;
-        const bool more = (c >= '0' && c <= '9') || c == '-' || c == '.';
-        if (!start && !(p != name && more)) {
+    for (const char* p = name + 1; *p != '\0'; ++p) {
+        if ((CharClassOf(*p) & kCharRefMore) == 0) {
             return false;
         }
     }
@@ -148,27 +146,29 @@ bool CXmlDocument::SetAttribute(const char* name, const char* value) {
     const std::string escaped = EscapeValue(value == nullptr ? "" : value, kEscapeAttribute);
     ElementEntry& entry = GetEntry(mainPos);
     const int32_t startTag = entry.StartTagLength();
-    const AttributeMatch match =
-        ReadAttribute(docText.c_str(), entry.start, entry.start + startTag, name, flags);
+    AttributeSpan found;
+    AttributeEnd end;
+    const bool has = FindAttribute(docText.c_str(), entry.start, entry.start + startTag, name,
+                                   flags, &found, &end);
     int32_t at;
     int32_t replaced = 0;
     std::string text;
-    if (match.found && match.hasValue) {
-        if (match.quoted && !match.closed) {
+    if (has && found.valueLength >= 0) {
+        if (found.quoted && !found.closed) {
             return false;  // no closing quote: the stretch to replace is unclear
         }
-        at = match.stretchStart;
-        replaced = match.stretchLength;
+        at = found.StretchStart();
+        replaced = found.StretchLength();
         text = "\"" + escaped + "\"";
-    } else if (match.found) {
+    } else if (has) {
         // Written without a value: the value goes after the name.
-        at = match.nameStart + match.nameLength;
+        at = found.nameStart + found.nameLength;
         text = "=\"" + escaped + "\"";
     } else {
-        at = match.stopPos;
+        at = end.stopPos;
         // After a dangling "y=" the new attribute would read as y's value:
         // give y its (empty) value first.
-        text = std::string(match.danglingEquals ? "\"\" " : " ") + name + "=\"" + escaped + "\"";
+        text = std::string(end.danglingEquals ? "\"\" " : " ") + name + "=\"" + escaped + "\"";
     }
     const int32_t delta = static_cast<int32_t>(text.size()) - replaced;
     if (static_cast<int64_t>(startTag) + delta > static_cast<int64_t>(kMaxStartTagLength)) {

@@ -59,11 +59,12 @@ std::string FindDeclaredEncoding(const std::string& text) {
         }
         if (kind == TokenKind::ProcessingInstruction) {
             if (token.start == 0 && NameIs(scanner, "xml")) {
-                const AttributeMatch match =
-                    ReadAttribute(bytes, token.start + 1, tagEnd, "encoding", kScanFlags);
-                return match.found && match.hasValue
-                           ? std::string(bytes + match.valueStart,
-                                         static_cast<size_t>(match.valueLength))
+                AttributeSpan encoding;
+                return FindAttribute(bytes, token.start + 1, tagEnd, "encoding", kScanFlags,
+                                     &encoding, nullptr) &&
+                               encoding.valueLength >= 0
+                           ? std::string(bytes + encoding.valueStart,
+                                         static_cast<size_t>(encoding.valueLength))
                            : std::string();
             }
         } else if (kind == TokenKind::EndTag) {
@@ -77,13 +78,15 @@ std::string FindDeclaredEncoding(const std::string& text) {
                 }
                 inHtml = true;
             } else if (NameIs(scanner, "meta")) {
-                const AttributeMatch equiv =
-                    ReadAttribute(bytes, token.start, tagEnd, "http-equiv", kScanFlags);
-                if (equiv.found && equiv.hasValue &&
+                AttributeSpan equiv;
+                if (FindAttribute(bytes, token.start, tagEnd, "http-equiv", kScanFlags, &equiv,
+                                  nullptr) &&
+                    equiv.valueLength >= 0 &&
                     TextIs(bytes + equiv.valueStart, equiv.valueLength, "Content-Type")) {
-                    const AttributeMatch content =
-                        ReadAttribute(bytes, token.start, tagEnd, "content", kScanFlags);
-                    if (!content.found || !content.hasValue) {
+                    AttributeSpan content;
+                    if (!FindAttribute(bytes, token.start, tagEnd, "content", kScanFlags, &content,
+                                       nullptr) ||
+                        content.valueLength < 0) {
                         return std::string();
                     }
                     return CharsetOf(bytes, content.valueStart,

@@ -2,44 +2,27 @@
 
 #include <cstring>
 
+#include "markup/char_class.h"
 #include "markup/entity_table.h"
 #include "markup/single_byte.h"
 #include "platform/ansi.h"
 
 namespace {
 
-// Escape class of each byte: 0 none, 1 "<", 2 "&", 3 ">", 4 '"', 5 '\''.
-// Classes 4 and 5 apply in attribute mode only.
-struct EscapeClasses {
-    uint8_t cls[256] = {};
-    // Reference characters that EscapeValue leaves untouched with
-    // kEscapeKeepReferences: bit 1 may start a reference ("#", ":", "_",
-    // letters, 0x80 and up), bit 2 may continue one ("-", ".", digits, ":",
-    // "_", letters, 0x80 and up).
-    uint8_t ref[256] = {};
-    constexpr EscapeClasses() {
-        cls[static_cast<int>('<')] = 1;
-        cls[static_cast<int>('&')] = 2;
-        cls[static_cast<int>('>')] = 3;
-        cls[static_cast<int>('"')] = 4;
-        cls[static_cast<int>('\'')] = 5;
-        for (int c = 0; c < 256; ++c) {
-            const bool letter = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c >= 0x80;
-            if (letter || c == '#' || c == ':' || c == '_') {
-                ref[c] |= 1;
-            }
-            if (letter || c == '-' || c == '.' || (c >= '0' && c <= '9') || c == ':' || c == '_') {
-                ref[c] |= 2;
-            }
-        }
+// The reference that replaces a markup character.
+const char* EscapeText(char c) {
+    switch (c) {
+        case '<':
+            return "&lt;";
+        case '&':
+            return "&amp;";
+        case '>':
+            return "&gt;";
+        case '"':
+            return "&quot;";
+        default:
+            return "&apos;";
     }
-};
-constexpr EscapeClasses kEscape;
-
-const char* const kEscapeTexts[6] = {"", "&lt;", "&amp;", "&gt;", "&quot;", "&apos;"};
-
-inline bool IsSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
 }
 
 // Code point of an entity name (`folded` in lower case, `firstWritten` its
@@ -93,13 +76,37 @@ uint32_t ReferenceCodePoint(const char* folded, int length, char firstWritten) {
         }
         return value;
     }
+    // The five predefined references, the most frequent by far, are the
+    // table's own rows for their names.
+    switch (length) {
+        case 2:
+            if (folded[1] == 't' && (folded[0] == 'l' || folded[0] == 'g')) {
+                return folded[0] == 'l' ? '<' : '>';
+            }
+            break;
+        case 3:
+            if (std::memcmp(folded, "amp", 3) == 0) {
+                return '&';
+            }
+            break;
+        case 4:
+            if (std::memcmp(folded, "quot", 4) == 0) {
+                return '"';
+            }
+            if (std::memcmp(folded, "apos", 4) == 0) {
+                return '\'';
+            }
+            break;
+        default:
+            break;
+    }
     return LookupEntity(folded, length, firstWritten);
 }
 
 }  // namespace
 
 std::string EscapeValue(const std::string& text, int options) {
-    const bool attribute = (options & kEscapeAttribute) != 0;
+    const uint16_t escaped = (options & kEscapeAttribute) != 0 ? kCharEscapeAttr : kCharEscapeText;
     const bool keepReferences = (options & kEscapeKeepReferences) != 0;
     const uint8_t* charLengths = platform::AnsiCharLengths();
     const size_t n = text.size();
@@ -108,13 +115,9 @@ std::string EscapeValue(const std::string& text, int options) {
     out.reserve(n + n / 10 + 7);
     size_t i = 0;
     while (i < n) {
-        const uint8_t c = static_cast<uint8_t>(in[i]);
-        int cls = kEscape.cls[c];
-        if (cls >= 4 && !attribute) {
-            cls = 0;
-        }
-        if (cls == 0) {
-            size_t step = charLengths[c];
+        const char c = in[i];
+        if ((CharClassOf(c) & escaped) == 0) {
+            size_t step = charLengths[static_cast<uint8_t>(c)];
             if (step > n - i) {
                 step = n - i;
             }
@@ -122,10 +125,9 @@ std::string EscapeValue(const std::string& text, int options) {
             i += step;
             continue;
         }
-        if (cls == 2 && keepReferences && i + 1 < n &&
-            (kEscape.ref[static_cast<uint8_t>(in[i + 1])] & 1)) {
+        if (c == '&' && keepReferences && i + 1 < n && (CharClassOf(in[i + 1]) & kCharRefStart)) {
             size_t j = i + 2;
-            while (j < n && (kEscape.ref[static_cast<uint8_t>(in[j])] & 2)) {
+            while (j < n && (CharClassOf(in[j]) & kCharRefMore)) {
                 ++j;
             }
             if (j < n && in[j] == ';') {
@@ -134,15 +136,53 @@ std::string EscapeValue(const std::string& text, int options) {
                 continue;
             }
         }
-        out += kEscapeTexts[cls];
+        out += EscapeText(c);
         ++i;
     }
     return out;
 }
 
-std::string UnescapeValue(const char* text, int length, uint32_t options) {
+namespace {
+
+// Appends to a string through a pointer. The room made up front is the
+// input's length, which decoding does not exceed; it grows if it must.
+class Output {
+  public:
+    Output(std::string& out, size_t room) : out_(out), base_(out.size()) {
+        out_.resize(base_ + room);
+        w_ = &out_[0] + base_;
+        end_ = &out_[0] + out_.size();
+    }
+    void Put(const char* p, size_t n) {
+        if (n > static_cast<size_t>(end_ - w_)) {
+            Grow(n);
+        }
+        std::memcpy(w_, p, n);
+        w_ += n;
+    }
+    void Put(char c) { Put(&c, 1); }
+    size_t Size() const { return static_cast<size_t>(w_ - out_.data()); }
+    void CutTo(size_t size) { w_ = &out_[0] + size; }
+    void Finish() { out_.resize(Size()); }
+
+  private:
+    void Grow(size_t n) {
+        const size_t size = Size();
+        out_.resize(out_.size() + n + 16);
+        w_ = &out_[0] + size;
+        end_ = &out_[0] + out_.size();
+    }
+    std::string& out_;
+    size_t base_;
+    char* w_;
+    char* end_;
+};
+
+}  // namespace
+
+void AppendUnescaped(const char* text, int length, uint32_t options, std::string& out) {
     if (text == nullptr) {
-        return std::string();
+        return;
     }
     const size_t n = length < 0 ? std::strlen(text) : static_cast<size_t>(length);
     const bool spaceHandling = (options & (kUnescapeTrim | kUnescapeCollapse)) != 0;
@@ -150,22 +190,22 @@ std::string UnescapeValue(const char* text, int length, uint32_t options) {
     const uint8_t* charLengths = platform::AnsiCharLengths();
     const bool singleByte = AnsiCharsAreSingleByte();
     if (singleByte && !spaceHandling && std::memchr(text, '&', n) == nullptr) {
-        return std::string(text, n);  // nothing to decode
+        out.append(text, n);  // nothing to decode
+        return;
     }
-    std::string out;
-    out.reserve(n);
+    Output w(out, n);
     bool leading = true;
     size_t runStart = std::string::npos;  // output offset of the current white-space run
     size_t i = 0;
     while (i < n) {
         const char c = text[i];
-        if (spaceHandling && IsSpace(c)) {
+        if (spaceHandling && IsCharSpace(c)) {
             if (!leading) {
                 if (runStart == std::string::npos) {
-                    runStart = out.size();
-                    out += collapse ? ' ' : c;
+                    runStart = w.Size();
+                    w.Put(collapse ? ' ' : c);
                 } else if (!collapse) {
-                    out += c;
+                    w.Put(c);
                 }
             }
             ++i;
@@ -175,19 +215,19 @@ std::string UnescapeValue(const char* text, int length, uint32_t options) {
         runStart = std::string::npos;
         if (c != '&') {
             // The whole plain run up to the next reference (or white space
-            // when it is handled) goes out in one append.
+            // when it is handled) goes out at once.
             size_t j = i + charLengths[static_cast<uint8_t>(c)];
             if (singleByte && !spaceHandling) {
                 const void* amp = j < n ? std::memchr(text + j, '&', n - j) : nullptr;
                 j = amp == nullptr ? n : static_cast<size_t>(static_cast<const char*>(amp) - text);
             }
-            while (j < n && text[j] != '&' && !(spaceHandling && IsSpace(text[j]))) {
+            while (j < n && text[j] != '&' && !(spaceHandling && IsCharSpace(text[j]))) {
                 j += charLengths[static_cast<uint8_t>(text[j])];
             }
             if (j > n) {
                 j = n;
             }
-            out.append(text + i, j - i);
+            w.Put(text + i, j - i);
             i = j;
             continue;
         }
@@ -206,20 +246,32 @@ std::string UnescapeValue(const char* text, int length, uint32_t options) {
         if (j < n && text[j] == ';') {
             const uint32_t codePoint = ReferenceCodePoint(folded, k, text[i + 1]);
             char bytes[8];
-            const int written =
-                codePoint == 0 ? 0 : platform::EncodeAnsiCodePoint(codePoint, bytes);
+            int written = 0;
+            if (codePoint != 0 && codePoint < 0x80) {
+                // Every ANSI code page holds the ASCII characters as themselves.
+                bytes[0] = static_cast<char>(codePoint);
+                written = 1;
+            } else if (codePoint != 0) {
+                written = platform::EncodeAnsiCodePoint(codePoint, bytes);
+            }
             if (written > 0) {
-                out.append(bytes, static_cast<size_t>(written));
+                w.Put(bytes, static_cast<size_t>(written));
                 i = j + 1;
                 continue;
             }
         }
-        out += '&';
+        w.Put('&');
         ++i;
     }
     if (spaceHandling && runStart != std::string::npos) {
-        out.resize(runStart);
+        w.CutTo(runStart);
     }
+    w.Finish();
+}
+
+std::string UnescapeValue(const char* text, int length, uint32_t options) {
+    std::string out;
+    AppendUnescaped(text, length, options, out);
     return out;
 }
 

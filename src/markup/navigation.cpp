@@ -1,15 +1,14 @@
 #include <atomic>
 #include <cstring>
+#include <vector>
 
 #include "markup/markup.h"
 #include "markup/tag_reader.h"
+#include "platform/compiler.h"
 
 int32_t CXmlDocument::FindAmong(int32_t candidate, const char* name) const {
     const char* text = docText.c_str();
     for (; candidate != 0; candidate = GetEntry(candidate).nextSibling) {
-        if (name == nullptr) {
-            return candidate;
-        }
         const ElementEntry& entry = GetEntry(candidate);
         int32_t wordStart = 0;
         const int32_t wordLength =
@@ -25,13 +24,14 @@ bool CXmlDocument::FindElement(const char* name) {
     if (flags & kDocWritingFile) {
         return false;
     }
-    const PathKind kind = CheckPathSyntax(name);
+    const PathKind kind =
+        name == nullptr || name[0] == '\0' ? PathKind::Any : CheckPathSyntax(name);
     if (kind == PathKind::Absolute || kind == PathKind::Invalid) {
         return false;
     }
     const int32_t first =
         mainPos != 0 ? GetEntry(mainPos).nextSibling : GetEntry(parentPos).firstChild;
-    const int32_t found = FindAmong(first, kind == PathKind::Any ? nullptr : name);
+    const int32_t found = kind == PathKind::Any ? first : FindAmong(first, name);
     if (found == 0) {
         return false;
     }
@@ -51,13 +51,14 @@ bool CXmlDocument::FindChildElement(const char* name) {
     if (mainPos == 0) {
         return false;
     }
-    const PathKind kind = CheckPathSyntax(name);
+    const PathKind kind =
+        name == nullptr || name[0] == '\0' ? PathKind::Any : CheckPathSyntax(name);
     if (kind == PathKind::Absolute || kind == PathKind::Invalid) {
         return false;
     }
     const int32_t first =
         childPos != 0 ? GetEntry(childPos).nextSibling : GetEntry(mainPos).firstChild;
-    const int32_t found = FindAmong(first, kind == PathKind::Any ? nullptr : name);
+    const int32_t found = kind == PathKind::Any ? first : FindAmong(first, name);
     if (found == 0) {
         return false;
     }
@@ -82,8 +83,6 @@ bool CXmlDocument::OutOfElement() {
     return true;
 }
 
-namespace {
-
 // The attributes of the element whose attribute was last read on this
 // thread. A caller that reads several attributes of one element then pays
 // for one pass over its start tag, not one per attribute. Per thread, so
@@ -98,6 +97,8 @@ struct AttributeList {
     bool complete = false;
     AttributeSpan spans[kCapacity] = {};
 };
+namespace {
+
 thread_local AttributeList lastAttributes;
 
 std::atomic<uint64_t> lastTextVersion{0};
@@ -108,80 +109,204 @@ void CXmlDocument::NewTextVersion() {
     textVersion = lastTextVersion.fetch_add(1, std::memory_order_relaxed) + 1;
 }
 
-std::string CXmlDocument::GetAttribute(const char* name) const {
-    if (mainPos == 0 || name == nullptr) {
-        return std::string();
+namespace {
+
+// Where view reads put what they decode (see GetAttributeView).
+thread_local std::string decodedForViews;
+
+// A buffer for decoding: the thread's own for view reads, emptied.
+std::string& ViewBuffer() {
+    std::string& buffer = decodedForViews;
+    buffer.clear();
+    return buffer;
+}
+
+// Whether the value needs decoding: it holds an "&", or white space is to
+// be trimmed or collapsed. Otherwise decoding would copy it unchanged.
+bool NeedsDecoding(const char* value, int32_t length, uint32_t flags) {
+    if ((flags & (kUnescapeTrim | kUnescapeCollapse)) != 0) {
+        return true;
     }
+    constexpr int32_t kShortValue = 16;
+    if (length > kShortValue) {
+        return std::memchr(value, '&', static_cast<size_t>(length)) != nullptr;
+    }
+    for (int32_t i = 0; i < length; ++i) {
+        if (value[i] == '&') {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The value text[start..start + length) decoded with `flags`, as a view: of
+// the text itself when there is nothing to decode, else of `into` (an empty
+// string, or null for the thread's view buffer), which receives it.
+inline std::string_view Decoded(const char* text, int32_t start, int32_t length, uint32_t flags,
+                                std::string* into) {
+    if (!NeedsDecoding(text + start, length, flags)) {
+        return std::string_view(text + start, static_cast<size_t>(length));
+    }
+    std::string& buffer = into != nullptr ? *into : ViewBuffer();
+    AppendUnescaped(text + start, length, flags, buffer);
+    return buffer;
+}
+
+}  // namespace
+
+std::string CXmlDocument::GetAttribute(const char* name) const {
+    std::string value;
+    const std::string_view read = ReadAttribute(name, &value);
+    if (!read.empty() && read.data() != value.data()) {
+        value.assign(read.data(), read.size());
+    }
+    return value;
+}
+
+std::string_view CXmlDocument::GetAttributeView(const char* name) const {
+    return ReadAttribute(name, nullptr);
+}
+
+namespace {
+
+// Lists the attributes of the start tag text[tagStart..tagEnd) of `document`
+// (text version `version`) into `list`.
+ZELK_NOINLINE void FillAttributeList(AttributeList& list, const void* document, uint64_t version,
+                                     const char* text, int32_t tagStart, int32_t tagEnd) {
+    list.document = document;
+    list.version = version;
+    list.tagStart = tagStart;
+    list.tagEnd = tagEnd;
+    AttributeEnd end;
+    list.count = ListAttributes(text, tagStart, tagEnd, list.spans, AttributeList::kCapacity, &end);
+    list.complete = end.complete;
+}
+
+}  // namespace
+
+const AttributeList& CXmlDocument::MainAttributes() const {
     const ElementEntry& entry = GetEntry(mainPos);
-    const char* text = docText.c_str();
     const int32_t tagEnd = entry.start + entry.StartTagLength();
     AttributeList& list = lastAttributes;
     if (list.document != this || list.version != textVersion || list.tagStart != entry.start ||
         list.tagEnd != tagEnd) {
-        list.document = this;
-        list.version = textVersion;
-        list.tagStart = entry.start;
-        list.tagEnd = tagEnd;
-        list.count = ListAttributes(text, entry.start, tagEnd, list.spans, AttributeList::kCapacity,
-                                    &list.complete);
+        FillAttributeList(list, this, textVersion, docText.c_str(), entry.start, tagEnd);
     }
+    return list;
+}
+
+bool CXmlDocument::GetAttributeAt(int32_t index, std::string_view* name,
+                                  std::string_view* value) const {
+    if (mainPos == 0 || index < 0) {
+        return false;
+    }
+    const AttributeList& list = MainAttributes();
+    const char* text = docText.c_str();
+    AttributeSpan beyond;
+    const AttributeSpan* span = nullptr;
+    if (index < list.count) {
+        span = &list.spans[index];
+    } else if (!list.complete) {
+        // Past the listed ones: read the tag again as far as that attribute.
+        const ElementEntry& entry = GetEntry(mainPos);
+        std::vector<AttributeSpan> all(static_cast<size_t>(index) + 1);
+        if (ListAttributes(text, entry.start, entry.start + entry.StartTagLength(), all.data(),
+                           index + 1, nullptr) == index + 1) {
+            beyond = all.back();
+            span = &beyond;
+        }
+    }
+    if (span == nullptr) {
+        return false;
+    }
+    *name = std::string_view(text + span->nameStart, static_cast<size_t>(span->nameLength));
+    *value = span->valueLength < 0
+                 ? *name
+                 : Decoded(text, span->valueStart, span->valueLength, flags, nullptr);
+    return true;
+}
+
+std::string_view CXmlDocument::ReadAttribute(const char* name, std::string* into) const {
+    if (mainPos == 0 || name == nullptr) {
+        return std::string_view();
+    }
+    const ElementEntry& entry = GetEntry(mainPos);
+    const char* text = docText.c_str();
+    const int32_t tagEnd = entry.start + entry.StartTagLength();
+    const AttributeList& list = MainAttributes();
     // The first attribute whose name matches wins, as in the start tag.
     const int32_t nameLength = static_cast<int32_t>(std::strlen(name));
-    for (int32_t i = 0; i < list.count; ++i) {
+    const AttributeSpan* found = nullptr;
+    for (int32_t i = 0; i < list.count && found == nullptr; ++i) {
         const AttributeSpan& span = list.spans[i];
         // A name longer than the one asked for, or with another first byte
         // when case counts, cannot match.
-        if (span.nameLength > nameLength ||
-            (!(flags & kDocIgnoreCase) && text[span.nameStart] != name[0])) {
-            continue;
+        if (span.nameLength <= nameLength &&
+            ((flags & kDocIgnoreCase) || text[span.nameStart] == name[0]) &&
+            MatchNameSpan(text, span.nameStart, span.nameStart + span.nameLength - 1, name,
+                          nameLength, flags)) {
+            found = &span;
         }
-        if (!MatchNameSpan(text, span.nameStart, span.nameStart + span.nameLength - 1, name,
-                           nameLength, flags)) {
-            continue;
-        }
-        if (span.valueLength < 0) {
-            return std::string(text + span.nameStart, static_cast<size_t>(span.nameLength));
-        }
-        return UnescapeValue(text + span.valueStart, span.valueLength, flags);
     }
-    if (list.complete) {
-        return std::string();
+    AttributeSpan beyond;
+    if (found == nullptr && !list.complete &&
+        FindAttribute(text, entry.start, tagEnd, name, flags, &beyond, nullptr)) {
+        found = &beyond;
     }
-    const AttributeMatch match = ReadAttribute(text, entry.start, tagEnd, name, flags);
-    if (!match.found) {
-        return std::string();
+    if (found == nullptr) {
+        return std::string_view();
     }
-    if (!match.hasValue) {
-        return std::string(text + match.nameStart, static_cast<size_t>(match.nameLength));
+    if (found->valueLength < 0) {
+        // Written without a value: it reads as its name.
+        return std::string_view(text + found->nameStart, static_cast<size_t>(found->nameLength));
     }
-    return UnescapeValue(text + match.valueStart, match.valueLength, flags);
+    return Decoded(text, found->valueStart, found->valueLength, flags, into);
 }
 
 std::string CXmlDocument::GetElementText() const {
-    return mainPos == 0 ? std::string() : ReadElementText(mainPos);
+    return TextOf(mainPos);
 }
 
 std::string CXmlDocument::GetChildText() const {
-    return childPos == 0 ? std::string() : ReadElementText(childPos);
+    return TextOf(childPos);
 }
 
-std::string CXmlDocument::ReadElementText(int32_t element) const {
+std::string_view CXmlDocument::GetElementTextView() const {
+    return mainPos == 0 ? std::string_view() : ReadElementText(mainPos, nullptr);
+}
+
+std::string_view CXmlDocument::GetChildTextView() const {
+    return childPos == 0 ? std::string_view() : ReadElementText(childPos, nullptr);
+}
+
+std::string CXmlDocument::TextOf(int32_t element) const {
+    std::string text;
+    if (element != 0) {
+        const std::string_view read = ReadElementText(element, &text);
+        if (!read.empty() && read.data() != text.data()) {
+            text.assign(read.data(), read.size());
+        }
+    }
+    return text;
+}
+
+std::string_view CXmlDocument::ReadElementText(int32_t element, std::string* into) const {
     const ElementEntry& entry = GetEntry(element);
     const int32_t startTag = entry.StartTagLength();
     if (entry.length == startTag || entry.firstChild != 0) {
-        return std::string();  // empty, unended, or mixed content
+        return std::string_view();  // empty, unended, or mixed content
     }
     const int32_t contentStart = entry.start + startTag;
     const int32_t contentLength = entry.length - startTag - entry.EndTagLength();
     if (contentLength <= 0) {
-        return std::string();
+        return std::string_view();
     }
     const char* text = docText.c_str();
     if (std::memchr(text + contentStart, '<', static_cast<size_t>(contentLength)) == nullptr) {
-        return UnescapeValue(text + contentStart, contentLength, flags);
+        return Decoded(text, contentStart, contentLength, flags, into);
     }
     // Tokens never reach past the content: the scanner ends there.
-    std::string result;
+    std::string& buffer = into != nullptr ? *into : ViewBuffer();
     MarkupScanner scanner(text, flags, contentStart + contentLength);
     scanner.pos = contentStart;
     MarkupToken token;
@@ -191,17 +316,17 @@ std::string CXmlDocument::ReadElementText(int32_t element) const {
             break;
         }
         if (kind == TokenKind::Text) {
-            result += UnescapeValue(text + token.start, token.length, flags);
+            AppendUnescaped(text + token.start, token.length, flags, buffer);
         } else if (kind == TokenKind::CDataSection) {
             // The bytes between "<![CDATA[" and "]]>", only when the token
             // is long enough to hold both.
             constexpr int32_t kOpener = 9;
             constexpr int32_t kCloser = 3;
             if (token.length > kOpener + kCloser) {
-                result.append(text + token.start + kOpener,
+                buffer.append(text + token.start + kOpener,
                               static_cast<size_t>(token.length - kOpener - kCloser));
             }
         }
     }
-    return result;
+    return buffer;
 }

@@ -1,21 +1,14 @@
+#include <algorithm>
 #include <cstring>
-#include <vector>
+#include <memory>
 
+#include "markup/lexer.h"
 #include "markup/markup.h"
 #include "markup/saved_positions.h"
 #include "markup/single_byte.h"
 #include "markup/tag_reader.h"
-
-namespace {
-
-// An open element's name, kept as a place in the document text (the text
-// does not change during a parse), so opening an element allocates nothing.
-struct OpenName {
-    int32_t start;
-    int32_t length;
-};
-
-}  // namespace
+#include "platform/ansi.h"
+#include "platform/compiler.h"
 
 bool CXmlDocument::ParseDocument() {
     NewTextVersion();
@@ -58,39 +51,295 @@ bool CXmlDocument::CheckWellFormed() const {
            GetEntry(root.firstChild).nextSibling == 0;
 }
 
-void CXmlDocument::AppendTokenErrors(const MarkupToken& token, size_t* appended) {
-    if (token.errors.size() > *appended && resultReport.size() < kReportLimit) {
-        resultReport.append(token.errors, *appended, std::string::npos);
-    }
-    *appended = token.errors.size();
-}
+// One run of ParseElements. The open elements are the chain of `parent`
+// links from the innermost one; while an element is open its `length`
+// field holds the length of its name (which starts right after its "<"),
+// and gets its real value when the element closes. So opening an element
+// allocates nothing. The loop keeps what every token needs in locals; what
+// happens rarely (growing the index, closing unended elements, errors) is
+// done by members that take and give back values, so that the loop's
+// locals stay in registers.
+class ElementParser {
+  public:
+    ElementParser(CXmlDocument& doc, int32_t parent, const char* text)
+        : doc_(doc),
+          text_(text),
+          ignoreCase_((doc.flags & kDocIgnoreCase) != 0),
+          parent_(parent),
+          baseLevel_(doc.GetEntry(parent).Level()) {}
 
-int32_t CXmlDocument::ParseElements(int32_t parent, MarkupScanner& scanner) {
-    const char* const text = scanner.text;
-    const bool ignoreCase = (flags & kDocIgnoreCase) != 0;
-    const int32_t baseLevel = GetEntry(parent).Level();
-    int32_t open = parent;
-    int32_t first = 0;
-    bool deepReported = false;
-    std::vector<OpenName> names;
-    names.reserve(7);
-    MarkupToken token;
-    size_t errorsAppended = 0;
+    // Reads the tokens of the whole text into the index; returns the first
+    // element created, 0 if none.
+    template <bool kIgnoreCase, class Text>
+    int32_t Run(const Text in) {
+        const char* const text = in.t;
+        const int32_t parent = parent_;
+        const int32_t firstEntry = doc_.entryCount;
+        int32_t count = firstEntry;
+        // New entries go to slots.page[count & 0xFFFF] while count is below slots.limit.
+        Slots slots{nullptr, count, doc_.elementIndex->Pages()};
+        const int32_t baseLevel = baseLevel_;
+        int32_t level = baseLevel;  // the level of an element opened now; less the
+                                    // base level, the number of open elements
+        int32_t open = parent;
+        ElementEntry* openEntry = &doc_.GetEntry(parent);
 
-    auto markError = [&]() {
-        GetEntry(parent).flags |= kEntryIllFormed;
-        GetEntry(open).flags |= kEntryErrorInside;
-    };
-    // Closes the open elements above the `matched` innermost-but-kept ones
-    // as unended: each becomes an element without content and its children
-    // become its following siblings.
-    auto closeUnended = [&](size_t matched, int32_t closingOffset) {
-        if (names.size() > matched) {
-            GetEntry(parent).flags |= kEntryIllFormed;
+        const char* p = text;
+        while (!in.AtEnd(p)) {
+            const char* const from = p;
+            const lexer::Opener opener = lexer::OpenerAt(in, p);
+            if (opener == lexer::Opener::CharData) {
+                TokenKind kind;
+                p = lexer::ReadCharData(in, p, &kind);
+                continue;
+            }
+            const int32_t start = static_cast<int32_t>(from - text);
+            lexer::TagBytes bytes;
+            if (opener == lexer::Opener::StartTag) {
+                const lexer::MarkupRead tag = lexer::ReadStartTag(in, p, bytes);
+                p = tag.next;
+                const int32_t length = static_cast<int32_t>(p - from);
+                if (!Takes<TokenKind::StartTag>(tag, start, length, open)) {
+                    continue;
+                }
+                if (ZELK_UNLIKELY(count == slots.limit)) {
+                    slots = NextSlots(count);
+                    openEntry = &At(slots, open);
+                }
+                const int32_t e = count++;
+                ElementEntry& entry = slots.page[e & 0xFFFF];
+                uint32_t flags = static_cast<uint32_t>(level);
+                if (ZELK_UNLIKELY(level > static_cast<int32_t>(kMaxLevel))) {
+                    flags = static_cast<uint32_t>(TooDeep(start, open));
+                }
+                int32_t prevSibling = e;
+                if (openEntry->firstChild == 0) {
+                    openEntry->firstChild = e;
+                    flags |= kEntryFirstChild;
+                } else {
+                    ElementEntry& firstChild = At(slots, openEntry->firstChild);
+                    prevSibling = firstChild.prevSibling;
+                    At(slots, prevSibling).nextSibling = e;
+                    firstChild.prevSibling = e;
+                }
+                entry.start = start;
+                entry.tagLengths = static_cast<uint32_t>(length);
+                entry.flags = flags;
+                entry.parent = open;
+                entry.firstChild = 0;
+                entry.nextSibling = 0;
+                entry.prevSibling = prevSibling;
+                if (tag.empty) {
+                    entry.length = length;
+                } else {
+                    entry.length = tag.nameLength;
+                    ++level;
+                    open = e;
+                    openEntry = &entry;
+                }
+                continue;
+            }
+            if (opener == lexer::Opener::EndTag) {
+                const lexer::MarkupRead tag = lexer::ReadEndTag(in, p, bytes);
+                p = tag.next;
+                const int32_t length = static_cast<int32_t>(p - from);
+                if (!Takes<TokenKind::EndTag>(tag, start, length, open)) {
+                    continue;
+                }
+                if (open != parent && !kIgnoreCase && openEntry->length == tag.nameLength &&
+                    SameBytes(text + openEntry->start + 1, tag.name, tag.nameLength)) {
+                    // The usual case: the end tag closes the innermost element, byte for byte.
+                    openEntry->length = start + length - openEntry->start;
+                    openEntry->tagLengths = (openEntry->tagLengths & kMaxStartTagLength) |
+                                            (static_cast<uint32_t>(length) << 22);
+                    --level;
+                    open = openEntry->parent;
+                } else {
+                    const Open left =
+                        CloseBy(Open{open, level - baseLevel}, start, length,
+                                static_cast<int32_t>(tag.name - text), tag.nameLength);
+                    open = left.innermost;
+                    level = baseLevel + left.depth;
+                }
+                openEntry = &At(slots, open);
+                continue;
+            }
+            p = text + OtherMarkup(in, start, open);
         }
-        while (names.size() > matched) {
-            const int32_t u = open;
-            ElementEntry& unended = GetEntry(u);
+        doc_.entryCount = count;
+        CloseUnended(open, level - baseLevel, 0, static_cast<int32_t>(in.Clip(p) - text));
+        AppendErrors();
+        return count > firstEntry ? firstEntry : 0;
+    }
+
+  private:
+    // Where new entries go: page[i & 0xFFFF] for every i below limit; and
+    // the index's pages, valid until it grows.
+    struct Slots {
+        ElementEntry* page;
+        int32_t limit;
+        ElementEntry* const* pages;
+    };
+
+    static ElementEntry& At(const Slots& slots, int32_t i) {
+        return slots.pages[i >> 16][i & 0xFFFF];
+    }
+
+    static bool SameBytes(const char* a, const char* b, int32_t n) {
+        if (n > 16) {
+            return std::memcmp(a, b, static_cast<size_t>(n)) == 0;
+        }
+        for (int32_t i = 0; i < n; ++i) {
+            if (a[i] != b[i]) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    ElementEntry& Entry(int32_t i) { return doc_.GetEntry(i); }
+
+    // The slots from entry `count` on, growing the index when it is full
+    // (which may move the last page).
+    ZELK_NOINLINE Slots NextSlots(int32_t count) {
+        ElementIndex& index = *doc_.elementIndex;
+        if (count >= index.Capacity()) {
+            doc_.entryCount = count;
+            doc_.ReserveEntries(0);
+        }
+        const int32_t pageStart = count & ~(ElementIndex::kPageEntries - 1);
+        return Slots{index.Pages()[count >> 16],
+                     std::min(index.Capacity(), pageStart + ElementIndex::kPageEntries),
+                     index.Pages()};
+    }
+
+    // The open elements: the innermost one and how many there are.
+    struct Open {
+        int32_t innermost;
+        int32_t depth;
+    };
+
+    void MarkError(int32_t open) {
+        Entry(parent_).flags |= kEntryIllFormed;
+        Entry(open).flags |= kEntryErrorInside;
+    }
+
+    // Whether a start or end tag read at `start` is taken: not when the end
+    // of the text cut it off (an Error token), nor when it does not fit its
+    // length field (reported: a start tag makes no element, an end tag closes
+    // nothing).
+    template <TokenKind kKind>
+    ZELK_ALWAYS_INLINE bool Takes(const lexer::MarkupRead& tag, int32_t start, int32_t length,
+                                  int32_t open) {
+        if (ZELK_UNLIKELY(tag.outcome != lexer::Outcome::Closed)) {
+            Unterminated(kKind, start, open);
+            return false;
+        }
+        constexpr bool startTag = kKind == TokenKind::StartTag;
+        if (ZELK_UNLIKELY(static_cast<uint32_t>(length) >
+                          (startTag ? kMaxStartTagLength : kMaxEndTagLength))) {
+            TagTooLong(startTag ? "start_tag" : "end_tag", start, open);
+            return false;
+        }
+        return true;
+    }
+
+    ZELK_NOINLINE void TagTooLong(const char* type, int32_t start, int32_t open) {
+        MarkError(open);
+        AddReportEntry(doc_.resultReport, "tag_too_long", type, kReportValueType, start);
+    }
+
+    // The level for an element deeper than the level field holds: the
+    // deepest level; the document is reported once.
+    ZELK_NOINLINE int32_t TooDeep(int32_t start, int32_t open) {
+        if (!deepReported_) {
+            deepReported_ = true;
+            MarkError(open);
+            AddReportEntry(doc_.resultReport, "nesting_too_deep", nullptr, 0, start);
+        }
+        return static_cast<int32_t>(kMaxLevel);
+    }
+
+    // Comments, CDATA sections, processing instructions, document type
+    // declarations and syntax errors: none makes an element; an Error token,
+    // or an error inside a declaration, marks the document.
+    template <class Text>
+    ZELK_NOINLINE int32_t OtherMarkup(const Text& in, int32_t start, int32_t open) {
+        const lexer::MarkupRead m =
+            lexer::ReadOtherMarkup(in, in.t + start, lexer::ErrorSink{errors_, start, false}, {});
+        if (m.outcome == lexer::Outcome::Unterminated) {
+            Unterminated(m.kind, start, open);
+        } else if (m.kind == TokenKind::Error || errors_.size() > appended_) {
+            MarkError(open);
+            AppendErrors();
+        }
+        return static_cast<int32_t>(m.next - in.t);
+    }
+
+    // Markup of `kind` that the end of the text cut off: an Error token.
+    ZELK_NOINLINE void Unterminated(TokenKind kind, int32_t start, int32_t open) {
+        lexer::AddUnterminated(errors_, kind, start);
+        MarkError(open);
+        AppendErrors();
+    }
+
+    // Appends the tokenizer's entries not yet in the report; they stop with
+    // the report's limit.
+    void AppendErrors() {
+        if (errors_.size() > appended_ && doc_.resultReport.size() < kReportLimit) {
+            doc_.resultReport.append(errors_, appended_, std::string::npos);
+        }
+        appended_ = errors_.size();
+    }
+
+    // The name of the open element e, as a string.
+    std::string OpenName(int32_t e) {
+        const ElementEntry& entry = Entry(e);
+        return std::string(text_ + entry.start + 1, static_cast<size_t>(entry.length));
+    }
+
+    // An end tag that does not close the innermost element byte for byte:
+    // the innermost open element it matches is closed, and the ones inside
+    // it as unended; with no match it is a lone end tag. Returns the open
+    // elements left.
+    ZELK_NOINLINE Open CloseBy(Open open, int32_t start, int32_t length, int32_t nameStart,
+                               int32_t nameLength) {
+        int32_t matched = 0;
+        int32_t m = open.innermost;
+        for (int32_t i = open.depth; i > 0; --i, m = Entry(m).parent) {
+            const ElementEntry& candidate = Entry(m);
+            if (MatchNameSpan(text_, nameStart, nameStart + nameLength - 1,
+                              text_ + candidate.start + 1, candidate.length,
+                              ignoreCase_ ? kDocIgnoreCase : 0)) {
+                matched = i;
+                break;
+            }
+        }
+        if (matched == 0) {
+            MarkError(open.innermost);
+            AddReportEntry(doc_.resultReport, "lone_end_tag",
+                           std::string(text_ + nameStart, static_cast<size_t>(nameLength)).c_str(),
+                           0, start);
+            return open;
+        }
+        CloseUnended(open.innermost, open.depth, matched, start + 1);
+        ElementEntry& element = Entry(m);
+        element.length = start + length - element.start;
+        element.SetTagLengths(static_cast<uint32_t>(element.StartTagLength()),
+                              static_cast<uint32_t>(length));
+        return Open{element.parent, matched - 1};
+    }
+
+    // Closes the open elements above the `matched` outermost ones, from
+    // `open` outwards, as unended: each becomes an element without content
+    // and its children become its following siblings.
+    void CloseUnended(int32_t open, int32_t depth, int32_t matched, int32_t closingOffset) {
+        if (depth > matched) {
+            Entry(parent_).flags |= kEntryIllFormed;
+        }
+        for (int32_t u = open; depth > matched; --depth) {
+            const std::string name = OpenName(u);
+            ElementEntry& unended = Entry(u);
             const int32_t child = unended.firstChild;
             const int32_t up = unended.parent;
             unended.SetTagLengths(static_cast<uint32_t>(unended.StartTagLength()), 0);
@@ -99,150 +348,45 @@ int32_t CXmlDocument::ParseElements(int32_t parent, MarkupScanner& scanner) {
             unended.length = unended.StartTagLength();
             if (unended.flags & kEntryErrorInside) {
                 unended.flags &= ~kEntryErrorInside;
-                GetEntry(up).flags |= kEntryErrorInside;
+                Entry(up).flags |= kEntryErrorInside;
             }
             if (child != 0) {
                 // u is the last child of `up`; its children follow it there.
-                const int32_t lastMoved = GetEntry(child).prevSibling;
-                for (int32_t x = child; x != 0; x = GetEntry(x).nextSibling) {
-                    GetEntry(x).parent = up;
+                const int32_t lastMoved = Entry(child).prevSibling;
+                for (int32_t x = child; x != 0; x = Entry(x).nextSibling) {
+                    Entry(x).parent = up;
                 }
-                GetEntry(child).flags &= ~kEntryFirstChild;
-                GetEntry(u).nextSibling = child;
-                GetEntry(child).prevSibling = u;
-                GetEntry(GetEntry(up).firstChild).prevSibling = lastMoved;
+                Entry(child).flags &= ~kEntryFirstChild;
+                Entry(u).nextSibling = child;
+                Entry(child).prevSibling = u;
+                Entry(Entry(up).firstChild).prevSibling = lastMoved;
             }
-            const OpenName& name = names.back();
-            AddReportEntry(resultReport, "unended_start_tag",
-                           std::string(text + name.start, static_cast<size_t>(name.length)).c_str(),
-                           0, GetEntry(u).start, closingOffset);
-            open = up;
-            names.pop_back();
-        }
-    };
-
-    scanner.pos = 0;
-    const bool singleByte = AnsiCharsAreSingleByte();
-    for (;;) {
-        TokenKind kind;
-        if (!singleByte || !ScanSimpleToken(scanner, token, &kind)) {
-            kind = ScanToken(scanner, token);
-        }
-        switch (kind) {
-            case TokenKind::StartTag: {
-                if (static_cast<uint32_t>(token.length) > kMaxStartTagLength) {
-                    // Does not fit the start-tag length field: not an element.
-                    markError();
-                    AddReportEntry(resultReport, "tag_too_long", "start_tag", kReportValueType,
-                                   token.start);
-                    break;
-                }
-                const int32_t e = entryCount < elementIndex->Capacity() ? entryCount++ : NewEntry();
-                if (first == 0) {
-                    first = e;
-                }
-                ElementEntry& entry = GetEntry(e);
-                ElementEntry& container = GetEntry(open);
-                entry.parent = open;
-                entry.nextSibling = 0;
-                if (container.firstChild == 0) {
-                    container.firstChild = e;
-                    entry.prevSibling = e;
-                    entry.flags = kEntryFirstChild;
-                } else {
-                    ElementEntry& firstChild = GetEntry(container.firstChild);
-                    const int32_t last = firstChild.prevSibling;
-                    GetEntry(last).nextSibling = e;
-                    entry.prevSibling = last;
-                    firstChild.prevSibling = e;
-                    entry.flags = 0;
-                }
-                int32_t level = baseLevel + static_cast<int32_t>(names.size());
-                if (level > static_cast<int32_t>(kMaxLevel)) {
-                    // Deeper than the level field holds: keep the element at
-                    // the deepest level and report the document once.
-                    level = static_cast<int32_t>(kMaxLevel);
-                    if (!deepReported) {
-                        deepReported = true;
-                        markError();
-                        AddReportEntry(resultReport, "nesting_too_deep", nullptr, 0, token.start);
-                    }
-                }
-                entry.flags |= static_cast<uint32_t>(level);
-                entry.firstChild = 0;
-                entry.start = token.start;
-                entry.SetTagLengths(static_cast<uint32_t>(token.length), 0);
-                entry.length = token.length;
-                if ((token.flags & kTokenEmptyElement) == 0) {
-                    open = e;
-                    names.push_back(
-                        OpenName{scanner.nameStart, scanner.nameEnd - scanner.nameStart + 1});
-                }
-                break;
-            }
-            case TokenKind::EndTag: {
-                if (static_cast<uint32_t>(token.length) > kMaxEndTagLength) {
-                    // Does not fit the end-tag length field: it closes nothing.
-                    markError();
-                    AddReportEntry(resultReport, "tag_too_long", "end_tag", kReportValueType,
-                                   token.start);
-                    break;
-                }
-                size_t matched = 0;
-                int32_t m = open;
-                const int32_t closingLength = scanner.nameEnd - scanner.nameStart + 1;
-                if (!names.empty() && names.back().length == closingLength && !ignoreCase &&
-                    std::memcmp(text + names.back().start, text + scanner.nameStart,
-                                static_cast<size_t>(closingLength)) == 0) {
-                    // The usual case: the end tag closes the innermost element,
-                    // byte for byte.
-                    matched = names.size();
-                }
-                for (size_t i = names.size(); i > 0 && matched == 0; --i) {
-                    const OpenName& name = names[i - 1];
-                    if (MatchNameSpan(text, scanner.nameStart, scanner.nameEnd, text + name.start,
-                                      name.length, ignoreCase ? kDocIgnoreCase : 0)) {
-                        matched = i;
-                        break;
-                    }
-                    m = GetEntry(m).parent;
-                }
-                if (matched == 0) {
-                    markError();
-                    const int32_t nameLength = scanner.nameEnd - scanner.nameStart + 1;
-                    AddReportEntry(resultReport, "lone_end_tag",
-                                   std::string(text + scanner.nameStart,
-                                               static_cast<size_t>(nameLength > 0 ? nameLength : 0))
-                                       .c_str(),
-                                   0, token.start);
-                    break;
-                }
-                ElementEntry& element = GetEntry(m);
-                element.length = token.start + token.length - element.start;
-                element.SetTagLengths(static_cast<uint32_t>(element.StartTagLength()),
-                                      static_cast<uint32_t>(token.length));
-                if (matched < names.size()) {
-                    closeUnended(matched, token.start + 1);
-                }
-                open = GetEntry(m).parent;
-                names.pop_back();
-                break;
-            }
-            case TokenKind::Error:
-                markError();
-                AppendTokenErrors(token, &errorsAppended);
-                break;
-            case TokenKind::EndOfText:
-                closeUnended(0, scanner.pos);
-                AppendTokenErrors(token, &errorsAppended);
-                return first;
-            default:
-                if (token.errors.size() > errorsAppended) {
-                    // An error inside a document type declaration.
-                    markError();
-                    AppendTokenErrors(token, &errorsAppended);
-                }
-                break;
+            AddReportEntry(doc_.resultReport, "unended_start_tag", name.c_str(), 0, Entry(u).start,
+                           closingOffset);
+            u = up;
         }
     }
+
+    CXmlDocument& doc_;
+    const char* const text_;
+    const bool ignoreCase_;
+    const int32_t parent_;
+    const int32_t baseLevel_;
+    bool deepReported_ = false;
+    std::string errors_;   // the tokenizer's entries of this run
+    size_t appended_ = 0;  // how much of errors_ has gone to the report
+};
+
+int32_t CXmlDocument::ParseElements(int32_t parent, MarkupScanner& scanner) {
+    scanner.pos = 0;
+    ElementParser parser(*this, parent, scanner.text);
+    const char* const text = scanner.text;
+    const bool ignoreCase = (flags & kDocIgnoreCase) != 0;
+    // A text that ends with its zero byte at `end` is read without bounds checks.
+    if (AnsiCharsAreSingleByte() && text[scanner.end] == '\0') {
+        const lexer::ByteText in{text, text + scanner.end};
+        return ignoreCase ? parser.Run<true>(in) : parser.Run<false>(in);
+    }
+    const lexer::CharText in{text, text + scanner.end, platform::AnsiCharLengths()};
+    return ignoreCase ? parser.Run<true>(in) : parser.Run<false>(in);
 }

@@ -2,60 +2,26 @@
 
 #include <cstring>
 
+#include "markup/char_class.h"
 #include "markup/compare_text.h"
+#include "markup/lexer.h"
 #include "markup/single_byte.h"
 #include "platform/ansi.h"
 
-namespace {
-
-// Reader classes of each byte.
-constexpr uint8_t kSpace = 0x01;        // TAB, LF, CR, space
-constexpr uint8_t kWordEnd = 0x02;      // ends a word: whitespace ! " ' / ; < = > ? \ and zero
-constexpr uint8_t kAttrNameEnd = 0x04;  // ends an attribute name: whitespace / = > ? and zero
-constexpr uint8_t kValueEnd = 0x08;     // ends an unquoted value: whitespace > and zero
-constexpr uint8_t kNameDelim = 0x10;  // may follow a matched name in a path: space / = [ ] and zero
-
-struct ReaderClasses {
-    uint8_t cls[256] = {};
-    constexpr ReaderClasses() {
-        for (int c : {'\t', '\n', '\r', ' '}) {
-            cls[c] |= kSpace | kWordEnd | kAttrNameEnd | kValueEnd;
-        }
-        for (int c : {'!', '"', '\'', '/', ';', '<', '=', '>', '?', '\\', '\0'}) {
-            cls[c] |= kWordEnd;
-        }
-        for (int c : {'/', '=', '>', '?', '\0'}) {
-            cls[c] |= kAttrNameEnd;
-        }
-        cls[static_cast<int>('>')] |= kValueEnd;
-        cls[0] |= kValueEnd;
-        for (int c : {' ', '/', '=', '[', ']', '\0'}) {
-            cls[c] |= kNameDelim;
-        }
-    }
-};
-constexpr ReaderClasses kReader;
-
-inline uint8_t Class(char c) {
-    return kReader.cls[static_cast<uint8_t>(c)];
-}
-
-}  // namespace
-
 int32_t ReadWord(const char* text, int32_t pos, int32_t end, int32_t* wordStart) {
-    while (pos < end && (Class(text[pos]) & kSpace)) {
+    while (pos < end && IsCharSpace(text[pos])) {
         ++pos;
     }
     *wordStart = pos;
     if (pos >= end || text[pos] == '\0') {
         return 0;
     }
-    if (Class(text[pos]) & kWordEnd) {
+    if (CharClassOf(text[pos]) & kCharWordEnd) {
         return 1;
     }
     const uint8_t* charLength = platform::AnsiCharLengths();
     int32_t p = pos;
-    while (p < end && (Class(text[p]) & kWordEnd) == 0) {
+    while (p < end && (CharClassOf(text[p]) & kCharWordEnd) == 0) {
         p += charLength[static_cast<uint8_t>(text[p])];
     }
     if (p > end) {
@@ -73,7 +39,7 @@ bool MatchNameSpan(const char* text, int32_t nameStart, int32_t nameEnd, const c
     if (CompareText(text + nameStart, given, n, (flags & 0x08) != 0) != 0) {
         return false;
     }
-    return n == givenLength || (Class(given[n]) & kNameDelim) != 0;
+    return n == givenLength || (CharClassOf(given[n]) & kCharNameDelim) != 0;
 }
 
 bool MatchName(const char* text, int32_t nameStart, int32_t nameEnd, const char* given,
@@ -87,110 +53,73 @@ bool MatchName(const char* text, int32_t nameStart, int32_t nameEnd, const char*
 
 namespace {
 
-// The attribute reader's one loop. Each name after the element's own for
-// which `wanted(nameStart, nameEnd)` holds becomes the found attribute; once
-// its value (or the lack of one) is known, `emit(match)` is called. When emit
-// returns true the read ends with that match; otherwise reading goes on
-// exactly as if that name had not been wanted. Returns the last found match,
-// or the not-found state after the whole tag.
-template <typename Wanted, typename Emit>
-AttributeMatch ScanAttributes(const char* text, int32_t tagStart, int32_t tagEnd, Wanted wanted,
-                              Emit emit) {
-    AttributeMatch m;
-    const uint8_t* charLength = platform::AnsiCharLengths();
-    const bool singleByte = AnsiCharsAreSingleByte();
-    // The final ">" ends the tag: reaching `limit` is the same as meeting it.
-    int32_t limit = tagEnd;
-    if (limit > tagStart && text[limit - 1] == '>') {
-        --limit;
-    }
-    auto atEnd = [&](int32_t q) { return q >= limit || text[q] == '\0'; };
-    auto step = [&](int32_t q) {
-        q += charLength[static_cast<uint8_t>(text[q])];
-        return q > limit ? limit : q;
-    };
+// The attribute reader's one loop over the start tag in.t[tagStart..] up to
+// in.end (the final ">" already left out). Calls visit(span) for each
+// attribute after the element's own name, in order, until visit returns
+// true; returns where the reading stopped.
+template <class Text, class Visit>
+AttributeEnd ReadAttributes(const Text& in, int32_t tagStart, Visit visit) {
+    const char* const text = in.t;
+    AttributeEnd end;
+    AttributeSpan pending;  // the last attribute name read, while its value is not yet known
+    bool hasPending = false;
     bool elementName = true;  // the first name is the element's own
     bool afterEquals = false;
-    int32_t p = tagStart + 1;
+    const char* p = text + tagStart + 1;
     for (;;) {
-        const int32_t tokenStart = p;
-        while (!atEnd(p) && (Class(text[p]) & kSpace)) {
+        const char* const tokenStart = p;
+        while (!in.AtEnd(p) && IsCharSpace(*p)) {
             ++p;
         }
-        if (atEnd(p)) {
-            m.stopPos = tokenStart;
-            m.danglingEquals = afterEquals;
-            if (m.found) {
+        if (in.AtEnd(p)) {
+            end.stopPos = static_cast<int32_t>(tokenStart - text);
+            end.danglingEquals = afterEquals;
+            if (hasPending) {
                 if (afterEquals) {
                     // "name=" right before the end of the tag: an empty value.
-                    m.hasValue = true;
-                    m.valueStart = m.stretchStart = p;
+                    pending.valueStart = static_cast<int32_t>(p - text);
+                    pending.valueLength = 0;
                 }
-                emit(m);
+                visit(pending);
             }
-            return m;  // found without a value, or not found
+            return end;
         }
-        const char c = text[p];
+        const char c = *p;
+        const char* q;
         if (c == '"' || c == '\'') {
-            int32_t q = p + 1;
-            if (singleByte) {
-                // Every character is one byte: a plain loop finds the
-                // closing quote; a zero byte before it ends the text there.
-                while (q < limit && text[q] != c && text[q] != '\0') {
-                    ++q;
+            // A quoted value: up to the matching quote or the end of the tag.
+            q = in.Clip(in.SkipTo(p + 1, c));
+            const bool closed = !in.AtEnd(q);
+            if (hasPending) {
+                pending.quoted = true;
+                pending.closed = closed;
+                pending.valueStart = static_cast<int32_t>(p + 1 - text);
+                pending.valueLength = static_cast<int32_t>(q - (p + 1));
+                hasPending = false;
+                if (visit(pending)) {
+                    return end;
                 }
-            }
-            while (!atEnd(q) && text[q] != c) {
-                q = step(q);
-            }
-            const bool closed = !atEnd(q);
-            if (m.found) {
-                m.hasValue = true;
-                m.quoted = true;
-                m.closed = closed;
-                m.valueStart = p + 1;
-                m.valueLength = q - (p + 1);
-                m.stretchStart = p;
-                m.stretchLength = (closed ? q + 1 : q) - p;
-                if (emit(m)) {
-                    return m;
-                }
-                m = AttributeMatch();
             }
             p = closed ? q + 1 : q;
             afterEquals = false;
             continue;
         }
         if (afterEquals) {
-            int32_t q = p;
-            while (!atEnd(q) && (Class(text[q]) & kValueEnd) == 0) {
-                q = step(q);
-            }
-            if (m.found) {
-                m.hasValue = true;
-                m.valueStart = p;
-                m.valueLength = q - p;
-                m.stretchStart = p;
-                m.stretchLength = q - p;
-                if (emit(m)) {
-                    return m;
+            // An unquoted value: up to whitespace or ">".
+            q = in.Clip(in.Skip(p, kCharValueEnd));
+            if (hasPending) {
+                pending.valueStart = static_cast<int32_t>(p - text);
+                pending.valueLength = static_cast<int32_t>(q - p);
+                hasPending = false;
+                if (visit(pending)) {
+                    return end;
                 }
-                m = AttributeMatch();
             }
             p = q;
             afterEquals = false;
             continue;
         }
-        int32_t q = p;
-        if (singleByte) {
-            // The zero byte is itself a name end.
-            while (q < limit && (Class(text[q]) & kAttrNameEnd) == 0) {
-                ++q;
-            }
-        }
-        while (!atEnd(q) && (Class(text[q]) & kAttrNameEnd) == 0) {
-            q = step(q);
-        }
+        q = in.Clip(in.Skip(p, kCharAttrNameEnd));
         if (q == p) {
             // A single delimiter: "=" announces a value; "/", "?" or ">" end the tag.
             if (c == '=') {
@@ -198,136 +127,88 @@ AttributeMatch ScanAttributes(const char* text, int32_t tagStart, int32_t tagEnd
                 p = q + 1;
                 continue;
             }
-            m.stopPos = tokenStart;
-            if (m.found) {
-                emit(m);
+            end.stopPos = static_cast<int32_t>(tokenStart - text);
+            if (hasPending) {
+                visit(pending);
             }
-            return m;
+            return end;
         }
-        if (m.found) {
-            m.stopPos = tokenStart;
-            if (emit(m)) {
-                return m;  // the found attribute had no value
+        if (hasPending) {
+            // The attribute before this name had no value.
+            hasPending = false;
+            if (visit(pending)) {
+                return end;
             }
-            m = AttributeMatch();
         }
         if (elementName) {
             elementName = false;
-        } else if (wanted(p, q - 1)) {
-            m.found = true;
-            m.nameStart = p;
-            m.nameLength = q - p;
+        } else {
+            pending.nameStart = static_cast<int32_t>(p - text);
+            pending.nameLength = static_cast<int32_t>(q - p);
+            pending.valueLength = -1;
+            pending.quoted = false;
+            pending.closed = false;
+            hasPending = true;
         }
         p = q;
+        if (!in.AtEnd(p) && *p == '=') {
+            // The usual "name=" (the turn for the "=" token, taken at once).
+            afterEquals = true;
+            ++p;
+        }
     }
 }
 
-}  // namespace
-
-AttributeMatch ReadAttribute(const char* text, int32_t tagStart, int32_t tagEnd, const char* name,
-                             uint32_t flags) {
-    return ScanAttributes(
-        text, tagStart, tagEnd,
-        [&](int32_t nameStart, int32_t nameEnd) {
-            return MatchName(text, nameStart, nameEnd, name, flags);
-        },
-        [](const AttributeMatch&) { return true; });
-}
-
-namespace {
-
-// ListAttributes for the usual start tag when every character is one byte:
-// the element's name, then only name="value" pairs (whitespace allowed
-// around "="). Returns false, having stored nothing that counts, at anything
-// else (a name without value, an unquoted or unclosed value, a stray quote
-// or "=", a zero byte); the general reader then lists the tag.
-bool ListPlainAttributes(const char* text, int32_t tagStart, int32_t tagEnd, AttributeSpan* spans,
-                         int32_t capacity, bool* complete, int32_t* count) {
+// Runs the reader over text[tagStart..tagEnd), its final ">" left out.
+template <class Visit>
+AttributeEnd ReadTag(const char* text, int32_t tagStart, int32_t tagEnd, Visit visit) {
     int32_t limit = tagEnd;
     if (limit > tagStart && text[limit - 1] == '>') {
         --limit;
     }
-    auto skipSpaces = [&](int32_t p) {
-        while (p < limit && (Class(text[p]) & kSpace)) {
-            ++p;
-        }
-        return p;
-    };
-    auto skipName = [&](int32_t p) {
-        while (p < limit && (Class(text[p]) & kAttrNameEnd) == 0) {
-            ++p;
-        }
-        return p;
-    };
-    int32_t p = skipSpaces(tagStart + 1);
-    if (p >= limit || (Class(text[p]) & kAttrNameEnd) || text[p] == '"' || text[p] == '\'') {
-        return false;
+    if (AnsiCharsAreSingleByte()) {
+        return ReadAttributes(lexer::ByteSpan{text, text + limit}, tagStart, visit);
     }
-    p = skipName(p);  // the element's own name
-    int32_t n = 0;
-    for (;;) {
-        p = skipSpaces(p);
-        if (p >= limit || text[p] == '/' || text[p] == '?' || text[p] == '>') {
-            *complete = true;
-            *count = n;
-            return true;
-        }
-        const char c = text[p];
-        if (c == '\0' || c == '=' || c == '"' || c == '\'') {
-            return false;
-        }
-        const int32_t nameStart = p;
-        p = skipName(p);
-        const int32_t nameLength = p - nameStart;
-        p = skipSpaces(p);
-        if (p >= limit || text[p] != '=') {
-            return false;
-        }
-        p = skipSpaces(p + 1);
-        if (p >= limit || (text[p] != '"' && text[p] != '\'')) {
-            return false;
-        }
-        const char quote = text[p];
-        const int32_t valueStart = p + 1;
-        p = valueStart;
-        while (p < limit && text[p] != quote && text[p] != '\0') {
-            ++p;
-        }
-        if (p >= limit || text[p] != quote) {
-            return false;
-        }
-        if (n == capacity) {
-            *complete = false;
-            *count = n;
-            return true;
-        }
-        spans[n++] = AttributeSpan{nameStart, nameLength, valueStart, p - valueStart};
-        ++p;
-    }
+    return ReadAttributes(lexer::CharText{text, text + limit, platform::AnsiCharLengths()},
+                          tagStart, visit);
 }
 
 }  // namespace
 
 int32_t ListAttributes(const char* text, int32_t tagStart, int32_t tagEnd, AttributeSpan* spans,
-                       int32_t capacity, bool* complete) {
+                       int32_t capacity, AttributeEnd* end) {
     int32_t count = 0;
-    if (AnsiCharsAreSingleByte() &&
-        ListPlainAttributes(text, tagStart, tagEnd, spans, capacity, complete, &count)) {
-        return count;
+    bool complete = true;
+    AttributeEnd stopped = ReadTag(text, tagStart, tagEnd, [&](const AttributeSpan& span) {
+        if (count == capacity) {
+            complete = false;
+            return true;
+        }
+        spans[count++] = span;
+        return false;
+    });
+    if (end != nullptr) {
+        stopped.complete = complete;
+        *end = stopped;
     }
-    *complete = true;
-    ScanAttributes(
-        text, tagStart, tagEnd, [](int32_t, int32_t) { return true; },
-        [&](const AttributeMatch& m) {
-            if (count == capacity) {
-                *complete = false;
-                return true;
-            }
-            spans[count++] = AttributeSpan{m.nameStart, m.nameLength, m.valueStart,
-                                           m.hasValue ? m.valueLength : -1};
-            return false;
-        });
     return count;
+}
+
+bool FindAttribute(const char* text, int32_t tagStart, int32_t tagEnd, const char* name,
+                   uint32_t flags, AttributeSpan* found, AttributeEnd* end) {
+    bool matched = false;
+    const AttributeEnd stopped = ReadTag(text, tagStart, tagEnd, [&](const AttributeSpan& span) {
+        if (!MatchName(text, span.nameStart, span.nameStart + span.nameLength - 1, name, flags)) {
+            return false;
+        }
+        *found = span;
+        matched = true;
+        return true;
+    });
+    if (!matched && end != nullptr) {
+        *end = stopped;
+    }
+    return matched;
 }
 
 PathKind CheckPathSyntax(const char* path) {
@@ -341,7 +222,7 @@ PathKind CheckPathSyntax(const char* path) {
     // A name: one or more bytes other than space / = [ ] and zero.
     auto name = [&]() {
         const char* from = p;
-        while ((Class(*p) & kNameDelim) == 0) {
+        while ((CharClassOf(*p) & kCharNameDelim) == 0) {
             ++p;
         }
         return p != from;

@@ -160,7 +160,10 @@ bool TextFile::ReadText(std::string& text) {
             if (TestUtf8(text.data(), unitCount, &multiByte, &failedAtEnd)) {
                 encoding = "UTF-8";
                 AddReportEntry(report, "read", "UTF-8", kReportValueEncoding | kReportUpdate);
-                convert = multiByte > 0 && NeedsConversion("", "UTF-8");
+                // Converted whatever the document's code page is: the UTF-8 check lets
+                // overlong forms and surrogates pass, and a conversion from
+                // UTF-8, even into UTF-8, replaces them.
+                convert = multiByte > 0;
             }
         }
         text.resize(ok ? static_cast<size_t>(unitCount) : 0);

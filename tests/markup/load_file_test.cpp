@@ -178,9 +178,27 @@ TEST_F(LoadFileTest, Utf8WithoutMarkOrTagAtTheStartIsDetected) {
     // The declaration is not at offset 0, so it does not count.
     const std::string read = Read("UTF-8", body.size());
     EXPECT_EQ(doc.GetResultReport(),
-              FOR_ANSI(read + "<utf8_detection/>",
+              FOR_ANSI(read + Converted(body.size()) + "<utf8_detection/>",
                        read + Converted(body.size() - 1) + "<utf8_detection/>"));
     EXPECT_EQ(doc.GetDocText(), decl + FOR_ANSI("<r>\xC3\xA9</r>", "<r>\xE9</r>"));
+}
+
+// Detected UTF-8 is converted even into a UTF-8 code page: sequences that
+// the UTF-8 check lets pass (overlong forms, surrogates) become the replacement
+// character instead of staying in the text.
+TEST_F(LoadFileTest, DetectedUtf8IsConvertedEvenIntoUtf8) {
+    if (Ansi() != 65001) {
+        GTEST_SKIP() << "needs the UTF-8 ANSI code page";
+    }
+    const std::string body = " <r>\xC0\xAF\xED\xA0\x80</r>";
+    CXmlDocument doc;
+    EXPECT_TRUE(doc.LoadFile(Write("overlong.xml", body).c_str()));
+    const std::string& text = doc.GetDocText();
+    EXPECT_EQ(text.find("\xC0\xAF"), std::string::npos);
+    EXPECT_EQ(text.find("\xED\xA0\x80"), std::string::npos);
+    EXPECT_NE(text.find("\xEF\xBF\xBD"), std::string::npos);
+    EXPECT_EQ(doc.GetResultReport(),
+              Read("UTF-8", body.size()) + Converted(text.size()) + "<utf8_detection/>");
 }
 
 TEST_F(LoadFileTest, TextThatIsNotUtf8IsKeptAsItIs) {
@@ -290,7 +308,7 @@ TEST_F(LoadFileTest, DetectionAfterZeroRemovalTestsOnlyTheKeptBytes) {
     EXPECT_TRUE(doc.LoadFile(Write("zeros8.xml", std::string(" <r/>\0\xC3\xA9", 8)).c_str()));
     EXPECT_EQ(doc.GetResultReport(),
               FOR_ANSI("<read encoding=\"UTF-8\" length=\"8\"/><nulls_removed count=\"1\"/>"
-                       "<utf8_detection/>",
+                       "<converted_to encoding=\"\" length=\"7\"/><utf8_detection/>",
                        "<read encoding=\"UTF-8\" length=\"8\"/><nulls_removed count=\"1\"/>"
                        "<converted_to encoding=\"\" length=\"6\"/><utf8_detection/>"));
     EXPECT_EQ(doc.GetDocText(), FOR_ANSI(" <r/>\xC3\xA9", " <r/>\xE9"));

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "markup/markup.h"
+#include "platform/ansi.h"
 
 namespace {
 
@@ -112,6 +113,21 @@ TEST(Navigation, FindChildWithoutAnyElementFindsNothing) {
     ExpectPositions(leaf, {1, 0, 0});
 }
 
+// In a double-byte code page a trail byte that equals a quote, "<" or ">"
+// belongs to its character: it ends no value, text or tag.
+TEST(Navigation, TrailBytesThatLookLikeMarkupStayInTheirCharacters) {
+    if (platform::AnsiCharLengths()[0x81] != 2) {
+        GTEST_SKIP() << "needs a double-byte ANSI code page";
+    }
+    CXmlDocument doc("<r a='\x81'' b=\"\x81\">\"><t>\x81<\x81></t></r>");
+    ASSERT_TRUE(doc.CheckWellFormed()) << doc.GetResultReport();
+    ASSERT_TRUE(doc.FindElement("r"));
+    EXPECT_EQ(doc.GetAttribute("a"), "\x81'");
+    EXPECT_EQ(doc.GetAttribute("b"), "\x81\">");
+    ASSERT_TRUE(doc.FindChildElement("t"));
+    EXPECT_EQ(doc.GetChildText(), "\x81<\x81>");
+}
+
 TEST(Navigation, RefusedWhileWritingAFile) {
     CXmlDocument doc(kConfig);
     doc.SetFlags(kDocWritingFile);
@@ -193,6 +209,60 @@ TEST(ElementText, ChildText) {
     ASSERT_TRUE(doc.FindChildElement("serial"));
     EXPECT_EQ(doc.GetChildText(), "7");
     EXPECT_EQ(doc.GetElementText(), "");
+}
+
+// The view reads give what the string reads give: a view of the document
+// text for a value with nothing to decode, else of decoded storage.
+TEST(Navigation, ViewReadsMatchTheStringReads) {
+    CXmlDocument doc("<r a=\"plain\" b=\"x&amp;y\" c><t>text</t><u>a&lt;<![CDATA[&]]></u><v/></r>");
+    const std::string& text = doc.GetDocText();
+    auto inText = [&](std::string_view view) {
+        return view.data() >= text.data() && view.data() + view.size() <= text.data() + text.size();
+    };
+    ASSERT_TRUE(doc.FindElement("r"));
+    for (const char* name : {"a", "b", "c", "d"}) {
+        EXPECT_EQ(doc.GetAttributeView(name), doc.GetAttribute(name)) << name;
+    }
+    EXPECT_TRUE(inText(doc.GetAttributeView("a")));
+    EXPECT_TRUE(inText(doc.GetAttributeView("c")));
+    EXPECT_EQ(doc.GetAttributeView("b"), "x&y");
+    EXPECT_FALSE(inText(doc.GetAttributeView("b")));
+    for (const char* child : {"t", "u", "v"}) {
+        ASSERT_TRUE(doc.FindChildElement(child));
+        EXPECT_EQ(doc.GetChildTextView(), doc.GetChildText()) << child;
+    }
+    ASSERT_TRUE(doc.IntoElement());
+    doc.ResetMainPosition();
+    ASSERT_TRUE(doc.FindElement("u"));
+    EXPECT_EQ(doc.GetElementTextView(), "a<&");
+    doc.ResetPosition();
+    EXPECT_TRUE(doc.GetAttributeView("a").empty());
+    EXPECT_TRUE(doc.GetChildTextView().empty());
+}
+
+// Every attribute in the order of the start tag, repeated names too, past
+// the per-thread list's capacity as well.
+TEST(Navigation, AttributesByPosition) {
+    std::string text = "<m a='1' b c=\"&lt;\" a='2'";
+    for (int i = 0; i < 40; ++i) {
+        text += " n" + std::to_string(i) + "='" + std::to_string(i) + "'";
+    }
+    CXmlDocument doc(text + "/>");
+    std::string_view name;
+    std::string_view value;
+    EXPECT_FALSE(doc.GetAttributeAt(0, &name, &value));
+    ASSERT_TRUE(doc.FindElement("m"));
+    std::string seen;
+    for (int32_t i = 0; i < 5; ++i) {
+        ASSERT_TRUE(doc.GetAttributeAt(i, &name, &value));
+        seen += std::string(name) + "=" + std::string(value) + ";";
+    }
+    EXPECT_EQ(seen, "a=1;b=b;c=<;a=2;n0=0;");
+    ASSERT_TRUE(doc.GetAttributeAt(43, &name, &value));
+    EXPECT_EQ(name, "n39");
+    EXPECT_EQ(value, "39");
+    EXPECT_FALSE(doc.GetAttributeAt(44, &name, &value));
+    EXPECT_FALSE(doc.GetAttributeAt(-1, &name, &value));
 }
 
 // Reading attributes keeps a per-thread list of the last element's

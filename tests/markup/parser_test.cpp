@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "../support/failing_allocator.h"
 #include "markup/markup.h"
 
 namespace {
@@ -204,6 +205,25 @@ TEST(Parser, NestingDeeperThanTheLevelFieldIsSaturated) {
         "<nesting_too_deep offset=\"" + std::to_string(3 * (kMaxLevel + 1)) + "\"/>";
     EXPECT_EQ(doc.GetResultReport(), expected);
     ExpectConsistentIndex(doc);
+}
+
+// Open elements are kept in the index itself: however deep a document
+// nests, its parse allocates only its copy of the text (the index pages
+// grow apart from operator new).
+TEST(Parser, OpeningElementsAllocatesNothing) {
+    std::string text;
+    for (int i = 0; i < 3000; ++i) {
+        text += i % 2 ? "<b x='1'>" : "<a>";
+    }
+    for (int i = 2999; i >= 0; --i) {
+        text += i % 2 ? "</b>" : "</a>";
+    }
+    CXmlDocument doc;
+    testing_support::FailingAllocations counter(-1);
+    doc.SetDocText(text);
+    EXPECT_LE(counter.Seen(), 2);
+    EXPECT_EQ(doc.GetEntryCount(), 3001);
+    EXPECT_TRUE(doc.CheckWellFormed());
 }
 
 TEST(Parser, SetDocTextRefusedWhileAttachedToAFile) {

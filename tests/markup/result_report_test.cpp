@@ -63,6 +63,37 @@ TEST(ReportEntries, UpdateChangesTheFirstEntryOfThatName) {
     EXPECT_EQ(report, "<read encoding=\"UTF-8\" length=\"5\"/><read encoding=\"\" length=\"6\"/>");
 }
 
+TEST(ReportEntries, UpdateAddsAnAttributeTheEntryLacks) {
+    std::string report = "<bom/>";
+    AddReportEntry(report, "bom", "x\"y", 0x38, 7);
+    EXPECT_EQ(report, "<bom encoding=\"x&quot;y\" length=\"7\"/>");
+}
+
+TEST(ReportEntries, AValueTooLongForATagIsLeftOut) {
+    // An entry's tag must stay short enough to be read back as a start tag.
+    std::string report;
+    AddReportEntry(report, "unended_start_tag", std::string(900000, '&').c_str(), 0, 3, 9);
+    ASSERT_LT(report.size(), 100u);
+    EXPECT_EQ(report, "<unended_start_tag offset=\"3\" offset2=\"9\"/>");
+}
+
+TEST(ReportEntries, NeverReachTwiceTheLimit) {
+    // The report stays short whatever an entry's value holds: a name that
+    // would take it to twice its limit is left out, the offsets are kept.
+    std::string report(kReportLimit - 1, ' ');
+    AddReportEntry(report, "lone_end_tag", std::string(200, '\'').c_str(), 0, 5);
+    EXPECT_EQ(report.substr(kReportLimit - 1), "<lone_end_tag offset=\"5\"/>");
+    // Up to that length, values are written whole.
+    report.assign(kReportLimit - 1, ' ');
+    AddReportEntry(report, "lone_end_tag", std::string(150, '\'').c_str(), 0, 5);
+    std::string apostrophes;
+    for (int i = 0; i < 150; ++i) {
+        apostrophes += "&apos;";
+    }
+    EXPECT_EQ(report.substr(kReportLimit - 1),
+              "<lone_end_tag tagname=\"" + apostrophes + "\" offset=\"5\"/>");
+}
+
 TEST(ReportEntries, StopAtTheLimit) {
     std::string report;
     int added = 0;

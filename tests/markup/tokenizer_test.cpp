@@ -118,6 +118,15 @@ INSTANTIATE_TEST_SUITE_P(
                    "<unterminated_tag_syntax type=\"tag\" offset=\"0\"/>"},
         SingleCase{"<a t='>", TokenKind::Error, 7, "", false,
                    "<unterminated_tag_syntax type=\"start_tag\" offset=\"0\"/>"},
+        // Inside an internal subset the last tag bytes carry over from one
+        // nested tag to the next: after "x=" the error's "=" opens no value,
+        // so its quoted ">" ends it; after "x=y" it does not.
+        SingleCase{"<!DOCTYPE r [<a x=><1=\"a>b\">]><r/>", TokenKind::DocumentType, 28, "", false,
+                   "<first_tag_syntax offset=\"0\"/>"},
+        SingleCase{"<!DOCTYPE r [<a x=y><1=\"a>b\">]><r/>", TokenKind::DocumentType, 31, "", false,
+                   "<first_tag_syntax offset=\"0\"/>"},
+        // A nested empty-element tag marks the declaration's token.
+        SingleCase{"<!DOCTYPE r [<a/>]>", TokenKind::DocumentType, 19, "", true, ""},
         // Terminators may not overlap their openers.
         SingleCase{"<!-->x-->", TokenKind::Comment, 9, "", false, ""},
         SingleCase{"<?>x?>", TokenKind::ProcessingInstruction, 6, "", false, ""},

@@ -54,6 +54,8 @@ class ElementIndex {
     const ElementEntry& Entry(int32_t i) const { return pages_[i >> 16][i & 0xFFFF]; }
 
     int32_t Capacity() const { return capacity_; }
+    // The page array (valid until the next Grow or Clear).
+    ElementEntry* const* Pages() const { return pages_; }
     int32_t PageSlots() const { return pageSlots_; }
 
     // Grows the storage towards n entries, by at most one page per call, so

@@ -24,6 +24,8 @@ std::string EscapeValue(const std::string& text, int options);
 // 0, a surrogate or a value above U+10FFFF, or that the ANSI code page cannot
 // represent, is kept as written.
 std::string UnescapeValue(const char* text, int length, uint32_t options);
+// The same, appended to `out`.
+void AppendUnescaped(const char* text, int length, uint32_t options, std::string& out);
 
 // `text` wrapped in a CDATA section, "]]>" split across two sections.
 std::string EscapeCData(const std::string& text);

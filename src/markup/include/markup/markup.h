@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "markup/element_index.h"
 #include "markup/escaping.h"
@@ -21,6 +22,7 @@ constexpr uint32_t kDocReadingFile = 0x10;  // read piecewise from a file (never
 constexpr uint32_t kDocWritingFile = 0x20;  // written piecewise to a file (never left set)
 
 struct SavedPositionTable;
+struct AttributeList;
 
 class CXmlDocument {
   public:
@@ -76,6 +78,19 @@ class CXmlDocument {
     std::string GetElementText() const;
     std::string GetChildText() const;
 
+    // The same three reads as views, without a copy: into the document text
+    // when the value holds nothing to decode, else into storage of the
+    // calling thread. A view stays valid until the document is edited,
+    // parsed again or destroyed, and until the next view read on the thread.
+    std::string_view GetAttributeView(const char* name) const;
+    std::string_view GetElementTextView() const;
+    std::string_view GetChildTextView() const;
+    // The main element's attribute number `index` (from 0, in the order of
+    // the start tag, a repeated name each time) as views of its name and its
+    // value, the value as GetAttributeView gives it. False, and nothing
+    // set, when there is no main element or no such attribute.
+    bool GetAttributeAt(int32_t index, std::string_view* name, std::string_view* value) const;
+
     // Appends the empty element <name/> after the main position under the
     // parent position and makes it the main position. Only an empty (or
     // null) value with options 2 (no line breaks) is supported; anything
@@ -114,15 +129,21 @@ class CXmlDocument {
     void SetFlags(uint32_t value) { flags = value; }
 
   private:
+    friend class ElementParser;
     void Construct(const char* text);
     // After std::bad_alloc in a parse or load: frees the text, leaves an
     // empty document that is not well-formed with an "out_of_memory" report
     // entry, and returns false. Allocates nothing while the index holds a page.
     bool AfterAllocationFailure();
     void RefreshPositionView();
-    void AppendTokenErrors(const MarkupToken& token, size_t* appended);
-    void CloseUnended(int32_t parent, int32_t* open, int32_t matched, int32_t closingOffset);
-    std::string ReadElementText(int32_t element) const;
+    // The reads behind the string and view forms: the value as a view into
+    // the text, or decoded into `into` (empty; null: the thread's buffer for
+    // views) and viewed there.
+    std::string_view ReadAttribute(const char* name, std::string* into) const;
+    // The attribute list of the main element (see navigation.cpp).
+    const AttributeList& MainAttributes() const;
+    std::string_view ReadElementText(int32_t element, std::string* into) const;
+    std::string TextOf(int32_t element) const;
     int32_t FindAmong(int32_t first, const char* name) const;
     bool FindMainCandidate(const char* name);
     bool ReplaceText(int32_t offset, int32_t oldLength, const std::string& text);

@@ -19,6 +19,9 @@ constexpr int kReportUpdate = 0x20;  // change the first entry of that name inst
 
 // A report of this many characters or more takes no further entries.
 constexpr size_t kReportLimit = 1000;
+// No report reaches this length: an attribute that would take it there (a
+// long element name, escaped) is left out of its entry.
+constexpr size_t kReportHardLimit = 2 * kReportLimit;
 
 // Appends the entry <name .../> to `report`, or with kReportUpdate sets the
 // attributes of the first entry of that name (nothing when there is none).

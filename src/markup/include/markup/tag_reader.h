@@ -1,6 +1,7 @@
-// Readers over a single start tag, shared by navigation, editing and the
-// encoding detection of file loading: the element-name word reader, the name
-// comparison and the attribute reader. Every read is bounded by the tag.
+// Readers over a single start tag, shared by navigation, editing, the result
+// report and the encoding detection of file loading: the element-name word
+// reader, the name comparison and the attribute reader. Every read is
+// bounded by the tag.
 #pragma once
 
 #include <cstdint>
@@ -23,44 +24,45 @@ bool MatchName(const char* text, int32_t nameStart, int32_t nameEnd, const char*
 bool MatchNameSpan(const char* text, int32_t nameStart, int32_t nameEnd, const char* given,
                    int32_t givenLength, uint32_t flags);
 
-// What the attribute reader found in one start tag.
-struct AttributeMatch {
-    bool found = false;
-    bool hasValue = false;  // false for an attribute written without a value
-    bool quoted = false;
-    bool closed = false;    // a quoted value has its closing quote
-    int32_t nameStart = 0;  // the attribute's name
-    int32_t nameLength = 0;
-    int32_t valueStart = 0;  // the value, quotes excluded
-    int32_t valueLength = 0;
-    int32_t stretchStart = 0;  // the value as written, quotes included
-    int32_t stretchLength = 0;
-    bool danglingEquals = false;  // the tag ends right after "name=" (no value written)
-    int32_t stopPos = 0;  // where the reader stopped: after the last attribute or the tag name
-};
-
-// Reads the start tag text[tagStart..tagEnd) looking for attribute `name`;
-// reading begins one byte after tagStart (after the "<"; pass the offset of
-// the "?" for a processing instruction). A final ">" ends the tag and never
-// becomes part of a value. The first attribute of that name wins; nothing at
-// or after tagEnd, or after a zero byte, is read.
-AttributeMatch ReadAttribute(const char* text, int32_t tagStart, int32_t tagEnd, const char* name,
-                             uint32_t flags);
-
-// One attribute of a start tag as ListAttributes reports it: what
-// ReadAttribute would give for a name that matches this attribute first.
+// One attribute of a start tag as the attribute reader finds it.
 struct AttributeSpan {
-    int32_t nameStart;
-    int32_t nameLength;
-    int32_t valueStart;   // quotes excluded
-    int32_t valueLength;  // -1: written without a value
+    int32_t nameStart = 0;
+    int32_t nameLength = 0;
+    int32_t valueStart = 0;    // quotes excluded
+    int32_t valueLength = -1;  // -1: written without a value (it reads as its name)
+    bool quoted = false;
+    bool closed = false;  // a quoted value has its closing quote
+
+    // The value as written, quotes included: what an edit replaces.
+    int32_t StretchStart() const { return quoted ? valueStart - 1 : valueStart; }
+    int32_t StretchLength() const { return valueLength + (quoted ? 1 + (closed ? 1 : 0) : 0); }
 };
 
-// Every attribute of the start tag text[tagStart..tagEnd), in order, read as
-// ReadAttribute reads them: stores up to `capacity` spans and returns their
-// number; *complete is false when the tag holds more.
+// Where the attribute reader stopped in a start tag.
+struct AttributeEnd {
+    int32_t stopPos = 0;  // after the tag name or the last attribute, before what ends the tag
+    bool danglingEquals = false;  // the tag ends right after "name=" (no value written)
+    bool complete = true;         // every attribute was listed
+};
+
+// The attribute reader: lists the attributes of the start tag
+// text[tagStart..tagEnd) in order, up to `capacity` of them, and returns
+// their number. Reading begins one byte after tagStart (after the "<"; pass
+// the offset of the "?" for a processing instruction), passes over the
+// element's own name, and ends at ">", "/" or "?" outside values, at the end
+// of the tag (a final ">" never becomes part of a value) or at a zero byte.
+// A name followed by "=" takes the next token (quoted, or up to whitespace or
+// ">") as its value; a name followed by a quoted token takes that; any other
+// name has no value. `end` (optional) receives where the reading stopped.
 int32_t ListAttributes(const char* text, int32_t tagStart, int32_t tagEnd, AttributeSpan* spans,
-                       int32_t capacity, bool* complete);
+                       int32_t capacity, AttributeEnd* end);
+
+// The first attribute of the start tag whose name matches `name` (the name
+// comparison above, with `flags`), read as ListAttributes reads it. False
+// when there is none; `end` (optional) then receives where the reading
+// stopped, which is where a new attribute would go.
+bool FindAttribute(const char* text, int32_t tagStart, int32_t tagEnd, const char* name,
+                   uint32_t flags, AttributeSpan* found, AttributeEnd* end);
 
 // How a name argument of the element finder is to be taken.
 enum class PathKind {

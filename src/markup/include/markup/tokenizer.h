@@ -26,7 +26,8 @@ constexpr uint32_t kTokenEmptyElement = 0x10000;
 constexpr uint32_t kScannerQuotedValue = 0x8000;
 
 // Reading state over one text. The text ends at its first zero byte or at
-// `end`, whichever comes first; nothing at or beyond `end` is ever read.
+// `end`, whichever comes first; nothing beyond `end` is ever read (the byte
+// at `end` only to see whether it is the text's zero byte).
 struct MarkupScanner {
     int32_t nameStart = 0;  // first byte of the last name read
     int32_t nameEnd = -1;   // last byte of that name
@@ -55,10 +56,3 @@ struct MarkupToken {
 // and ProcessingInstruction tokens nameStart..nameEnd delimit the name.
 // Returns the token's kind; EndOfText (length 0) at the end of the text.
 TokenKind ScanToken(MarkupScanner& scanner, MarkupToken& token);
-
-// ScanToken's own first step, for loops that read many tokens: when every
-// character of the ANSI code page is one byte, reads the token at
-// scanner.pos if it is a start tag whose attributes all have quoted values,
-// an end tag, text or whitespace, exactly as ScanToken would, and returns
-// true; otherwise changes nothing and returns false.
-bool ScanSimpleToken(MarkupScanner& scanner, MarkupToken& token, TokenKind* kind);

@@ -8,3 +8,19 @@
 #else
 #define ZELK_NOINLINE __attribute__((noinline))
 #endif
+
+// Inlines a small function into every caller, whatever the compiler's own
+// budget says: for the steps of a hot loop that must not become calls.
+#if defined(_MSC_VER)
+#define ZELK_ALWAYS_INLINE __forceinline
+#else
+#define ZELK_ALWAYS_INLINE inline __attribute__((always_inline))
+#endif
+
+// Tells the compiler that a condition is rarely true, so that the common
+// path of a hot loop is laid out straight.
+#if defined(_MSC_VER)
+#define ZELK_UNLIKELY(condition) (condition)
+#else
+#define ZELK_UNLIKELY(condition) __builtin_expect(!!(condition), 0)
+#endif
