@@ -8,7 +8,6 @@
 // 936 run only there.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -18,6 +17,7 @@
 #include <sys/stat.h>
 #endif
 
+#include "../support/temp_folder.h"
 #include "markup/markup.h"
 #include "markup/text_file.h"
 #include "platform/ansi.h"
@@ -27,22 +27,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A folder of its own for each test, removed afterwards.
+// A folder of its own for each test (unique across processes, as test
+// programs of other builds may run at the same time), removed afterwards.
 class LoadFileTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        static std::atomic<int> counter{0};
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        folder_ = fs::temp_directory_path() /
-                  ("zelk_load_" + std::string(info->name()) + "_" + std::to_string(++counter));
-        fs::remove_all(folder_);
-        fs::create_directories(folder_);
-    }
-    void TearDown() override {
-        std::error_code ignored;
-        fs::remove_all(folder_, ignored);
-    }
-
     // Writes bytes to a file of the test's folder and returns its path.
     std::string Write(const std::string& name, const std::string& bytes) {
         const fs::path path = folder_ / name;
@@ -51,7 +39,8 @@ class LoadFileTest : public ::testing::Test {
         return path.string();
     }
 
-    fs::path folder_;
+    testing_support::TempFolder temp_;
+    const fs::path folder_ = temp_.path();
 };
 
 int Ansi() {
