@@ -80,6 +80,7 @@ bool CXmlDocument::AfterAllocationFailure() {
     // entry says it is not well-formed.
     std::string().swap(docText);
     savedPositions->positions.clear();
+    elementIndex->Trim();
     NewTextVersion();
     if (elementIndex->Capacity() == 0) {
         // Only after SetDocText(null) freed the index: one entry is all the

@@ -1,5 +1,4 @@
 #include <algorithm>
-#include <cstring>
 #include <memory>
 
 #include "markup/lexer.h"
@@ -16,6 +15,10 @@ bool CXmlDocument::ParseDocument() {
     savedPositions->positions.clear();
     const int32_t n = static_cast<int32_t>(docText.size());
     entryCount = 1;
+    // Every element takes three bytes at least ("<a>"), so room for one
+    // entry per three bytes means the index never moves while it fills;
+    // what the capacity does not use is given back after the parse.
+    elementIndex->SetRoomHint(n / 3 + 2);
     ReserveEntries(n / 64 + 8);
     freeEntry = 0;
     GetEntry(0) = ElementEntry{};
@@ -32,6 +35,7 @@ bool CXmlDocument::ParseDocument() {
             }
         }
     }
+    elementIndex->Trim();
     SetPositions(0, 0, 0);
     return CheckWellFormed();
 }
@@ -76,13 +80,54 @@ class ElementParser {
         const int32_t parent = parent_;
         const int32_t firstEntry = doc_.entryCount;
         int32_t count = firstEntry;
-        // New entries go to slots.page[count & 0xFFFF] while count is below slots.limit.
-        Slots slots{nullptr, count, doc_.elementIndex->Pages()};
+        // New entries go to slots.block[count & kBlockMask] while count is below slots.limit.
+        Slots slots{nullptr, count, doc_.elementIndex->Blocks()};
         const int32_t baseLevel = baseLevel_;
         int32_t level = baseLevel;  // the level of an element opened now; less the
                                     // base level, the number of open elements
         int32_t open = parent;
         ElementEntry* openEntry = &doc_.GetEntry(parent);
+
+        // Makes the start tag at `start` an element: the last child of the
+        // innermost open element, and itself the innermost one unless `empty`.
+        const auto openElement = [&](int32_t start, int32_t length, int32_t nameLength,
+                                     bool empty) ZELK_ALWAYS_INLINE_LAMBDA {
+            if (ZELK_UNLIKELY(count == slots.limit)) {
+                slots = NextSlots(count);
+                openEntry = &At(slots, open);
+            }
+            const int32_t e = count++;
+            ElementEntry& entry = slots.block[e & ElementIndex::kBlockMask];
+            uint32_t flags = static_cast<uint32_t>(level);
+            if (ZELK_UNLIKELY(level > static_cast<int32_t>(kMaxLevel))) {
+                flags = static_cast<uint32_t>(TooDeep(start, open));
+            }
+            int32_t prevSibling = e;
+            if (openEntry->firstChild == 0) {
+                openEntry->firstChild = e;
+                flags |= kEntryFirstChild;
+            } else {
+                ElementEntry& firstChild = At(slots, openEntry->firstChild);
+                prevSibling = firstChild.prevSibling;
+                At(slots, prevSibling).nextSibling = e;
+                firstChild.prevSibling = e;
+            }
+            entry.start = start;
+            entry.tagLengths = static_cast<uint32_t>(length);
+            entry.flags = flags;
+            entry.parent = open;
+            entry.firstChild = 0;
+            entry.nextSibling = 0;
+            entry.prevSibling = prevSibling;
+            if (empty) {
+                entry.length = length;
+            } else {
+                entry.length = nameLength;
+                ++level;
+                open = e;
+                openEntry = &entry;
+            }
+        };
 
         const char* p = text;
         while (!in.AtEnd(p)) {
@@ -93,78 +138,64 @@ class ElementParser {
                 p = lexer::ReadCharData(in, p, &kind);
                 continue;
             }
-            const int32_t start = static_cast<int32_t>(from - text);
             lexer::TagBytes bytes;
             if (opener == lexer::Opener::StartTag) {
-                const lexer::MarkupRead tag = lexer::ReadStartTag(in, p, bytes);
-                p = tag.next;
-                const int32_t length = static_cast<int32_t>(p - from);
-                if (!Takes<TokenKind::StartTag>(tag, start, length, open)) {
+                const int32_t start = static_cast<int32_t>(from - text);
+                const char* const nameEnd = lexer::StartTagNameEnd(in, p);
+                if (in.Holds(nameEnd, '>')) {
+                    // The usual case: a start tag without attributes.
+                    p = nameEnd + 1;
+                    const int32_t length = static_cast<int32_t>(p - from);
+                    if (ZELK_UNLIKELY(static_cast<uint32_t>(length) > kMaxStartTagLength)) {
+                        TagTooLong("start_tag", start, open);
+                        continue;
+                    }
+                    openElement(start, length, length - 2, false);
                     continue;
                 }
-                if (ZELK_UNLIKELY(count == slots.limit)) {
-                    slots = NextSlots(count);
-                    openEntry = &At(slots, open);
-                }
-                const int32_t e = count++;
-                ElementEntry& entry = slots.page[e & 0xFFFF];
-                uint32_t flags = static_cast<uint32_t>(level);
-                if (ZELK_UNLIKELY(level > static_cast<int32_t>(kMaxLevel))) {
-                    flags = static_cast<uint32_t>(TooDeep(start, open));
-                }
-                int32_t prevSibling = e;
-                if (openEntry->firstChild == 0) {
-                    openEntry->firstChild = e;
-                    flags |= kEntryFirstChild;
-                } else {
-                    ElementEntry& firstChild = At(slots, openEntry->firstChild);
-                    prevSibling = firstChild.prevSibling;
-                    At(slots, prevSibling).nextSibling = e;
-                    firstChild.prevSibling = e;
-                }
-                entry.start = start;
-                entry.tagLengths = static_cast<uint32_t>(length);
-                entry.flags = flags;
-                entry.parent = open;
-                entry.firstChild = 0;
-                entry.nextSibling = 0;
-                entry.prevSibling = prevSibling;
-                if (tag.empty) {
-                    entry.length = length;
-                } else {
-                    entry.length = tag.nameLength;
-                    ++level;
-                    open = e;
-                    openEntry = &entry;
+                const lexer::MarkupRead tag = lexer::ReadStartTagFrom(in, p, nameEnd, bytes);
+                p = tag.next;
+                const int32_t length = static_cast<int32_t>(p - from);
+                if (Takes<TokenKind::StartTag>(tag, start, length, open)) {
+                    openElement(start, length, tag.nameLength, tag.empty);
                 }
                 continue;
             }
             if (opener == lexer::Opener::EndTag) {
+                if (!kIgnoreCase && open != parent) {
+                    // The usual case: the end tag of the innermost element, byte for byte,
+                    // "</" name ">", short enough for its length field.
+                    const int32_t nameLength = openEntry->length;
+                    const char* const next =
+                        lexer::EndTagOf(in, p, text + openEntry->start + 1, nameLength);
+                    if (next != nullptr &&
+                        nameLength <= static_cast<int32_t>(kMaxEndTagLength) - 3) {
+                        p = next;
+                        openEntry->length = static_cast<int32_t>(next - text) - openEntry->start;
+                        openEntry->tagLengths = (openEntry->tagLengths & kMaxStartTagLength) |
+                                                (static_cast<uint32_t>(nameLength + 3) << 22);
+                        --level;
+                        open = openEntry->parent;
+                        openEntry = &At(slots, open);
+                        continue;
+                    }
+                }
+                const int32_t start = static_cast<int32_t>(from - text);
                 const lexer::MarkupRead tag = lexer::ReadEndTag(in, p, bytes);
                 p = tag.next;
                 const int32_t length = static_cast<int32_t>(p - from);
                 if (!Takes<TokenKind::EndTag>(tag, start, length, open)) {
                     continue;
                 }
-                if (open != parent && !kIgnoreCase && openEntry->length == tag.nameLength &&
-                    SameBytes(text + openEntry->start + 1, tag.name, tag.nameLength)) {
-                    // The usual case: the end tag closes the innermost element, byte for byte.
-                    openEntry->length = start + length - openEntry->start;
-                    openEntry->tagLengths = (openEntry->tagLengths & kMaxStartTagLength) |
-                                            (static_cast<uint32_t>(length) << 22);
-                    --level;
-                    open = openEntry->parent;
-                } else {
-                    const Open left =
-                        CloseBy(Open{open, level - baseLevel}, start, length,
-                                static_cast<int32_t>(tag.name - text), tag.nameLength);
-                    open = left.innermost;
-                    level = baseLevel + left.depth;
-                }
+                // Any other end tag: it may close elements left open inside it, or nothing.
+                const Open left = CloseBy(Open{open, level - baseLevel}, start, length,
+                                          static_cast<int32_t>(tag.name - text), tag.nameLength);
+                open = left.innermost;
+                level = baseLevel + left.depth;
                 openEntry = &At(slots, open);
                 continue;
             }
-            p = text + OtherMarkup(in, start, open);
+            p = text + OtherMarkup(in, static_cast<int32_t>(from - text), open);
         }
         doc_.entryCount = count;
         CloseUnended(open, level - baseLevel, 0, static_cast<int32_t>(in.Clip(p) - text));
@@ -173,44 +204,32 @@ class ElementParser {
     }
 
   private:
-    // Where new entries go: page[i & 0xFFFF] for every i below limit; and
-    // the index's pages, valid until it grows.
+    // Where new entries go: block[i & kBlockMask] for every i below limit;
+    // and the index's blocks, valid until it grows.
     struct Slots {
-        ElementEntry* page;
+        ElementEntry* block;
         int32_t limit;
-        ElementEntry* const* pages;
+        ElementEntry* const* blocks;
     };
 
     static ElementEntry& At(const Slots& slots, int32_t i) {
-        return slots.pages[i >> 16][i & 0xFFFF];
-    }
-
-    static bool SameBytes(const char* a, const char* b, int32_t n) {
-        if (n > 16) {
-            return std::memcmp(a, b, static_cast<size_t>(n)) == 0;
-        }
-        for (int32_t i = 0; i < n; ++i) {
-            if (a[i] != b[i]) {
-                return false;
-            }
-        }
-        return true;
+        return slots.blocks[i >> ElementIndex::kBlockShift][i & ElementIndex::kBlockMask];
     }
 
     ElementEntry& Entry(int32_t i) { return doc_.GetEntry(i); }
 
     // The slots from entry `count` on, growing the index when it is full
-    // (which may move the last page).
+    // (which may move the last block).
     ZELK_NOINLINE Slots NextSlots(int32_t count) {
         ElementIndex& index = *doc_.elementIndex;
         if (count >= index.Capacity()) {
             doc_.entryCount = count;
             doc_.ReserveEntries(0);
         }
-        const int32_t pageStart = count & ~(ElementIndex::kPageEntries - 1);
-        return Slots{index.Pages()[count >> 16],
-                     std::min(index.Capacity(), pageStart + ElementIndex::kPageEntries),
-                     index.Pages()};
+        const int32_t blockStart = count & ~ElementIndex::kBlockMask;
+        return Slots{index.Blocks()[count >> ElementIndex::kBlockShift],
+                     std::min(index.Capacity(), blockStart + ElementIndex::kBlockEntries),
+                     index.Blocks()};
     }
 
     // The open elements: the innermost one and how many there are.

@@ -47,35 +47,42 @@ TEST(ElementIndex, GrowsAtMostOnePagePerStep) {
     EXPECT_EQ(index.Capacity(), 196608);
     index.Grow(200000);
     EXPECT_EQ(index.Capacity(), 200000);
-    EXPECT_GE(index.PageSlots(), 4);
+    EXPECT_GE(index.BlockSlots(), 4);
     index.Grow(10);
     EXPECT_EQ(index.Capacity(), 200000);
     index.Clear();
     EXPECT_EQ(index.Capacity(), 0);
-    EXPECT_EQ(index.PageSlots(), 0);
+    EXPECT_EQ(index.BlockSlots(), 0);
 }
 
-TEST(ElementIndex, EntriesSurviveGrowthAcrossThePageBoundary) {
-    ElementIndex index;
-    index.Grow(100);
-    for (int32_t i = 0; i < 100; ++i) {
-        index.Entry(i).start = i;
-    }
-    int32_t capacity = 100;
-    for (int32_t i = 100; i < 140000; ++i) {
-        if (i == capacity) {
-            index.Grow(capacity + capacity / 2);
-            capacity = index.Capacity();
-            ASSERT_GT(capacity, i);
+TEST(ElementIndex, EntriesSurviveGrowthAcrossBlocksAndPages) {
+    // Without and with the room a parse asks for; Trim gives the room back
+    // and keeps capacity and entries.
+    for (const int32_t hint : {0, 1000, ElementIndex::kBlockEntries}) {
+        ElementIndex index;
+        index.SetRoomHint(hint);
+        index.Grow(100);
+        for (int32_t i = 0; i < 100; ++i) {
+            index.Entry(i).start = i;
         }
-        index.Entry(i).start = i;
+        int32_t capacity = 100;
+        for (int32_t i = 100; i < 140000; ++i) {
+            if (i == capacity) {
+                index.Grow(capacity + capacity / 2);
+                capacity = index.Capacity();
+                ASSERT_GT(capacity, i);
+            }
+            index.Entry(i).start = i;
+        }
+        index.Trim();
+        EXPECT_EQ(index.Capacity(), capacity);
+        for (int32_t i = 0; i < 140000; ++i) {
+            ASSERT_EQ(index.Entry(i).start, i);
+        }
+        // Entries 2,047 and 2,048 lie in different blocks; 2,046 and 2,047 side by side.
+        EXPECT_NE(&index.Entry(2047) + 1, &index.Entry(2048));
+        EXPECT_EQ(&index.Entry(2046) + 1, &index.Entry(2047));
     }
-    for (int32_t i = 0; i < 140000; ++i) {
-        ASSERT_EQ(index.Entry(i).start, i);
-    }
-    // Page 0 ends at 65,535 and page 1 starts at 65,536: different pages.
-    EXPECT_NE(&index.Entry(65535) + 1, &index.Entry(65536));
-    EXPECT_EQ(&index.Entry(65534) + 1, &index.Entry(65535));
 }
 
 TEST(ElementIndex, FullPagesNeverMove) {

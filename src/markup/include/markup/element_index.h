@@ -38,11 +38,18 @@ struct ElementEntry {
     int32_t Level() const { return static_cast<int32_t>(flags & kEntryLevelMask); }
 };
 
-// Paged storage of ElementEntry records. Entry i lives in page i / 65536 at
-// place i % 65536. Slots are not cleared when allocated.
+// Storage of ElementEntry records. The capacity grows in pages of 65,536
+// entries (at most one page per call of Grow); the memory behind it comes
+// in blocks of 2,048 entries (64 KiB), entry i in block i / 2048 at place
+// i % 2048. A block never moves once full, so growing copies at most the
+// part of the last block in use, and every block stays small enough for the
+// allocator's heap. Slots are not cleared when allocated.
 class ElementIndex {
   public:
     static constexpr int32_t kPageEntries = 65536;
+    static constexpr int kBlockShift = 11;
+    static constexpr int32_t kBlockEntries = 1 << kBlockShift;
+    static constexpr int32_t kBlockMask = kBlockEntries - 1;
 
     ElementIndex() = default;
     ~ElementIndex();
@@ -50,24 +57,33 @@ class ElementIndex {
     ElementIndex& operator=(const ElementIndex&) = delete;
 
     // The entry with index i; i must be below Capacity().
-    ElementEntry& Entry(int32_t i) { return pages_[i >> 16][i & 0xFFFF]; }
-    const ElementEntry& Entry(int32_t i) const { return pages_[i >> 16][i & 0xFFFF]; }
+    ElementEntry& Entry(int32_t i) { return blocks_[i >> kBlockShift][i & kBlockMask]; }
+    const ElementEntry& Entry(int32_t i) const { return blocks_[i >> kBlockShift][i & kBlockMask]; }
 
     int32_t Capacity() const { return capacity_; }
-    // The page array (valid until the next Grow or Clear).
-    ElementEntry* const* Pages() const { return pages_; }
-    int32_t PageSlots() const { return pageSlots_; }
+    // The block array (valid until the next Grow, Trim or Clear).
+    ElementEntry* const* Blocks() const { return blocks_; }
+    int32_t BlockSlots() const { return blockSlots_; }
 
-    // Grows the storage towards n entries, by at most one page per call, so
+    // Grows the capacity towards n entries, by at most one page per call, so
     // the capacity afterwards may still be below n. Existing entries keep
     // their values. Does nothing when the capacity is already n or more.
     void Grow(int32_t n);
 
-    // Frees every page and the page array: capacity 0.
+    // Frees every block and the block array: capacity 0.
     void Clear();
 
+    // While a parse fills the index, every block that is allocated or grown
+    // gets room for `slots` entries at least (at most a block), so that the
+    // growth of the capacity seldom moves one; Trim then gives back the room
+    // beyond the capacity and ends the hint. The capacity follows Grow alone.
+    void SetRoomHint(int32_t slots);
+    void Trim();
+
   private:
-    ElementEntry** pages_ = nullptr;  // owned array of owned pages
+    ElementEntry** blocks_ = nullptr;  // owned array of owned blocks
     int32_t capacity_ = 0;
-    int32_t pageSlots_ = 0;
+    int32_t blockSlots_ = 0;
+    int32_t lastRoom_ = 0;  // entries the last block's memory holds
+    int32_t roomHint_ = 0;
 };

@@ -27,6 +27,8 @@ struct ByteText {
     const char* end;  // *end is zero
 
     bool AtEnd(const char* p) const { return *p == '\0'; }
+    // Whether the byte at p is c (not the zero byte).
+    bool Holds(const char* p, char c) const { return *p == c; }
     const char* Clip(const char* p) const { return p; }
     const char* Next(const char* p) const { return p + 1; }
     // The first byte from p in `stop` (which holds the zero byte), four a turn.
@@ -84,6 +86,7 @@ struct ByteSpan {
     const char* end;
 
     bool AtEnd(const char* p) const { return p >= end || *p == '\0'; }
+    bool Holds(const char* p, char c) const { return p < end && *p == c; }
     const char* Clip(const char* p) const { return p; }
     const char* Next(const char* p) const { return p + 1; }
     const char* Skip(const char* p, uint16_t stop) const {
@@ -113,6 +116,7 @@ struct CharText {
     const uint8_t* length;  // AnsiCharLengths()
 
     bool AtEnd(const char* p) const { return p >= end || *p == '\0'; }
+    bool Holds(const char* p, char c) const { return p < end && *p == c; }
     const char* Clip(const char* p) const { return p < end ? p : end; }
     const char* Next(const char* p) const { return p + length[static_cast<uint8_t>(*p)]; }
     const char* Skip(const char* p, uint16_t stop) const {
@@ -229,10 +233,19 @@ ZELK_ALWAYS_INLINE const char* ReadCharData(const Text& in, const char* p, Token
 // quoted value does not end it; quotes open a value only after "=". It is an
 // empty-element tag when "/" comes right before the ">", except at the end
 // of an unquoted value that the "/" continues (x=1/>).
+//
+// The name ends at the first byte that ends a name (StartTagNameEnd); the
+// rest is read from there (ReadStartTagFrom), which the parser enters
+// itself when that byte is not the ">" of a tag without attributes.
 template <class Text>
-ZELK_ALWAYS_INLINE MarkupRead ReadStartTag(const Text& in, const char* p, TagBytes& bytes) {
+ZELK_ALWAYS_INLINE const char* StartTagNameEnd(const Text& in, const char* p) {
+    return in.Skip(in.Next(p + 1), kCharNameEnd);
+}
+template <class Text>
+ZELK_ALWAYS_INLINE MarkupRead ReadStartTagFrom(const Text& in, const char* p, const char* nameEnd,
+                                               TagBytes& bytes) {
     MarkupRead m = Read(nullptr, TokenKind::StartTag, Outcome::Unterminated);
-    const char* q = in.Skip(in.Next(p + 1), kCharNameEnd);
+    const char* q = nameEnd;
     if (in.AtEnd(q)) {
         m.next = in.Clip(q);
         return m;
@@ -317,6 +330,11 @@ ZELK_ALWAYS_INLINE MarkupRead ReadStartTag(const Text& in, const char* p, TagByt
     return m;
 }
 
+template <class Text>
+ZELK_ALWAYS_INLINE MarkupRead ReadStartTag(const Text& in, const char* p, TagBytes& bytes) {
+    return ReadStartTagFrom(in, p, StartTagNameEnd(in, p), bytes);
+}
+
 // The end tag whose "</" is at p: its name, then anything up to ">".
 template <class Text>
 ZELK_ALWAYS_INLINE MarkupRead ReadEndTag(const Text& in, const char* p, TagBytes& bytes) {
@@ -339,6 +357,29 @@ ZELK_ALWAYS_INLINE MarkupRead ReadEndTag(const Text& in, const char* p, TagBytes
     m.outcome = Outcome::Closed;
     m.next = q + 1;
     return m;
+}
+
+// Whether the end tag whose "</" is at p is "</" name ">" exactly, for the
+// name of an open element (which holds no byte that ends a name): the
+// parser's shortcut for the usual end tag. Where it answers yes, ReadEndTag
+// reads the same tag, name and end. Returns the position after the ">", or
+// nullptr.
+template <class Text>
+ZELK_ALWAYS_INLINE const char* EndTagOf(const Text& in, const char* p, const char* name,
+                                        int32_t nameLength) {
+    const char* const q = p + 2;
+    // In a text that ends with its zero byte, the zero byte stops the
+    // comparison: no name holds one.
+    if (!Text::kZeroEnded && in.end - q <= nameLength) {
+        return nullptr;
+    }
+    int32_t i = 0;  // an open element's name has a byte at least
+    do {
+        if (q[i] != name[i]) {
+            return nullptr;
+        }
+    } while (++i < nameLength);
+    return q[nameLength] == '>' ? q + nameLength + 1 : nullptr;
 }
 
 // Everything after "<" that is neither a start nor an end tag, read with

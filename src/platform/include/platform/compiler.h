@@ -17,6 +17,13 @@
 #define ZELK_ALWAYS_INLINE inline __attribute__((always_inline))
 #endif
 
+// The same for a lambda, written after its parameter list.
+#if defined(_MSC_VER)
+#define ZELK_ALWAYS_INLINE_LAMBDA [[msvc::forceinline]]
+#else
+#define ZELK_ALWAYS_INLINE_LAMBDA __attribute__((always_inline))
+#endif
+
 // Tells the compiler that a condition is rarely true, so that the common
 // path of a hot loop is laid out straight.
 #if defined(_MSC_VER)
