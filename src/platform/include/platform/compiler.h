@@ -17,9 +17,10 @@
 #define ZELK_ALWAYS_INLINE inline __attribute__((always_inline))
 #endif
 
-// The same for a lambda, written after its parameter list.
+// The same for a lambda, written after its parameter list (left to the
+// compiler's own budget by MSVC, whose spelling for it is recent).
 #if defined(_MSC_VER)
-#define ZELK_ALWAYS_INLINE_LAMBDA [[msvc::forceinline]]
+#define ZELK_ALWAYS_INLINE_LAMBDA
 #else
 #define ZELK_ALWAYS_INLINE_LAMBDA __attribute__((always_inline))
 #endif
