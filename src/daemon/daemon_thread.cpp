@@ -12,12 +12,6 @@
 
 namespace {
 
-void WaitForStop(const std::atomic<bool>& running, const DaemonTimings& timings) {
-    while (running.load()) {
-        PlatformClock().SleepMs(timings.readWaitMs);
-    }
-}
-
 // Where one watchdog's events go: its log lines and, with the status
 // enabled, its status record.
 class ThreadSinks {
@@ -57,7 +51,8 @@ unsigned CDaemon::WatchApplication(AppConfig* record) {
     } catch (const std::bad_alloc&) {
         // Only the watchdog's own set-up can get here; the thread still ends
         // at the stop, and only then, so that the supervisor's count stays true.
-        WaitForStop(owner->running, owner->timings);
+        PlatformClock clock;
+        WaitForStop(owner->running, clock, owner->timings);
     }
     // The last line is written before the count is lowered: once it reaches
     // zero the supervisor may return from Stop and the process may end, and

@@ -69,15 +69,20 @@ void Watchdog::Guarded(Step step) {
     }
 }
 
+void WaitForStop(const std::atomic<bool>& running, WatchdogClock& clock,
+                 const DaemonTimings& timings) {
+    while (running.load()) {
+        clock.SleepMs(timings.readWaitMs);
+    }
+}
+
 void Watchdog::Run(const std::atomic<bool>& running) {
     Guarded([this] { Report(WatchdogEventKind::kThreadStart); });
     if (!receive_ || !receive_->Ready() || !framer_.Ready()) {
         // Without its buffers the thread cannot watch; it waits for the stop
         // all the same, so that the supervisor's count stays true.
         Guarded([this] { Report(WatchdogEventKind::kBuffersMissing); });
-        while (running.load()) {
-            seams_.clock.SleepMs(timings_.readWaitMs);
-        }
+        WaitForStop(running, seams_.clock, timings_);
         return;
     }
     Guarded([this] { BeginConnectionAttempt(); });

@@ -31,6 +31,12 @@ struct WatchdogSeams {
     WatchdogSink& sink;
 };
 
+// Sleeps a read wait at a time until `running` is found false: what a
+// watchdog thread that cannot watch does, so that the supervisor's count of
+// threads stays true until the stop.
+void WaitForStop(const std::atomic<bool>& running, WatchdogClock& clock,
+                 const DaemonTimings& timings);
+
 class Watchdog {
   public:
     // Obtains both buffers (the product's sizes unless a test asks for
