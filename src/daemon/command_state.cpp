@@ -23,11 +23,25 @@ CommandAction CommandState::OnHandshake() {
 
 void RunSubAppCommand(CommandAction action, const AppConfig& config, ShellRunner& shell,
                       WatchdogSink& sink) {
-    if (action == CommandAction::kUninstall) {
-        shell.Run(config.stopPath);
-        sink.Report(WatchdogEvent(WatchdogEventKind::kUninstall));
-    } else if (action == CommandAction::kInstall) {
-        shell.Run(config.startPath);
-        sink.Report(WatchdogEvent(WatchdogEventKind::kInstall));
+    if (action == CommandAction::kNone) {
+        return;
     }
+    const bool uninstall = action == CommandAction::kUninstall;
+    const std::string& command = uninstall ? config.stopPath : config.startPath;
+    // Said before the command starts, reported with its outcome after.
+    sink.Report(WatchdogEvent(uninstall ? WatchdogEventKind::kUninstallStarting
+                                        : WatchdogEventKind::kInstallStarting));
+    WatchdogEvent done(uninstall ? WatchdogEventKind::kUninstall : WatchdogEventKind::kInstall);
+    done.ok = shell.Run(command, &done.second);
+    done.text = command;
+    sink.Report(done);
+}
+
+void HandleHandshake(CommandState& state, const AppConfig& config, ShellRunner& shell,
+                     WatchdogSink& sink) {
+    const CommandAction action = state.OnHandshake();
+    WatchdogEvent handshake(WatchdogEventKind::kHandshake);
+    handshake.count = state.HandshakeCount();
+    sink.Report(handshake);
+    RunSubAppCommand(action, config, shell, sink);
 }

@@ -44,7 +44,7 @@ void ReadSubApp(CXmlDocument& document, AppConfig* app) {
 }  // namespace
 
 std::string NormaliseFolder(const std::string& folder) {
-    if (folder.empty() || folder.back() == platform::kPathSeparator) {
+    if (folder.empty() || platform::EndsWithSeparator(folder)) {
         return folder;
     }
     return folder + platform::kPathSeparator;
@@ -79,15 +79,16 @@ std::string StatusFolder(CXmlDocument& document, const std::string& configFolder
 }
 
 int WalkConfigFile(const std::string& configPath, const AppConfigSink& take, bool* outOfMemory,
-                   const std::function<void(CXmlDocument&)>& loaded) {
+                   const std::function<void(CXmlDocument&, bool loaded)>& seen) {
     int taken = 0;
     try {
         CXmlDocument document;
-        if (!LoadConfigDocument(configPath, document, outOfMemory)) {
-            return 0;
+        const bool loaded = LoadConfigDocument(configPath, document, outOfMemory);
+        if (seen) {
+            seen(document, loaded);
         }
-        if (loaded) {
-            loaded(document);
+        if (!loaded) {
+            return 0;
         }
         return WalkConfigDocument(document, [&](std::unique_ptr<AppConfig> app) {
             take(std::move(app));

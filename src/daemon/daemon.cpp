@@ -2,9 +2,14 @@
 
 #include <utility>
 
+#include "daemon/config_check.h"
 #include "daemon/config_walk.h"
+#include "daemon/event_hub.h"
 #include "daemon/event_log.h"
-#include "daemon/file_checks.h"
+#include "daemon/platform_seams.h"
+#include "daemon/status_board.h"
+#include "daemon/status_writer.h"
+#include "daemon/watchdog_thread.h"
 #include "markup/markup.h"
 #include "platform/socket_library.h"
 #include "platform/system.h"
@@ -18,9 +23,37 @@ CDaemon::SocketLibraryHooks g_socketLibrary = {platform::SocketLibraryStartup,
                                                platform::SocketLibraryCleanup};
 
 constexpr unsigned kStopPollMs = 1;
+
+int64_t WallMs() {
+    return platform::CurrentTimeMs();
+}
+
+// The status board's side of the events.
+class StatusConsumer final : public EventConsumer {
+  public:
+    explicit StatusConsumer(StatusBoard& board) : board_(board) {}
+    void OnAppEvent(const AppIdentity& app, const WatchdogEvent& event, int64_t) override {
+        const int slot = slots_[static_cast<std::size_t>(app.index)];
+        if (slot >= 0) {
+            board_.Apply(slot, event);
+        }
+    }
+    void OnDaemonEvent(const DaemonEvent&, int64_t) override {}
+    void Add(const AppConfig& app, int index) {
+        slots_[static_cast<std::size_t>(index)] = board_.Add(app, index);
+    }
+
+  private:
+    StatusBoard& board_;
+    std::array<int, kMaxApplications> slots_{};
+};
+
 }  // namespace
 
-CDaemon::CDaemon() : running(false), threadCount(0) {
+CDaemon::CDaemon()
+    : running(false),
+      threadCount(0),
+      events(std::make_unique<EventHub>(WallMs, platform::MonotonicMs)) {
     threads.fill(nullptr);
     if (g_instanceCount.load() == 0) {
         g_socketLibrary.startup();
@@ -57,7 +90,18 @@ void CDaemon::Init(const std::string& moduleFolder) {
     configPath = moduleFolder + "config.xml";
 }
 
+void CDaemon::AddEventConsumer(EventConsumer* consumer) {
+    extraConsumers.push_back(consumer);
+}
+
+unsigned CDaemon::DaemonThread(void* context) {
+    return WatchApplication(static_cast<WatchdogThreadContext*>(context));
+}
+
 bool CDaemon::StartApplications() {
+    for (EventConsumer* consumer : extraConsumers) {
+        events->AddConsumer(consumer);
+    }
     int index = 0;
     bool outOfMemory = false;
     int taken = WalkConfigFile(
@@ -67,50 +111,106 @@ bool CDaemon::StartApplications() {
             // The pause comes after the last application too.
             platform::SleepMs(timings.threadStartPauseMs);
         },
-        &outOfMemory, [this](CXmlDocument& document) { StartStatus(document); });
+        &outOfMemory,
+        [this](CXmlDocument& document, bool loaded) {
+            const std::string report = document.GetResultReport();
+            DaemonEvent event(loaded ? DaemonEventKind::kConfigLoaded
+                                     : DaemonEventKind::kConfigNotLoaded);
+            event.text = configPath;
+            event.detail = report;
+            events->Report(event);
+            if (loaded) {
+                StartOptions(document);
+            }
+        });
     if (outOfMemory) {
         supervisor_log::ConfigOutOfMemory(taken);
     }
     return taken > 0;
 }
 
-void CDaemon::StartStatus(CXmlDocument& document) {
-    const std::string folder = StatusFolder(document, platform::FolderOf(configPath));
-    if (folder.empty()) {
-        return;  // not enabled: nothing of it exists
+void CDaemon::StartOptions(CXmlDocument& document) {
+    const std::string configFolder = platform::FolderOf(configPath);
+    const std::string folder = StatusFolder(document, configFolder);
+    if (!folder.empty()) {
+        status = std::make_unique<StatusService>(folder, platform::CurrentTime());
+        if (status->Start()) {
+            auto consumer = std::make_unique<StatusConsumer>(status->Board());
+            events->AddConsumer(consumer.get());
+            statusConsumer = std::move(consumer);
+        } else {
+            status.reset();
+        }
     }
-    status = std::make_unique<StatusService>(folder, platform::CurrentTime());
-    if (!status->Start()) {
-        status.reset();
+    PlatformConfigProbe probe;
+    const ConfigCheck check = CheckConfigDocument(document, configFolder, probe);
+    if (!check.findings.empty()) {
+        std::vector<std::string> findings;
+        for (const ConfigFinding& finding : check.findings) {
+            findings.push_back(finding.text);
+        }
+        DaemonEvent pitfalls(DaemonEventKind::kConfigPitfalls);
+        pitfalls.count = static_cast<int32_t>(findings.size());
+        pitfalls.findings = &findings;
+        events->Report(pitfalls);
     }
 }
 
 void CDaemon::StartApplication(int index, std::unique_ptr<AppConfig> app) {
     app->owner = this;
-    if (status) {
-        status->Board().Add(*app, index);
+    events->AddApp(index, *app);
+    if (statusConsumer) {
+        static_cast<StatusConsumer&>(*statusConsumer).Add(*app, index);
     }
     running.store(true);
-    AppConfig* record = app.release();
+    std::atomic<bool>& slotWatching = watching[static_cast<std::size_t>(index)];
+    auto context = std::unique_ptr<WatchdogThreadContext>(new WatchdogThreadContext{
+        std::move(app), index, running, threadCount, slotWatching, timings, *events});
     // Counted before the thread runs, so that a thread that ends at once
     // never takes the count below zero.
     ++threadCount;
-    platform::ThreadHandle handle = platform::StartThread(&DaemonThread, record);
+    slotWatching.store(true);
+    platform::ThreadHandle handle = platform::StartThread(&DaemonThread, context.get());
     threads[static_cast<size_t>(index)] = handle;
     if (handle == nullptr) {
         --threadCount;
-        delete record;  // the thread never ran; nothing is logged
+        slotWatching.store(false);
+        // The thread never ran; nothing is logged, but the others are told.
+        events->Report(index, WatchdogEvent(WatchdogEventKind::kThreadNotStarted));
+        return;
     }
+    context.release();  // the thread's now
 }
 
 bool CDaemon::Start() {
     bool taken = StartApplications();
     supervisor_log::Started();
+    DaemonEvent started(DaemonEventKind::kStarted);
+    started.count = events->AppCount();
+    events->Report(started);
+    stopAnnounced = false;
     return taken;
+}
+
+bool CDaemon::WatchdogsAlive(int64_t withinMs) const {
+    const int64_t now = platform::MonotonicMs();
+    for (int i = 0; i < kMaxApplications; ++i) {
+        if (watching[static_cast<std::size_t>(i)].load() &&
+            now - events->LastEventMs(i) > withinMs) {
+            return false;
+        }
+    }
+    return true;
 }
 
 bool CDaemon::Stop() {
     running.store(false);
+    // A second Stop (the destructor's) says nothing new to the consumers.
+    const bool announce = !stopAnnounced;
+    stopAnnounced = true;
+    if (announce) {
+        events->Report(DaemonEvent(DaemonEventKind::kStopping));
+    }
     supervisor_log::StopWaiting();
     while (threadCount.load() > 0) {
         platform::SleepMs(kStopPollMs);
@@ -121,6 +221,11 @@ bool CDaemon::Stop() {
             platform::CloseThreadHandle(handle);
             handle = nullptr;
         }
+    }
+    if (announce) {
+        DaemonEvent stopped(DaemonEventKind::kStopped);
+        stopped.count = events->AppCount();
+        events->Report(stopped);
     }
     if (status) {
         // The last snapshot, with every watchdog ended.

@@ -4,67 +4,72 @@
 #include <memory>
 #include <new>
 
-#include "daemon/daemon.h"
 #include "daemon/event_log.h"
 #include "daemon/platform_seams.h"
-#include "daemon/status_board.h"
 #include "daemon/watchdog.h"
+#include "daemon/watchdog_thread.h"
 
 namespace {
 
-// Where one watchdog's events go: its log lines and, with the status
-// enabled, its status record.
-class ThreadSinks {
+// Where one watchdog's events go: its log lines first, then the supervisor's
+// other consumers. A watchdog that has to give up watching says so here.
+class ThreadSink final : public WatchdogSink {
   public:
-    ThreadSinks(const AppConfig& app, StatusService* status) : log_(app) {
-        const int slot = status != nullptr ? status->Board().SlotOf(&app) : -1;
-        if (slot >= 0) {
-            recorder_ = std::make_unique<StatusRecorder>(status->Board(), slot);
-            both_ = std::make_unique<SinkPair>(log_, *recorder_);
+    explicit ThreadSink(WatchdogThreadContext& context)
+        : log_(*context.app, ProcessOutput()),
+          hub_(context.events.SinkFor(context.index)),
+          watching_(context.watching) {}
+    void Report(const WatchdogEvent& event) override {
+        if (event.kind == WatchdogEventKind::kBuffersMissing) {
+            watching_.store(false);
         }
+        log_.Report(event);
+        hub_.Report(event);
     }
-    WatchdogSink& Sink() { return both_ ? static_cast<WatchdogSink&>(*both_) : log_; }
 
   private:
     WatchdogLog log_;
-    std::unique_ptr<StatusRecorder> recorder_;
-    std::unique_ptr<SinkPair> both_;
+    WatchdogSink& hub_;
+    std::atomic<bool>& watching_;
 };
 
 }  // namespace
 
-unsigned CDaemon::WatchApplication(AppConfig* record) {
-    std::unique_ptr<AppConfig> app(record);
-    CDaemon* owner = app->owner;
-    std::unique_ptr<ThreadSinks> sinks;
+unsigned WatchApplication(WatchdogThreadContext* started) {
+    std::unique_ptr<WatchdogThreadContext> context(started);
+    const AppConfig& app = *context->app;
+    std::unique_ptr<ThreadSink> sink;
     try {
-        sinks = std::make_unique<ThreadSinks>(*app, owner->status.get());
+        sink = std::make_unique<ThreadSink>(*context);
         PlatformConnection connection;
-        SupervisorProcesses processes(*owner);
+        SupervisorProcesses processes;
         DirectoryFileCounter files;
         PlatformShellRunner shell;
         PlatformClock clock;
-        Watchdog watchdog(*app, owner->timings,
-                          WatchdogSeams{connection, processes, files, shell, clock, sinks->Sink()});
-        watchdog.Run(owner->running);
+        Watchdog watchdog(app, context->timings,
+                          WatchdogSeams{connection, processes, files, shell, clock, *sink});
+        watchdog.Run(context->running);
         // Leaving the scope closes the socket and releases both buffers.
     } catch (const std::bad_alloc&) {
         // Only the watchdog's own set-up can get here; the thread still ends
         // at the stop, and only then, so that the supervisor's count stays true.
+        context->watching.store(false);
         PlatformClock clock;
-        WaitForStop(owner->running, clock, owner->timings);
+        WaitForStop(context->running, clock, context->timings);
     }
+    context->watching.store(false);
     // The last line is written before the count is lowered: once it reaches
     // zero the supervisor may return from Stop and the process may end, and
     // a line written after that could be lost.
     const WatchdogEvent exit(WatchdogEventKind::kThreadExit);
-    if (sinks) {
-        sinks->Sink().Report(exit);
+    if (sink) {
+        sink->Report(exit);
     } else {
-        WatchdogLog(*app).Report(exit);
+        WatchdogLog(app, ProcessOutput()).Report(exit);
     }
-    sinks.reset();
-    app.reset();
-    --owner->threadCount;
+    std::atomic<int32_t>& threadCount = context->threadCount;
+    sink.reset();
+    context.reset();
+    --threadCount;
     return 0;
 }

@@ -1,46 +1,21 @@
 #include "daemon/file_checks.h"
 
-#include <utility>
-
-#include "platform/directory.h"
-#include "platform/system.h"
-
 namespace {
-
-constexpr char kPictureMark[] = "L001";
-
-bool EndsWithSeparator(const std::string& folder) {
-    const char last = folder.back();
-    return last == '\\' || last == platform::kPathSeparator;
-}
 
 int32_t SizeOf(const FileList& list) {
     return static_cast<int32_t>(list.size());
 }
 
+// Reports the failed try `k` (0 for the first); its line shows k as its code.
 void ReportTry(WatchdogSink& sink, WatchdogEventKind kind, const std::string& trainKey, int k) {
     WatchdogEvent event{kind};
-    event.count = k;
+    event.count = k + 1;
     event.code = k;
     event.text = trainKey;
     sink.Report(event);
 }
 
 }  // namespace
-
-void CountMatchingFiles(std::string folder, std::string extension, FileList& list,
-                        std::string key) {
-    // An empty folder searches the root, as the Windows pattern "\*.ext" does.
-    if (folder.empty() || !EndsWithSeparator(folder)) {
-        folder += platform::kPathSeparator;
-    }
-    for (const std::string& name : platform::ListFolder(folder, extension)) {
-        if ((key.empty() || name.find(key) != std::string::npos) &&
-            name.find(kPictureMark) != std::string::npos) {
-            list.push_back(folder + name);
-        }
-    }
-}
 
 ResultFileCounts CheckResultFiles(const AppConfig& config, const std::string& trainKey,
                                   const std::string& vehicleSerial, FileCounter& counter,
@@ -81,6 +56,7 @@ ResultFileCounts CheckResultFiles(const AppConfig& config, const std::string& tr
         WatchdogEvent event{WatchdogEventKind::kMismatch};
         event.count = counts.pictures;
         event.second = counts.xmlFiles;
+        event.text = trainKey;
         sink.Report(event);
     }
     return counts;

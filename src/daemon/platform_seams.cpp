@@ -1,34 +1,28 @@
 #include "daemon/platform_seams.h"
 
-#include "daemon/daemon.h"
-#include "daemon/file_checks.h"
+#include "daemon/process_control.h"
+#include "platform/directory.h"
+#include "platform/folder_probe.h"
+#include "platform/program_search.h"
 #include "platform/shell.h"
 #include "platform/system.h"
 
+namespace {
+constexpr char kPictureMark[] = "L001";
+}  // namespace
+
 bool PlatformConnection::Open(const Ipv4SocketAddress& address, int32_t* error) {
-    const bool created = socket_.Create();
-    if (!created) {
+    if (!socket_.Create()) {
         *error = platform::LastSocketError();
+        return false;
     }
-    // The non-blocking mode and the connect are issued on a socket that could
-    // not be created too; they fail unnoticed, and so does every wait.
     socket_.SetNonBlocking();
     socket_.Connect(address.family, address.port, address.address);
-    return created;
+    return true;
 }
 
-ConnectionWait PlatformConnection::Wait(unsigned milliseconds) {
-    switch (socket_.WaitReadable(milliseconds)) {
-        case platform::WaitOutcome::kReadable:
-            return ConnectionWait::kReadable;
-        case platform::WaitOutcome::kTimedOut:
-            return ConnectionWait::kTimedOut;
-        case platform::WaitOutcome::kConnectFailed:
-            return ConnectionWait::kConnectFailed;
-        case platform::WaitOutcome::kFailed:
-            break;
-    }
-    return ConnectionWait::kFailed;
+platform::WaitOutcome PlatformConnection::Wait(unsigned milliseconds) {
+    return socket_.WaitReadable(milliseconds);
 }
 
 int PlatformConnection::Read(char* buffer, int capacity) {
@@ -43,12 +37,26 @@ int32_t PlatformConnection::LastError() const {
     return platform::LastSocketError();
 }
 
-int SupervisorProcesses::CloseExe(const std::string& name) {
-    return owner_.CloseExe(name);
+TerminateOutcome SupervisorProcesses::Terminate(const std::string& name) {
+    return TerminateProcessesNamed(name);
 }
 
-int SupervisorProcesses::OpenExe(const std::string& path) {
-    return owner_.OpenExe(path);
+LaunchOutcome SupervisorProcesses::Launch(const std::string& path) {
+    return LaunchInUserSession(path);
+}
+
+void CountMatchingFiles(std::string folder, std::string extension, FileList& list,
+                        std::string key) {
+    // An empty folder searches the root, as the Windows pattern "\*.ext" does.
+    if (!platform::EndsWithSeparator(folder)) {
+        folder += platform::kPathSeparator;
+    }
+    for (const std::string& name : platform::ListFolder(folder, extension)) {
+        if ((key.empty() || name.find(key) != std::string::npos) &&
+            name.find(kPictureMark) != std::string::npos) {
+            list.push_back(folder + name);
+        }
+    }
 }
 
 void DirectoryFileCounter::CountFiles(const std::string& folder, const std::string& extension,
@@ -56,8 +64,21 @@ void DirectoryFileCounter::CountFiles(const std::string& folder, const std::stri
     CountMatchingFiles(folder, extension, list, key);
 }
 
-void PlatformShellRunner::Run(const std::string& command) {
-    platform::RunShellCommand(command);
+bool PlatformShellRunner::Run(const std::string& command, int32_t* code) {
+    return platform::RunShellCommand(command, code);
+}
+
+bool PlatformConfigProbe::FolderExists(const std::string& folder) {
+    return platform::FolderExists(folder);
+}
+
+bool PlatformConfigProbe::FolderWritable(const std::string& folder) {
+    return platform::FolderWritable(folder);
+}
+
+bool PlatformConfigProbe::ProgramFound(const std::string& commandLine,
+                                       const std::string& ownFolder) {
+    return !platform::FindProgram(commandLine, ownFolder).empty();
 }
 
 int64_t PlatformClock::NowMs() {

@@ -1,33 +1,36 @@
-// CDaemon::OpenExe and CDaemon::CloseExe: launching an application in the
-// logged-on user's session and terminating its processes by file name.
+#include "daemon/process_control.h"
+
 #include <vector>
 
 #include "daemon/daemon.h"
 #include "daemon/event_log.h"
 #include "platform/process.h"
 
-int CDaemon::OpenExe(std::string path) {
-    uint32_t session = platform::ActiveSessionId();
-    supervisor_log::SessionChosen(session);
-    int32_t error = 0;
-    platform::UserIdentity* user = platform::QueryUserIdentity(session, &error);
+LaunchOutcome LaunchInUserSession(const std::string& path) {
+    LaunchOutcome outcome;
+    outcome.session = platform::ActiveSessionId();
+    supervisor_log::SessionChosen(outcome.session);
+    platform::UserIdentity* user = platform::QueryUserIdentity(outcome.session, &outcome.error);
     if (user == nullptr) {
-        supervisor_log::UserTokenFailed(error);
-        return 0;
+        supervisor_log::UserTokenFailed(outcome.error);
+        outcome.userFound = false;
+        return outcome;
     }
-    bool created = platform::LaunchProgram(user, path, &error);
+    outcome.started = platform::LaunchProgram(user, path, &outcome.error);
     platform::ReleaseUserIdentity(user);
-    supervisor_log::Launched(path, created, error);
-    return created ? 1 : 0;
+    supervisor_log::Launched(path, outcome.started, outcome.error);
+    return outcome;
 }
 
-int CDaemon::CloseExe(std::string name) {
+TerminateOutcome TerminateProcessesNamed(const std::string& name) {
+    TerminateOutcome outcome;
     if (name.empty()) {
-        return -1;
+        outcome.result = -1;
+        return outcome;
     }
     std::vector<platform::ProcessEntry> processes;
     if (!platform::ListProcesses(&processes)) {
-        return 0;
+        return outcome;
     }
     bool matched = false;
     for (const platform::ProcessEntry& process : processes) {
@@ -40,9 +43,18 @@ int CDaemon::CloseExe(std::string name) {
         const bool terminated = platform::TerminateProcessById(process.id, &error);
         supervisor_log::Terminated(name, terminated, error);
         if (!terminated) {
-            // Later matches are left running.
-            return 0;
+            return outcome;  // later matches are left running
         }
+        ++outcome.processes;
     }
-    return matched ? 1 : 0;
+    outcome.result = matched ? 1 : 0;
+    return outcome;
+}
+
+int CDaemon::OpenExe(std::string path) {
+    return LaunchInUserSession(path).started ? 1 : 0;
+}
+
+int CDaemon::CloseExe(std::string name) {
+    return TerminateProcessesNamed(name).result;
 }

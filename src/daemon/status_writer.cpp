@@ -3,6 +3,7 @@
 #include <limits>
 #include <system_error>
 
+#include "daemon/config_walk.h"
 #include "daemon/event_log.h"
 #include "platform/files.h"
 #include "platform/system.h"
@@ -14,10 +15,7 @@ unsigned StatusWriteDelay(bool changed, int64_t sinceLastWriteMs) {
 
 StatusFileWriter::StatusFileWriter(const std::string& folder, ReplaceFunction replace)
     : replace_(replace != nullptr ? replace : platform::WriteFileReplacing) {
-    std::string base = folder;
-    if (!base.empty() && base.back() != platform::kPathSeparator && base.back() != '/') {
-        base += platform::kPathSeparator;
-    }
+    const std::string base = NormaliseFolder(folder);
     path_ = base + kStatusFileName;
     tempPath_ = base + kStatusTempFileName;
 }

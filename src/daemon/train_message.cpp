@@ -23,6 +23,7 @@ TrainReport WalkTrainMessage(const std::string& text) {
     report.hasTime = true;
     report.trainKey = MakeTrainKey(document.GetElementText());
     while (document.FindElement("vagen")) {
+        ++report.vehicles;
         if (AtoiValue(document.GetAttribute("id")) == 1 && document.FindChildElement("serial")) {
             report.vehicleSerial = document.GetChildText();
         }
@@ -61,6 +62,8 @@ void HandleTrainMessage(const std::string& text, const AppConfig& config, int32_
     WatchdogEvent train{WatchdogEventKind::kTrain};
     train.code = socketError;
     train.text = report.trainKey;
+    train.detail = report.vehicleSerial;
+    train.count = report.vehicles;
     services.sink.Report(train);
 
     if (!IsSafeTrainKey(report.trainKey)) {

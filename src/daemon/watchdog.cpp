@@ -39,11 +39,31 @@ class Watchdog::ReceiveBuffer {
     std::size_t used_ = 0;
 };
 
+// Hands every event on with the state it left: the counting state and the
+// sub-application command state.
+class Watchdog::Stamping final : public WatchdogSink {
+  public:
+    Stamping(WatchdogSink& to, const WatchdogState& state, const CommandState& commands)
+        : to_(to), state_(state), commands_(commands) {}
+    void Report(const WatchdogEvent& event) override {
+        WatchdogEvent stamped = event;
+        stamped.state = state_;
+        stamped.installPending = commands_.UninstallPending();
+        to_.Report(stamped);
+    }
+
+  private:
+    WatchdogSink& to_;
+    const WatchdogState& state_;
+    const CommandState& commands_;
+};
+
 Watchdog::Watchdog(const AppConfig& app, const DaemonTimings& timings, const WatchdogSeams& seams,
                    std::size_t receiveBytes, std::size_t messageBytes)
     : app_(app),
       timings_(timings),
       seams_(seams),
+      sink_(new Stamping(seams.sink, state_, commands_)),
       receive_(new (std::nothrow) ReceiveBuffer(receiveBytes)),
       framer_(messageBytes) {}
 
@@ -53,7 +73,7 @@ void Watchdog::Report(WatchdogEventKind kind, int32_t count, int32_t code) {
     WatchdogEvent event{kind};
     event.count = count;
     event.code = code;
-    seams_.sink.Report(event);
+    sink_->Report(event);
 }
 
 template <typename Step>
@@ -97,41 +117,45 @@ void Watchdog::BeginConnectionAttempt() {
     receive_->Clear();
     framer_.Clear();
     int32_t error = 0;
-    if (!seams_.connection.Open(app_.address, &error)) {
+    const bool created = seams_.connection.Open(app_.address, &error);
+    state_ = NewConnectionState(created);
+    if (!created) {
         Report(WatchdogEventKind::kSocketCreateFailed, 0, error);
     }
-    state_ = NewConnectionState();
+    Report(WatchdogEventKind::kConnectionAttempt);
 }
 
 void Watchdog::Pass() {
-    const bool wasConnected = state_.connection == ConnectionState::kConnected;
-    const int32_t silentBefore = state_.recvTimeouts;
     PassOutcome outcome = PassOutcome::kTimeout;
     int received = 0;
-    const int64_t started = seams_.clock.NowMs();
-    switch (seams_.connection.Wait(timings_.readWaitMs)) {
-        case ConnectionWait::kFailed:
-            outcome = PassOutcome::kWaitFailed;
-            break;
-        case ConnectionWait::kTimedOut:
-            break;
-        case ConnectionWait::kConnectFailed: {
-            // A failed connect never counts as readable: the rest of the wait
-            // is sat out and it is a time-out.
-            const int64_t left = started + timings_.readWaitMs - seams_.clock.NowMs();
-            if (left > 0) {
-                seams_.clock.SleepMs(static_cast<unsigned>(left));
+    if (state_.socketMissing) {
+        // Nothing to wait on: one wait is sat out, then the socket is created
+        // anew (the table's row for a missing socket).
+        seams_.clock.SleepMs(timings_.readWaitMs);
+        outcome = PassOutcome::kNoSocket;
+    } else {
+        const int64_t started = seams_.clock.NowMs();
+        switch (seams_.connection.Wait(timings_.readWaitMs)) {
+            case platform::WaitOutcome::kFailed:
+                outcome = PassOutcome::kWaitFailed;
+                break;
+            case platform::WaitOutcome::kTimedOut:
+                break;
+            case platform::WaitOutcome::kConnectFailed: {
+                // A failed connect never counts as readable: the rest of the
+                // wait is sat out and it is a time-out.
+                const int64_t left = started + timings_.readWaitMs - seams_.clock.NowMs();
+                if (left > 0) {
+                    seams_.clock.SleepMs(static_cast<unsigned>(left));
+                }
+                break;
             }
-            break;
+            case platform::WaitOutcome::kReadable:
+                Report(WatchdogEventKind::kReadable);
+                received = seams_.connection.Read(receive_->Data(), receive_->ReadLimit());
+                outcome = received > 0 ? PassOutcome::kReadData : PassOutcome::kReadFailed;
+                break;
         }
-        case ConnectionWait::kReadable:
-            Report(WatchdogEventKind::kReadable);
-            received = seams_.connection.Read(receive_->Data(), receive_->ReadLimit());
-            outcome = received > 0 ? PassOutcome::kReadData : PassOutcome::kReadFailed;
-            break;
-    }
-    if (outcome == PassOutcome::kTimeout && wasConnected) {
-        Report(WatchdogEventKind::kSilentWait, silentBefore + 1);
     }
     CarryOut(Step(&state_, outcome), received);
 }
@@ -144,13 +168,17 @@ void Watchdog::CarryOut(const WatchdogActions& actions, int received) {
         seams_.connection.Close();
     }
     for (int i = 0; i < actions.noteCount; ++i) {
-        Report(actions.notes[i].kind, actions.notes[i].count, seams_.connection.LastError());
+        WatchdogEvent event{actions.notes[i].kind};
+        event.cycle = actions.notes[i].cycle;
+        event.count = actions.notes[i].count;
+        event.code = seams_.connection.LastError();
+        sink_->Report(event);
     }
-    if (actions.closeExe) {
-        seams_.processes.CloseExe(app_.name);
+    if (actions.terminate != Cycle::kNone) {
+        Terminate(actions.terminate);
     }
-    if (actions.openExe) {
-        seams_.processes.OpenExe(app_.path);
+    if (actions.launch != Cycle::kNone) {
+        Launch(actions.launch);
     }
     if (actions.handleData) {
         HandleReceived(received);
@@ -165,6 +193,28 @@ void Watchdog::CarryOut(const WatchdogActions& actions, int received) {
     }
 }
 
+void Watchdog::Terminate(Cycle cycle) {
+    const TerminateOutcome outcome = seams_.processes.Terminate(app_.name);
+    WatchdogEvent event{WatchdogEventKind::kTerminated};
+    event.cycle = cycle;
+    event.count = outcome.processes;
+    event.second = outcome.result;
+    event.ok = outcome.result == 1;
+    sink_->Report(event);
+}
+
+void Watchdog::Launch(Cycle cycle) {
+    const LaunchOutcome outcome = seams_.processes.Launch(app_.path);
+    WatchdogEvent event{WatchdogEventKind::kLaunched};
+    event.cycle = cycle;
+    event.ok = outcome.started;
+    event.code = outcome.error;
+    event.count = outcome.userFound ? 1 : 0;
+    event.second = static_cast<int32_t>(outcome.session);
+    event.text = app_.path;
+    sink_->Report(event);
+}
+
 void Watchdog::HandleReceived(int received) {
     Report(WatchdogEventKind::kDataReceived, received);
     receive_->Terminate(received);
@@ -176,13 +226,12 @@ void Watchdog::HandleReceived(int received) {
         WatchdogEvent overflow{WatchdogEventKind::kBufferOverflow};
         overflow.count = static_cast<int32_t>(message.discardedBytes);
         overflow.second = static_cast<int32_t>(kept);
-        seams_.sink.Report(overflow);
+        sink_->Report(overflow);
     }
     if (message.kind == MessageKind::kTrain) {
-        TrainServices services{seams_.files, seams_.shell, seams_.clock, seams_.sink};
+        TrainServices services{seams_.files, seams_.shell, seams_.clock, *sink_};
         HandleTrainMessage(message.text, app_, seams_.connection.LastError(), commands_, services);
     } else if (message.kind == MessageKind::kHandshake) {
-        Report(WatchdogEventKind::kHandshake);
-        HandleHandshake(commands_, app_, seams_.shell, seams_.sink);
+        HandleHandshake(commands_, app_, seams_.shell, *sink_);
     }
 }

@@ -2,94 +2,109 @@
 
 namespace {
 
-void AddNote(WatchdogActions* actions, WatchdogEventKind kind, int32_t count) {
-    actions->notes[actions->noteCount++] = WatchdogNote{kind, count};
+void AddNote(WatchdogActions* actions, WatchdogEventKind kind, Cycle cycle, int32_t count) {
+    actions->notes[actions->noteCount++] = WatchdogNote{kind, cycle, count};
 }
 
-void ConnectTimeout(WatchdogState* state, WatchdogActions* actions) {
-    // The line shows the count before this time-out, so the first shows 0.
-    AddNote(actions, WatchdogEventKind::kConnecting, state->connectTimeouts);
-    ++state->connectTimeouts;
-    if (state->connectTimeouts == 10) {
-        AddNote(actions, WatchdogEventKind::kConnectCloseProcess, 0);
-        actions->closeExe = true;
-    } else if (state->connectTimeouts == 20) {
-        AddNote(actions, WatchdogEventKind::kConnectOpenProcess, 0);
-        actions->openExe = true;
-    } else if (state->connectTimeouts == 30) {
-        state->connectTimeouts = 0;
-        AddNote(actions, WatchdogEventKind::kConnectGotoLoop, 0);
-        actions->reconnect = true;
+// Counts one more event of `cycle` and returns the new count.
+int32_t Raise(WatchdogState* state, Cycle cycle) {
+    for (const CycleRow& row : kCycleRows) {
+        if (row.cycle == cycle) {
+            return ++(state->*row.counter);
+        }
+    }
+    return 0;
+}
+
+// Carries out the rows of `cycle` that `count` reaches.
+void ApplyRows(Cycle cycle, int32_t count, WatchdogActions* actions) {
+    for (const CycleRow& row : kCycleRows) {
+        if (row.cycle != cycle || row.count != count) {
+            continue;
+        }
+        switch (row.action) {
+            case CycleAction::kTerminate:
+                AddNote(actions, WatchdogEventKind::kTerminate, cycle, count);
+                actions->terminate = cycle;
+                break;
+            case CycleAction::kLaunch:
+                AddNote(actions, WatchdogEventKind::kLaunch, cycle, count);
+                actions->launch = cycle;
+                break;
+            case CycleAction::kReconnect:
+                AddNote(actions, WatchdogEventKind::kReconnect, cycle, count);
+                actions->reconnect = true;
+                break;
+        }
     }
 }
 
-void ReceiveTimeout(WatchdogState* state, WatchdogActions* actions) {
-    ++state->recvTimeouts;
-    if (state->recvTimeouts == 30) {
-        AddNote(actions, WatchdogEventKind::kRecvCloseProcess, 0);
-        actions->closeExe = true;
-    } else if (state->recvTimeouts == 45) {
-        AddNote(actions, WatchdogEventKind::kRecvOpenProcess, 0);
-        actions->openExe = true;
-    } else if (state->recvTimeouts == 60) {
-        state->recvTimeouts = 0;
-        AddNote(actions, WatchdogEventKind::kRecvGotoLoop, 0);
-        actions->reconnect = true;
-    }
+// Counts one more event of `cycle`, reports it as `kind` and carries out the
+// rows the new count reaches.
+void Count(WatchdogState* state, Cycle cycle, WatchdogEventKind kind, WatchdogActions* actions) {
+    const int32_t count = Raise(state, cycle);
+    AddNote(actions, kind, cycle, count);
+    ApplyRows(cycle, count, actions);
 }
 
-void FailedRead(WatchdogState* state, WatchdogActions* actions) {
-    actions->sleepAfterFailedRead = true;
-    const int32_t before = state->recvFailures;
-    AddNote(actions, WatchdogEventKind::kRecvFailure, before);
-    ++state->recvFailures;
-    // The close comes with the 11th failure in a row (the one counted after
-    // a line showing 10), the launch with the 20th; the socket is replaced
-    // only at the 31st, so a closed peer is read once a pass until then.
-    if (before == 10) {
-        AddNote(actions, WatchdogEventKind::kFailureCloseProcess, state->recvFailures);
-        actions->closeExe = true;
-    } else if (state->recvFailures == 20) {
-        AddNote(actions, WatchdogEventKind::kFailureOpenProcess, state->recvFailures);
-        actions->openExe = true;
-    } else if (state->recvFailures > 30) {
-        state->recvFailures = 0;
-        AddNote(actions, WatchdogEventKind::kFailureGotoLoop, 0);
-        actions->reconnect = true;
+// A readable socket: both time-out counts start anew, and the connection
+// counts as connected whatever the read brings.
+void Readable(WatchdogState* state, PassOutcome outcome, WatchdogActions* actions) {
+    const int32_t connectingWaits = state->connectTimeouts;
+    const int32_t silentWaits = state->recvTimeouts;
+    const int32_t failures = state->recvFailures;
+    state->connectTimeouts = 0;
+    state->recvTimeouts = 0;
+    state->connection = ConnectionState::kConnected;
+    if (outcome == PassOutcome::kReadFailed) {
+        actions->sleepAfterFailedRead = true;
+        Count(state, Cycle::kFailing, WatchdogEventKind::kReadFailed, actions);
+        return;
+    }
+    state->recvFailures = 0;
+    actions->handleData = true;
+    if (!state->dataReceived) {
+        state->dataReceived = true;
+        AddNote(actions, WatchdogEventKind::kConnected, Cycle::kConnecting, connectingWaits);
+    } else if (silentWaits > 0) {
+        AddNote(actions, WatchdogEventKind::kResumed, Cycle::kSilent, silentWaits);
+    } else if (failures > 0) {
+        AddNote(actions, WatchdogEventKind::kResumed, Cycle::kFailing, failures);
     }
 }
 
 }  // namespace
 
-WatchdogState NewConnectionState() {
-    return WatchdogState{};
+WatchdogState NewConnectionState(bool socketCreated) {
+    WatchdogState state;
+    state.socketMissing = !socketCreated;
+    return state;
 }
 
-WatchdogActions Step(WatchdogState* state, PassOutcome event) {
+WatchdogActions Step(WatchdogState* state, PassOutcome outcome) {
     WatchdogActions actions;
-    switch (event) {
+    if (outcome != PassOutcome::kWaitFailed) {
+        state->waitFailures = 0;
+    }
+    switch (outcome) {
+        case PassOutcome::kNoSocket:
+            // Nothing to report but the reconnection its row makes.
+            ApplyRows(Cycle::kNoSocket, Raise(state, Cycle::kNoSocket), &actions);
+            break;
         case PassOutcome::kWaitFailed:
             actions.pauseAfterFailedWait = true;
-            AddNote(&actions, WatchdogEventKind::kWaitFailed, 0);
+            Count(state, Cycle::kWaitFailing, WatchdogEventKind::kWaitFailed, &actions);
             break;
         case PassOutcome::kTimeout:
             if (state->connection == ConnectionState::kConnecting) {
-                ConnectTimeout(state, &actions);
+                Count(state, Cycle::kConnecting, WatchdogEventKind::kConnectingWait, &actions);
             } else {
-                ReceiveTimeout(state, &actions);
+                Count(state, Cycle::kSilent, WatchdogEventKind::kSilentWait, &actions);
             }
             break;
         case PassOutcome::kReadData:
         case PassOutcome::kReadFailed:
-            state->connectTimeouts = 0;
-            state->recvTimeouts = 0;
-            state->connection = ConnectionState::kConnected;
-            if (event == PassOutcome::kReadData) {
-                state->recvFailures = 0;
-                actions.handleData = true;
-            } else {
-                FailedRead(state, &actions);
-            }
+            Readable(state, outcome, &actions);
             break;
     }
     if (actions.reconnect) {

@@ -63,3 +63,11 @@ std::string ComposeLogLine(int level, const std::string& timeText, int line, con
     composed += '\n';
     return composed;
 }
+
+std::string FormatLogText(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::string text = FormatLogMessage(format, args);
+    va_end(args);
+    return text;
+}

@@ -12,62 +12,57 @@
 
 namespace {
 
-WatchdogEvent Event(WatchdogEventKind kind, int32_t count = 0) {
+// An event as the watchdog hands it on: with the state it left.
+WatchdogEvent Event(WatchdogEventKind kind, ConnectionState connection, int32_t waits,
+                    int32_t failures = 0, bool installPending = false, int32_t count = 0) {
     WatchdogEvent event(kind);
     event.count = count;
+    event.state.connection = connection;
+    (connection == ConnectionState::kConnected ? event.state.recvTimeouts
+                                               : event.state.connectTimeouts) = waits;
+    event.state.recvFailures = failures;
+    event.installPending = installPending;
     return event;
 }
 
-TEST(StatusRecord, FollowsTheWatchdogThroughItsCycles) {
+// The record shows the state each event carries, and counts what happened.
+TEST(StatusRecord, ShowsTheStateEachEventLeftAndCountsWhatHappened) {
     using K = WatchdogEventKind;
-    struct Step {
-        WatchdogEvent event;
-        // What the record shows after the event.
-        bool connected;
-        int32_t silentWaits;
-        int32_t recvFailures;
-        bool installPending;
-    };
-    const Step steps[] = {
-        {Event(K::kThreadStart), false, 0, 0, false},
-        {Event(K::kConnecting, 0), false, 1, 0, false},
-        {Event(K::kConnecting, 9), false, 10, 0, false},
-        {Event(K::kConnectCloseProcess), false, 10, 0, false},
-        {Event(K::kReadable), true, 0, 0, false},
-        {Event(K::kDataReceived, 40), true, 0, 0, false},
-        {Event(K::kHandshake), true, 0, 0, false},
-        {Event(K::kSilentWait, 1), true, 1, 0, false},
-        {Event(K::kReadable), true, 0, 0, false},
-        {Event(K::kDataReceived, 200), true, 0, 0, false},
-        {Event(K::kTrain), true, 0, 0, false},
-        {Event(K::kMismatch, 3), true, 0, 0, false},
-        {Event(K::kUninstall), true, 0, 0, true},
-        {Event(K::kReadable), true, 0, 0, true},
-        {Event(K::kRecvFailure, 0), true, 0, 1, true},
-        {Event(K::kRecvFailure, 19), true, 0, 20, true},
-        {Event(K::kFailureOpenProcess, 20), true, 0, 20, true},
-        // A reconnection cancels the pending install.
-        {Event(K::kFailureGotoLoop), false, 0, 0, false},
-        {Event(K::kReadable), true, 0, 0, false},
-        {Event(K::kSilentWait, 45), true, 45, 0, false},
-        {Event(K::kRecvOpenProcess), true, 45, 0, false},
-        {Event(K::kThreadExit), false, 0, 0, false},
+    const ConnectionState connecting = ConnectionState::kConnecting;
+    const ConnectionState connected = ConnectionState::kConnected;
+    const WatchdogEvent events[] = {
+        Event(K::kThreadStart, connecting, 0),
+        Event(K::kConnectingWait, connecting, 10),
+        Event(K::kTerminate, connecting, 10),
+        Event(K::kDataReceived, connected, 0, 0, false, 40),
+        Event(K::kHandshake, connected, 0),
+        Event(K::kSilentWait, connected, 1),
+        Event(K::kDataReceived, connected, 0, 0, false, 200),
+        Event(K::kTrain, connected, 0),
+        Event(K::kMismatch, connected, 0),
+        Event(K::kUninstall, connected, 0, 0, true),
+        Event(K::kReadFailed, connected, 0, 20, true),
+        Event(K::kLaunch, connected, 0, 20, true),
+        Event(K::kReconnect, connecting, 0),
+        Event(K::kSilentWait, connected, 45),
+        Event(K::kLaunch, connected, 45),
     };
     AppStatus status;
     int64_t now = 1765195200;
-    for (const Step& step : steps) {
-        ApplyEvent(status, step.event, ++now);
-        SCOPED_TRACE(static_cast<int>(step.event.kind));
-        EXPECT_EQ(status.connected, step.connected);
-        EXPECT_EQ(status.silentWaits, step.silentWaits);
-        EXPECT_EQ(status.recvFailures, step.recvFailures);
-        EXPECT_EQ(status.installPending, step.installPending);
+    for (const WatchdogEvent& event : events) {
+        ApplyEvent(status, event, ++now);
+        SCOPED_TRACE(static_cast<int>(event.kind));
+        EXPECT_EQ(status.connected, event.state.connection == connected);
+        EXPECT_EQ(status.silentWaits,
+                  status.connected ? event.state.recvTimeouts : event.state.connectTimeouts);
+        EXPECT_EQ(status.recvFailures, event.state.recvFailures);
+        EXPECT_EQ(status.installPending, event.installPending);
     }
     EXPECT_EQ(status.handshakes, 1u);
     EXPECT_EQ(status.trains, 1u);
     EXPECT_EQ(status.bytesReceived, 240u);
-    EXPECT_EQ(status.lastMessageTime, 1765195200 + 11);
-    EXPECT_EQ(status.lastTrainTime, 1765195200 + 11);
+    EXPECT_EQ(status.lastMessageTime, 1765195200 + 8);
+    EXPECT_EQ(status.lastTrainTime, 1765195200 + 8);
     EXPECT_EQ(status.terminations, 1u);
     EXPECT_EQ(status.launches, 2u);
     EXPECT_EQ(status.reconnects, 1u);

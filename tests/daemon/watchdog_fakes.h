@@ -10,7 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "daemon/event_log.h"
+#include "daemon/connection.h"
+#include "daemon/watchdog_log.h"
 #include "daemon/watchdog_seams.h"
 #include "log/log_line.h"
 
@@ -52,7 +53,11 @@ struct FakeClock final : WatchdogClock {
 
 struct RecordingShell final : ShellRunner {
     std::vector<std::string> commands;
-    void Run(const std::string& command) override { commands.push_back(command); }
+    bool Run(const std::string& command, int32_t* code) override {
+        commands.push_back(command);
+        *code = 42;
+        return true;
+    }
 };
 
 // Counts `pictures` pictures and `xmlFiles` XML files in every folder asked.
@@ -67,16 +72,21 @@ struct FakeCounter final : FileCounter {
     }
 };
 
-// Records "close:<name>" and "open:<path>".
+// Records "close:<name>" and "open:<path>"; each termination finds
+// `processes` processes.
 struct FakeProcesses final : ProcessControl {
     std::vector<std::string> calls;
-    int CloseExe(const std::string& name) override {
+    int32_t processes = 1;
+    TerminateOutcome Terminate(const std::string& name) override {
         calls.push_back("close:" + name);
-        return 1;
+        return TerminateOutcome{processes > 0 ? 1 : 0, processes};
     }
-    int OpenExe(const std::string& path) override {
+    LaunchOutcome Launch(const std::string& path) override {
         calls.push_back("open:" + path);
-        return 1;
+        LaunchOutcome launched;
+        launched.started = true;
+        launched.session = 1;
+        return launched;
     }
 };
 
@@ -85,7 +95,7 @@ struct FakeProcesses final : ProcessControl {
 // watchdog there) and every later wait times out.
 struct FakeConnection final : Connection {
     struct StepScript {
-        ConnectionWait wait;
+        platform::WaitOutcome wait;
         std::string data;  // readable: the bytes one read brings; empty: the read fails
     };
     std::deque<StepScript> script;
@@ -93,31 +103,33 @@ struct FakeConnection final : Connection {
     FakeClock* clock = nullptr;  // when set, a time-out lasts its wait on it
     int opens = 0;
     int closes = 0;
-    bool openFails = false;
+    int openFailures = 0;  // the next opens that fail
     int32_t lastError = 10035;
 
-    void Add(int times, ConnectionWait wait, const std::string& data = std::string()) {
+    void Add(int times, platform::WaitOutcome wait, const std::string& data = std::string()) {
         for (int i = 0; i < times; ++i) {
             script.push_back({wait, data});
         }
     }
     bool Open(const Ipv4SocketAddress&, int32_t* error) override {
         ++opens;
-        if (openFails) {
+        if (openFailures > 0) {
+            --openFailures;
             *error = 10024;
+            return false;
         }
-        return !openFails;
+        return true;
     }
-    ConnectionWait Wait(unsigned milliseconds) override {
+    platform::WaitOutcome Wait(unsigned milliseconds) override {
         if (script.empty()) {
             if (whenDone) {
                 whenDone();
             }
-            return ConnectionWait::kTimedOut;
+            return platform::WaitOutcome::kTimedOut;
         }
         current_ = script.front();
         script.pop_front();
-        if (clock != nullptr && current_.wait == ConnectionWait::kTimedOut) {
+        if (clock != nullptr && current_.wait == platform::WaitOutcome::kTimedOut) {
             clock->now += milliseconds;
         }
         return current_.wait;
@@ -131,7 +143,7 @@ struct FakeConnection final : Connection {
     int32_t LastError() const override { return lastError; }
 
   private:
-    StepScript current_{ConnectionWait::kTimedOut, std::string()};
+    StepScript current_{platform::WaitOutcome::kTimedOut, std::string()};
 };
 
 }  // namespace testing_support

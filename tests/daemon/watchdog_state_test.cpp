@@ -3,28 +3,50 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
 
+const char* KindName(WatchdogEventKind kind) {
+    switch (kind) {
+        case WatchdogEventKind::kConnectingWait:
+            return "connecting";
+        case WatchdogEventKind::kSilentWait:
+            return "silent";
+        case WatchdogEventKind::kReadFailed:
+            return "failure";
+        case WatchdogEventKind::kWaitFailed:
+            return "waitFailed";
+        case WatchdogEventKind::kConnected:
+            return "connected";
+        case WatchdogEventKind::kResumed:
+            return "resumed";
+        case WatchdogEventKind::kTerminate:
+            return "terminate";
+        case WatchdogEventKind::kLaunch:
+            return "launch";
+        case WatchdogEventKind::kReconnect:
+            return "reconnect";
+        default:
+            return "?";
+    }
+}
+
 // One step's actions as a compact text, so that whole runs compare at once:
-// notes as "message:count", then the effects.
+// notes as "kind:count", then the effects.
 std::string Describe(const WatchdogActions& a) {
-    static const char* const kNames[] = {
-        "CONNECTING", "connectClose", "connectOpen",  "connectLoop", "recvClose",   "recvOpen",
-        "recvLoop",   "failure",      "failureClose", "failureOpen", "failureLoop", "socketError",
-    };
     std::string text;
     for (int i = 0; i < a.noteCount; ++i) {
-        text += kNames[static_cast<int>(a.notes[i].kind)];
-        text += ":" + std::to_string(a.notes[i].count) + " ";
+        text +=
+            std::string(KindName(a.notes[i].kind)) + ":" + std::to_string(a.notes[i].count) + " ";
     }
     if (a.sleepAfterFailedRead)
         text += "[sleep]";
-    if (a.closeExe)
-        text += "[CloseExe]";
-    if (a.openExe)
-        text += "[OpenExe]";
+    if (a.terminate != Cycle::kNone)
+        text += "[terminate]";
+    if (a.launch != Cycle::kNone)
+        text += "[launch]";
     if (a.handleData)
         text += "[data]";
     if (a.reconnect)
@@ -34,136 +56,116 @@ std::string Describe(const WatchdogActions& a) {
     return text;
 }
 
-// Feeds `n` events and returns the actions of each step that did more than
-// the routine, keyed by the step's 1-based number.
-std::vector<std::pair<int, std::string>> Feed(WatchdogState* state, PassOutcome event, int n,
-                                              const std::string& routine) {
+// Feeds `n` outcomes and returns the steps that did more than note their
+// count ("<note>:<i> ", and "[sleep]" after a failed read), keyed by the
+// step's 1-based number.
+std::vector<std::pair<int, std::string>> Unusual(WatchdogState* state, PassOutcome outcome, int n,
+                                                 const std::string& note) {
+    const std::string effects = outcome == PassOutcome::kReadFailed ? "[sleep]" : "";
     std::vector<std::pair<int, std::string>> unusual;
     for (int i = 1; i <= n; ++i) {
-        std::string step = Describe(Step(state, event));
-        if (routine != "*" && step != routine) {
+        const std::string step = Describe(Step(state, outcome));
+        if (step != note + std::to_string(i) + " " + effects) {
             unusual.emplace_back(i, step);
         }
     }
     return unusual;
 }
 
-TEST(WatchdogState, ConnectTimeoutsActAtTenTwentyThirty) {
-    WatchdogState state = NewConnectionState();
-    std::vector<std::string> steps;
-    for (int i = 0; i < 30; ++i) {
-        steps.push_back(Describe(Step(&state, PassOutcome::kTimeout)));
-    }
-    for (int i = 0; i < 30; ++i) {
-        std::string expected = "CONNECTING:" + std::to_string(i) + " ";
-        if (i == 9)
-            expected += "connectClose:0 [CloseExe]";
-        if (i == 19)
-            expected += "connectOpen:0 [OpenExe]";
-        if (i == 29)
-            expected += "connectLoop:0 [reconnect]";
-        EXPECT_EQ(steps[static_cast<size_t>(i)], expected) << "time-out " << i + 1;
-    }
-    // After the replacement the count starts again from 0.
-    EXPECT_EQ(state.connection, ConnectionState::kConnecting);
-    EXPECT_EQ(Describe(Step(&state, PassOutcome::kTimeout)), "CONNECTING:0 ");
-}
+using Steps = std::vector<std::pair<int, std::string>>;
 
-TEST(WatchdogState, ReceiveTimeoutsAreSilentExceptAtThirtyFortyFiveSixty) {
-    WatchdogState state = NewConnectionState();
-    EXPECT_EQ(Describe(Step(&state, PassOutcome::kReadData)), "[data]");
-    auto unusual = Feed(&state, PassOutcome::kTimeout, 60, "");
-    std::vector<std::pair<int, std::string>> expected = {
-        {30, "recvClose:0 [CloseExe]"},
-        {45, "recvOpen:0 [OpenExe]"},
-        {60, "recvLoop:0 [reconnect]"},
-    };
-    EXPECT_EQ(unusual, expected);
-    // The replacement socket is connecting again: time-outs count as such.
-    EXPECT_EQ(state.connection, ConnectionState::kConnecting);
-    EXPECT_EQ(Describe(Step(&state, PassOutcome::kTimeout)), "CONNECTING:0 ");
-}
-
-TEST(WatchdogState, FailedReadsActAtEleventhTwentiethThirtyFirst) {
-    WatchdogState state = NewConnectionState();
-    std::vector<std::string> steps;
-    for (int i = 0; i < 31; ++i) {
-        steps.push_back(Describe(Step(&state, PassOutcome::kReadFailed)));
-    }
-    for (int i = 0; i < 31; ++i) {
-        std::string expected = "failure:" + std::to_string(i) + " ";
-        if (i == 10)
-            expected += "failureClose:11 ";
-        if (i == 19)
-            expected += "failureOpen:20 ";
-        if (i == 30)
-            expected += "failureLoop:0 ";
-        expected += "[sleep]";
-        if (i == 10)
-            expected += "[CloseExe]";
-        if (i == 19)
-            expected += "[OpenExe]";
-        if (i == 30)
-            expected += "[reconnect]";
-        EXPECT_EQ(steps[static_cast<size_t>(i)], expected) << "failure " << i + 1;
-    }
-    EXPECT_EQ(state.recvFailures, 0);
-    EXPECT_EQ(state.connection, ConnectionState::kConnecting);
-}
-
-TEST(WatchdogState, ReadableResetsBothTimeoutCounts) {
-    struct Case {
-        const char* what;
-        PassOutcome readable;
-    };
-    for (Case c :
-         {Case{"data", PassOutcome::kReadData}, Case{"failed read", PassOutcome::kReadFailed}}) {
+// Each cycle's thresholds, and the fresh connection that follows the last.
+TEST(WatchdogState, EachCycleActsAtItsRowsAndStartsAnewAfterReconnecting) {
+    {
         WatchdogState state = NewConnectionState();
-        Feed(&state, PassOutcome::kTimeout, 9, "*");
-        Step(&state, c.readable);
-        EXPECT_EQ(state.connectTimeouts, 0) << c.what;
-        EXPECT_EQ(state.connection, ConnectionState::kConnected) << c.what;
-        Feed(&state, PassOutcome::kTimeout, 29, "*");
-        EXPECT_EQ(state.recvTimeouts, 29) << c.what;
-        Step(&state, c.readable);
-        EXPECT_EQ(state.recvTimeouts, 0) << c.what;
-        // 29 more silent waits: still no action, the count began anew.
-        EXPECT_TRUE(Feed(&state, PassOutcome::kTimeout, 29, "").empty()) << c.what;
+        EXPECT_EQ(Unusual(&state, PassOutcome::kTimeout, 30, "connecting:"),
+                  (Steps{{10, "connecting:10 terminate:10 [terminate]"},
+                         {20, "connecting:20 launch:20 [launch]"},
+                         {30, "connecting:30 reconnect:30 [reconnect]"}}));
+        EXPECT_EQ(Describe(Step(&state, PassOutcome::kTimeout)), "connecting:1 ");
+    }
+    {
+        WatchdogState state = NewConnectionState();
+        EXPECT_EQ(Describe(Step(&state, PassOutcome::kReadData)), "connected:0 [data]");
+        EXPECT_EQ(Unusual(&state, PassOutcome::kTimeout, 60, "silent:"),
+                  (Steps{{30, "silent:30 terminate:30 [terminate]"},
+                         {45, "silent:45 launch:45 [launch]"},
+                         {60, "silent:60 reconnect:60 [reconnect]"}}));
+        // The replacement socket is connecting again: time-outs count as such.
+        EXPECT_EQ(state.connection, ConnectionState::kConnecting);
+        EXPECT_EQ(Describe(Step(&state, PassOutcome::kTimeout)), "connecting:1 ");
+    }
+    {
+        // The close comes with the 11th failure in a row, the launch with the
+        // 20th; the socket is replaced only at the 31st.
+        WatchdogState state = NewConnectionState();
+        EXPECT_EQ(Unusual(&state, PassOutcome::kReadFailed, 31, "failure:"),
+                  (Steps{{11, "failure:11 terminate:11 [sleep][terminate]"},
+                         {20, "failure:20 launch:20 [sleep][launch]"},
+                         {31, "failure:31 reconnect:31 [sleep][reconnect]"}}));
+        EXPECT_EQ(state.recvFailures, 0);
+        EXPECT_EQ(state.connection, ConnectionState::kConnecting);
     }
 }
 
-TEST(WatchdogState, DataResetsTheFailureCountButAFailureKeepsTimeoutsAtZero) {
+// A socket that cannot be waited on is replaced after one connect cycle of
+// failed waits; one that could not be created after the one wait sat out.
+TEST(WatchdogState, FailedWaitsAndAMissingSocketLeadToANewSocket) {
     WatchdogState state = NewConnectionState();
-    Feed(&state, PassOutcome::kReadFailed, 10, "*");
-    EXPECT_EQ(state.recvFailures, 10);
     Step(&state, PassOutcome::kReadData);
-    EXPECT_EQ(state.recvFailures, 0);
-    // The next failure shows 0 again, and the 11th after it is the one that closes.
-    EXPECT_EQ(Describe(Step(&state, PassOutcome::kReadFailed)), "failure:0 [sleep]");
-    Feed(&state, PassOutcome::kReadFailed, 10, "*");
-    EXPECT_EQ(state.recvFailures, 11);
-}
-
-TEST(WatchdogState, FailedWaitChangesNothing) {
-    WatchdogState state = NewConnectionState();
-    Feed(&state, PassOutcome::kTimeout, 5, "*");
+    Step(&state, PassOutcome::kTimeout);
     Step(&state, PassOutcome::kReadFailed);
-    Feed(&state, PassOutcome::kTimeout, 7, "*");
-    WatchdogState before = state;
-    EXPECT_EQ(Describe(Step(&state, PassOutcome::kWaitFailed)), "socketError:0 [pause]");
+    const WatchdogState before = state;
+    for (int i = 1; i < 30; ++i) {
+        EXPECT_EQ(Describe(Step(&state, PassOutcome::kWaitFailed)),
+                  "waitFailed:" + std::to_string(i) + " [pause]");
+    }
+    // A failed wait changes no other count and no state.
     EXPECT_EQ(state.connection, before.connection);
-    EXPECT_EQ(state.connectTimeouts, before.connectTimeouts);
     EXPECT_EQ(state.recvTimeouts, before.recvTimeouts);
     EXPECT_EQ(state.recvFailures, before.recvFailures);
+    // A wait that works ends the run.
+    Step(&state, PassOutcome::kTimeout);
+    EXPECT_EQ(Describe(Step(&state, PassOutcome::kWaitFailed)), "waitFailed:1 [pause]");
+    for (int i = 2; i < 30; ++i) {
+        Step(&state, PassOutcome::kWaitFailed);
+    }
+    EXPECT_EQ(Describe(Step(&state, PassOutcome::kWaitFailed)),
+              "waitFailed:30 reconnect:30 [reconnect][pause]");
+
+    WatchdogState missing = NewConnectionState(false);
+    EXPECT_TRUE(missing.socketMissing);
+    EXPECT_EQ(Describe(Step(&missing, PassOutcome::kNoSocket)), "reconnect:1 [reconnect]");
+}
+
+TEST(WatchdogState, ReadableResetsBothTimeoutCountsAndTellsWhatEnded) {
+    WatchdogState state = NewConnectionState();
+    Unusual(&state, PassOutcome::kTimeout, 9, "connecting:");
+    // The first data of a connection says how long it took.
+    EXPECT_EQ(Describe(Step(&state, PassOutcome::kReadData)), "connected:9 [data]");
+    EXPECT_EQ(state.connectTimeouts, 0);
+    Unusual(&state, PassOutcome::kTimeout, 29, "silent:");
+    EXPECT_EQ(Describe(Step(&state, PassOutcome::kReadData)), "resumed:29 [data]");
+    EXPECT_TRUE(Unusual(&state, PassOutcome::kTimeout, 29, "silent:").empty());
+    // A failed read also counts as readable: silence ends, failures begin.
+    EXPECT_EQ(Describe(Step(&state, PassOutcome::kReadFailed)), "failure:1 [sleep]");
+    EXPECT_EQ(state.recvTimeouts, 0);
+    Unusual(&state, PassOutcome::kReadFailed, 9, "failure:");
+    EXPECT_EQ(Describe(Step(&state, PassOutcome::kReadData)), "resumed:10 [data]");
+    EXPECT_EQ(state.recvFailures, 0);
+    // The next failure counts 1 again, and the 11th after it is the one that closes.
+    Unusual(&state, PassOutcome::kReadFailed, 10, "failure:");
+    EXPECT_EQ(Describe(Step(&state, PassOutcome::kReadFailed)),
+              "failure:11 terminate:11 [sleep][terminate]");
 }
 
 TEST(WatchdogState, TimeoutsBetweenFailuresDoNotResetTheFailureCount) {
     // Only data resets the failure count; silent waits leave it alone.
     WatchdogState state = NewConnectionState();
-    Feed(&state, PassOutcome::kReadFailed, 10, "*");
-    Feed(&state, PassOutcome::kTimeout, 3, "");
+    Unusual(&state, PassOutcome::kReadFailed, 10, "failure:");
+    EXPECT_EQ(Unusual(&state, PassOutcome::kTimeout, 3, "silent:"), Steps{});
     EXPECT_EQ(Describe(Step(&state, PassOutcome::kReadFailed)),
-              "failure:10 failureClose:11 [sleep][CloseExe]");
+              "failure:11 terminate:11 [sleep][terminate]");
 }
 
 }  // namespace

@@ -93,17 +93,17 @@ struct WatchdogTest : ::testing::Test {
 // five handshakes.
 void ScriptEveryCycle(FakeConnection& connection, FakeCounter& files) {
     // Connecting and silent: terminated at 10, launched at 20, reconnected at 30.
-    connection.Add(30, ConnectionWait::kTimedOut);
+    connection.Add(30, platform::WaitOutcome::kTimedOut);
     // Connected, then silent: 30, 45, 60.
-    connection.Add(1, ConnectionWait::kReadable, kHandshake);
-    connection.Add(60, ConnectionWait::kTimedOut);
+    connection.Add(1, platform::WaitOutcome::kReadable, kHandshake);
+    connection.Add(60, platform::WaitOutcome::kTimedOut);
     // Connected, then the peer closes: the 11th, 20th and 31st failed read.
-    connection.Add(1, ConnectionWait::kReadable, kHandshake);
-    connection.Add(31, ConnectionWait::kReadable);
+    connection.Add(1, platform::WaitOutcome::kReadable, kHandshake);
+    connection.Add(31, platform::WaitOutcome::kReadable);
     files.pictures = 3;
     files.xmlFiles = 1;
-    connection.Add(1, ConnectionWait::kReadable, kTrain);
-    connection.Add(5, ConnectionWait::kReadable, kHandshake);
+    connection.Add(1, platform::WaitOutcome::kReadable, kTrain);
+    connection.Add(5, platform::WaitOutcome::kReadable, kHandshake);
 }
 
 TEST_F(WatchdogTest, EveryCycleATrainWithAMismatchTheFifthHandshakeAndTheStop) {
@@ -190,8 +190,8 @@ TEST_F(WatchdogTest, WithTheStatusRecordTheWatchdogDoesTheSameAndTheRecordCounts
 }
 
 TEST_F(WatchdogTest, AFailedConnectIsSatOutAsATimeOutAndAFailedWaitPauses) {
-    connection.Add(1, ConnectionWait::kConnectFailed);
-    connection.Add(1, ConnectionWait::kFailed);
+    connection.Add(1, platform::WaitOutcome::kConnectFailed);
+    connection.Add(1, platform::WaitOutcome::kFailed);
     RunWatchdog();
     EXPECT_EQ(log.Lines(), (std::vector<std::string>{
                                kLine + "app CONNECTING 127.0.0.1 0count",
@@ -203,20 +203,26 @@ TEST_F(WatchdogTest, AFailedConnectIsSatOutAsATimeOutAndAFailedWaitPauses) {
     EXPECT_EQ(clock.sleeps, (std::vector<unsigned>{3000, 3000}));
 }
 
-TEST_F(WatchdogTest, ASocketThatCannotBeCreatedIsReportedAtEveryAttempt) {
-    connection.openFails = true;
-    connection.Add(30, ConnectionWait::kTimedOut);
+// A socket that could not be created is created anew after one wait; one
+// that cannot be waited on after a connect cycle of failed waits. Either way
+// the application is watched again.
+TEST_F(WatchdogTest, ASocketThatCannotBeCreatedOrWaitedOnIsCreatedAnew) {
+    connection.openFailures = 2;
+    connection.Add(30, platform::WaitOutcome::kFailed);
+    connection.Add(1, platform::WaitOutcome::kReadable, kHandshake);
     RunWatchdog();
-    const std::vector<std::string> lines = log.Lines();
-    ASSERT_FALSE(lines.empty());
-    EXPECT_EQ(lines.front(), "TRACE|CDaemon::DaemonThread|10024|create socket faile");
-    EXPECT_EQ(std::count(lines.begin(), lines.end(),
-                         "TRACE|CDaemon::DaemonThread|10024|create socket faile"),
-              2);
+    std::vector<std::string> expected(2, "TRACE|CDaemon::DaemonThread|10024|create socket faile");
+    expected.insert(expected.end(), 30, kLine + "socket error");
+    expected.push_back(kLine + "app socket error 30 times, goto loop");
+    EXPECT_EQ(log.Lines(), expected);
+    EXPECT_EQ(connection.opens, 4);
+    EXPECT_NE(log.Console().find("app ==> Recv data ok!"), std::string::npos);
+    // Two waits sat out for want of a socket, then a pause after each failed wait.
+    EXPECT_EQ(clock.sleeps, std::vector<unsigned>(32, 3000));
 }
 
 TEST_F(WatchdogTest, WithoutItsBuffersItOnlyWaitsForTheStop) {
-    connection.Add(1, ConnectionWait::kReadable, kHandshake);
+    connection.Add(1, platform::WaitOutcome::kReadable, kHandshake);
     struct StoppingClock final : WatchdogClock {
         std::atomic<bool>* running;
         int sleeps = 0;
@@ -239,8 +245,8 @@ TEST_F(WatchdogTest, WithoutItsBuffersItOnlyWaitsForTheStop) {
 }
 
 TEST_F(WatchdogTest, AnOverflowingReadIsLoggedAndTheConnectionGoesOn) {
-    connection.Add(1, ConnectionWait::kReadable, std::string(50, 'a'));
-    connection.Add(1, ConnectionWait::kReadable, std::string(20, 'b'));
+    connection.Add(1, platform::WaitOutcome::kReadable, std::string(50, 'a'));
+    connection.Add(1, platform::WaitOutcome::kReadable, std::string(20, 'b'));
     RunWatchdog(4096, 64);
     EXPECT_EQ(log.Lines(), (std::vector<std::string>{
                                "WARNING|CDaemon::DaemonThread|0|app message buffer full: 50 "
@@ -256,8 +262,8 @@ TEST_F(WatchdogTest, APassThatRunsOutOfMemoryIsGivenUpAndTheNextOneRuns) {
         FakeConnection scripted;
         std::atomic<bool> on{true};
         scripted.whenDone = [&] { on.store(false); };
-        scripted.Add(1, ConnectionWait::kReadable, kTrain);
-        scripted.Add(1, ConnectionWait::kReadable, kHandshake);
+        scripted.Add(1, platform::WaitOutcome::kReadable, kTrain);
+        scripted.Add(1, platform::WaitOutcome::kReadable, kHandshake);
         FakeProcesses noProcesses;
         RecordingShell commands;
         Watchdog watchdog(

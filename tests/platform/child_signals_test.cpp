@@ -68,7 +68,8 @@ TEST(ChildSignals, LaunchedProgramsAndCommandsStartWithNothingIgnoredOrBlocked) 
         EXPECT_TRUE(platform::LaunchProgram(
             user, "/bin/sh -c 'grep Sig /proc/self/status > " + launched + "'", &error));
         platform::ReleaseUserIdentity(user);
-        EXPECT_TRUE(platform::RunShellCommand("grep Sig /proc/self/status > " + command));
+        int32_t code = 0;
+        EXPECT_TRUE(platform::RunShellCommand("grep Sig /proc/self/status > " + command, &code));
 
         pthread_sigmask(SIG_SETMASK, &saved, nullptr);
         EXPECT_EQ(SignalLines(launched), clean);

@@ -24,7 +24,8 @@ namespace {
 
 }  // namespace
 
-bool RunShellCommand(const std::string& command) {
+bool RunShellCommand(const std::string& command, int32_t* code) {
+    *code = 0;
     const int descriptorLimit = DescriptorLimit();
     const char* text = command.c_str();
     // Fork twice: the middle process ends at once and is reaped here, so the
@@ -32,6 +33,7 @@ bool RunShellCommand(const std::string& command) {
     // waits for it, nor leaves it a zombie.
     pid_t middle = fork();
     if (middle < 0) {
+        *code = errno;
         return false;
     }
     if (middle == 0) {

@@ -55,6 +55,12 @@ int64_t CurrentTime() {
     return static_cast<int64_t>(time(nullptr));
 }
 
+int64_t CurrentTimeMs() {
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    return static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
 bool LocalTime(int64_t seconds, std::tm* out) {
     time_t t = static_cast<time_t>(seconds);
     std::tm result{};

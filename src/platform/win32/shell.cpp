@@ -9,10 +9,11 @@
 
 namespace platform {
 
-bool RunShellCommand(const std::string& command) {
+bool RunShellCommand(const std::string& command, int32_t* code) {
     HINSTANCE result = ShellExecuteA(nullptr, "open", command.c_str(), nullptr, nullptr, SW_HIDE);
+    *code = static_cast<int32_t>(reinterpret_cast<intptr_t>(result));
     // Values above 32 mean success.
-    return reinterpret_cast<intptr_t>(result) > 32;
+    return *code > 32;
 }
 
 }  // namespace platform

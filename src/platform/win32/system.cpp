@@ -43,6 +43,16 @@ int64_t CurrentTime() {
     return static_cast<int64_t>(_time64(nullptr));
 }
 
+int64_t CurrentTimeMs() {
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    ULARGE_INTEGER ticks;
+    ticks.LowPart = now.dwLowDateTime;
+    ticks.HighPart = now.dwHighDateTime;
+    // 100-nanosecond ticks since 1601; the epoch is 11644473600 seconds later.
+    return static_cast<int64_t>(ticks.QuadPart / 10000) - 11644473600000LL;
+}
+
 bool LocalTime(int64_t seconds, std::tm* out) {
     __time64_t t = static_cast<__time64_t>(seconds);
     std::tm result{};

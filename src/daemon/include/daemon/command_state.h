@@ -42,16 +42,16 @@ class CommandState {
     int32_t handshakeCount = 0;
 };
 
-// Carries out `action` for the application: hands stopPath or startPath to
-// the shell and reports it. kNone does nothing.
+// Carries out `action` for the application: reports it is starting, hands
+// stopPath or startPath to the shell and reports what the shell said. kNone
+// does nothing.
 void RunSubAppCommand(CommandAction action, const AppConfig& config, ShellRunner& shell,
                       WatchdogSink& sink);
 
-// The handshake step: counts the handshake and runs the install command when due.
-inline void HandleHandshake(CommandState& state, const AppConfig& config, ShellRunner& shell,
-                            WatchdogSink& sink) {
-    RunSubAppCommand(state.OnHandshake(), config, shell, sink);
-}
+// The handshake step: counts and reports the handshake, and runs the install
+// command when due.
+void HandleHandshake(CommandState& state, const AppConfig& config, ShellRunner& shell,
+                     WatchdogSink& sink);
 
 // The uninstall step after a result-file mismatch.
 inline void HandleMismatch(CommandState& state, const AppConfig& config, ShellRunner& shell,

@@ -19,11 +19,12 @@ using AppConfigSink = std::function<void(std::unique_ptr<AppConfig>)>;
 // well-formed, or whose top element is not `config`, gives no record.
 // Returns the number of records handed to `take`. When memory runs out the
 // walk ends there (the records handed on so far stay) and `*outOfMemory`,
-// if given, is set; no exception leaves the call. `loaded`, if given, sees
-// the loaded document first (to read what the walk does not).
+// if given, is set; no exception leaves the call. `seen`, if given, sees the
+// document first, with whether it could be loaded (to read what the walk does
+// not, or the engine's report of why not).
 int WalkConfigFile(const std::string& configPath, const AppConfigSink& take,
                    bool* outOfMemory = nullptr,
-                   const std::function<void(CXmlDocument&)>& loaded = nullptr);
+                   const std::function<void(CXmlDocument&, bool loaded)>& seen = nullptr);
 
 // Loads `configPath` into `document` as the daemon loads config.xml. False
 // when it cannot be used (missing, unreadable, not well-formed); then, when

@@ -10,11 +10,14 @@
 #include <vector>
 
 #include "daemon/app_config.h"
-#include "daemon/status_writer.h"
 #include "daemon/timings.h"
 #include "platform/threads.h"
 
 class CXmlDocument;
+class EventConsumer;
+class EventHub;
+class StatusService;
+struct WatchdogThreadContext;
 
 class CDaemon {
   public:
@@ -55,12 +58,19 @@ class CDaemon {
     void CountFiles(std::string folder, std::string extension, std::vector<std::string>& list,
                     std::string key);
 
-    // The watchdog thread's procedure: takes ownership of the AppConfig
-    // record it is given, watches the application until `running` is
-    // cleared, then lowers `threadCount` once. Returns 0.
-    static unsigned ZELK_THREAD_CALL DaemonThread(void* config) {
-        return WatchApplication(static_cast<AppConfig*>(config));
-    }
+    // The watchdog thread's procedure: takes ownership of the context it is
+    // given (the application's record and what the thread needs of the
+    // supervisor), watches the application until `running` is cleared, then
+    // lowers `threadCount` once. Returns 0.
+    static unsigned ZELK_THREAD_CALL DaemonThread(void* context);
+
+    // An extra consumer of the supervisor's events (the administrator
+    // events of service mode); before Start. Not owned.
+    void AddEventConsumer(EventConsumer* consumer);
+
+    // Whether every watchdog that watches still makes its passes: each has
+    // reported an event within `withinMs`. True before Start and after Stop.
+    bool WatchdogsAlive(int64_t withinMs) const;
 
     const DaemonTimings& Timings() const { return timings; }
     // Replaces the timings; tests only, before Start.
@@ -82,23 +92,28 @@ class CDaemon {
     static SocketLibraryHooks SetSocketLibraryHooks(SocketLibraryHooks hooks);
 
   private:
-    // The thread's work (daemon_thread.cpp): the watchdog built with the
-    // production seams, run until the stop.
-    static unsigned WatchApplication(AppConfig* record);
     // Walks the configuration file and starts one watchdog thread per
     // application; true if an application entry was taken.
     bool StartApplications();
     // Starts the watchdog thread of the record taken at `index`.
     void StartApplication(int index, std::unique_ptr<AppConfig> app);
-    // Starts the status snapshot when config.xml asks for it.
-    void StartStatus(CXmlDocument& document);
+    // What config.xml turns on beside the applications (the status snapshot),
+    // and what a check of it finds.
+    void StartOptions(CXmlDocument& document);
 
     std::string configPath;
     std::atomic<bool> running;
     std::atomic<int32_t> threadCount;
     std::array<platform::ThreadHandle, kMaxApplications> threads;
     DaemonTimings timings;
-    // The status snapshot's records and writer; null unless config.xml has a
-    // `status` element with a folder.
+    // Where every event goes, and its consumers; the status snapshot's
+    // records and writer are null unless config.xml enables them.
+    std::unique_ptr<EventHub> events;
+    std::vector<EventConsumer*> extraConsumers;
     std::unique_ptr<StatusService> status;
+    std::unique_ptr<EventConsumer> statusConsumer;
+    // Stop has told the consumers already (Start clears it).
+    bool stopAnnounced = true;
+    // Whether a watchdog of each slot is watching (set by its thread).
+    std::array<std::atomic<bool>, kMaxApplications> watching{};
 };

@@ -9,10 +9,6 @@
 #include "daemon/watchdog_events.h"
 #include "daemon/watchdog_seams.h"
 
-// The file system's FileCounter::CountFiles (see watchdog_seams.h); also what
-// CDaemon::CountFiles does. Keeps no state: several threads may call it at once.
-void CountMatchingFiles(std::string folder, std::string extension, FileList& list, std::string key);
-
 // Pause between two tries of the same kind, and the number of tries.
 constexpr unsigned kFileCheckRetryMs = 1000;
 constexpr int kFileCheckTries = 3;

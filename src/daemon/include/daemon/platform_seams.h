@@ -5,15 +5,15 @@
 
 #include <string>
 
+#include "daemon/config_check.h"
+#include "daemon/connection.h"
 #include "daemon/watchdog_seams.h"
 #include "platform/tcp_client.h"
-
-class CDaemon;
 
 class PlatformConnection final : public Connection {
   public:
     bool Open(const Ipv4SocketAddress& address, int32_t* error) override;
-    ConnectionWait Wait(unsigned milliseconds) override;
+    platform::WaitOutcome Wait(unsigned milliseconds) override;
     int Read(char* buffer, int capacity) override;
     void Close() override;
     int32_t LastError() const override;
@@ -22,15 +22,11 @@ class PlatformConnection final : public Connection {
     platform::TcpClient socket_;
 };
 
-// CloseExe and OpenExe of the supervisor that started the thread.
+// The supervisor's process control (process_control.h).
 class SupervisorProcesses final : public ProcessControl {
   public:
-    explicit SupervisorProcesses(CDaemon& owner) : owner_(owner) {}
-    int CloseExe(const std::string& name) override;
-    int OpenExe(const std::string& path) override;
-
-  private:
-    CDaemon& owner_;
+    TerminateOutcome Terminate(const std::string& name) override;
+    LaunchOutcome Launch(const std::string& path) override;
 };
 
 // The file system, through CountMatchingFiles.
@@ -43,8 +39,21 @@ class DirectoryFileCounter final : public FileCounter {
 // The system's shell (platform::RunShellCommand).
 class PlatformShellRunner final : public ShellRunner {
   public:
-    void Run(const std::string& command) override;
+    bool Run(const std::string& command, int32_t* code) override;
 };
+
+// The file-system facts a configuration check needs, as the user who runs
+// the check sees them.
+class PlatformConfigProbe final : public ConfigProbe {
+  public:
+    bool FolderExists(const std::string& folder) override;
+    bool FolderWritable(const std::string& folder) override;
+    bool ProgramFound(const std::string& commandLine, const std::string& ownFolder) override;
+};
+
+// The file system's FileCounter::CountFiles (see watchdog_seams.h); also what
+// CDaemon::CountFiles does. Keeps no state: several threads may call it at once.
+void CountMatchingFiles(std::string folder, std::string extension, FileList& list, std::string key);
 
 class PlatformClock final : public WatchdogClock {
   public:

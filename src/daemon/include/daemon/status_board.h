@@ -60,17 +60,3 @@ class StatusRecorder final : public WatchdogSink {
     StatusBoard& board_;
     int slot_;
 };
-
-// Hands every event to two sinks, in order.
-class SinkPair final : public WatchdogSink {
-  public:
-    SinkPair(WatchdogSink& first, WatchdogSink& second) : first_(first), second_(second) {}
-    void Report(const WatchdogEvent& event) override {
-        first_.Report(event);
-        second_.Report(event);
-    }
-
-  private:
-    WatchdogSink& first_;
-    WatchdogSink& second_;
-};

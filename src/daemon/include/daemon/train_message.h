@@ -18,6 +18,7 @@ struct TrainReport {
     bool hasTime = false;
     std::string trainKey;       // the "time" text without blanks, hyphens and colons
     std::string vehicleSerial;  // "serial" of the last "vagen" with "id" 1 that has one
+    int32_t vehicles = 0;       // "vagen" elements after the "time"
 };
 
 // `timeText` with every " ", "-" and ":" removed, the rest kept in order.

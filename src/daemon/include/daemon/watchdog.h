@@ -13,6 +13,7 @@
 
 #include "daemon/app_config.h"
 #include "daemon/command_state.h"
+#include "daemon/connection.h"
 #include "daemon/framing.h"
 #include "daemon/timings.h"
 #include "daemon/watchdog_events.h"
@@ -58,6 +59,7 @@ class Watchdog {
 
   private:
     class ReceiveBuffer;
+    class Stamping;
 
     void Report(WatchdogEventKind kind, int32_t count = 0, int32_t code = 0);
     // Runs `step`; when it runs out of memory, reports that instead.
@@ -66,11 +68,15 @@ class Watchdog {
     void BeginConnectionAttempt();
     void Pass();
     void CarryOut(const WatchdogActions& actions, int received);
+    void Terminate(Cycle cycle);
+    void Launch(Cycle cycle);
     void HandleReceived(int received);
 
     const AppConfig& app_;
     const DaemonTimings timings_;
     WatchdogSeams seams_;
+    // The sink every event goes through: it adds the state the event left.
+    std::unique_ptr<Stamping> sink_;
     WatchdogState state_;
     std::unique_ptr<ReceiveBuffer> receive_;
     MessageFramer framer_;

@@ -1,6 +1,6 @@
-// Everything a watchdog reaches outside itself, each behind a small
-// interface: its connection, process control, the result folders, the shell
-// and time. Production implementations are in platform_seams.h; tests pass
+// What a watchdog and its units reach outside themselves, each behind a small
+// interface: process control, the result folders, the shell and time (the
+// connection is in connection.h). Production implementations are in platform_seams.h; tests pass
 // fakes that record calls and script results.
 #pragma once
 
@@ -10,43 +10,27 @@
 
 #include "daemon/app_config.h"
 
-// How a wait for readability ended.
-enum class ConnectionWait {
-    kReadable,       // data, an orderly close or a reset: the read tells which
-    kTimedOut,       // nothing within the time
-    kFailed,         // the wait itself failed
-    kConnectFailed,  // ended early, only because the connect failed: the
-                     // caller sits out the rest of the wait (as Windows,
-                     // which never reports such a socket, would)
+// What terminating an application's processes did.
+struct TerminateOutcome {
+    int result = 0;         // as CloseExe: -1 empty name, 0 none matched or one failed, 1 all
+    int32_t processes = 0;  // processes actually terminated
 };
 
-// The watchdog's TCP connection to its application; it is only ever read.
-class Connection {
-  public:
-    virtual ~Connection() = default;
-    // Creates a socket and issues a non-blocking connect to `address`. False
-    // when no socket could be created (`*error` tells why); every wait then
-    // fails at once.
-    virtual bool Open(const Ipv4SocketAddress& address, int32_t* error) = 0;
-    // Waits up to `milliseconds`; every wait gets its full time.
-    virtual ConnectionWait Wait(unsigned milliseconds) = 0;
-    // One read of at most `capacity` bytes: the count, or 0 or less when the
-    // peer closed the connection or it failed.
-    virtual int Read(char* buffer, int capacity) = 0;
-    // Closes the socket, if one is open.
-    virtual void Close() = 0;
-    // The code the watchdog's log lines show: the thread's last socket error
-    // at this moment.
-    virtual int32_t LastError() const = 0;
+// What launching an application did.
+struct LaunchOutcome {
+    bool started = false;
+    int32_t error = 0;      // the platform's error code when not started
+    uint32_t session = 0;   // the session it was launched into
+    bool userFound = true;  // false: no user logged on in that session to launch for
 };
 
-// Terminating and launching the application (CDaemon::CloseExe, OpenExe).
-// Their results are not looked at by the watchdog.
+// Terminating and launching the application. The watchdog reports what they
+// did; its counting goes on whatever they did.
 class ProcessControl {
   public:
     virtual ~ProcessControl() = default;
-    virtual int CloseExe(const std::string& name) = 0;
-    virtual int OpenExe(const std::string& path) = 0;
+    virtual TerminateOutcome Terminate(const std::string& name) = 0;
+    virtual LaunchOutcome Launch(const std::string& path) = 0;
 };
 
 using FileList = std::vector<std::string>;
@@ -68,8 +52,9 @@ class FileCounter {
 class ShellRunner {
   public:
     virtual ~ShellRunner() = default;
-    // Starts `command` without waiting for it; the outcome is not reported.
-    virtual void Run(const std::string& command) = 0;
+    // Starts `command` without waiting for it. True when the shell took it,
+    // with the shell's answer in `*code`; whether it then ran is not known.
+    virtual bool Run(const std::string& command, int32_t* code) = 0;
 };
 
 // Time as the watchdog sees it: a clock that never goes back, and sleeps.

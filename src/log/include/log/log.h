@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "log/function_name.h"
+#include "log/printf_check.h"
 
 // Severity of a line; the value indexes the fixed table of names.
 enum LogLevel : int {
@@ -17,16 +18,6 @@ enum LogLevel : int {
     kTrace = 4,    // "TRACE"
     kDebug = 5,    // "DEBUG"
 };
-
-#if defined(__GNUC__)
-#if defined(__MINGW32__)
-#define ZELK_PRINTF_CHECK(fmt, args) __attribute__((format(gnu_printf, fmt, args)))
-#else
-#define ZELK_PRINTF_CHECK(fmt, args) __attribute__((format(printf, fmt, args)))
-#endif
-#else
-#define ZELK_PRINTF_CHECK(fmt, args)
-#endif
 
 // Writes one line: level name, local time, caller's line and function, an
 // error code (the platform's last error where one applies, else 0) and the

@@ -7,6 +7,8 @@
 #include <ctime>
 #include <string>
 
+#include "log/printf_check.h"
+
 // The longest message kept; longer messages are cut to this many characters.
 constexpr std::size_t kLogMessageMaxChars = 8191;
 
@@ -23,6 +25,9 @@ std::string LogFileName(const std::tm& date);
 // Formats a printf-style message, cut to kLogMessageMaxChars characters. A
 // format the runtime rejects gives an empty message.
 std::string FormatLogMessage(const char* format, va_list args);
+
+// The same with the arguments given directly.
+std::string FormatLogText(const char* format, ...) ZELK_PRINTF_CHECK(1, 2);
 
 // "--TRACE-- [<time>]  [Line:0126]  CDaemon::Start : 0 , Start Server!\n".
 // The line number has at least four digits; the code is signed decimal.

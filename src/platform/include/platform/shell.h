@@ -1,6 +1,7 @@
 // Running a command through the system's shell without waiting for it.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace platform {
@@ -12,7 +13,8 @@ namespace platform {
 // in a session of its own, standard streams on /dev/null, no descriptor of
 // this process inherited, reaped by the system so that it never stays
 // behind as a zombie. True when the command was handed over; whether it
-// then ran is not known.
-bool RunShellCommand(const std::string& command);
+// then ran is not known. `*code`: the shell's answer (Win32: ShellExecute's
+// result; POSIX: 0, or the error that kept the command from starting).
+bool RunShellCommand(const std::string& command, int32_t* code);
 
 }  // namespace platform

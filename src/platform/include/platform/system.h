@@ -15,6 +15,12 @@ constexpr char kPathSeparator = '\\';
 constexpr char kPathSeparator = '/';
 #endif
 
+// True when `path` ends in the path separator (only the platform's own: a
+// forward slash is no separator at the end of a Windows folder here).
+inline bool EndsWithSeparator(const std::string& path) {
+    return !path.empty() && path.back() == kPathSeparator;
+}
+
 // Full path of the running executable; empty when the platform cannot tell.
 std::string ExecutablePath();
 
@@ -35,6 +41,9 @@ void DebugOutput(const char* text);
 
 // Seconds since the epoch.
 int64_t CurrentTime();
+
+// Milliseconds since the epoch.
+int64_t CurrentTimeMs();
 
 // Milliseconds of a clock that never goes back (unrelated to the date).
 int64_t MonotonicMs();

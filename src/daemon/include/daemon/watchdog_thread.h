@@ -1,0 +1,25 @@
+// What a watchdog thread is handed when it starts: its application's record,
+// which it owns from then on, and the parts of its supervisor it uses.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+
+#include "daemon/app_config.h"
+#include "daemon/event_hub.h"
+#include "daemon/timings.h"
+
+struct WatchdogThreadContext {
+    std::unique_ptr<AppConfig> app;
+    int index;                          // the application's index, 0 to 19
+    const std::atomic<bool>& running;   // the supervisor's flag, read at each pass
+    std::atomic<int32_t>& threadCount;  // lowered once, as the thread's very last step
+    std::atomic<bool>& watching;        // true while the watchdog watches
+    DaemonTimings timings;
+    EventHub& events;
+};
+
+// The thread's work: the watchdog of `context->app` built with the production
+// seams and run until the stop. Takes ownership of the context. Returns 0.
+unsigned WatchApplication(WatchdogThreadContext* context);
