@@ -200,13 +200,13 @@ receivers:
 
 
 class SnapshotWatch:
-    """Reads the daemon's snapshot every 0.1 s and notes when an
-    application is first seen down: in the state down, or for a daemon
-    without states not connected or failing its reads."""
+    """Reads the daemon's snapshot every 0.1 s and notes when which
+    applications are seen down: in the state down, or for a daemon without
+    states not connected or failing its reads."""
 
     def __init__(self, path):
         self.path = path
-        self.down_since = {}
+        self.seen = []
         self.last_text = ""
         self.stopping = False
         self.thread = threading.Thread(target=self._run, daemon=True)
@@ -218,8 +218,7 @@ class SnapshotWatch:
                 with open(self.path, encoding="utf-8") as f:
                     text = f.read()
                 self.last_text = text
-                for app in self.apps_down(text):
-                    self.down_since.setdefault(app, time.time())
+                self.seen.append((time.time(), self.apps_down(text)))
             except (OSError, ValueError):
                 pass
             time.sleep(0.1)
@@ -235,6 +234,10 @@ class SnapshotWatch:
             return {a for a in apps if values.get(("zelk_app_state", a, "down")) == 1}
         return {a for a in apps if values.get(("zelk_app_connected", a, None)) == 0 or
                 values.get(("zelk_app_recv_failures", a, None), 0) > 0}
+
+    def first_down(self, app, after):
+        """When the application was first seen down after `after`, or None."""
+        return next((t for t, down in list(self.seen) if t >= after and app in down), None)
 
     def stop(self):
         self.stopping = True
@@ -400,7 +403,7 @@ def main():
             series = prometheus.value('count({__name__=~"zelk_.+", instance="%s"})' % station)
             watch.stop()
 
-            down_seen = watch.down_since.get(gone)
+            down_seen = watch.first_down(gone, killed)
             active_at = _wall(active.get("activeAt"))
             print("the alert as the receiver got it:")
             print(json.dumps(firing[2], indent=2, sort_keys=True))
