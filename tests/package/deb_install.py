@@ -2,8 +2,11 @@
 the listed ones, and on this machine (as root) dpkg -i installs it so that
 /opt/zelk/ZELK_Daemon, run in console mode, reads the configuration through
 its link and logs under /var/log/zelk, and zelkctl, started through its link
-in /usr/bin, checks that configuration; a second dpkg -i keeps the changed
-/etc/zelk/config.xml, dpkg -r keeps it and the log, dpkg --purge removes
+in /usr/bin, checks that configuration; right after the installation, with
+the packaged configuration, zelkctl status answers from the snapshot in the
+node exporter's textfile folder, and the monitoring bundle is in the
+documentation; a second dpkg -i keeps the changed /etc/zelk/config.xml,
+dpkg -r keeps it and the log and deletes the snapshot, dpkg --purge removes
 everything. The test refuses to run where any of it exists already, and
 purges what it installed however it ends.
 
@@ -23,6 +26,13 @@ PACKAGE = "zelk-daemon"
 OWN_PATHS = ["/opt/zelk", "/etc/zelk", "/var/log/zelk", "/usr/bin/zelkctl",
              "/lib/systemd/system/zelk-daemon.service", "/usr/share/doc/zelk-daemon",
              "/usr/share/lintian/overrides/zelk-daemon"]
+# The status snapshot of the packaged config.xml, where Debian's node
+# exporter reads textfiles.
+STATUS_FOLDER = "/var/lib/prometheus/node-exporter"
+SNAPSHOT = STATUS_FOLDER + "/zelk.prom"
+OWN_PATHS.append(SNAPSHOT)
+MONITORING = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "monitoring")
+MONITORING_FILES = ["README.md", "zelk.rules.yml", "zelk-dashboard.json"]
 # Where deb-systemd-helper keeps the unit's enablement and masks.
 SYSTEMD_STATE = ["/etc/systemd/system", "/var/lib/systemd"]
 CONFIG = "/etc/zelk/config.xml"
@@ -77,6 +87,8 @@ def check_contents(deb, version, with_zelkctl):
         ("-rw-r--r--", "./usr/share/doc/zelk-daemon/changelog.gz"),
         ("-rw-r--r--", "./usr/share/lintian/overrides/zelk-daemon"),
     }
+    expected |= {("-rw-r--r--", "./usr/share/doc/zelk-daemon/monitoring/" + name)
+                 for name in MONITORING_FILES}
     if with_zelkctl:
         expected.add(("-rwxr-xr-x", "./opt/zelk/zelkctl"))
         expected.add(("lrwxrwxrwx", "./usr/bin/zelkctl -> /opt/zelk/zelkctl"))
@@ -95,6 +107,30 @@ def check_zelkctl():
     assert rc == 3 and "/opt/zelk/config.xml has no <status" in output, (rc, output)
 
 
+def check_out_of_the_box(with_zelkctl):
+    """Right after the installation, as packaged: the configuration names
+    the node exporter's textfile folder for the status, the monitoring
+    bundle is the tree's, and zelkctl status answers from the snapshot the
+    daemon wrote there (the unit's, where systemd runs; else that of one
+    run in console mode, which writes one at its start and at its stop)."""
+    sample = open(os.path.join(MONITORING, "..", "packaging", "config.xml"), "rb").read()
+    assert open(CONFIG, "rb").read() == sample.replace(
+        b'<status folder="status"/>', b'<status folder="%s"/>' % STATUS_FOLDER.encode())
+    for name in MONITORING_FILES:
+        installed = "/usr/share/doc/zelk-daemon/monitoring/" + name
+        assert open(installed, "rb").read() == open(os.path.join(MONITORING, name), "rb").read(), name
+    if not os.path.isdir("/run/systemd/system"):
+        env = {k: v for k, v in os.environ.items() if k != "NOTIFY_SOCKET"}
+        run(["/opt/zelk/ZELK_Daemon"], cwd="/", env=env)
+    deadline = time.monotonic() + 15
+    while not os.path.exists(SNAPSHOT):
+        assert time.monotonic() < deadline, "no status snapshot %s" % SNAPSHOT
+        time.sleep(0.2)
+    if with_zelkctl:
+        rc, output = run(["/usr/bin/zelkctl", "status"], check=False, cwd="/")
+        assert rc != 3 and SNAPSHOT in output, (rc, output)
+
+
 def main():
     deb, build = arguments("--deb")
     started = time.monotonic()
@@ -108,11 +144,15 @@ def main():
         "refusing to install: %s is %s here, and %s exist; remove them first"
         % (PACKAGE, status(), ", ".join(present) or "no files of it"))
     traces_before = systemd_traces()
+    # The daemon makes the status folder where the node exporter is not
+    # installed; the test takes away what it made.
+    made_folders = [f for f in (os.path.dirname(STATUS_FOLDER), STATUS_FOLDER) if not os.path.isdir(f)]
     try:
         dpkg("-i", deb)
         assert os.path.isdir("/var/log/zelk") and os.path.islink("/opt/zelk/ZELK_LOG")
         wants = "/etc/systemd/system/multi-user.target.wants/zelk-daemon.service"
         assert os.readlink(wants) == "/lib/systemd/system/zelk-daemon.service", "unit not enabled"
+        check_out_of_the_box(with_zelkctl)
         with open(CONFIG, "wb") as f:
             f.write(CHANGED_CONFIG)
 
@@ -142,6 +182,7 @@ def main():
         assert not os.path.lexists("/opt/zelk") and not os.path.lexists("/usr/bin/zelkctl")
         assert open(CONFIG, "rb").read() == CHANGED_CONFIG
         assert sorted(glob.glob("/var/log/zelk/*")) == sorted(logs)
+        assert not os.path.lexists(SNAPSHOT), "the status snapshot outlived the removal"
         dpkg("--purge", PACKAGE)
         assert status() == "not-installed", status()
         left = [p for p in OWN_PATHS if os.path.lexists(p)]
@@ -149,6 +190,9 @@ def main():
     finally:
         if status() != "not-installed":
             subprocess.run(["dpkg", "--purge", PACKAGE], stdin=subprocess.DEVNULL, timeout=300)
+        for folder in reversed(made_folders):
+            if os.path.isdir(folder) and not os.listdir(folder):
+                os.rmdir(folder)
     print("Debian package: 1 passed, 0 failed (%.1f s)" % (time.monotonic() - started))
     return 0
 

@@ -1,9 +1,11 @@
 """The Windows Installer package under Wine, in a fresh prefix of its own:
 msiexec /i installs the files and the service, which runs and logs
-"ServiceStart out", and zelkctl.exe beside it checks the config.xml there; the
-user's config.xml survives a major upgrade to a higher version (built from the
-same programs) and the removal; after the removal the service no longer
-exists.
+"ServiceStart out", and zelkctl.exe beside it checks the config.xml there and
+answers status from the snapshot the service writes into the installed
+status folder; the monitoring bundle is the tree's; the user's config.xml
+survives a major upgrade to a higher version (built from the same programs)
+and the removal; after the removal the service no longer exists, and the
+status folder is gone with its snapshot.
 
   msi_wine.py --msi build/package/ZELK_Daemon-<version>-x64.msi --build build/release-windows"""
 
@@ -21,6 +23,7 @@ from package_support import arguments, project_version, run, was_built
 SERVICE = "ZELK_Daemon"
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 UNINSTALL_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall"
+MONITORING_FILES = ["README.md", "zelk.rules.yml", "zelk-dashboard.json"]
 EDITED_CONFIG = b"<config>\r\n  <!-- edited by the administrator -->\r\n</config>\r\n"
 
 
@@ -99,7 +102,7 @@ def main():
     version = project_version(build)
     major, minor, patch = version.split(".")
     higher = "%s.%s.%d" % (major, minor, int(patch) + 1)
-    shipped = {"ZELK_Daemon.exe", "config.sample.xml"}
+    shipped = {"ZELK_Daemon.exe", "config.sample.xml", "status", "monitoring"}
     if was_built(build, "zelkctl.exe"):
         shipped.add("zelkctl.exe")
 
@@ -139,6 +142,16 @@ def main():
             rc, text = prefix.wine(r"C:\Program Files\ZELK\zelkctl.exe", "check")
             assert rc == 0 and r"config.xml: C:\Program Files\ZELK\config.xml" in text, text
             assert "No pitfall found." in text, text
+            snapshot = os.path.join(folder, "status", "zelk.prom")
+            deadline = time.monotonic() + 20
+            while not os.path.exists(snapshot):
+                assert time.monotonic() < deadline, "no status snapshot in %s" % snapshot
+                time.sleep(0.2)
+            rc, text = prefix.wine(r"C:\Program Files\ZELK\zelkctl.exe", "status")
+            assert rc != 3 and r"C:\Program Files\ZELK\status\zelk.prom" in text, (rc, text)
+        for name in MONITORING_FILES:
+            installed = open(os.path.join(folder, "monitoring", name), "rb").read()
+            assert installed == open(os.path.join(ROOT, "monitoring", name), "rb").read(), name
         # Wine's sc accepts the recovery actions without storing them, and
         # msiexec ignores the exit codes of the programs it runs: the trace
         # shows that sc ran with the arguments install.cmd gives it.

@@ -1,0 +1,155 @@
+"""The monitoring bundle agrees with itself and with the rest of the
+product: every alert carries a severity and its two annotations, is tested
+firing and quiet, and has a runbook entry; the restart storm starts where
+zelkctl's "flapping" does; the dashboard is importable (its data source an
+input) and draws each state in the palette's colour with its glyph, from
+the same number its query gives that state."""
+
+import glob
+import json
+import os
+import re
+import unittest
+
+import yaml
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.abspath(os.path.join(HERE, "..", ".."))
+BUNDLE = os.path.join(ROOT, "monitoring")
+
+# The palette: state -> (colour, glyph).
+PALETTE = {
+    "connected": ("#009E73", "="),
+    "connecting": ("#56B4E9", "-"),
+    "silent": ("#F0E442", "~"),
+    "failing": ("#E69F00", "!"),
+    "down": ("#D55E00", "X"),
+    "not_watched": ("#CC79A7", "?"),
+}
+DAEMON_OFF = "#999999"
+
+
+def load_yaml(path):
+    with open(path) as f:
+        return yaml.safe_load(f)
+
+
+def rules():
+    return [r for g in load_yaml(os.path.join(BUNDLE, "zelk.rules.yml"))["groups"] for r in g["rules"]]
+
+
+def alerts():
+    return [r for r in rules() if "alert" in r]
+
+
+class RulesTest(unittest.TestCase):
+    def test_every_alert_has_a_severity_and_both_annotations(self):
+        for rule in alerts():
+            with self.subTest(alert=rule["alert"]):
+                self.assertIn(rule.get("labels", {}).get("severity"), ("critical", "warning"))
+                annotations = rule.get("annotations", {})
+                self.assertTrue(annotations.get("summary", "").strip())
+                self.assertTrue(annotations.get("description", "").strip())
+
+    def test_every_alert_is_tested_firing_and_quiet(self):
+        tests = load_yaml(os.path.join(HERE, "zelk.rules.test.yml"))["tests"]
+        cases = [c for t in tests for c in t.get("alert_rule_test", [])]
+        for rule in alerts():
+            name = rule["alert"]
+            with self.subTest(alert=name):
+                mine = [c for c in cases if c["alertname"] == name]
+                self.assertTrue(any(c.get("exp_alerts") for c in mine), "never tested firing")
+                self.assertTrue(any(not c.get("exp_alerts") for c in mine), "never tested quiet")
+
+    def test_every_alert_has_a_runbook_entry(self):
+        with open(os.path.join(BUNDLE, "README.md")) as f:
+            headings = re.findall(r"^### (\w+)", f.read(), re.M)
+        self.assertEqual(sorted(headings), sorted(r["alert"] for r in alerts()))
+
+    def test_restart_storm_starts_where_zelkctl_says_flapping(self):
+        storm = next(r for r in alerts() if r["alert"] == "ZelkAppRestartStorm")
+        threshold = int(re.search(r"zelk_app_terminations_last_hour >= (\d+)", storm["expr"]).group(1))
+        found = []
+        for path in glob.glob(os.path.join(ROOT, "src", "daemon", "**", "*.h"), recursive=True):
+            with open(path) as f:
+                found += re.findall(r"kFlappingTerminations = (\d+);", f.read())
+        if not found:
+            self.skipTest("kFlappingTerminations is not in the daemon's sources yet")
+        self.assertEqual([threshold], [int(n) for n in found])
+
+
+def dashboard():
+    with open(os.path.join(BUNDLE, "zelk-dashboard.json")) as f:
+        return json.load(f)
+
+
+def datasources(node):
+    """Every datasource object anywhere in the dashboard."""
+    if isinstance(node, dict):
+        for key, value in node.items():
+            if key == "datasource":
+                yield value
+            else:
+                yield from datasources(value)
+    elif isinstance(node, list):
+        for item in node:
+            yield from datasources(item)
+
+
+def state_codes(expr):
+    """{state: the number the expression gives it}; a bare selector is 1."""
+    codes = {}
+    for factor, state in re.findall(r'(?:(\d+) \* )?zelk_app_state\{[^}]*state="(\w+)"\}', expr):
+        codes[state] = int(factor or 1)
+    return codes
+
+
+class DashboardTest(unittest.TestCase):
+    def test_the_data_source_is_an_input_of_the_import(self):
+        board = dashboard()
+        inputs = board["__inputs"]
+        self.assertEqual([(i["name"], i["type"], i["pluginId"]) for i in inputs],
+                         [("DS_PROMETHEUS", "datasource", "prometheus")])
+        used = list(datasources({k: v for k, v in board.items() if k != "__inputs"}))
+        self.assertTrue(used)
+        for source in used:
+            self.assertEqual(source, {"type": "prometheus", "uid": "${DS_PROMETHEUS}"})
+
+    def test_panels_have_their_own_ids_and_a_station_variable(self):
+        board = dashboard()
+        ids = [p["id"] for p in board["panels"]]
+        self.assertEqual(len(ids), len(set(ids)))
+        self.assertEqual([v["name"] for v in board["templating"]["list"]], ["station"])
+
+    def test_states_are_drawn_in_the_palette_from_the_numbers_the_queries_give(self):
+        checked = 0
+        for panel in dashboard()["panels"]:
+            # The value mappings of the panel, and of each of its columns.
+            sets = [panel["fieldConfig"]["defaults"].get("mappings", [])]
+            for override in panel["fieldConfig"].get("overrides", []):
+                sets += [p["value"] for p in override["properties"] if p["id"] == "mappings"]
+            tables = [{int(k): v for m in s if m["type"] == "value" for k, v in m["options"].items()}
+                      for s in sets]
+            for target in panel.get("targets", []):
+                codes = state_codes(target["expr"])
+                if not codes:
+                    continue
+                checked += 1
+                with self.subTest(panel=panel["title"], ref=target["refId"]):
+                    self.assertEqual(sorted(codes), sorted(PALETTE))
+                    drawn = [t for t in tables if set(codes.values()) <= set(t)]
+                    self.assertEqual(len(drawn), 1, "one value mapping for the states")
+                    by_code = drawn[0]
+                    for state, code in codes.items():
+                        colour, glyph = PALETTE[state]
+                        self.assertEqual(by_code[code]["color"], colour, state)
+                        self.assertEqual(by_code[code]["text"],
+                                         "%s %s" % (glyph, state.replace("_", " ")))
+                    off = re.search(r"(\d+) \* group by", target["expr"])
+                    if off:
+                        self.assertEqual(by_code[int(off.group(1))]["color"], DAEMON_OFF)
+        self.assertGreaterEqual(checked, 2, "the state lanes and the state column")
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
