@@ -1,10 +1,14 @@
 // The program's entry: service mode when the service dispatcher accepts the
-// process, console mode otherwise. No command-line switch.
+// process, console mode otherwise. No command-line switch: only a request for
+// help or the version is answered, and then nothing runs.
 #include <cstdio>
+#include <string>
+#include <vector>
 
 #include "daemon/daemon.h"
 #include "platform/console.h"
 #include "platform/service_host.h"
+#include "service/program_info.h"
 #include "service/service.h"
 
 namespace {
@@ -27,7 +31,13 @@ void RunConsoleMode() {
 }
 }  // namespace
 
-int main(int /*argc*/, char** /*argv*/) {
+int main(int argc, char** argv) {
+    const std::string info =
+        ProgramInfo(std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc));
+    if (!info.empty()) {
+        std::fputs(info.c_str(), stdout);
+        return 0;
+    }
     // Make sure the process-wide supervisor exists whatever the link order.
     ProcessDaemon();
     if (platform::RunServiceDispatcher("ZELK_Daemon", ServiceMain)) {

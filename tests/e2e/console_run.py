@@ -1,7 +1,9 @@
 """The daemon started from a console in an empty folder: both banners, two
-key waits, exit code 0, and the exact lifecycle in its log."""
+key waits, exit code 0, and the exact lifecycle in its log. Asked for help
+in a configured folder, it answers and starts nothing."""
 
 import argparse
+import os
 import sys
 import time
 
@@ -24,6 +26,24 @@ EXPECTED_LOG = [
 ]
 
 
+def help_starts_nothing(exe, wine):
+    run = DaemonRun(exe, wine=wine)
+    try:
+        with open(os.path.join(run.folder, "config.xml"), "w") as config:
+            config.write('<config><app name="x" path="x"><socket ip="127.0.0.1" port="1"/>'
+                         "</app></config>")
+        for argument, needle in (("--help", "zelkctl"), ("/?", "config.xml"),
+                                 ("--version", "ZELK_Daemon ")):
+            run.start([argument])
+            run.wait_for(needle, 30)
+            assert run.wait_exit(30) == 0, argument
+            run.output = b""
+        messages = [message for (_l, _f, _c, message) in run.log_lines()] if run.log_bytes() else []
+        assert "Start Server!" not in messages, messages
+    finally:
+        run.cleanup()
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--exe", required=True)
@@ -33,6 +53,7 @@ def main():
     # Under Wine the service dispatcher takes about 10 s to refuse a process
     # that the service manager did not start.
     startup_timeout = 60 if args.wine else 15
+    help_starts_nothing(args.exe, args.wine)
     run = DaemonRun(args.exe, wine=args.wine)
     try:
         run.start()

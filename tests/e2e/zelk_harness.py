@@ -29,8 +29,8 @@ class DaemonRun:
         self._lock = threading.Lock()
         self.process = None
 
-    def start(self):
-        command = ["wine", self.exe] if self.wine else [self.exe]
+    def start(self, arguments=()):
+        command = (["wine", self.exe] if self.wine else [self.exe]) + list(arguments)
         env = dict(os.environ)
         if self.wine:
             env["WINEDEBUG"] = "-all"
