@@ -61,21 +61,64 @@ bool LoadConfigDocument(const std::string& configPath, CXmlDocument& document, b
     return false;
 }
 
-std::string StatusFolder(CXmlDocument& document, const std::string& configFolder) {
+namespace {
+
+// An attribute of the first `element` directly inside the top `config`
+// element; empty when there is none. Leaves the positions reset.
+std::string OptionAttribute(CXmlDocument& document, const char* element, const char* attribute) {
     document.ResetPosition();
-    if (!document.FindElement("config")) {
-        return std::string();
-    }
-    document.IntoElement();
-    std::string folder;
-    if (document.FindElement("status")) {
-        folder = document.GetAttribute("folder");
+    std::string value;
+    if (document.FindElement("config")) {
+        document.IntoElement();
+        if (document.FindElement(element)) {
+            value = document.GetAttribute(attribute);
+        }
     }
     document.ResetPosition();
+    return value;
+}
+
+std::string OptionFolder(CXmlDocument& document, const char* element,
+                         const std::string& configFolder) {
+    const std::string folder = OptionAttribute(document, element, "folder");
     if (folder.empty() || platform::IsAbsolutePath(folder)) {
         return folder;
     }
     return configFolder + folder;
+}
+
+}  // namespace
+
+std::string StatusFolder(CXmlDocument& document, const std::string& configFolder) {
+    return OptionFolder(document, "status", configFolder);
+}
+
+JournalSettings JournalSettingsOf(CXmlDocument& document, const std::string& configFolder) {
+    JournalSettings settings;
+    settings.folder = OptionFolder(document, "journal", configFolder);
+    const std::string days = OptionAttribute(document, "journal", "days");
+    if (!days.empty() && days.size() <= 3 && days.find_first_not_of("0123456789") == days.npos) {
+        const int value = std::stoi(days);
+        if (value >= 1 && value <= kJournalMaxDays) {
+            settings.days = value;
+        }
+    }
+    return settings;
+}
+
+int CountConfigApps(CXmlDocument& document) {
+    int count = 0;
+    if (document.CheckWellFormed()) {
+        document.ResetPosition();
+        if (document.FindElement("config")) {
+            document.IntoElement();
+            while (count < kMaxApplications && document.FindElement("app")) {
+                ++count;
+            }
+        }
+        document.ResetPosition();
+    }
+    return count;
 }
 
 int WalkConfigFile(const std::string& configPath, const AppConfigSink& take, bool* outOfMemory,

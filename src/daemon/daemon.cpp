@@ -6,6 +6,7 @@
 #include "daemon/config_walk.h"
 #include "daemon/event_hub.h"
 #include "daemon/event_log.h"
+#include "daemon/journal_writer.h"
 #include "daemon/platform_seams.h"
 #include "daemon/status_board.h"
 #include "daemon/status_writer.h"
@@ -13,6 +14,7 @@
 #include "markup/markup.h"
 #include "platform/socket_library.h"
 #include "platform/system.h"
+#include "zelk/version.h"
 
 namespace {
 // Changed only while objects are built and destroyed on the controlling
@@ -113,6 +115,10 @@ bool CDaemon::StartApplications() {
         },
         &outOfMemory,
         [this](CXmlDocument& document, bool loaded) {
+            // The consumers config.xml asks for first, so that they see it all.
+            if (loaded) {
+                StartOptions(document);
+            }
             const std::string report = document.GetResultReport();
             DaemonEvent event(loaded ? DaemonEventKind::kConfigLoaded
                                      : DaemonEventKind::kConfigNotLoaded);
@@ -120,13 +126,45 @@ bool CDaemon::StartApplications() {
             event.detail = report;
             events->Report(event);
             if (loaded) {
-                StartOptions(document);
+                ReportPitfalls(document);
             }
+            AnnounceStart(loaded ? CountConfigApps(document) : 0);
         });
     if (outOfMemory) {
         supervisor_log::ConfigOutOfMemory(taken);
     }
+    AnnounceStart(taken);
     return taken > 0;
+}
+
+void CDaemon::AnnounceStart(int applications) {
+    if (startAnnounced) {
+        return;
+    }
+    startAnnounced = true;
+    DaemonEvent started(DaemonEventKind::kStarted);
+    started.count = applications;
+    started.text = kZelkVersion;
+    events->Report(started);
+}
+
+void CDaemon::ReportPitfalls(CXmlDocument& document) {
+    if (!events->HasConsumers()) {
+        return;  // nobody to tell: the check is not worth its file-system probes
+    }
+    PlatformConfigProbe probe;
+    const ConfigCheck check = CheckConfigDocument(document, platform::FolderOf(configPath), probe);
+    if (check.findings.empty()) {
+        return;
+    }
+    std::vector<std::string> findings;
+    for (const ConfigFinding& finding : check.findings) {
+        findings.push_back(finding.text);
+    }
+    DaemonEvent pitfalls(DaemonEventKind::kConfigPitfalls);
+    pitfalls.count = static_cast<int32_t>(findings.size());
+    pitfalls.findings = &findings;
+    events->Report(pitfalls);
 }
 
 void CDaemon::StartOptions(CXmlDocument& document) {
@@ -142,17 +180,14 @@ void CDaemon::StartOptions(CXmlDocument& document) {
             status.reset();
         }
     }
-    PlatformConfigProbe probe;
-    const ConfigCheck check = CheckConfigDocument(document, configFolder, probe);
-    if (!check.findings.empty()) {
-        std::vector<std::string> findings;
-        for (const ConfigFinding& finding : check.findings) {
-            findings.push_back(finding.text);
+    const JournalSettings journalSettings = JournalSettingsOf(document, configFolder);
+    if (!journalSettings.folder.empty()) {
+        journal = std::make_unique<JournalService>(journalSettings);
+        if (journal->Start()) {
+            events->AddConsumer(journal.get());
+        } else {
+            journal.reset();
         }
-        DaemonEvent pitfalls(DaemonEventKind::kConfigPitfalls);
-        pitfalls.count = static_cast<int32_t>(findings.size());
-        pitfalls.findings = &findings;
-        events->Report(pitfalls);
     }
 }
 
@@ -183,12 +218,10 @@ void CDaemon::StartApplication(int index, std::unique_ptr<AppConfig> app) {
 }
 
 bool CDaemon::Start() {
+    startAnnounced = false;
+    stopAnnounced = false;
     bool taken = StartApplications();
     supervisor_log::Started();
-    DaemonEvent started(DaemonEventKind::kStarted);
-    started.count = events->AppCount();
-    events->Report(started);
-    stopAnnounced = false;
     return taken;
 }
 
@@ -225,11 +258,15 @@ bool CDaemon::Stop() {
     if (announce) {
         DaemonEvent stopped(DaemonEventKind::kStopped);
         stopped.count = events->AppCount();
+        stopped.text = kZelkVersion;
         events->Report(stopped);
     }
     if (status) {
         // The last snapshot, with every watchdog ended.
         status->Stop();
+    }
+    if (journal) {
+        journal->Stop();  // what is queued is written first
     }
     supervisor_log::Stopped();
     return true;

@@ -32,6 +32,7 @@ void EventHub::AddApp(int index, const AppConfig& app) {
     identity.index = index;
     identity.name = app.name;
     identity.endpoint = app.ip + ":" + std::to_string(app.port);
+    identity.subApp = app.subAppName;
     if (index >= appCount_) {
         appCount_ = index + 1;
     }

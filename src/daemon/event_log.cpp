@@ -103,15 +103,34 @@ void Terminated(const std::string& name, bool terminated, int32_t error) {
 }
 
 void StatusNotWritten(const std::string& path, int32_t error) {
-    Line(__LINE__, "CDaemon::WriteStatus", error,
+    Line(__LINE__, "StatusFileWriter::Write", error,
          FormatLogText("status snapshot %s not written; retrying, logged again once it works",
                        path.c_str()),
          kWarning);
 }
 
 void StatusWrittenAgain(const std::string& path) {
-    Line(__LINE__, "CDaemon::WriteStatus", 0,
+    Line(__LINE__, "StatusFileWriter::Write", 0,
          FormatLogText("status snapshot %s written again", path.c_str()), kWarning);
+}
+
+void JournalNotWritten(const std::string& path, int32_t error) {
+    Line(__LINE__, "JournalService::Write", error,
+         FormatLogText("event journal %s not written; retrying, logged again once it works",
+                       path.c_str()),
+         kWarning);
+}
+
+void JournalWrittenAgain(const std::string& path) {
+    Line(__LINE__, "JournalService::Write", 0,
+         FormatLogText("event journal %s written again", path.c_str()), kWarning);
+}
+
+void JournalLinesDropped(const std::string& folder, std::size_t lines) {
+    Line(__LINE__, "JournalService::Run", 0,
+         FormatLogText("event journal in %s: %lu events lost, the writer fell behind",
+                       folder.c_str(), static_cast<unsigned long>(lines)),
+         kWarning);
 }
 
 }  // namespace supervisor_log

@@ -52,6 +52,27 @@ bool WriteFileReplacing(const std::string& path, const std::string& tempPath,
     return true;
 }
 
+bool AppendToFile(const std::string& path, const std::string& content, int32_t* error) {
+    const int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
+    if (fd < 0) {
+        *error = errno;
+        return false;
+    }
+    ssize_t n;
+    do {
+        n = write(fd, content.data(), content.size());
+    } while (n < 0 && errno == EINTR);
+    bool whole = n == static_cast<ssize_t>(content.size());
+    if (!whole) {
+        *error = n < 0 ? errno : ENOSPC;
+    }
+    if (close(fd) != 0 && whole) {
+        *error = errno;
+        whole = false;
+    }
+    return whole;
+}
+
 namespace {
 struct Descriptor {
     int fd;

@@ -56,6 +56,29 @@ bool WriteFileReplacing(const std::string& path, const std::string& tempPath,
     return true;
 }
 
+bool AppendToFile(const std::string& path, const std::string& content, int32_t* error) {
+    // Readers may hold the file; a handle without inheritance.
+    HANDLE file = CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        *error = static_cast<int32_t>(GetLastError());
+        return false;
+    }
+    DWORD written = 0;
+    bool whole = WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written,
+                           nullptr) &&
+                 written == content.size();
+    if (!whole) {
+        const DWORD code = GetLastError();
+        *error = static_cast<int32_t>(code != 0 ? code : ERROR_WRITE_FAULT);
+    }
+    if (!CloseHandle(file) && whole) {
+        *error = static_cast<int32_t>(GetLastError());
+        whole = false;
+    }
+    return whole;
+}
+
 bool ExclusiveAppendFile::Open(const std::string& path) {
     Close();
     // Text mode, so that each "\n" is written as CR LF; deny every other

@@ -42,5 +42,20 @@ int WalkConfigDocument(CXmlDocument& document, const AppConfigSink& take);
 // snapshot is off. The walk of the applications never looks at `status`.
 std::string StatusFolder(CXmlDocument& document, const std::string& configFolder);
 
+// The event journal: off unless config.xml has a `journal` element directly
+// inside `config` whose `folder` is not empty. The folder counts as the
+// status folder's does; `days` is how many days of files are kept, from 1 to
+// 366 (anything else gives the default).
+constexpr int kJournalDefaultDays = 30;
+constexpr int kJournalMaxDays = 366;
+struct JournalSettings {
+    std::string folder;  // absolute; empty: off
+    int days = kJournalDefaultDays;
+};
+JournalSettings JournalSettingsOf(CXmlDocument& document, const std::string& configFolder);
+
+// The number of applications the walk takes from a loaded document.
+int CountConfigApps(CXmlDocument& document);
+
 // Appends the path separator to a non-empty folder that does not end in one.
 std::string NormaliseFolder(const std::string& folder);

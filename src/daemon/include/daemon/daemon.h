@@ -16,6 +16,7 @@
 class CXmlDocument;
 class EventConsumer;
 class EventHub;
+class JournalService;
 class StatusService;
 struct WatchdogThreadContext;
 
@@ -97,9 +98,13 @@ class CDaemon {
     bool StartApplications();
     // Starts the watchdog thread of the record taken at `index`.
     void StartApplication(int index, std::unique_ptr<AppConfig> app);
-    // What config.xml turns on beside the applications (the status snapshot),
-    // and what a check of it finds.
+    // What config.xml turns on beside the applications: the status snapshot
+    // and the event journal.
     void StartOptions(CXmlDocument& document);
+    // Tells the consumers what a check of config.xml finds.
+    void ReportPitfalls(CXmlDocument& document);
+    // Tells the consumers the applications start, once per Start.
+    void AnnounceStart(int applications);
 
     std::string configPath;
     std::atomic<bool> running;
@@ -112,6 +117,8 @@ class CDaemon {
     std::vector<EventConsumer*> extraConsumers;
     std::unique_ptr<StatusService> status;
     std::unique_ptr<EventConsumer> statusConsumer;
+    std::unique_ptr<JournalService> journal;
+    bool startAnnounced = false;
     // Stop has told the consumers already (Start clears it).
     bool stopAnnounced = true;
     // Whether a watchdog of each slot is watching (set by its thread).

@@ -20,10 +20,11 @@ struct AppIdentity {
     int index = 0;         // 0 to 19: the order of the app elements
     std::string name;      // as configured (ANSI code page)
     std::string endpoint;  // "ip:port" as configured
+    std::string subApp;    // the sub-application's name
 };
 
 enum class DaemonEventKind {
-    kStarted,          // every application started; count: applications taken
+    kStarted,          // the applications are about to start; count: how many, text: version
     kStopping,         // Stop was called
     kStopped,          // every watchdog has ended; count: applications taken
     kConfigLoaded,     // text: the path; count: applications taken
@@ -67,6 +68,7 @@ class EventHub {
     void AddApp(int index, const AppConfig& app);
     const AppIdentity& App(int index) const { return apps_[static_cast<std::size_t>(index)]; }
     int AppCount() const { return appCount_; }
+    bool HasConsumers() const { return !consumers_.empty(); }
 
     void Report(int index, const WatchdogEvent& event);
     void Report(const DaemonEvent& event);

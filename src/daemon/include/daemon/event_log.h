@@ -25,6 +25,9 @@ void SessionChosen(uint32_t session);  // CDaemon::OpenExe
 void UserTokenFailed(int32_t error);
 void Launched(const std::string& path, bool created, int32_t error);
 void Terminated(const std::string& name, bool terminated, int32_t error);  // CDaemon::CloseExe
-void StatusNotWritten(const std::string& path, int32_t error);             // CDaemon::WriteStatus
+void StatusNotWritten(const std::string& path, int32_t error);  // StatusFileWriter::Write
 void StatusWrittenAgain(const std::string& path);
+void JournalNotWritten(const std::string& path, int32_t error);  // JournalService::Write
+void JournalWrittenAgain(const std::string& path);
+void JournalLinesDropped(const std::string& folder, std::size_t lines);  // JournalService::Run
 }  // namespace supervisor_log

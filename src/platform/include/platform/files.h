@@ -25,6 +25,12 @@ bool RemoveFile(const std::string& path);
 bool WriteFileReplacing(const std::string& path, const std::string& tempPath,
                         const std::string& content, int32_t* error);
 
+// Appends `content` to the file `path` (created when missing) in one write,
+// and closes it again. The file is never inherited by a child, and on POSIX
+// never opened through a symbolic link. False, with the platform's error code
+// in `*error`, when it could not be opened or not all was written.
+bool AppendToFile(const std::string& path, const std::string& content, int32_t* error);
+
 // A file opened for appending that no other writer may hold at the same
 // time. Win32: a share-deny open in text mode (each "\n" reaches the disk as
 // CR LF). POSIX: an advisory exclusive lock taken without waiting. Opening a

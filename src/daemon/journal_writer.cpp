@@ -1,0 +1,167 @@
+#include "daemon/journal_writer.h"
+
+#include <system_error>
+#include <utility>
+#include <vector>
+
+#include "daemon/event_log.h"
+#include "markup/encodings.h"
+#include "platform/directory.h"
+#include "platform/files.h"
+#include "platform/system.h"
+#include "zelk/version.h"
+
+namespace {
+
+JournalTime TimeOf(int64_t ms) {
+    JournalTime time;
+    time.ms = ms;
+    const int64_t seconds = ms >= 0 ? ms / 1000 : (ms - 999) / 1000;
+    std::tm local{};
+    if (platform::LocalTime(seconds, &local)) {
+        time.offsetMinutes = UtcOffsetMinutes(seconds, local);
+    }
+    return time;
+}
+
+// A configured text in the ANSI code page, as UTF-8; unchanged when it
+// cannot be converted.
+std::string AnsiToUtf8(const std::string& text) {
+    if (text.empty() || !NeedsConversion("UTF-8", "")) {
+        return text;
+    }
+    EncodingConverter converter("", text.data(), static_cast<int32_t>(text.size()));
+    const int32_t length = converter.ConvertText(nullptr, "UTF-8");
+    if (length <= 0) {
+        return text;
+    }
+    std::string utf8(static_cast<std::size_t>(length), '\0');
+    converter.ConvertText(&utf8[0], "UTF-8");
+    utf8.resize(static_cast<std::size_t>(converter.toLength));
+    return utf8;
+}
+
+}  // namespace
+
+JournalService::JournalService(const JournalSettings& settings)
+    : settings_(settings), folder_(NormaliseFolder(settings.folder)) {}
+
+JournalService::~JournalService() {
+    Stop();
+}
+
+bool JournalService::Start() {
+    // One level, as the log folder is made.
+    platform::MakeFolder(settings_.folder);
+    try {
+        thread_ = std::thread([this] { Run(); });
+    } catch (const std::system_error&) {
+        return false;
+    }
+    return true;
+}
+
+void JournalService::Stop() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stop_ = true;
+    }
+    wake_.notify_all();
+    if (thread_.joinable()) {
+        thread_.join();
+    }
+}
+
+void JournalService::OnAppEvent(const AppIdentity& app, const WatchdogEvent& event,
+                                int64_t timeMs) {
+    const JournalTime time = TimeOf(timeMs);
+    std::string line = JournalLine(app, event, time, AnsiToUtf8);
+    if (!line.empty()) {
+        Enqueue(time, std::move(line));
+    }
+}
+
+void JournalService::OnDaemonEvent(const DaemonEvent& event, int64_t timeMs) {
+    const JournalTime time = TimeOf(timeMs);
+    std::string line = JournalLine(event, time, AnsiToUtf8);
+    if (!line.empty()) {
+        Enqueue(time, std::move(line));
+    }
+}
+
+void JournalService::Enqueue(const JournalTime& time, std::string text) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (queue_.size() >= kJournalQueueLines) {
+            ++dropped_;
+            return;
+        }
+        queue_.push_back(Line{time, std::move(text)});
+    }
+    wake_.notify_one();
+}
+
+void JournalService::Run() {
+    for (;;) {
+        std::deque<Line> lines;
+        std::size_t dropped = 0;
+        bool stopping = false;
+        {
+            std::unique_lock<std::mutex> lock(mutex_);
+            wake_.wait(lock, [this] { return stop_ || !queue_.empty(); });
+            lines.swap(queue_);
+            std::swap(dropped, dropped_);
+            stopping = stop_;
+        }
+        if (dropped > 0) {
+            supervisor_log::JournalLinesDropped(folder_, dropped);
+        }
+        if (!lines.empty()) {
+            RemoveOldFiles(JournalDay(lines.back().time));
+            Write(lines);
+        }
+        if (stopping) {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (queue_.empty()) {
+                return;
+            }
+        }
+    }
+}
+
+void JournalService::Write(const std::deque<Line>& lines) {
+    // Consecutive lines of one day go out together, each of them whole.
+    std::size_t begin = 0;
+    while (begin < lines.size()) {
+        const std::string name = JournalFileName(lines[begin].time);
+        std::string bytes;
+        std::size_t end = begin;
+        while (end < lines.size() && JournalFileName(lines[end].time) == name) {
+            bytes += lines[end].text;
+            ++end;
+        }
+        const std::string path = folder_ + name;
+        int32_t error = 0;
+        const bool written = platform::AppendToFile(path, bytes, &error);
+        if (!written && !failing_) {
+            supervisor_log::JournalNotWritten(path, error);
+        } else if (written && failing_) {
+            supervisor_log::JournalWrittenAgain(path);
+        }
+        failing_ = !written;
+        begin = end;
+    }
+}
+
+void JournalService::RemoveOldFiles(int64_t today) {
+    if (today == lastPurgeDay_) {
+        return;
+    }
+    lastPurgeDay_ = today;
+    for (const std::string& name : platform::ListFolder(folder_, "jsonl")) {
+        int64_t day = 0;
+        if (JournalFileDay(name, &day) && day <= today - settings_.days) {
+            platform::RemoveFile(folder_ + name);
+        }
+    }
+}
