@@ -31,8 +31,3 @@ std::string SanitizeForLog(const std::string& text) {
     }
     return out;
 }
-
-bool IsSafeTrainKey(const std::string& key) {
-    return key != "." && key.find('\\') == std::string::npos &&
-           key.find('/') == std::string::npos && key.find("..") == std::string::npos;
-}

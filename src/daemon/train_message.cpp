@@ -3,7 +3,6 @@
 #include <new>
 
 #include "daemon/atoi_value.h"
-#include "daemon/log_sanitize.h"
 #include "markup/markup.h"
 
 namespace {
@@ -42,6 +41,11 @@ std::string MakeTrainKey(const std::string& timeText) {
         }
     }
     return key;
+}
+
+bool IsSafeTrainKey(const std::string& key) {
+    return key != "." && key.find('\\') == std::string::npos &&
+           key.find('/') == std::string::npos && key.find("..") == std::string::npos;
 }
 
 TrainReport ReadTrainMessage(const std::string& text) {

@@ -11,6 +11,10 @@ std::string TimeText(const std::tm& time) {
     return text;
 }
 
+// The application's own way to the key of its result files. The daemon derives
+// the key from the message by a rule of its own (MakeTrainKey); the two are
+// kept apart on purpose, so that the end-to-end tests would see the daemon
+// looking for files under another name.
 std::string TrainKey(const std::string& timeText) {
     std::string key;
     key.reserve(timeText.size());

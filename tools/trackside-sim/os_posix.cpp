@@ -117,25 +117,6 @@ bool MakeFolders(const std::string& path) {
     return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-namespace {
-bool WriteFile(const std::string& path, const std::string& bytes, const char* mode) {
-    FILE* file = std::fopen(path.c_str(), mode);
-    if (file == nullptr) {
-        return false;
-    }
-    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    return std::fclose(file) == 0 && ok;
-}
-}  // namespace
-
-bool WriteWholeFile(const std::string& path, const std::string& bytes) {
-    return WriteFile(path, bytes, "wb");
-}
-
-bool AppendToFile(const std::string& path, const std::string& text) {
-    return WriteFile(path, text, "ab");
-}
-
 bool PathExists(const std::string& path) {
     struct stat info;
     return stat(path.c_str(), &info) == 0;

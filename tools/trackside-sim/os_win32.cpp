@@ -114,25 +114,6 @@ bool MakeFolders(const std::string& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-namespace {
-bool WriteFile(const std::string& path, const std::string& bytes, const char* mode) {
-    FILE* file = std::fopen(path.c_str(), mode);
-    if (file == nullptr) {
-        return false;
-    }
-    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    return std::fclose(file) == 0 && ok;
-}
-}  // namespace
-
-bool WriteWholeFile(const std::string& path, const std::string& bytes) {
-    return WriteFile(path, bytes, "wb");
-}
-
-bool AppendToFile(const std::string& path, const std::string& text) {
-    return WriteFile(path, text, "ab");
-}
-
 bool PathExists(const std::string& path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }

@@ -3,6 +3,8 @@
 #include <mbctype.h>
 #include <windows.h>
 
+#include "ansi_parts.h"
+
 namespace platform {
 
 namespace {
@@ -19,36 +21,23 @@ bool RefusesLossCheck(UINT codePage) {
 
 // Lead bytes come from the C runtime's multibyte code page, which starts out
 // as the process's ANSI code page.
-const uint8_t* AnsiCharLengths() {
-    static const struct Table {
-        uint8_t lengths[256];
-        Table() {
-            for (uint8_t& length : lengths) {
-                length = 1;
-            }
-            const int codePage = _getmbcp();
-            CPINFO info;
-            if (codePage != 0 && GetCPInfo(static_cast<UINT>(codePage), &info) &&
-                info.MaxCharSize == 2) {
-                for (int i = 0; i + 1 < MAX_LEADBYTES && info.LeadByte[i] != 0; i += 2) {
-                    for (int b = info.LeadByte[i]; b <= info.LeadByte[i + 1]; ++b) {
-                        lengths[b] = 2;
-                    }
-                }
+void MarkAnsiLeadBytes(uint8_t lengths[256]) {
+    const int codePage = _getmbcp();
+    CPINFO info;
+    if (codePage != 0 && GetCPInfo(static_cast<UINT>(codePage), &info) && info.MaxCharSize == 2) {
+        for (int i = 0; i + 1 < MAX_LEADBYTES && info.LeadByte[i] != 0; i += 2) {
+            for (int b = info.LeadByte[i]; b <= info.LeadByte[i + 1]; ++b) {
+                lengths[b] = 2;
             }
         }
-    } table;
-    return table.lengths;
+    }
 }
 
 int AnsiCodePage() {
     return static_cast<int>(GetACP());
 }
 
-int EncodeAnsiCodePoint(uint32_t codePoint, char* out) {
-    if (codePoint == 0 || codePoint > 0x10FFFF || (codePoint >= 0xD800 && codePoint <= 0xDFFF)) {
-        return 0;
-    }
+int EncodeValidAnsiCodePoint(uint32_t codePoint, char* out) {
     wchar_t units[2];
     int unitCount = 1;
     if (codePoint < 0x10000) {

@@ -33,19 +33,6 @@ bool ConnectFailed(SOCKET s) {
 }
 }  // namespace
 
-uint16_t HostToNetwork16(uint16_t value) {
-    return htons(value);
-}
-
-bool ParseIpv4(const char* text, uint32_t* out) {
-    IN_ADDR address{};
-    if (text == nullptr || inet_pton(AF_INET, text, &address) != 1) {
-        return false;
-    }
-    *out = address.s_addr;
-    return true;
-}
-
 int32_t LastSocketError() {
     return WSAGetLastError();
 }

@@ -1,5 +1,5 @@
-// Guards for values that arrive over a watchdog connection before they reach
-// the log or the file system.
+// The guard for values that arrive over a watchdog connection before they
+// reach the log.
 #pragma once
 
 #include <string>
@@ -9,9 +9,3 @@
 // forge one of its own. All other bytes, those of the ANSI code page's
 // double-byte characters included, are kept as they are.
 std::string SanitizeForLog(const std::string& text);
-
-// True when a train key may name a folder inside the picture folder: it is
-// not ".", and it holds no backslash, no slash and no "..". A key that fails
-// this would let the sending application point the result-file checks at the
-// picture folder itself or at any other folder.
-bool IsSafeTrainKey(const std::string& key);

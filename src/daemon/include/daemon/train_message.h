@@ -24,6 +24,12 @@ struct TrainReport {
 // `timeText` with every " ", "-" and ":" removed, the rest kept in order.
 std::string MakeTrainKey(const std::string& timeText);
 
+// True when a train key may name a folder inside the picture folder: it is
+// not ".", and it holds no backslash, no slash and no "..". A key that fails
+// this would let the sending application point the result-file checks at the
+// picture folder itself or at any other folder.
+bool IsSafeTrainKey(const std::string& key);
+
 // Parses the message and walks it: the first top-level "train", its first
 // "time" child, then every later "vagen" child. Never fails: whatever is not
 // found is reported as missing.
