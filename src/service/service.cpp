@@ -50,10 +50,6 @@ ServiceHooks g_hooks = {platform::RegisterServiceControlHandler,
                         platform::ServiceAliveIntervalMs,
                         platform::ReportServiceAlive};
 
-// Pings the service manager's watchdog from ServiceMain's running report
-// until ServiceStop.
-AlivePinger g_pinger;
-
 // The one lock of the service host: every change of the record, together
 // with the report that sends it, is made under it, so that the service thread
 // and the control handler never interleave two reports.
@@ -63,6 +59,11 @@ platform::ServiceStatusHandle g_statusHandle = nullptr;
 // The platform's error code of the last failed report, taken before anything
 // else (the log writer) could change the platform's last error.
 uint32_t g_lastReportError = 0;
+
+// Pings the service manager's watchdog from ServiceMain's running report
+// until ServiceStop. Defined after the lock its pings take, so that it is
+// destroyed, and its thread ended, first.
+AlivePinger g_pinger;
 
 void SetCurrentState(uint32_t state) {
     std::lock_guard<std::mutex> hold(g_statusLock);

@@ -1,7 +1,8 @@
 // The administrator's log of the platform: the Windows Event Log, or on
 // POSIX the journal, through standard error with the syslog priority
-// prefixes it reads. A report never throws, never blocks for long and never
-// stops the caller: a report that cannot be made is dropped.
+// prefixes it reads. A report never throws and never stops the caller: one
+// that cannot be made is dropped. POSIX never waits for a slow reader; Win32
+// makes one local call to the event log service.
 #pragma once
 
 #include <cstdint>
