@@ -2,7 +2,8 @@
 // C++ side (admin_events.h) and the Windows message file are made. The build
 // turns these rows into the message file (cmake/AdminEventMessages.cmake reads
 // this file line by line), so each row stays on one line, and a text holds no
-// double quote, no backslash and no percent sign other than an insert.
+// double quote, no backslash, no semicolon and no percent sign other than an
+// insert. docs/events.md lists every row (scripts/check-sources checks it).
 //
 // ZELK_ADMIN_EVENT(id, level, name, inserts, text)
 //   id       the stable event ID an administrator sets triggers on; never
