@@ -2,6 +2,8 @@
 
 #include <mutex>
 
+#include "alive_pinger.h"
+#include "daemon/admin_event_output.h"
 #include "daemon/daemon.h"
 #include "log/log.h"
 
@@ -29,9 +31,24 @@ bool StartProcessDaemon() {
 bool StopProcessDaemon() {
     return g_processDaemon->Stop();
 }
+void UseProcessEventLog() {
+    ProcessAdminEvents().SetSink(&PlatformAdminEventSink());
+}
+// The supervisor does not count its threads' passes yet: while the process
+// runs, it is taken as well.
+bool ProcessDaemonHealthy() {
+    return true;
+}
 
-ServiceHooks g_hooks = {platform::RegisterServiceControlHandler, platform::ReportServiceStatus,
-                        InitProcessDaemon, StartProcessDaemon, StopProcessDaemon};
+ServiceHooks g_hooks = {platform::RegisterServiceControlHandler,
+                        platform::ReportServiceStatus,
+                        InitProcessDaemon,
+                        StartProcessDaemon,
+                        StopProcessDaemon,
+                        UseProcessEventLog,
+                        ProcessDaemonHealthy,
+                        platform::ServiceAliveIntervalMs,
+                        platform::ReportServiceAlive};
 
 // The one lock of the service host: every change of the record, together
 // with the report that sends it, is made under it, so that the service thread
@@ -43,6 +60,11 @@ platform::ServiceStatusHandle g_statusHandle = nullptr;
 // else (the log writer) could change the platform's last error.
 uint32_t g_lastReportError = 0;
 
+// Pings the service manager's watchdog from ServiceMain's running report
+// until ServiceStop. Defined after the lock its pings take, so that it is
+// destroyed, and its thread ended, first.
+AlivePinger g_pinger;
+
 void SetCurrentState(uint32_t state) {
     std::lock_guard<std::mutex> hold(g_statusLock);
     g_status.currentState = state;
@@ -51,6 +73,26 @@ void SetCurrentState(uint32_t state) {
 uint32_t LastReportError() {
     std::lock_guard<std::mutex> hold(g_statusLock);
     return g_lastReportError;
+}
+
+// Starts the watchdog's pings, every half of the interval the service
+// manager asks for, as its documentation recommends; none when it asks for
+// none. A failed ping is not logged: the next one follows, and a service
+// manager that hears none ends the service anyway.
+void StartAlivePings(platform::ServiceStatusHandle handle) {
+    ServiceHooks hooks;
+    {
+        std::lock_guard<std::mutex> hold(g_statusLock);
+        hooks = g_hooks;
+    }
+    const bool watched = hooks.aliveIntervalMs != nullptr && hooks.supervisorHealthy != nullptr &&
+                         hooks.reportAlive != nullptr;
+    uint32_t intervalMs = watched ? hooks.aliveIntervalMs(handle) : 0;
+    g_pinger.Start(intervalMs / 2, hooks.supervisorHealthy, [handle, hooks] {
+        std::lock_guard<std::mutex> hold(g_statusLock);
+        uint32_t error = 0;
+        hooks.reportAlive(handle, &error);
+    });
 }
 }  // namespace
 
@@ -123,12 +165,17 @@ void ServiceMain(int /*argc*/, char** /*argv*/) {
         std::lock_guard<std::mutex> hold(g_statusLock);
         g_statusHandle = handle;
     }
+    if (g_hooks.useEventLog != nullptr) {
+        g_hooks.useEventLog();
+    }
     if (!ReportStatusToSCMgr(platform::kServiceStartPending, 0, kLongWaitMs)) {
         ReportStatusToSCMgr(platform::kServiceStopped, LastReportError(), kNoWaitMs);
         return;
     }
     g_hooks.initSupervisor();
-    ServiceStart();
+    if (ServiceStart()) {
+        StartAlivePings(handle);
+    }
 }
 
 bool ServiceStart() {
@@ -144,6 +191,7 @@ bool ServiceStart() {
 bool ServiceStop() {
     ZELK_LOG(LogLevel::kTrace, 0, "ServiceStop in");
     g_hooks.stopSupervisor();
+    g_pinger.Stop();
     if (ReportStatusToSCMgr(platform::kServiceStopped, 0, kLongWaitMs)) {
         ZELK_LOG(LogLevel::kTrace, 0, "ServiceStop out");
         return true;

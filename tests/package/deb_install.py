@@ -1,10 +1,11 @@
-"""The Debian package: lintian finds no error, its contents and conffiles are
-the listed ones, and on this machine (as root) dpkg -i installs it so that
-/opt/zelk/ZELK_Daemon, run in console mode, reads the configuration through
-its link and logs under /var/log/zelk, and zelkctl, started through its link
-in /usr/bin, checks that configuration; right after the installation, with
-the packaged configuration, zelkctl status answers from the snapshot in the
-node exporter's textfile folder, and the monitoring bundle is in the
+"""The Debian package: lintian finds no error and no fault with the manual
+page of zelkctl, its contents and conffiles are the listed ones, and on this
+machine (as root) dpkg -i installs it so that /opt/zelk/ZELK_Daemon, run in
+console mode, reads the configuration through its link and logs under
+/var/log/zelk, and zelkctl, started through its link in /usr/bin, checks
+that configuration; right after the installation, with the packaged
+configuration, zelkctl status answers from the snapshot in the node
+exporter's textfile folder, and the monitoring bundle is in the
 documentation; a second dpkg -i keeps the changed /etc/zelk/config.xml,
 dpkg -r keeps it and the log and deletes the snapshot, dpkg --purge removes
 everything. The test refuses to run where any of it exists already, and
@@ -25,7 +26,7 @@ PACKAGE = "zelk-daemon"
 # own records.
 OWN_PATHS = ["/opt/zelk", "/etc/zelk", "/var/log/zelk", "/usr/bin/zelkctl",
              "/lib/systemd/system/zelk-daemon.service", "/usr/share/doc/zelk-daemon",
-             "/usr/share/lintian/overrides/zelk-daemon"]
+             "/usr/share/lintian/overrides/zelk-daemon", "/usr/share/man/man1/zelkctl.1.gz"]
 # The status snapshot of the packaged config.xml, where Debian's node
 # exporter reads textfiles.
 STATUS_FOLDER = "/var/lib/prometheus/node-exporter"
@@ -70,6 +71,8 @@ def systemd_traces():
 def check_contents(deb, version, with_zelkctl):
     rc, text = run(["lintian", "--fail-on", "error", deb], check=False)
     assert rc == 0 and "\nE: " not in "\n" + text, "lintian:\n" + text
+    # zelkctl, in the PATH, has its manual page, and the page reads cleanly.
+    assert "no-manual-page" not in text and "manpage" not in text, "lintian:\n" + text
     _rc, listing = run(["dpkg-deb", "--contents", deb])
     entries = set()
     for line in listing.splitlines():
@@ -92,6 +95,7 @@ def check_contents(deb, version, with_zelkctl):
     if with_zelkctl:
         expected.add(("-rwxr-xr-x", "./opt/zelk/zelkctl"))
         expected.add(("lrwxrwxrwx", "./usr/bin/zelkctl -> /opt/zelk/zelkctl"))
+        expected.add(("-rw-r--r--", "./usr/share/man/man1/zelkctl.1.gz"))
     assert entries == expected, "contents:\n%s" % "\n".join(sorted(map(str, entries ^ expected)))
     assert run(["dpkg-deb", "--info", deb, "conffiles"])[1].split() == [CONFIG]
     assert run(["dpkg-deb", "--field", deb, "Version"])[1].strip() == version

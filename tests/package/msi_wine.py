@@ -1,11 +1,13 @@
 """The Windows Installer package under Wine, in a fresh prefix of its own:
-msiexec /i installs the files and the service, which runs and logs
-"ServiceStart out", and zelkctl.exe beside it checks the config.xml there and
-answers status from the snapshot the service writes into the installed
-status folder; the monitoring bundle is the tree's; the user's config.xml
-survives a major upgrade to a higher version (built from the same programs)
-and the removal; after the removal the service no longer exists, and the
-status folder is gone with its snapshot.
+its File table gives each program's version; msiexec /i installs the files
+and the service, which runs and logs "ServiceStart out", registers the event
+log's source with the message file beside the program, and zelkctl.exe
+beside it checks the config.xml there and answers status from the snapshot
+the service writes into the installed status folder; the monitoring bundle
+is the tree's; the user's config.xml survives a major upgrade to a higher
+version (built from the same programs) and the removal; after the removal
+the service and the event source no longer exist, and the status folder is
+gone with its snapshot.
 
   msi_wine.py --msi build/package/ZELK_Daemon-<version>-x64.msi --build build/release-windows"""
 
@@ -24,6 +26,8 @@ SERVICE = "ZELK_Daemon"
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 UNINSTALL_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall"
 MONITORING_FILES = ["README.md", "zelk.rules.yml", "zelk-dashboard.json"]
+EVENT_SOURCE_KEY = r"HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\ZELK_Daemon"
+MESSAGE_FILE = "ZELK_Daemon_messages.dll"
 EDITED_CONFIG = b"<config>\r\n  <!-- edited by the administrator -->\r\n</config>\r\n"
 
 
@@ -97,6 +101,24 @@ def install(prefix, msi, log=None, properties=()):
     assert rc == 0, "msiexec /i %s: rc %d" % (msi, rc)
 
 
+def check_file_versions(msi, version):
+    """Every program and DLL in the File table carries the project's version,
+    as its version resource gives it."""
+    _rc, table = run(["msiinfo", "export", msi, "File"])
+    rows = [line.split("\t") for line in table.splitlines()[3:]]
+    versions = {row[2]: row[4] for row in rows}
+    programs = {name: v for name, v in versions.items() if name.endswith((".exe", ".dll"))}
+    assert programs and set(programs.values()) == {version + ".0"}, versions
+
+
+def check_event_source(prefix, folder):
+    """The event log's source ZELK_Daemon names the message file in `folder`
+    (a Windows path) and the three event types."""
+    values = prefix.registry(EVENT_SOURCE_KEY)
+    assert values.get("EventMessageFile") == folder + "\\" + MESSAGE_FILE, values
+    assert values.get("TypesSupported") == "0x7", values
+
+
 def main():
     msi, build = arguments("--msi")
     version = project_version(build)
@@ -105,6 +127,9 @@ def main():
     shipped = {"ZELK_Daemon.exe", "config.sample.xml", "status", "monitoring"}
     if was_built(build, "zelkctl.exe"):
         shipped.add("zelkctl.exe")
+    if was_built(build, MESSAGE_FILE):
+        shipped.add(MESSAGE_FILE)
+    check_file_versions(msi, version)
 
     work = tempfile.mkdtemp(prefix="zelk_msi_", dir=os.path.join(ROOT, "build"))
     started = time.monotonic()
@@ -132,6 +157,7 @@ def main():
         assert service["Type"] == "0x10" and service["Start"] == "0x2", service
         assert service["ObjectName"] == "LocalSystem", service
         assert service["ImagePath"].strip('"') == r"C:\Program Files\ZELK\ZELK_Daemon.exe", service
+        check_event_source(prefix, r"C:\Program Files\ZELK")
         deadline = time.monotonic() + 10
         while "ServiceStart out" not in log_text():
             assert time.monotonic() < deadline, "no ServiceStart out:\n" + log_text()
@@ -183,6 +209,7 @@ def main():
         assert open(config, "rb").read() == EDITED_CONFIG
         assert log_text().rstrip().endswith("ServiceStop out"), log_text()
         assert prefix.versions() == [], prefix.versions()
+        assert prefix.wine("reg", "query", EVENT_SOURCE_KEY)[0] != 0, "event source left"
 
         # Installed elsewhere: the upgrade stays in that folder, the removal
         # finds the programs there.
@@ -191,8 +218,10 @@ def main():
         install(prefix, upgrade)
         assert set(os.listdir(custom)) == shipped | {"config.xml", "ZELK_LOG"}, os.listdir(custom)
         assert set(os.listdir(folder)) == {"config.xml", "ZELK_LOG"}, os.listdir(folder)
+        check_event_source(prefix, r"C:\ZELK elsewhere")
         assert prefix.wine("msiexec", "/x", wine_path(upgrade), "/qn")[0] == 0
         assert set(os.listdir(custom)) == {"config.xml", "ZELK_LOG"}, os.listdir(custom)
+        assert prefix.wine("reg", "query", EVENT_SOURCE_KEY)[0] != 0, "event source left"
     finally:
         prefix.close()
         shutil.rmtree(work, ignore_errors=True)

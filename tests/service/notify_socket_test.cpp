@@ -1,13 +1,16 @@
 // The systemd side of the service host: registration towards NOTIFY_SOCKET
 // and the datagrams each status report sends.
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <pthread.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
@@ -17,6 +20,7 @@
 
 #include "../support/temp_folder.h"
 #include "platform/service_host.h"
+#include "service/service.h"
 
 namespace {
 
@@ -56,6 +60,20 @@ class Receiver {
         char buffer[4096];
         ssize_t n = recv(fd_, buffer, sizeof buffer, 0);
         return n < 0 ? std::string("<nothing>") : std::string(buffer, static_cast<size_t>(n));
+    }
+    // Every datagram that arrives within `ms` milliseconds.
+    std::vector<std::string> During(int ms) {
+        std::vector<std::string> received;
+        auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+        for (;;) {
+            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                end - std::chrono::steady_clock::now());
+            pollfd entry{fd_, POLLIN, 0};
+            if (left.count() <= 0 || poll(&entry, 1, static_cast<int>(left.count())) <= 0) {
+                return received;
+            }
+            received.push_back(Next());
+        }
     }
 
   private:
@@ -145,6 +163,90 @@ TEST(NotifySocket, SendFailureReturnsFalseWithAnErrorCode) {
     ASSERT_TRUE(again.bound());
     ASSERT_TRUE(platform::ReportServiceStatus(handle, StatusWith(4), &error));
     EXPECT_EQ(again.Next(), "READY=1\nSTATUS=SERVICE_RUNNING\n");
+}
+
+TEST(NotifySocket, WatchdogIntervalIsTheOneAskedOfThisProcess) {
+    struct Case {
+        const char* usec;  // null: unset
+        std::string pid;   // "": unset
+        uint32_t intervalMs;
+    };
+    const std::string self = std::to_string(getpid());
+    const std::vector<Case> cases = {
+        {"30000000", "", 30000}, {"30000000", self, 30000},
+        {"30000000", "1", 0},    {"30000000", "x1", 0},
+        {"500", "", 1},          {"0", "", 0},
+        {"-5", "", 0},           {"3e7", "", 0},
+        {nullptr, self, 0},      {"99999999999999999999", "", 0},
+    };
+    std::string name = "@zelk_notify_watchdog_" + self;
+    Receiver receiver(name);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.usec ? c.usec : "(unset)") + " pid " + c.pid);
+        setenv("NOTIFY_SOCKET", name.c_str(), 1);
+        c.usec ? setenv("WATCHDOG_USEC", c.usec, 1) : unsetenv("WATCHDOG_USEC");
+        c.pid.empty() ? unsetenv("WATCHDOG_PID") : setenv("WATCHDOG_PID", c.pid.c_str(), 1);
+        platform::ServiceStatusHandle handle =
+            platform::RegisterServiceControlHandler("ZELK_Daemon", IgnoreControl);
+        ASSERT_NE(handle, nullptr);
+        EXPECT_EQ(platform::ServiceAliveIntervalMs(handle), c.intervalMs);
+        // Launched programs must not take the watchdog for theirs.
+        EXPECT_EQ(std::getenv("WATCHDOG_USEC"), nullptr);
+        EXPECT_EQ(std::getenv("WATCHDOG_PID"), nullptr);
+    }
+    EXPECT_EQ(platform::ServiceAliveIntervalMs(nullptr), 0u);
+}
+
+// The service host under a service manager that watches it: ServiceMain with
+// the platform's notify socket and a supervisor that is well or not.
+namespace watched {
+std::atomic<bool> healthy{true};
+void Init() {}
+bool Start() {
+    return true;
+}
+bool Stop() {
+    return true;
+}
+bool Healthy() {
+    return healthy.load();
+}
+}  // namespace watched
+
+TEST(ServiceWatchdog, PingsArriveWhileTheSupervisorIsWellAndStopWhenNot) {
+    std::string name = "@zelk_notify_alive_" + std::to_string(getpid());
+    Receiver receiver(name);
+    ASSERT_TRUE(receiver.bound());
+    setenv("NOTIFY_SOCKET", name.c_str(), 1);
+    setenv("WATCHDOG_USEC", "100000", 1);  // a ping every 50 ms
+    unsetenv("WATCHDOG_PID");
+    ServiceHooks saved =
+        SetServiceHooks({platform::RegisterServiceControlHandler, platform::ReportServiceStatus,
+                         watched::Init, watched::Start, watched::Stop, nullptr, watched::Healthy,
+                         platform::ServiceAliveIntervalMs, platform::ReportServiceAlive});
+    auto pings = [](const std::vector<std::string>& datagrams) {
+        return std::count(datagrams.begin(), datagrams.end(), "WATCHDOG=1\n");
+    };
+
+    watched::healthy = true;
+    ServiceMain(0, nullptr);
+    EXPECT_EQ(receiver.Next(), "STATUS=SERVICE_START_PENDING\n");
+    EXPECT_EQ(receiver.Next(), "READY=1\nSTATUS=SERVICE_RUNNING\n");
+    EXPECT_GE(pings(receiver.During(400)), 4);
+
+    watched::healthy = false;
+    receiver.During(100);  // a ping that was under way
+    EXPECT_EQ(pings(receiver.During(400)), 0);
+
+    watched::healthy = true;
+    EXPECT_GE(pings(receiver.During(400)), 4);
+
+    Service_Ctrl(platform::kControlStop);
+    std::vector<std::string> atStop = receiver.During(100);
+    ASSERT_FALSE(atStop.empty());
+    EXPECT_EQ(atStop.back(), "STATUS=SERVICE_STOPPED\n");
+    EXPECT_EQ(pings(receiver.During(300)), 0);
+    SetServiceHooks(saved);
 }
 
 // A ServiceMain that reports running and returns between the dispatcher's

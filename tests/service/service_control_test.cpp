@@ -94,6 +94,9 @@ bool FakeReport(platform::ServiceStatusHandle handle, const ServiceStatus& statu
     return !fail;
 }
 
+void FakeUseEventLog() {
+    g_fake->Add("event log");
+}
 void FakeInit() {
     g_fake->Add("init");
 }
@@ -119,7 +122,8 @@ struct ServiceFixture : ::testing::Test {
         ProcessLogWriter().Reset(
             folder.WithSeparator(), [this] { return now; }, [](const char*) {});
         g_fake = &fake;
-        saved = SetServiceHooks({FakeRegister, FakeReport, FakeInit, FakeStart, FakeStop});
+        saved = SetServiceHooks({FakeRegister, FakeReport, FakeInit, FakeStart, FakeStop,
+                                 FakeUseEventLog, nullptr, nullptr, nullptr});
     }
     void TearDown() override {
         SetServiceHooks(saved);
@@ -159,10 +163,13 @@ struct ServiceFixture : ::testing::Test {
 
 const std::string kWarnReport = "WARNING|ReportStatusToSCMgr|0|SetServiceStatus failed";
 
+// The administrator events go to the event log from the service's start on:
+// only a service turns them on, a console run keeps its console.
 TEST_F(ServiceFixture, ServiceMainRegistersReportsAndStartsInOrder) {
     ServiceMain(0, nullptr);
-    EXPECT_EQ(fake.events, (std::vector<std::string>{"register ZELK_Daemon", "report 2/0/9000",
-                                                     "init", "start", "report 4/0/9000"}));
+    EXPECT_EQ(fake.events,
+              (std::vector<std::string>{"register ZELK_Daemon", "event log", "report 2/0/9000",
+                                        "init", "start", "report 4/0/9000"}));
     ServiceStatus record = ServiceStatusRecord();
     EXPECT_EQ(record.serviceType, 0x30u);
     EXPECT_EQ(record.controlsAccepted, 7u);
@@ -188,8 +195,8 @@ TEST_F(ServiceFixture, FailedFirstReportStopsWithItsErrorCodeWithoutStarting) {
     fake.failingReports = {0};
     fake.failCode = 1234;
     ServiceMain(0, nullptr);
-    EXPECT_EQ(fake.events, (std::vector<std::string>{"register ZELK_Daemon", "report 2/0/9000",
-                                                     "report 1/1234/0"}));
+    EXPECT_EQ(fake.events, (std::vector<std::string>{"register ZELK_Daemon", "event log",
+                                                     "report 2/0/9000", "report 1/1234/0"}));
     EXPECT_EQ(Log(), std::vector<std::string>{kWarnReport});
 }
 
@@ -197,8 +204,9 @@ TEST_F(ServiceFixture, FailedRunningReportLeavesOutTheClosingLine) {
     fake.failingReports = {1};
     fake.failCode = 6;
     ServiceMain(0, nullptr);
-    EXPECT_EQ(fake.events, (std::vector<std::string>{"register ZELK_Daemon", "report 2/0/9000",
-                                                     "init", "start", "report 4/0/9000"}));
+    EXPECT_EQ(fake.events,
+              (std::vector<std::string>{"register ZELK_Daemon", "event log", "report 2/0/9000",
+                                        "init", "start", "report 4/0/9000"}));
     EXPECT_EQ(Log(),
               (std::vector<std::string>{"TRACE|ServiceStart|0|ServiceStart in", kWarnReport}));
 }

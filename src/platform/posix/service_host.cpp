@@ -30,6 +30,8 @@ struct NotifyChannel {
     sockaddr_un address{};
     socklen_t addressLength = 0;
     bool readySent = false;
+    // From WATCHDOG_USEC; 0 when the service manager watches nothing.
+    uint32_t aliveIntervalMs = 0;
 };
 NotifyChannel g_channel;
 
@@ -87,6 +89,42 @@ bool ParseNotifyAddress(const char* text, NotifyChannel* channel) {
     }
     channel->addressLength = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path)) + pathBytes;
     return true;
+}
+
+// The value of a variable that holds only decimal digits (at most 18, so
+// it fits), or -1.
+long long DecimalVariable(const char* name) {
+    const char* text = std::getenv(name);
+    if (text == nullptr || text[0] == '\0' || std::strlen(text) > 18) {
+        return -1;
+    }
+    long long value = 0;
+    for (const char* c = text; *c != '\0'; ++c) {
+        if (*c < '0' || *c > '9') {
+            return -1;
+        }
+        value = value * 10 + (*c - '0');
+    }
+    return value;
+}
+
+// The watchdog interval systemd asks of this process, in milliseconds (at
+// least 1), or 0: none asked, a value that is not a number, or one meant for
+// another process.
+uint32_t WatchdogIntervalFromEnvironment() {
+    long long microseconds = DecimalVariable("WATCHDOG_USEC");
+    if (microseconds <= 0) {
+        return 0;
+    }
+    if (std::getenv("WATCHDOG_PID") != nullptr &&
+        DecimalVariable("WATCHDOG_PID") != static_cast<long long>(getpid())) {
+        return 0;
+    }
+    long long milliseconds = microseconds / 1000;
+    if (milliseconds < 1) {
+        return 1;
+    }
+    return milliseconds > 0xFFFFFFFFLL ? 0xFFFFFFFFu : static_cast<uint32_t>(milliseconds);
 }
 
 uint32_t ControlForSignal(int signal) {
@@ -182,9 +220,13 @@ ServiceStatusHandle RegisterServiceControlHandler(const char* /*name*/,
     if (g_channel.socket >= 0) {
         close(g_channel.socket);
     }
+    channel.aliveIntervalMs = WatchdogIntervalFromEnvironment();
     g_channel = channel;
-    // Launched programs must not report to this service's socket.
+    // Launched programs must not report to this service's socket, nor take
+    // its watchdog for theirs.
     unsetenv("NOTIFY_SOCKET");
+    unsetenv("WATCHDOG_USEC");
+    unsetenv("WATCHDOG_PID");
     g_handler.store(handler);
     g_registered.store(true);
     return &g_channel;
@@ -221,6 +263,32 @@ bool ReportServiceStatus(ServiceStatusHandle handle, const ServiceStatus& status
     }
     if (ready) {
         channel->readySent = true;
+    }
+    return true;
+}
+
+uint32_t ServiceAliveIntervalMs(ServiceStatusHandle handle) {
+    auto* channel = static_cast<NotifyChannel*>(handle);
+    return channel == nullptr ? 0 : channel->aliveIntervalMs;
+}
+
+bool ReportServiceAlive(ServiceStatusHandle handle, uint32_t* error) {
+    auto* channel = static_cast<NotifyChannel*>(handle);
+    if (channel == nullptr || channel->socket < 0) {
+        *error = EBADF;
+        return false;
+    }
+    static const char kAlive[] = "WATCHDOG=1\n";
+    const std::size_t length = sizeof kAlive - 1;
+    ssize_t sent;
+    do {
+        sent = sendto(channel->socket, kAlive, length, MSG_NOSIGNAL | MSG_DONTWAIT,
+                      reinterpret_cast<const sockaddr*>(&channel->address), channel->addressLength);
+    } while (sent < 0 && errno == EINTR);
+    if (sent != static_cast<ssize_t>(length)) {
+        int code = sent < 0 ? errno : EMSGSIZE;
+        *error = static_cast<uint32_t>(code != 0 ? code : EIO);
+        return false;
     }
     return true;
 }

@@ -70,6 +70,14 @@ bool ReportServiceStatus(ServiceStatusHandle handle, const ServiceStatus& status
     return false;
 }
 
+uint32_t ServiceAliveIntervalMs(ServiceStatusHandle /*handle*/) {
+    return 0;
+}
+
+bool ReportServiceAlive(ServiceStatusHandle /*handle*/, uint32_t* /*error*/) {
+    return true;
+}
+
 void SetDispatcherProbe(DispatcherProbe /*probe*/) {}
 
 bool ServiceMainReturned() {

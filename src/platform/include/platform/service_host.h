@@ -71,8 +71,9 @@ bool ServiceMainReturned();
 
 // Registers `handler` for the service `name`. Null on failure.
 // POSIX: opens a datagram socket towards NOTIFY_SOCKET (a path, or "@name"
-// for the abstract namespace) and removes the variable from the environment so
-// that launched programs do not inherit it.
+// for the abstract namespace) and removes the variable, and WATCHDOG_USEC and
+// WATCHDOG_PID, from the environment so that launched programs do not inherit
+// them.
 ServiceStatusHandle RegisterServiceControlHandler(const char* name, ServiceControlHandler handler);
 
 // Sends `status` through `handle`. On failure returns false and stores the
@@ -81,6 +82,20 @@ ServiceStatusHandle RegisterServiceControlHandler(const char* name, ServiceContr
 // sent, "STOPPING=1" with the stop-pending state, and "STATUS=<state name>"
 // every time, e.g. "STATUS=SERVICE_PAUSED".
 bool ReportServiceStatus(ServiceStatusHandle handle, const ServiceStatus& status, uint32_t* error);
+
+// How often, in milliseconds, the service manager wants to hear through
+// ReportServiceAlive that the service is still well; 0 when it does not
+// watch the service (also for a null handle).
+// POSIX: WATCHDOG_USEC, in microseconds, when WATCHDOG_PID is unset or names
+// this process, as systemd sets them for a unit with WatchdogSec=; read and
+// removed from the environment by RegisterServiceControlHandler. Win32: 0.
+uint32_t ServiceAliveIntervalMs(ServiceStatusHandle handle);
+
+// Tells the service manager that the service is still well. On failure
+// returns false and stores the platform's error code (never 0) in `*error`.
+// POSIX: the notify datagram "WATCHDOG=1", sent without waiting. Win32: the
+// service control manager watches nothing; true.
+bool ReportServiceAlive(ServiceStatusHandle handle, uint32_t* error);
 
 // The last "pause" of the program after the dispatcher has run the service.
 // Win32: the console's pause when the process has a standard input; a

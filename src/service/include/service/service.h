@@ -13,8 +13,12 @@ class CDaemon;
 CDaemon* ProcessDaemon();
 
 // The service entry the dispatcher runs on a thread of its own under the
-// service name "ZELK_Daemon". Registers Service_Ctrl, reports start pending,
-// initialises and starts the supervisor. The arguments are not looked at.
+// service name "ZELK_Daemon". Registers Service_Ctrl, turns the
+// administrator events on, reports start pending, initialises and starts the
+// supervisor, and once running is reported, tells the service manager's
+// watchdog (where it has one) every half of its interval that the service is
+// well, for as long as the supervisor answers that it is. The arguments are
+// not looked at.
 void ServiceMain(int argc, char** argv);
 
 // The control handler: stop (1), pause (2), continue (3), interrogate (4);
@@ -30,8 +34,8 @@ bool ReportStatusToSCMgr(uint32_t state, uint32_t exitCode, uint32_t waitHint);
 
 // Starts the supervisor and reports running; false if that report failed.
 bool ServiceStart();
-// Stops the supervisor (waiting for its threads) and reports stopped; false
-// if that report failed.
+// Stops the supervisor (waiting for its threads), ends the watchdog's pings
+// and reports stopped; false if that report failed.
 bool ServiceStop();
 // Reports paused; the supervisor keeps running. False if the report failed.
 bool ServicePause();
@@ -39,8 +43,10 @@ bool ServicePause();
 bool ServiceContinue();
 
 // Everything the functions above reach outside themselves: the platform's
-// registration and status report, and the supervisor. Production uses the
-// platform layer and ProcessDaemon(); tests put fakes in.
+// registration, status report and watchdog, the supervisor, and the
+// administrator events. Production uses the platform layer, ProcessDaemon()
+// and the process's administrator events; tests put fakes in. A null
+// useEventLog is left out; without all of the last three, nothing is pinged.
 struct ServiceHooks {
     platform::ServiceStatusHandle (*registerHandler)(const char* name,
                                                      platform::ServiceControlHandler handler);
@@ -49,6 +55,13 @@ struct ServiceHooks {
     void (*initSupervisor)();
     bool (*startSupervisor)();
     bool (*stopSupervisor)();
+    // Sends the administrator events to the platform's event log from now on.
+    void (*useEventLog)();
+    // Whether the supervisor is well: every watchdog thread still makes its
+    // passes. Asked before each watchdog ping.
+    bool (*supervisorHealthy)();
+    uint32_t (*aliveIntervalMs)(platform::ServiceStatusHandle handle);
+    bool (*reportAlive)(platform::ServiceStatusHandle handle, uint32_t* error);
 };
 
 // Replaces the hooks; returns the previous ones.

@@ -1,0 +1,224 @@
+// The administrator events: the table's rows and texts, and the rate limit
+// of the reporter on a fake clock.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "daemon/admin_event_output.h"
+#include "daemon/admin_event_reporter.h"
+#include "daemon/admin_events.h"
+
+namespace {
+
+// Each text must read the same through FormatMessage and through the
+// journal's formatter: %1 to %N each used, nothing the message file would
+// read as a format or an escape.
+TEST(AdminEventTable, TextsUseExactlyTheirInsertsAndNothingTheMessageFileReads) {
+    std::set<std::string> names;
+    for (const AdminEventKind& kind : AdminEventKinds()) {
+        SCOPED_TRACE(kind.id);
+        EXPECT_EQ(FindAdminEventKind(kind.id), &kind);
+        EXPECT_TRUE(names.insert(kind.name).second) << "symbolic name used twice";
+        std::set<int> used;
+        std::string text = kind.text;
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            EXPECT_NE(text[i], '"');
+            EXPECT_NE(text[i], '\\');
+            EXPECT_NE(text[i], ';');  // the build's list separator
+            EXPECT_GE(static_cast<unsigned char>(text[i]), 0x20);
+            if (text[i] != '%') {
+                continue;
+            }
+            ASSERT_LT(i + 1, text.size());
+            ASSERT_TRUE(text[i + 1] >= '1' && text[i + 1] <= '9') << "a percent sign not an insert";
+            used.insert(text[i + 1] - '0');
+            if (i + 2 < text.size()) {
+                EXPECT_FALSE(text[i + 2] >= '0' && text[i + 2] <= '9') << "a digit after an insert";
+                EXPECT_NE(text[i + 2], '!') << "an exclamation mark after an insert";
+            }
+        }
+        EXPECT_EQ(static_cast<int>(used.size()), kind.insertCount);
+        if (!used.empty()) {
+            EXPECT_EQ(*used.rbegin(), kind.insertCount);
+        }
+        // The summary of held-back events names the application from the
+        // first insert of the application bands.
+        if (kind.id >= 2000) {
+            EXPECT_EQ(std::string(kind.insertNames).rfind("app,", 0) == 0 ||
+                          std::string(kind.insertNames) == "app",
+                      true)
+                << kind.insertNames;
+        }
+    }
+}
+
+TEST(AdminEventTable, IdsOutsideTheTableAreNotFound) {
+    for (uint32_t id : {0u, 1000u, 1007u, 9999u}) {
+        EXPECT_EQ(FindAdminEventKind(id), nullptr) << id;
+    }
+}
+
+TEST(AdminEventTable, TextTakesInsertsAsTheyAre) {
+    const AdminEventKind& launched = *FindAdminEventKind(3002);
+    EXPECT_EQ(FormatAdminEventText(launched, {"rec.exe", "C:\\rec\\rec.exe --x %2", "1"}),
+              "The application rec.exe was launched in session 1: C:\\rec\\rec.exe --x %2");
+    // A missing insert is empty.
+    EXPECT_EQ(FormatAdminEventText(launched, {"rec.exe"}),
+              "The application rec.exe was launched in session : ");
+}
+
+TEST(AdminEventTable, JournalLineIsOneLine) {
+    AdminEntry entry{FindAdminEventKind(1005), -1, {"2", "first finding\nsecond finding"}};
+    EXPECT_EQ(AdminEventLine(entry),
+              "event 1005: The configuration has 2 pitfalls (zelkctl check lists the same): "
+              "first finding; second finding");
+}
+
+struct Recorder : AdminEventSink {
+    std::vector<AdminEntry> entries;
+    void Write(const AdminEntry& entry) override { entries.push_back(entry); }
+    // "id app insert|insert|..."
+    std::vector<std::string> Lines() const {
+        std::vector<std::string> lines;
+        for (const AdminEntry& e : entries) {
+            std::string line = std::to_string(e.kind->id) + " " + std::to_string(e.app);
+            for (std::size_t i = 0; i < e.inserts.size(); ++i) {
+                line += (i == 0 ? " " : "|") + e.inserts[i];
+            }
+            lines.push_back(line);
+        }
+        return lines;
+    }
+};
+
+struct ReporterTest : ::testing::Test {
+    int64_t now = 1000;
+    Recorder sink;
+    AdminEventReporter reporter{[this] { return now; }};
+    void SetUp() override { reporter.SetSink(&sink); }
+
+    AdminOutcome Silent(int app, const std::string& waits = "30") {
+        return reporter.Report(AdminEventId::kAppSilent, app,
+                               {"app" + std::to_string(app), "127.0.0.1:9000", waits});
+    }
+};
+
+TEST_F(ReporterTest, OneEventAMinuteThenASummaryBeforeTheNext) {
+    EXPECT_EQ(Silent(0), AdminOutcome::kWritten);
+    for (int i = 0; i < 5; ++i) {
+        now += 10 * 1000;
+        EXPECT_EQ(Silent(0), AdminOutcome::kHeldBack);
+    }
+    now += 9999;  // 59.999 s after the first
+    EXPECT_EQ(Silent(0), AdminOutcome::kHeldBack);
+    now += 1;
+    EXPECT_EQ(Silent(0, "60"), AdminOutcome::kWritten);
+    EXPECT_EQ(sink.Lines(), (std::vector<std::string>{
+                                "2002 0 app0|127.0.0.1:9000|30",
+                                "1006 0 6|2002|the application app0",
+                                "2002 0 app0|127.0.0.1:9000|60",
+                            }));
+    // The minute starts again from the last event written.
+    now += 30 * 1000;
+    EXPECT_EQ(Silent(0), AdminOutcome::kHeldBack);
+}
+
+TEST_F(ReporterTest, EachApplicationAndKindHasItsOwnMinute) {
+    EXPECT_EQ(Silent(0), AdminOutcome::kWritten);
+    EXPECT_EQ(Silent(1), AdminOutcome::kWritten);
+    EXPECT_EQ(reporter.Report(AdminEventId::kAppTerminated, 0, {"app0", "silent, 30 waits", "1"}),
+              AdminOutcome::kWritten);
+    EXPECT_EQ(reporter.Report(AdminEventId::kServiceStarted, -1, {"1.0.0", "2"}),
+              AdminOutcome::kWritten);
+    EXPECT_EQ(Silent(1), AdminOutcome::kHeldBack);
+    EXPECT_EQ(sink.entries.size(), 4u);
+}
+
+TEST_F(ReporterTest, SummariesComeWhenTheMinuteIsOverOrAtTheFlush) {
+    Silent(0);
+    Silent(0);
+    reporter.Report(AdminEventId::kServiceStopping, -1, {});
+    reporter.Report(AdminEventId::kServiceStopping, -1, {});
+    reporter.Report(AdminEventId::kServiceStopping, -1, {});
+    now += 59 * 1000;
+    reporter.ReportHeldBack();
+    EXPECT_EQ(sink.entries.size(), 2u);
+    now += 1000;
+    reporter.ReportHeldBack();
+    reporter.ReportHeldBack();  // nothing held any more
+    EXPECT_EQ(sink.Lines(), (std::vector<std::string>{
+                                "2002 0 app0|127.0.0.1:9000|30",
+                                "1002 -1",
+                                "1006 -1 2|1002|the service",
+                                "1006 0 1|2002|the application app0",
+                            }));
+    // After a summary on the tick, the next event is written at once.
+    EXPECT_EQ(Silent(0), AdminOutcome::kWritten);
+
+    now += 1000;
+    Silent(0);
+    reporter.FlushHeldBack();
+    EXPECT_EQ(sink.Lines().back(), "1006 0 1|2002|the application app0");
+    reporter.FlushHeldBack();
+    EXPECT_EQ(sink.entries.size(), 6u);
+}
+
+TEST_F(ReporterTest, InsertsAreMadeToFitTheKind) {
+    // Extra inserts are left out, missing ones are empty: a message file
+    // must never read an insert that was not passed.
+    reporter.Report(AdminEventId::kNoInteractiveUser, 3, {"a", "extra"});
+    reporter.Report(AdminEventId::kLaunchFailed, 3, {"a"});
+    // Control characters cannot end a journal line or forge another.
+    reporter.Report(AdminEventId::kConfigPitfalls, -1, {"2", "one\r\ntwo\tthree\x1b[31m"});
+    std::string longName(kAdminInsertMaxBytes - 1, 'x');
+    longName += "\xC3\xA9\xC3\xA9";  // a two-byte character across the cut
+    reporter.Report(AdminEventId::kUserLoggedOn, 4, {longName});
+    ASSERT_EQ(sink.entries.size(), 4u);
+    EXPECT_EQ(sink.entries[0].inserts, std::vector<std::string>{"a"});
+    EXPECT_EQ(sink.entries[1].inserts, (std::vector<std::string>{"a", "", "", ""}));
+    EXPECT_EQ(sink.entries[2].inserts[1], "one\ntwo three [31m");
+    const std::string& cut = sink.entries[3].inserts[0];
+    EXPECT_EQ(cut, std::string(kAdminInsertMaxBytes - 1, 'x') + "...");
+}
+
+TEST_F(ReporterTest, WithoutASinkOrAKnownIdNothingIsWrittenOrCounted) {
+    EXPECT_EQ(reporter.Report(static_cast<AdminEventId>(1999), 0, {}), AdminOutcome::kUnknownId);
+    reporter.SetSink(nullptr);
+    EXPECT_EQ(Silent(0), AdminOutcome::kNoSink);
+    EXPECT_EQ(Silent(0), AdminOutcome::kNoSink);
+    reporter.SetSink(&sink);
+    EXPECT_EQ(Silent(0), AdminOutcome::kWritten);
+    reporter.FlushHeldBack();
+    EXPECT_EQ(sink.entries.size(), 1u);
+}
+
+TEST(AdminEventReporter, ThreadsReportingAtOnceLoseNoCount) {
+    Recorder sink;
+    AdminEventReporter reporter([] { return int64_t{0}; });
+    reporter.SetSink(&sink);
+    constexpr int kThreads = 8;
+    constexpr int kEach = 500;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&reporter] {
+            for (int i = 0; i < kEach; ++i) {
+                reporter.Report(AdminEventId::kAppReadsFailing, 2, {"app", "ip:1", "11"});
+            }
+        });
+    }
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    reporter.FlushHeldBack();
+    EXPECT_EQ(sink.Lines(),
+              (std::vector<std::string>{
+                  "2003 2 app|ip:1|11",
+                  "1006 2 " + std::to_string(kThreads * kEach - 1) + "|2003|the application app",
+              }));
+}
+
+}  // namespace
