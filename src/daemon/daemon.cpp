@@ -198,18 +198,15 @@ void CDaemon::StartApplication(int index, std::unique_ptr<AppConfig> app) {
         static_cast<StatusConsumer&>(*statusConsumer).Add(*app, index);
     }
     running.store(true);
-    std::atomic<bool>& slotWatching = watching[static_cast<std::size_t>(index)];
-    auto context = std::unique_ptr<WatchdogThreadContext>(new WatchdogThreadContext{
-        std::move(app), index, running, threadCount, slotWatching, timings, *events});
+    auto context = std::unique_ptr<WatchdogThreadContext>(
+        new WatchdogThreadContext{std::move(app), index, running, threadCount, timings, *events});
     // Counted before the thread runs, so that a thread that ends at once
     // never takes the count below zero.
     ++threadCount;
-    slotWatching.store(true);
     platform::ThreadHandle handle = platform::StartThread(&DaemonThread, context.get());
     threads[static_cast<size_t>(index)] = handle;
     if (handle == nullptr) {
         --threadCount;
-        slotWatching.store(false);
         // The thread never ran; nothing is logged, but the others are told.
         events->Report(index, WatchdogEvent(WatchdogEventKind::kThreadNotStarted));
         return;
@@ -226,14 +223,7 @@ bool CDaemon::Start() {
 }
 
 bool CDaemon::WatchdogsAlive(int64_t withinMs) const {
-    const int64_t now = platform::MonotonicMs();
-    for (int i = 0; i < kMaxApplications; ++i) {
-        if (watching[static_cast<std::size_t>(i)].load() &&
-            now - events->LastEventMs(i) > withinMs) {
-            return false;
-        }
-    }
-    return true;
+    return events->WatchdogsAlive(withinMs);
 }
 
 bool CDaemon::Stop() {

@@ -12,17 +12,12 @@
 namespace {
 
 // Where one watchdog's events go: its log lines first, then the supervisor's
-// other consumers. A watchdog that has to give up watching says so here.
+// other consumers.
 class ThreadSink final : public WatchdogSink {
   public:
     explicit ThreadSink(WatchdogThreadContext& context)
-        : log_(*context.app, ProcessOutput()),
-          hub_(context.events.SinkFor(context.index)),
-          watching_(context.watching) {}
+        : log_(*context.app, ProcessOutput()), hub_(context.events.SinkFor(context.index)) {}
     void Report(const WatchdogEvent& event) override {
-        if (event.kind == WatchdogEventKind::kBuffersMissing) {
-            watching_.store(false);
-        }
         log_.Report(event);
         hub_.Report(event);
     }
@@ -30,7 +25,6 @@ class ThreadSink final : public WatchdogSink {
   private:
     WatchdogLog log_;
     WatchdogSink& hub_;
-    std::atomic<bool>& watching_;
 };
 
 }  // namespace
@@ -53,11 +47,9 @@ unsigned WatchApplication(WatchdogThreadContext* started) {
     } catch (const std::bad_alloc&) {
         // Only the watchdog's own set-up can get here; the thread still ends
         // at the stop, and only then, so that the supervisor's count stays true.
-        context->watching.store(false);
         PlatformClock clock;
         WaitForStop(context->running, clock, context->timings);
     }
-    context->watching.store(false);
     // The last line is written before the count is lowered: once it reaches
     // zero the supervisor may return from Stop and the process may end, and
     // a line written after that could be lost.

@@ -39,12 +39,29 @@ void EventHub::AddApp(int index, const AppConfig& app) {
 }
 
 void EventHub::Report(int index, const WatchdogEvent& event) {
-    lastEventMs_[static_cast<std::size_t>(index)].store(monotonicClock_());
+    const std::size_t slot = static_cast<std::size_t>(index);
+    lastEventMs_[slot].store(monotonicClock_());
+    if (event.kind == WatchdogEventKind::kThreadStart) {
+        watching_[slot].store(true);
+    } else if (event.kind == WatchdogEventKind::kBuffersMissing ||
+               event.kind == WatchdogEventKind::kThreadExit) {
+        watching_[slot].store(false);
+    }
     const int64_t now = clock_();
     const AppIdentity& app = apps_[static_cast<std::size_t>(index)];
     for (EventConsumer* consumer : consumers_) {
         consumer->OnAppEvent(app, event, now);
     }
+}
+
+bool EventHub::WatchdogsAlive(int64_t withinMs) const {
+    const int64_t now = monotonicClock_();
+    for (std::size_t i = 0; i < kMaxApplications; ++i) {
+        if (watching_[i].load() && now - lastEventMs_[i].load() > withinMs) {
+            return false;
+        }
+    }
+    return true;
 }
 
 void EventHub::Report(const DaemonEvent& event) {

@@ -3,9 +3,11 @@
 #include <mutex>
 
 #include "alive_pinger.h"
+#include "daemon/admin_event_mapping.h"
 #include "daemon/admin_event_output.h"
 #include "daemon/daemon.h"
 #include "log/log.h"
+#include "platform/file_read.h"
 
 // Built during static initialisation, before main, and never deleted.
 static CDaemon* const g_processDaemon = new CDaemon();
@@ -31,13 +33,24 @@ bool StartProcessDaemon() {
 bool StopProcessDaemon() {
     return g_processDaemon->Stop();
 }
-void UseProcessEventLog() {
-    ProcessAdminEvents().SetSink(&PlatformAdminEventSink());
+std::string ErrorTextOf(int32_t code) {
+    return platform::SystemErrorText(code);
 }
-// The supervisor does not count its threads' passes yet: while the process
-// runs, it is taken as well.
+
+// Service mode: the supervisor's events reach the administrator's log.
+void UseProcessEventLog() {
+    static AdminEventMapping mapping(ProcessAdminEvents(), ErrorTextOf);
+    ProcessAdminEvents().SetSink(&PlatformAdminEventSink());
+    g_processDaemon->AddEventConsumer(&mapping);
+}
+
+// A watchdog that has reported nothing for this long is stuck: its passes
+// take a 3-second wait each, and the slowest, with the result-file checks
+// and a termination or launch, well under half of it.
+constexpr int64_t kWatchdogStuckMs = 30000;
+
 bool ProcessDaemonHealthy() {
-    return true;
+    return g_processDaemon->WatchdogsAlive(kWatchdogStuckMs);
 }
 
 ServiceHooks g_hooks = {platform::RegisterServiceControlHandler,

@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "daemon/admin_event_mapping.h"
 #include "daemon/admin_event_output.h"
 #include "daemon/admin_event_reporter.h"
 #include "daemon/admin_events.h"
@@ -219,6 +220,68 @@ TEST(AdminEventReporter, ThreadsReportingAtOnceLoseNoCount) {
                   "2003 2 app|ip:1|11",
                   "1006 2 " + std::to_string(kThreads * kEach - 1) + "|2003|the application app",
               }));
+}
+
+// The supervisor's events as the administrator hears of them: transitions
+// only, with their inserts; the passes between them say nothing.
+TEST_F(ReporterTest, TheHubsEventsMapToTheTable) {
+    AdminEventMapping mapping(reporter,
+                              [](int32_t code) { return "text " + std::to_string(code); });
+    AppIdentity app;
+    app.index = 2;
+    app.name = "rec";
+    app.endpoint = "127.0.0.1:9000";
+    app.subApp = "sub";
+    auto event = [](WatchdogEventKind kind, Cycle cycle = Cycle::kNone, int32_t count = 0) {
+        WatchdogEvent e(kind);
+        e.cycle = cycle;
+        e.count = count;
+        return e;
+    };
+    using K = WatchdogEventKind;
+    DaemonEvent started(DaemonEventKind::kStarted);
+    started.text = "1.0.0";
+    started.count = 3;
+    mapping.OnDaemonEvent(started, 0);
+    mapping.OnAppEvent(app, event(K::kConnected, Cycle::kConnecting, 0), 0);  // first: no event
+    for (int wait = 1; wait <= 30; ++wait) {
+        mapping.OnAppEvent(app, event(K::kSilentWait, Cycle::kSilent, wait), 0);
+    }
+    mapping.OnAppEvent(app, event(K::kTerminate, Cycle::kSilent, 30), 0);
+    WatchdogEvent terminated = event(K::kTerminated, Cycle::kSilent, 1);
+    mapping.OnAppEvent(app, terminated, 0);
+    WatchdogEvent noUser = event(K::kLaunched, Cycle::kSilent, 0);
+    noUser.code = 1008;
+    noUser.text = "rec.exe";
+    mapping.OnAppEvent(app, noUser, 0);
+    mapping.OnAppEvent(app, noUser, 0);  // the streak goes on: said once
+    WatchdogEvent failed = event(K::kLaunched, Cycle::kFailing, 1);
+    failed.code = 2;
+    failed.text = "rec.exe";
+    mapping.OnAppEvent(app, failed, 0);
+    mapping.OnAppEvent(app, event(K::kConnected, Cycle::kConnecting, 4), 0);
+    WatchdogEvent mismatch = event(K::kMismatch, Cycle::kNone, 3);
+    mismatch.second = 1;
+    mismatch.text = "20261209031415";
+    mapping.OnAppEvent(app, mismatch, 0);
+    WatchdogEvent uninstall = event(K::kUninstall);
+    uninstall.text = "uninstall.bat";
+    mapping.OnAppEvent(app, uninstall, 0);
+    mapping.OnAppEvent(app, event(K::kThreadNotStarted), 0);
+    mapping.OnDaemonEvent(DaemonEvent(DaemonEventKind::kStopping), 0);
+    EXPECT_EQ(sink.Lines(), (std::vector<std::string>{
+                                "1001 -1 1.0.0|3",
+                                "2002 2 rec|127.0.0.1:9000|30",
+                                "3001 2 rec|30 silent waits|1",
+                                "3004 2 rec",
+                                "3005 2 rec",
+                                "3003 2 rec|rec.exe|2|text 2",
+                                "2001 2 rec|127.0.0.1:9000",
+                                "4001 2 rec|20261209031415|3|1",
+                                "4002 2 rec|sub|uninstall.bat",
+                                "2004 2 rec|127.0.0.1:9000",
+                                "1002 -1",
+                            }));
 }
 
 }  // namespace

@@ -73,6 +73,8 @@ def main():
         rc = run.wait_exit(30)
         assert rc == 0, "exit code %d" % rc
 
+        # The administrator events are service mode's only.
+        assert "<6>event" not in run.text() and "<4>event" not in run.text(), run.text()
         lines = run.log_lines()
         got = [(function, message) for (_level, function, _code, message) in lines]
         assert got == EXPECTED_LOG, "log lines:\n%s" % "\n".join(map(str, got))

@@ -1,7 +1,8 @@
 """The daemon as a systemd notify service: NOTIFY_SOCKET points at a datagram
 socket this test owns (abstract namespace, or a path with --path-socket).
 Signals stand for the service manager's controls. Checks the datagrams, the
-exact log lines and their order, and exit code 0.
+exact log lines and their order, the administrator events with their
+priorities on standard error, and exit code 0.
 
 With --apps N, config.xml names N applications on closed ports; the stopped
 state must then arrive only after every watchdog thread has logged
@@ -122,6 +123,9 @@ def full_sequence(exe, path_socket, apps):
         # main writes no banner and its last pause no prompt (the watchdog
         # threads may print their events).
         assert b"=====" not in output and b"Press any key" not in output, output
+        # The administrator events reach the journal with their priorities.
+        for event in (b"<6>event 1001: ZELK_Daemon ", b"<6>event 1002: ", b"<6>event 1003: "):
+            assert event in output, output
         lines = service.run.log_lines()
         check_thread_exits([(f, m) for (_l, f, _c, m) in lines], apps)
         lifecycle_lines = [line for line in lines if line[1] in LIFECYCLE_FUNCTIONS]

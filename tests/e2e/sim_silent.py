@@ -1,7 +1,9 @@
 """Slow, with the product's timings: a simulated application falls silent;
 after about 90 s of silence the daemon terminates it, then (its connection
-now failing) launches it again, connects anew, and data arrives once more."""
+now failing) launches it again, connects anew, and data arrives once more.
+The event journal tells the same story, one line per transition."""
 
+import os
 import sys
 
 from sim_support import SimSetup, parse_args
@@ -11,6 +13,7 @@ def main():
     args = parse_args()
 
     with SimSetup(args.exe, args.sim, args.wine) as setup:
+        setup.journal_folder = os.path.join(setup.run.folder, "journal")  # made by the daemon
         # Every instance, the relaunched one too, sends for 20 s and then
         # stays silent with its connection open.
         app = setup.add_app("silent", ["--handshake-interval", "1", "--train-interval", "0", "--silent-after", "20"])
@@ -35,6 +38,15 @@ def main():
         assert all(p >= 0 for p in positions) and positions == sorted(positions), (positions, text)
         took = setup.stop_daemon(15)
         assert took < 8, "stopping took %.1f s" % took
+
+        journal = setup.journal()
+        story = [e["event"] for e in journal if e.get("app") == name]
+        expected = ["connected", "silence", "terminated", "launched", "reconnect", "connected"]
+        it = iter(story)
+        assert all(event in it for event in expected), story
+        terminated = next(e for e in journal if e["event"] == "terminated")
+        assert (terminated["cycle"], terminated["count"], terminated["processes"]) == ("silent", 30, 1)
+        assert journal[0]["event"] == "config_loaded" and journal[-1]["event"] == "daemon_stopped"
         print("sim silent: terminated, relaunched and reconnected")
 
 

@@ -4,6 +4,7 @@ names of their own, their start, their logs, and their end through a stop
 file (which also ends the instances the daemon launched itself)."""
 
 import argparse
+import json
 import os
 import re
 import shutil
@@ -95,8 +96,9 @@ class SimSetup:
         self.stop_file = os.path.join(self.run.folder, "stop")
         self.apps = []
         # A folder for the status snapshot, or None for a config.xml without
-        # a status element.
+        # a status element; the same for the event journal.
         self.status_folder = None
+        self.journal_folder = None
 
     def __enter__(self):
         return self
@@ -152,6 +154,8 @@ class SimSetup:
         lines = ['<?xml version="1.0" encoding="UTF-8"?>', "<config>"]
         if self.status_folder is not None:
             lines.append('  <status folder="%s"/>' % attr(self.native(self.status_folder)))
+        if self.journal_folder is not None:
+            lines.append('  <journal folder="%s"/>' % attr(self.native(self.journal_folder)))
         for app in self.apps:
             start, stop = app.sub_commands
             lines += [
@@ -175,6 +179,14 @@ class SimSetup:
             app.start()
         self.run.start()
         self.run.wait_for("=======================start=====================", 60 if self.wine else 15)
+
+    def journal(self):
+        """Every line of the event journal, parsed, in the order written."""
+        events = []
+        for name in sorted(os.listdir(self.journal_folder)):
+            with open(os.path.join(self.journal_folder, name), encoding="utf-8") as f:
+                events += [json.loads(line) for line in f]
+        return events
 
     def log_text(self):
         return self.run.log_bytes().decode("latin-1")

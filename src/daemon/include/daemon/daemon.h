@@ -121,6 +121,4 @@ class CDaemon {
     bool startAnnounced = false;
     // Stop has told the consumers already (Start clears it).
     bool stopAnnounced = true;
-    // Whether a watchdog of each slot is watching (set by its thread).
-    std::array<std::atomic<bool>, kMaxApplications> watching{};
 };

@@ -76,11 +76,11 @@ class EventHub {
     // The sink of the watchdog of application `index`.
     WatchdogSink& SinkFor(int index);
 
-    // The monotonic time of the last event of application `index`, 0 before
-    // the first: how the supervisor tells that a watchdog still makes passes.
-    int64_t LastEventMs(int index) const {
-        return lastEventMs_[static_cast<std::size_t>(index)].load();
-    }
+    // Whether every watchdog that watches has reported an event within
+    // `withinMs` (each pass reports at least one): how the supervisor tells
+    // that none is stuck. A watchdog watches from its thread's start until
+    // it ends or finds it cannot watch.
+    bool WatchdogsAlive(int64_t withinMs) const;
 
   private:
     class AppSink;
@@ -91,5 +91,6 @@ class EventHub {
     std::array<AppIdentity, kMaxApplications> apps_;
     std::array<std::unique_ptr<AppSink>, kMaxApplications> sinks_;
     std::array<std::atomic<int64_t>, kMaxApplications> lastEventMs_{};
+    std::array<std::atomic<bool>, kMaxApplications> watching_{};
     int appCount_ = 0;
 };

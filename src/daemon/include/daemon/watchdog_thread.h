@@ -15,7 +15,6 @@ struct WatchdogThreadContext {
     int index;                          // the application's index, 0 to 19
     const std::atomic<bool>& running;   // the supervisor's flag, read at each pass
     std::atomic<int32_t>& threadCount;  // lowered once, as the thread's very last step
-    std::atomic<bool>& watching;        // true while the watchdog watches
     DaemonTimings timings;
     EventHub& events;
 };
