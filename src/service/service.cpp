@@ -6,8 +6,8 @@
 #include "daemon/admin_event_mapping.h"
 #include "daemon/admin_event_output.h"
 #include "daemon/daemon.h"
+#include "daemon/platform_seams.h"
 #include "log/log.h"
-#include "platform/file_read.h"
 
 // Built during static initialisation, before main, and never deleted.
 static CDaemon* const g_processDaemon = new CDaemon();
@@ -33,13 +33,9 @@ bool StartProcessDaemon() {
 bool StopProcessDaemon() {
     return g_processDaemon->Stop();
 }
-std::string ErrorTextOf(int32_t code) {
-    return platform::SystemErrorText(code);
-}
-
 // Service mode: the supervisor's events reach the administrator's log.
 void UseProcessEventLog() {
-    static AdminEventMapping mapping(ProcessAdminEvents(), ErrorTextOf);
+    static AdminEventMapping mapping(ProcessAdminEvents(), ErrorReason);
     ProcessAdminEvents().SetSink(&PlatformAdminEventSink());
     g_processDaemon->AddEventConsumer(&mapping);
 }
