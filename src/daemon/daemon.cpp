@@ -8,6 +8,7 @@
 #include "daemon/event_log.h"
 #include "daemon/journal_writer.h"
 #include "daemon/platform_seams.h"
+#include "daemon/process_control.h"
 #include "daemon/status_board.h"
 #include "daemon/status_writer.h"
 #include "daemon/watchdog_thread.h"
@@ -260,6 +261,14 @@ bool CDaemon::Stop() {
     }
     supervisor_log::Stopped();
     return true;
+}
+
+int CDaemon::OpenExe(std::string path) {
+    return LaunchInUserSession(path).started ? 1 : 0;
+}
+
+int CDaemon::CloseExe(std::string name) {
+    return TerminateProcessesNamed(name).result;
 }
 
 void CDaemon::CountFiles(std::string folder, std::string extension, std::vector<std::string>& list,

@@ -2,7 +2,6 @@
 
 #include <vector>
 
-#include "daemon/daemon.h"
 #include "daemon/event_log.h"
 #include "platform/process.h"
 
@@ -49,12 +48,4 @@ TerminateOutcome TerminateProcessesNamed(const std::string& name) {
     }
     outcome.result = matched ? 1 : 0;
     return outcome;
-}
-
-int CDaemon::OpenExe(std::string path) {
-    return LaunchInUserSession(path).started ? 1 : 0;
-}
-
-int CDaemon::CloseExe(std::string name) {
-    return TerminateProcessesNamed(name).result;
 }

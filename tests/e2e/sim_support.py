@@ -171,13 +171,13 @@ class SimSetup:
         with open(os.path.join(self.run.folder, "config.xml"), "w") as f:
             f.write("\n".join(lines) + "\n")
 
-    def start(self):
-        """Writes config.xml, starts every application, then the daemon, and
-        waits for its start banner."""
+    def start(self, daemon_env=None):
+        """Writes config.xml, starts every application, then the daemon (with
+        `daemon_env` added to its environment), and waits for its start banner."""
         self.write_config()
         for app in self.apps:
             app.start()
-        self.run.start()
+        self.run.start(extra_env=daemon_env)
         self.run.wait_for("=======================start=====================", 60 if self.wine else 15)
 
     def journal(self):

@@ -29,9 +29,10 @@ class DaemonRun:
         self._lock = threading.Lock()
         self.process = None
 
-    def start(self, arguments=()):
+    def start(self, arguments=(), extra_env=None):
         command = (["wine", self.exe] if self.wine else [self.exe]) + list(arguments)
         env = dict(os.environ)
+        env.update(extra_env or {})
         if self.wine:
             env["WINEDEBUG"] = "-all"
         self.process = subprocess.Popen(command, cwd=self.folder, stdin=subprocess.PIPE,
