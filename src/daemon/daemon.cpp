@@ -5,6 +5,7 @@
 #include "daemon/config_walk.h"
 #include "daemon/event_log.h"
 #include "daemon/file_checks.h"
+#include "daemon/status_config.h"
 #include "markup/markup.h"
 #include "platform/socket_library.h"
 #include "platform/system.h"
@@ -16,6 +17,8 @@ std::atomic<int32_t> g_instanceCount{0};
 
 CDaemon::SocketLibraryHooks g_socketLibrary = {platform::SocketLibraryStartup,
                                                platform::SocketLibraryCleanup};
+
+CDaemon::ThreadStarter g_startThread = platform::StartThread;
 
 constexpr unsigned kStopPollMs = 1;
 }  // namespace
@@ -48,6 +51,12 @@ CDaemon::SocketLibraryHooks CDaemon::SetSocketLibraryHooks(SocketLibraryHooks ho
     return previous;
 }
 
+CDaemon::ThreadStarter CDaemon::SetThreadStarter(ThreadStarter starter) {
+    ThreadStarter previous = g_startThread;
+    g_startThread = starter;
+    return previous;
+}
+
 void CDaemon::Init() {
     Init(platform::FolderOf(platform::ExecutablePath()));
 }
@@ -75,11 +84,14 @@ bool CDaemon::StartApplications() {
 }
 
 void CDaemon::StartStatus(CXmlDocument& document) {
-    const std::string folder = StatusFolder(document, platform::FolderOf(configPath));
+    const std::string configFolder = platform::FolderOf(configPath);
+    const std::string folder = StatusFolder(document, configFolder);
     if (folder.empty()) {
         return;  // not enabled: nothing of it exists
     }
+    // The writer makes a missing folder first, so the check finds it.
     status = std::make_unique<StatusService>(folder, platform::CurrentTime());
+    status->Board().SetConfig(true, CountConfigPitfalls(document, configFolder));
     if (!status->Start()) {
         status.reset();
     }
@@ -95,10 +107,13 @@ void CDaemon::StartApplication(int index, std::unique_ptr<AppConfig> app) {
     // Counted before the thread runs, so that a thread that ends at once
     // never takes the count below zero.
     ++threadCount;
-    platform::ThreadHandle handle = platform::StartThread(&DaemonThread, record);
+    platform::ThreadHandle handle = g_startThread(&DaemonThread, record);
     threads[static_cast<size_t>(index)] = handle;
     if (handle == nullptr) {
         --threadCount;
+        if (status) {
+            status->Board().NotWatched(index);
+        }
         delete record;  // the thread never ran; nothing is logged
     }
 }

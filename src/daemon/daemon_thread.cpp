@@ -17,9 +17,9 @@ namespace {
 class ThreadSinks {
   public:
     ThreadSinks(const AppConfig& app, StatusService* status) : log_(app) {
-        const int slot = status != nullptr ? status->Board().SlotOf(&app) : -1;
-        if (slot >= 0) {
-            recorder_ = std::make_unique<StatusRecorder>(status->Board(), slot);
+        const int index = status != nullptr ? status->Board().IndexOf(&app) : -1;
+        if (index >= 0) {
+            recorder_ = std::make_unique<StatusRecorder>(status->Board(), index);
             both_ = std::make_unique<SinkPair>(log_, *recorder_);
         }
     }

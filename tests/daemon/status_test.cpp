@@ -1,16 +1,32 @@
-// The status snapshot: records changed by the watchdog's events, their text
-// and its reading back, when writes are due, and the writer's log lines.
+// The status snapshot: records changed by the watchdog's events, the state
+// rule, their text and its reading back, the board's rows and when it wakes
+// the writer, the writer's files and log lines, and the supervisor's part.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
+#include "../support/temp_folder.h"
+#include "daemon/daemon.h"
+#include "daemon/status_board.h"
 #include "daemon/status_record.h"
 #include "daemon/status_snapshot.h"
+#include "daemon/status_state.h"
 #include "daemon/status_writer.h"
 #include "log_capture.h"
+#include "platform/ansi.h"
+#include "platform/threads.h"
 
 namespace {
+
+namespace fs = std::filesystem;
+using testing_support::ReadWholeFile;
+using K = WatchdogEventKind;
+
+constexpr int64_t kStart = 1765195200;
 
 WatchdogEvent Event(WatchdogEventKind kind, int32_t count = 0) {
     WatchdogEvent event(kind);
@@ -19,78 +35,148 @@ WatchdogEvent Event(WatchdogEventKind kind, int32_t count = 0) {
 }
 
 TEST(StatusRecord, FollowsTheWatchdogThroughItsCycles) {
-    using K = WatchdogEventKind;
     struct Step {
         WatchdogEvent event;
         // What the record shows after the event.
-        bool connected;
+        AppState state;
         int32_t silentWaits;
         int32_t recvFailures;
         bool installPending;
     };
     const Step steps[] = {
-        {Event(K::kThreadStart), false, 0, 0, false},
-        {Event(K::kConnecting, 0), false, 1, 0, false},
-        {Event(K::kConnecting, 9), false, 10, 0, false},
-        {Event(K::kConnectCloseProcess), false, 10, 0, false},
-        {Event(K::kReadable), true, 0, 0, false},
-        {Event(K::kDataReceived, 40), true, 0, 0, false},
-        {Event(K::kHandshake), true, 0, 0, false},
-        {Event(K::kSilentWait, 1), true, 1, 0, false},
-        {Event(K::kReadable), true, 0, 0, false},
-        {Event(K::kDataReceived, 200), true, 0, 0, false},
-        {Event(K::kTrain), true, 0, 0, false},
-        {Event(K::kMismatch, 3), true, 0, 0, false},
-        {Event(K::kUninstall), true, 0, 0, true},
-        {Event(K::kReadable), true, 0, 0, true},
-        {Event(K::kRecvFailure, 0), true, 0, 1, true},
-        {Event(K::kRecvFailure, 19), true, 0, 20, true},
-        {Event(K::kFailureOpenProcess, 20), true, 0, 20, true},
-        // A reconnection cancels the pending install.
-        {Event(K::kFailureGotoLoop), false, 0, 0, false},
-        {Event(K::kReadable), true, 0, 0, false},
-        {Event(K::kSilentWait, 45), true, 45, 0, false},
-        {Event(K::kRecvOpenProcess), true, 45, 0, false},
-        {Event(K::kThreadExit), false, 0, 0, false},
+        {Event(K::kThreadStart), AppState::kConnecting, 0, 0, false},
+        {Event(K::kConnecting, 0), AppState::kConnecting, 1, 0, false},
+        {Event(K::kConnecting, 9), AppState::kConnecting, 10, 0, false},
+        {Event(K::kConnectCloseProcess), AppState::kDown, 10, 0, false},
+        // A readable socket is no recovery; data is.
+        {Event(K::kReadable), AppState::kDown, 0, 0, false},
+        {Event(K::kDataReceived, 40), AppState::kConnected, 0, 0, false},
+        {Event(K::kHandshake), AppState::kConnected, 0, 0, false},
+        {Event(K::kSilentWait, 10), AppState::kConnected, 10, 0, false},
+        {Event(K::kSilentWait, 11), AppState::kSilent, 11, 0, false},
+        {Event(K::kReadable), AppState::kConnected, 0, 0, false},
+        {Event(K::kDataReceived, 200), AppState::kConnected, 0, 0, false},
+        {Event(K::kTrain), AppState::kConnected, 0, 0, false},
+        {Event(K::kMismatch, 3), AppState::kConnected, 0, 0, false},
+        {Event(K::kUninstall), AppState::kConnected, 0, 0, true},
+        {Event(K::kReadable), AppState::kConnected, 0, 0, true},
+        {Event(K::kRecvFailure, 0), AppState::kFailing, 0, 1, true},
+        {Event(K::kRecvFailure, 10), AppState::kFailing, 0, 11, true},
+        {Event(K::kFailureCloseProcess, 11), AppState::kDown, 0, 11, true},
+        {Event(K::kFailureOpenProcess, 20), AppState::kDown, 0, 11, true},
+        // A reconnection cancels the pending install; down lasts.
+        {Event(K::kFailureGotoLoop), AppState::kDown, 0, 0, false},
+        {Event(K::kReadable), AppState::kDown, 0, 0, false},
+        {Event(K::kDataReceived, 1), AppState::kConnected, 0, 0, false},
+        {Event(K::kSilentWait, 45), AppState::kSilent, 45, 0, false},
+        {Event(K::kRecvOpenProcess), AppState::kSilent, 45, 0, false},
+        {Event(K::kThreadExit), AppState::kConnecting, 0, 0, false},
     };
-    AppStatus status;
-    int64_t now = 1765195200;
+    AppRecord record;
+    int64_t now = kStart;
     for (const Step& step : steps) {
-        ApplyEvent(status, step.event, ++now);
+        ApplyEvent(record, step.event, ++now);
         SCOPED_TRACE(static_cast<int>(step.event.kind));
-        EXPECT_EQ(status.connected, step.connected);
-        EXPECT_EQ(status.silentWaits, step.silentWaits);
-        EXPECT_EQ(status.recvFailures, step.recvFailures);
-        EXPECT_EQ(status.installPending, step.installPending);
+        EXPECT_EQ(StateOf(record.status), step.state);
+        EXPECT_EQ(record.status.silentWaits, step.silentWaits);
+        EXPECT_EQ(record.status.recvFailures, step.recvFailures);
+        EXPECT_EQ(record.status.installPending, step.installPending);
     }
+    const AppStatus& status = record.status;
     EXPECT_EQ(status.handshakes, 1u);
     EXPECT_EQ(status.trains, 1u);
-    EXPECT_EQ(status.bytesReceived, 240u);
-    EXPECT_EQ(status.lastMessageTime, 1765195200 + 11);
-    EXPECT_EQ(status.lastTrainTime, 1765195200 + 11);
-    EXPECT_EQ(status.terminations, 1u);
+    EXPECT_EQ(status.bytesReceived, 241u);
+    EXPECT_EQ(status.lastMessageTime, kStart + 12);
+    EXPECT_EQ(status.lastTrainTime, kStart + 12);
+    EXPECT_EQ(status.terminations, 2u);
     EXPECT_EQ(status.launches, 2u);
     EXPECT_EQ(status.reconnects, 1u);
     EXPECT_EQ(status.fileMismatches, 1u);
     EXPECT_EQ(status.uninstallCommands, 1u);
     EXPECT_EQ(status.installCommands, 0u);
+    EXPECT_EQ(StatusAt(record, now).terminationsLastHour, 2);
+
+    CountTerminatedProcesses(record, 3);
+    CountTerminatedProcesses(record, -1);
+    EXPECT_EQ(record.status.processesTerminated, 3u);
+}
+
+TEST(StatusRecord, CountsTheTerminationsOfTheLastHour) {
+    AppRecord record;
+    for (int64_t at : {kStart, kStart + 100, kStart + 3000}) {
+        ApplyEvent(record, Event(K::kRecvCloseProcess), at);
+    }
+    EXPECT_EQ(StatusAt(record, kStart + 3000).terminationsLastHour, 3);
+    EXPECT_EQ(StatusAt(record, kStart + 3650).terminationsLastHour, 2);
+    EXPECT_EQ(StatusAt(record, kStart + 7000).terminationsLastHour, 0);
+    // The clock set back a little keeps them; by a day, it drops them.
+    EXPECT_EQ(StatusAt(record, kStart - 60).terminationsLastHour, 3);
+    EXPECT_EQ(StatusAt(record, kStart - 86400).terminationsLastHour, 0);
+
+    // More than the ring holds saturates at its size.
+    AppRecord storm;
+    for (int i = 0; i < 200; ++i) {
+        ApplyEvent(storm, Event(K::kFailureCloseProcess, 11), kStart + i);
+    }
+    EXPECT_EQ(StatusAt(storm, kStart + 200).terminationsLastHour,
+              static_cast<int32_t>(TerminationTimes::kCapacity));
+    EXPECT_EQ(storm.status.terminations, 200u);
+}
+
+TEST(StatusState, OneRuleInItsPrecedenceAndTheStormThreshold) {
+    struct Case {
+        bool notWatched, down, connected;
+        int32_t silentWaits, recvFailures;
+        AppState state;
+    };
+    const Case cases[] = {
+        {true, true, true, 20, 3, AppState::kNotWatched},
+        {false, true, true, 20, 3, AppState::kDown},
+        {false, false, true, 20, 3, AppState::kFailing},
+        {false, false, true, kSilentWarningWaits + 1, 0, AppState::kSilent},
+        {false, false, true, kSilentWarningWaits, 0, AppState::kConnected},
+        {false, false, false, 25, 0, AppState::kConnecting},
+        {false, false, true, 0, 0, AppState::kConnected},
+    };
+    for (const Case& c : cases) {
+        AppStatus app;
+        app.notWatched = c.notWatched;
+        app.down = c.down;
+        app.connected = c.connected;
+        app.silentWaits = c.silentWaits;
+        app.recvFailures = c.recvFailures;
+        EXPECT_EQ(StateOf(app), c.state) << StateName(c.state);
+    }
+    AppStatus app;
+    app.terminationsLastHour = kFlappingTerminations - 1;
+    EXPECT_FALSE(IsFlapping(app));
+    app.terminationsLastHour = kFlappingTerminations;
+    EXPECT_TRUE(IsFlapping(app));
 }
 
 StatusSnapshot Sample() {
     StatusSnapshot snapshot;
-    snapshot.daemonStartTime = 1765195200;
-    snapshot.writeTime = 1765195260;
+    snapshot.version = "1.2.3";
+    snapshot.daemonStartTime = kStart;
+    snapshot.daemonStopTime = kStart + 61;
+    snapshot.writeTime = kStart + 60;
     snapshot.appsConfigured = 1;
+    snapshot.configLoaded = true;
+    snapshot.configPitfalls = 4;
     AppStatus app;
     app.name = "a \"b\"\\c\nd";
     app.index = 7;
     app.endpoint = "127.0.0.1:9000";
+    app.down = true;
     app.connected = true;
     app.silentWaits = 2;
-    app.lastMessageTime = 1765195255;
+    app.lastMessageTime = kStart + 55;
     app.handshakes = 12;
     app.trains = 3;
     app.bytesReceived = 123456789012ull;
+    app.terminations = 5;
+    app.processesTerminated = 2;
+    app.terminationsLastHour = 3;
     app.reconnects = 4;
     snapshot.apps.push_back(app);
     return snapshot;
@@ -101,16 +187,27 @@ TEST(StatusText, WritesHelpTypeAndEscapedLabelsAndReadsBackTheSame) {
     const std::string labels =
         "{app=\"a \\\"b\\\"\\\\c\\nd\",index=\"7\",endpoint=\"127.0.0.1:9000\"";
     for (const std::string& line : {
+             std::string("# TYPE zelk_build_info gauge\nzelk_build_info{version=\"1.2.3\"} 1\n"),
              std::string("# HELP zelk_daemon_start_time_seconds Start time of the daemon, in "
                          "seconds since the epoch.\n# TYPE zelk_daemon_start_time_seconds gauge\n"
                          "zelk_daemon_start_time_seconds 1765195200\n"),
+             std::string("zelk_daemon_stop_time_seconds 1765195261\n"),
              std::string("zelk_status_write_time_seconds 1765195260\n"),
              std::string("zelk_apps_configured 1\n"),
+             std::string("zelk_config_loaded 1\n"),
+             std::string("zelk_config_pitfalls 4\n"),
+             "# TYPE zelk_app_state gauge\nzelk_app_state" + labels + ",state=\"connected\"} 0\n",
+             "zelk_app_state" + labels + ",state=\"down\"} 1\nzelk_app_state" + labels +
+                 ",state=\"not_watched\"} 0\n",
              "# TYPE zelk_app_connected gauge\nzelk_app_connected" + labels + "} 1\n",
              "# TYPE zelk_app_messages_total counter\nzelk_app_messages_total" + labels +
                  ",kind=\"handshake\"} 12\nzelk_app_messages_total" + labels +
                  ",kind=\"train\"} 3\n",
              "zelk_app_bytes_received_total" + labels + "} 123456789012\n",
+             "zelk_app_terminations_total" + labels + "} 5\n",
+             "zelk_app_termination_attempts_total" + labels + "} 5\n",
+             "zelk_app_processes_terminated_total" + labels + "} 2\n",
+             "zelk_app_terminations_last_hour" + labels + "} 3\n",
          }) {
         EXPECT_NE(text.find(line), std::string::npos) << line << "\nin:\n" << text;
     }
@@ -122,51 +219,310 @@ TEST(StatusText, WritesHelpTypeAndEscapedLabelsAndReadsBackTheSame) {
     EXPECT_EQ(FormatStatus(read), text);
 }
 
-TEST(StatusText, AnythingElseIsRefusedWithAReason) {
+TEST(StatusText, RefusesWhatIsNoSnapshotOfOursWithAReason) {
+    const std::string time = "zelk_status_write_time_seconds 1765195260\n";
+    const std::string app = "zelk_app_recv_failures{app=\"a\",index=\"";
+    struct Case {
+        std::string text;
+        std::string said;
+    };
+    const Case cases[] = {
+        {"", "no zelk_status_write_time_seconds sample"},
+        {"zelk_app_connected{app=\"x 1\n", "line 1 is not a metric sample"},
+        {"<?xml version=\"1.0\"?>\n", "line 1 is not a metric sample"},
+        {"zelk_status_write_time_seconds NaN\n", "line 1: the value of"},
+        {"zelk_status_write_time_seconds +Inf\n", "out of range"},
+        {"zelk_status_write_time_seconds -Inf\n", "out of range"},
+        {"zelk_status_write_time_seconds 1e300\n", "out of range"},
+        {"zelk_status_write_time_seconds 253402300800\n", "out of range"},
+        {"zelk_status_write_time_seconds -1\n", "out of range"},
+        {time + "zelk_daemon_start_time_seconds 1.5\n", "line 2: the value of"},
+        {time + "zelk_apps_configured 21\n", "out of range"},
+        {time + "zelk_build_info{version=\"1\"} 2\n", "out of range"},
+        {time + app + "0\"} 2147483648\n", "out of range"},
+        {time + app + "0\"} nan\n", "out of range"},
+        {time + "zelk_app_bytes_received_total{index=\"0\"} 1e19\n", "out of range"},
+        {time + app + "20\"} 1\n", "line 2: the index label is not a number from 0 to 19"},
+        {time + app + "-1\"} 1\n", "index label"},
+        {time + app + "07\"} 1\n", "index label"},
+        {time + app + "99999999999\"} 1\n", "index label"},
+        {time + app + "\"} 1\n", "index label"},
+        {time + "zelk_app_connected 1\n", "index label"},
+    };
+    for (const Case& c : cases) {
+        StatusSnapshot read;
+        std::string error;
+        EXPECT_FALSE(ParseStatus(c.text, &read, &error)) << c.text;
+        EXPECT_NE(error.find(c.said), std::string::npos) << c.text << ": " << error;
+    }
+    // Metrics of others are passed over, whatever their values.
     StatusSnapshot read;
     std::string error;
-    EXPECT_FALSE(ParseStatus("", &read, &error));
-    EXPECT_FALSE(error.empty());
-    EXPECT_FALSE(ParseStatus("zelk_app_connected{app=\"x 1\n", &read, &error));
-    EXPECT_NE(error.find("line 1"), std::string::npos) << error;
-    EXPECT_FALSE(ParseStatus("<?xml version=\"1.0\"?>\n", &read, &error));
+    EXPECT_TRUE(ParseStatus(time + "node_load1 NaN\nother{index=\"x\"} -Inf\n", &read, &error))
+        << error;
 }
 
-TEST(StatusWriter, WritesAtMostOnceASecondAfterAChangeAndAtLeastEveryTenSeconds) {
+AppConfig Config(const std::string& name, int port) {
+    AppConfig app;
+    app.name = name;
+    app.ip = "127.0.0.1";
+    app.port = port;
+    return app;
+}
+
+int64_t g_now = kStart;
+int64_t FakeNow() {
+    return g_now;
+}
+
+TEST(StatusBoard, RowsAreKeyedByIndexAndAThreadThatCouldNotStartIsNotWatched) {
+    g_now = kStart;
+    StatusBoard board(kStart, FakeNow);
+    // The record of a thread that could not start goes back to the heap, and
+    // the next application's record often takes its place: one object here.
+    AppConfig record = Config("first", 7001);
+    EXPECT_EQ(board.Add(record, 0), 0);
+    board.NotWatched(0);
+    EXPECT_EQ(board.IndexOf(&record), -1);
+    record = Config("second", 7002);
+    EXPECT_EQ(board.Add(record, 1), 1);
+    EXPECT_EQ(board.IndexOf(&record), 1);
+    StatusRecorder(board, board.IndexOf(&record)).Report(Event(K::kReadable));
+    StatusRecorder(board, 1).Report(Event(K::kDataReceived, 5));
+
+    const StatusSnapshot snapshot = board.Snapshot();
+    ASSERT_EQ(snapshot.apps.size(), 2u);
+    EXPECT_EQ(snapshot.appsConfigured, 2);
+    EXPECT_EQ(snapshot.apps[0].name, "first");
+    EXPECT_EQ(StateOf(snapshot.apps[0]), AppState::kNotWatched);
+    EXPECT_EQ(snapshot.apps[1].name, "second");
+    EXPECT_EQ(snapshot.apps[1].endpoint, "127.0.0.1:7002");
+    EXPECT_EQ(StateOf(snapshot.apps[1]), AppState::kConnected);
+    EXPECT_EQ(snapshot.apps[1].bytesReceived, 5u);
+}
+
+TEST(StatusBoard, WakesTheWriterForAChangeOfStateOnly) {
+    g_now = kStart;
+    StatusBoard board(kStart, FakeNow);
+    AppConfig app = Config("a", 7001);
+    board.Add(app, 0);
+    EXPECT_TRUE(board.Wait(0, true)) << "a new row";
+    struct Step {
+        WatchdogEvent event;
+        bool wakes;
+    };
+    const Step steps[] = {
+        {Event(K::kThreadStart), false},
+        {Event(K::kConnecting, 0), false},
+        {Event(K::kReadable), true},  // connecting -> connected
+        {Event(K::kDataReceived, 30), false},
+        {Event(K::kHandshake), false},
+        {Event(K::kSilentWait, 10), false},
+        {Event(K::kSilentWait, 11), true},  // silent past the warning
+        {Event(K::kSilentWait, 29), false},
+        {Event(K::kRecvCloseProcess), true},  // down
+        {Event(K::kRecvOpenProcess), true},   // launched
+        {Event(K::kReadable), false},         // the silence ends; still down
+        {Event(K::kDataReceived, 30), true},  // up again
+        {Event(K::kTrain), false},
+        {Event(K::kUninstall), true},
+        {Event(K::kInstall), true},
+    };
+    for (const Step& step : steps) {
+        board.Apply(0, step.event);
+        EXPECT_EQ(board.Wait(0, true), step.wakes) << static_cast<int>(step.event.kind);
+    }
+    board.NotWatched(0);
+    EXPECT_TRUE(board.Wait(0, true));
+}
+
+TEST(StatusBoard, TheLastSnapshotCarriesTheStopAndTheConfiguration) {
+    g_now = kStart + 10;
+    StatusBoard board(kStart, FakeNow);
+    board.SetConfig(true, 2);
+    StatusSnapshot running = board.Snapshot();
+    EXPECT_EQ(running.daemonStopTime, 0);
+    EXPECT_TRUE(running.configLoaded);
+    EXPECT_EQ(running.configPitfalls, 2);
+    EXPECT_FALSE(running.version.empty());
+    board.RequestStop();
+    g_now = kStart + 20;
+    board.RequestStop();
+    EXPECT_EQ(board.Snapshot().daemonStopTime, kStart + 10);
+    EXPECT_EQ(board.Snapshot().writeTime, kStart + 20);
+}
+
+// Application names come from config.xml in the ANSI code page; the
+// collectors' parser takes UTF-8 only.
+TEST(StatusLabels, NamesAndEndpointsBecomeUtf8) {
+    struct Case {
+        std::string ansi;
+        std::string utf8;
+    };
+    std::vector<Case> cases = {{"plain.exe", "plain.exe"}};
+    switch (platform::AnsiCodePage()) {
+        case 936:
+            cases.push_back({"\xD6\xD0\xCE\xC4.exe", "\xE4\xB8\xAD\xE6\x96\x87.exe"});
+            break;
+        case 1252:
+            cases.push_back({"caf\xE9.exe", "caf\xC3\xA9.exe"});
+            break;
+        case 65001:
+            cases.push_back({"caf\xC3\xA9.exe", "caf\xC3\xA9.exe"});
+            cases.push_back({"bad\xFF.exe", "bad\xEF\xBF\xBD.exe"});
+            break;
+        default:
+            break;
+    }
+    StatusBoard board(kStart, FakeNow);
+    std::vector<AppConfig> apps;
+    for (const Case& c : cases) {
+        apps.push_back(Config(c.ansi, 7000));
+        apps.back().ip = c.ansi;
+    }
+    for (std::size_t i = 0; i < apps.size(); ++i) {
+        board.Add(apps[i], static_cast<int>(i));
+    }
+    const StatusSnapshot snapshot = board.Snapshot();
+    ASSERT_EQ(snapshot.apps.size(), cases.size());
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        EXPECT_EQ(snapshot.apps[i].name, cases[i].utf8);
+        EXPECT_EQ(snapshot.apps[i].endpoint, cases[i].utf8 + ":7000");
+    }
+}
+
+TEST(StatusWriter, WritesWithinASecondOfAChangeOfStateElseEveryFifteenSeconds) {
     EXPECT_EQ(StatusWriteDelay(true, 0), 1000u);
     EXPECT_EQ(StatusWriteDelay(true, 400), 600u);
     EXPECT_EQ(StatusWriteDelay(true, 1000), 0u);
-    EXPECT_EQ(StatusWriteDelay(false, 0), 10000u);
-    EXPECT_EQ(StatusWriteDelay(false, 9999), 1u);
-    EXPECT_EQ(StatusWriteDelay(false, 10000), 0u);
+    EXPECT_EQ(StatusWriteDelay(false, 0), 15000u);
+    EXPECT_EQ(StatusWriteDelay(false, 14999), 1u);
+    EXPECT_EQ(StatusWriteDelay(false, 15000), 0u);
 }
 
+// Fails the first g_failuresLeft writes; g_taken writes before them find
+// their name taken.
 int g_failuresLeft = 0;
-bool FlakyReplace(const std::string&, const std::string&, const std::string&, int32_t* error) {
+int g_taken = 0;
+std::vector<std::string> g_names;
+platform::NewFileResult FlakyWrite(const std::string& path, const std::string&, int32_t* error) {
+    g_names.push_back(path);
+    if (g_taken > 0) {
+        --g_taken;
+        return platform::NewFileResult::kNameTaken;
+    }
     if (g_failuresLeft > 0) {
         --g_failuresLeft;
         *error = 5;
-        return false;
+        return platform::NewFileResult::kFailed;
     }
+    return platform::NewFileResult::kWritten;
+}
+bool Renamed(const std::string&, const std::string&, int32_t*) {
     return true;
 }
 
 TEST(StatusWriter, AFailureStreakIsLoggedOnceAndItsEndOnce) {
     testing_support::LogCapture log;
-    StatusFileWriter writer("F", FlakyReplace);
+    StatusFileWriter writer("F", StatusFileOps{FlakyWrite, Renamed});
     g_failuresLeft = 3;
     for (int i = 0; i < 5; ++i) {
         writer.Write(Sample());
     }
     g_failuresLeft = 1;
     writer.Write(Sample());
-    writer.Write(Sample());
+    g_names.clear();
+    g_taken = 2;
+    EXPECT_TRUE(writer.Write(Sample())) << "a taken name is passed over";
+    ASSERT_EQ(g_names.size(), 3u);
+    EXPECT_NE(g_names[0], g_names[1]);
+    EXPECT_EQ(g_names[2].find(std::string("F") + platform::kPathSeparator + "zelk.prom.tmp-"), 0u)
+        << g_names[2];
+    g_taken = 100;
+    EXPECT_FALSE(writer.Write(Sample())) << "so many taken names are planted";
+    g_taken = 0;
+
     const std::string path = writer.Path();
     const std::string notWritten = "WARNING|CDaemon::WriteStatus|5|status snapshot " + path +
                                    " not written; retrying, logged again once it works";
     const std::string again =
         "WARNING|CDaemon::WriteStatus|0|status snapshot " + path + " written again";
-    EXPECT_EQ(log.Lines(), (std::vector<std::string>{notWritten, again, notWritten, again}));
+    const std::vector<std::string> lines = log.Lines();
+    ASSERT_GE(lines.size(), 4u);
+    EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.begin() + 4),
+              (std::vector<std::string>{notWritten, again, notWritten, again}));
+}
+
+TEST(StatusWriter, MakesItsFolderCleansUpAndNeverFollowsAPlantedLink) {
+    testing_support::TempFolder folder;
+    const fs::path status = folder.path() / "status";
+    const fs::path victim = folder.path() / "victim";
+    std::ofstream(victim, std::ios::binary) << "keep";
+
+    StatusFileWriter writer(status.string());
+    EXPECT_TRUE(fs::is_directory(status)) << "made at once, before the first write";
+    // What earlier runs left: the old fixed temporary name, planted as a link
+    // by anyone who may write the folder, and a temporary of a fresh name.
+    std::error_code linkError;
+    fs::create_symlink(victim, status / "zelk.prom.tmp", linkError);
+    std::ofstream(status / "zelk.prom.tmp-00000000deadbeef") << "half";
+    std::ofstream(status / "other.prom") << "# not ours\n";
+
+    ASSERT_TRUE(writer.Write(Sample()));
+    ASSERT_TRUE(writer.Write(Sample()));
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(status)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"other.prom", "zelk.prom"}));
+    EXPECT_EQ(ReadWholeFile(status / "zelk.prom"), FormatStatus(Sample()));
+    EXPECT_EQ(ReadWholeFile(victim), "keep");
+}
+
+// Fails the start of the first watchdog thread only.
+int g_starts = 0;
+platform::ThreadHandle FailFirstStart(platform::ThreadEntry entry, void* argument) {
+    return g_starts++ == 0 ? nullptr : platform::StartThread(entry, argument);
+}
+
+TEST(StatusDaemon, ASnapshotOfEveryRowAsTheSupervisorSawIt) {
+    testing_support::LogCapture log;
+    testing_support::TempFolder folder;
+    std::ofstream(folder.path() / "config.xml")
+        << "<config><status folder=\"status\"/>\n"
+           "<app name=\"never-started\" path=\"no-such-program\"><socket ip=\"127.0.0.1\" "
+           "port=\"1\"/></app>\n"
+           "<app name=\"watched\" path=\"no-such-program\"><socket ip=\"127.0.0.1\" "
+           "port=\"2\"/></app>\n</config>\n";
+    const CDaemon::ThreadStarter saved = CDaemon::SetThreadStarter(FailFirstStart);
+    g_starts = 0;
+    StatusSnapshot last;
+    {
+        CDaemon daemon;
+        daemon.Init(folder.WithSeparator());
+        DaemonTimings quick;
+        quick.readWaitMs = 20;
+        quick.threadStartPauseMs = 0;
+        daemon.SetTimings(quick);
+        EXPECT_TRUE(daemon.Start());
+        daemon.Stop();
+        std::string error;
+        ASSERT_TRUE(
+            ParseStatus(ReadWholeFile(folder.path() / "status" / "zelk.prom"), &last, &error))
+            << error;
+    }
+    CDaemon::SetThreadStarter(saved);
+
+    EXPECT_NE(last.daemonStopTime, 0);
+    EXPECT_TRUE(last.configLoaded);
+    // Both programs are missing.
+    EXPECT_EQ(last.configPitfalls, 2);
+    ASSERT_EQ(last.apps.size(), 2u);
+    EXPECT_EQ(last.apps[0].name, "never-started");
+    EXPECT_EQ(StateOf(last.apps[0]), AppState::kNotWatched);
+    EXPECT_EQ(last.apps[1].name, "watched");
+    EXPECT_EQ(StateOf(last.apps[1]), AppState::kConnecting);
 }
 
 }  // namespace

@@ -81,6 +81,11 @@ class CDaemon {
     };
     static SocketLibraryHooks SetSocketLibraryHooks(SocketLibraryHooks hooks);
 
+    // The start of the watchdog threads (platform::StartThread), replaceable
+    // by tests that make it fail; returns the one replaced.
+    using ThreadStarter = platform::ThreadHandle (*)(platform::ThreadEntry entry, void* argument);
+    static ThreadStarter SetThreadStarter(ThreadStarter starter);
+
   private:
     // The thread's work (daemon_thread.cpp): the watchdog built with the
     // production seams, run until the stop.
