@@ -59,13 +59,14 @@ TEST(NewFiles, NeverGoThroughANameThatIsTaken) {
 
 TEST(AppendFile, AFullDiskShowsAtTheWriteOrTheClose) {
 #ifdef _WIN32
-    // Wine hands its programs the host's files under Z:.
+    // Wine hands its programs the host's devices under Z: (a full one
+    // included); Windows has none, and skips.
     const std::string full = "Z:\\dev\\full";
 #else
     const std::string full = "/dev/full";
 #endif
     platform::ExclusiveAppendFile file;
-    if (!platform::PathExists(full) || !file.Open(full)) {
+    if (!file.Open(full)) {
         GTEST_SKIP() << "no full device here";
     }
     const std::string line = "a line\n";

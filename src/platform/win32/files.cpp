@@ -97,10 +97,13 @@ bool ExclusiveAppendFile::Close() {
         return true;
     }
     // The stream's buffer is written out here: a full disk fails this, not
-    // the Write before it.
-    const bool closed = fclose(static_cast<FILE*>(handle_)) == 0;
+    // the Write before it. The flush is asked on its own, as not every C
+    // runtime's fclose reports a flush that failed (Wine's does not).
+    FILE* file = static_cast<FILE*>(handle_);
+    const bool flushed = fflush(file) == 0;
+    const bool closed = fclose(file) == 0;
     handle_ = nullptr;
-    return closed;
+    return flushed && closed;
 }
 
 }  // namespace platform
