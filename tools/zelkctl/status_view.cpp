@@ -177,6 +177,8 @@ std::string Duration(int64_t seconds) {
 }
 
 std::string StatusReport(const StatusSnapshot& snapshot, const std::string& source, int64_t now) {
+    // Ages of messages are as of the write: the daemon does not rewrite the
+    // snapshot for every message, and the verdict line tells its own age.
     std::string out = Verdict(snapshot, now) + "\n";
     out += "snapshot " + source;
     if (!snapshot.version.empty()) {
@@ -201,7 +203,7 @@ std::string StatusReport(const StatusSnapshot& snapshot, const std::string& sour
                      "TERM/LAUNCH/RECONN", "INSTALL"});
     for (const AppStatus& app : snapshot.apps) {
         table.AddRow({Shown(app.name), Shown(app.endpoint), StateText(app),
-                      Ago(app.lastMessageTime, now), std::to_string(app.trains),
+                      Ago(app.lastMessageTime, snapshot.writeTime), std::to_string(app.trains),
                       std::to_string(app.fileMismatches),
                       std::to_string(app.processesTerminated) + "/" + std::to_string(app.launches) +
                           "/" + std::to_string(app.reconnects),

@@ -46,7 +46,8 @@ std::string Duration(int64_t seconds);
 // The report: a verdict line ("OK: ...", "WARNING: ...", "CRITICAL: ..."),
 // a line naming the snapshot `source` and the daemon's version and uptime
 // (and one on config.xml's pitfalls, when it has any), then one row per
-// application under a header.
+// application under a header; the age of an application's last message is
+// as of the snapshot's write.
 std::string StatusReport(const StatusSnapshot& snapshot, const std::string& source, int64_t now);
 
 }  // namespace zelkctl
