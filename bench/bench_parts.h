@@ -17,3 +17,8 @@ void RunLogBench();
 // sockets of this process that send a heartbeat every 2 seconds): resident
 // memory and CPU seconds per hour over `seconds`.
 void RunWatchdogBench(const std::string& daemonExe, int seconds);
+
+// The real daemon with the status snapshot on, watching 20 quiet
+// applications for `seconds`: snapshot writes, the bytes they cost per day
+// (from /proc/<pid>/io), and how soon a closed connection shows in the file.
+void RunStatusWriteBench(const std::string& daemonExe, int seconds);

@@ -2,6 +2,7 @@
 // the supervisor's own figures. Prints Markdown tables.
 //
 //   zelk_bench [--corpora DIR] [--reps N] [--skip-supervisor] [--watch-seconds N]
+//              [--status-seconds N] [--daemon EXE]
 //
 // Peak memory is measured in a child process per engine and corpus (this
 // same executable with --child-memory): the child reads the corpus, resets
@@ -399,6 +400,7 @@ int main(int argc, char** argv) {
     std::string daemonExe = ZELK_DAEMON_EXE;
     int reps = 5;
     int watchSeconds = 30;
+    int statusSeconds = 120;
     bool parsers = true, load = true, supervisor = true;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -408,6 +410,8 @@ int main(int argc, char** argv) {
             reps = std::atoi(argv[++i]);
         else if (arg == "--watch-seconds" && i + 1 < argc)
             watchSeconds = std::atoi(argv[++i]);
+        else if (arg == "--status-seconds" && i + 1 < argc)
+            statusSeconds = std::atoi(argv[++i]);
         else if (arg == "--daemon" && i + 1 < argc)
             daemonExe = argv[++i];
         else if (arg == "--skip-parsers")
@@ -419,7 +423,8 @@ int main(int argc, char** argv) {
         else {
             std::fprintf(stderr,
                          "usage: zelk_bench [--corpora DIR] [--reps N] [--watch-seconds N] "
-                         "[--daemon EXE] [--skip-parsers] [--skip-load] [--skip-supervisor]\n");
+                         "[--status-seconds N] [--daemon EXE] [--skip-parsers] [--skip-load] "
+                         "[--skip-supervisor]\n");
             return 2;
         }
     }
@@ -432,8 +437,10 @@ int main(int argc, char** argv) {
     if (supervisor) {
         RunFramingBench(reps);
         RunLogBench();
-        if (!daemonExe.empty())
+        if (!daemonExe.empty()) {
             RunWatchdogBench(daemonExe, watchSeconds);
+            RunStatusWriteBench(daemonExe, statusSeconds);
+        }
     }
     return 0;
 }

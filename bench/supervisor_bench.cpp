@@ -26,6 +26,7 @@
 #include "log/log.h"
 #include "log/log_writer.h"
 #include "measure.h"
+#include "quiet_daemon.h"
 
 namespace {
 
@@ -165,121 +166,18 @@ double ProcessCpu(int pid) {
     return static_cast<double>(utime + stime) / static_cast<double>(sysconf(_SC_CLK_TCK));
 }
 
-// Twenty listening sockets that accept the watchdogs' connections and send
-// each of them a heartbeat every 2 seconds.
-class QuietApplications {
-  public:
-    bool Open(int count) {
-        for (int i = 0; i < count; ++i) {
-            const int fd = socket(AF_INET, SOCK_STREAM, 0);
-            sockaddr_in address{};
-            address.sin_family = AF_INET;
-            address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-            socklen_t length = sizeof address;
-            if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-                listen(fd, 4) != 0 ||
-                getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0)
-                return false;
-            listeners_.push_back(fd);
-            ports_.push_back(ntohs(address.sin_port));
-        }
-        thread_ = std::thread([this] { Serve(); });
-        return true;
-    }
-    void Close() {
-        stop_ = true;
-        if (thread_.joinable())
-            thread_.join();
-        for (int fd : listeners_)
-            close(fd);
-        for (int fd : clients_)
-            close(fd);
-    }
-    const std::vector<int>& Ports() const { return ports_; }
-    int Connected() const { return connected_.load(); }
-
-  private:
-    void Serve() {
-        double nextBeat = NowSeconds() + 2;
-        const char beat[] = "<handshake>alive</handshake>";
-        while (!stop_) {
-            std::vector<pollfd> fds;
-            for (int fd : listeners_)
-                fds.push_back({fd, POLLIN, 0});
-            if (poll(fds.data(), fds.size(), 100) > 0) {
-                for (const pollfd& p : fds) {
-                    if (!(p.revents & POLLIN))
-                        continue;
-                    const int client = accept(p.fd, nullptr, nullptr);
-                    if (client >= 0) {
-                        clients_.push_back(client);
-                        ++connected_;
-                    }
-                }
-            }
-            if (NowSeconds() >= nextBeat) {
-                nextBeat += 2;
-                for (int fd : clients_)
-                    if (send(fd, beat, sizeof beat - 1, MSG_NOSIGNAL) < 0) {
-                    }
-            }
-        }
-    }
-
-    std::vector<int> listeners_, clients_, ports_;
-    std::thread thread_;
-    std::atomic<bool> stop_{false};
-    std::atomic<int> connected_{0};
-};
-
 }  // namespace
 
 void RunWatchdogBench(const std::string& daemonExe, int seconds) {
     std::fprintf(stderr, "watching 20 quiet applications for %d s\n", seconds);
-    const std::string folder = MakeTempFolder();
-    const std::string exe = folder + "/ZELK_Daemon";
-    std::string copy = "cp '" + daemonExe + "' '" + exe + "'";
     QuietApplications apps;
-    if (std::system(copy.c_str()) != 0 || !apps.Open(20)) {
-        std::printf("\nWatchdogs: could not prepare %s\n", folder.c_str());
+    BenchDaemon daemon;
+    if (!apps.Open(20) || !daemon.Start(daemonExe, apps.Ports(), false)) {
+        std::printf("\nWatchdogs: could not prepare %s\n", daemon.Folder().c_str());
         return;
     }
-    {
-        std::ofstream config(folder + "/config.xml");
-        config << "<config>\n";
-        for (size_t i = 0; i < apps.Ports().size(); ++i)
-            config
-                << "  <app name=\"zelk-bench-quiet-" << i << "\" path=\"" << folder
-                << "/no-such-application\">\n    <socket ip=\"127.0.0.1\" port=\""
-                << apps.Ports()[i]
-                << "\"/>\n    <subApp name=\"\" startPath=\"\" stopPath=\"\">\n      <picMonitor>"
-                << folder << "/pictures\\</picMonitor>\n    </subApp>\n  </app>\n";
-        config << "</config>\n";
-    }
-    int keys[2];
-    if (pipe(keys) != 0)
-        return;
-    const pid_t pid = fork();
-    if (pid == 0) {
-        dup2(keys[0], 0);
-        close(keys[1]);
-        const int out = open((folder + "/console.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        dup2(out, 1);
-        dup2(out, 2);
-        unsetenv("NOTIFY_SOCKET");
-        execl(exe.c_str(), exe.c_str(), static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    close(keys[0]);
-    // The resident size once the copy of this process has become the daemon.
-    const std::string exeLink = "/proc/" + std::to_string(pid) + "/exe";
-    for (int i = 0; i < 100; ++i) {
-        char target[4096];
-        const ssize_t n = readlink(exeLink.c_str(), target, sizeof target - 1);
-        if (n > 0 && std::string(target, static_cast<size_t>(n)) == exe)
-            break;
-        usleep(10000);
-    }
+    const int pid = daemon.Pid();
+    const std::string folder = daemon.Folder();
     usleep(100000);
     const int64_t startRss = StatusBytes("VmRSS", pid);
     const double deadline = NowSeconds() + 30;
@@ -293,20 +191,7 @@ void RunWatchdogBench(const std::string& daemonExe, int seconds) {
     const double cpu1 = ProcessCpu(pid), t1 = NowSeconds();
     const int64_t rss1 = StatusBytes("VmRSS", pid), hwm = StatusBytes("VmHWM", pid);
     const int64_t threads = StatusBytes("Threads", pid) / 1024;
-    // Two key presses: one ends the console run, one answers the last pause.
-    if (write(keys[1], "xx", 2) != 2)
-        std::fprintf(stderr, "could not press the keys\n");
-    close(keys[1]);
-    int status = 0;
-    const double stopBy = NowSeconds() + 30;
-    while (waitpid(pid, &status, WNOHANG) == 0) {
-        if (NowSeconds() > stopBy) {
-            kill(pid, SIGKILL);
-            waitpid(pid, &status, 0);
-            break;
-        }
-        usleep(100000);
-    }
+    const int status = daemon.Stop();
     apps.Close();
     int status2 = 0;
     const std::string logLines =
@@ -332,7 +217,4 @@ void RunWatchdogBench(const std::string& daemonExe, int seconds) {
                 std::atoi(relaunches.c_str()));
     std::printf("\nThe CPU clock ticks at 1/%ld s, so short windows round.\n",
                 sysconf(_SC_CLK_TCK));
-    std::string remove = "rm -rf '" + folder + "'";
-    if (std::system(remove.c_str()) != 0)
-        std::fprintf(stderr, "could not remove %s\n", folder.c_str());
 }

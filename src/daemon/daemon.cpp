@@ -25,6 +25,8 @@ std::atomic<int32_t> g_instanceCount{0};
 CDaemon::SocketLibraryHooks g_socketLibrary = {platform::SocketLibraryStartup,
                                                platform::SocketLibraryCleanup};
 
+CDaemon::ThreadStarter g_startThread = platform::StartThread;
+
 constexpr unsigned kStopPollMs = 1;
 
 int64_t WallMs() {
@@ -36,19 +38,16 @@ class StatusConsumer final : public EventConsumer {
   public:
     explicit StatusConsumer(StatusBoard& board) : board_(board) {}
     void OnAppEvent(const AppIdentity& app, const WatchdogEvent& event, int64_t) override {
-        const int slot = slots_[static_cast<std::size_t>(app.index)];
-        if (slot >= 0) {
-            board_.Apply(slot, event);
-        }
+        board_.Apply(app.index, event);
     }
-    void OnDaemonEvent(const DaemonEvent&, int64_t) override {}
-    void Add(const AppConfig& app, int index) {
-        slots_[static_cast<std::size_t>(index)] = board_.Add(app, index);
+    void OnDaemonEvent(const DaemonEvent& event, int64_t) override {
+        if (event.kind == DaemonEventKind::kConfigPitfalls) {
+            board_.SetConfig(true, event.count);
+        }
     }
 
   private:
     StatusBoard& board_;
-    std::array<int, kMaxApplications> slots_{};
 };
 
 }  // namespace
@@ -81,6 +80,12 @@ int32_t CDaemon::InstanceCount() {
 CDaemon::SocketLibraryHooks CDaemon::SetSocketLibraryHooks(SocketLibraryHooks hooks) {
     SocketLibraryHooks previous = g_socketLibrary;
     g_socketLibrary = hooks;
+    return previous;
+}
+
+CDaemon::ThreadStarter CDaemon::SetThreadStarter(ThreadStarter starter) {
+    ThreadStarter previous = g_startThread;
+    g_startThread = starter;
     return previous;
 }
 
@@ -172,7 +177,9 @@ void CDaemon::StartOptions(CXmlDocument& document) {
     const std::string configFolder = platform::FolderOf(configPath);
     const std::string folder = StatusFolder(document, configFolder);
     if (!folder.empty()) {
+        // The writer makes a missing folder first, so the check finds it.
         status = std::make_unique<StatusService>(folder, platform::CurrentTime());
+        status->Board().SetConfig(true, 0);
         if (status->Start()) {
             auto consumer = std::make_unique<StatusConsumer>(status->Board());
             events->AddConsumer(consumer.get());
@@ -195,8 +202,8 @@ void CDaemon::StartOptions(CXmlDocument& document) {
 void CDaemon::StartApplication(int index, std::unique_ptr<AppConfig> app) {
     app->owner = this;
     events->AddApp(index, *app);
-    if (statusConsumer) {
-        static_cast<StatusConsumer&>(*statusConsumer).Add(*app, index);
+    if (status) {
+        status->Board().Add(*app, index);
     }
     running.store(true);
     auto context = std::unique_ptr<WatchdogThreadContext>(
@@ -204,7 +211,7 @@ void CDaemon::StartApplication(int index, std::unique_ptr<AppConfig> app) {
     // Counted before the thread runs, so that a thread that ends at once
     // never takes the count below zero.
     ++threadCount;
-    platform::ThreadHandle handle = platform::StartThread(&DaemonThread, context.get());
+    platform::ThreadHandle handle = g_startThread(&DaemonThread, context.get());
     threads[static_cast<size_t>(index)] = handle;
     if (handle == nullptr) {
         --threadCount;

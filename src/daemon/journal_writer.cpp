@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "daemon/event_log.h"
-#include "markup/encodings.h"
+#include "daemon/utf8_text.h"
 #include "platform/directory.h"
 #include "platform/files.h"
 #include "platform/system.h"
@@ -22,23 +22,6 @@ JournalTime TimeOf(int64_t ms) {
         time.offsetMinutes = UtcOffsetMinutes(seconds, local);
     }
     return time;
-}
-
-// A configured text in the ANSI code page, as UTF-8; unchanged when it
-// cannot be converted.
-std::string AnsiToUtf8(const std::string& text) {
-    if (text.empty() || !NeedsConversion("UTF-8", "")) {
-        return text;
-    }
-    EncodingConverter converter("", text.data(), static_cast<int32_t>(text.size()));
-    const int32_t length = converter.ConvertText(nullptr, "UTF-8");
-    if (length <= 0) {
-        return text;
-    }
-    std::string utf8(static_cast<std::size_t>(length), '\0');
-    converter.ConvertText(&utf8[0], "UTF-8");
-    utf8.resize(static_cast<std::size_t>(converter.toLength));
-    return utf8;
 }
 
 }  // namespace

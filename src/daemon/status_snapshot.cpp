@@ -1,10 +1,22 @@
 #include "daemon/status_snapshot.h"
 
-#include <algorithm>
+#include <cmath>
 #include <cstdlib>
+#include <limits>
 #include <map>
 
+#include "daemon/app_config.h"
+#include "daemon/status_state.h"
+
 namespace {
+
+// The largest value of each kind a reader takes; above it the text is no
+// snapshot of ours.
+constexpr uint64_t kFlag = 1;
+constexpr uint64_t kRun = static_cast<uint64_t>(std::numeric_limits<int32_t>::max());
+constexpr uint64_t kTime = static_cast<uint64_t>(kMaxStatusTime);
+// Counts up to 2^53, the last whole number every double holds exactly.
+constexpr uint64_t kCount = uint64_t{1} << 53;
 
 // One sample series per application. Both directions of the text go through
 // this table, so the writer and the reader cannot disagree.
@@ -12,7 +24,9 @@ struct AppMetric {
     const char* name;
     const char* type;  // "gauge" or "counter"
     const char* help;
-    const char* kind;  // the value of the extra label kind, or null
+    const char* label;  // the name of an extra label, or null
+    const char* value;  // its value
+    uint64_t max;
     uint64_t (*get)(const AppStatus&);
     void (*set)(AppStatus&, uint64_t);
 };
@@ -21,51 +35,118 @@ struct AppMetric {
     [](const AppStatus& a) { return static_cast<uint64_t>(a.field); }, \
         [](AppStatus& a, uint64_t v) { a.field = static_cast<decltype(a.field)>(cast); }
 
+// The one-of-N state lines. The reader takes only the two states that no
+// other metric tells; the rest follow from the gauges.
+template <AppState kState>
+uint64_t InState(const AppStatus& app) {
+    return StateOf(app) == kState ? 1 : 0;
+}
+template <AppState kState>
+void SetState(AppStatus& app, uint64_t value) {
+    if (kState == AppState::kDown) {
+        app.down = value != 0;
+    } else if (kState == AppState::kNotWatched) {
+        app.notWatched = value != 0;
+    }
+}
+#define ZELK_STATE(state, name)                                                                \
+    {                                                                                          \
+        "zelk_app_state", "gauge", "1 for the state the application is in, 0 for the others.", \
+            "state", name, kFlag, InState<state>, SetState<state>                              \
+    }
+
 const AppMetric kAppMetrics[] = {
+    ZELK_STATE(AppState::kConnected, "connected"),
+    ZELK_STATE(AppState::kConnecting, "connecting"),
+    ZELK_STATE(AppState::kSilent, "silent"),
+    ZELK_STATE(AppState::kFailing, "failing"),
+    ZELK_STATE(AppState::kDown, "down"),
+    ZELK_STATE(AppState::kNotWatched, "not_watched"),
     {"zelk_app_connected", "gauge", "1 while the watchdog is connected to the application.",
-     nullptr, ZELK_FIELD(connected, v != 0)},
+     nullptr, nullptr, kFlag, ZELK_FIELD(connected, v != 0)},
     {"zelk_app_silent_waits", "gauge",
-     "Waits of 3 seconds in a row without data, connecting or connected.", nullptr,
+     "Waits of 3 seconds in a row without data, connecting or connected.", nullptr, nullptr, kRun,
      ZELK_FIELD(silentWaits, v)},
     {"zelk_app_recv_failures", "gauge", "Failed reads in a row on the connection.", nullptr,
-     ZELK_FIELD(recvFailures, v)},
+     nullptr, kRun, ZELK_FIELD(recvFailures, v)},
     {"zelk_app_last_message_time_seconds", "gauge",
      "Time of the last handshake or train message, in seconds since the epoch (0: never).", nullptr,
-     ZELK_FIELD(lastMessageTime, v)},
+     nullptr, kTime, ZELK_FIELD(lastMessageTime, v)},
     {"zelk_app_last_train_time_seconds", "gauge",
-     "Time of the last train message, in seconds since the epoch (0: never).", nullptr,
-     ZELK_FIELD(lastTrainTime, v)},
+     "Time of the last train message, in seconds since the epoch (0: never).", nullptr, nullptr,
+     kTime, ZELK_FIELD(lastTrainTime, v)},
     {"zelk_app_install_pending", "gauge",
-     "1 while the sub-application is uninstalled and its install command is due.", nullptr,
-     ZELK_FIELD(installPending, v != 0)},
-    {"zelk_app_messages_total", "counter", "Messages received, by kind.", "handshake",
-     ZELK_FIELD(handshakes, v)},
-    {"zelk_app_messages_total", "counter", "Messages received, by kind.", "train",
+     "1 while the sub-application is uninstalled and its install command is due.", nullptr, nullptr,
+     kFlag, ZELK_FIELD(installPending, v != 0)},
+    {"zelk_app_messages_total", "counter", "Messages received, by kind.", "kind", "handshake",
+     kCount, ZELK_FIELD(handshakes, v)},
+    {"zelk_app_messages_total", "counter", "Messages received, by kind.", "kind", "train", kCount,
      ZELK_FIELD(trains, v)},
     {"zelk_app_bytes_received_total", "counter", "Bytes received from the application.", nullptr,
-     ZELK_FIELD(bytesReceived, v)},
+     nullptr, kCount, ZELK_FIELD(bytesReceived, v)},
     {"zelk_app_terminations_total", "counter",
-     "Times the watchdog terminated the application's processes.", nullptr,
-     ZELK_FIELD(terminations, v)},
+     "Times the watchdog set out to terminate the application's processes.", nullptr, nullptr,
+     kCount, ZELK_FIELD(terminations, v)},
+    {"zelk_app_termination_attempts_total", "counter",
+     "Times the watchdog set out to terminate the application's processes.", nullptr, nullptr,
+     kCount, ZELK_FIELD(terminations, v)},
+    {"zelk_app_processes_terminated_total", "counter",
+     "Processes of the application the watchdog terminated.", nullptr, nullptr, kCount,
+     ZELK_FIELD(processesTerminated, v)},
+    {"zelk_app_terminations_last_hour", "gauge",
+     "Termination attempts within the hour before the write time.", nullptr, nullptr, kRun,
+     ZELK_FIELD(terminationsLastHour, v)},
     {"zelk_app_launches_total", "counter", "Times the watchdog launched the application.", nullptr,
-     ZELK_FIELD(launches, v)},
+     nullptr, kCount, ZELK_FIELD(launches, v)},
     {"zelk_app_reconnects_total", "counter",
-     "Times the watchdog threw its connection away and connected anew.", nullptr,
+     "Times the watchdog threw its connection away and connected anew.", nullptr, nullptr, kCount,
      ZELK_FIELD(reconnects, v)},
     {"zelk_app_file_mismatches_total", "counter",
-     "Trains whose result pictures and XML files did not match.", nullptr,
+     "Trains whose result pictures and XML files did not match.", nullptr, nullptr, kCount,
      ZELK_FIELD(fileMismatches, v)},
     {"zelk_app_uninstall_commands_total", "counter",
-     "Uninstall commands run for the sub-application.", nullptr, ZELK_FIELD(uninstallCommands, v)},
+     "Uninstall commands run for the sub-application.", nullptr, nullptr, kCount,
+     ZELK_FIELD(uninstallCommands, v)},
     {"zelk_app_install_commands_total", "counter", "Install commands run for the sub-application.",
-     nullptr, ZELK_FIELD(installCommands, v)},
+     nullptr, nullptr, kCount, ZELK_FIELD(installCommands, v)},
+};
+
+#undef ZELK_STATE
+#undef ZELK_FIELD
+
+// The daemon's own series, one sample each.
+struct DaemonMetric {
+    const char* name;
+    const char* help;
+    uint64_t max;
+    uint64_t (*get)(const StatusSnapshot&);
+    void (*set)(StatusSnapshot&, uint64_t);
+};
+
+#define ZELK_FIELD(field, cast)                                             \
+    [](const StatusSnapshot& s) { return static_cast<uint64_t>(s.field); }, \
+        [](StatusSnapshot& s, uint64_t v) { s.field = static_cast<decltype(s.field)>(cast); }
+
+const char kWriteTime[] = "zelk_status_write_time_seconds";
+const char kBuildInfo[] = "zelk_build_info";
+
+const DaemonMetric kDaemonMetrics[] = {
+    {"zelk_daemon_start_time_seconds", "Start time of the daemon, in seconds since the epoch.",
+     kTime, ZELK_FIELD(daemonStartTime, v)},
+    {"zelk_daemon_stop_time_seconds",
+     "Time the daemon stopped, in seconds since the epoch (0 while it runs).", kTime,
+     ZELK_FIELD(daemonStopTime, v)},
+    {kWriteTime, "Time this snapshot was written, in seconds since the epoch.", kTime,
+     ZELK_FIELD(writeTime, v)},
+    {"zelk_apps_configured", "Applications taken from config.xml.", kMaxApplications,
+     ZELK_FIELD(appsConfigured, v)},
+    {"zelk_config_loaded", "1 when config.xml was loaded.", kFlag,
+     ZELK_FIELD(configLoaded, v != 0)},
+    {"zelk_config_pitfalls", "Pitfalls zelkctl check finds in the loaded config.xml.", kRun,
+     ZELK_FIELD(configPitfalls, v)},
 };
 
 #undef ZELK_FIELD
-
-const char kStartTime[] = "zelk_daemon_start_time_seconds";
-const char kWriteTime[] = "zelk_status_write_time_seconds";
-const char kAppsConfigured[] = "zelk_apps_configured";
 
 // Label values: backslash, double quote and line feed escaped.
 std::string EscapeLabel(const std::string& value) {
@@ -87,11 +168,6 @@ std::string EscapeLabel(const std::string& value) {
 void Header(std::string* out, const char* name, const char* type, const char* help) {
     *out += std::string("# HELP ") + name + " " + help + "\n";
     *out += std::string("# TYPE ") + name + " " + type + "\n";
-}
-
-void Single(std::string* out, const char* name, const char* help, int64_t value) {
-    Header(out, name, "gauge", help);
-    *out += std::string(name) + " " + std::to_string(value) + "\n";
 }
 
 struct Sample {
@@ -149,32 +225,54 @@ bool ParseSample(const std::string& line, Sample* sample) {
     return end != number.c_str() && end != nullptr && *end == '\0';
 }
 
-uint64_t AsCount(double value) {
-    return value <= 0 ? 0 : static_cast<uint64_t>(value + 0.5);
+// The sample's value as a whole number from 0 to `max`; false for anything
+// else (NaN and the infinities fail every comparison or the bound).
+bool WholeValue(double value, uint64_t max, uint64_t* out) {
+    if (!(value >= 0) || value > static_cast<double>(max) || std::floor(value) != value) {
+        return false;
+    }
+    *out = static_cast<uint64_t>(value);
+    return true;
+}
+
+// The index label: one or two decimal digits naming 0 to 19.
+bool ParseIndex(const std::string& text, int* index) {
+    if (text.empty() || text.size() > 2 || text.find_first_not_of("0123456789") != text.npos ||
+        (text.size() == 2 && text[0] == '0')) {
+        return false;
+    }
+    *index = std::atoi(text.c_str());
+    return *index < kMaxApplications;
 }
 
 }  // namespace
 
 std::string FormatStatus(const StatusSnapshot& snapshot) {
     std::string out;
-    Single(&out, kStartTime, "Start time of the daemon, in seconds since the epoch.",
-           snapshot.daemonStartTime);
-    Single(&out, kWriteTime, "Time this snapshot was written, in seconds since the epoch.",
-           snapshot.writeTime);
-    Single(&out, kAppsConfigured, "Applications taken from config.xml.", snapshot.appsConfigured);
+    Header(&out, kBuildInfo, "gauge", "The daemon's version, in the label version.");
+    out += std::string(kBuildInfo) + "{version=\"" + EscapeLabel(snapshot.version) + "\"} 1\n";
+    for (const DaemonMetric& metric : kDaemonMetrics) {
+        Header(&out, metric.name, "gauge", metric.help);
+        out += std::string(metric.name) + " " + std::to_string(metric.get(snapshot)) + "\n";
+    }
+    std::vector<std::string> labels;
+    for (const AppStatus& app : snapshot.apps) {
+        labels.push_back("{app=\"" + EscapeLabel(app.name) + "\",index=\"" +
+                         std::to_string(app.index) + "\",endpoint=\"" + EscapeLabel(app.endpoint) +
+                         "\"");
+    }
     const char* previous = "";
     for (const AppMetric& metric : kAppMetrics) {
         if (std::string(metric.name) != previous) {
             Header(&out, metric.name, metric.type, metric.help);
             previous = metric.name;
         }
-        for (const AppStatus& app : snapshot.apps) {
-            out += std::string(metric.name) + "{app=\"" + EscapeLabel(app.name) + "\",index=\"" +
-                   std::to_string(app.index) + "\",endpoint=\"" + EscapeLabel(app.endpoint) + "\"";
-            if (metric.kind != nullptr) {
-                out += std::string(",kind=\"") + metric.kind + "\"";
+        for (std::size_t i = 0; i < snapshot.apps.size(); ++i) {
+            out += metric.name + labels[i];
+            if (metric.label != nullptr) {
+                out += std::string(",") + metric.label + "=\"" + metric.value + "\"";
             }
-            out += "} " + std::to_string(metric.get(app)) + "\n";
+            out += "} " + std::to_string(metric.get(snapshot.apps[i])) + "\n";
         }
     }
     return out;
@@ -200,32 +298,54 @@ bool ParseStatus(const std::string& text, StatusSnapshot* snapshot, std::string*
         if (line.empty() || line[0] == '#') {
             continue;
         }
+        const std::string where = "line " + std::to_string(lineNumber);
         Sample sample;
         if (!ParseSample(line, &sample)) {
-            *error = "line " + std::to_string(lineNumber) + " is not a metric sample";
+            *error = where + " is not a metric sample";
             return false;
         }
-        if (sample.name == kStartTime) {
-            parsed.daemonStartTime = static_cast<int64_t>(sample.value);
-        } else if (sample.name == kWriteTime) {
-            parsed.writeTime = static_cast<int64_t>(sample.value);
-            sawWriteTime = true;
-        } else if (sample.name == kAppsConfigured) {
-            parsed.appsConfigured = static_cast<int>(sample.value);
-        } else {
-            for (const AppMetric& metric : kAppMetrics) {
-                if (sample.name != metric.name ||
-                    (metric.kind != nullptr && sample.labels["kind"] != metric.kind)) {
-                    continue;
+        const std::string badValue = where + ": the value of " + sample.name + " is out of range";
+        uint64_t value = 0;
+        if (sample.name == kBuildInfo) {
+            if (!WholeValue(sample.value, kFlag, &value)) {
+                *error = badValue;
+                return false;
+            }
+            parsed.version = sample.labels["version"];
+            continue;
+        }
+        for (const DaemonMetric& metric : kDaemonMetrics) {
+            if (sample.name == metric.name) {
+                if (!WholeValue(sample.value, metric.max, &value)) {
+                    *error = badValue;
+                    return false;
                 }
-                const int index = std::atoi(sample.labels["index"].c_str());
-                AppStatus& app = apps[index];
-                app.index = index;
-                app.name = sample.labels["app"];
-                app.endpoint = sample.labels["endpoint"];
-                metric.set(app, AsCount(sample.value));
+                metric.set(parsed, value);
+                sawWriteTime = sawWriteTime || sample.name == kWriteTime;
                 break;
             }
+        }
+        for (const AppMetric& metric : kAppMetrics) {
+            if (sample.name != metric.name ||
+                (metric.label != nullptr && sample.labels[metric.label] != metric.value)) {
+                continue;
+            }
+            int index = 0;
+            if (!ParseIndex(sample.labels["index"], &index)) {
+                *error = where + ": the index label is not a number from 0 to " +
+                         std::to_string(kMaxApplications - 1);
+                return false;
+            }
+            if (!WholeValue(sample.value, metric.max, &value)) {
+                *error = badValue;
+                return false;
+            }
+            AppStatus& app = apps[index];
+            app.index = index;
+            app.name = sample.labels["app"];
+            app.endpoint = sample.labels["endpoint"];
+            metric.set(app, value);
+            break;
         }
     }
     if (!sawWriteTime) {

@@ -1,28 +1,70 @@
 #include "daemon/status_writer.h"
 
-#include <limits>
+#include <exception>
 #include <system_error>
 
 #include "daemon/config_walk.h"
 #include "daemon/event_log.h"
-#include "platform/files.h"
+#include "platform/directory.h"
 #include "platform/system.h"
 
-unsigned StatusWriteDelay(bool changed, int64_t sinceLastWriteMs) {
-    const int64_t due = changed ? kStatusMinIntervalMs : kStatusMaxIntervalMs;
+namespace {
+
+// Fresh names for the temporary file: one taken by anything else is passed
+// over for the next; so many taken in a row is someone planting them.
+constexpr int kTempNameAttempts = 8;
+
+// The seed of the temporary names: unknown to anyone who would plant them.
+// Without a source of randomness the clock will do: the exclusive creation
+// keeps a planted name harmless all the same.
+uint64_t RandomSeed() {
+    try {
+        std::random_device device;
+        return (static_cast<uint64_t>(device()) << 32) ^ device();
+    } catch (const std::exception&) {
+        return static_cast<uint64_t>(platform::MonotonicMs());
+    }
+}
+
+// "-" and 16 hexadecimal digits.
+std::string HexSuffix(uint64_t value) {
+    std::string text = "-0000000000000000";
+    for (std::size_t i = text.size() - 1; value != 0; --i, value >>= 4) {
+        text[i] = "0123456789abcdef"[value & 15];
+    }
+    return text;
+}
+
+}  // namespace
+
+unsigned StatusWriteDelay(bool stateChanged, int64_t sinceLastWriteMs) {
+    const int64_t due = stateChanged ? kStatusMinIntervalMs : kStatusRoutineIntervalMs;
     return sinceLastWriteMs >= due ? 0u : static_cast<unsigned>(due - sinceLastWriteMs);
 }
 
-StatusFileWriter::StatusFileWriter(const std::string& folder, ReplaceFunction replace)
-    : replace_(replace != nullptr ? replace : platform::WriteFileReplacing) {
-    const std::string base = NormaliseFolder(folder);
-    path_ = base + kStatusFileName;
-    tempPath_ = base + kStatusTempFileName;
+StatusFileWriter::StatusFileWriter(const std::string& folder, StatusFileOps ops)
+    : folder_(NormaliseFolder(folder)),
+      path_(folder_ + kStatusFileName),
+      ops_(ops),
+      names_(RandomSeed()) {
+    MakeFolder();
+}
+
+void StatusFileWriter::MakeFolder() {
+    // Without its separator, which not every platform takes here.
+    platform::MakeFolder(folder_.empty() ? folder_ : folder_.substr(0, folder_.size() - 1));
 }
 
 bool StatusFileWriter::Write(const StatusSnapshot& snapshot) {
+    if (failing_) {
+        MakeFolder();  // it may have gone since
+    }
+    if (!cleaned_) {
+        RemoveStaleTemporaries();
+        cleaned_ = true;
+    }
     int32_t error = 0;
-    const bool written = replace_(path_, tempPath_, FormatStatus(snapshot), &error);
+    const bool written = Replace(FormatStatus(snapshot), &error);
     if (!written && !failing_) {
         supervisor_log::StatusNotWritten(path_, error);
     } else if (written && failing_) {
@@ -30,6 +72,36 @@ bool StatusFileWriter::Write(const StatusSnapshot& snapshot) {
     }
     failing_ = !written;
     return written;
+}
+
+bool StatusFileWriter::Replace(const std::string& content, int32_t* error) {
+    for (int attempt = 0; attempt < kTempNameAttempts; ++attempt) {
+        const std::string temp = folder_ + kStatusTempPrefix + HexSuffix(names_());
+        switch (ops_.writeNew(temp, content, error)) {
+            case platform::NewFileResult::kNameTaken:
+                continue;
+            case platform::NewFileResult::kFailed:
+                return false;
+            case platform::NewFileResult::kWritten:
+                break;
+        }
+        if (!ops_.renameOver(temp, path_, error)) {
+            platform::RemoveFile(temp);
+            return false;
+        }
+        return true;
+    }
+    return false;
+}
+
+void StatusFileWriter::RemoveStaleTemporaries() {
+    const std::string prefix = kStatusTempPrefix;
+    for (const std::string& name : platform::ListFolder(folder_, "")) {
+        if (name.compare(0, prefix.size(), prefix) == 0) {
+            // A link goes itself; what it points to stays.
+            platform::RemoveFile(folder_ + name);
+        }
+    }
 }
 
 StatusService::StatusService(const std::string& folder, int64_t daemonStartTime)
@@ -57,19 +129,19 @@ void StatusService::Stop() {
 
 void StatusService::Run() {
     // The first snapshot goes out at once.
-    bool changed = true;
-    int64_t lastWrite = platform::MonotonicMs() - kStatusMaxIntervalMs;
+    bool stateChanged = true;
+    int64_t lastWrite = platform::MonotonicMs() - kStatusRoutineIntervalMs;
     while (!board_.StopRequested()) {
-        const unsigned delay = StatusWriteDelay(changed, platform::MonotonicMs() - lastWrite);
+        const unsigned delay = StatusWriteDelay(stateChanged, platform::MonotonicMs() - lastWrite);
         if (delay == 0) {
             writer_.Write(board_.Snapshot());
             lastWrite = platform::MonotonicMs();
-            changed = false;
+            stateChanged = false;
             continue;
         }
         // Once a change waits for its turn, further changes need not wake us.
-        if (board_.Wait(delay, !changed)) {
-            changed = true;
+        if (board_.Wait(delay, !stateChanged)) {
+            stateChanged = true;
         }
     }
     writer_.Write(board_.Snapshot());

@@ -10,12 +10,26 @@
 
 namespace {
 constexpr int64_t kPurgeAgeSeconds = 604800;  // seven days
+
+class PlatformLogFile final : public LogFile {
+  public:
+    bool Open(const std::string& path) override { return file_.Open(path); }
+    std::size_t Write(const char* data, std::size_t size) override {
+        return file_.Write(data, size);
+    }
+    bool Close() override { return file_.Close(); }
+
+  private:
+    platform::ExclusiveAppendFile file_;
+};
 }  // namespace
 
-LogWriter::LogWriter(std::string moduleFolder, Clock clock, DebugSink debugSink)
+LogWriter::LogWriter(std::string moduleFolder, Clock clock, DebugSink debugSink,
+                     std::unique_ptr<LogFile> file)
     : moduleFolder_(std::move(moduleFolder)),
       clock_(std::move(clock)),
-      debugSink_(std::move(debugSink)) {}
+      debugSink_(std::move(debugSink)),
+      file_(file ? std::move(file) : std::make_unique<PlatformLogFile>()) {}
 
 void LogWriter::Reset(std::string moduleFolder, Clock clock, DebugSink debugSink) {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -41,16 +55,19 @@ void LogWriter::Write(int level, int line, const char* function, int32_t code,
     // The folder usually exists already; a failed creation shows up as a
     // failed open.
     platform::MakeFolder(LogFolder());
-    platform::ExclusiveAppendFile file;
-    if (file.Open(FilePathFor(clock_()))) {
+    if (file_->Open(FilePathFor(clock_()))) {
         std::tm now{};
         platform::LocalTime(clock_(), &now);
         std::string composed =
             ComposeLogLine(level, FormatLogTime(now), line, function, code, message);
-        if (composed.empty() || file.Write(composed.data(), composed.size()) == 0) {
+        // A line cut short is as lost as one not written; and where writes
+        // are buffered, a full disk shows only when the file is closed.
+        const bool written =
+            !composed.empty() && file_->Write(composed.data(), composed.size()) == composed.size();
+        const bool closed = file_->Close();
+        if (!written || !closed) {
             debugSink_("write log errors");
         }
-        file.Close();
     } else {
         debugSink_("can't not open log file");
     }

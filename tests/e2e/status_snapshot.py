@@ -1,10 +1,15 @@
 """The status snapshot of a daemon whose config.xml enables it, read with
-Prometheus' own parser: zelk.prom appears in the status folder, the healthy
-application is connected and its message counters rise; an application
-that accepts and stays silent is terminated and launched again, and its
-counters show it; the daemon's stop writes a last snapshot."""
+Prometheus' own parser: the daemon makes the missing status folder and
+zelk.prom appears in it, with the daemon's version and configuration; the
+healthy application is connected and its message counters rise; an
+application that accepts and stays silent is terminated, down, and launched
+again, and its counters show it; the daemon's stop writes a last snapshot
+with the stop time and leaves no temporary file. promtool lints the file
+where Prometheus is installed."""
 
 import os
+import shutil
+import subprocess
 import sys
 import time
 
@@ -14,16 +19,28 @@ from sim_support import SimSetup, parse_args
 
 
 def read_snapshot(path):
-    """{(metric sample name, app, kind): value} of the file, parsed by Prometheus' parser."""
+    """{(metric sample name, app, kind or state or version): value} of the
+    file, parsed by Prometheus' parser."""
     with open(path, "rb") as f:
         data = f.read()
     assert b"\r" not in data, "line ends must be plain line feeds"
     values = {}
     for family in text_string_to_metric_families(data.decode("utf-8")):
         for sample in family.samples:
-            key = (sample.name, sample.labels.get("app"), sample.labels.get("kind"))
-            values[key] = sample.value
+            labels = sample.labels
+            extra = labels.get("kind", labels.get("state", labels.get("version")))
+            values[(sample.name, labels.get("app"), extra)] = sample.value
     return values
+
+
+def lint(path):
+    promtool = shutil.which("promtool")
+    if promtool is None:
+        return
+    with open(path, "rb") as f:
+        result = subprocess.run([promtool, "check", "metrics"], stdin=f, capture_output=True,
+                                timeout=30)
+    assert result.returncode == 0 and not result.stdout and not result.stderr, result
 
 
 def wait_for(path, predicate, timeout, what):
@@ -44,8 +61,8 @@ def wait_for(path, predicate, timeout, what):
 def main():
     args = parse_args()
     with SimSetup(args.exe, args.sim, args.wine) as setup:
+        # Not made here: the daemon makes it.
         setup.status_folder = os.path.join(setup.run.folder, "status")
-        os.makedirs(setup.status_folder)
         healthy = setup.add_app("st_ok", ["--handshake-interval", "1", "--train-interval", "3"])
         mute = setup.add_app("st_mute", ["--handshake-interval", "1", "--train-interval", "0",
                                          "--never-send"])
@@ -57,6 +74,11 @@ def main():
                          v.get(("zelk_app_messages_total", ok, "handshake"), 0) >= 1,
                          60, "the healthy application connected")
         assert first[("zelk_apps_configured", None, None)] == 2, first
+        assert first[("zelk_config_loaded", None, None)] == 1, first
+        assert first[("zelk_daemon_stop_time_seconds", None, None)] == 0, first
+        assert any(key[0] == "zelk_build_info" and value == 1 for key, value in first.items()), first
+        assert first[("zelk_app_state", ok, "connected")] == 1, first
+        lint(path)
         wait_for(path, lambda v: v[("zelk_app_messages_total", ok, "handshake")] >
                  first[("zelk_app_messages_total", ok, "handshake")] and
                  v[("zelk_app_messages_total", ok, "train")] >= 1 and
@@ -69,8 +91,11 @@ def main():
         # launches it again.
         wait_for(path, lambda v: v[("zelk_app_connected", quiet, None)] == 0 and
                  v[("zelk_app_silent_waits", quiet, None)] >= 2, 30, "the silent waits counted")
-        wait_for(path, lambda v: v[("zelk_app_terminations_total", quiet, None)] >= 1,
-                 60, "the silent application terminated")
+        down = wait_for(path, lambda v: v[("zelk_app_terminations_total", quiet, None)] >= 1,
+                        60, "the silent application terminated")
+        assert down[("zelk_app_state", quiet, "down")] == 1, down
+        assert down[("zelk_app_terminations_last_hour", quiet, None)] >= 1, down
+        assert down[("zelk_app_termination_attempts_total", quiet, None)] >= 1, down
         wait_for(path, lambda v: v[("zelk_app_recv_failures", quiet, None)] >= 2,
                  30, "the failed reads counted")
         wait_for(path, lambda v: v[("zelk_app_launches_total", quiet, None)] >= 1,
@@ -79,8 +104,10 @@ def main():
         setup.stop_daemon(20)
         last = read_snapshot(path)
         assert last[("zelk_app_connected", ok, None)] == 0, last
-        assert not os.path.exists(os.path.join(setup.status_folder, "zelk.prom.tmp"))
-        print("status snapshot: written, parsed, counting")
+        assert last[("zelk_daemon_stop_time_seconds", None, None)] > 0, last
+        assert os.listdir(setup.status_folder) == ["zelk.prom"], os.listdir(setup.status_folder)
+        lint(path)
+        print("status snapshot: written, parsed, counting, stopped")
 
 
 if __name__ == "__main__":

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <filesystem>
+#include <memory>
 #include <regex>
 #include <set>
 #include <string>
@@ -147,6 +148,47 @@ TEST_F(WriterFixture, ConcurrentWritersLoseNoLineAndNeverInterleave) {
     }
     EXPECT_EQ(seen.size(), lines.size());
     EXPECT_TRUE(debugLines.empty());
+}
+
+// A day's file that takes what it is given and then fails as a full disk
+// does: at the write, or only at the close, where buffered writes fail.
+class FullDiskFile final : public LogFile {
+  public:
+    FullDiskFile(std::size_t takes, bool closes) : takes_(takes), closes_(closes) {}
+    bool Open(const std::string&) override { return true; }
+    std::size_t Write(const char*, std::size_t size) override {
+        return size < takes_ ? size : takes_;
+    }
+    bool Close() override { return closes_; }
+
+  private:
+    std::size_t takes_;
+    bool closes_;
+};
+
+TEST(LogWriterFailures, ALineThatDoesNotWhollyReachTheFileIsReportedOnce) {
+    struct Case {
+        std::size_t takes;
+        bool closes;
+        std::vector<std::string> said;
+    };
+    const std::size_t kAll = 1 << 20;
+    const Case cases[] = {
+        {kAll, true, {}},
+        {kAll, false, {"write log errors"}},  // buffered: the close fails
+        {10, true, {"write log errors"}},     // cut short
+        {0, false, {"write log errors"}},
+    };
+    for (const Case& c : cases) {
+        TempFolder folder;
+        std::vector<std::string> said;
+        LogWriter writer(
+            folder.WithSeparator(), [] { return int64_t{1765195200}; },
+            [&said](const char* text) { said.push_back(text); },
+            std::make_unique<FullDiskFile>(c.takes, c.closes));
+        writer.Write(4, 1, "F", 0, "a line");
+        EXPECT_EQ(said, c.said) << c.takes << " " << c.closes;
+    }
 }
 
 TEST(ProcessLog, WriteLogFormatsAndUsesTheProcessWriter) {

@@ -1,4 +1,5 @@
 #include "zelkctl/options.h"
+#include "zelkctl/status_view.h"
 
 #include <gtest/gtest.h>
 
@@ -84,8 +85,11 @@ TEST(ZelkctlOptions, RejectsBadCommandLines) {
 TEST(ZelkctlOptions, HelpTellsEveryOptionAndExitCode) {
     const std::string status = HelpText(Command::kStatus);
     EXPECT_EQ(status.find("Usage: zelkctl status "), 0u);
-    for (const char* text : {"--config PATH", "--file PATH", "--watch [SECONDS]", "  0 ", "  1 ",
-                             "  2 ", "  3 ", "30 seconds"}) {
+    for (const std::string& text :
+         {std::string("--config PATH"), std::string("--file PATH"),
+          std::string("--watch [SECONDS]"), std::string("  0 "), std::string("  1 "),
+          std::string("  2 "), std::string("  3 "), std::to_string(kStaleSeconds) + " seconds",
+          std::string("not watched")}) {
         EXPECT_NE(status.find(text), std::string::npos) << text;
     }
     EXPECT_EQ(HelpText(Command::kCheck).find("Usage: zelkctl check [PATH]"), 0u);

@@ -22,8 +22,24 @@ AppStatus App(const std::string& name, bool connected, int32_t waits = 0, int32_
     return app;
 }
 
+AppStatus Down(AppStatus app) {
+    app.down = true;
+    return app;
+}
+
+AppStatus NotWatched(AppStatus app) {
+    app.notWatched = true;
+    return app;
+}
+
+AppStatus Terminated(AppStatus app, int32_t lastHour) {
+    app.terminationsLastHour = lastHour;
+    return app;
+}
+
 StatusSnapshot Snapshot(int64_t writeTime, std::vector<AppStatus> apps) {
     StatusSnapshot snapshot;
+    snapshot.version = "1.0.0";
     snapshot.daemonStartTime = writeTime - 100;
     snapshot.writeTime = writeTime;
     snapshot.appsConfigured = static_cast<int>(apps.size());
@@ -35,23 +51,36 @@ StatusSnapshot Snapshot(int64_t writeTime, std::vector<AppStatus> apps) {
     return snapshot;
 }
 
-TEST(ZelkctlStatus, StateInWords) {
+StatusSnapshot Stopped(StatusSnapshot snapshot, int64_t at) {
+    snapshot.daemonStopTime = at;
+    return snapshot;
+}
+
+TEST(ZelkctlStatus, StateInWordsWithTheExitCodeOfEach) {
     struct Case {
         AppStatus app;
         std::string state;
-        bool connected;
+        int code;
     };
     const Case cases[] = {
-        {App("a", false), "connecting, 0 waits", false},
-        {App("a", false, 1), "connecting, 1 wait", false},
-        {App("a", true, 0, 3), "failing, 3 reads", false},
-        {App("a", true, 5, 1), "failing, 1 read", false},
-        {App("a", true, 7), "silent, 7 waits", true},
-        {App("a", true), "connected", true},
+        {App("a", false), "connecting, 0 waits", kStatusWarning},
+        {App("a", false, 1), "connecting, 1 wait", kStatusWarning},
+        {App("a", true, 0, 3), "failing, 3 reads", kStatusWarning},
+        {App("a", true, 5, 1), "failing, 1 read", kStatusWarning},
+        {App("a", true, 10), "connected, 10 waits silent", kStatusOk},
+        {App("a", true, 11), "silent, 11 waits", kStatusWarning},
+        {App("a", true), "connected", kStatusOk},
+        {Down(App("a", false, 4)), "down, connecting, 4 waits", kStatusWarning},
+        {Down(App("a", true, 0, 12)), "down, failing, 12 reads", kStatusWarning},
+        {NotWatched(Down(App("a", false))), "not watched", kStatusCritical},
+        {Terminated(App("a", true), 2), "connected", kStatusOk},
+        {Terminated(App("a", true), 3), "flapping, 3 in 1h; connected", kStatusWarning},
+        {Terminated(Down(App("a", false, 2)), 5), "flapping, 5 in 1h; down, connecting, 2 waits",
+         kStatusWarning},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(StateText(c.app), c.state);
-        EXPECT_EQ(CountsAsConnected(c.app), c.connected) << c.state;
+        EXPECT_EQ(AppExitCode(c.app), c.code) << c.state;
     }
 }
 
@@ -65,19 +94,22 @@ TEST(ZelkctlStatus, DurationsReadAsAPersonWritesThem) {
     }
 }
 
-TEST(ZelkctlStatus, ExitCodeStaleOverNotConnectedOverOk) {
+TEST(ZelkctlStatus, ExitCodeCriticalOverWarningOverOk) {
     struct Case {
         StatusSnapshot snapshot;
         int code;
     };
     const Case cases[] = {
-        {Snapshot(kNow, {App("a", true), App("b", true, 12)}), kStatusOk},
-        {Snapshot(kNow - 30, {App("a", true)}), kStatusOk},
-        {Snapshot(kNow - 31, {App("a", true)}), kStatusStale},
-        {Snapshot(kNow + 31, {App("a", true)}), kStatusStale},  // the clock was set back
-        {Snapshot(kNow, {App("a", true), App("b", true, 0, 1)}), kStatusNotConnected},
-        {Snapshot(kNow, {App("a", false), App("b", true)}), kStatusNotConnected},
-        {Snapshot(kNow - 31, {App("a", false)}), kStatusStale},
+        {Snapshot(kNow, {App("a", true), App("b", true, 10)}), kStatusOk},
+        {Snapshot(kNow - kStaleSeconds, {App("a", true)}), kStatusOk},
+        {Snapshot(kNow - kStaleSeconds - 1, {App("a", true)}), kStatusCritical},
+        // The clock was set back.
+        {Snapshot(kNow + kStaleSeconds + 1, {App("a", true)}), kStatusCritical},
+        {Stopped(Snapshot(kNow, {App("a", true)}), kNow), kStatusCritical},
+        {Snapshot(kNow, {App("a", true), App("b", true, 0, 1)}), kStatusWarning},
+        {Snapshot(kNow, {App("a", false), App("b", true)}), kStatusWarning},
+        {Snapshot(kNow, {App("a", false), NotWatched(App("b", false))}), kStatusCritical},
+        {Snapshot(kNow - kStaleSeconds - 1, {App("a", false)}), kStatusCritical},
         {Snapshot(kNow, {}), kStatusOk},
     };
     for (const Case& c : cases) {
@@ -90,26 +122,33 @@ TEST(ZelkctlStatus, TheTableAlignsEveryColumn) {
     AppStatus longName = App("a-rather-long-application.exe", true);
     longName.lastMessageTime = kNow - 5;
     longName.trains = 12;
-    longName.terminations = 1;
+    longName.terminations = 4;
+    longName.processesTerminated = 1;
     longName.launches = 2;
     longName.reconnects = 3;
     AppStatus pending = App("x", false, 4);
     pending.installPending = true;
-    const std::string report =
-        StatusReport(Snapshot(kNow - 1, {longName, pending}), "/s/zelk.prom", kNow);
+    StatusSnapshot snapshot = Snapshot(kNow - 1, {longName, pending});
+    snapshot.configPitfalls = 2;
+    const std::string report = StatusReport(snapshot, "/s/zelk.prom", kNow);
     const std::vector<std::string> lines = testing_support::SplitLines(report);
-    ASSERT_EQ(lines.size(), 6u) << report;
-    EXPECT_EQ(lines[0], "WARNING: 1 of 2 applications not connected (x); snapshot written 1s ago");
-    EXPECT_EQ(lines[1], "snapshot /s/zelk.prom, daemon up 1m 40s");
-    const std::size_t state = lines[3].find("STATE");
-    const std::size_t last = lines[3].find("LAST MESSAGE");
-    EXPECT_EQ(lines[4].substr(state, 10), "connected ");
-    EXPECT_EQ(lines[5].substr(state, 19), "connecting, 4 waits");
-    EXPECT_EQ(lines[4].substr(last, 6), "5s ago");
-    EXPECT_EQ(lines[5].substr(last, 5), "never");
-    EXPECT_NE(lines[4].find("  12  "), std::string::npos) << lines[4];
-    EXPECT_NE(lines[4].find("  1/2/3  "), std::string::npos) << lines[4];
-    EXPECT_EQ(lines[5].substr(lines[5].size() - 7), "pending");
+    ASSERT_EQ(lines.size(), 7u) << report;
+    EXPECT_EQ(lines[0],
+              "WARNING: 1 of 2 applications need attention (x: connecting); snapshot written 1s "
+              "ago");
+    EXPECT_EQ(lines[1], "snapshot /s/zelk.prom, daemon 1.0.0, up 1m 40s");
+    EXPECT_EQ(lines[2], "config.xml has 2 pitfalls: zelkctl check names them");
+    const std::size_t state = lines[4].find("STATE");
+    const std::size_t last = lines[4].find("LAST MESSAGE");
+    EXPECT_EQ(lines[5].substr(state, 10), "connected ");
+    EXPECT_EQ(lines[6].substr(state, 19), "connecting, 4 waits");
+    // As of the write, one second before now.
+    EXPECT_EQ(lines[5].substr(last, 6), "4s ago");
+    EXPECT_EQ(lines[6].substr(last, 5), "never");
+    EXPECT_NE(lines[5].find("  12  "), std::string::npos) << lines[5];
+    // Processes terminated, not attempts.
+    EXPECT_NE(lines[5].find("  1/2/3  "), std::string::npos) << lines[5];
+    EXPECT_EQ(lines[6].substr(lines[6].size() - 7), "pending");
 }
 
 TEST(ZelkctlStatus, ReadsSnapshotFilesWithTheExitCodeOfEachState) {
@@ -127,19 +166,33 @@ TEST(ZelkctlStatus, ReadsSnapshotFilesWithTheExitCodeOfEachState) {
     const Case cases[] = {
         {write("ok.prom", FormatStatus(Snapshot(kNow - 2, {App("a", true), App("b", true, 3)}))),
          kStatusOk, "OK: 2 applications connected; snapshot written 2s ago"},
-        {write("down.prom", FormatStatus(Snapshot(kNow, {App("a", true), App("b", false, 9)}))),
-         kStatusNotConnected, "WARNING: 1 of 2 applications not connected (b)"},
+        {write("down.prom",
+               FormatStatus(Snapshot(kNow, {App("a", true), Down(App("b", false, 9))}))),
+         kStatusWarning, "WARNING: 1 of 2 applications need attention (b: down)"},
+        {write("storm.prom", FormatStatus(Snapshot(kNow, {Terminated(App("a", true), 4)}))),
+         kStatusWarning, "(a: flapping, 4 in 1h)"},
         {write("failing.prom", FormatStatus(Snapshot(kNow, {App("a", true, 0, 2)}))),
-         kStatusNotConnected, "failing, 2 reads"},
-        {write("stale.prom", FormatStatus(Snapshot(kNow - 45, {App("a", true)}))), kStatusStale,
-         "CRITICAL: snapshot written 45s ago, over 30s"},
-        {write("ahead.prom", FormatStatus(Snapshot(kNow + 3600, {App("a", true)}))), kStatusStale,
-         "CRITICAL: snapshot written 1h 00m ahead of the clock"},
+         kStatusWarning, "failing, 2 reads"},
+        {write("unwatched.prom",
+               FormatStatus(Snapshot(kNow, {App("a", true), NotWatched(App("b", false))}))),
+         kStatusCritical,
+         "CRITICAL: 1 of 2 applications not watched (b): the daemon could not start its watchdog"},
+        {write("stale.prom", FormatStatus(Snapshot(kNow - 75, {App("a", true)}))), kStatusCritical,
+         "CRITICAL: snapshot written 1m 15s ago, over 60s"},
+        {write("ahead.prom", FormatStatus(Snapshot(kNow + 3600, {App("a", true)}))),
+         kStatusCritical, "CRITICAL: snapshot written 1h 00m ahead of the clock"},
+        {write("stopped.prom",
+               FormatStatus(Stopped(Snapshot(kNow - 600, {App("a", true)}), kNow - 599))),
+         kStatusCritical, "CRITICAL: the daemon stopped at "},
         {dir + "missing.prom", kStatusUnknown, "cannot read " + dir + "missing.prom: "},
         {dir, kStatusUnknown, "cannot read " + dir},
         {write("garbage.prom", "<html>not this</html>\n"), kStatusUnknown,
          "is not a status snapshot"},
         {write("empty.prom", ""), kStatusUnknown, "is not a status snapshot"},
+        // A foreign or damaged file: no value is taken that does not fit.
+        {write("huge.prom", "zelk_status_write_time_seconds 1e300\n"), kStatusUnknown,
+         "is not a status snapshot: line 1: the value of zelk_status_write_time_seconds is out "
+         "of range"},
     };
     for (const Case& c : cases) {
         const StatusResult result = ReadStatus(c.path, kNow);

@@ -1,5 +1,8 @@
 #include "zelkctl/options.h"
 
+#include "daemon/status_state.h"
+#include "zelkctl/status_view.h"
+
 namespace zelkctl {
 
 namespace {
@@ -138,10 +141,19 @@ std::string HelpText(Command command) {
             return R"(Usage: zelkctl status [--config PATH | --file PATH] [--watch [SECONDS]]
 
 Prints what the daemon last wrote to its status snapshot, zelk.prom: one row
-per application with its endpoint, its state (connected; connecting, N waits;
-silent, N waits; failing, N reads), the age of its last message, its trains,
-result-file mismatches, terminations/launches/reconnects and whether an
-install command is due, under a line with the snapshot's age.
+per application with its endpoint, its state, the age of its last message,
+its trains, result-file mismatches, processes terminated/launches/reconnects
+and whether an install command is due, under a line with the snapshot's age.
+
+States: connected; connecting, N waits (no data yet on a new connection);
+silent, N waits (connected, more than )" +
+                   std::to_string(kSilentWarningWaits) + R"( waits of 3 s without data);
+failing, N reads (reads fail in a row); down (from a termination until data
+arrives again); not watched (the daemon could not start its watchdog). An
+application terminated )" +
+                   std::to_string(kFlappingTerminations) +
+                   R"( times or more within the last hour is also
+flapping, N in 1h.
 
   --config PATH     the daemon's config.xml, whose <status folder="..."/>
                     element names the folder of zelk.prom (a relative folder
@@ -152,8 +164,12 @@ install command is due, under a line with the snapshot's age.
 
 Exit codes, as monitoring plugins give them:
   0  every application connected and the snapshot fresh
-  1  some application not connected (connecting, or its reads failing)
-  2  the snapshot older than 30 seconds: the daemon is stopped or stuck
+  1  some application connecting, silent, failing, down or flapping
+  2  the daemon stopped, or its snapshot is older than )" +
+                   std::to_string(kStaleSeconds) + R"( seconds (it writes at
+     least every )" +
+                   std::to_string(kStatusRoutineIntervalSeconds) +
+                   R"(), or an application is not watched
   3  no snapshot, or one that cannot be read (also: a bad command line)
 With --watch, the code of the last picture shown.
 )";

@@ -1,15 +1,19 @@
 #include "zelkctl/status_view.h"
 
+#include <ctime>
 #include <vector>
 
 #include "daemon/log_sanitize.h"
+#include "daemon/status_state.h"
+#include "markup/encodings.h"
+#include "platform/system.h"
 #include "zelkctl/text_table.h"
 
 namespace zelkctl {
 
 namespace {
 
-std::string Count(int32_t n, const char* unit) {
+std::string Count(int64_t n, const char* unit) {
     return std::to_string(n) + " " + unit + (n == 1 ? "" : "s");
 }
 
@@ -21,14 +25,74 @@ std::string Plural(std::size_t n, const char* one, const char* many) {
     return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
+// A label value (UTF-8) as the console shows it: in the ANSI code page, its
+// control characters escaped.
+std::string Shown(const std::string& utf8) {
+    std::string text = utf8;
+    EncodingConverter converter("UTF-8", utf8.data(), static_cast<int32_t>(utf8.size()));
+    const int32_t size = utf8.empty() ? 0 : converter.ConvertText(nullptr, "");
+    if (size > 0) {
+        std::string ansi(static_cast<std::size_t>(size), '\0');
+        if (converter.ConvertText(&ansi[0], nullptr) == size) {
+            text = ansi;
+        }
+    }
+    return SanitizeForLog(text);
+}
+
+// The state without the storm.
+std::string PlainStateText(const AppStatus& app) {
+    switch (StateOf(app)) {
+        case AppState::kNotWatched:
+            return "not watched";
+        case AppState::kDown: {
+            AppStatus after = app;
+            after.down = false;
+            return "down, " + PlainStateText(after);
+        }
+        case AppState::kFailing:
+            return "failing, " + Count(app.recvFailures, "read");
+        case AppState::kSilent:
+            return "silent, " + Count(app.silentWaits, "wait");
+        case AppState::kConnecting:
+            return "connecting, " + Count(app.silentWaits, "wait");
+        case AppState::kConnected:
+            break;
+    }
+    return app.silentWaits > 0 ? "connected, " + Count(app.silentWaits, "wait") + " silent"
+                               : "connected";
+}
+
+// The state's first word, or "flapping, N in 1h", for the verdict.
+std::string ShortState(const AppStatus& app) {
+    if (StateOf(app) != AppState::kNotWatched && IsFlapping(app)) {
+        return "flapping, " + std::to_string(app.terminationsLastHour) + " in 1h";
+    }
+    return StateOf(app) == AppState::kNotWatched ? "not watched" : StateName(StateOf(app));
+}
+
 bool IsStale(const StatusSnapshot& snapshot, int64_t now) {
     const int64_t age = now - snapshot.writeTime;
     return age > kStaleSeconds || age < -kStaleSeconds;
 }
 
+std::string LocalDateTime(int64_t seconds) {
+    std::tm local{};
+    char text[32] = "";
+    if (!platform::LocalTime(seconds, &local) ||
+        std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local) == 0) {
+        return std::to_string(seconds) + " seconds since the epoch";
+    }
+    return text;
+}
+
 std::string Verdict(const StatusSnapshot& snapshot, int64_t now) {
     const int64_t age = now - snapshot.writeTime;
     const std::string written = "snapshot written " + Duration(age) + " ago";
+    if (snapshot.daemonStopTime != 0) {
+        return "CRITICAL: the daemon stopped at " + LocalDateTime(snapshot.daemonStopTime) +
+               "; nothing is watched";
+    }
     if (age < -kStaleSeconds) {
         return "CRITICAL: snapshot written " + Duration(-age) +
                " ahead of the clock, which was set back since: the daemon is stopped or stuck";
@@ -37,19 +101,30 @@ std::string Verdict(const StatusSnapshot& snapshot, int64_t now) {
         return "CRITICAL: " + written + ", over " + std::to_string(kStaleSeconds) +
                "s: the daemon is stopped or stuck";
     }
-    std::string down;
-    std::size_t downCount = 0;
+    const std::size_t total = snapshot.apps.size();
+    std::string unwatched;
+    std::size_t unwatchedCount = 0;
+    std::string attention;
+    std::size_t attentionCount = 0;
     for (const AppStatus& app : snapshot.apps) {
-        if (!CountsAsConnected(app)) {
-            down += (down.empty() ? "" : ", ") + SanitizeForLog(app.name);
-            ++downCount;
+        const int code = AppExitCode(app);
+        if (code == kStatusCritical) {
+            unwatched += (unwatched.empty() ? "" : ", ") + Shown(app.name);
+            ++unwatchedCount;
+        } else if (code == kStatusWarning) {
+            attention += (attention.empty() ? "" : "; ") + Shown(app.name) + ": " + ShortState(app);
+            ++attentionCount;
         }
     }
-    const std::size_t total = snapshot.apps.size();
-    if (downCount > 0) {
-        return "WARNING: " + std::to_string(downCount) + " of " +
-               Plural(total, "application", "applications") + " not connected (" + down + "); " +
-               written;
+    const std::string of = " of " + Plural(total, "application", "applications");
+    if (unwatchedCount > 0) {
+        return "CRITICAL: " + std::to_string(unwatchedCount) + of + " not watched (" + unwatched +
+               "): the daemon could not start " + (unwatchedCount == 1 ? "its" : "their") +
+               " watchdog; " + written;
+    }
+    if (attentionCount > 0) {
+        return "WARNING: " + std::to_string(attentionCount) + of + " need attention (" + attention +
+               "); " + written;
     }
     if (total == 0) {
         return "OK: no application configured; " + written;
@@ -60,32 +135,30 @@ std::string Verdict(const StatusSnapshot& snapshot, int64_t now) {
 }  // namespace
 
 std::string StateText(const AppStatus& app) {
-    if (!app.connected) {
-        return "connecting, " + Count(app.silentWaits, "wait");
+    if (StateOf(app) != AppState::kNotWatched && IsFlapping(app)) {
+        return ShortState(app) + "; " + PlainStateText(app);
     }
-    if (app.recvFailures > 0) {
-        return "failing, " + Count(app.recvFailures, "read");
-    }
-    if (app.silentWaits > 0) {
-        return "silent, " + Count(app.silentWaits, "wait");
-    }
-    return "connected";
+    return PlainStateText(app);
 }
 
-bool CountsAsConnected(const AppStatus& app) {
-    return app.connected && app.recvFailures == 0;
+int AppExitCode(const AppStatus& app) {
+    const AppState state = StateOf(app);
+    if (state == AppState::kNotWatched) {
+        return kStatusCritical;
+    }
+    return state == AppState::kConnected && !IsFlapping(app) ? kStatusOk : kStatusWarning;
 }
 
 int StatusExitCode(const StatusSnapshot& snapshot, int64_t now) {
-    if (IsStale(snapshot, now)) {
-        return kStatusStale;
+    if (snapshot.daemonStopTime != 0 || IsStale(snapshot, now)) {
+        return kStatusCritical;
     }
+    int worst = kStatusOk;
     for (const AppStatus& app : snapshot.apps) {
-        if (!CountsAsConnected(app)) {
-            return kStatusNotConnected;
-        }
+        const int code = AppExitCode(app);
+        worst = code > worst ? code : worst;
     }
-    return kStatusOk;
+    return worst;
 }
 
 std::string Duration(int64_t seconds) {
@@ -104,23 +177,36 @@ std::string Duration(int64_t seconds) {
 }
 
 std::string StatusReport(const StatusSnapshot& snapshot, const std::string& source, int64_t now) {
+    // Ages of messages are as of the write: the daemon does not rewrite the
+    // snapshot for every message, and the verdict line tells its own age.
     std::string out = Verdict(snapshot, now) + "\n";
     out += "snapshot " + source;
-    if (snapshot.daemonStartTime != 0) {
-        out += ", daemon up " + Duration(snapshot.writeTime - snapshot.daemonStartTime);
+    if (!snapshot.version.empty()) {
+        out += ", daemon " + Shown(snapshot.version);
     }
-    out += "\n\n";
+    if (snapshot.daemonStartTime != 0) {
+        const int64_t end =
+            snapshot.daemonStopTime != 0 ? snapshot.daemonStopTime : snapshot.writeTime;
+        out += (snapshot.daemonStopTime != 0 ? ", ran " : ", up ") +
+               Duration(end - snapshot.daemonStartTime);
+    }
+    out += "\n";
+    if (snapshot.configPitfalls > 0) {
+        out += "config.xml has " + Count(snapshot.configPitfalls, "pitfall") +
+               ": zelkctl check names them\n";
+    }
+    out += "\n";
     if (snapshot.apps.empty()) {
         return out + "The daemon watches no application.\n";
     }
     TextTable table({"APP", "ENDPOINT", "STATE", "LAST MESSAGE", "TRAINS", "MISMATCHES",
                      "TERM/LAUNCH/RECONN", "INSTALL"});
     for (const AppStatus& app : snapshot.apps) {
-        table.AddRow({SanitizeForLog(app.name), SanitizeForLog(app.endpoint), StateText(app),
-                      Ago(app.lastMessageTime, now), std::to_string(app.trains),
+        table.AddRow({Shown(app.name), Shown(app.endpoint), StateText(app),
+                      Ago(app.lastMessageTime, snapshot.writeTime), std::to_string(app.trains),
                       std::to_string(app.fileMismatches),
-                      std::to_string(app.terminations) + "/" + std::to_string(app.launches) + "/" +
-                          std::to_string(app.reconnects),
+                      std::to_string(app.processesTerminated) + "/" + std::to_string(app.launches) +
+                          "/" + std::to_string(app.reconnects),
                       app.installPending ? "pending" : "-"});
     }
     return out + table.Text();

@@ -11,24 +11,32 @@
 namespace zelkctl {
 
 // Exit codes of zelkctl status, as monitoring plugins give them.
-constexpr int kStatusOk = 0;            // every application connected, the snapshot fresh
-constexpr int kStatusNotConnected = 1;  // some application not connected
-constexpr int kStatusStale = 2;         // the snapshot is too old: the daemon stopped or hangs
-constexpr int kStatusUnknown = 3;       // no snapshot, or one that cannot be read
+constexpr int kStatusOk = 0;  // every application connected, the snapshot fresh
+// Some application connecting, silent, failing, down or flapping.
+constexpr int kStatusWarning = 1;
+// The daemon stopped or stuck (its snapshot too old), or an application that
+// nobody watches.
+constexpr int kStatusCritical = 2;
+constexpr int kStatusUnknown = 3;  // no snapshot, or one that cannot be read
 
 // A snapshot whose write time lies further than this from now, in either
-// direction, is stale: the daemon writes at least every 10 seconds, and
-// after the clock was set back it writes the new time within as long.
-constexpr int64_t kStaleSeconds = 30;
+// direction, is stale: four of the daemon's routine intervals, so that a
+// slow disk or a busy station never passes for a stopped daemon (after the
+// clock was set back, the daemon writes the new time within one interval).
+constexpr int64_t kStaleSeconds = 4 * kStatusRoutineIntervalSeconds;
 
-// "connected"; "connecting, N waits" while not connected; "failing, N reads"
-// while reads fail; "silent, N waits" while connected without data.
+// The application's state in words: "connected" (", N waits silent" while
+// data has not come for a few waits), "connecting, N waits", "silent, N
+// waits", "failing, N reads", "down, " and one of those, or "not watched";
+// after "flapping, N in 1h; " when its terminations make a storm.
 std::string StateText(const AppStatus& app);
 
-// Connected for the exit code: the connection is up and its reads succeed.
-bool CountsAsConnected(const AppStatus& app);
+// kStatusOk for a connected application, kStatusCritical for one not
+// watched, kStatusWarning for every other state and for flapping.
+int AppExitCode(const AppStatus& app);
 
-// kStatusStale, kStatusNotConnected or kStatusOk, in this precedence.
+// kStatusCritical when the daemon stopped, its snapshot is stale or an
+// application is not watched; else the worst AppExitCode.
 int StatusExitCode(const StatusSnapshot& snapshot, int64_t now);
 
 // A length of time as "42s", "3m 05s", "2h 07m" or "3d 04h"; negative
@@ -36,8 +44,10 @@ int StatusExitCode(const StatusSnapshot& snapshot, int64_t now);
 std::string Duration(int64_t seconds);
 
 // The report: a verdict line ("OK: ...", "WARNING: ...", "CRITICAL: ..."),
-// a line naming the snapshot `source` and the daemon's uptime, then one row
-// per application under a header.
+// a line naming the snapshot `source` and the daemon's version and uptime
+// (and one on config.xml's pitfalls, when it has any), then one row per
+// application under a header; the age of an application's last message is
+// as of the snapshot's write.
 std::string StatusReport(const StatusSnapshot& snapshot, const std::string& source, int64_t now);
 
 }  // namespace zelkctl

@@ -23,12 +23,13 @@ bool RemoveFile(const std::string& path) {
     return unlink(path.c_str()) == 0;
 }
 
-bool WriteFileReplacing(const std::string& path, const std::string& tempPath,
-                        const std::string& content, int32_t* error) {
-    const int fd = open(tempPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+NewFileResult WriteNewFile(const std::string& path, const std::string& content, int32_t* error) {
+    // O_EXCL refuses every existing name, a link included, without following it.
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (fd < 0) {
         *error = errno;
-        return false;
+        return errno == EEXIST || errno == ELOOP ? NewFileResult::kNameTaken
+                                                 : NewFileResult::kFailed;
     }
     std::size_t written = 0;
     while (written < content.size()) {
@@ -39,14 +40,22 @@ bool WriteFileReplacing(const std::string& path, const std::string& tempPath,
         if (n <= 0) {
             *error = n < 0 ? errno : EIO;
             close(fd);
-            unlink(tempPath.c_str());
-            return false;
+            unlink(path.c_str());
+            return NewFileResult::kFailed;
         }
         written += static_cast<std::size_t>(n);
     }
-    if (close(fd) != 0 || rename(tempPath.c_str(), path.c_str()) != 0) {
+    if (close(fd) != 0) {
         *error = errno;
-        unlink(tempPath.c_str());
+        unlink(path.c_str());
+        return NewFileResult::kFailed;
+    }
+    return NewFileResult::kWritten;
+}
+
+bool RenameOver(const std::string& from, const std::string& to, int32_t* error) {
+    if (rename(from.c_str(), to.c_str()) != 0) {
+        *error = errno;
         return false;
     }
     return true;
@@ -114,14 +123,15 @@ std::size_t ExclusiveAppendFile::Write(const char* data, std::size_t size) {
     return written;
 }
 
-void ExclusiveAppendFile::Close() {
+bool ExclusiveAppendFile::Close() {
     if (handle_ == nullptr) {
-        return;
+        return true;
     }
     auto* descriptor = static_cast<Descriptor*>(handle_);
-    close(descriptor->fd);  // also releases the lock
+    const bool closed = close(descriptor->fd) == 0;  // also releases the lock
     delete descriptor;
     handle_ = nullptr;
+    return closed;
 }
 
 }  // namespace platform

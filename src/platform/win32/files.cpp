@@ -22,38 +22,57 @@ bool RemoveFile(const std::string& path) {
     return remove(path.c_str()) == 0;
 }
 
-bool WriteFileReplacing(const std::string& path, const std::string& tempPath,
-                        const std::string& content, int32_t* error) {
-    // Binary, so that line ends stay "\n"; "N": never inherited.
-    FILE* file = fopen(tempPath.c_str(), "wbN");
-    if (file == nullptr) {
-        *error = static_cast<int32_t>(GetLastError());
-        return false;
+NewFileResult WriteNewFile(const std::string& path, const std::string& content, int32_t* error) {
+    // CREATE_NEW refuses every existing name; with FILE_FLAG_OPEN_REPARSE_POINT
+    // a link of that name is not followed either. The handle is not inherited.
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        const DWORD code = GetLastError();
+        *error = static_cast<int32_t>(code);
+        return code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS ? NewFileResult::kNameTaken
+                                                                         : NewFileResult::kFailed;
     }
-    const bool written = fwrite(content.data(), 1, content.size(), file) == content.size();
-    const DWORD writeError = GetLastError();
-    if (fclose(file) != 0 || !written) {
-        *error = static_cast<int32_t>(writeError != 0 ? writeError : ERROR_WRITE_FAULT);
-        remove(tempPath.c_str());
-        return false;
+    // Pieces of at most 1 MiB, far within what one WriteFile call takes.
+    constexpr std::size_t kPieceBytes = 1u << 20;
+    std::size_t written = 0;
+    DWORD code = ERROR_SUCCESS;
+    while (written < content.size() && code == ERROR_SUCCESS) {
+        const std::size_t left = content.size() - written;
+        const DWORD piece = static_cast<DWORD>(left < kPieceBytes ? left : kPieceBytes);
+        DWORD done = 0;
+        if (!WriteFile(file, content.data() + written, piece, &done, nullptr) || done == 0) {
+            code = GetLastError();
+            code = code != ERROR_SUCCESS ? code : ERROR_WRITE_FAULT;
+        }
+        written += done;
     }
+    if (!CloseHandle(file) && code == ERROR_SUCCESS) {
+        code = GetLastError();
+    }
+    if (code != ERROR_SUCCESS) {
+        *error = static_cast<int32_t>(code);
+        DeleteFileA(path.c_str());
+        return NewFileResult::kFailed;
+    }
+    return NewFileResult::kWritten;
+}
+
+bool RenameOver(const std::string& from, const std::string& to, int32_t* error) {
     // A reader that has the old file open without sharing its deletion
     // (zelkctl, a collector) holds the rename up for a moment; wait it out.
     for (int attempt = 0;; ++attempt) {
-        if (MoveFileExA(tempPath.c_str(), path.c_str(),
+        if (MoveFileExA(from.c_str(), to.c_str(),
                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-            break;
+            return true;
         }
-        const DWORD moveError = GetLastError();
-        if (attempt == 9 ||
-            (moveError != ERROR_ACCESS_DENIED && moveError != ERROR_SHARING_VIOLATION)) {
-            *error = static_cast<int32_t>(moveError);
-            remove(tempPath.c_str());
+        const DWORD code = GetLastError();
+        if (attempt == 9 || (code != ERROR_ACCESS_DENIED && code != ERROR_SHARING_VIOLATION)) {
+            *error = static_cast<int32_t>(code);
             return false;
         }
         Sleep(20);
     }
-    return true;
 }
 
 bool AppendToFile(const std::string& path, const std::string& content, int32_t* error) {
@@ -96,11 +115,18 @@ std::size_t ExclusiveAppendFile::Write(const char* data, std::size_t size) {
     return fwrite(data, 1, size, static_cast<FILE*>(handle_));
 }
 
-void ExclusiveAppendFile::Close() {
-    if (handle_ != nullptr) {
-        fclose(static_cast<FILE*>(handle_));
-        handle_ = nullptr;
+bool ExclusiveAppendFile::Close() {
+    if (handle_ == nullptr) {
+        return true;
     }
+    // The stream's buffer is written out here: a full disk fails this, not
+    // the Write before it. The flush is asked on its own, as not every C
+    // runtime's fclose reports a flush that failed (Wine's does not).
+    FILE* file = static_cast<FILE*>(handle_);
+    const bool flushed = fflush(file) == 0;
+    const bool closed = fclose(file) == 0;
+    handle_ = nullptr;
+    return flushed && closed;
 }
 
 }  // namespace platform

@@ -92,6 +92,11 @@ class CDaemon {
     };
     static SocketLibraryHooks SetSocketLibraryHooks(SocketLibraryHooks hooks);
 
+    // The start of the watchdog threads (platform::StartThread), replaceable
+    // by tests that make it fail; returns the one replaced.
+    using ThreadStarter = platform::ThreadHandle (*)(platform::ThreadEntry entry, void* argument);
+    static ThreadStarter SetThreadStarter(ThreadStarter starter);
+
   private:
     // Walks the configuration file and starts one watchdog thread per
     // application; true if an application entry was taken.

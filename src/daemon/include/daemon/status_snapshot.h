@@ -8,17 +8,32 @@
 #include <string>
 #include <vector>
 
-// The file the daemon writes into the status folder, and the temporary file
-// beside it that is renamed over it (collectors read only *.prom files).
+// The file the daemon writes into the status folder. Each write goes to a
+// new file whose name begins with kStatusTempPrefix and is renamed over it;
+// collectors read only *.prom files, so they never see one half written.
 constexpr char kStatusFileName[] = "zelk.prom";
-constexpr char kStatusTempFileName[] = "zelk.prom.tmp";
+constexpr char kStatusTempPrefix[] = "zelk.prom.tmp";
+
+// Without a change of state the snapshot is written this often. The
+// textfile collectors are scraped every 15 to 60 seconds, so a longer
+// interval costs a scrape at most one routine write's age; a shorter one only
+// wears the station's flash storage: with twenty applications a snapshot is
+// about 50 KB, and every 20 s that is about 220 MB a day, every 15 s about
+// 290 MB.
+constexpr int64_t kStatusRoutineIntervalSeconds = 20;
+
+// The latest time a snapshot may carry: 9999-12-31 23:59:59 UTC. A reader
+// refuses later ones, so that no age it works out can overflow.
+constexpr int64_t kMaxStatusTime = 253402300799;
 
 // One watched application. Times are seconds since the epoch, 0 for never.
 struct AppStatus {
-    std::string name;      // label app
+    std::string name;      // label app, UTF-8
     int index = 0;         // label index: 0 to 19, the order of the app elements
-    std::string endpoint;  // label endpoint: "ip:port" as configured
+    std::string endpoint;  // label endpoint: "ip:port" as configured, UTF-8
 
+    bool notWatched = false;   // its watchdog thread could not be started
+    bool down = false;         // terminated, and no data has arrived since
     bool connected = false;    // the watchdog's connection state is Connected
     int32_t silentWaits = 0;   // the current time-out count of either state
     int32_t recvFailures = 0;  // the current run of failed reads
@@ -29,27 +44,36 @@ struct AppStatus {
     uint64_t handshakes = 0;
     uint64_t trains = 0;
     uint64_t bytesReceived = 0;
-    uint64_t terminations = 0;  // CloseExe calls of the watchdog
-    uint64_t launches = 0;      // OpenExe calls of the watchdog
-    uint64_t reconnects = 0;    // every "goto loop"
+    uint64_t terminations = 0;         // termination attempts: CloseExe calls of the watchdog
+    uint64_t processesTerminated = 0;  // processes those attempts actually ended
+    int32_t terminationsLastHour = 0;  // attempts within the last hour of the write time
+    uint64_t launches = 0;             // OpenExe calls of the watchdog
+    uint64_t reconnects = 0;           // every "goto loop"
     uint64_t fileMismatches = 0;
     uint64_t uninstallCommands = 0;
     uint64_t installCommands = 0;
 };
 
 struct StatusSnapshot {
+    std::string version;  // the daemon's version
     int64_t daemonStartTime = 0;
+    int64_t daemonStopTime = 0;  // 0 while the daemon runs; set in its last snapshot
     int64_t writeTime = 0;
     int appsConfigured = 0;
+    bool configLoaded = false;   // config.xml was loaded
+    int32_t configPitfalls = 0;  // findings of zelkctl check in the loaded config.xml
     std::vector<AppStatus> apps;
 };
 
 // The exposition text: HELP and TYPE lines for every metric, one sample per
 // application (labels app, index and endpoint, values escaped), ending with a
-// line end.
+// line end. Label values are written as they are: the board makes them UTF-8.
 std::string FormatStatus(const StatusSnapshot& snapshot);
 
 // Reads a text that FormatStatus wrote (comments, unknown metrics and blank
 // lines are passed over; the order of the lines does not matter). False, with
-// `*error` saying why in one line, when the text is not such a snapshot.
+// `*error` saying why in one line, when the text is not such a snapshot: a
+// line that is no sample, a value that is not a whole number within its
+// metric's range (NaN and infinities included), an index label that is not
+// 0 to 19, or no write time.
 bool ParseStatus(const std::string& text, StatusSnapshot* snapshot, std::string* error);

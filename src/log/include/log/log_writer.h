@@ -1,10 +1,25 @@
 // The daily log files: where they are, and writing one line to them.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
+
+// The day's file as the writer reaches it: the platform's exclusive append
+// file in production, a fake in tests. One call opens, writes and closes it.
+class LogFile {
+  public:
+    virtual ~LogFile() = default;
+    // False when the file cannot be opened or another writer holds it.
+    virtual bool Open(const std::string& path) = 0;
+    // Returns how many bytes were taken.
+    virtual std::size_t Write(const char* data, std::size_t size) = 0;
+    // False when what was written did not all reach the file (a full disk).
+    virtual bool Close() = 0;
+};
 
 class LogWriter {
   public:
@@ -12,13 +27,16 @@ class LogWriter {
     using DebugSink = std::function<void(const char*)>;  // the debugger-output channel
 
     // `moduleFolder` is the executable's folder with its trailing separator;
-    // the log folder "ZELK_LOG" is made inside it.
-    LogWriter(std::string moduleFolder, Clock clock, DebugSink debugSink);
+    // the log folder "ZELK_LOG" is made inside it. `file` defaults to the
+    // platform's exclusive append file.
+    LogWriter(std::string moduleFolder, Clock clock, DebugSink debugSink,
+              std::unique_ptr<LogFile> file = nullptr);
 
     // Appends one composed line to the file of today's date, then deletes the
-    // file dated exactly seven days back. Calls in one process are serialised
-    // so that none of them loses its line to another; a file held by another
-    // process still makes the call lose its line.
+    // file dated exactly seven days back. A line that does not wholly reach
+    // the file, at the write or at the close, is reported to the debug sink. Calls in one process
+    // are serialised so that none of them loses its line to another; a file held by another process
+    // still makes the call lose its line.
     void Write(int level, int line, const char* function, int32_t code, const std::string& message);
 
     // Full path of the log file for the local date of `seconds`.
@@ -35,6 +53,7 @@ class LogWriter {
     std::string moduleFolder_;
     Clock clock_;
     DebugSink debugSink_;
+    std::unique_ptr<LogFile> file_;
 };
 
 // The writer that WriteLog uses: the executable's folder, the real clock and

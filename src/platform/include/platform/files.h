@@ -1,4 +1,4 @@
-// File and folder services the log writer needs.
+// File and folder services of the log writer and the status snapshot.
 #pragma once
 
 #include <cstddef>
@@ -17,13 +17,23 @@ bool PathExists(const std::string& path);
 // Deletes a file. False if nothing was deleted.
 bool RemoveFile(const std::string& path);
 
-// Writes `content` (bytes as they are, no line-end translation) to
-// `tempPath`, then renames it over `path` in one step, so that a reader sees
-// either the old file or the whole new one. `tempPath` must be in the same
-// folder. False, with the platform's error code in `*error`, when any step
-// failed (the temporary file is then removed).
-bool WriteFileReplacing(const std::string& path, const std::string& tempPath,
-                        const std::string& content, int32_t* error);
+// What became of an attempt to write a new file.
+enum class NewFileResult {
+    kWritten,
+    kNameTaken,  // something of that name exists already; nothing was touched
+    kFailed,     // the platform's code is in `*error`; no file of the name is left
+};
+
+// Creates `path` as a new file holding `content` (bytes as they are, no
+// line-end translation). Never opens what exists already: a file, folder or
+// link of that name (a link is never followed) gives kNameTaken.
+NewFileResult WriteNewFile(const std::string& path, const std::string& content, int32_t* error);
+
+// Renames `from` over `to` in one step, so that a reader sees either the old
+// file or the whole new one; a link at `to` is replaced, not followed. Both
+// in one folder. False, with the platform's code in `*error`, when it could
+// not be done; `from` is then left as it was.
+bool RenameOver(const std::string& from, const std::string& to, int32_t* error);
 
 // Appends `content` to the file `path` (created when missing) in one write,
 // and closes it again. The file is never inherited by a child, and on POSIX
@@ -45,9 +55,11 @@ class ExclusiveAppendFile {
     // Opens (creating if needed) `path` for appending. False on failure or
     // when another writer holds the file.
     bool Open(const std::string& path);
-    // Appends `size` bytes; returns how many were written.
+    // Appends `size` bytes; returns how many were taken (on Win32 into the
+    // stream's buffer, so a full disk may show only at Close).
     std::size_t Write(const char* data, std::size_t size);
-    void Close();
+    // Closes the file; false when what was written did not all reach it.
+    bool Close();
     bool IsOpen() const { return handle_ != nullptr; }
 
   private:

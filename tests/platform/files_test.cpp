@@ -1,0 +1,77 @@
+// Files as the status snapshot and the log writer use them: a new file that
+// never goes through what a name holds already, a rename over a link, and a
+// full disk seen by the append file.
+#include "platform/files.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
+#include "../support/temp_folder.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testing_support::ReadWholeFile;
+
+// A link at `link` to `target`; false where the platform (or Wine) makes none.
+bool PlantLink(const fs::path& target, const fs::path& link) {
+    std::error_code error;
+    fs::create_symlink(target, link, error);
+    return !error;
+}
+
+TEST(NewFiles, NeverGoThroughANameThatIsTaken) {
+    testing_support::TempFolder folder;
+    const fs::path victim = folder.path() / "victim";
+    std::ofstream(victim, std::ios::binary) << "keep";
+    int32_t error = 0;
+
+    const std::string fresh = (folder.path() / "fresh").string();
+    EXPECT_EQ(platform::WriteNewFile(fresh, "new\n", &error), platform::NewFileResult::kWritten);
+    EXPECT_EQ(ReadWholeFile(fresh), "new\n");
+    EXPECT_EQ(platform::WriteNewFile(fresh, "again", &error), platform::NewFileResult::kNameTaken);
+    EXPECT_EQ(ReadWholeFile(fresh), "new\n");
+    EXPECT_EQ(platform::WriteNewFile((folder.path() / "missing" / "x").string(), "x", &error),
+              platform::NewFileResult::kFailed);
+    EXPECT_NE(error, 0);
+
+    if (!PlantLink(victim, folder.path() / "link") ||
+        !PlantLink(folder.path() / "nowhere", folder.path() / "dangling")) {
+        GTEST_SKIP() << "no links here";
+    }
+    for (const char* name : {"link", "dangling"}) {
+        EXPECT_EQ(platform::WriteNewFile((folder.path() / name).string(), "planted", &error),
+                  platform::NewFileResult::kNameTaken)
+            << name;
+    }
+    EXPECT_EQ(ReadWholeFile(victim), "keep");
+    EXPECT_FALSE(fs::exists(folder.path() / "nowhere"));
+
+    // A link where the file goes is replaced by the file; what it named stays.
+    ASSERT_TRUE(platform::RenameOver(fresh, (folder.path() / "link").string(), &error)) << error;
+    EXPECT_FALSE(fs::is_symlink(folder.path() / "link"));
+    EXPECT_EQ(ReadWholeFile(folder.path() / "link"), "new\n");
+    EXPECT_EQ(ReadWholeFile(victim), "keep");
+}
+
+TEST(AppendFile, AFullDiskShowsAtTheWriteOrTheClose) {
+#ifdef _WIN32
+    // Wine hands its programs the host's devices under Z: (a full one
+    // included); Windows has none, and skips.
+    const std::string full = "Z:\\dev\\full";
+#else
+    const std::string full = "/dev/full";
+#endif
+    platform::ExclusiveAppendFile file;
+    if (!file.Open(full)) {
+        GTEST_SKIP() << "no full device here";
+    }
+    const std::string line = "a line\n";
+    const bool written = file.Write(line.data(), line.size()) == line.size();
+    EXPECT_FALSE(written && file.Close());
+}
+
+}  // namespace
