@@ -1,0 +1,74 @@
+#include "zelkctl/journal_reader.h"
+
+#include <algorithm>
+#include <cstring>
+#include <numeric>
+
+#include "zelkctl/journal_line.h"
+#include "zelkctl/journal_time.h"
+
+namespace zelkctl {
+
+bool JournalFileDay(std::string_view fileName, int64_t* day) {
+    const std::string_view prefix = kJournalFilePrefix;
+    const std::string extension = std::string(".") + kJournalFileExtension;
+    if (fileName.size() != prefix.size() + 10 + extension.size() ||
+        fileName.substr(0, prefix.size()) != prefix ||
+        fileName.substr(prefix.size() + 10) != extension) {
+        return false;
+    }
+    return ParseDate(fileName.substr(prefix.size(), 10), day);
+}
+
+void ReadJournalText(std::string_view text, JournalChunk* chunk, int64_t stopAtMs) {
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const void* found = std::memchr(text.data() + start, '\n', text.size() - start);
+        const std::size_t end =
+            found == nullptr
+                ? text.size()
+                : static_cast<std::size_t>(static_cast<const char*>(found) - text.data());
+        std::string_view line = text.substr(start, end - start);
+        start = end + 1;
+        if (!line.empty() && line.back() == '\r') {
+            line.remove_suffix(1);
+        }
+        if (IsBlankLine(line)) {
+            continue;
+        }
+        // Read in place: failures are rare, copies of every event are not.
+        chunk->events.emplace_back();
+        if (!ParseJournalLine(line, &chunk->events.back())) {
+            chunk->events.pop_back();
+            ++chunk->skipped;
+            continue;
+        }
+        chunk->lines.push_back(line);
+        if (chunk->events.back().timeMs >= stopAtMs) {
+            return;
+        }
+    }
+}
+
+std::vector<std::size_t> TimeOrder(const std::vector<Event>& events) {
+    std::vector<std::size_t> order(events.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        return events[a].timeMs < events[b].timeMs;
+    });
+    return order;
+}
+
+bool MentionsDaemonStart(std::string_view text) {
+    return text.find("\"event\":\"daemon_started\"") != std::string_view::npos;
+}
+
+std::string SkippedLinesNote(int64_t skipped) {
+    if (skipped <= 0) {
+        return std::string();
+    }
+    return std::to_string(skipped) + (skipped == 1 ? " line" : " lines") +
+           " of the journal skipped: torn by a power cut, or not an event in JSON";
+}
+
+}  // namespace zelkctl
