@@ -2,7 +2,9 @@
 // rows and JSON Lines, and the summary per application.
 #include <gtest/gtest.h>
 
+#include "zelkctl/event_text.h"
 #include "zelkctl/history_report.h"
+#include "zelkctl/journal_line.h"
 #include "zelkctl/journal_reader.h"
 #include "zelkctl/journal_time.h"
 
@@ -40,11 +42,10 @@ int64_t At(const char* rfc3339) {
 }
 
 std::string Report(const HistoryQuery& query, const char* endTime = "2026-12-09T03:00:00+01:00") {
-    JournalChunk chunk;
-    ReadJournalText(kDay, &chunk);
     HistoryReport report(query);
-    std::string out = report.AddFile(chunk.events, chunk.lines);
-    return out + report.Finish(At(endTime));
+    ReadJournalText(kDay,
+                    [&](const Event& event, std::string_view line) { report.Add(event, line); });
+    return report.Finish(At(endTime));
 }
 
 TEST(HistoryReport, ListsTheEventsAsATableWithASummary) {
@@ -119,6 +120,58 @@ TEST(HistoryReport, JsonLinesAreTheJournalsOwnLines) {
     const std::string day = kDay;
     const std::size_t line = day.find("{\"time\":\"2026-12-09T02:00:02");
     EXPECT_EQ(out, day.substr(line));
+}
+
+TEST(EventText, EachKindInWords) {
+    const struct {
+        const char* fields;  // after "time" and "event"
+        const char* kind;
+        const char* details;
+    } cases[] = {
+        {R"("version":"1.0.0","apps":3,"pid":7)", "daemon_started",
+         "version 1.0.0, 3 applications, pid 7"},
+        {R"("apps":1)", "daemon_stopped", "1 application"},
+        {R"("path":"C:\\z\\config.xml","apps":2)", "config_loaded",
+         "C:\\z\\config.xml, 2 applications"},
+        {R"("path":"c.xml","report":"<r>\n<e/></r>")", "config_not_loaded", "c.xml: <r> <e/></r>"},
+        {R"("count":2,"findings":["a","b"])", "config_pitfalls", "2 pitfalls: a; b"},
+        {R"("waits":1)", "connected", "first data after 1 wait"},
+        {R"("code":10054)", "failing", "reads fail, socket error 10054"},
+        {R"("after":"failing","count":3)", "resumed", "data again after 3 failed reads"},
+        {R"("after":"silent","count":12)", "resumed", "data again after 12 silent waits"},
+        {R"("cycle":"failing","count":11,"processes":2,"result":1)", "terminated",
+         "failing cycle, read 11: 2 processes terminated"},
+        {R"("cycle":"connecting","count":10,"processes":0,"result":0)", "terminated",
+         "connecting cycle, wait 10: no process terminated"},
+        {R"("result":-1)", "terminated", "the name is empty: nothing terminated"},
+        {R"("cycle":"silent","count":45,"ok":false,"error":2,"command":"x.exe")", "launched",
+         "silent cycle, wait 45: FAILED (error 2): x.exe"},
+        {R"("cycle":"socket","count":1)", "reconnect",
+         "the socket could not be created (attempt 1)"},
+        {R"("cycle":"wait_failing","count":40)", "reconnect", "waits keep failing (40)"},
+        {R"("key":"K","vehicles":1,"serial":"S")", "train", "train K, 1 vehicle, serial S"},
+        {R"("pictures":24,"files":3)", "mismatch", "24 pictures, 3 XML files"},
+        {R"("sub_app":"rec","command":"u.bat","ok":false,"code":2)", "uninstall",
+         "rec: u.bat (NOT RUN, code 2)"},
+        {R"("sub_app":"rec","command":"i.bat","ok":true)", "install", "rec: i.bat (run)"},
+        {R"("discarded":100,"kept":5)", "buffer_overflow", "100 bytes discarded, 5 kept"},
+        {R"("x":1)", "out_of_memory", "out of memory"},
+        {R"("x":1)", "disk_full", ""},
+    };
+    for (const auto& c : cases) {
+        const std::string line = std::string("{\"time\":\"2026-12-09T00:00:00Z\",\"event\":\"") +
+                                 c.kind + "\"," + c.fields + "}";
+        Event event;
+        ASSERT_TRUE(ParseJournalLine(line, &event)) << line;
+        EXPECT_EQ(EventDetails(event), c.details) << line;
+    }
+}
+
+TEST(EventText, NothingFromTheJournalSteersATerminal) {
+    EXPECT_EQ(Printable("a\tb\nc\x1b[2Jd\x7f\xC2\x9B"
+                        "1m\xEF\xBF\xBF\xC3\xA4\xE2\x82\xAC"),
+              "a b c?[2Jd??1m?\xC3\xA4\xE2\x82\xAC");
+    EXPECT_EQ(DisplayWidth("Z\xC3\xA4hler \xF0\x9F\x9A\x82"), 8u);
 }
 
 }  // namespace

@@ -198,6 +198,25 @@ TEST(JournalLine, RefusesObjectsThatAreNoEvent) {
     }
 }
 
+// The events read from a text, each with its line.
+struct Read {
+    std::vector<Event> events;
+    std::vector<std::string> lines;
+    int64_t skipped = 0;
+};
+
+Read ReadText(const std::string& text, int64_t stopAtMs = INT64_MAX) {
+    Read read;
+    read.skipped = ReadJournalText(
+        text,
+        [&](const Event& event, std::string_view line) {
+            read.events.push_back(event);
+            read.lines.emplace_back(line);
+        },
+        stopAtMs);
+    return read;
+}
+
 TEST(JournalText, SkipsTornAndBrokenLinesAndCountsThem) {
     const std::string text =
         "{\"time\":\"2026-12-09T01:00:00+01:00\",\"event\":\"daemon_started\",\"apps\":1}\r\n"
@@ -208,49 +227,29 @@ TEST(JournalText, SkipsTornAndBrokenLinesAndCountsThem) {
         "   \n"
         "{\"time\":\"2026-12-09T01:00:09+01:00\",\"event\":\"silence\",\"app\":\"a\",\"index\":0}\n"
         "{\"time\":\"2026-12-09T01:00:12+01:00\",\"event\":\"termin";
-    JournalChunk chunk;
-    ReadJournalText(text, &chunk);
-    ASSERT_EQ(chunk.events.size(), 3u);
-    EXPECT_EQ(chunk.skipped, 2);  // blank lines are no damage
-    EXPECT_EQ(chunk.events[0].kind, EventKind::kDaemonStarted);
-    EXPECT_EQ(chunk.lines[0].back(), '}');  // the carriage return is not part of the line
-    EXPECT_EQ(chunk.events[2].kind, EventKind::kSilence);
+    const Read all = ReadText(text);
+    ASSERT_EQ(all.events.size(), 3u);
+    EXPECT_EQ(all.skipped, 2);  // blank lines are no damage
+    EXPECT_EQ(all.events[0].kind, EventKind::kDaemonStarted);
+    EXPECT_EQ(all.lines[0].back(), '}');  // the carriage return is not part of the line
+    EXPECT_EQ(all.events[1].app, "a");
+    EXPECT_EQ(all.events[2].kind, EventKind::kSilence);
 
     // A last line cut just before its line end is whole.
-    JournalChunk whole;
-    ReadJournalText(
+    const Read whole = ReadText(
         "{\"time\":\"2026-12-09T01:00:00+01:00\",\"event\":\"daemon_started\"}\n"
-        "{\"time\":\"2026-12-09T01:00:03+01:00\",\"event\":\"connected\",\"app\":\"a\"}",
-        &whole);
+        "{\"time\":\"2026-12-09T01:00:03+01:00\",\"event\":\"connected\",\"app\":\"a\"}");
     EXPECT_EQ(whole.skipped, 0);
     EXPECT_EQ(whole.events.size(), 2u);
 
     // Reading stops after the first event at or after the stop time.
-    JournalChunk partial;
-    ReadJournalText(text, &partial, chunk.events[1].timeMs);
+    const Read partial = ReadText(text, all.events[1].timeMs);
     EXPECT_EQ(partial.events.size(), 2u);
     EXPECT_EQ(partial.skipped, 1);
 
     EXPECT_EQ(SkippedLinesNote(0), "");
     EXPECT_EQ(SkippedLinesNote(1).find("1 line of the journal skipped"), 0u);
     EXPECT_EQ(SkippedLinesNote(2).find("2 lines of the journal skipped"), 0u);
-}
-
-TEST(JournalText, OrdersByTimeKeepingTheOrderOfEqualTimes) {
-    JournalChunk chunk;
-    ReadJournalText(
-        "{\"time\":\"2026-12-09T01:00:05Z\",\"event\":\"b\"}\n"
-        "{\"time\":\"2026-12-09T01:00:01Z\",\"event\":\"a\"}\n"
-        "{\"time\":\"2026-12-09T01:00:05Z\",\"event\":\"c\"}\n"
-        // The hour after the clocks go back: later, though its clock reads earlier.
-        "{\"time\":\"2026-10-25T02:30:00+01:00\",\"event\":\"e\"}\n"
-        "{\"time\":\"2026-10-25T02:45:00+02:00\",\"event\":\"d\"}\n",
-        &chunk);
-    std::string order;
-    for (const std::size_t i : TimeOrder(chunk.events)) {
-        order += chunk.events[i].kindName;
-    }
-    EXPECT_EQ(order, "deabc");
 }
 
 TEST(JournalFiles, NamesAndDaemonStarts) {

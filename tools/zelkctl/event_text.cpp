@@ -1,5 +1,7 @@
 #include "zelkctl/event_text.h"
 
+#include <charconv>
+
 namespace zelkctl {
 
 namespace {
@@ -8,195 +10,284 @@ bool Has(int64_t number) {
     return number != kNoNumber;
 }
 
-std::string Number(int64_t number) {
-    return std::to_string(number);
-}
+// One line of details, written in place: parts are appended, and a
+// separator goes only between parts that are there.
+class Line {
+  public:
+    explicit Line(std::string* out) : out_(out), start_(out->size()) {}
 
-// "1 process", "2 processes".
-std::string Counted(int64_t number, const char* one, const char* many) {
-    return Number(number) + " " + (number == 1 ? one : many);
-}
-
-// Joins the non-empty parts with ", ".
-std::string Joined(std::initializer_list<std::string> parts) {
-    std::string text;
-    for (const std::string& part : parts) {
-        if (!part.empty()) {
-            text += (text.empty() ? "" : ", ") + part;
-        }
+    Line& Text(std::string_view text) {
+        out_->append(text);
+        return *this;
     }
-    return text;
-}
+    // A text from the journal, made printable.
+    Line& Field(std::string_view text) {
+        AppendPrintable(out_, text);
+        return *this;
+    }
+    Line& Number(int64_t number) {
+        char digits[24];
+        const std::to_chars_result end = std::to_chars(digits, digits + sizeof digits, number);
+        out_->append(digits, end.ptr);
+        return *this;
+    }
+    // "1 process", "2 processes".
+    Line& Counted(int64_t number, std::string_view one, std::string_view many) {
+        return Number(number).Text(" ").Text(number == 1 ? one : many);
+    }
+    // `separator` when something has been written already.
+    Line& Then(std::string_view separator) {
+        if (out_->size() > start_) {
+            out_->append(separator);
+        }
+        return *this;
+    }
+
+  private:
+    std::string* out_;
+    std::size_t start_;
+};
 
 // What a cycle counts: waits, or failed reads in the failing cycle.
-const char* CountUnit(const std::string& cycle) {
+std::string_view CountUnit(const std::string& cycle) {
     return cycle == "failing" ? "read" : "wait";
 }
 
 // "silent cycle, wait 30"; only what the event gives.
-std::string CycleText(const Event& e) {
-    std::string text = e.cycle.empty() ? std::string() : Printable(e.cycle) + " cycle";
+void CycleText(Line& line, const Event& e) {
+    if (!e.cycle.empty()) {
+        line.Field(e.cycle).Text(" cycle");
+    }
     if (Has(e.count)) {
-        text +=
-            (text.empty() ? "" : ", ") + std::string(CountUnit(e.cycle)) + " " + Number(e.count);
+        line.Then(", ").Text(CountUnit(e.cycle)).Text(" ").Number(e.count);
     }
-    return text;
 }
 
-std::string TerminatedText(const Event& e) {
-    std::string outcome;
+void TerminatedText(Line& line, const Event& e) {
+    CycleText(line, e);
     if (e.result == -1) {
-        outcome = "the name is empty: nothing terminated";
+        line.Then(": ").Text("the name is empty: nothing terminated");
     } else if (e.result == 0) {
-        outcome = "no process terminated";
+        line.Then(": ").Text("no process terminated");
     } else if (Has(e.processes)) {
-        outcome = Counted(e.processes, "process", "processes") + " terminated";
+        line.Then(": ").Counted(e.processes, "process", "processes").Text(" terminated");
     } else if (e.result == 1) {
-        outcome = "terminated";
+        line.Then(": ").Text("terminated");
     }
-    const std::string cycle = CycleText(e);
-    return cycle.empty() || outcome.empty() ? cycle + outcome : cycle + ": " + outcome;
 }
 
-std::string LaunchedText(const Event& e) {
-    std::string outcome;
+void LaunchedText(Line& line, const Event& e) {
+    CycleText(line, e);
     if (e.ok == 1) {
-        outcome = Has(e.session) ? "session " + Number(e.session) : "launched";
+        line.Then(": ");
+        if (Has(e.session)) {
+            line.Text("session ").Number(e.session);
+        } else {
+            line.Text("launched");
+        }
     } else if (e.ok == 0) {
-        outcome = "FAILED" + (Has(e.error) ? " (error " + Number(e.error) + ")" : std::string());
-    }
-    std::string text = CycleText(e);
-    if (!outcome.empty()) {
-        text += (text.empty() ? "" : ": ") + outcome;
+        line.Then(": ").Text("FAILED");
+        if (Has(e.error)) {
+            line.Text(" (error ").Number(e.error).Text(")");
+        }
     }
     if (!e.command.empty()) {
-        text += (text.empty() ? "" : ": ") + Printable(e.command);
+        line.Then(": ").Field(e.command);
     }
-    return text;
 }
 
-std::string ReconnectText(const Event& e) {
+void ReconnectText(Line& line, const Event& e) {
     if (e.cycle == "socket") {
-        return "the socket could not be created" +
-               (Has(e.count) ? " (attempt " + Number(e.count) + ")" : std::string());
+        line.Text("the socket could not be created");
+        if (Has(e.count)) {
+            line.Text(" (attempt ").Number(e.count).Text(")");
+        }
+    } else if (e.cycle == "wait_failing") {
+        line.Text("waits keep failing");
+        if (Has(e.count)) {
+            line.Text(" (").Number(e.count).Text(")");
+        }
+    } else {
+        CycleText(line, e);
     }
-    if (e.cycle == "wait_failing") {
-        return "waits keep failing" + (Has(e.count) ? " (" + Number(e.count) + ")" : std::string());
-    }
-    return CycleText(e);
 }
 
-std::string CommandText(const Event& e) {
-    std::string text = Printable(e.subApp);
+void CommandText(Line& line, const Event& e) {
+    line.Field(e.subApp);
     if (!e.command.empty()) {
-        text += (text.empty() ? "" : ": ") + Printable(e.command);
+        line.Then(": ").Field(e.command);
     }
-    std::string outcome;
-    if (e.ok == 1) {
-        outcome = "run";
-    } else if (e.ok == 0) {
-        outcome = "NOT RUN";
+    if (e.ok < 0 && !Has(e.code)) {
+        return;
+    }
+    line.Text(" (");
+    if (e.ok >= 0) {
+        line.Text(e.ok == 1 ? "run" : "NOT RUN").Text(Has(e.code) ? ", " : "");
     }
     if (Has(e.code)) {
-        outcome += (outcome.empty() ? "" : ", ") + std::string("code ") + Number(e.code);
+        line.Text("code ").Number(e.code);
     }
-    return outcome.empty() ? text : text + " (" + outcome + ")";
+    line.Text(")");
 }
 
 }  // namespace
 
 std::string EventDetails(const Event& e) {
+    std::string text;
+    AppendEventDetails(&text, e);
+    return text;
+}
+
+void AppendEventDetails(std::string* out, const Event& e) {
+    Line line(out);
     switch (e.kind) {
         case EventKind::kDaemonStarted:
         case EventKind::kDaemonStopped:
-            return Joined({e.version.empty() ? "" : "version " + Printable(e.version),
-                           Has(e.apps) ? Counted(e.apps, "application", "applications") : "",
-                           Has(e.pid) ? "pid " + Number(e.pid) : ""});
+            if (!e.version.empty()) {
+                line.Text("version ").Field(e.version);
+            }
+            if (Has(e.apps)) {
+                line.Then(", ").Counted(e.apps, "application", "applications");
+            }
+            if (Has(e.pid)) {
+                line.Then(", ").Text("pid ").Number(e.pid);
+            }
+            break;
         case EventKind::kConfigLoaded:
-            return Joined({Printable(e.path),
-                           Has(e.apps) ? Counted(e.apps, "application", "applications") : ""});
+            line.Field(e.path);
+            if (Has(e.apps)) {
+                line.Then(", ").Counted(e.apps, "application", "applications");
+            }
+            break;
         case EventKind::kConfigNotLoaded:
-            return e.report.empty() ? Printable(e.path)
-                                    : Printable(e.path) + ": " + Printable(e.report);
-        case EventKind::kConfigPitfalls: {
-            std::string text = Has(e.count) ? Counted(e.count, "pitfall", "pitfalls") : "";
-            std::string list;
-            for (const std::string& finding : e.findings) {
-                list += (list.empty() ? "" : "; ") + Printable(finding);
+            line.Field(e.path);
+            if (!e.report.empty()) {
+                line.Then(": ").Field(e.report);
             }
-            return text.empty() || list.empty() ? text + list : text + ": " + list;
-        }
+            break;
+        case EventKind::kConfigPitfalls:
+            if (Has(e.count)) {
+                line.Counted(e.count, "pitfall", "pitfalls");
+            }
+            for (std::size_t i = 0; i < e.findings.size(); ++i) {
+                line.Then(i == 0 ? ": " : "; ").Field(e.findings[i]);
+            }
+            break;
         case EventKind::kThreadNotStarted:
-            return "the watchdog thread did not start: not watched";
+            line.Text("the watchdog thread did not start: not watched");
+            break;
         case EventKind::kConnected:
-            return Has(e.waits) ? "first data after " + Counted(e.waits, "wait", "waits")
-                                : "first data";
-        case EventKind::kSilence:
-            return "first wait without data";
-        case EventKind::kFailing:
-            return "reads fail" + (Has(e.code) ? ", socket error " + Number(e.code) : "");
-        case EventKind::kResumed:
-            if (e.cycle == "failing") {
-                return "data again" +
-                       (Has(e.count) ? " after " + Counted(e.count, "failed read", "failed reads")
-                                     : std::string());
+            line.Text("first data");
+            if (Has(e.waits)) {
+                line.Text(" after ").Counted(e.waits, "wait", "waits");
             }
-            return "data again" + (Has(e.count)
-                                       ? " after " + Counted(e.count, "silent wait", "silent waits")
-                                       : std::string());
+            break;
+        case EventKind::kSilence:
+            line.Text("first wait without data");
+            break;
+        case EventKind::kFailing:
+            line.Text("reads fail");
+            if (Has(e.code)) {
+                line.Text(", socket error ").Number(e.code);
+            }
+            break;
+        case EventKind::kResumed:
+            line.Text("data again");
+            if (Has(e.count)) {
+                line.Text(" after ");
+                if (e.cycle == "failing") {
+                    line.Counted(e.count, "failed read", "failed reads");
+                } else {
+                    line.Counted(e.count, "silent wait", "silent waits");
+                }
+            }
+            break;
         case EventKind::kTerminated:
-            return TerminatedText(e);
+            TerminatedText(line, e);
+            break;
         case EventKind::kLaunched:
-            return LaunchedText(e);
+            LaunchedText(line, e);
+            break;
         case EventKind::kReconnect:
-            return ReconnectText(e);
+            ReconnectText(line, e);
+            break;
         case EventKind::kTrain:
-            return Joined({e.key.empty() ? "" : "train " + Printable(e.key),
-                           Has(e.vehicles) ? Counted(e.vehicles, "vehicle", "vehicles") : "",
-                           e.serial.empty() ? "" : "serial " + Printable(e.serial)});
-        case EventKind::kMismatch: {
-            const std::string counts =
-                Joined({Has(e.pictures) ? Counted(e.pictures, "picture", "pictures") : "",
-                        Has(e.files) ? Counted(e.files, "XML file", "XML files") : ""});
-            const std::string key = e.key.empty() ? "" : "train " + Printable(e.key);
-            return key.empty() || counts.empty() ? key + counts : key + ": " + counts;
-        }
+            if (!e.key.empty()) {
+                line.Text("train ").Field(e.key);
+            }
+            if (Has(e.vehicles)) {
+                line.Then(", ").Counted(e.vehicles, "vehicle", "vehicles");
+            }
+            if (!e.serial.empty()) {
+                line.Then(", ").Text("serial ").Field(e.serial);
+            }
+            break;
+        case EventKind::kMismatch:
+            if (!e.key.empty()) {
+                line.Text("train ").Field(e.key);
+            }
+            if (Has(e.pictures)) {
+                line.Then(": ").Counted(e.pictures, "picture", "pictures");
+            }
+            if (Has(e.files)) {
+                line.Then(Has(e.pictures) ? ", " : ": ").Counted(e.files, "XML file", "XML files");
+            }
+            break;
         case EventKind::kUninstall:
         case EventKind::kInstall:
-            return CommandText(e);
+            CommandText(line, e);
+            break;
         case EventKind::kBufferOverflow:
-            return Joined({Has(e.discarded) ? Number(e.discarded) + " bytes discarded" : "",
-                           Has(e.kept) ? Number(e.kept) + " kept" : ""});
+            if (Has(e.discarded)) {
+                line.Number(e.discarded).Text(" bytes discarded");
+            }
+            if (Has(e.kept)) {
+                line.Then(", ").Number(e.kept).Text(" kept");
+            }
+            break;
         case EventKind::kOutOfMemory:
-            return "out of memory";
+            line.Text("out of memory");
+            break;
         case EventKind::kUnknown:
             break;
     }
-    return std::string();
 }
 
 std::string Printable(std::string_view text) {
     std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
+    AppendPrintable(&out, text);
+    return out;
+}
+
+void AppendPrintable(std::string* out, std::string_view text) {
+    // Most texts hold nothing to change: printable ASCII and UTF-8 letters.
+    std::size_t plain = 0;
+    while (plain < text.size()) {
+        const auto c = static_cast<unsigned char>(text[plain]);
+        if (c < 0x20 || c == 0x7F || c == 0xC2 || c == 0xEF) {
+            break;
+        }
+        ++plain;
+    }
+    out->append(text.substr(0, plain));
+    for (std::size_t i = plain; i < text.size(); ++i) {
         const auto c = static_cast<unsigned char>(text[i]);
         const auto next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0u;
         const auto third = i + 2 < text.size() ? static_cast<unsigned char>(text[i + 2]) : 0u;
         if (c == '\t' || c == '\n' || c == '\r') {
-            out += ' ';
+            *out += ' ';
         } else if (c < 0x20 || c == 0x7F) {
-            out += '?';
+            *out += '?';
         } else if (c == 0xC2 && next >= 0x80 && next <= 0x9F) {
-            out += '?';  // C1 control, U+0080 to U+009F
+            *out += '?';  // C1 control, U+0080 to U+009F
             ++i;
         } else if (c == 0xEF && next == 0xBF && (third == 0xBE || third == 0xBF)) {
-            out += '?';  // U+FFFE, U+FFFF
+            *out += '?';  // U+FFFE, U+FFFF
             i += 2;
         } else {
-            out += static_cast<char>(c);
+            *out += static_cast<char>(c);
         }
     }
-    return out;
 }
 
 std::size_t DisplayWidth(std::string_view text) {

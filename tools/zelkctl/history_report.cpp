@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "zelkctl/event_text.h"
-#include "zelkctl/journal_reader.h"
 #include "zelkctl/journal_time.h"
 #include "zelkctl/text_table.h"
 #include "zelkctl/timeline_style.h"
@@ -26,10 +25,6 @@ std::string Padded(std::string text, std::size_t width) {
     return text.append(width > shown ? width - shown : 0, ' ');
 }
 
-std::string AppColumn(const Event& event) {
-    return event.app.empty() ? std::string("-") : Printable(event.app);
-}
-
 }  // namespace
 
 bool Matches(const HistoryQuery& query, const Event& event) {
@@ -45,60 +40,80 @@ bool Matches(const HistoryQuery& query, const Event& event) {
 HistoryReport::HistoryReport(const HistoryQuery& query)
     : query_(query), builder_(query.sinceMs, query.untilMs, false) {}
 
-std::string HistoryReport::Row(const Event& event) const {
-    std::string row = Padded(LocalDateTimeText(event.timeMs, event.offsetMinutes), kTimeColumns) +
-                      "  " + Padded(AppColumn(event), appWidth_) + "  " +
-                      Padded(Printable(event.kindName), kEventColumns);
-    const std::string details = EventDetails(event);
-    if (!details.empty()) {
-        row += "  " + details;
+void HistoryReport::Add(const Event& event, std::string_view line) {
+    builder_.Add(event);
+    if (!anyEvent_) {
+        anyEvent_ = true;
+        firstMs_ = event.timeMs;
+        firstOffset_ = event.offsetMinutes;
     }
-    row.erase(row.find_last_not_of(' ') + 1);
-    return row + "\n";
+    lastOffset_ = event.offsetMinutes;
+    if (!Matches(query_, event)) {
+        return;
+    }
+    ++shown_;
+    if (query_.json) {
+        pendingLines_.append(line);
+        pendingLines_ += '\n';
+        return;
+    }
+    PendingRow row{event.timeMs, event.offsetMinutes, pendingText_.size(), 0, 0};
+    if (event.app.empty()) {
+        pendingText_ += '-';
+    } else {
+        AppendPrintable(&pendingText_, event.app);
+    }
+    row.appEnd = pendingText_.size();
+    // A known kind's name is plain ASCII; another's is made printable.
+    AppendPrintable(&pendingText_, event.kindName);
+    const std::size_t kindWidth = DisplayWidth(std::string_view(pendingText_).substr(row.appEnd));
+    pendingText_.append(kEventColumns > kindWidth ? kEventColumns - kindWidth : 0, ' ');
+    pendingText_ += "  ";
+    const std::size_t detailsStart = pendingText_.size();
+    AppendEventDetails(&pendingText_, event);
+    if (pendingText_.size() == detailsStart) {
+        // No details: no blanks at the end of the row.
+        pendingText_.erase(pendingText_.find_last_not_of(' ', detailsStart - 1) + 1);
+    }
+    row.tailEnd = pendingText_.size();
+    pending_.push_back(row);
 }
 
-std::string HistoryReport::AddFile(const std::vector<Event>& events,
-                                   const std::vector<std::string_view>& lines) {
-    const std::vector<std::size_t> order = TimeOrder(events);
-    if (!query_.json) {
-        for (const std::size_t i : order) {
-            if (Matches(query_, events[i])) {
-                appWidth_ = std::max(appWidth_, DisplayWidth(AppColumn(events[i])));
-            }
-        }
-    }
+std::string HistoryReport::TakeOutput() {
     std::string out;
-    for (const std::size_t i : order) {
-        const Event& event = events[i];
-        builder_.Add(event);
-        if (!anyEvent_) {
-            anyEvent_ = true;
-            firstMs_ = event.timeMs;
-            firstOffset_ = event.offsetMinutes;
-        }
-        lastOffset_ = event.offsetMinutes;
-        if (!Matches(query_, event)) {
-            continue;
-        }
-        ++shown_;
-        if (query_.json) {
-            out.append(i < lines.size() ? lines[i] : std::string_view());
-            out += '\n';
-            continue;
-        }
-        if (!headerShown_) {
-            out += Padded("TIME", kTimeColumns) + "  " + Padded("APP", appWidth_) + "  " +
-                   Padded("EVENT", kEventColumns) + "  DETAILS\n";
-            headerShown_ = true;
-        }
-        out += Row(event);
+    out.swap(pendingLines_);
+    if (pending_.empty()) {
+        return out;
     }
+    const std::string_view text = pendingText_;
+    for (const PendingRow& row : pending_) {
+        appWidth_ =
+            std::max(appWidth_, DisplayWidth(text.substr(row.appStart, row.appEnd - row.appStart)));
+    }
+    if (!headerShown_) {
+        out += Padded("TIME", kTimeColumns) + "  " + Padded("APP", appWidth_) + "  " +
+               Padded("EVENT", kEventColumns) + "  DETAILS\n";
+        headerShown_ = true;
+    }
+    out.reserve(out.size() + pending_.size() * (kTimeColumns + appWidth_ + 6) + text.size());
+    for (const PendingRow& row : pending_) {
+        const std::string_view app = text.substr(row.appStart, row.appEnd - row.appStart);
+        AppendLocalDateTime(&out, row.timeMs, row.offsetMinutes);
+        out += "  ";
+        out += app;
+        out.append(appWidth_ - DisplayWidth(app) + 2, ' ');
+        out += text.substr(row.appEnd, row.tailEnd - row.appEnd);
+        out += '\n';
+    }
+    pending_.clear();
+    pendingText_.clear();
     return out;
 }
 
 std::string HistoryReport::Finish(int64_t endMs) {
+    std::string out = TakeOutput();
     if (query_.json) {
-        return std::string();
+        return out;
     }
     const int64_t end = std::min(query_.untilMs, endMs);
     Timeline timeline = builder_.Finish(end);
@@ -108,7 +123,9 @@ std::string HistoryReport::Finish(int64_t endMs) {
                            [&](const Lane& lane) { return !Contains(query_.apps, lane.name); }),
             timeline.lanes.end());
     }
-    std::string out = shown_ == 0 ? "No events in the journal for this choice.\n" : "";
+    if (shown_ == 0) {
+        out += "No events in the journal for this choice.\n";
+    }
     const int64_t from = query_.sinceMs != INT64_MIN ? query_.sinceMs : firstMs_;
     if (anyEvent_ && end > from) {
         out += "\n" + SummaryText(timeline, from, end, firstOffset_, lastOffset_);

@@ -31,27 +31,39 @@ class HistoryReport {
   public:
     HistoryReport(const HistoryQuery& query);
 
-    // The events of one journal file and the line each came from. Returns
-    // the output for those of them that match, in time order: table rows
-    // (with the header before the first), or the lines themselves for
-    // JSON Lines. The application column widens, file by file, to the
-    // longest name it has shown.
-    std::string AddFile(const std::vector<Event>& events,
-                        const std::vector<std::string_view>& lines);
+    // One event of the journal and the line it came from, in the order the
+    // daemon wrote them.
+    void Add(const Event& event, std::string_view line);
 
-    // The end of the output: in the table, "no events" when none matched,
+    // The output for the events added since the last call that match:
+    // table rows (with the header before the first), or the lines
+    // themselves for JSON Lines. The application column widens, call by
+    // call, to the longest name it has shown.
+    std::string TakeOutput();
+
+    // The rest of the output: in the table, "no events" when none matched,
     // and the summary per application up to `endMs` (the last states
-    // lasting until then); nothing for JSON Lines.
+    // lasting until then); no summary for JSON Lines.
     std::string Finish(int64_t endMs);
 
     // How many events matched so far.
     int64_t Shown() const { return shown_; }
 
   private:
-    std::string Row(const Event& event) const;
+    // A matching row, kept until TakeOutput knows the column's width: its
+    // time, and its application's name and the rest of the row (the kind,
+    // padded, and the details) as views of pendingText_.
+    struct PendingRow {
+        int64_t timeMs;
+        int offsetMinutes;
+        std::size_t appStart, appEnd, tailEnd;
+    };
 
     HistoryQuery query_;
     TimelineBuilder builder_;
+    std::vector<PendingRow> pending_;
+    std::string pendingText_;
+    std::string pendingLines_;  // JSON Lines
     std::size_t appWidth_ = 3;
     bool headerShown_ = false;
     int64_t shown_ = 0;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
+#include <functional>
 
 #include "platform/files.h"
 #include "platform/host_name.h"
@@ -71,25 +72,27 @@ void PlanFiles(const std::vector<JournalFile>& files, int64_t fromDay, int64_t t
     *last = end < files.size() ? end : files.size() - 1;
 }
 
-// Reads files [first, last] in order, handing each one's events to `take`;
-// past `stopAtMs` only up to the first event after it. Errors are told as
-// they come; the skipped lines are counted into `*skipped`.
-template <typename Take>
+// Reads files [first, last] in order, handing their events to `take` and
+// calling `fileDone` after each file; past `lastFullDay` only up to the
+// first event at or after `stopAtMs`. Errors are told as they come; the
+// skipped lines are counted into `*skipped`. False when a file could not
+// be read.
 bool ReadFiles(const std::vector<JournalFile>& files, std::size_t first, std::size_t last,
-               int64_t lastFullDay, int64_t stopAtMs, int64_t* skipped, Take take) {
+               int64_t lastFullDay, int64_t stopAtMs, int64_t* skipped,
+               const JournalEventSink& take, const std::function<void()>& fileDone) {
     bool allRead = true;
+    std::string text;  // one buffer for every file
     for (std::size_t i = first; i <= last; ++i) {
-        std::string text;
         std::string error;
         if (!ReadJournalFile(files[i].path, &text, &error)) {
             Fail(error);
             allRead = false;
             continue;
         }
-        JournalChunk chunk;
-        ReadJournalText(text, &chunk, files[i].day > lastFullDay ? stopAtMs : INT64_MAX);
-        *skipped += chunk.skipped;
-        take(chunk);
+        *skipped += ReadJournalText(text, take, files[i].day > lastFullDay ? stopAtMs : INT64_MAX);
+        if (fileDone) {
+            fileDone();
+        }
     }
     return allRead;
 }
@@ -168,9 +171,9 @@ int RunHistory(const Options& options) {
     std::size_t first = 0, last = 0;
     PlanFiles(files, fromDay, toDay, &first, &last);
     const bool allRead = ReadFiles(
-        files, first, last, toDay, query.untilMs, &skipped, [&](const JournalChunk& chunk) {
-            std::fputs(report.AddFile(chunk.events, chunk.lines).c_str(), stdout);
-        });
+        files, first, last, toDay, query.untilMs, &skipped,
+        [&](const Event& event, std::string_view line) { report.Add(event, line); },
+        [&] { std::fputs(report.TakeOutput().c_str(), stdout); });
     std::fputs(report.Finish(SummaryEnd(zone, files.back().day, nowSeconds * kMsPerSecond)).c_str(),
                stdout);
     std::fflush(stdout);
@@ -195,12 +198,9 @@ int RunTimeline(const Options& options) {
     int64_t skipped = 0;
     std::size_t first = 0, last = 0;
     PlanFiles(files, day, day, &first, &last);
-    const bool allRead =
-        ReadFiles(files, first, last, day, window.endMs, &skipped, [&](const JournalChunk& chunk) {
-            for (const std::size_t i : TimeOrder(chunk.events)) {
-                builder.Add(chunk.events[i]);
-            }
-        });
+    const bool allRead = ReadFiles(
+        files, first, last, day, window.endMs, &skipped,
+        [&](const Event& event, std::string_view) { builder.Add(event); }, nullptr);
     Timeline timeline = builder.Finish(std::min(nowMs, window.endMs));
     if (!options.apps.empty()) {
         std::vector<Lane> chosen;

@@ -6,7 +6,7 @@ namespace {
 
 struct KindRow {
     EventKind kind;
-    const char* name;
+    std::string_view name;
     bool app;  // concerns one application
 };
 
@@ -49,7 +49,7 @@ EventKind KindByName(std::string_view name) {
 
 const char* KindName(EventKind kind) {
     const auto i = static_cast<std::size_t>(kind);
-    return i < sizeof kKinds / sizeof kKinds[0] ? kKinds[i].name : "";
+    return i < sizeof kKinds / sizeof kKinds[0] ? kKinds[i].name.data() : "";
 }
 
 bool IsAppKind(EventKind kind) {

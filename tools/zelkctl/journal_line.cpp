@@ -1,6 +1,7 @@
 #include "zelkctl/journal_line.h"
 
 #include <string_view>
+#include <vector>
 
 #include "zelkctl/journal_time.h"
 #include "zelkctl/json_object.h"
@@ -9,35 +10,85 @@ namespace zelkctl {
 
 namespace {
 
-// The text fields of the journal and where an Event keeps them. `after`
-// (of resumed) shares the place of `cycle`: no kind has both.
-struct TextField {
-    std::string_view name;
-    std::string Event::*member;
-};
-constexpr TextField kTextFields[] = {
-    {"app", &Event::app},        {"endpoint", &Event::endpoint}, {"cycle", &Event::cycle},
-    {"after", &Event::cycle},    {"version", &Event::version},   {"path", &Event::path},
-    {"report", &Event::report},  {"command", &Event::command},   {"key", &Event::key},
-    {"sub_app", &Event::subApp},
+enum class FieldKind : uint8_t {
+    kTime,      // "time": RFC 3339, required
+    kEvent,     // "event": the kind's name, required
+    kIndex,     // "index": the application's place, 0 or more
+    kOk,        // "ok": true or false
+    kSerial,    // "serial": a text or a number, kept as text
+    kFindings,  // "findings": an array of texts
+    kText,      // a text kept in Field::text
+    kNumber,    // an integer kept in Field::number
 };
 
-struct NumberField {
+// Every field the journal writes and where an Event keeps it. `after` (of
+// resumed) shares the place of `cycle`: no kind has both.
+struct Field {
     std::string_view name;
-    int64_t Event::*member;
+    FieldKind kind;
+    std::string Event::*text;
+    int64_t Event::*number;
 };
-constexpr NumberField kNumberFields[] = {
-    {"apps", &Event::apps},           {"pid", &Event::pid},
-    {"count", &Event::count},         {"waits", &Event::waits},
-    {"code", &Event::code},           {"error", &Event::error},
-    {"session", &Event::session},     {"processes", &Event::processes},
-    {"result", &Event::result},       {"vehicles", &Event::vehicles},
-    {"pictures", &Event::pictures},   {"files", &Event::files},
-    {"discarded", &Event::discarded}, {"kept", &Event::kept},
+constexpr Field kFields[] = {
+    {"time", FieldKind::kTime, nullptr, nullptr},
+    {"event", FieldKind::kEvent, nullptr, nullptr},
+    {"app", FieldKind::kText, &Event::app, nullptr},
+    {"index", FieldKind::kIndex, nullptr, nullptr},
+    {"endpoint", FieldKind::kText, &Event::endpoint, nullptr},
+    {"cycle", FieldKind::kText, &Event::cycle, nullptr},
+    {"after", FieldKind::kText, &Event::cycle, nullptr},
+    {"count", FieldKind::kNumber, nullptr, &Event::count},
+    {"ok", FieldKind::kOk, nullptr, nullptr},
+    {"serial", FieldKind::kSerial, nullptr, nullptr},
+    {"findings", FieldKind::kFindings, nullptr, nullptr},
+    {"version", FieldKind::kText, &Event::version, nullptr},
+    {"path", FieldKind::kText, &Event::path, nullptr},
+    {"report", FieldKind::kText, &Event::report, nullptr},
+    {"command", FieldKind::kText, &Event::command, nullptr},
+    {"key", FieldKind::kText, &Event::key, nullptr},
+    {"sub_app", FieldKind::kText, &Event::subApp, nullptr},
+    {"apps", FieldKind::kNumber, nullptr, &Event::apps},
+    {"pid", FieldKind::kNumber, nullptr, &Event::pid},
+    {"waits", FieldKind::kNumber, nullptr, &Event::waits},
+    {"code", FieldKind::kNumber, nullptr, &Event::code},
+    {"error", FieldKind::kNumber, nullptr, &Event::error},
+    {"session", FieldKind::kNumber, nullptr, &Event::session},
+    {"processes", FieldKind::kNumber, nullptr, &Event::processes},
+    {"result", FieldKind::kNumber, nullptr, &Event::result},
+    {"vehicles", FieldKind::kNumber, nullptr, &Event::vehicles},
+    {"pictures", FieldKind::kNumber, nullptr, &Event::pictures},
+    {"files", FieldKind::kNumber, nullptr, &Event::files},
+    {"discarded", FieldKind::kNumber, nullptr, &Event::discarded},
+    {"kept", FieldKind::kNumber, nullptr, &Event::kept},
 };
 
 // The largest application index taken as one; anything else reads as absent.
 constexpr int64_t kMaxIndex = 1 << 20;
+
+// The longest field name, and the fields by the length of their names:
+// every line holds about ten names to look up.
+constexpr std::size_t kLongestName = 9;
+struct FieldsByLength {
+    std::vector<const Field*> of[kLongestName + 1];
+    FieldsByLength() {
+        for (const Field& field : kFields) {
+            of[field.name.size()].push_back(&field);
+        }
+    }
+};
+
+const Field* FieldNamed(std::string_view name) {
+    static const FieldsByLength byLength;
+    if (name.size() > kLongestName) {
+        return nullptr;
+    }
+    for (const Field* field : byLength.of[name.size()]) {
+        if (field->name[0] == name[0] && field->name == name) {
+            return field;
+        }
+    }
+    return nullptr;
+}
 
 class EventMembers : public JsonMembers {
   public:
@@ -45,61 +96,48 @@ class EventMembers : public JsonMembers {
 
     void Member(std::string_view name, const JsonValue& value) override {
         using Type = JsonValue::Type;
-        if (name == "time") {
-            timeValid_ = value.type == Type::kString &&
-                         ParseRfc3339(value.string, &event_->timeMs, &event_->offsetMinutes);
-            return;
+        const Field* field = name.empty() ? nullptr : FieldNamed(name);
+        if (field == nullptr) {
+            return;  // a field this zelkctl does not know
         }
-        if (name == "event") {
-            hasKind_ = value.type == Type::kString && !value.string.empty();
-            if (hasKind_) {
-                event_->kindName.assign(value.string);
-            }
-            return;
-        }
-        if (name == "index") {
-            const bool valid = value.type == Type::kNumber && value.integral &&
-                               value.integer >= 0 && value.integer <= kMaxIndex;
-            event_->index = valid ? static_cast<int>(value.integer) : -1;
-            return;
-        }
-        if (name == "ok") {
-            event_->ok = value.type == Type::kBool ? (value.boolean ? 1 : 0) : -1;
-            return;
-        }
-        if (name == "serial") {
-            // A text or a number, kept as written.
-            if (value.type == Type::kString) {
-                event_->serial.assign(value.string);
-            } else if (value.type == Type::kNumber && value.integral) {
-                event_->serial = std::to_string(value.integer);
-            }
-            return;
-        }
-        if (name == "findings") {
-            event_->findings.clear();
-            if (value.type == Type::kArray && value.stringArray) {
-                event_->findings = *value.strings;
-            }
-            return;
-        }
-        for (const TextField& field : kTextFields) {
-            if (name == field.name) {
-                std::string& target = event_->*field.member;
-                if (value.type == Type::kString) {
-                    target.assign(value.string);
+        const bool text = value.type == Type::kString;
+        const bool integer = value.type == Type::kNumber && value.integral;
+        switch (field->kind) {
+            case FieldKind::kTime:
+                timeValid_ =
+                    text && ParseRfc3339(value.string, &event_->timeMs, &event_->offsetMinutes);
+                break;
+            case FieldKind::kEvent:
+                hasKind_ = text && !value.string.empty();
+                event_->kindName.assign(hasKind_ ? value.string : std::string_view());
+                break;
+            case FieldKind::kIndex:
+                event_->index = integer && value.integer >= 0 && value.integer <= kMaxIndex
+                                    ? static_cast<int>(value.integer)
+                                    : -1;
+                break;
+            case FieldKind::kOk:
+                event_->ok = value.type == Type::kBool ? (value.boolean ? 1 : 0) : -1;
+                break;
+            case FieldKind::kSerial:
+                if (text) {
+                    event_->serial.assign(value.string);
                 } else {
-                    target.clear();
+                    event_->serial = integer ? std::to_string(value.integer) : std::string();
                 }
-                return;
-            }
-        }
-        for (const NumberField& field : kNumberFields) {
-            if (name == field.name) {
-                event_->*field.member =
-                    value.type == Type::kNumber && value.integral ? value.integer : kNoNumber;
-                return;
-            }
+                break;
+            case FieldKind::kFindings:
+                event_->findings.clear();
+                if (value.type == Type::kArray && value.stringArray) {
+                    event_->findings = *value.strings;
+                }
+                break;
+            case FieldKind::kText:
+                (event_->*field->text).assign(text ? value.string : std::string_view());
+                break;
+            case FieldKind::kNumber:
+                event_->*field->number = integer ? value.integer : kNoNumber;
+                break;
         }
     }
 
@@ -119,17 +157,22 @@ bool IsBlankLine(std::string_view line) {
 
 bool ParseJournalLine(std::string_view line, Event* event) {
     // Cleared field by field, so that a reused Event keeps its strings' room.
-    event->kindName.clear();
     event->kind = EventKind::kUnknown;
     event->index = -1;
     event->ok = -1;
-    event->serial.clear();
     event->findings.clear();
-    for (const TextField& field : kTextFields) {
-        (event->*field.member).clear();
+    event->kindName.clear();
+    event->serial.clear();
+    for (std::string* text :
+         {&event->app, &event->endpoint, &event->cycle, &event->version, &event->path,
+          &event->report, &event->command, &event->key, &event->subApp}) {
+        text->clear();
     }
-    for (const NumberField& field : kNumberFields) {
-        event->*field.member = kNoNumber;
+    for (int64_t* number :
+         {&event->apps, &event->pid, &event->count, &event->waits, &event->code, &event->error,
+          &event->session, &event->processes, &event->result, &event->vehicles, &event->pictures,
+          &event->files, &event->discarded, &event->kept}) {
+        *number = kNoNumber;
     }
     EventMembers members(event);
     if (!ReadJsonObject(line, members) || !members.Complete()) {

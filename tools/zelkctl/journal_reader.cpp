@@ -1,8 +1,6 @@
 #include "zelkctl/journal_reader.h"
 
-#include <algorithm>
 #include <cstring>
-#include <numeric>
 
 #include "zelkctl/journal_line.h"
 #include "zelkctl/journal_time.h"
@@ -20,7 +18,9 @@ bool JournalFileDay(std::string_view fileName, int64_t* day) {
     return ParseDate(fileName.substr(prefix.size(), 10), day);
 }
 
-void ReadJournalText(std::string_view text, JournalChunk* chunk, int64_t stopAtMs) {
+int64_t ReadJournalText(std::string_view text, const JournalEventSink& take, int64_t stopAtMs) {
+    int64_t skipped = 0;
+    Event event;  // one for every line, so that its strings keep their room
     std::size_t start = 0;
     while (start < text.size()) {
         const void* found = std::memchr(text.data() + start, '\n', text.size() - start);
@@ -36,27 +36,16 @@ void ReadJournalText(std::string_view text, JournalChunk* chunk, int64_t stopAtM
         if (IsBlankLine(line)) {
             continue;
         }
-        // Read in place: failures are rare, copies of every event are not.
-        chunk->events.emplace_back();
-        if (!ParseJournalLine(line, &chunk->events.back())) {
-            chunk->events.pop_back();
-            ++chunk->skipped;
+        if (!ParseJournalLine(line, &event)) {
+            ++skipped;
             continue;
         }
-        chunk->lines.push_back(line);
-        if (chunk->events.back().timeMs >= stopAtMs) {
-            return;
+        take(event, line);
+        if (event.timeMs >= stopAtMs) {
+            break;
         }
     }
-}
-
-std::vector<std::size_t> TimeOrder(const std::vector<Event>& events) {
-    std::vector<std::size_t> order(events.size());
-    std::iota(order.begin(), order.end(), std::size_t{0});
-    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-        return events[a].timeMs < events[b].timeMs;
-    });
-    return order;
+    return skipped;
 }
 
 bool MentionsDaemonStart(std::string_view text) {

@@ -1,13 +1,12 @@
 // A journal file's text turned into events, without any I/O: the lines that
-// are events kept, the others (a torn last line after a power cut, a line
-// that is not JSON) counted and skipped.
+// are events handed on, the others (a torn last line after a power cut, a
+// line that is not JSON) counted and skipped.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
-#include <vector>
-
 #include "zelkctl/journal_event.h"
 
 namespace zelkctl {
@@ -20,22 +19,18 @@ constexpr const char* kJournalFileExtension = "jsonl";
 // that is not one.
 bool JournalFileDay(std::string_view fileName, int64_t* day);
 
-struct JournalChunk {
-    std::vector<Event> events;
-    // The line of each event, viewing the text it was read from.
-    std::vector<std::string_view> lines;
-    int64_t skipped = 0;  // lines that are no event
-};
+// Receives each event read, with the line it came from (viewing the text).
+using JournalEventSink = std::function<void(const Event& event, std::string_view line)>;
 
-// Reads the lines of `text` into `*chunk` (appending). Lines end in "\n" or
-// "\r\n"; the last may have no end. Blank lines are passed over without
-// counting. Reading stops after the first event at or after `stopAtMs`
-// (that event included): the rest of the file is not needed.
-void ReadJournalText(std::string_view text, JournalChunk* chunk, int64_t stopAtMs = INT64_MAX);
-
-// The indices of `events` in time order; events of the same time keep the
-// order of their lines.
-std::vector<std::size_t> TimeOrder(const std::vector<Event>& events);
+// Reads the lines of `text` and hands each event to `take`, in the order of
+// the lines: the order the daemon wrote them in, which is time order (a
+// clock set back by hand shows as it happened). Lines end in "\n" or
+// "\r\n"; the last may have no end. Blank lines are passed over; other
+// lines that are no event are skipped. Reading stops after the first event
+// at or after `stopAtMs` (that event handed on): the rest of the file is not
+// needed. Returns the number of lines skipped.
+int64_t ReadJournalText(std::string_view text, const JournalEventSink& take,
+                        int64_t stopAtMs = INT64_MAX);
 
 // True when `text` holds a daemon_started line as the daemon writes it
 // (compactly), found without reading the lines. A false answer for a line

@@ -1,6 +1,6 @@
 #include "zelkctl/journal_time.h"
 
-#include <cstdio>
+#include <cstring>
 
 namespace zelkctl {
 
@@ -30,14 +30,25 @@ int Digits(std::string_view text, std::size_t at, std::size_t count) {
     return value;
 }
 
+// Writes `value` (0 up to 10^width - 1) as exactly `width` digits at `p`
+// and returns the end. The history writes one time per row, millions of
+// rows over a month: no printf and no growing strings.
+char* PutDigits(char* p, int value, int width) {
+    for (int i = width - 1; i >= 0; --i) {
+        p[i] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    }
+    return p + width;
+}
+
 int64_t FloorDiv(int64_t a, int64_t b) {
     return a / b - ((a % b != 0) && ((a < 0) != (b < 0)) ? 1 : 0);
 }
 
 // The local calendar fields of `utcMs` under `offsetMinutes`.
 struct LocalFields {
-    int64_t days;
-    int year, month, day, hour, minute, second;
+    int64_t days;  // the local date's day number
+    int hour, minute, second;
 };
 
 LocalFields Local(int64_t utcMs, int offsetMinutes) {
@@ -45,7 +56,6 @@ LocalFields Local(int64_t utcMs, int offsetMinutes) {
     LocalFields f{};
     f.days = FloorDiv(seconds, kSecondsPerDay);
     const int64_t inDay = seconds - f.days * kSecondsPerDay;
-    CivilFromDays(f.days, &f.year, &f.month, &f.day);
     f.hour = static_cast<int>(inDay / 3600);
     f.minute = static_cast<int>(inDay / 60 % 60);
     f.second = static_cast<int>(inDay % 60);
@@ -83,12 +93,42 @@ bool ValidDate(int year, int month, int day) {
     return month >= 1 && month <= 12 && day >= 1 && day <= DaysInMonth(year, month);
 }
 
-std::string DateText(int64_t days) {
+namespace {
+
+// "YYYY-MM-DD" at `p` (years clamped to 0..9999); returns the end.
+char* PutDate(char* p, int64_t days) {
     int year = 0, month = 0, day = 0;
     CivilFromDays(days, &year, &month, &day);
-    char text[32];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02d", year, month, day);
-    return text;
+    p = PutDigits(p, year < 0 ? 0 : year > 9999 ? 9999 : year, 4);
+    *p++ = '-';
+    p = PutDigits(p, month, 2);
+    *p++ = '-';
+    return PutDigits(p, day, 2);
+}
+
+// "HH:MM:SS" at `p`; returns the end.
+char* PutClock(char* p, int hour, int minute, int second) {
+    p = PutDigits(p, hour, 2);
+    *p++ = ':';
+    p = PutDigits(p, minute, 2);
+    *p++ = ':';
+    return PutDigits(p, second, 2);
+}
+
+// "+HH:MM" at `p`; returns the end.
+char* PutOffset(char* p, int offsetMinutes) {
+    const int magnitude = offsetMinutes < 0 ? -offsetMinutes : offsetMinutes;
+    *p++ = offsetMinutes < 0 ? '-' : '+';
+    p = PutDigits(p, magnitude / 60 % 100, 2);
+    *p++ = ':';
+    return PutDigits(p, magnitude % 60, 2);
+}
+
+}  // namespace
+
+std::string DateText(int64_t days) {
+    char text[16];
+    return std::string(text, PutDate(text, days));
 }
 
 const char* WeekdayName(int64_t days) {
@@ -110,8 +150,19 @@ bool ParseDate(std::string_view text, int64_t* days) {
 }
 
 bool ParseRfc3339(std::string_view text, int64_t* utcMs, int* offsetMinutes) {
+    // The journal's lines come a day at a time: the last date read is kept.
+    thread_local char lastDate[10] = {'1', '9', '7', '0', '-', '0', '1', '-', '0', '1'};
+    thread_local int64_t lastDays = 0;
     int64_t days = 0;
-    if (text.size() < 20 || !ParseDate(text.substr(0, 10), &days)) {
+    if (text.size() < 20) {
+        return false;
+    }
+    if (std::memcmp(text.data(), lastDate, 10) == 0) {
+        days = lastDays;
+    } else if (ParseDate(text.substr(0, 10), &days)) {
+        std::memcpy(lastDate, text.data(), 10);
+        lastDays = days;
+    } else {
         return false;
     }
     const char separator = text[10];
@@ -169,26 +220,37 @@ bool ParseRfc3339(std::string_view text, int64_t* utcMs, int* offsetMinutes) {
 }
 
 std::string OffsetText(int offsetMinutes) {
-    const int magnitude = offsetMinutes < 0 ? -offsetMinutes : offsetMinutes;
-    char text[16];
-    std::snprintf(text, sizeof text, "%c%02d:%02d", offsetMinutes < 0 ? '-' : '+',
-                  magnitude / 60 % 100, magnitude % 60);
-    return text;
+    char text[8];
+    return std::string(text, PutOffset(text, offsetMinutes));
+}
+
+void AppendLocalDateTime(std::string* out, int64_t utcMs, int offsetMinutes) {
+    const LocalFields f = Local(utcMs, offsetMinutes);
+    // Rows come a day at a time: the last date written is kept.
+    thread_local int64_t lastDays = 0;
+    thread_local char lastDate[10] = {'1', '9', '7', '0', '-', '0', '1', '-', '0', '1'};
+    if (f.days != lastDays) {
+        PutDate(lastDate, f.days);
+        lastDays = f.days;
+    }
+    char text[32];
+    std::memcpy(text, lastDate, 10);
+    char* p = text + 10;
+    *p++ = ' ';
+    p = PutClock(p, f.hour, f.minute, f.second);
+    out->append(text, PutOffset(p, offsetMinutes));
 }
 
 std::string LocalDateTimeText(int64_t utcMs, int offsetMinutes) {
-    const LocalFields f = Local(utcMs, offsetMinutes);
-    char text[48];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", f.year, f.month, f.day,
-                  f.hour, f.minute, f.second);
-    return text + OffsetText(offsetMinutes);
+    std::string text;
+    AppendLocalDateTime(&text, utcMs, offsetMinutes);
+    return text;
 }
 
 std::string ClockText(int64_t utcMs, int offsetMinutes) {
     const LocalFields f = Local(utcMs, offsetMinutes);
     char text[16];
-    std::snprintf(text, sizeof text, "%02d:%02d:%02d", f.hour, f.minute, f.second);
-    return text;
+    return std::string(text, PutClock(text, f.hour, f.minute, f.second));
 }
 
 std::string ShortClockText(int64_t utcMs, int offsetMinutes) {

@@ -35,6 +35,7 @@ bool ParseRfc3339(std::string_view text, int64_t* utcMs, int* offsetMinutes);
 // The local clock at `utcMs` under `offsetMinutes`, as "YYYY-MM-DD HH:MM:SS"
 // followed by the offset ("+01:00"), or as "HH:MM:SS", or "HH:MM".
 std::string LocalDateTimeText(int64_t utcMs, int offsetMinutes);
+void AppendLocalDateTime(std::string* out, int64_t utcMs, int offsetMinutes);
 std::string ClockText(int64_t utcMs, int offsetMinutes);
 std::string ShortClockText(int64_t utcMs, int offsetMinutes);
 // "+01:00", "-05:30", "+00:00".

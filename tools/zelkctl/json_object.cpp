@@ -103,11 +103,18 @@ class Reader {
     }
 
   private:
-    void SkipSpace() {
-        while (p_ < end_ && Is(*p_, kSpace)) {
-            ++p_;
+    // The first byte from `p` on that is not of class `bits`. The loops
+    // run on locals: a byte read through a char pointer could alias the
+    // members, which would be reloaded at every byte.
+    const char* Skip(const char* p, uint8_t bits) const {
+        const char* const end = end_;
+        while (p < end && Is(*p, bits)) {
+            ++p;
         }
+        return p;
     }
+
+    void SkipSpace() { p_ = Skip(p_, kSpace); }
 
     bool Take(char c) {
         if (p_ < end_ && *p_ == c) {
@@ -290,9 +297,7 @@ class Reader {
             return false;
         }
         const char* start = p_;
-        while (p_ < end_ && Is(*p_, kPlain)) {
-            ++p_;
-        }
+        p_ = Skip(p_, kPlain);
         if (p_ < end_ && *p_ == '"') {
             *out = std::string_view(start, static_cast<std::size_t>(p_ - start));
             ++p_;
@@ -324,9 +329,7 @@ class Reader {
                 return false;
             } else {
                 const char* run = p_;
-                while (p_ < end_ && Is(*p_, kPlain)) {
-                    ++p_;
-                }
+                p_ = Skip(p_, kPlain);
                 scratch->append(run, p_);
             }
         }
@@ -419,15 +422,18 @@ class Reader {
         if (*p_ == '0') {
             ++p_;
         } else {
-            while (p_ < end_ && Is(*p_, kDigit)) {
-                const uint64_t digit = static_cast<uint64_t>(*p_ - '0');
+            const char* p = p_;
+            const char* const end = end_;
+            while (p < end && Is(*p, kDigit)) {
+                const uint64_t digit = static_cast<uint64_t>(*p - '0');
                 if (magnitude > (kLimit - digit) / 10) {
                     fits = false;
                 } else {
                     magnitude = magnitude * 10 + digit;
                 }
-                ++p_;
+                ++p;
             }
+            p_ = p;
         }
         bool whole = true;
         if (Take('.')) {
@@ -435,9 +441,7 @@ class Reader {
             if (p_ == end_ || !Is(*p_, kDigit)) {
                 return false;
             }
-            while (p_ < end_ && Is(*p_, kDigit)) {
-                ++p_;
-            }
+            p_ = Skip(p_, kDigit);
         }
         if (p_ < end_ && (*p_ == 'e' || *p_ == 'E')) {
             whole = false;
@@ -448,9 +452,7 @@ class Reader {
             if (p_ == end_ || !Is(*p_, kDigit)) {
                 return false;
             }
-            while (p_ < end_ && Is(*p_, kDigit)) {
-                ++p_;
-            }
+            p_ = Skip(p_, kDigit);
         }
         *integral = whole && fits && (negative || magnitude < kLimit);
         if (*integral) {

@@ -169,8 +169,7 @@ void TimelineBuilder::ApplyAppEvent(LaneSlot& slot, const Event& event, int64_t 
     }
     ++slot.lane.markerCounts[static_cast<int>(marker)];
     if (keepMarkers_) {
-        slot.lane.markers.push_back(
-            {event.timeMs, event.offsetMinutes, marker, event.ok == 0, EventDetails(event)});
+        slot.lane.markers.push_back({event.timeMs, marker, event.ok == 0, EventDetails(event)});
     }
 }
 

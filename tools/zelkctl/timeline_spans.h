@@ -35,7 +35,6 @@ constexpr int kMarkerKindCount = 6;
 
 struct Marker {
     int64_t timeMs;
-    int offsetMinutes;  // as the journal wrote the time
     MarkerKind kind;
     bool failed;         // a launch or a command that did not succeed
     std::string detail;  // the event's details, as history prints them

@@ -15,7 +15,7 @@ constexpr int kHourPx = 40;                // one hour of the axis; one pixel is
 constexpr int kCharPx = 7;                 // a character of the 12 px font, at most
 constexpr double kLegendCharPx = 6.3;      // ... and on average, for the legend's words
 constexpr std::size_t kMaxNameChars = 28;  // longer names are cut in the picture
-constexpr int kTopPx = 84;                 // title, subtitle and hour labels above the lanes
+constexpr int kTopPx = 96;                 // title, subtitle and hour labels above the lanes
 constexpr int kLanePx = 36;                // one lane
 constexpr int kBarTopPx = 11;              // the state bar within its lane ...
 constexpr int kBarPx = 14;                 // ... and its height
@@ -92,7 +92,9 @@ class Picture {
 
     int OffsetAt(int64_t ms) const { return zone_.OffsetMinutesAt(ms / kMsPerSecond); }
 
+    // Every time in the picture is told in its zone, as its axis is.
     std::string Clock(int64_t ms) const { return ShortClockText(ms, OffsetAt(ms)); }
+    std::string FullClock(int64_t ms) const { return ClockText(ms, OffsetAt(ms)); }
 
     void Definitions() {
         // The hatching of "daemon off": grey stripes on light grey.
@@ -119,6 +121,7 @@ class Picture {
 
     void Axis() {
         double lastLabel = -100;
+        int offset = OffsetAt(day_.startMs);
         for (const HourMark& mark : day_.hours) {
             const double x = X(mark.utcMs);
             out_ += "<line x1=\"" + Px(x) + "\" y1=\"" + Px(kTopPx - 8) + "\" x2=\"" + Px(x) +
@@ -129,6 +132,22 @@ class Picture {
                 out_ += "<text x=\"" + Px(x) + "\" y=\"" + Px(kTopPx - 12) +
                         "\" text-anchor=\"middle\" fill=\"#333333\">" + label + "</text>\n";
                 lastLabel = x;
+            }
+            // Where the clocks change, a note and a dashed line, so that a
+            // repeated or missing hour reads as what it is.
+            const int now = OffsetAt(mark.utcMs);
+            if (now != offset) {
+                const int change = now > offset ? now - offset : offset - now;
+                const std::string note = std::string("clocks ") +
+                                         (now < offset ? "back " : "forward ") +
+                                         (change % 60 == 0 ? std::to_string(change / 60) + " h"
+                                                           : std::to_string(change) + " min");
+                out_ += "<text x=\"" + Px(x) + "\" y=\"" + Px(kTopPx - 30) +
+                        "\" text-anchor=\"middle\" font-size=\"10\" fill=\"#555555\">" + note +
+                        "</text><line x1=\"" + Px(x) + "\" y1=\"" + Px(kTopPx) + "\" x2=\"" +
+                        Px(x) + "\" y2=\"" + Px(lanesBottom_) +
+                        "\" stroke=\"#000000\" stroke-width=\"1.2\" stroke-dasharray=\"5 3\"/>\n";
+                offset = now;
             }
         }
     }
@@ -265,14 +284,13 @@ class Picture {
                 };
                 if (group.size() > 1) {
                     line(std::to_string(group.size()) + " \xC3\x97 " + StyleOf(kind).label + ", " +
-                         ClockText(group.front()->timeMs, group.front()->offsetMinutes) + " to " +
-                         ClockText(group.back()->timeMs, group.back()->offsetMinutes) + ":");
+                         FullClock(group.front()->timeMs) + " to " +
+                         FullClock(group.back()->timeMs) + ":");
                 }
                 for (std::size_t i = 0; i < group.size(); ++i) {
                     failed = failed || group[i]->failed;
                     if (i < kMaxGroupDetails) {
-                        line(ClockText(group[i]->timeMs, group[i]->offsetMinutes) + " " +
-                             StyleOf(kind).label +
+                        line(FullClock(group[i]->timeMs) + " " + StyleOf(kind).label +
                              (group[i]->detail.empty() ? "" : ": " + group[i]->detail));
                     }
                 }
