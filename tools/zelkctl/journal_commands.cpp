@@ -112,8 +112,7 @@ bool OpenJournal(const Options& options, std::vector<JournalFile>* files, std::s
     }
     *files = ListJournalFiles(*folder);
     if (files->empty()) {
-        Fail("no journal files (" + std::string(kJournalFilePrefix) + "YYYY-MM-DD." +
-             kJournalFileExtension + ") in " + *folder);
+        Fail("no journal files (zelk-events-YYYY-MM-DD.jsonl) in " + *folder);
         return false;
     }
     return true;

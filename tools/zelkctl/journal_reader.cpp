@@ -3,20 +3,8 @@
 #include <cstring>
 
 #include "zelkctl/journal_line.h"
-#include "zelkctl/journal_time.h"
 
 namespace zelkctl {
-
-bool JournalFileDay(std::string_view fileName, int64_t* day) {
-    const std::string_view prefix = kJournalFilePrefix;
-    const std::string extension = std::string(".") + kJournalFileExtension;
-    if (fileName.size() != prefix.size() + 10 + extension.size() ||
-        fileName.substr(0, prefix.size()) != prefix ||
-        fileName.substr(prefix.size() + 10) != extension) {
-        return false;
-    }
-    return ParseDate(fileName.substr(prefix.size(), 10), day);
-}
 
 int64_t ReadJournalText(std::string_view text, const JournalEventSink& take, int64_t stopAtMs) {
     int64_t skipped = 0;

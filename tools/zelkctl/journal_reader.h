@@ -11,14 +11,6 @@
 
 namespace zelkctl {
 
-// The daily files of the journal: zelk-events-YYYY-MM-DD.jsonl.
-constexpr const char* kJournalFilePrefix = "zelk-events-";
-constexpr const char* kJournalFileExtension = "jsonl";
-
-// The day number of a journal file's name (no folder), or false for a name
-// that is not one.
-bool JournalFileDay(std::string_view fileName, int64_t* day);
-
 // Receives each event read, with the line it came from (viewing the text).
 using JournalEventSink = std::function<void(const Event& event, std::string_view line)>;
 

@@ -4,13 +4,13 @@
 #include <cstdio>
 
 #include "daemon/config_walk.h"
+#include "daemon/journal_line.h"
 #include "markup/markup.h"
 #include "platform/directory.h"
 #include "platform/file_read.h"
 #include "platform/folder_probe.h"
 #include "platform/system.h"
 #include "zelkctl/commands.h"
-#include "zelkctl/journal_reader.h"
 
 namespace zelkctl {
 
@@ -20,26 +20,7 @@ namespace {
 // this large is no journal file.
 constexpr int32_t kMaxJournalFileBytes = 1024 * 1024 * 1024;
 
-// A folder from config.xml made absolute as the status folder is: relative
-// to the folder of config.xml. The one place zelkctl resolves it.
-std::string ResolveConfigFolder(const std::string& folder, const std::string& configFolder) {
-    return folder.empty() || platform::IsAbsolutePath(folder) ? folder : configFolder + folder;
-}
-
 }  // namespace
-
-std::string JournalFolder(CXmlDocument& document, const std::string& configFolder) {
-    document.ResetPosition();
-    std::string folder;
-    if (document.FindElement("config")) {
-        document.IntoElement();
-        if (document.FindElement("journal")) {
-            folder = document.GetAttribute("folder");
-        }
-    }
-    document.ResetPosition();
-    return ResolveConfigFolder(folder, configFolder);
-}
 
 bool FindJournalFolder(const Options& options, std::string* folder, std::string* error) {
     if (!options.journalFolder.empty()) {
@@ -65,7 +46,8 @@ bool FindJournalFolder(const Options& options, std::string* folder, std::string*
         }
         return false;
     }
-    const std::string found = JournalFolder(document, platform::FolderOf(configPath));
+    // The daemon's own reading of the element, relative folders included.
+    const std::string found = JournalSettingsOf(document, platform::FolderOf(configPath)).folder;
     if (found.empty()) {
         *error = configPath +
                  " has no <journal folder=\"...\"/> element: the daemon keeps no event journal";
@@ -77,7 +59,7 @@ bool FindJournalFolder(const Options& options, std::string* folder, std::string*
 
 std::vector<JournalFile> ListJournalFiles(const std::string& folder) {
     std::vector<JournalFile> files;
-    for (const std::string& name : platform::ListFolder(folder, kJournalFileExtension)) {
+    for (const std::string& name : platform::ListFolder(folder, std::string())) {
         int64_t day = 0;
         if (JournalFileDay(name, &day)) {
             files.push_back({day, folder + name});

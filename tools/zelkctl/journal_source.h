@@ -8,15 +8,7 @@
 
 #include "zelkctl/options.h"
 
-class CXmlDocument;
-
 namespace zelkctl {
-
-// The journal's folder named by config.xml: the `folder` attribute of the
-// first `journal` element directly inside the top `config` element, made
-// absolute against `configFolder` (with its separator) as the status
-// folder is. Empty when there is no such element or its folder is empty.
-std::string JournalFolder(CXmlDocument& document, const std::string& configFolder);
 
 // The journal's folder for `options` (ending in a separator): --journal as
 // given, else from config.xml (--config, else the one beside zelkctl).
