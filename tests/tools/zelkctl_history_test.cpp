@@ -135,6 +135,8 @@ TEST(EventText, EachKindInWords) {
          "C:\\z\\config.xml, 2 applications"},
         {R"("path":"c.xml","report":"<r>\n<e/></r>")", "config_not_loaded", "c.xml: <r> <e/></r>"},
         {R"("count":2,"findings":["a","b"])", "config_pitfalls", "2 pitfalls: a; b"},
+        {R"("reason":"out of memory")", "thread_not_started",
+         "the watchdog thread did not start (out of memory): not watched"},
         {R"("waits":1)", "connected", "first data after 1 wait"},
         {R"("code":10054)", "failing", "reads fail, socket error 10054"},
         {R"("after":"failing","count":3)", "resumed", "data again after 3 failed reads"},

@@ -140,10 +140,14 @@ TEST(TimelineSpans, DaemonStopsAndCrashesLeaveItOff) {
             Ev("2026-12-09T08:00:03+01:00", EventKind::kConnected, "a", 0),
             Ev("2026-12-09T08:00:04+01:00", EventKind::kThreadNotStarted, "b", 1),
             Ev("2026-12-09T10:00:00+01:00", EventKind::kDaemonStopped),
+            // The daemon writes its configuration's lines before its start.
+            Ev("2026-12-09T10:29:59+01:00", EventKind::kConfigLoaded),
             Started("2026-12-09T10:30:00+01:00", 2),
             Ev("2026-12-09T10:30:03+01:00", EventKind::kConnected, "a", 0),
             Ev("2026-12-09T11:00:00+01:00", EventKind::kTrain, "a", 0),
             // The daemon ends here without a word; its next start tells.
+            Ev("2026-12-09T11:59:59+01:00", EventKind::kConfigLoaded),
+            Ev("2026-12-09T11:59:59+01:00", EventKind::kConfigPitfalls),
             Started("2026-12-09T12:00:00+01:00", 1),
             Ev("2026-12-09T12:00:09+01:00", EventKind::kConnected, "a", 0),
         },

@@ -174,7 +174,11 @@ void AppendEventDetails(std::string* out, const Event& e) {
             }
             break;
         case EventKind::kThreadNotStarted:
-            line.Text("the watchdog thread did not start: not watched");
+            line.Text("the watchdog thread did not start");
+            if (!e.reason.empty()) {
+                line.Text(" (").Field(e.reason).Text(")");
+            }
+            line.Text(": not watched");
             break;
         case EventKind::kConnected:
             line.Text("first data");

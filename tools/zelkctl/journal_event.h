@@ -60,7 +60,7 @@ struct Event {
     // Own fields; empty or kNoNumber when absent. `cycle` holds the
     // reconnect/terminate/launch cycle, or what `resumed` came after.
     std::string cycle;
-    std::string version, path, report, command, key, serial, subApp;
+    std::string version, path, report, command, key, serial, subApp, reason;
     std::vector<std::string> findings;
     int64_t apps = kNoNumber, pid = kNoNumber, count = kNoNumber, waits = kNoNumber,
             code = kNoNumber, error = kNoNumber, session = kNoNumber, processes = kNoNumber,

@@ -47,6 +47,7 @@ constexpr Field kFields[] = {
     {"command", FieldKind::kText, &Event::command, nullptr},
     {"key", FieldKind::kText, &Event::key, nullptr},
     {"sub_app", FieldKind::kText, &Event::subApp, nullptr},
+    {"reason", FieldKind::kText, &Event::reason, nullptr},
     {"apps", FieldKind::kNumber, nullptr, &Event::apps},
     {"pid", FieldKind::kNumber, nullptr, &Event::pid},
     {"waits", FieldKind::kNumber, nullptr, &Event::waits},

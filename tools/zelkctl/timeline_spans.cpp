@@ -174,6 +174,14 @@ void TimelineBuilder::ApplyAppEvent(LaneSlot& slot, const Event& event, int64_t 
 }
 
 void TimelineBuilder::Add(const Event& event) {
+    // Only the daemon's start and stop and the applications' events tell
+    // what ran when. The configuration's events are left out: the daemon
+    // writes them as it starts, before its start line, and they must not
+    // read as the last line of the run before.
+    if (event.kind != EventKind::kDaemonStarted && event.kind != EventKind::kDaemonStopped &&
+        !IsAppKind(event.kind)) {
+        return;
+    }
     const int64_t t = anyEvent_ ? std::max(event.timeMs, lastMs_) : event.timeMs;
     switch (event.kind) {
         case EventKind::kDaemonStarted:
@@ -209,7 +217,7 @@ void TimelineBuilder::Add(const Event& event) {
                 }
                 running_ = true;
             }
-            if (IsAppKind(event.kind) && !event.app.empty()) {
+            if (!event.app.empty()) {
                 ApplyAppEvent(SlotFor(event, t), event, t);
             }
             break;

@@ -63,7 +63,8 @@ struct Timeline {
 
 // Feeds the events in time order (an event earlier than the one before it
 // counts as happening at the same time as that one) and clips what they
-// mean to [windowStartMs, windowEndMs). Events before the window set the
+// mean to [windowStartMs, windowEndMs). Events of the configuration and of
+// unknown kinds change nothing. Events before the window set the
 // states the window starts with; an event after it can still close a span
 // (a start without a stop before it).
 class TimelineBuilder {
