@@ -183,6 +183,26 @@ TEST(JournalLine, ReadsEachKindsFields) {
     EXPECT_EQ(e.kindName, "disk_full");
 }
 
+TEST(JournalLine, AReusedEventKeepsNothingOfTheLineBefore) {
+    Event e;
+    ASSERT_TRUE(ParseJournalLine(
+        R"({"time":"2026-12-09T03:00:00Z","event":"x","app":"a","index":1,"endpoint":"e","cycle":"c","version":"v","path":"p","report":"r","command":"m","key":"k","serial":"s","sub_app":"u","reason":"why","findings":["f"],"ok":true,"apps":1,"pid":1,"count":1,"waits":1,"code":1,"error":1,"session":1,"processes":1,"result":1,"vehicles":1,"pictures":1,"files":1,"discarded":1,"kept":1})",
+        &e));
+    ASSERT_TRUE(ParseJournalLine(R"({"time":"2026-12-09T03:00:01Z","event":"silence"})", &e));
+    for (const std::string* text : {&e.app, &e.endpoint, &e.cycle, &e.version, &e.path, &e.report,
+                                    &e.command, &e.key, &e.serial, &e.subApp, &e.reason}) {
+        EXPECT_EQ(*text, "");
+    }
+    for (const int64_t number :
+         {e.apps, e.pid, e.count, e.waits, e.code, e.error, e.session, e.processes, e.result,
+          e.vehicles, e.pictures, e.files, e.discarded, e.kept}) {
+        EXPECT_EQ(number, kNoNumber);
+    }
+    EXPECT_TRUE(e.findings.empty());
+    EXPECT_EQ(e.index, -1);
+    EXPECT_EQ(e.ok, -1);
+}
+
 TEST(JournalLine, RefusesObjectsThatAreNoEvent) {
     Event e;
     for (const char* line : {

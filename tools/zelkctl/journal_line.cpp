@@ -164,16 +164,12 @@ bool ParseJournalLine(std::string_view line, Event* event) {
     event->findings.clear();
     event->kindName.clear();
     event->serial.clear();
-    for (std::string* text :
-         {&event->app, &event->endpoint, &event->cycle, &event->version, &event->path,
-          &event->report, &event->command, &event->key, &event->subApp}) {
-        text->clear();
-    }
-    for (int64_t* number :
-         {&event->apps, &event->pid, &event->count, &event->waits, &event->code, &event->error,
-          &event->session, &event->processes, &event->result, &event->vehicles, &event->pictures,
-          &event->files, &event->discarded, &event->kept}) {
-        *number = kNoNumber;
+    for (const Field& field : kFields) {
+        if (field.text != nullptr) {
+            (event->*field.text).clear();
+        } else if (field.number != nullptr) {
+            event->*field.number = kNoNumber;
+        }
     }
     EventMembers members(event);
     if (!ReadJsonObject(line, members) || !members.Complete()) {
