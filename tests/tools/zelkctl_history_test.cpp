@@ -138,6 +138,7 @@ TEST(EventText, EachKindInWords) {
         {R"("reason":"out of memory")", "thread_not_started",
          "the watchdog thread did not start (out of memory): not watched"},
         {R"("waits":1)", "connected", "first data after 1 wait"},
+        {R"("waits":0)", "connected", "first data at once"},
         {R"("code":10054)", "failing", "reads fail, socket error 10054"},
         {R"("after":"failing","count":3)", "resumed", "data again after 3 failed reads"},
         {R"("after":"silent","count":12)", "resumed", "data again after 12 silent waits"},

@@ -182,7 +182,9 @@ void AppendEventDetails(std::string* out, const Event& e) {
             break;
         case EventKind::kConnected:
             line.Text("first data");
-            if (Has(e.waits)) {
+            if (e.waits == 0) {
+                line.Text(" at once");
+            } else if (Has(e.waits)) {
                 line.Text(" after ").Counted(e.waits, "wait", "waits");
             }
             break;
