@@ -118,12 +118,11 @@ bool OpenJournal(const Options& options, std::vector<JournalFile>* files, std::s
     return true;
 }
 
-// Until when the journal's last states count when no --until says: now
-// for a journal that is being kept (its last file from today or
-// yesterday: a quiet day writes nothing), else the end of its last file's
-// day, as such a journal has been copied or given up, and what came after
-// it is not known.
-int64_t SummaryEnd(const LocalZone& zone, int64_t lastFileDay, int64_t nowMs) {
+// Until when the journal's last states count: now for a journal that is
+// being kept (its last file from today or yesterday: a quiet day writes
+// nothing), else the end of its last file's day, as such a journal has been
+// copied or given up, and what came after it is not known.
+int64_t JournalEnd(const LocalZone& zone, int64_t lastFileDay, int64_t nowMs) {
     return lastFileDay + 1 >= LocalDay(zone, nowMs) ? nowMs
                                                     : MakeDayWindow(zone, lastFileDay).endMs;
 }
@@ -173,7 +172,7 @@ int RunHistory(const Options& options) {
         files, first, last, toDay, query.untilMs, &skipped,
         [&](const Event& event, std::string_view line) { report.Add(event, line); },
         [&] { std::fputs(report.TakeOutput().c_str(), stdout); });
-    std::fputs(report.Finish(SummaryEnd(zone, files.back().day, nowSeconds * kMsPerSecond)).c_str(),
+    std::fputs(report.Finish(JournalEnd(zone, files.back().day, nowSeconds * kMsPerSecond)).c_str(),
                stdout);
     std::fflush(stdout);
     TellSkipped(skipped);
@@ -200,7 +199,8 @@ int RunTimeline(const Options& options) {
     const bool allRead = ReadFiles(
         files, first, last, day, window.endMs, &skipped,
         [&](const Event& event, std::string_view) { builder.Add(event); }, nullptr);
-    Timeline timeline = builder.Finish(std::min(nowMs, window.endMs));
+    Timeline timeline =
+        builder.Finish(std::min(JournalEnd(zone, files.back().day, nowMs), window.endMs));
     if (!options.apps.empty()) {
         std::vector<Lane> chosen;
         for (Lane& lane : timeline.lanes) {
