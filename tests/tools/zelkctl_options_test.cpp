@@ -96,5 +96,60 @@ TEST(ZelkctlOptions, HelpTellsEveryOptionAndExitCode) {
     EXPECT_NE(HelpText(Command::kNone).find("status"), std::string::npos);
 }
 
+TEST(ZelkctlOptions, ReadsTheJournalCommands) {
+    ParseResult r = ParseOptions({"history", "--journal", "j", "--app", "a", "--app=b c", "--since",
+                                  "2026-12-09 03:00", "--until=-2h", "--event", "terminated",
+                                  "--event=train", "--json"});
+    ASSERT_EQ(r.error, "");
+    EXPECT_EQ(r.options.command, Command::kHistory);
+    EXPECT_EQ(r.options.journalFolder, "j");
+    EXPECT_EQ(r.options.apps, (std::vector<std::string>{"a", "b c"}));
+    EXPECT_EQ(r.options.since, "2026-12-09 03:00");
+    EXPECT_EQ(r.options.until, "-2h");
+    EXPECT_EQ(r.options.events, (std::vector<std::string>{"terminated", "train"}));
+    EXPECT_TRUE(r.options.json);
+
+    r = ParseOptions({"timeline", "--config=c.xml", "--day", "2026-10-25", "--output", "d.SVG"});
+    ASSERT_EQ(r.error, "");
+    EXPECT_EQ(r.options.command, Command::kTimeline);
+    EXPECT_EQ(r.options.configPath, "c.xml");
+    EXPECT_EQ(r.options.day, "2026-10-25");
+    EXPECT_FALSE(r.options.outputHtml);
+    r = ParseOptions({"timeline", "--output", "day.Html"});
+    EXPECT_TRUE(r.options.outputHtml);
+    r = ParseOptions({"help", "timeline"});
+    EXPECT_TRUE(r.options.help);
+    EXPECT_EQ(r.options.command, Command::kTimeline);
+
+    const std::vector<std::vector<std::string>> bad = {
+        {"history", "--config", "c", "--journal", "j"},
+        {"history", "--since", "yesterday"},
+        {"history", "--until", "2026-02-30"},
+        {"history", "--since", "-1d", "--since", "-2d"},
+        {"history", "--event", "exploded"},
+        {"history", "--app"},
+        {"history", "--app="},
+        {"history", "--day", "2026-12-09"},  // a timeline option
+        {"history", "--json=yes"},
+        {"history", "extra"},
+        {"timeline", "--json"},  // a history option
+        {"timeline", "--day", "09.12.2026"},
+        {"timeline", "--output", "day.png"},
+        {"timeline", "--output="},
+    };
+    for (const auto& arguments : bad) {
+        EXPECT_NE(ParseOptions(arguments).error, "") << Joined(arguments);
+    }
+    EXPECT_NE(ParseOptions({"history", "--event", "exploded"}).error.find("terminated"),
+              std::string::npos);
+    for (const Command command : {Command::kHistory, Command::kTimeline}) {
+        const std::string help = HelpText(command);
+        for (const char* option : {"--config PATH", "--journal FOLDER", "--app NAME"}) {
+            EXPECT_NE(help.find(option), std::string::npos) << option;
+        }
+    }
+    EXPECT_NE(HelpText(Command::kNone).find("timeline [--config"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace zelkctl

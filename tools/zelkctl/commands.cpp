@@ -34,7 +34,8 @@ class SystemProbe : public ConfigProbe {
     }
 };
 
-// The system's text for `code` on one line, without its final full stop.
+}  // namespace
+
 std::string Reason(int code) {
     std::string text = platform::SystemErrorText(code);
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ' ||
@@ -43,6 +44,8 @@ std::string Reason(int code) {
     }
     return text.empty() ? "error " + std::to_string(code) : text;
 }
+
+namespace {
 
 bool ReadWholeFile(const std::string& path, std::string* text, std::string* error) {
     platform::ClearLastErrorCode();
@@ -67,10 +70,14 @@ bool ReadWholeFile(const std::string& path, std::string* text, std::string* erro
     return ok;
 }
 
+}  // namespace
+
 std::string DefaultConfigPath() {
     const std::string program = platform::ExecutablePath();
     return program.empty() ? std::string() : platform::FolderOf(program) + "config.xml";
 }
+
+namespace {
 
 std::string ClockTime(int64_t now) {
     std::tm local{};

@@ -1,5 +1,6 @@
-// The two commands of zelkctl with their effects: reading config.xml and the
+// The commands of zelkctl with their effects: reading config.xml and the
 // status snapshot, asking the file system, printing, and the watch loop.
+// history and timeline: journal_commands.h.
 #pragma once
 
 #include <cstdint>
@@ -8,6 +9,13 @@
 #include "zelkctl/options.h"
 
 namespace zelkctl {
+
+// The system's text for `code` on one line, without its final full stop.
+std::string Reason(int code);
+
+// The config.xml beside zelkctl, the one the daemon reads; empty when the
+// folder of zelkctl cannot be told.
+std::string DefaultConfigPath();
 
 // The snapshot read and turned into a report.
 struct StatusResult {

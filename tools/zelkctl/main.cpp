@@ -1,10 +1,12 @@
 // zelkctl: the operator's tool of ZELK_Daemon: the status of the watched
-// applications, and a check of config.xml.
+// applications, a check of config.xml, and the history and timeline of the
+// daemon's event journal.
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "zelkctl/commands.h"
+#include "zelkctl/journal_commands.h"
 #include "zelkctl/options.h"
 
 int main(int argc, char** argv) {
@@ -19,6 +21,14 @@ int main(int argc, char** argv) {
         std::fputs(zelkctl::HelpText(options.command).c_str(), stdout);
         return 0;
     }
-    return options.command == zelkctl::Command::kStatus ? zelkctl::RunStatus(options)
-                                                        : zelkctl::RunCheck(options);
+    switch (options.command) {
+        case zelkctl::Command::kStatus:
+            return zelkctl::RunStatus(options);
+        case zelkctl::Command::kHistory:
+            return zelkctl::RunHistory(options);
+        case zelkctl::Command::kTimeline:
+            return zelkctl::RunTimeline(options);
+        default:
+            return zelkctl::RunCheck(options);
+    }
 }

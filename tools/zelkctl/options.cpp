@@ -1,6 +1,10 @@
 #include "zelkctl/options.h"
 
+#include <algorithm>
+
 #include "daemon/status_state.h"
+#include "zelkctl/journal_event.h"
+#include "zelkctl/journal_time.h"
 #include "zelkctl/status_view.h"
 
 namespace zelkctl {
@@ -8,6 +12,16 @@ namespace zelkctl {
 namespace {
 
 constexpr int kMaxWatchSeconds = 3600;
+
+constexpr const char* kCommandList = "status, check, history and timeline";
+
+Command CommandNamed(const std::string& name) {
+    return name == "status"     ? Command::kStatus
+           : name == "check"    ? Command::kCheck
+           : name == "history"  ? Command::kHistory
+           : name == "timeline" ? Command::kTimeline
+                                : Command::kNone;
+}
 
 bool IsHelp(const std::string& argument) {
     return argument == "--help" || argument == "-h" || argument == "/?";
@@ -104,22 +118,132 @@ bool ParseCheck(const std::vector<std::string>& arguments, Options* o, std::stri
     return true;
 }
 
+// True when `text` ends in `end` (lower case), compared without regard to
+// ASCII letter case.
+bool EndsWithNoCase(const std::string& text, const std::string& end) {
+    if (text.size() < end.size()) {
+        return false;
+    }
+    return std::equal(
+        end.begin(), end.end(), text.end() - static_cast<std::ptrdiff_t>(end.size()),
+        [](char a, char b) { return a == (b >= 'A' && b <= 'Z' ? b - 'A' + 'a' : b); });
+}
+
+std::string KindList() {
+    std::string list;
+    for (const std::string& name : KnownKindNames()) {
+        list += (list.empty() ? "" : ", ") + name;
+    }
+    return list;
+}
+
+// The options of `history` and `timeline`, from arguments[1] on; false with
+// `*error` set.
+bool ParseJournalCommand(const std::vector<std::string>& arguments, Options* o,
+                         std::string* error) {
+    const bool history = o->command == Command::kHistory;
+    const std::string command = history ? "history" : "timeline";
+    for (std::size_t i = 1; i < arguments.size(); ++i) {
+        std::string name = arguments[i];
+        std::string value;
+        bool hasValue = false;
+        const std::size_t equals = name.find('=');
+        if (name.compare(0, 2, "--") == 0 && equals != std::string::npos) {
+            value = name.substr(equals + 1);
+            name = name.substr(0, equals);
+            hasValue = true;
+        }
+        const bool takesValue =
+            name == "--config" || name == "--journal" || name == "--app" ||
+            (history && (name == "--since" || name == "--until" || name == "--event")) ||
+            (!history && (name == "--day" || name == "--output"));
+        if (IsHelp(name) && !hasValue) {
+            o->help = true;
+            continue;
+        }
+        if (history && name == "--json" && !hasValue) {
+            o->json = true;
+            continue;
+        }
+        if (!takesValue) {
+            *error = name.compare(0, 1, "-") == 0
+                         ? "unknown option " + arguments[i] + " of " + command
+                         : "unexpected argument \"" + arguments[i] + "\" of " + command;
+            return false;
+        }
+        if (!hasValue && i + 1 < arguments.size()) {
+            value = arguments[++i];
+            hasValue = true;
+        }
+        if (!hasValue || value.empty()) {
+            *error = name + " needs a value";
+            return false;
+        }
+        if (name == "--app") {
+            o->apps.push_back(value);
+            continue;
+        }
+        if (name == "--event") {
+            if (KindByName(value) == EventKind::kUnknown) {
+                *error = "unknown event kind \"" + value + "\": the kinds are " + KindList();
+                return false;
+            }
+            o->events.push_back(value);
+            continue;
+        }
+        std::string* target = name == "--config"    ? &o->configPath
+                              : name == "--journal" ? &o->journalFolder
+                              : name == "--since"   ? &o->since
+                              : name == "--until"   ? &o->until
+                              : name == "--day"     ? &o->day
+                                                    : &o->outputPath;
+        if (!target->empty()) {
+            *error = name + " given twice";
+            return false;
+        }
+        TimeSpec spec;
+        int64_t day = 0;
+        if ((name == "--since" || name == "--until") && !ParseTimeSpec(value, &spec)) {
+            *error = "bad value for " + name + ": \"" + value +
+                     "\" (YYYY-MM-DD, \"YYYY-MM-DD HH:MM\", -Nh or -Nd)";
+            return false;
+        }
+        if (name == "--day" && !ParseDate(value, &day)) {
+            *error = "bad value for --day: \"" + value + "\" (a date YYYY-MM-DD)";
+            return false;
+        }
+        if (name == "--output" && !EndsWithNoCase(value, ".svg") &&
+            !EndsWithNoCase(value, ".html") && !EndsWithNoCase(value, ".htm")) {
+            *error = "--output takes a file ending in .svg or .html, not \"" + value + "\"";
+            return false;
+        }
+        *target = value;
+        o->outputHtml = name == "--output" ? !EndsWithNoCase(value, ".svg") : o->outputHtml;
+    }
+    if (!o->configPath.empty() && !o->journalFolder.empty()) {
+        *error = "--config and --journal exclude each other";
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 ParseResult ParseOptions(const std::vector<std::string>& arguments) {
     ParseResult result;
     Options& o = result.options;
     if (arguments.empty()) {
-        result.error = "no command given: status or check";
+        result.error = "no command given: status, check, history or timeline";
         return result;
     }
     const std::string& first = arguments[0];
     if (IsHelp(first) || first == "help") {
         o.help = true;
-        if (arguments.size() > 1 && (arguments[1] == "status" || arguments[1] == "check")) {
-            o.command = arguments[1] == "status" ? Command::kStatus : Command::kCheck;
+        const Command topic = arguments.size() > 1 ? CommandNamed(arguments[1]) : Command::kNone;
+        if (topic != Command::kNone) {
+            o.command = topic;
         } else if (arguments.size() > 1) {
-            result.error = "no help on \"" + arguments[1] + "\": the commands are status and check";
+            result.error = "no help on \"" + arguments[1] + "\": the commands are " + kCommandList;
         }
         return result;
     }
@@ -129,8 +253,11 @@ ParseResult ParseOptions(const std::vector<std::string>& arguments) {
     } else if (first == "check") {
         o.command = Command::kCheck;
         ParseCheck(arguments, &o, &result.error);
+    } else if (first == "history" || first == "timeline") {
+        o.command = CommandNamed(first);
+        ParseJournalCommand(arguments, &o, &result.error);
     } else {
-        result.error = "unknown command \"" + first + "\": the commands are status and check";
+        result.error = "unknown command \"" + first + "\": the commands are " + kCommandList;
     }
     return result;
 }
@@ -202,6 +329,62 @@ them otherwise.
 Exit codes: 0 no pitfall, 1 pitfalls found, 2 the file is not loaded (the
 daemon starts no application), 3 a bad command line.
 )";
+        case Command::kHistory:
+            return R"(Usage: zelkctl history [--config PATH | --journal FOLDER] [--app NAME]...
+                       [--since TIME] [--until TIME] [--event KIND]... [--json]
+
+Lists what the daemon's event journal holds, in time order: one row per
+event with its time, application, kind and details; then, per application,
+the time it spent connected, connecting, silent, failing and down in the
+range, and its terminations, launches, trains and mismatches.
+
+  --config PATH     the daemon's config.xml, whose <journal folder="..."/>
+                    element names the journal's folder (a relative folder
+                    counts from the folder of config.xml); default: the
+                    config.xml beside zelkctl
+  --journal FOLDER  read the journal files (zelk-events-*.jsonl) in FOLDER
+  --app NAME        only this application (again for more); the daemon's own
+                    events (start, stop, configuration) stay listed
+  --since TIME      from TIME on, and --until TIME: before it. TIME is a date
+                    YYYY-MM-DD (its midnight), "YYYY-MM-DD HH:MM" in local
+                    time, or -Nh / -Nd: N hours or days ago
+  --event KIND      only events of this kind (again for more): )" +
+                   KindList() + R"(
+  --json            the journal's lines themselves (JSON Lines), for
+                    scripts; no summary
+
+Lines of the journal that are no event (the last line torn by a power cut,
+a line that is not JSON) are skipped, and their number said once.
+
+Exit codes: 0 done (also when no event matched), 2 the journal cannot be
+found or read, 3 a bad command line.
+)";
+        case Command::kTimeline:
+            return R"(Usage: zelkctl timeline [--config PATH | --journal FOLDER] [--day YYYY-MM-DD]
+                        [--app NAME]... [--output FILE.svg|FILE.html]
+
+Draws one day of the station from the daemon's event journal: one lane per
+application with its states (connected, connecting, silent, failing, down
+from a termination to the next connection, not watched, and the daemon not
+running) and what the daemon did (terminations, launches, trains, trains
+whose result files did not match, uninstall and install commands).
+
+  --config PATH     the daemon's config.xml, whose <journal folder="..."/>
+                    element names the journal's folder; default: the
+                    config.xml beside zelkctl
+  --journal FOLDER  read the journal files (zelk-events-*.jsonl) in FOLDER
+  --day YYYY-MM-DD  the day to draw; default: today
+  --app NAME        only this application (again for more)
+  --output FILE     write the picture to FILE instead: an SVG (FILE.svg) or
+                    an HTML page (FILE.html), self-contained, with each
+                    marker's details shown on hover
+
+Without --output the day is drawn here: one row per application, one
+character per 15 minutes, in colour on a terminal.
+
+Exit codes: 0 done, 2 the journal cannot be found or read, or FILE cannot
+be written, 3 a bad command line.
+)";
         case Command::kNone:
             break;
     }
@@ -215,6 +398,13 @@ Commands:
           snapshot
   check [PATH]
           what the daemon will do with a config.xml, and its pitfalls
+  history [--config PATH | --journal FOLDER] [--app NAME]... [--since TIME]
+          [--until TIME] [--event KIND]... [--json]
+          what happened, from the daemon's event journal: the events and
+          each application's time in each state
+  timeline [--config PATH | --journal FOLDER] [--day YYYY-MM-DD]
+          [--app NAME]... [--output FILE.svg|FILE.html]
+          one day of the station as a picture, in the terminal or as a file
 
 zelkctl help COMMAND, or zelkctl COMMAND --help, tells more.
 )";

@@ -1,4 +1,5 @@
-// Command line of zelkctl: the command (status or check) and its options.
+// Command line of zelkctl: the command (status, check, history or timeline)
+// and its options.
 #pragma once
 
 #include <string>
@@ -6,7 +7,7 @@
 
 namespace zelkctl {
 
-enum class Command { kNone, kStatus, kCheck };
+enum class Command { kNone, kStatus, kCheck, kHistory, kTimeline };
 
 // The exit code of a command line that cannot be carried out, distinct from
 // every answer a command gives (status: 0 to 2, and 3 is "unknown" anyway;
@@ -17,12 +18,27 @@ struct Options {
     Command command = Command::kNone;
     // Help of the tool, or of `command` when one is given.
     bool help = false;
-    // status --config, or the PATH of check; empty: config.xml beside zelkctl.
+    // --config, or the PATH of check; empty: config.xml beside zelkctl.
     std::string configPath;
     // status --file: the snapshot itself; empty: found through config.xml.
     std::string snapshotPath;
     bool watch = false;
     int watchSeconds = 2;
+    // history and timeline: --journal, the journal's folder itself; empty:
+    // found through config.xml.
+    std::string journalFolder;
+    std::vector<std::string> apps;  // --app, each time given
+    // history: --since and --until as given (checked), --event (each a
+    // known kind), --json.
+    std::string since;
+    std::string until;
+    std::vector<std::string> events;
+    bool json = false;
+    // timeline: --day (checked; empty: today) and --output (a .svg or
+    // .html file; empty: drawn on the terminal).
+    std::string day;
+    std::string outputPath;
+    bool outputHtml = false;  // --output names an .html (or .htm) file
 };
 
 struct ParseResult {

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "zelkctl/event_text.h"
+
 namespace zelkctl {
 
 TextTable::TextTable(std::vector<std::string> header) {
@@ -17,7 +19,7 @@ std::string TextTable::Text() const {
     std::vector<std::size_t> widths(rows_.front().size(), 0);
     for (const auto& row : rows_) {
         for (std::size_t c = 0; c < row.size(); ++c) {
-            widths[c] = std::max(widths[c], row[c].size());
+            widths[c] = std::max(widths[c], DisplayWidth(row[c]));
         }
     }
     std::string out;
@@ -26,7 +28,7 @@ std::string TextTable::Text() const {
         for (std::size_t c = 0; c < row.size(); ++c) {
             line += row[c];
             if (c + 1 < row.size()) {
-                line.append(widths[c] - row[c].size() + 2, ' ');
+                line.append(widths[c] - DisplayWidth(row[c]) + 2, ' ');
             }
         }
         line.erase(line.find_last_not_of(' ') + 1);

@@ -1,4 +1,5 @@
-// Rows of texts printed as columns aligned on the widest cell.
+// Rows of texts printed as columns aligned on the widest cell, widths
+// counted in characters of UTF-8.
 #pragma once
 
 #include <string>

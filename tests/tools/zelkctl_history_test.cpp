@@ -1,0 +1,181 @@
+// zelkctl history without its I/O: which events a command line shows, the
+// rows and JSON Lines, and the summary per application.
+#include <gtest/gtest.h>
+
+#include "zelkctl/event_text.h"
+#include "zelkctl/history_report.h"
+#include "zelkctl/journal_line.h"
+#include "zelkctl/journal_reader.h"
+#include "zelkctl/journal_time.h"
+
+namespace zelkctl {
+namespace {
+
+const char* const kDay =
+    "{\"time\":\"2026-12-09T00:00:00.000+01:00\",\"event\":\"daemon_started\",\"version\":\"1.0."
+    "0\",\"apps\":2,\"pid\":42}\n"
+    "{\"time\":\"2026-12-09T00:00:03.000+01:00\",\"event\":\"connected\",\"app\":\"sim_silent\","
+    "\"index\":0,\"endpoint\":\"127.0.0.1:7102\",\"waits\":1}\n"
+    "{\"time\":\"2026-12-09T00:00:06.000+01:00\",\"event\":\"connected\",\"app\":\"Z\xC3\xA4hler\","
+    "\"index\":1,\"waits\":2}\n"
+    "{\"time\":\"2026-12-09T01:00:00.000+01:00\",\"event\":\"silence\",\"app\":\"sim_silent\","
+    "\"index\":0}\n"
+    "{\"time\":\"2026-12-09T01:01:27.000+01:00\",\"event\":\"terminated\",\"app\":\"sim_silent\","
+    "\"index\":0,\"cycle\":\"silent\",\"count\":30,\"processes\":1,\"result\":1}\n"
+    "{\"time\":\"2026-12-09T01:02:12.000+01:00\",\"event\":\"launched\",\"app\":\"sim_silent\","
+    "\"index\":0,\"cycle\":\"silent\",\"count\":45,\"ok\":true,\"error\":0,\"session\":1,"
+    "\"command\":\"sim --silent\"}\n"
+    "{\"time\":\"2026-12-09T01:02:57.000+01:00\",\"event\":\"reconnect\",\"app\":\"sim_silent\","
+    "\"index\":0,\"cycle\":\"silent\",\"count\":60}\n"
+    "{\"time\":\"2026-12-09T01:03:00.000+01:00\",\"event\":\"connected\",\"app\":\"sim_silent\","
+    "\"index\":0,\"waits\":1}\n"
+    "{\"time\":\"2026-12-09T02:00:00.000+01:00\",\"event\":\"train\",\"app\":\"Z\xC3\xA4hler\","
+    "\"index\":1,\"key\":\"20261209020000\",\"vehicles\":12}\n"
+    "{\"time\":\"2026-12-09T02:00:02.000+01:00\",\"event\":\"mismatch\",\"app\":\"Z\xC3\xA4hler\","
+    "\"index\":1,\"key\":\"20261209020000\",\"pictures\":24,\"files\":3}\n";
+
+int64_t At(const char* rfc3339) {
+    int64_t ms = 0;
+    int offset = 0;
+    EXPECT_TRUE(ParseRfc3339(rfc3339, &ms, &offset));
+    return ms;
+}
+
+std::string Report(const HistoryQuery& query, const char* endTime = "2026-12-09T03:00:00+01:00") {
+    HistoryReport report(query);
+    ReadJournalText(kDay,
+                    [&](const Event& event, std::string_view line) { report.Add(event, line); });
+    return report.Finish(At(endTime));
+}
+
+TEST(HistoryReport, ListsTheEventsAsATableWithASummary) {
+    const std::string out = Report(HistoryQuery());
+    EXPECT_EQ(
+        out.find(
+            "TIME                       APP         EVENT               DETAILS\n"
+            "2026-12-09 00:00:00+01:00  -           daemon_started      version 1.0.0, 2 "
+            "applications, pid 42\n"
+            "2026-12-09 00:00:03+01:00  sim_silent  connected           first data after 1 wait\n"
+            "2026-12-09 00:00:06+01:00  Z\xC3\xA4hler      connected           first data after 2 "
+            "waits\n"),
+        0u)
+        << out;
+    for (const char* row :
+         {"01:01:27+01:00  sim_silent  terminated          silent cycle, wait 30: 1 process "
+          "terminated\n",
+          "01:02:12+01:00  sim_silent  launched            silent cycle, wait 45: session 1: sim "
+          "--silent\n",
+          "01:02:57+01:00  sim_silent  reconnect           silent cycle, wait 60\n",
+          "02:00:02+01:00  Z\xC3\xA4hler      mismatch            train 20261209020000: 24 "
+          "pictures, 3 XML files\n"}) {
+        EXPECT_NE(out.find(row), std::string::npos) << row;
+    }
+    EXPECT_NE(out.find("\nSummary from 2026-12-09 00:00 to 2026-12-09 03:00 (3h 0m):\n"
+                       "APP         CONNECTED  CONNECTING  SILENT  FAILING  DOWN    TERMINATED  "
+                       "LAUNCHED  TRAINS  MISMATCHES\n"
+                       "sim_silent  2h 56m     3s          1m 27s  0s       1m 33s  1           1  "
+                       "       0       0\n"
+                       "Z\xC3\xA4hler      2h 59m     6s          0s      0s       0s      0       "
+                       "    0         1       1\n"),
+              std::string::npos)
+        << out;
+}
+
+TEST(HistoryReport, ChoosesByApplicationKindAndRange) {
+    HistoryQuery query;
+    query.apps = {"sim_silent"};
+    std::string out = Report(query);
+    // The daemon's start goes with every application; the other one's rows
+    // and summary do not.
+    EXPECT_NE(out.find("daemon_started"), std::string::npos);
+    EXPECT_EQ(out.find("Z\xC3\xA4hler"), std::string::npos) << out;
+    EXPECT_NE(out.find("\nsim_silent  2h 56m"), std::string::npos) << out;
+
+    query = HistoryQuery();
+    query.kinds = {"terminated", "launched"};
+    query.sinceMs = At("2026-12-09T01:00:00+01:00");
+    query.untilMs = At("2026-12-09T01:02:00+01:00");
+    out = Report(query);
+    EXPECT_NE(out.find("terminated"), std::string::npos);
+    EXPECT_EQ(out.find("launched "), std::string::npos);  // after --until
+    EXPECT_NE(out.find("Summary from 2026-12-09 01:00 to 2026-12-09 01:02 (2m 0s)"),
+              std::string::npos)
+        << out;
+    // The summary counts the range whatever the kinds shown: silent since
+    // 01:00, down from 01:01:27.
+    EXPECT_NE(out.find("sim_silent  0s         0s          1m 27s  0s       33s   1           0"),
+              std::string::npos)
+        << out;
+
+    query.sinceMs = At("2026-12-10T00:00:00+01:00");
+    query.untilMs = INT64_MAX;
+    EXPECT_EQ(Report(query).find("No events in the journal for this choice.\n"), 0u);
+}
+
+TEST(HistoryReport, JsonLinesAreTheJournalsOwnLines) {
+    HistoryQuery query;
+    query.json = true;
+    query.kinds = {"mismatch"};
+    const std::string out = Report(query);
+    const std::string day = kDay;
+    const std::size_t line = day.find("{\"time\":\"2026-12-09T02:00:02");
+    EXPECT_EQ(out, day.substr(line));
+}
+
+TEST(EventText, EachKindInWords) {
+    const struct {
+        const char* fields;  // after "time" and "event"
+        const char* kind;
+        const char* details;
+    } cases[] = {
+        {R"("version":"1.0.0","apps":3,"pid":7)", "daemon_started",
+         "version 1.0.0, 3 applications, pid 7"},
+        {R"("apps":1)", "daemon_stopped", "1 application"},
+        {R"("path":"C:\\z\\config.xml","apps":2)", "config_loaded",
+         "C:\\z\\config.xml, 2 applications"},
+        {R"("path":"c.xml","report":"<r>\n<e/></r>")", "config_not_loaded", "c.xml: <r> <e/></r>"},
+        {R"("count":2,"findings":["a","b"])", "config_pitfalls", "2 pitfalls: a; b"},
+        {R"("reason":"out of memory")", "thread_not_started",
+         "the watchdog thread did not start (out of memory): not watched"},
+        {R"("waits":1)", "connected", "first data after 1 wait"},
+        {R"("waits":0)", "connected", "first data at once"},
+        {R"("code":10054)", "failing", "reads fail, socket error 10054"},
+        {R"("after":"failing","count":3)", "resumed", "data again after 3 failed reads"},
+        {R"("after":"silent","count":12)", "resumed", "data again after 12 silent waits"},
+        {R"("cycle":"failing","count":11,"processes":2,"result":1)", "terminated",
+         "failing cycle, read 11: 2 processes terminated"},
+        {R"("cycle":"connecting","count":10,"processes":0,"result":0)", "terminated",
+         "connecting cycle, wait 10: no process terminated"},
+        {R"("result":-1)", "terminated", "the name is empty: nothing terminated"},
+        {R"("cycle":"silent","count":45,"ok":false,"error":2,"command":"x.exe")", "launched",
+         "silent cycle, wait 45: FAILED (error 2): x.exe"},
+        {R"("cycle":"socket","count":1)", "reconnect",
+         "the socket could not be created (attempt 1)"},
+        {R"("cycle":"wait_failing","count":40)", "reconnect", "waits keep failing (40)"},
+        {R"("key":"K","vehicles":1,"serial":"S")", "train", "train K, 1 vehicle, serial S"},
+        {R"("pictures":24,"files":3)", "mismatch", "24 pictures, 3 XML files"},
+        {R"("sub_app":"rec","command":"u.bat","ok":false,"code":2)", "uninstall",
+         "rec: u.bat (NOT RUN, code 2)"},
+        {R"("sub_app":"rec","command":"i.bat","ok":true)", "install", "rec: i.bat (run)"},
+        {R"("discarded":100,"kept":5)", "buffer_overflow", "100 bytes discarded, 5 kept"},
+        {R"("x":1)", "out_of_memory", "out of memory"},
+        {R"("x":1)", "disk_full", ""},
+    };
+    for (const auto& c : cases) {
+        const std::string line = std::string("{\"time\":\"2026-12-09T00:00:00Z\",\"event\":\"") +
+                                 c.kind + "\"," + c.fields + "}";
+        Event event;
+        ASSERT_TRUE(ParseJournalLine(line, &event)) << line;
+        EXPECT_EQ(EventDetails(event), c.details) << line;
+    }
+}
+
+TEST(EventText, NothingFromTheJournalSteersATerminal) {
+    EXPECT_EQ(Printable("a\tb\nc\x1b[2Jd\x7f\xC2\x9B"
+                        "1m\xEF\xBF\xBF\xC3\xA4\xE2\x82\xAC"),
+              "a b c?[2Jd??1m?\xC3\xA4\xE2\x82\xAC");
+    EXPECT_EQ(DisplayWidth("Z\xC3\xA4hler \xF0\x9F\x9A\x82"), 8u);
+}
+
+}  // namespace
+}  // namespace zelkctl

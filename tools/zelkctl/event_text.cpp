@@ -1,0 +1,309 @@
+#include "zelkctl/event_text.h"
+
+#include <charconv>
+
+namespace zelkctl {
+
+namespace {
+
+bool Has(int64_t number) {
+    return number != kNoNumber;
+}
+
+// One line of details, written in place: parts are appended, and a
+// separator goes only between parts that are there.
+class Line {
+  public:
+    explicit Line(std::string* out) : out_(out), start_(out->size()) {}
+
+    Line& Text(std::string_view text) {
+        out_->append(text);
+        return *this;
+    }
+    // A text from the journal, made printable.
+    Line& Field(std::string_view text) {
+        AppendPrintable(out_, text);
+        return *this;
+    }
+    Line& Number(int64_t number) {
+        char digits[24];
+        const std::to_chars_result end = std::to_chars(digits, digits + sizeof digits, number);
+        out_->append(digits, end.ptr);
+        return *this;
+    }
+    // "1 process", "2 processes".
+    Line& Counted(int64_t number, std::string_view one, std::string_view many) {
+        return Number(number).Text(" ").Text(number == 1 ? one : many);
+    }
+    // `separator` when something has been written already.
+    Line& Then(std::string_view separator) {
+        if (out_->size() > start_) {
+            out_->append(separator);
+        }
+        return *this;
+    }
+
+  private:
+    std::string* out_;
+    std::size_t start_;
+};
+
+// What a cycle counts: waits, or failed reads in the failing cycle.
+std::string_view CountUnit(const std::string& cycle) {
+    return cycle == "failing" ? "read" : "wait";
+}
+
+// "silent cycle, wait 30"; only what the event gives.
+void CycleText(Line& line, const Event& e) {
+    if (!e.cycle.empty()) {
+        line.Field(e.cycle).Text(" cycle");
+    }
+    if (Has(e.count)) {
+        line.Then(", ").Text(CountUnit(e.cycle)).Text(" ").Number(e.count);
+    }
+}
+
+void TerminatedText(Line& line, const Event& e) {
+    CycleText(line, e);
+    if (e.result == -1) {
+        line.Then(": ").Text("the name is empty: nothing terminated");
+    } else if (e.result == 0) {
+        line.Then(": ").Text("no process terminated");
+    } else if (Has(e.processes)) {
+        line.Then(": ").Counted(e.processes, "process", "processes").Text(" terminated");
+    } else if (e.result == 1) {
+        line.Then(": ").Text("terminated");
+    }
+}
+
+void LaunchedText(Line& line, const Event& e) {
+    CycleText(line, e);
+    if (e.ok == 1) {
+        line.Then(": ");
+        if (Has(e.session)) {
+            line.Text("session ").Number(e.session);
+        } else {
+            line.Text("launched");
+        }
+    } else if (e.ok == 0) {
+        line.Then(": ").Text("FAILED");
+        if (Has(e.error)) {
+            line.Text(" (error ").Number(e.error).Text(")");
+        }
+    }
+    if (!e.command.empty()) {
+        line.Then(": ").Field(e.command);
+    }
+}
+
+void ReconnectText(Line& line, const Event& e) {
+    if (e.cycle == "socket") {
+        line.Text("the socket could not be created");
+        if (Has(e.count)) {
+            line.Text(" (attempt ").Number(e.count).Text(")");
+        }
+    } else if (e.cycle == "wait_failing") {
+        line.Text("waits keep failing");
+        if (Has(e.count)) {
+            line.Text(" (").Number(e.count).Text(")");
+        }
+    } else {
+        CycleText(line, e);
+    }
+}
+
+void CommandText(Line& line, const Event& e) {
+    line.Field(e.subApp);
+    if (!e.command.empty()) {
+        line.Then(": ").Field(e.command);
+    }
+    if (e.ok < 0 && !Has(e.code)) {
+        return;
+    }
+    line.Text(" (");
+    if (e.ok >= 0) {
+        line.Text(e.ok == 1 ? "run" : "NOT RUN").Text(Has(e.code) ? ", " : "");
+    }
+    if (Has(e.code)) {
+        line.Text("code ").Number(e.code);
+    }
+    line.Text(")");
+}
+
+}  // namespace
+
+std::string EventDetails(const Event& e) {
+    std::string text;
+    AppendEventDetails(&text, e);
+    return text;
+}
+
+void AppendEventDetails(std::string* out, const Event& e) {
+    Line line(out);
+    switch (e.kind) {
+        case EventKind::kDaemonStarted:
+        case EventKind::kDaemonStopped:
+            if (!e.version.empty()) {
+                line.Text("version ").Field(e.version);
+            }
+            if (Has(e.apps)) {
+                line.Then(", ").Counted(e.apps, "application", "applications");
+            }
+            if (Has(e.pid)) {
+                line.Then(", ").Text("pid ").Number(e.pid);
+            }
+            break;
+        case EventKind::kConfigLoaded:
+            line.Field(e.path);
+            if (Has(e.apps)) {
+                line.Then(", ").Counted(e.apps, "application", "applications");
+            }
+            break;
+        case EventKind::kConfigNotLoaded:
+            line.Field(e.path);
+            if (!e.report.empty()) {
+                line.Then(": ").Field(e.report);
+            }
+            break;
+        case EventKind::kConfigPitfalls:
+            if (Has(e.count)) {
+                line.Counted(e.count, "pitfall", "pitfalls");
+            }
+            for (std::size_t i = 0; i < e.findings.size(); ++i) {
+                line.Then(i == 0 ? ": " : "; ").Field(e.findings[i]);
+            }
+            break;
+        case EventKind::kThreadNotStarted:
+            line.Text("the watchdog thread did not start");
+            if (!e.reason.empty()) {
+                line.Text(" (").Field(e.reason).Text(")");
+            }
+            line.Text(": not watched");
+            break;
+        case EventKind::kConnected:
+            line.Text("first data");
+            if (e.waits == 0) {
+                line.Text(" at once");
+            } else if (Has(e.waits)) {
+                line.Text(" after ").Counted(e.waits, "wait", "waits");
+            }
+            break;
+        case EventKind::kSilence:
+            line.Text("first wait without data");
+            break;
+        case EventKind::kFailing:
+            line.Text("reads fail");
+            if (Has(e.code)) {
+                line.Text(", socket error ").Number(e.code);
+            }
+            break;
+        case EventKind::kResumed:
+            line.Text("data again");
+            if (Has(e.count)) {
+                line.Text(" after ");
+                if (e.cycle == "failing") {
+                    line.Counted(e.count, "failed read", "failed reads");
+                } else {
+                    line.Counted(e.count, "silent wait", "silent waits");
+                }
+            }
+            break;
+        case EventKind::kTerminated:
+            TerminatedText(line, e);
+            break;
+        case EventKind::kLaunched:
+            LaunchedText(line, e);
+            break;
+        case EventKind::kReconnect:
+            ReconnectText(line, e);
+            break;
+        case EventKind::kTrain:
+            if (!e.key.empty()) {
+                line.Text("train ").Field(e.key);
+            }
+            if (Has(e.vehicles)) {
+                line.Then(", ").Counted(e.vehicles, "vehicle", "vehicles");
+            }
+            if (!e.serial.empty()) {
+                line.Then(", ").Text("serial ").Field(e.serial);
+            }
+            break;
+        case EventKind::kMismatch:
+            if (!e.key.empty()) {
+                line.Text("train ").Field(e.key);
+            }
+            if (Has(e.pictures)) {
+                line.Then(": ").Counted(e.pictures, "picture", "pictures");
+            }
+            if (Has(e.files)) {
+                line.Then(Has(e.pictures) ? ", " : ": ").Counted(e.files, "XML file", "XML files");
+            }
+            break;
+        case EventKind::kUninstall:
+        case EventKind::kInstall:
+            CommandText(line, e);
+            break;
+        case EventKind::kBufferOverflow:
+            if (Has(e.discarded)) {
+                line.Number(e.discarded).Text(" bytes discarded");
+            }
+            if (Has(e.kept)) {
+                line.Then(", ").Number(e.kept).Text(" kept");
+            }
+            break;
+        case EventKind::kOutOfMemory:
+            line.Text("out of memory");
+            break;
+        case EventKind::kUnknown:
+            break;
+    }
+}
+
+std::string Printable(std::string_view text) {
+    std::string out;
+    AppendPrintable(&out, text);
+    return out;
+}
+
+void AppendPrintable(std::string* out, std::string_view text) {
+    // Most texts hold nothing to change: printable ASCII and UTF-8 letters.
+    std::size_t plain = 0;
+    while (plain < text.size()) {
+        const auto c = static_cast<unsigned char>(text[plain]);
+        if (c < 0x20 || c == 0x7F || c == 0xC2 || c == 0xEF) {
+            break;
+        }
+        ++plain;
+    }
+    out->append(text.substr(0, plain));
+    for (std::size_t i = plain; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        const auto next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0u;
+        const auto third = i + 2 < text.size() ? static_cast<unsigned char>(text[i + 2]) : 0u;
+        if (c == '\t' || c == '\n' || c == '\r') {
+            *out += ' ';
+        } else if (c < 0x20 || c == 0x7F) {
+            *out += '?';
+        } else if (c == 0xC2 && next >= 0x80 && next <= 0x9F) {
+            *out += '?';  // C1 control, U+0080 to U+009F
+            ++i;
+        } else if (c == 0xEF && next == 0xBF && (third == 0xBE || third == 0xBF)) {
+            *out += '?';  // U+FFFE, U+FFFF
+            i += 2;
+        } else {
+            *out += static_cast<char>(c);
+        }
+    }
+}
+
+std::size_t DisplayWidth(std::string_view text) {
+    std::size_t width = 0;
+    for (const char c : text) {
+        if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) {
+            ++width;
+        }
+    }
+    return width;
+}
+
+}  // namespace zelkctl

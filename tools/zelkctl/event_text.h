@@ -1,0 +1,29 @@
+// The journal's events in words: one line of details per event, shared by
+// the history table and the timeline's hover texts, and the one guard that
+// keeps texts from the journal from steering a terminal or breaking XML.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "zelkctl/journal_event.h"
+
+namespace zelkctl {
+
+// The event's own fields as one line, e.g. "silent cycle, wait 30: 1
+// process terminated". Absent fields are left out; texts pass Printable.
+std::string EventDetails(const Event& event);
+// The same, appended to `*out`.
+void AppendEventDetails(std::string* out, const Event& event);
+
+// `text` (UTF-8) fit for a terminal line and for XML: tab, line feed and
+// carriage return become blanks; other control characters (C0, DEL, C1)
+// and the non-characters U+FFFE and U+FFFF become "?".
+std::string Printable(std::string_view text);
+void AppendPrintable(std::string* out, std::string_view text);
+
+// The number of characters (code points) of a UTF-8 text: its width on a
+// terminal, near enough for names and details.
+std::size_t DisplayWidth(std::string_view text);
+
+}  // namespace zelkctl

@@ -1,0 +1,51 @@
+#include "zelkctl/journal_reader.h"
+
+#include <cstring>
+
+#include "zelkctl/journal_line.h"
+
+namespace zelkctl {
+
+int64_t ReadJournalText(std::string_view text, const JournalEventSink& take, int64_t stopAtMs) {
+    int64_t skipped = 0;
+    Event event;  // one for every line, so that its strings keep their room
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const void* found = std::memchr(text.data() + start, '\n', text.size() - start);
+        const std::size_t end =
+            found == nullptr
+                ? text.size()
+                : static_cast<std::size_t>(static_cast<const char*>(found) - text.data());
+        std::string_view line = text.substr(start, end - start);
+        start = end + 1;
+        if (!line.empty() && line.back() == '\r') {
+            line.remove_suffix(1);
+        }
+        if (IsBlankLine(line)) {
+            continue;
+        }
+        if (!ParseJournalLine(line, &event)) {
+            ++skipped;
+            continue;
+        }
+        take(event, line);
+        if (event.timeMs >= stopAtMs) {
+            break;
+        }
+    }
+    return skipped;
+}
+
+bool MentionsDaemonStart(std::string_view text) {
+    return text.find("\"event\":\"daemon_started\"") != std::string_view::npos;
+}
+
+std::string SkippedLinesNote(int64_t skipped) {
+    if (skipped <= 0) {
+        return std::string();
+    }
+    return std::to_string(skipped) + (skipped == 1 ? " line" : " lines") +
+           " of the journal skipped: torn by a power cut, or not an event in JSON";
+}
+
+}  // namespace zelkctl

@@ -1,0 +1,96 @@
+#include "zelkctl/journal_source.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "daemon/config_walk.h"
+#include "daemon/journal_line.h"
+#include "markup/markup.h"
+#include "platform/directory.h"
+#include "platform/file_read.h"
+#include "platform/folder_probe.h"
+#include "platform/system.h"
+#include "zelkctl/commands.h"
+
+namespace zelkctl {
+
+namespace {
+
+// A day of 20 applications in a restart storm writes about 25 MB; a file
+// this large is no journal file.
+constexpr int32_t kMaxJournalFileBytes = 1024 * 1024 * 1024;
+
+}  // namespace
+
+bool FindJournalFolder(const Options& options, std::string* folder, std::string* error) {
+    if (!options.journalFolder.empty()) {
+        *folder = NormaliseFolder(options.journalFolder);
+        return true;
+    }
+    const std::string given = options.configPath.empty() ? DefaultConfigPath() : options.configPath;
+    if (given.empty()) {
+        *error = "cannot tell the folder of zelkctl: give --config or --journal";
+        return false;
+    }
+    const std::string configPath = platform::AbsolutePath(given);
+    CXmlDocument document;
+    if (!LoadConfigDocument(configPath, document)) {
+        platform::ClearLastErrorCode();
+        std::FILE* file = platform::OpenFileForReading(configPath.c_str());
+        const int code = platform::LastErrorCode();
+        if (file == nullptr) {
+            *error = "cannot read " + configPath + ": " + Reason(code);
+        } else {
+            std::fclose(file);
+            *error = "cannot use " + configPath + ": not loaded (zelkctl check tells why)";
+        }
+        return false;
+    }
+    // The daemon's own reading of the element, relative folders included.
+    const std::string found = JournalSettingsOf(document, platform::FolderOf(configPath)).folder;
+    if (found.empty()) {
+        *error = configPath +
+                 " has no <journal folder=\"...\"/> element: the daemon keeps no event journal";
+        return false;
+    }
+    *folder = NormaliseFolder(found);
+    return true;
+}
+
+std::vector<JournalFile> ListJournalFiles(const std::string& folder) {
+    std::vector<JournalFile> files;
+    for (const std::string& name : platform::ListFolder(folder, std::string())) {
+        int64_t day = 0;
+        if (JournalFileDay(name, &day)) {
+            files.push_back({day, folder + name});
+        }
+    }
+    std::sort(files.begin(), files.end(),
+              [](const JournalFile& a, const JournalFile& b) { return a.day < b.day; });
+    return files;
+}
+
+bool ReadJournalFile(const std::string& path, std::string* text, std::string* error) {
+    platform::ClearLastErrorCode();
+    std::FILE* file = platform::OpenFileForReading(path.c_str());
+    if (file == nullptr) {
+        *error = "cannot read " + path + ": " + Reason(platform::LastErrorCode());
+        return false;
+    }
+    const int32_t size = platform::FileStreamSize(file);
+    bool ok = size >= 0 && size <= kMaxJournalFileBytes;
+    if (!ok) {
+        *error = size < 0 ? "cannot read " + path + ": " + Reason(platform::LastErrorCode())
+                          : path + " is too large for a journal file";
+    } else {
+        text->resize(static_cast<std::size_t>(size));
+        ok = size == 0 || std::fread(&(*text)[0], 1, text->size(), file) == text->size();
+        if (!ok) {
+            *error = "cannot read " + path + ": read error";
+        }
+    }
+    std::fclose(file);
+    return ok;
+}
+
+}  // namespace zelkctl

@@ -1,0 +1,357 @@
+#include "zelkctl/journal_time.h"
+
+#include <cstring>
+
+namespace zelkctl {
+
+namespace {
+
+bool IsLeap(int year) {
+    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
+
+int DaysInMonth(int year, int month) {
+    static constexpr int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    return month == 2 && IsLeap(year) ? 29 : kDays[month - 1];
+}
+
+// The unsigned number of `count` digits at text[at], or -1.
+int Digits(std::string_view text, std::size_t at, std::size_t count) {
+    if (at + count > text.size()) {
+        return -1;
+    }
+    int value = 0;
+    for (std::size_t i = at; i < at + count; ++i) {
+        if (text[i] < '0' || text[i] > '9') {
+            return -1;
+        }
+        value = value * 10 + (text[i] - '0');
+    }
+    return value;
+}
+
+// Writes `value` (0 up to 10^width - 1) as exactly `width` digits at `p`
+// and returns the end. The history writes one time per row, millions of
+// rows over a month: no printf and no growing strings.
+char* PutDigits(char* p, int value, int width) {
+    for (int i = width - 1; i >= 0; --i) {
+        p[i] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    }
+    return p + width;
+}
+
+int64_t FloorDiv(int64_t a, int64_t b) {
+    return a / b - ((a % b != 0) && ((a < 0) != (b < 0)) ? 1 : 0);
+}
+
+// The local calendar fields of `utcMs` under `offsetMinutes`.
+struct LocalFields {
+    int64_t days;  // the local date's day number
+    int hour, minute, second;
+};
+
+LocalFields Local(int64_t utcMs, int offsetMinutes) {
+    const int64_t seconds = FloorDiv(utcMs, kMsPerSecond) + int64_t{offsetMinutes} * 60;
+    LocalFields f{};
+    f.days = FloorDiv(seconds, kSecondsPerDay);
+    const int64_t inDay = seconds - f.days * kSecondsPerDay;
+    f.hour = static_cast<int>(inDay / 3600);
+    f.minute = static_cast<int>(inDay / 60 % 60);
+    f.second = static_cast<int>(inDay % 60);
+    return f;
+}
+
+}  // namespace
+
+// Day counting after the civil-from-days construction over 400-year eras
+// (146097 days each), with March as the first month of the computing year so
+// that the leap day falls at its end.
+int64_t DaysFromCivil(int year, int month, int day) {
+    const int64_t y = int64_t{year} - (month <= 2 ? 1 : 0);
+    const int64_t era = FloorDiv(y, 400);
+    const int64_t yearOfEra = y - era * 400;
+    const int64_t dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+    const int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    return era * 146097 + dayOfEra - 719468;
+}
+
+void CivilFromDays(int64_t days, int* year, int* month, int* day) {
+    const int64_t z = days + 719468;
+    const int64_t era = FloorDiv(z, 146097);
+    const int64_t dayOfEra = z - era * 146097;
+    const int64_t yearOfEra =
+        (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const int64_t mp = (5 * dayOfYear + 2) / 153;
+    *day = static_cast<int>(dayOfYear - (153 * mp + 2) / 5 + 1);
+    *month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+    *year = static_cast<int>(yearOfEra + era * 400 + (*month <= 2 ? 1 : 0));
+}
+
+bool ValidDate(int year, int month, int day) {
+    return month >= 1 && month <= 12 && day >= 1 && day <= DaysInMonth(year, month);
+}
+
+namespace {
+
+// "YYYY-MM-DD" at `p` (years clamped to 0..9999); returns the end.
+char* PutDate(char* p, int64_t days) {
+    int year = 0, month = 0, day = 0;
+    CivilFromDays(days, &year, &month, &day);
+    p = PutDigits(p, year < 0 ? 0 : year > 9999 ? 9999 : year, 4);
+    *p++ = '-';
+    p = PutDigits(p, month, 2);
+    *p++ = '-';
+    return PutDigits(p, day, 2);
+}
+
+// "HH:MM:SS" at `p`; returns the end.
+char* PutClock(char* p, int hour, int minute, int second) {
+    p = PutDigits(p, hour, 2);
+    *p++ = ':';
+    p = PutDigits(p, minute, 2);
+    *p++ = ':';
+    return PutDigits(p, second, 2);
+}
+
+// "+HH:MM" at `p`; returns the end.
+char* PutOffset(char* p, int offsetMinutes) {
+    const int magnitude = offsetMinutes < 0 ? -offsetMinutes : offsetMinutes;
+    *p++ = offsetMinutes < 0 ? '-' : '+';
+    p = PutDigits(p, magnitude / 60 % 100, 2);
+    *p++ = ':';
+    return PutDigits(p, magnitude % 60, 2);
+}
+
+}  // namespace
+
+std::string DateText(int64_t days) {
+    char text[16];
+    return std::string(text, PutDate(text, days));
+}
+
+const char* WeekdayName(int64_t days) {
+    static const char* const kNames[7] = {"Thursday", "Friday",  "Saturday", "Sunday",
+                                          "Monday",   "Tuesday", "Wednesday"};
+    return kNames[static_cast<std::size_t>(days - FloorDiv(days, 7) * 7)];
+}
+
+bool ParseDate(std::string_view text, int64_t* days) {
+    if (text.size() != 10 || text[4] != '-' || text[7] != '-') {
+        return false;
+    }
+    const int year = Digits(text, 0, 4), month = Digits(text, 5, 2), day = Digits(text, 8, 2);
+    if (year < 0 || month < 0 || day < 0 || !ValidDate(year, month, day)) {
+        return false;
+    }
+    *days = DaysFromCivil(year, month, day);
+    return true;
+}
+
+bool ParseRfc3339(std::string_view text, int64_t* utcMs, int* offsetMinutes) {
+    // The journal's lines come a day at a time: the last date read is kept.
+    thread_local char lastDate[10] = {'1', '9', '7', '0', '-', '0', '1', '-', '0', '1'};
+    thread_local int64_t lastDays = 0;
+    int64_t days = 0;
+    if (text.size() < 20) {
+        return false;
+    }
+    if (std::memcmp(text.data(), lastDate, 10) == 0) {
+        days = lastDays;
+    } else if (ParseDate(text.substr(0, 10), &days)) {
+        std::memcpy(lastDate, text.data(), 10);
+        lastDays = days;
+    } else {
+        return false;
+    }
+    const char separator = text[10];
+    if (separator != 'T' && separator != 't' && separator != ' ') {
+        return false;
+    }
+    const int hour = Digits(text, 11, 2), minute = Digits(text, 14, 2),
+              second = Digits(text, 17, 2);
+    if (text[13] != ':' || text[16] != ':' || hour < 0 || hour > 23 || minute < 0 || minute > 59 ||
+        second < 0 || second > 60) {
+        return false;
+    }
+    std::size_t at = 19;
+    int64_t ms = 0;
+    if (at < text.size() && text[at] == '.') {
+        ++at;
+        int digits = 0;
+        while (at < text.size() && text[at] >= '0' && text[at] <= '9') {
+            if (digits < 3) {
+                ms = ms * 10 + (text[at] - '0');
+            }
+            ++digits;
+            ++at;
+        }
+        if (digits == 0) {
+            return false;
+        }
+        for (int i = digits; i < 3; ++i) {
+            ms *= 10;
+        }
+    }
+    int offset = 0;
+    if (at < text.size() && (text[at] == 'Z' || text[at] == 'z')) {
+        ++at;
+    } else if (at < text.size() && (text[at] == '+' || text[at] == '-')) {
+        const int hours = Digits(text, at + 1, 2), minutes = Digits(text, at + 4, 2);
+        if (hours < 0 || hours > 23 || minutes < 0 || minutes > 59 || at + 3 >= text.size() ||
+            text[at + 3] != ':') {
+            return false;
+        }
+        offset = (text[at] == '-' ? -1 : 1) * (hours * 60 + minutes);
+        at += 6;
+    } else {
+        return false;
+    }
+    if (at != text.size()) {
+        return false;
+    }
+    // A leap second counts as the last millisecond of its minute.
+    const int64_t localSeconds =
+        days * kSecondsPerDay + hour * 3600 + minute * 60 + (second == 60 ? 59 : second);
+    *utcMs = (localSeconds - int64_t{offset} * 60) * kMsPerSecond + (second == 60 ? 999 : ms);
+    *offsetMinutes = offset;
+    return true;
+}
+
+std::string OffsetText(int offsetMinutes) {
+    char text[8];
+    return std::string(text, PutOffset(text, offsetMinutes));
+}
+
+void AppendLocalDateTime(std::string* out, int64_t utcMs, int offsetMinutes) {
+    const LocalFields f = Local(utcMs, offsetMinutes);
+    // Rows come a day at a time: the last date written is kept.
+    thread_local int64_t lastDays = 0;
+    thread_local char lastDate[10] = {'1', '9', '7', '0', '-', '0', '1', '-', '0', '1'};
+    if (f.days != lastDays) {
+        PutDate(lastDate, f.days);
+        lastDays = f.days;
+    }
+    char text[32];
+    std::memcpy(text, lastDate, 10);
+    char* p = text + 10;
+    *p++ = ' ';
+    p = PutClock(p, f.hour, f.minute, f.second);
+    out->append(text, PutOffset(p, offsetMinutes));
+}
+
+std::string LocalDateTimeText(int64_t utcMs, int offsetMinutes) {
+    std::string text;
+    AppendLocalDateTime(&text, utcMs, offsetMinutes);
+    return text;
+}
+
+std::string ClockText(int64_t utcMs, int offsetMinutes) {
+    const LocalFields f = Local(utcMs, offsetMinutes);
+    char text[16];
+    return std::string(text, PutClock(text, f.hour, f.minute, f.second));
+}
+
+std::string ShortClockText(int64_t utcMs, int offsetMinutes) {
+    return ClockText(utcMs, offsetMinutes).substr(0, 5);
+}
+
+std::string DurationText(int64_t ms) {
+    const int64_t seconds = ms < 0 ? 0 : ms / kMsPerSecond;
+    const int64_t units[4] = {seconds / kSecondsPerDay, seconds / 3600 % 24, seconds / 60 % 60,
+                              seconds % 60};
+    static const char* const kNames[4] = {"d", "h", "m", "s"};
+    std::size_t first = 0;
+    while (first < 3 && units[first] == 0) {
+        ++first;
+    }
+    std::string text = std::to_string(units[first]) + kNames[first];
+    if (first < 3) {
+        text += " " + std::to_string(units[first + 1]) + kNames[first + 1];
+    }
+    return text;
+}
+
+int64_t LocalToUtcSeconds(const LocalZone& zone, int64_t localSeconds) {
+    // The offsets in force a day before and a day after bracket every
+    // candidate; a time valid under the earlier one comes first.
+    const int before = zone.OffsetMinutesAt(localSeconds - kSecondsPerDay);
+    const int after = zone.OffsetMinutesAt(localSeconds + kSecondsPerDay);
+    for (const int offset : {before, after}) {
+        const int64_t candidate = localSeconds - int64_t{offset} * 60;
+        if (zone.OffsetMinutesAt(candidate) == offset) {
+            return candidate;
+        }
+    }
+    // A skipped time: where the clock jumps, between the two candidates.
+    int64_t low = localSeconds - int64_t{before} * 60;
+    int64_t high = localSeconds - int64_t{after} * 60;
+    if (low > high) {
+        std::swap(low, high);
+    }
+    const int first = zone.OffsetMinutesAt(low);
+    while (high - low > 1) {
+        const int64_t middle = low + (high - low) / 2;
+        (zone.OffsetMinutesAt(middle) == first ? low : high) = middle;
+    }
+    return high;
+}
+
+DayWindow MakeDayWindow(const LocalZone& zone, int64_t day) {
+    DayWindow window;
+    window.day = day;
+    const int64_t start = LocalToUtcSeconds(zone, day * kSecondsPerDay);
+    const int64_t end = LocalToUtcSeconds(zone, (day + 1) * kSecondsPerDay);
+    window.startMs = start * kMsPerSecond;
+    window.endMs = end * kMsPerSecond;
+    // A mark at each instant whose local time is a whole hour; offsets
+    // change by whole or half hours, so stepping by half hours finds each.
+    for (int64_t t = start; t < end; t += 1800) {
+        const int offset = zone.OffsetMinutesAt(t);
+        const LocalFields f = Local(t * kMsPerSecond, offset);
+        if (f.minute == 0 && f.second == 0) {
+            window.hours.push_back({t * kMsPerSecond, f.hour});
+        }
+    }
+    return window;
+}
+
+bool ParseTimeSpec(std::string_view text, TimeSpec* spec) {
+    if (!text.empty() && text[0] == '-') {
+        // At most six digits: far beyond any journal's 366 days, and no overflow.
+        const std::size_t digits = text.size() - 2;
+        if (text.size() < 3 || digits > 6 || (text.back() != 'h' && text.back() != 'd')) {
+            return false;
+        }
+        const int count = Digits(text, 1, digits);
+        if (count <= 0) {
+            return false;
+        }
+        spec->relative = true;
+        spec->seconds = int64_t{count} * (text.back() == 'h' ? 3600 : kSecondsPerDay);
+        return true;
+    }
+    int64_t days = 0;
+    if (text.size() < 10 || !ParseDate(text.substr(0, 10), &days)) {
+        return false;
+    }
+    int64_t seconds = days * kSecondsPerDay;
+    if (text.size() != 10) {
+        const int hour = Digits(text, 11, 2), minute = Digits(text, 14, 2);
+        if (text.size() != 16 || (text[10] != ' ' && text[10] != 'T') || text[13] != ':' ||
+            hour < 0 || hour > 23 || minute < 0 || minute > 59) {
+            return false;
+        }
+        seconds += hour * 3600 + minute * 60;
+    }
+    spec->relative = false;
+    spec->seconds = seconds;
+    return true;
+}
+
+int64_t ResolveTimeSpec(const TimeSpec& spec, const LocalZone& zone, int64_t nowSeconds) {
+    return spec.relative ? nowSeconds - spec.seconds : LocalToUtcSeconds(zone, spec.seconds);
+}
+
+}  // namespace zelkctl

@@ -1,0 +1,256 @@
+#include "zelkctl/timeline_spans.h"
+
+#include <algorithm>
+
+#include "zelkctl/event_text.h"
+
+namespace zelkctl {
+
+namespace {
+
+// The state an application event leads to, by the state it finds: from
+// nothing known, from down, and from any other state. kKeep: unchanged.
+// Down lasts until the next connection: the reconnects and launches of a
+// restart, and whatever the old connection still reports, keep it.
+constexpr LaneState kKeep = static_cast<LaneState>(0xFF);
+struct StateRule {
+    EventKind kind;
+    LaneState fromNone;
+    LaneState fromDown;
+    LaneState otherwise;
+};
+constexpr StateRule kStateRules[] = {
+    {EventKind::kConnected, LaneState::kConnected, LaneState::kConnected, LaneState::kConnected},
+    {EventKind::kResumed, LaneState::kConnected, kKeep, LaneState::kConnected},
+    {EventKind::kSilence, LaneState::kSilent, kKeep, LaneState::kSilent},
+    {EventKind::kFailing, LaneState::kFailing, kKeep, LaneState::kFailing},
+    {EventKind::kTerminated, LaneState::kDown, LaneState::kDown, LaneState::kDown},
+    // A launch is part of a restart: first seen, the application was down.
+    {EventKind::kLaunched, LaneState::kDown, kKeep, kKeep},
+    {EventKind::kReconnect, LaneState::kConnecting, kKeep, LaneState::kConnecting},
+    {EventKind::kThreadNotStarted, LaneState::kNotWatched, LaneState::kNotWatched,
+     LaneState::kNotWatched},
+    // A train is data: first seen, the application was connected.
+    {EventKind::kTrain, LaneState::kConnected, kKeep, kKeep},
+    {EventKind::kMismatch, LaneState::kConnected, kKeep, kKeep},
+};
+
+LaneState NextState(LaneState current, EventKind kind) {
+    for (const StateRule& rule : kStateRules) {
+        if (rule.kind == kind) {
+            const LaneState next = current == LaneState::kNone   ? rule.fromNone
+                                   : current == LaneState::kDown ? rule.fromDown
+                                                                 : rule.otherwise;
+            return next == kKeep ? current : next;
+        }
+    }
+    return current;
+}
+
+// The marker an event draws, if any.
+bool MarkerOf(EventKind kind, MarkerKind* marker) {
+    switch (kind) {
+        case EventKind::kTerminated:
+            *marker = MarkerKind::kTermination;
+            return true;
+        case EventKind::kLaunched:
+            *marker = MarkerKind::kLaunch;
+            return true;
+        case EventKind::kTrain:
+            *marker = MarkerKind::kTrain;
+            return true;
+        case EventKind::kMismatch:
+            *marker = MarkerKind::kMismatch;
+            return true;
+        case EventKind::kUninstall:
+            *marker = MarkerKind::kUninstall;
+            return true;
+        case EventKind::kInstall:
+            *marker = MarkerKind::kInstall;
+            return true;
+        default:
+            return false;
+    }
+}
+
+// Appends [from, to) in `state` to `spans`, joined to the last span when it
+// continues it.
+void Append(std::vector<Span>* spans, LaneState state, int64_t from, int64_t to) {
+    if (!spans->empty() && spans->back().state == state && spans->back().endMs == from) {
+        spans->back().endMs = to;
+    } else {
+        spans->push_back({from, to, state});
+    }
+}
+
+}  // namespace
+
+TimelineBuilder::TimelineBuilder(int64_t windowStartMs, int64_t windowEndMs, bool keepMarkers)
+    : windowStartMs_(windowStartMs), windowEndMs_(windowEndMs), keepMarkers_(keepMarkers) {}
+
+void TimelineBuilder::Record(Lane& lane, LaneState state, int64_t from, int64_t to) {
+    from = std::max(from, windowStartMs_);
+    to = std::min(to, windowEndMs_);
+    if (state == LaneState::kNone || from >= to) {
+        return;
+    }
+    Append(&lane.spans, state, from, to);
+    lane.stateMs[static_cast<int>(state)] += to - from;
+}
+
+void TimelineBuilder::RecordOff(int64_t from, int64_t to) {
+    from = std::max(from, windowStartMs_);
+    to = std::min(to, windowEndMs_);
+    if (from < to) {
+        // The state is the same for every off span; kNone marks them.
+        Append(&off_, LaneState::kNone, from, to);
+    }
+}
+
+void TimelineBuilder::Enter(LaneSlot& slot, LaneState state, int64_t t) {
+    if (state == slot.state) {
+        return;
+    }
+    Record(slot.lane, slot.state, slot.sinceMs, t);
+    slot.state = state;
+    slot.sinceMs = t;
+}
+
+void TimelineBuilder::StopAll(int64_t t) {
+    for (LaneSlot& slot : slots_) {
+        Enter(slot, LaneState::kNone, t);
+        slot.assumed = false;
+    }
+    running_ = false;
+    runStarted_ = false;
+    offOpen_ = true;
+    offSinceMs_ = t;
+}
+
+TimelineBuilder::LaneSlot& TimelineBuilder::SlotFor(const Event& event, int64_t t) {
+    for (LaneSlot& slot : slots_) {
+        if (slot.lane.index == event.index && slot.lane.name == event.app) {
+            return slot;
+        }
+    }
+    slots_.emplace_back();
+    LaneSlot& slot = slots_.back();
+    slot.lane.name = event.app;
+    slot.lane.index = event.index;
+    slot.sinceMs = t;
+    // Every application the daemon took connects from its start on.
+    if (runStarted_ && (runApps_ == kNoNumber || event.index < runApps_)) {
+        slot.state = LaneState::kConnecting;
+        slot.sinceMs = runStartMs_;
+    }
+    return slot;
+}
+
+void TimelineBuilder::ApplyAppEvent(LaneSlot& slot, const Event& event, int64_t t) {
+    if (!slot.seenInRun) {
+        slot.seenInRun = true;
+        slot.assumed = false;
+        // Another application that was only assumed at this place since the
+        // start was not taken in this run: withdraw its assumed span.
+        for (LaneSlot& other : slots_) {
+            if (&other != &slot && other.assumed && other.lane.index == event.index) {
+                other.assumed = false;
+                other.state = LaneState::kNone;
+            }
+        }
+    }
+    if (!event.endpoint.empty()) {
+        slot.lane.endpoint = event.endpoint;
+    }
+    Enter(slot, NextState(slot.state, event.kind), t);
+    MarkerKind marker{};
+    if (!MarkerOf(event.kind, &marker) || t < windowStartMs_ || t >= windowEndMs_) {
+        return;
+    }
+    ++slot.lane.markerCounts[static_cast<int>(marker)];
+    if (keepMarkers_) {
+        slot.lane.markers.push_back({event.timeMs, marker, event.ok == 0, EventDetails(event)});
+    }
+}
+
+void TimelineBuilder::Add(const Event& event) {
+    // Only the daemon's start and stop and the applications' events tell
+    // what ran when. The configuration's events are left out: the daemon
+    // writes them as it starts, before its start line, and they must not
+    // read as the last line of the run before.
+    if (event.kind != EventKind::kDaemonStarted && event.kind != EventKind::kDaemonStopped &&
+        !IsAppKind(event.kind)) {
+        return;
+    }
+    const int64_t t = anyEvent_ ? std::max(event.timeMs, lastMs_) : event.timeMs;
+    switch (event.kind) {
+        case EventKind::kDaemonStarted:
+            if (running_ && anyEvent_) {
+                // Started again without a stop: the daemon ended after its
+                // last line.
+                StopAll(lastMs_);
+            }
+            if (offOpen_) {
+                RecordOff(offSinceMs_, t);
+                offOpen_ = false;
+            }
+            running_ = true;
+            runStarted_ = true;
+            runStartMs_ = t;
+            runApps_ = event.apps;
+            for (LaneSlot& slot : slots_) {
+                const bool taken = runApps_ == kNoNumber || slot.lane.index < runApps_;
+                Enter(slot, taken ? LaneState::kConnecting : LaneState::kNone, t);
+                slot.assumed = taken;
+                slot.seenInRun = false;
+            }
+            break;
+        case EventKind::kDaemonStopped:
+            StopAll(t);
+            break;
+        default:
+            if (offOpen_ || !running_) {
+                // A line of a running daemon whose start was not seen.
+                if (offOpen_) {
+                    RecordOff(offSinceMs_, t);
+                    offOpen_ = false;
+                }
+                running_ = true;
+            }
+            if (!event.app.empty()) {
+                ApplyAppEvent(SlotFor(event, t), event, t);
+            }
+            break;
+    }
+    anyEvent_ = true;
+    lastMs_ = t;
+}
+
+Timeline TimelineBuilder::Finish(int64_t endMs) {
+    const int64_t end = anyEvent_ ? std::max(endMs, lastMs_) : endMs;
+    for (LaneSlot& slot : slots_) {
+        Record(slot.lane, slot.state, slot.sinceMs, end);
+    }
+    if (offOpen_) {
+        RecordOff(offSinceMs_, end);
+    }
+    Timeline timeline;
+    timeline.startMs = windowStartMs_;
+    timeline.endMs = windowEndMs_;
+    timeline.daemonOff = std::move(off_);
+    for (LaneSlot& slot : slots_) {
+        if (!slot.lane.spans.empty() || !slot.lane.markers.empty() ||
+            std::any_of(std::begin(slot.lane.markerCounts), std::end(slot.lane.markerCounts),
+                        [](int n) { return n > 0; })) {
+            timeline.lanes.push_back(std::move(slot.lane));
+        }
+    }
+    std::stable_sort(timeline.lanes.begin(), timeline.lanes.end(),
+                     [](const Lane& a, const Lane& b) {
+                         return a.index != b.index ? a.index < b.index : a.name < b.name;
+                     });
+    slots_.clear();
+    return timeline;
+}
+
+}  // namespace zelkctl

@@ -1,0 +1,115 @@
+// What each application was doing, and what the daemon did about it, over a
+// stretch of time: the states as spans and the actions as markers, worked
+// out from the journal's events alone. Pure: the same events give the same
+// timeline.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "zelkctl/journal_event.h"
+
+namespace zelkctl {
+
+// An application's state. Palette and glyphs: timeline_style.h.
+enum class LaneState : uint8_t {
+    kNone,        // nothing known: before its first event, or not configured
+    kConnected,   // data arrives
+    kConnecting,  // a new connection, no data on it yet
+    kSilent,      // connected, waiting without data
+    kFailing,     // reads fail (the peer closed)
+    kDown,        // from a termination until the next connection
+    kNotWatched,  // its watchdog thread did not start
+};
+constexpr int kLaneStateCount = 7;
+
+struct Span {
+    int64_t startMs;
+    int64_t endMs;  // exclusive
+    LaneState state;
+};
+
+enum class MarkerKind : uint8_t { kTermination, kLaunch, kTrain, kMismatch, kUninstall, kInstall };
+constexpr int kMarkerKindCount = 6;
+
+struct Marker {
+    int64_t timeMs;
+    MarkerKind kind;
+    bool failed;         // a launch or a command that did not succeed
+    std::string detail;  // the event's details, as history prints them
+};
+
+struct Lane {
+    std::string name;  // the application's name as the journal gives it
+    int index = -1;    // its place in config.xml from 0, -1 unknown
+    std::string endpoint;
+    std::vector<Span> spans;  // within the window, in time order, never kNone
+    std::vector<Marker> markers;
+    int64_t stateMs[kLaneStateCount] = {};  // time in each state within the window
+    int markerCounts[kMarkerKindCount] = {};
+};
+
+struct Timeline {
+    int64_t startMs = 0;
+    int64_t endMs = 0;
+    // By index, then name. Lanes with neither spans nor markers in the
+    // window are left out.
+    std::vector<Lane> lanes;
+    // When the daemon was not running (stopped, or gone between its last
+    // line and a start without a stop before it: a crash), within the window.
+    std::vector<Span> daemonOff;
+};
+
+// Feeds the events in time order (an event earlier than the one before it
+// counts as happening at the same time as that one) and clips what they
+// mean to [windowStartMs, windowEndMs). Events of the configuration and of
+// unknown kinds change nothing. Events before the window set the
+// states the window starts with; an event after it can still close a span
+// (a start without a stop before it).
+class TimelineBuilder {
+  public:
+    // `keepMarkers` false: markers are counted, not kept (the history's summary).
+    TimelineBuilder(int64_t windowStartMs, int64_t windowEndMs, bool keepMarkers);
+
+    void Add(const Event& event);
+
+    // The timeline, the last states lasting until `endMs` (now, or the
+    // window's end when the journal goes past it).
+    Timeline Finish(int64_t endMs);
+
+  private:
+    struct LaneSlot {
+        Lane lane;
+        LaneState state = LaneState::kNone;
+        int64_t sinceMs = 0;
+        // In connecting since the daemon started, on the strength of its
+        // place alone: withdrawn when another application turns out to
+        // hold that place in this run.
+        bool assumed = false;
+        bool seenInRun = false;
+    };
+
+    LaneSlot& SlotFor(const Event& event, int64_t t);
+    void Enter(LaneSlot& slot, LaneState state, int64_t t);
+    void Record(Lane& lane, LaneState state, int64_t from, int64_t to);
+    void RecordOff(int64_t from, int64_t to);
+    void StopAll(int64_t t);
+    void ApplyAppEvent(LaneSlot& slot, const Event& event, int64_t t);
+
+    int64_t windowStartMs_;
+    int64_t windowEndMs_;
+    bool keepMarkers_;
+    std::vector<LaneSlot> slots_;
+    std::vector<Span> off_;
+    bool anyEvent_ = false;
+    int64_t lastMs_ = 0;
+    bool running_ = false;     // the daemon runs (as far as the events tell)
+    bool runStarted_ = false;  // ... and its start was seen
+    int64_t runStartMs_ = 0;
+    int64_t runApps_ = kNoNumber;
+    bool offOpen_ = false;
+    int64_t offSinceMs_ = 0;
+};
+
+}  // namespace zelkctl

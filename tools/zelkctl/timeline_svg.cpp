@@ -1,0 +1,420 @@
+#include "zelkctl/timeline_svg.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "zelkctl/event_text.h"
+#include "zelkctl/timeline_style.h"
+
+namespace zelkctl {
+
+namespace {
+
+// Layout, in SVG pixels.
+constexpr int kHourPx = 40;                // one hour of the axis; one pixel is 90 s
+constexpr int kCharPx = 7;                 // a character of the 12 px font, at most
+constexpr double kLegendCharPx = 6.3;      // ... and on average, for the legend's words
+constexpr std::size_t kMaxNameChars = 28;  // longer names are cut in the picture
+constexpr int kTopPx = 96;                 // title, subtitle and hour labels above the lanes
+constexpr int kLanePx = 36;                // one lane
+constexpr int kBarTopPx = 11;              // the state bar within its lane ...
+constexpr int kBarPx = 14;                 // ... and its height
+constexpr int kRightPx = 24;
+constexpr int kLegendPx = 76;
+// Markers of one kind closer than this to the one before are drawn as one,
+// with all their details in its hover text.
+constexpr int kMarkerSpacingPx = 7;
+// Details listed in the hover text of a group of markers.
+constexpr std::size_t kMaxGroupDetails = 6;
+
+std::string Px(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f", value);
+    std::string s = text;
+    if (s.size() > 2 && s.compare(s.size() - 2, 2, ".0") == 0) {
+        s.resize(s.size() - 2);
+    }
+    return s;
+}
+
+class Picture {
+  public:
+    Picture(const Timeline& timeline, const DayWindow& day, const LocalZone& zone,
+            const std::string& station, int64_t nowMs)
+        : timeline_(timeline), day_(day), zone_(zone), station_(station), nowMs_(nowMs) {
+        labels_ = LaneLabels(timeline);
+        std::size_t longest = 8;
+        for (const std::string& label : labels_) {
+            longest = std::max(longest, std::min(DisplayWidth(label), kMaxNameChars));
+        }
+        left_ = static_cast<int>(longest) * kCharPx + 20;
+        length_ = std::max<int64_t>(day.endMs - day.startMs, kMsPerHour);
+        plot_ = static_cast<int>(length_ * kHourPx / kMsPerHour);
+        width_ = left_ + plot_ + kRightPx;
+        lanesBottom_ =
+            kTopPx + static_cast<int>(std::max<std::size_t>(timeline.lanes.size(), 1)) * kLanePx;
+        height_ = lanesBottom_ + kLegendPx;
+    }
+
+    std::string Svg() {
+        out_.clear();
+        out_ += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + Px(width_) + "\" height=\"" +
+                Px(height_) + "\" viewBox=\"0 0 " + Px(width_) + " " + Px(height_) +
+                "\" font-family=\"sans-serif\" font-size=\"12\">\n";
+        out_ += "<title>" + XmlText(Title()) + "</title>\n";
+        Definitions();
+        out_ += "<rect width=\"100%\" height=\"100%\" fill=\"#ffffff\"/>\n";
+        Heading();
+        Axis();
+        for (std::size_t i = 0; i < timeline_.lanes.size(); ++i) {
+            LaneDrawing(i);
+        }
+        if (timeline_.lanes.empty()) {
+            out_ += "<text x=\"" + Px(left_) + "\" y=\"" + Px(kTopPx + 22) +
+                    "\" fill=\"#555555\">No application in the journal for this day.</text>\n";
+        }
+        Grid();
+        Now();
+        Legend();
+        out_ += "</svg>\n";
+        return out_;
+    }
+
+    std::string Title() const {
+        return "Station " + station_ + ", " + WeekdayName(day_.day) + " " + DateText(day_.day);
+    }
+
+  private:
+    double X(int64_t ms) const {
+        return left_ +
+               static_cast<double>(ms - day_.startMs) * plot_ / static_cast<double>(length_);
+    }
+
+    int OffsetAt(int64_t ms) const { return zone_.OffsetMinutesAt(ms / kMsPerSecond); }
+
+    // Every time in the picture is told in its zone, as its axis is.
+    std::string Clock(int64_t ms) const { return ShortClockText(ms, OffsetAt(ms)); }
+    std::string FullClock(int64_t ms) const { return ClockText(ms, OffsetAt(ms)); }
+
+    void Definitions() {
+        // The hatching of "daemon off": grey stripes on light grey.
+        out_ +=
+            "<defs><pattern id=\"off\" width=\"6\" height=\"6\" patternUnits=\"userSpaceOnUse\" "
+            "patternTransform=\"rotate(45)\"><rect width=\"6\" height=\"6\" fill=\"#e6e6e6\"/>"
+            "<rect width=\"3\" height=\"6\" fill=\"#999999\"/></pattern></defs>\n";
+    }
+
+    void Heading() {
+        out_ += "<text x=\"16\" y=\"28\" font-size=\"18\" font-weight=\"bold\">" +
+                XmlText(Title()) + "</text>\n";
+        const int offset = OffsetAt(day_.startMs);
+        const int endOffset = OffsetAt(day_.endMs - 1);
+        std::string zone = "UTC" + OffsetText(offset);
+        if (endOffset != offset) {
+            zone += ", then UTC" + OffsetText(endOffset);
+        }
+        out_ +=
+            "<text x=\"16\" y=\"48\" fill=\"#444444\">What each application did, and what "
+            "ZELK_Daemon did about it. Local time (" +
+            XmlText(zone) + "). Hover a stretch or a marker for its details.</text>\n";
+    }
+
+    void Axis() {
+        double lastLabel = -100;
+        int offset = OffsetAt(day_.startMs);
+        for (const HourMark& mark : day_.hours) {
+            const double x = X(mark.utcMs);
+            out_ += "<line x1=\"" + Px(x) + "\" y1=\"" + Px(kTopPx - 8) + "\" x2=\"" + Px(x) +
+                    "\" y2=\"" + Px(kTopPx) + "\" stroke=\"#555555\"/>\n";
+            if (x - lastLabel >= 2 * kCharPx + 4) {
+                char label[8];
+                std::snprintf(label, sizeof label, "%02d", mark.hour % 100);
+                out_ += "<text x=\"" + Px(x) + "\" y=\"" + Px(kTopPx - 12) +
+                        "\" text-anchor=\"middle\" fill=\"#333333\">" + label + "</text>\n";
+                lastLabel = x;
+            }
+            // Where the clocks change, a note and a dashed line, so that a
+            // repeated or missing hour reads as what it is.
+            const int now = OffsetAt(mark.utcMs);
+            if (now != offset) {
+                const int change = now > offset ? now - offset : offset - now;
+                const std::string note = std::string("clocks ") +
+                                         (now < offset ? "back " : "forward ") +
+                                         (change % 60 == 0 ? std::to_string(change / 60) + " h"
+                                                           : std::to_string(change) + " min");
+                out_ += "<text x=\"" + Px(x) + "\" y=\"" + Px(kTopPx - 30) +
+                        "\" text-anchor=\"middle\" font-size=\"10\" fill=\"#555555\">" + note +
+                        "</text><line x1=\"" + Px(x) + "\" y1=\"" + Px(kTopPx) + "\" x2=\"" +
+                        Px(x) + "\" y2=\"" + Px(lanesBottom_) +
+                        "\" stroke=\"#000000\" stroke-width=\"1.2\" stroke-dasharray=\"5 3\"/>\n";
+                offset = now;
+            }
+        }
+    }
+
+    // Hour lines over the lanes, faint enough not to hide a colour.
+    void Grid() {
+        for (const HourMark& mark : day_.hours) {
+            const double x = X(mark.utcMs);
+            out_ += "<line x1=\"" + Px(x) + "\" y1=\"" + Px(kTopPx) + "\" x2=\"" + Px(x) +
+                    "\" y2=\"" + Px(lanesBottom_) +
+                    "\" stroke=\"#000000\" stroke-opacity=\"0.13\"/>\n";
+        }
+        out_ += "<line x1=\"" + Px(left_ + plot_) + "\" y1=\"" + Px(kTopPx) + "\" x2=\"" +
+                Px(left_ + plot_) + "\" y2=\"" + Px(lanesBottom_) +
+                "\" stroke=\"#000000\" stroke-opacity=\"0.13\"/>\n";
+    }
+
+    void Now() {
+        if (nowMs_ <= day_.startMs || nowMs_ >= day_.endMs) {
+            return;
+        }
+        const double x = X(nowMs_);
+        out_ += "<g><title>now, " + XmlText(Clock(nowMs_)) + "</title><line x1=\"" + Px(x) +
+                "\" y1=\"" + Px(kTopPx - 6) + "\" x2=\"" + Px(x) + "\" y2=\"" + Px(lanesBottom_) +
+                "\" stroke=\"#000000\" stroke-width=\"1.5\" stroke-dasharray=\"4 3\"/>"
+                "<text x=\"" +
+                Px(x + 3) + "\" y=\"" + Px(lanesBottom_ + 12) + "\" font-size=\"10\">now " +
+                XmlText(Clock(nowMs_)) + "</text></g>\n";
+    }
+
+    void LaneDrawing(std::size_t i) {
+        const Lane& lane = timeline_.lanes[i];
+        const int top = kTopPx + static_cast<int>(i) * kLanePx;
+        const int barTop = top + kBarTopPx;
+        if (i % 2 == 1) {
+            out_ += "<rect x=\"0\" y=\"" + Px(top) + "\" width=\"" + Px(width_) + "\" height=\"" +
+                    Px(kLanePx) + "\" fill=\"#f4f4f4\"/>\n";
+        }
+        std::string name = labels_[i];
+        if (DisplayWidth(name) > kMaxNameChars) {
+            std::size_t cut = 0, shown = 0;
+            while (cut < name.size() && shown < kMaxNameChars - 1) {
+                ++cut;
+                while (cut < name.size() &&
+                       (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) {
+                    ++cut;
+                }
+                ++shown;
+            }
+            name = name.substr(0, cut) + "\xE2\x80\xA6";
+        }
+        std::string hover = labels_[i];
+        if (!lane.endpoint.empty()) {
+            hover += ", " + Printable(lane.endpoint);
+        }
+        out_ += "<text x=\"12\" y=\"" + Px(barTop + kBarPx - 3) + "\"><title>" + XmlText(hover) +
+                "</title>" + XmlText(name) + "</text>\n";
+
+        // The states, one stretch per run of equal pixels.
+        const std::vector<Shade> shades =
+            CellShades(lane, timeline_.daemonOff, day_.startMs, day_.startMs + length_, plot_);
+        int run = 0;
+        for (int px = 1; px <= plot_; ++px) {
+            if (px < plot_ &&
+                shades[static_cast<std::size_t>(px)] == shades[static_cast<std::size_t>(run)]) {
+                continue;
+            }
+            const Shade shade = shades[static_cast<std::size_t>(run)];
+            if (shade != Shade::kNone) {
+                const int64_t from = day_.startMs + length_ * run / plot_;
+                const int64_t to = day_.startMs + length_ * px / plot_;
+                const std::string fill =
+                    shade == Shade::kDaemonOff ? "url(#off)" : StyleOf(shade).colour;
+                out_ += "<rect x=\"" + Px(left_ + run) + "\" y=\"" + Px(barTop) + "\" width=\"" +
+                        Px(px - run) + "\" height=\"" + Px(kBarPx) + "\" fill=\"" + fill +
+                        "\"><title>" + XmlText(labels_[i]) + ": " + StyleOf(shade).label + ", " +
+                        Clock(from) + " to " + Clock(to) + "</title></rect>\n";
+            }
+            run = px;
+        }
+        Markers(lane, barTop);
+    }
+
+    // The glyph of one marker kind at x, for a lane whose bar starts at barTop.
+    std::string MarkerShape(MarkerKind kind, double x, int barTop, bool failed) const {
+        const int barBottom = barTop + kBarPx;
+        const double middle = barTop + kBarPx / 2.0;
+        switch (kind) {
+            case MarkerKind::kTermination:
+                return "<path d=\"M" + Px(x - 4.5) + " " + Px(barTop - 9) +
+                       "h9l-4.5 8.5z\" fill=\"#000000\"/>";
+            case MarkerKind::kLaunch:
+                return "<path d=\"M" + Px(x - 4.5) + " " + Px(barBottom + 9) +
+                       "h9l-4.5 -8.5z\" fill=\"" + std::string(failed ? "#ffffff" : "#0072B2") +
+                       "\" stroke=\"#0072B2\" stroke-width=\"1.2\"/>";
+            case MarkerKind::kTrain:
+                return "<circle cx=\"" + Px(x) + "\" cy=\"" + Px(middle) +
+                       "\" r=\"2.2\" fill=\"#000000\"/>";
+            case MarkerKind::kMismatch:
+                return "<circle cx=\"" + Px(x) + "\" cy=\"" + Px(middle) +
+                       "\" r=\"5\" fill=\"#ffffff\" stroke=\"#D55E00\" stroke-width=\"2.4\"/>";
+            case MarkerKind::kUninstall:
+            case MarkerKind::kInstall: {
+                const bool up = kind == MarkerKind::kUninstall;
+                const double y = up ? barTop - 10.5 : barBottom + 1.5;
+                return "<rect x=\"" + Px(x - 4.5) + "\" y=\"" + Px(y) +
+                       "\" width=\"9\" height=\"9\" fill=\"#ffffff\" stroke=\"#000000\"" +
+                       (failed ? " stroke-dasharray=\"2 1\"" : "") + "/><text x=\"" + Px(x) +
+                       "\" y=\"" + Px(y + 7.5) +
+                       "\" font-size=\"8\" font-weight=\"bold\" text-anchor=\"middle\">" +
+                       (up ? "U" : "I") + "</text>";
+            }
+        }
+        return std::string();
+    }
+
+    void Markers(const Lane& lane, int barTop) {
+        // Trains first, so that a mismatch ring lies over its train's dot.
+        for (const MarkerKind kind :
+             {MarkerKind::kTrain, MarkerKind::kMismatch, MarkerKind::kTermination,
+              MarkerKind::kLaunch, MarkerKind::kUninstall, MarkerKind::kInstall}) {
+            std::vector<const Marker*> group;
+            double groupX = 0;
+            const auto flush = [&] {
+                if (group.empty()) {
+                    return;
+                }
+                bool failed = false;
+                // One line per detail: escaped line by line, as line breaks
+                // are kept in a hover text.
+                std::string title;
+                const auto line = [&](const std::string& text) {
+                    title += (title.empty() ? "" : "\n") + XmlText(text);
+                };
+                if (group.size() > 1) {
+                    line(std::to_string(group.size()) + " \xC3\x97 " + StyleOf(kind).label + ", " +
+                         FullClock(group.front()->timeMs) + " to " +
+                         FullClock(group.back()->timeMs) + ":");
+                }
+                for (std::size_t i = 0; i < group.size(); ++i) {
+                    failed = failed || group[i]->failed;
+                    if (i < kMaxGroupDetails) {
+                        line(FullClock(group[i]->timeMs) + " " + StyleOf(kind).label +
+                             (group[i]->detail.empty() ? "" : ": " + group[i]->detail));
+                    }
+                }
+                if (group.size() > kMaxGroupDetails) {
+                    line("and " + std::to_string(group.size() - kMaxGroupDetails) + " more");
+                }
+                out_ += "<g><title>" + title + "</title>" +
+                        MarkerShape(kind, groupX, barTop, failed) + "</g>\n";
+                group.clear();
+            };
+            for (const Marker& marker : lane.markers) {
+                if (marker.kind != kind || marker.timeMs < day_.startMs ||
+                    marker.timeMs >= day_.endMs) {
+                    continue;
+                }
+                const double x = X(marker.timeMs);
+                if (!group.empty() && x - groupX >= kMarkerSpacingPx) {
+                    flush();
+                }
+                if (group.empty()) {
+                    groupX = x;
+                }
+                group.push_back(&marker);
+            }
+            flush();
+        }
+    }
+
+    void Legend() {
+        const int y = lanesBottom_ + 30;
+        double x = 16;
+        for (const Shade shade : LegendShades()) {
+            const ShadeStyle& style = StyleOf(shade);
+            const std::string fill = shade == Shade::kDaemonOff ? "url(#off)" : style.colour;
+            out_ += "<g><title>" + XmlText(style.meaning) + "</title><rect x=\"" + Px(x) +
+                    "\" y=\"" + Px(y - 10) + "\" width=\"22\" height=\"12\" fill=\"" + fill +
+                    "\"/><text x=\"" + Px(x + 27) + "\" y=\"" + Px(y) + "\">" + style.label +
+                    "</text></g>\n";
+            x += 27 + static_cast<double>(std::string(style.label).size()) * kLegendCharPx + 18;
+        }
+        const int y2 = y + 26;
+        x = 16 + 4.5;
+        for (const MarkerKind kind :
+             {MarkerKind::kTermination, MarkerKind::kLaunch, MarkerKind::kTrain,
+              MarkerKind::kMismatch, MarkerKind::kUninstall, MarkerKind::kInstall}) {
+            const int barTop = y2 - 10;
+            std::string shape = MarkerShape(kind, x, barTop, false);
+            // Markers sit on a bar: in the legend, shift the ones drawn above
+            // or below it onto the line.
+            std::string shifted;
+            if (kind == MarkerKind::kTermination || kind == MarkerKind::kUninstall) {
+                shifted = "<g transform=\"translate(0 9)\">" + shape + "</g>";
+            } else if (kind == MarkerKind::kLaunch || kind == MarkerKind::kInstall) {
+                shifted = "<g transform=\"translate(0 -13)\">" + shape + "</g>";
+            } else {
+                shifted = "<g transform=\"translate(0 -3)\">" + shape + "</g>";
+            }
+            const std::string label = StyleOf(kind).label;
+            out_ += "<g><title>" + XmlText(StyleOf(kind).meaning) + "</title>" + shifted +
+                    "<text x=\"" + Px(x + 10) + "\" y=\"" + Px(y2) + "\">" + label +
+                    "</text></g>\n";
+            x += 10 + static_cast<double>(label.size()) * kLegendCharPx + 22;
+        }
+    }
+
+    const Timeline& timeline_;
+    const DayWindow& day_;
+    const LocalZone& zone_;
+    std::string station_;
+    int64_t nowMs_;
+    std::vector<std::string> labels_;
+    int left_ = 0;
+    int64_t length_ = 0;
+    int plot_ = 0;
+    int width_ = 0;
+    int lanesBottom_ = 0;
+    int height_ = 0;
+    std::string out_;
+};
+
+}  // namespace
+
+std::string XmlText(const std::string& text) {
+    const std::string printable = Printable(text);
+    std::string out;
+    out.reserve(printable.size());
+    for (const char c : printable) {
+        switch (c) {
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            case '\'':
+                out += "&apos;";
+                break;
+            default:
+                out += c;
+        }
+    }
+    return out;
+}
+
+std::string TimelineSvg(const Timeline& timeline, const DayWindow& day, const LocalZone& zone,
+                        const std::string& station, int64_t nowMs) {
+    Picture picture(timeline, day, zone, station, nowMs);
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n" + picture.Svg();
+}
+
+std::string TimelineHtml(const Timeline& timeline, const DayWindow& day, const LocalZone& zone,
+                         const std::string& station, int64_t nowMs) {
+    Picture picture(timeline, day, zone, station, nowMs);
+    return "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n<title>" +
+           XmlText(picture.Title()) +
+           "</title>\n<style>body { margin: 16px; font-family: sans-serif; }</style>\n</head>\n"
+           "<body>\n" +
+           picture.Svg() + "</body>\n</html>\n";
+}
+
+}  // namespace zelkctl

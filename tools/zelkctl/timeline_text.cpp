@@ -1,0 +1,170 @@
+#include "zelkctl/timeline_text.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "zelkctl/event_text.h"
+#include "zelkctl/timeline_style.h"
+
+namespace zelkctl {
+
+namespace {
+
+// Names longer than this are cut, so that a row stays within about 140
+// columns: the name, 96 cells and the counts.
+constexpr std::size_t kMaxNameColumns = 24;
+
+// Which marker a cell shows when several happened in it.
+constexpr MarkerKind kMarkerPrecedence[] = {MarkerKind::kMismatch, MarkerKind::kTermination,
+                                            MarkerKind::kLaunch, MarkerKind::kUninstall,
+                                            MarkerKind::kInstall};
+
+// `text` cut or padded with blanks to `width` characters.
+std::string Fit(const std::string& text, std::size_t width) {
+    std::string out;
+    std::size_t shown = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const bool starts = (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80;
+        if (starts && shown == width - 1 && DisplayWidth(text.substr(i)) > 1) {
+            out += "\xE2\x80\xA6";  // an ellipsis for the rest
+            ++shown;
+            break;
+        }
+        if (starts && shown == width) {
+            break;
+        }
+        out += text[i];
+        shown += starts ? 1 : 0;
+    }
+    return out + std::string(width > shown ? width - shown : 0, ' ');
+}
+
+// The escape sequence that paints `colour` ("#RRGGBB") as background, with
+// black characters.
+std::string Paint(const char* colour) {
+    unsigned r = 0, g = 0, b = 0;
+    if (std::sscanf(colour, "#%02x%02x%02x", &r, &g, &b) != 3) {
+        return std::string();
+    }
+    char text[48];
+    std::snprintf(text, sizeof text, "\x1b[48;2;%u;%u;%um\x1b[30m", r, g, b);
+    return text;
+}
+
+const char* const kReset = "\x1b[0m";
+
+// One glyph with its colour (when there is colour).
+std::string Glyph(char glyph, const char* colour, bool useColour, bool bold) {
+    if (!useColour || colour[0] == '\0') {
+        return std::string(1, glyph);
+    }
+    return Paint(colour) + (bold ? "\x1b[1m" : "") + glyph + kReset;
+}
+
+std::string Counts(const Lane& lane) {
+    std::string text;
+    for (const MarkerKind kind :
+         {MarkerKind::kTermination, MarkerKind::kLaunch, MarkerKind::kMismatch,
+          MarkerKind::kUninstall, MarkerKind::kInstall}) {
+        const int n = lane.markerCounts[static_cast<int>(kind)];
+        if (n > 0) {
+            text +=
+                (text.empty() ? "" : " ") + std::string(1, StyleOf(kind).glyph) + std::to_string(n);
+        }
+    }
+    const int trains = lane.markerCounts[static_cast<int>(MarkerKind::kTrain)];
+    if (trains > 0) {
+        text += (text.empty() ? "" : ", ") + std::to_string(trains) +
+                (trains == 1 ? " train" : " trains");
+    }
+    return text;
+}
+
+}  // namespace
+
+std::string TextTimeline(const Timeline& timeline, const DayWindow& day, const std::string& station,
+                         bool colour) {
+    const int64_t length = std::max<int64_t>(day.endMs - day.startMs, kTextCellMs);
+    const int cells = static_cast<int>((length + kTextCellMs / 2) / kTextCellMs);
+    const std::vector<std::string> labels = LaneLabels(timeline);
+    std::size_t nameWidth = 3;
+    for (const std::string& label : labels) {
+        nameWidth = std::max(nameWidth, std::min(DisplayWidth(label), kMaxNameColumns));
+    }
+
+    std::string out = "Station " + Printable(station) + ", " + WeekdayName(day.day) + " " +
+                      DateText(day.day) + " (one character: 15 minutes)\n";
+
+    // The hour ruler: each hour's number where its first quarter begins.
+    std::string ruler(static_cast<std::size_t>(cells), ' ');
+    std::size_t free = 0;
+    for (const HourMark& mark : day.hours) {
+        const auto column = static_cast<std::size_t>((mark.utcMs - day.startMs) * cells / length);
+        if (column < free || column + 2 > ruler.size()) {
+            continue;
+        }
+        char number[4];
+        std::snprintf(number, sizeof number, "%02d", mark.hour % 100);
+        ruler.replace(column, 2, number);
+        free = column + 3;
+    }
+    ruler.erase(ruler.find_last_not_of(' ') + 1);
+    out += std::string(nameWidth + 1, ' ') + ruler + "\n";
+
+    if (timeline.lanes.empty()) {
+        out += "(no application in the journal for this day)\n";
+    }
+    for (std::size_t l = 0; l < timeline.lanes.size(); ++l) {
+        const Lane& lane = timeline.lanes[l];
+        const std::vector<Shade> shades =
+            CellShades(lane, timeline.daemonOff, day.startMs, day.startMs + length, cells);
+        // The marker of each cell, by precedence.
+        std::vector<int> marker(static_cast<std::size_t>(cells), -1);
+        for (const Marker& m : lane.markers) {
+            if (m.timeMs < day.startMs || m.timeMs >= day.startMs + length ||
+                StyleOf(m.kind).glyph == 0) {
+                continue;
+            }
+            const auto cell = static_cast<std::size_t>((m.timeMs - day.startMs) * cells / length);
+            const auto rank = [](int kind) {
+                return kind < 0 ? 99
+                                : static_cast<int>(std::find(std::begin(kMarkerPrecedence),
+                                                             std::end(kMarkerPrecedence),
+                                                             static_cast<MarkerKind>(kind)) -
+                                                   std::begin(kMarkerPrecedence));
+            };
+            if (rank(static_cast<int>(m.kind)) < rank(marker[cell])) {
+                marker[cell] = static_cast<int>(m.kind);
+            }
+        }
+        std::string row = Fit(labels[l], nameWidth) + " ";
+        for (int c = 0; c < cells; ++c) {
+            const ShadeStyle& style = StyleOf(shades[static_cast<std::size_t>(c)]);
+            const int m = marker[static_cast<std::size_t>(c)];
+            const char glyph = m >= 0 ? StyleOf(static_cast<MarkerKind>(m)).glyph : style.glyph;
+            row += Glyph(glyph, style.colour, colour, m >= 0);
+        }
+        const std::string counts = Counts(lane);
+        if (!counts.empty()) {
+            row += "  " + counts;
+        }
+        row.erase(row.find_last_not_of(' ') + 1);
+        out += row + "\n";
+    }
+
+    out += "\n";
+    std::string legend;
+    for (const Shade shade : LegendShades()) {
+        const ShadeStyle& style = StyleOf(shade);
+        legend += Glyph(style.glyph, style.colour, colour, false) + " " + style.label + "  ";
+    }
+    out += legend.substr(0, legend.size() - 2) + "\n";
+    std::string markers;
+    for (const MarkerKind kind : kMarkerPrecedence) {
+        markers += std::string(1, StyleOf(kind).glyph) + " " + StyleOf(kind).label + "  ";
+    }
+    out += markers + "(a letter takes its cell)\n";
+    return out;
+}
+
+}  // namespace zelkctl
