@@ -104,7 +104,13 @@ bool AppFields(const WatchdogEvent& e, const AppIdentity& app, TextToUtf8 utf8, 
             return e.count == 1;
         case WatchdogEventKind::kReadFailed:
             *name = "failing";
-            f["code"] = e.code;
+            // The code says something only when the read itself failed; a
+            // peer that closed leaves whatever error came before.
+            if (e.second < 0) {
+                f["code"] = e.code;
+            } else {
+                f["closed"] = true;
+            }
             return e.count == 1;
         case WatchdogEventKind::kResumed:
             *name = "resumed";

@@ -1,5 +1,6 @@
 #include "daemon/journal_writer.h"
 
+#include <fstream>
 #include <system_error>
 #include <utility>
 #include <vector>
@@ -22,6 +23,18 @@ JournalTime TimeOf(int64_t ms) {
         time.offsetMinutes = UtcOffsetMinutes(seconds, local);
     }
     return time;
+}
+
+// Whether the file is missing, empty or ends with a line end.
+bool EndsWithLineEnd(const std::string& path) {
+    std::ifstream file(path, std::ios::binary | std::ios::ate);
+    if (!file || file.tellg() <= 0) {
+        return true;
+    }
+    file.seekg(-1, std::ios::end);
+    char last = '\n';
+    file.get(last);
+    return last == '\n';
 }
 
 }  // namespace
@@ -124,6 +137,11 @@ void JournalService::Write(const std::deque<Line>& lines) {
             ++end;
         }
         const std::string path = folder_ + name;
+        if (path != checkedPath_ && !EndsWithLineEnd(path)) {
+            // A line torn by a power cut is left alone: the next one starts
+            // on a line of its own, and readers skip the torn one.
+            bytes.insert(0, 1, '\n');
+        }
         int32_t error = 0;
         const bool written = platform::AppendToFile(path, bytes, &error);
         if (!written && !failing_) {
@@ -132,6 +150,9 @@ void JournalService::Write(const std::deque<Line>& lines) {
             supervisor_log::JournalWrittenAgain(path);
         }
         failing_ = !written;
+        if (written) {
+            checkedPath_ = path;
+        }
         begin = end;
     }
 }

@@ -172,6 +172,9 @@ void Watchdog::CarryOut(const WatchdogActions& actions, int received) {
         event.cycle = actions.notes[i].cycle;
         event.count = actions.notes[i].count;
         event.code = seams_.connection.LastError();
+        if (event.kind == WatchdogEventKind::kReadFailed) {
+            event.second = received;  // 0: the peer closed; below 0: an error
+        }
         sink_->Report(event);
     }
     if (actions.terminate != Cycle::kNone) {

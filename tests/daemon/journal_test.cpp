@@ -47,8 +47,10 @@ TEST(JournalLine, EachTransitionMakesOneExactLine) {
     WatchdogEvent launched = Event(K::kLaunched, Cycle::kSilent, 1, 2);
     launched.ok = true;
     launched.text = "/opt/sim --port 7101";
-    WatchdogEvent failed = Event(K::kReadFailed, Cycle::kFailing, 1);
+    WatchdogEvent failed = Event(K::kReadFailed, Cycle::kFailing, 1, -1);
     failed.code = 104;
+    WatchdogEvent closed = Event(K::kReadFailed, Cycle::kFailing, 1, 0);
+    closed.code = 2;
     WatchdogEvent train = Event(K::kTrain, Cycle::kNone, 4);
     train.text = "20261209031415";
     train.detail = "S1";
@@ -65,6 +67,7 @@ TEST(JournalLine, EachTransitionMakesOneExactLine) {
         {Event(K::kConnected, Cycle::kConnecting, 4), "connected" + kApp + R"(,"waits":4})"},
         {Event(K::kSilentWait, Cycle::kSilent, 1), "silence" + kApp + "}"},
         {failed, "failing" + kApp + R"(,"code":104})"},
+        {closed, "failing" + kApp + R"(,"closed":true})"},
         {Event(K::kResumed, Cycle::kSilent, 7),
          "resumed" + kApp + R"(,"after":"silent","count":7})"},
         {Event(K::kTerminated, Cycle::kSilent, 2, 1),
@@ -170,6 +173,16 @@ TEST(JournalWriter, AppendsTheDaysLinesAndRemovesOldFiles) {
     const std::string text = testing_support::ReadWholeFile(files[0]);
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 3);
     EXPECT_LT(text.find("\"waits\":1"), text.find("\"waits\":3"));
+
+    // A line torn by a power cut: the next one starts on a line of its own.
+    std::ofstream(files[0], std::ios::app | std::ios::binary) << "{\"time\":\"2026-12";
+    {
+        JournalService journal(settings);
+        ASSERT_TRUE(journal.Start());
+        journal.OnAppEvent(App(), Event(WatchdogEventKind::kOutOfMemory), 1796786055123);
+    }
+    const std::string after = testing_support::ReadWholeFile(files[0]);
+    EXPECT_NE(after.find("\"time\":\"2026-12\n{\"time\""), std::string::npos) << after;
 
     std::ofstream(base / "zelk-events-2000-01-01.jsonl") << "old\n";
     std::ofstream(base / "keep.jsonl") << "not ours\n";

@@ -47,6 +47,13 @@ def main():
         terminated = next(e for e in journal if e["event"] == "terminated")
         assert (terminated["cycle"], terminated["count"], terminated["processes"]) == ("silent", 30, 1)
         assert journal[0]["event"] == "config_loaded" and journal[-1]["event"] == "daemon_stopped"
+        if args.zelkctl:
+            table = setup.zelkctl(args.zelkctl, "history", "--journal",
+                                  setup.native(setup.journal_folder), "--app", name)
+            rows = [line.split()[3] for line in table.splitlines()
+                    if len(line.split()) > 3 and line.split()[2] == name]
+            it = iter(rows)
+            assert all(event in it for event in expected), table
         print("sim silent: terminated, relaunched and reconnected")
 
 

@@ -22,6 +22,7 @@ def parse_args():
     parser.add_argument("--exe", required=True)
     parser.add_argument("--sim", required=True)
     parser.add_argument("--wine", action="store_true")
+    parser.add_argument("--zelkctl", help="zelkctl, for the tests that read with it")
     return parser.parse_args()
 
 
@@ -187,6 +188,15 @@ class SimSetup:
             with open(os.path.join(self.journal_folder, name), encoding="utf-8") as f:
                 events += [json.loads(line) for line in f]
         return events
+
+    def zelkctl(self, zelkctl, *arguments):
+        """zelkctl's standard output (natively, or under Wine in the run's
+        prefix), with paths among the arguments given as the daemon sees them."""
+        prefix = ["wine"] if self.wine else []
+        result = subprocess.run(prefix + [zelkctl] + list(arguments), stdin=subprocess.DEVNULL,
+                                stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                                env=self.run_env(), timeout=120)
+        return result.stdout.decode("utf-8", "replace").replace("\r\n", "\n")
 
     def log_text(self):
         return self.run.log_bytes().decode("latin-1")

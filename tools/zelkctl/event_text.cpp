@@ -195,6 +195,8 @@ void AppendEventDetails(std::string* out, const Event& e) {
             line.Text("reads fail");
             if (Has(e.code)) {
                 line.Text(", socket error ").Number(e.code);
+            } else {
+                line.Text(": the application closed the connection");
             }
             break;
         case EventKind::kResumed:

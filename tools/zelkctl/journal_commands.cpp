@@ -225,8 +225,16 @@ int RunTimeline(const Options& options) {
         const std::string picture = options.outputHtml
                                         ? TimelineHtml(timeline, window, zone, station, nowMs)
                                         : TimelineSvg(timeline, window, zone, station, nowMs);
+        // Written beside it and renamed over it: a reader (a browser, a mail
+        // client) never sees half a picture.
+        const std::string temporary = path + ".tmp";
         int32_t error = 0;
-        if (!platform::WriteFileReplacing(path, path + ".tmp", picture, &error)) {
+        platform::RemoveFile(temporary);
+        const bool written = platform::WriteNewFile(temporary, picture, &error) ==
+                                 platform::NewFileResult::kWritten &&
+                             platform::RenameOver(temporary, path, &error);
+        if (!written) {
+            platform::RemoveFile(temporary);
             Fail("cannot write " + path + ": " + Reason(error));
             code = kJournalUnusable;
         }

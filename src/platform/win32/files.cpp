@@ -84,9 +84,9 @@ bool AppendToFile(const std::string& path, const std::string& content, int32_t* 
         return false;
     }
     DWORD written = 0;
-    bool whole = WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written,
-                           nullptr) &&
-                 written == content.size();
+    bool whole =
+        WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr) &&
+        written == content.size();
     if (!whole) {
         const DWORD code = GetLastError();
         *error = static_cast<int32_t>(code != 0 ? code : ERROR_WRITE_FAULT);

@@ -58,5 +58,6 @@ class JournalService final : public EventConsumer {
     std::thread thread_;
     // The writer thread's own.
     bool failing_ = false;
+    std::string checkedPath_;  // the file whose end was looked at and appended to
     int64_t lastPurgeDay_ = INT64_MIN;
 };

@@ -44,7 +44,8 @@ enum class WatchdogEventKind {
     // The counting itself (watchdog_state.h).
     kConnectingWait,  // a silent wait while connecting; count: 1 to 30
     kSilentWait,      // a silent wait once connected; count: 1 to 60
-    kReadFailed,      // a read that brought no data; count: 1 to 31
+    kReadFailed,      // a read that brought no data; count: 1 to 31; second: what the
+                      // read returned (0: the peer closed, below 0: an error)
     kWaitFailed,      // the wait itself failed; count: failed waits in a row
     kConnected,       // the first data of a connection; count: connecting waits before it
     kResumed,         // data after silence or failed reads; cycle: which, count: how many
