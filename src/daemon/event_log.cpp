@@ -102,30 +102,6 @@ void Terminated(const std::string& name, bool terminated, int32_t error) {
     }
 }
 
-void StatusNotWritten(const std::string& path, int32_t error) {
-    Line(__LINE__, "StatusFileWriter::Write", error,
-         FormatLogText("status snapshot %s not written; retrying, logged again once it works",
-                       path.c_str()),
-         kWarning);
-}
-
-void StatusWrittenAgain(const std::string& path) {
-    Line(__LINE__, "StatusFileWriter::Write", 0,
-         FormatLogText("status snapshot %s written again", path.c_str()), kWarning);
-}
-
-void JournalNotWritten(const std::string& path, int32_t error) {
-    Line(__LINE__, "JournalService::Write", error,
-         FormatLogText("event journal %s not written; retrying, logged again once it works",
-                       path.c_str()),
-         kWarning);
-}
-
-void JournalWrittenAgain(const std::string& path) {
-    Line(__LINE__, "JournalService::Write", 0,
-         FormatLogText("event journal %s written again", path.c_str()), kWarning);
-}
-
 void JournalLinesDropped(const std::string& folder, std::size_t lines) {
     Line(__LINE__, "JournalService::Run", 0,
          FormatLogText("event journal in %s: %lu events lost, the writer fell behind",
@@ -134,3 +110,18 @@ void JournalLinesDropped(const std::string& folder, std::size_t lines) {
 }
 
 }  // namespace supervisor_log
+
+WriteStreak::WriteStreak(const char* function, const char* what)
+    : function_(function), what_(what) {}
+
+void WriteStreak::Note(bool written, const std::string& path, int32_t error) {
+    if (!written && !failing_) {
+        ProcessOutput().Log(kWarning, __LINE__, function_, error,
+                            FormatLogText("%s %s not written; retrying, logged again once it works",
+                                          what_, path.c_str()));
+    } else if (written && failing_) {
+        ProcessOutput().Log(kWarning, __LINE__, function_, 0,
+                            FormatLogText("%s %s written again", what_, path.c_str()));
+    }
+    failing_ = !written;
+}

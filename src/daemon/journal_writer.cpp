@@ -144,12 +144,7 @@ void JournalService::Write(const std::deque<Line>& lines) {
         }
         int32_t error = 0;
         const bool written = platform::AppendToFile(path, bytes, &error);
-        if (!written && !failing_) {
-            supervisor_log::JournalNotWritten(path, error);
-        } else if (written && failing_) {
-            supervisor_log::JournalWrittenAgain(path);
-        }
-        failing_ = !written;
+        streak_.Note(written, path, error);
         if (written) {
             checkedPath_ = path;
         }

@@ -56,7 +56,7 @@ void StatusFileWriter::MakeFolder() {
 }
 
 bool StatusFileWriter::Write(const StatusSnapshot& snapshot) {
-    if (failing_) {
+    if (streak_.Failing()) {
         MakeFolder();  // it may have gone since
     }
     if (!cleaned_) {
@@ -65,12 +65,7 @@ bool StatusFileWriter::Write(const StatusSnapshot& snapshot) {
     }
     int32_t error = 0;
     const bool written = Replace(FormatStatus(snapshot), &error);
-    if (!written && !failing_) {
-        supervisor_log::StatusNotWritten(path_, error);
-    } else if (written && failing_) {
-        supervisor_log::StatusWrittenAgain(path_);
-    }
-    failing_ = !written;
+    streak_.Note(written, path_, error);
     return written;
 }
 

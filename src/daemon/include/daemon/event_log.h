@@ -25,9 +25,21 @@ void SessionChosen(uint32_t session);  // CDaemon::OpenExe
 void UserTokenFailed(int32_t error);
 void Launched(const std::string& path, bool created, int32_t error);
 void Terminated(const std::string& name, bool terminated, int32_t error);  // CDaemon::CloseExe
-void StatusNotWritten(const std::string& path, int32_t error);  // StatusFileWriter::Write
-void StatusWrittenAgain(const std::string& path);
-void JournalNotWritten(const std::string& path, int32_t error);  // JournalService::Write
-void JournalWrittenAgain(const std::string& path);
-void JournalLinesDropped(const std::string& folder, std::size_t lines);  // JournalService::Run
+void JournalLinesDropped(const std::string& folder, std::size_t lines);    // JournalService::Run
 }  // namespace supervisor_log
+
+// One writer's failures as the log tells them: the first failure of a streak
+// and the first success after it, each once, as warnings under `function`
+// ("<what> <path> not written; ...", "<what> <path> written again").
+class WriteStreak {
+  public:
+    WriteStreak(const char* function, const char* what);
+    // Notes the outcome of one write of `path`; `error`: the platform's code.
+    void Note(bool written, const std::string& path, int32_t error);
+    bool Failing() const { return failing_; }
+
+  private:
+    const char* function_;
+    const char* what_;
+    bool failing_ = false;
+};

@@ -16,6 +16,7 @@
 
 #include "daemon/config_walk.h"
 #include "daemon/event_hub.h"
+#include "daemon/event_log.h"
 #include "daemon/journal_line.h"
 
 // Lines waiting for the writer at most; more are dropped and counted. Far
@@ -57,7 +58,7 @@ class JournalService final : public EventConsumer {
     bool stop_ = false;
     std::thread thread_;
     // The writer thread's own.
-    bool failing_ = false;
+    WriteStreak streak_{"JournalService::Write", "event journal"};
     std::string checkedPath_;  // the file whose end was looked at and appended to
     int64_t lastPurgeDay_ = INT64_MIN;
 };

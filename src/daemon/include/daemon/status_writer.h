@@ -11,6 +11,7 @@
 #include <string>
 #include <thread>
 
+#include "daemon/event_log.h"
 #include "daemon/status_board.h"
 #include "platform/files.h"
 
@@ -57,7 +58,7 @@ class StatusFileWriter {
     StatusFileOps ops_;
     std::mt19937_64 names_;
     bool cleaned_ = false;
-    bool failing_ = false;
+    WriteStreak streak_{"StatusFileWriter::Write", "status snapshot"};
 };
 
 // The board and the writer thread of a supervisor whose config.xml enables
