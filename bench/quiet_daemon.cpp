@@ -104,7 +104,8 @@ BenchDaemon::~BenchDaemon() {
     }
 }
 
-bool BenchDaemon::Start(const std::string& daemonExe, const std::vector<int>& ports, bool status) {
+bool BenchDaemon::Start(const std::string& daemonExe, const std::vector<int>& ports, bool status,
+                        bool journal) {
     folder_ = MakeTempFolder();
     const std::string exe = folder_ + "/ZELK_Daemon";
     const std::string copy = "cp '" + daemonExe + "' '" + exe + "'";
@@ -119,6 +120,8 @@ bool BenchDaemon::Start(const std::string& daemonExe, const std::vector<int>& po
         config << "<config>\n";
         if (status)
             config << "  <status folder=\"" << folder_ << "/status\"/>\n";
+        if (journal)
+            config << "  <journal folder=\"" << folder_ << "/journal\"/>\n";
         for (size_t i = 0; i < ports.size(); ++i)
             config << "  <app name=\"zelk-bench-quiet-" << i << "\" path=\"" << folder_
                    << "/no-such-application\">\n    <socket ip=\"127.0.0.1\" port=\"" << ports[i]

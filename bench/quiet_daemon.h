@@ -32,9 +32,11 @@ class BenchDaemon {
   public:
     ~BenchDaemon();
     // Copies `daemonExe` into a new folder beside a config.xml for `ports`
-    // (with the status snapshot in <folder>/status when `status`) and starts
-    // it. False when it could not be prepared.
-    bool Start(const std::string& daemonExe, const std::vector<int>& ports, bool status);
+    // (with the status snapshot in <folder>/status when `status`, the event
+    // journal in <folder>/journal when `journal`) and starts it. False when
+    // it could not be prepared.
+    bool Start(const std::string& daemonExe, const std::vector<int>& ports, bool status,
+               bool journal = false);
     int Pid() const { return pid_; }
     const std::string& Folder() const { return folder_; }
     // Presses the keys that stop it and waits up to 30 s (then kills it);

@@ -168,53 +168,95 @@ double ProcessCpu(int pid) {
 
 }  // namespace
 
-void RunWatchdogBench(const std::string& daemonExe, int seconds) {
-    std::fprintf(stderr, "watching 20 quiet applications for %d s\n", seconds);
+namespace {
+
+struct WatchFigures {
+    bool prepared = false;
+    int connected = 0;
+    int64_t startRss = 0, rss0 = 0, rss1 = 0, hwm = 0, threads = 0;
+    double cpu = 0, seconds = 0;
+    int status = 0;
+    int logLines = 0, relaunches = 0, journalLines = 0;
+};
+
+// One run of the daemon watching 20 quiet applications for `seconds`.
+WatchFigures WatchQuietApplications(const std::string& daemonExe, int seconds, bool journal) {
+    WatchFigures f;
     QuietApplications apps;
     BenchDaemon daemon;
-    if (!apps.Open(20) || !daemon.Start(daemonExe, apps.Ports(), false)) {
+    if (!apps.Open(20) || !daemon.Start(daemonExe, apps.Ports(), false, journal)) {
         std::printf("\nWatchdogs: could not prepare %s\n", daemon.Folder().c_str());
-        return;
+        return f;
     }
+    f.prepared = true;
     const int pid = daemon.Pid();
     const std::string folder = daemon.Folder();
     usleep(100000);
-    const int64_t startRss = StatusBytes("VmRSS", pid);
+    f.startRss = StatusBytes("VmRSS", pid);
     const double deadline = NowSeconds() + 30;
     while (apps.Connected() < 20 && NowSeconds() < deadline)
         usleep(100000);
-    const int connected = apps.Connected();
+    f.connected = apps.Connected();
     sleep(3);
     const double cpu0 = ProcessCpu(pid), t0 = NowSeconds();
-    const int64_t rss0 = StatusBytes("VmRSS", pid);
+    f.rss0 = StatusBytes("VmRSS", pid);
     sleep(static_cast<unsigned>(seconds));
-    const double cpu1 = ProcessCpu(pid), t1 = NowSeconds();
-    const int64_t rss1 = StatusBytes("VmRSS", pid), hwm = StatusBytes("VmHWM", pid);
-    const int64_t threads = StatusBytes("Threads", pid) / 1024;
-    const int status = daemon.Stop();
+    f.cpu = ProcessCpu(pid) - cpu0;
+    f.seconds = NowSeconds() - t0;
+    f.rss1 = StatusBytes("VmRSS", pid);
+    f.hwm = StatusBytes("VmHWM", pid);
+    f.threads = StatusBytes("Threads", pid) / 1024;
+    f.status = daemon.Stop();
     apps.Close();
-    int status2 = 0;
-    const std::string logLines =
-        RunCapture("cat '" + folder + "'/ZELK_LOG/*.log | wc -l", &status2);
-    const std::string relaunches =
-        RunCapture("grep -c -i 'open\\|launch\\|close' '" + folder + "'/ZELK_LOG/*.log", &status2);
+    int ignored = 0;
+    f.logLines =
+        std::atoi(RunCapture("cat '" + folder + "'/ZELK_LOG/*.log | wc -l", &ignored).c_str());
+    f.relaunches = std::atoi(
+        RunCapture("grep -c -i 'open\\|launch\\|close' '" + folder + "'/ZELK_LOG/*.log", &ignored)
+            .c_str());
+    if (journal) {
+        f.journalLines = std::atoi(
+            RunCapture("cat '" + folder + "'/journal/*.jsonl 2>/dev/null | wc -l", &ignored)
+                .c_str());
+    }
+    return f;
+}
+
+}  // namespace
+
+void RunWatchdogBench(const std::string& daemonExe, int seconds) {
+    std::fprintf(stderr, "watching 20 quiet applications for %d s, without and with the journal\n",
+                 seconds);
+    const WatchFigures off = WatchQuietApplications(daemonExe, seconds, false);
+    const WatchFigures on = WatchQuietApplications(daemonExe, seconds, true);
+    if (!off.prepared || !on.prepared) {
+        return;
+    }
     const double mib = 1024.0 * 1024.0;
     std::printf(
         "\nThe daemon executable watching 20 quiet applications (a heartbeat every 2 s each), "
-        "%d connected:\n\n",
-        connected);
-    std::printf("| figure | value |\n|---|---:|\n");
-    std::printf("| resident 0.1 s after start (MiB) | %.2f |\n", startRss / mib);
-    std::printf("| resident with 20 connected (MiB) | %.2f |\n", rss0 / mib);
-    std::printf("| resident after %d s (MiB) | %.2f |\n", seconds, rss1 / mib);
-    std::printf("| peak resident (MiB) | %.2f |\n", hwm / mib);
-    std::printf("| threads | %lld |\n", static_cast<long long>(threads));
-    std::printf("| CPU seconds over %.0f s | %.2f |\n", t1 - t0, cpu1 - cpu0);
-    std::printf("| CPU seconds per hour | %.1f |\n", (cpu1 - cpu0) / (t1 - t0) * 3600);
-    std::printf("| exit | %s %d |\n", WIFEXITED(status) ? "code" : "signal",
-                WIFEXITED(status) ? WEXITSTATUS(status) : WTERMSIG(status));
-    std::printf("| log lines (launch/close lines) | %d (%d) |\n", std::atoi(logLines.c_str()),
-                std::atoi(relaunches.c_str()));
+        "%d and %d connected, without and with the event journal:\n\n",
+        off.connected, on.connected);
+    std::printf("| figure | journal off | journal on |\n|---|---:|---:|\n");
+    std::printf("| resident 0.1 s after start (MiB) | %.2f | %.2f |\n", off.startRss / mib,
+                on.startRss / mib);
+    std::printf("| resident with 20 connected (MiB) | %.2f | %.2f |\n", off.rss0 / mib,
+                on.rss0 / mib);
+    std::printf("| resident after %d s (MiB) | %.2f | %.2f |\n", seconds, off.rss1 / mib,
+                on.rss1 / mib);
+    std::printf("| peak resident (MiB) | %.2f | %.2f |\n", off.hwm / mib, on.hwm / mib);
+    std::printf("| threads | %lld | %lld |\n", static_cast<long long>(off.threads),
+                static_cast<long long>(on.threads));
+    std::printf("| CPU seconds over %.0f s | %.2f | %.2f |\n", off.seconds, off.cpu, on.cpu);
+    std::printf("| CPU seconds per hour | %.1f | %.1f |\n", off.cpu / off.seconds * 3600,
+                on.cpu / on.seconds * 3600);
+    std::printf("| exit | %s %d | %s %d |\n", WIFEXITED(off.status) ? "code" : "signal",
+                WIFEXITED(off.status) ? WEXITSTATUS(off.status) : WTERMSIG(off.status),
+                WIFEXITED(on.status) ? "code" : "signal",
+                WIFEXITED(on.status) ? WEXITSTATUS(on.status) : WTERMSIG(on.status));
+    std::printf("| log lines (launch/close lines) | %d (%d) | %d (%d) |\n", off.logLines,
+                off.relaunches, on.logLines, on.relaunches);
+    std::printf("| journal lines | - | %d |\n", on.journalLines);
     std::printf("\nThe CPU clock ticks at 1/%ld s, so short windows round.\n",
                 sysconf(_SC_CLK_TCK));
 }
