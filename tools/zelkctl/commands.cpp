@@ -153,13 +153,17 @@ int RunStatus(const Options& options) {
     const std::string footer =
         "every " + std::to_string(options.watchSeconds) + "s; press a key or Ctrl-C to stop";
     int exitCode = kStatusUnknown;
+    // Ends at a key, at a signal, or when the picture cannot be written (the
+    // reader of a pipe has gone).
     do {
         const int64_t now = platform::CurrentTime();
         const StatusResult result = ReadStatus(path, now);
         exitCode = result.exitCode;
         const std::string body =
             result.error.empty() ? result.text : "UNKNOWN: " + result.error + "\n";
-        terminal.Show(body + "\n" + ClockTime(now) + ", " + footer + "\n");
+        if (!terminal.Show(body + "\n" + ClockTime(now) + ", " + footer + "\n")) {
+            break;
+        }
     } while (!terminal.WaitForKey(static_cast<unsigned>(options.watchSeconds) * 1000u));
     return exitCode;
 }
