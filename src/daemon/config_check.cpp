@@ -34,7 +34,7 @@ std::string QuotedList(const std::vector<std::string>& values) {
 }
 
 int32_t MainStart(const CXmlDocument& document) {
-    return document.GetEntry(document.GetMainPos()).start;
+    return document.GetElementOffset();
 }
 
 std::vector<std::string> ChildTexts(CXmlDocument& document, const char* name) {
@@ -74,16 +74,10 @@ AppElement ReadAppElement(CXmlDocument& document) {
     return app;
 }
 
-// The name of the top element, read from the document text.
+// The name of the top element.
 std::string TopElementName(CXmlDocument& document) {
     document.ResetPosition();
-    if (!document.FindElement(nullptr)) {
-        return std::string();
-    }
-    const std::string& text = document.GetDocText();
-    const std::size_t begin = static_cast<std::size_t>(MainStart(document)) + 1;
-    const std::size_t end = text.find_first_of(" \t\r\n/>", begin);
-    return text.substr(begin, end == std::string::npos ? std::string::npos : end - begin);
+    return document.FindElement(nullptr) ? std::string(document.GetElementName()) : std::string();
 }
 
 // A port as a person writes one: digits only, from 1 to 65535.

@@ -54,8 +54,7 @@ bool LoadConfigDocument(const std::string& configPath, CXmlDocument& document, b
     if (document.LoadFile(configPath.c_str())) {
         return true;
     }
-    if (outOfMemory != nullptr &&
-        document.GetResultReport().find("<out_of_memory/>") != std::string::npos) {
+    if (outOfMemory != nullptr && document.GetOutcome().status == XmlStatus::kOutOfMemory) {
         *outOfMemory = true;
     }
     return false;

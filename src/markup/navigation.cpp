@@ -2,8 +2,10 @@
 #include <cstring>
 #include <vector>
 
+#include "markup/document_inside.h"
 #include "markup/markup.h"
 #include "markup/tag_reader.h"
+#include "markup/tokenizer.h"
 #include "platform/compiler.h"
 
 int32_t CXmlDocument::FindAmong(int32_t candidate, const char* name) const {
@@ -65,6 +67,21 @@ bool CXmlDocument::FindChildElement(const char* name) {
     const int32_t main = GetEntry(found).parent;
     SetPositions(GetEntry(main).parent, main, found);
     return true;
+}
+
+std::string_view CXmlDocument::GetElementName() const {
+    if (mainPos == 0) {
+        return std::string_view();
+    }
+    const ElementEntry& entry = GetEntry(mainPos);
+    int32_t wordStart = 0;
+    const int32_t length = ReadWord(docText.c_str(), entry.start + 1,
+                                    entry.start + entry.StartTagLength(), &wordStart);
+    return std::string_view(docText.c_str() + wordStart, static_cast<size_t>(length));
+}
+
+int32_t CXmlDocument::GetElementOffset() const {
+    return mainPos == 0 ? -1 : GetEntry(mainPos).start;
 }
 
 bool CXmlDocument::IntoElement() {

@@ -26,8 +26,9 @@ int WalkConfigFile(const std::string& configPath, const AppConfigSink& take,
                    const std::function<void(CXmlDocument&)>& loaded = nullptr);
 
 // Loads `configPath` into `document` as the daemon loads config.xml. False
-// when it cannot be used (missing, unreadable, not well-formed); then, when
-// memory ran out, `*outOfMemory` (if given) is set. No exception leaves it.
+// when it cannot be used (missing, unreadable, not well-formed:
+// document.GetOutcome() tells which); then, when memory ran out,
+// `*outOfMemory` (if given) is set. No exception leaves it.
 bool LoadConfigDocument(const std::string& configPath, CXmlDocument& document,
                         bool* outOfMemory = nullptr);
 
