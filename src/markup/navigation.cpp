@@ -4,6 +4,7 @@
 
 #include "markup/document_inside.h"
 #include "markup/markup.h"
+#include "markup/path_syntax.h"
 #include "markup/tag_reader.h"
 #include "markup/tokenizer.h"
 #include "platform/compiler.h"
