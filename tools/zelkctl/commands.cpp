@@ -32,6 +32,12 @@ class SystemProbe : public ConfigProbe {
     bool ProgramFound(const std::string& commandLine, const std::string& ownFolder) override {
         return !platform::FindProgram(commandLine, ownFolder).empty();
     }
+    bool SameFile(const std::string& a, const std::string& b) override {
+        return platform::SameFile(a, b);
+    }
+    std::string ServiceFolder(const std::string& daemonFolder, std::string* why) override {
+        return platform::ServiceCurrentFolder(daemonFolder, why);
+    }
 };
 
 // The system's text for `code` on one line, without its final full stop.
@@ -67,9 +73,22 @@ bool ReadWholeFile(const std::string& path, std::string* text, std::string* erro
     return ok;
 }
 
-std::string DefaultConfigPath() {
+// The folder of zelkctl, which is installed beside the daemon; empty when
+// the platform cannot tell.
+std::string OwnFolder() {
     const std::string program = platform::ExecutablePath();
-    return program.empty() ? std::string() : platform::FolderOf(program) + "config.xml";
+    return program.empty() ? std::string() : platform::FolderOf(program);
+}
+
+std::string DefaultConfigPath() {
+    const std::string folder = OwnFolder();
+    return folder.empty() ? std::string() : folder + "config.xml";
+}
+
+// The folder of the daemon that reads the config.xml at `configPath`.
+std::string DaemonFolder(const std::string& configPath) {
+    SystemProbe probe;
+    return DaemonFolderFor(configPath, OwnFolder(), probe);
 }
 
 std::string ClockTime(int64_t now) {
@@ -123,7 +142,7 @@ bool FindSnapshot(const Options& options, std::string* path, std::string* error)
         }
         return false;
     }
-    const std::string folder = StatusFolder(document, platform::FolderOf(configPath));
+    const std::string folder = StatusFolder(document, DaemonFolder(configPath));
     if (folder.empty()) {
         *error = configPath +
                  " has no <status folder=\"...\"/> element: the daemon writes no "
@@ -177,7 +196,7 @@ int RunCheck(const Options& options) {
     }
     const std::string configPath = platform::AbsolutePath(given);
     SystemProbe probe;
-    const ConfigCheck check = CheckConfigFile(configPath, probe);
+    const ConfigCheck check = CheckConfigFile(configPath, DaemonFolder(configPath), probe);
     std::fputs(CheckReport(check, configPath).c_str(), stdout);
     return CheckExitCode(check);
 }
