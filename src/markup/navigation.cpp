@@ -2,6 +2,7 @@
 #include <cstring>
 #include <vector>
 
+#include "markup/char_class.h"
 #include "markup/document_inside.h"
 #include "markup/markup.h"
 #include "markup/path_syntax.h"
@@ -75,10 +76,24 @@ std::string_view CXmlDocument::GetElementName() const {
         return std::string_view();
     }
     const ElementEntry& entry = GetEntry(mainPos);
+    const char* const text = docText.c_str();
+    const char* const name = text + entry.start + 1;
+    const char* const end = text + entry.start + entry.StartTagLength();
+    // The usual name, ASCII right after the "<", is read here; one that
+    // starts otherwise or holds a byte of 0x80 and up (a lead byte) is read
+    // by the word reader, stepping by characters.
+    const char* p = name;
+    while (p < end && static_cast<unsigned char>(*p) < 0x80 &&
+           (CharClassOf(*p) & kCharWordEnd) == 0) {
+        ++p;
+    }
+    if (p > name && (p == end || static_cast<unsigned char>(*p) < 0x80)) {
+        return std::string_view(name, static_cast<size_t>(p - name));
+    }
     int32_t wordStart = 0;
-    const int32_t length = ReadWord(docText.c_str(), entry.start + 1,
-                                    entry.start + entry.StartTagLength(), &wordStart);
-    return std::string_view(docText.c_str() + wordStart, static_cast<size_t>(length));
+    const int32_t length =
+        ReadWord(text, entry.start + 1, entry.start + entry.StartTagLength(), &wordStart);
+    return std::string_view(text + wordStart, static_cast<size_t>(length));
 }
 
 int32_t CXmlDocument::GetElementOffset() const {

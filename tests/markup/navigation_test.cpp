@@ -42,6 +42,10 @@ TEST(Navigation, WalkOverRepeatedElements) {
     ExpectPositions(doc, {1, 0, 0});
     EXPECT_EQ(doc.GetElementName(), "");
     EXPECT_EQ(doc.GetElementOffset(), -1);
+    // A name with bytes of 0x80 and up is read by characters, as the finder reads it.
+    CXmlDocument named("<caf\xC3\xA9 a='1'/>");
+    named.FindElement(nullptr);
+    EXPECT_EQ(named.GetElementName(), "caf\xC3\xA9");
     ASSERT_TRUE(doc.FindElement("app"));
     EXPECT_EQ(doc.GetAttribute("name"), "a");
     ASSERT_TRUE(doc.FindElement(""));

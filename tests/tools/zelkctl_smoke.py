@@ -157,6 +157,7 @@ def check_paths(tool, folder):
                   '</app></config>' % copy.path(copy.exe))
     os.symlink(config, os.path.join(opt, "config.xml"))
     rc, out, err = run(copy, "check", copy.path(config))
+    out = out.replace("\r\n", "\n")
     snapshot = os.path.join(opt, "status", "zelk.prom")
     pitfalls = [line for line in out.splitlines() if line.startswith("pitfall: ")]
     assert rc == 1 and err == "", (rc, out, err)
