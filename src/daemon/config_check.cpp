@@ -64,10 +64,52 @@ std::string Listed(const std::vector<std::string>& items) {
     return out;
 }
 
-std::string Place(const std::string& text, int32_t offset) {
-    const TextPlace place = PlaceInText(text, offset);
-    return "line " + std::to_string(place.line) + ", column " + std::to_string(place.column);
-}
+// Places of offsets in one text: an offset at or after the last one asked
+// for is counted on from there, so places asked for in the order of the
+// text cost one pass over it.
+class PlaceCounter {
+  public:
+    explicit PlaceCounter(const std::string& text)
+        : text_(text),
+          utf8_(platform::AnsiCodePage() == kCodePageUtf8),
+          charLength_(platform::AnsiCharLengths()) {}
+
+    TextPlace At(int32_t offset) {
+        const std::size_t end =
+            std::min(static_cast<std::size_t>(std::max(offset, 0)), text_.size());
+        if (end < at_) {
+            at_ = 0;
+            place_ = TextPlace{1, 1};
+            afterCr_ = false;
+        }
+        while (at_ < end) {
+            const unsigned char c = static_cast<unsigned char>(text_[at_]);
+            // CR LF is one line break, as a lone CR or LF is.
+            if (c == '\r' || (c == '\n' && !afterCr_)) {
+                ++place_.line;
+                place_.column = 1;
+            } else if (c != '\n' && (!utf8_ || (c & 0xC0) != 0x80)) {
+                ++place_.column;
+            }
+            afterCr_ = c == '\r';
+            at_ += utf8_ ? 1 : charLength_[c];
+        }
+        return place_;
+    }
+
+    std::string Said(int32_t offset) {
+        const TextPlace place = At(offset);
+        return "line " + std::to_string(place.line) + ", column " + std::to_string(place.column);
+    }
+
+  private:
+    const std::string& text_;
+    const bool utf8_;
+    const uint8_t* const charLength_;
+    std::size_t at_ = 0;
+    TextPlace place_{1, 1};
+    bool afterCr_ = false;
+};
 
 bool Is(std::string_view name, const char* known) {
     return name == std::string_view(known);
@@ -195,7 +237,8 @@ class NameCheck {
         std::string text;
     };
 
-    explicit NameCheck(CXmlDocument& document) : document_(document) {}
+    explicit NameCheck(CXmlDocument& document)
+        : document_(document), places_(document.GetDocText()) {}
 
     // Walks the elements from the top element, which is `config`.
     std::vector<Found> Run() {
@@ -308,10 +351,11 @@ class NameCheck {
     }
 
     void Add(Pitfall pitfall, int app, int32_t offset, const std::string& text) {
-        found_.push_back(Found{pitfall, app, Place(document_.GetDocText(), offset) + ": " + text});
+        found_.push_back(Found{pitfall, app, places_.Said(offset) + ": " + text});
     }
 
     CXmlDocument& document_;
+    PlaceCounter places_;
     int apps_ = 0;  // app elements met so far
     std::vector<Found> found_;
 };
@@ -503,7 +547,8 @@ std::string SystemText(int code) {
 
 // One problem of the parse, with where it was met.
 std::string Problem(const XmlOutcome& problem, const std::string& text) {
-    const std::string at = " at " + Place(text, problem.offset);
+    PlaceCounter places(text);
+    const std::string at = " at " + places.Said(problem.offset);
     switch (problem.status) {
         case XmlStatus::kNoRootElement:
             return "no element";
@@ -515,7 +560,7 @@ std::string Problem(const XmlOutcome& problem, const std::string& text) {
             return "a start tag without its end tag" + at +
                    (problem.offset2 >= static_cast<int32_t>(text.size())
                         ? std::string(", open to the end of the file")
-                        : ", closed by the end tag at " + Place(text, problem.offset2));
+                        : ", closed by the end tag at " + places.Said(problem.offset2));
         case XmlStatus::kBadMarkup:
             return "markup that cannot be read" + at;
         case XmlStatus::kUnterminatedMarkup:
@@ -579,24 +624,7 @@ std::string DaemonFolderFor(const std::string& configPath, const std::string& to
 }
 
 TextPlace PlaceInText(const std::string& text, int32_t offset) {
-    TextPlace place{1, 1};
-    const std::size_t end = std::min(static_cast<std::size_t>(std::max(offset, 0)), text.size());
-    const bool utf8 = platform::AnsiCodePage() == kCodePageUtf8;
-    const uint8_t* charLength = platform::AnsiCharLengths();
-    for (std::size_t i = 0; i < end;) {
-        const unsigned char c = static_cast<unsigned char>(text[i]);
-        if (c == '\n' || c == '\r') {
-            ++place.line;
-            place.column = 1;
-            i += c == '\r' && i + 1 < end && text[i + 1] == '\n' ? 2 : 1;
-            continue;
-        }
-        if (!utf8 || (c & 0xC0) != 0x80) {
-            ++place.column;
-        }
-        i += utf8 ? 1 : charLength[c];
-    }
-    return place;
+    return PlaceCounter(text).At(offset);
 }
 
 ConfigCheck CheckConfigDocument(CXmlDocument& document, const std::string& daemonFolder,

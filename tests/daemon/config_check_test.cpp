@@ -286,6 +286,9 @@ TEST(ConfigCheck, PlacesCountLinesAndCharacters) {
         EXPECT_EQ(place.line, c.line) << c.offset;
         EXPECT_EQ(place.column, c.column) << c.offset;
     }
+    // Between the CR and the LF of a line break: the next line has begun.
+    EXPECT_EQ(PlaceInText(text, 6).line, 3);
+    EXPECT_EQ(PlaceInText(text, 6).column, 1);
 }
 
 TEST(ConfigCheck, AFileTheDaemonDoesNotLoadIsNotLoadedWithTheEnginesReport) {
