@@ -1,18 +1,14 @@
 // Our engine, used only through the calls a caller of the document has:
-// construction from a text, FindElement/IntoElement/OutOfElement to move,
-// GetAttributeAt and GetElementTextView to read (views into the document, as
-// the other engines' walks read theirs). The element's name is read from its
-// start tag, located through GetEntry.
+// construction from a text, FindElement/FindChildElement/IntoElement/
+// OutOfElement to move, GetElementName, GetAttributeAt and
+// GetElementTextView to read (views into the document, as the other
+// engines' walks read theirs).
 #include <string_view>
 
 #include "engine.h"
 #include "markup/markup.h"
 
 namespace {
-
-bool IsSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
-}
 
 class ZelkEngine : public Engine {
   public:
@@ -26,14 +22,15 @@ class ZelkEngine : public Engine {
         CXmlDocument& doc = *doc_;
         doc.ResetPosition();
         int depth = 0;
+        bool found = doc.FindElement(nullptr);
         for (;;) {
-            if (doc.FindElement("")) {
-                const ElementEntry& entry = doc.GetEntry(doc.GetMainPos());
-                const bool hasChildren = entry.firstChild != 0;
-                Visit(doc, entry, &sums);
-                if (hasChildren) {
+            if (found) {
+                Visit(doc, &sums);
+                // Into the element, its first child becoming the main position.
+                if (doc.FindChildElement(nullptr)) {
                     doc.IntoElement();
                     ++depth;
+                    continue;
                 }
             } else {
                 if (depth == 0)
@@ -41,6 +38,7 @@ class ZelkEngine : public Engine {
                 doc.OutOfElement();
                 --depth;
             }
+            found = doc.FindElement(nullptr);
         }
         return sums;
     }
@@ -48,22 +46,17 @@ class ZelkEngine : public Engine {
     void Release() override { doc_.reset(); }
 
   private:
-    static void Visit(CXmlDocument& doc, const ElementEntry& entry, WalkSums* sums) {
-        const char* p = doc.GetDocText().data() + entry.start + 1;
-        const char* end = doc.GetDocText().data() + entry.start + entry.StartTagLength();
+    static void Visit(CXmlDocument& doc, WalkSums* sums) {
         ++sums->elements;
-        const char* name = p;
-        while (p < end && !IsSpace(*p) && *p != '/' && *p != '>')
-            ++p;
-        sums->nameBytes += static_cast<uint64_t>(p - name);
+        sums->nameBytes += doc.GetElementName().size();
         std::string_view attribute;
         std::string_view value;
         for (int32_t i = 0; doc.GetAttributeAt(i, &attribute, &value); ++i) {
             ++sums->attributes;
             sums->valueBytes += value.size();
         }
-        if (entry.firstChild == 0)
-            sums->textBytes += doc.GetElementTextView().size();
+        // Empty for an element with child elements, as the others' walks count.
+        sums->textBytes += doc.GetElementTextView().size();
     }
 
     std::unique_ptr<CXmlDocument> doc_;

@@ -11,6 +11,7 @@
 
 #include "fuzz_check.h"
 #include "markup/markup.h"
+#include "markup/result_report.h"
 
 namespace {
 
@@ -38,6 +39,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     CXmlDocument doc;
     const bool wellFormed = doc.LoadFile(g_path.c_str());
+    // The file is there to be read: the outcome is the parse's.
+    FUZZ_CHECK((doc.GetOutcome().status == XmlStatus::kWellFormed) == wellFormed);
+    FUZZ_CHECK(doc.GetOutcome().status != XmlStatus::kFileNotRead);
     // The report stops taking entries at its limit; one entry may pass it.
     FUZZ_CHECK(doc.GetResultReport().size() < 2 * kReportLimit);
     // Zero characters are removed before parsing: the text never holds one.

@@ -1,14 +1,29 @@
 #include "daemon/config_check.h"
 
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <cstring>
 #include <new>
+#include <string_view>
 
 #include "daemon/config_walk.h"
 #include "daemon/log_sanitize.h"
 #include "markup/markup.h"
+#include "platform/ansi.h"
+#include "platform/file_read.h"
 #include "platform/system.h"
 #include "platform/tcp_client.h"
 
 namespace {
+
+namespace n = config_name;
+
+// Longest name a finding quotes; a longer one is cut, as no name the daemon
+// reads comes near it.
+constexpr std::size_t kShownNameBytes = 40;
+// The UTF-8 code page, where a character's trail bytes are no columns.
+constexpr int kCodePageUtf8 = 65001;
 
 // What the walk reads over in one app element.
 struct AppElement {
@@ -33,8 +48,71 @@ std::string QuotedList(const std::vector<std::string>& values) {
     return out;
 }
 
-int32_t MainStart(const CXmlDocument& document) {
-    return document.GetEntry(document.GetMainPos()).start;
+// A name from the file as a finding shows it: control characters escaped,
+// a long one cut.
+std::string ShownName(std::string_view name) {
+    const bool cut = name.size() > kShownNameBytes;
+    return SanitizeForLog(std::string(name.substr(0, kShownNameBytes))) + (cut ? "..." : "");
+}
+
+// "a", "a and b", "a, b and c".
+std::string Listed(const std::vector<std::string>& items) {
+    std::string out;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        out += (i == 0 ? "" : i + 1 == items.size() ? " and " : ", ") + items[i];
+    }
+    return out;
+}
+
+// Places of offsets in one text: an offset at or after the last one asked
+// for is counted on from there, so places asked for in the order of the
+// text cost one pass over it.
+class PlaceCounter {
+  public:
+    explicit PlaceCounter(const std::string& text)
+        : text_(text),
+          utf8_(platform::AnsiCodePage() == kCodePageUtf8),
+          charLength_(platform::AnsiCharLengths()) {}
+
+    TextPlace At(int32_t offset) {
+        const std::size_t end =
+            std::min(static_cast<std::size_t>(std::max(offset, 0)), text_.size());
+        if (end < at_) {
+            at_ = 0;
+            place_ = TextPlace{1, 1};
+            afterCr_ = false;
+        }
+        while (at_ < end) {
+            const unsigned char c = static_cast<unsigned char>(text_[at_]);
+            // CR LF is one line break, as a lone CR or LF is.
+            if (c == '\r' || (c == '\n' && !afterCr_)) {
+                ++place_.line;
+                place_.column = 1;
+            } else if (c != '\n' && (!utf8_ || (c & 0xC0) != 0x80)) {
+                ++place_.column;
+            }
+            afterCr_ = c == '\r';
+            at_ += utf8_ ? 1 : charLength_[c];
+        }
+        return place_;
+    }
+
+    std::string Said(int32_t offset) {
+        const TextPlace place = At(offset);
+        return "line " + std::to_string(place.line) + ", column " + std::to_string(place.column);
+    }
+
+  private:
+    const std::string& text_;
+    const bool utf8_;
+    const uint8_t* const charLength_;
+    std::size_t at_ = 0;
+    TextPlace place_{1, 1};
+    bool afterCr_ = false;
+};
+
+bool Is(std::string_view name, const char* known) {
+    return name == std::string_view(known);
 }
 
 std::vector<std::string> ChildTexts(CXmlDocument& document, const char* name) {
@@ -49,41 +127,31 @@ std::vector<std::string> ChildTexts(CXmlDocument& document, const char* name) {
 // Reads the app element at the main position, and leaves it there.
 AppElement ReadAppElement(CXmlDocument& document) {
     AppElement app;
-    app.name = document.GetAttribute("name");
+    app.name = document.GetAttribute(n::kName);
     document.IntoElement();
-    int32_t socketStart = -1;
-    if (document.FindElement("socket")) {
+    if (document.FindElement(n::kSocket)) {
         app.hasSocket = true;
-        app.portText = document.GetAttribute("port");
-        socketStart = MainStart(document);
+        app.portText = document.GetAttribute(n::kPort);
     }
-    // The walk looks for subApp after the socket: earlier ones go unseen.
+    // The walk looks for subApp after the first socket: earlier ones go unseen.
     document.ResetMainPosition();
-    while (document.FindElement("subApp")) {
-        if (MainStart(document) < socketStart) {
+    bool socketPassed = !app.hasSocket;
+    while (document.FindElement(nullptr)) {
+        const std::string_view name = document.GetElementName();
+        if (Is(name, n::kSocket)) {
+            socketPassed = true;
+        } else if (Is(name, n::kSubApp) && !socketPassed) {
             ++app.subAppsBeforeSocket;
-        } else if (!app.hasSubApp) {
+        } else if (Is(name, n::kSubApp) && !app.hasSubApp) {
             app.hasSubApp = true;
             document.IntoElement();
-            app.fileMonitors = ChildTexts(document, "fileMonitor");
-            app.picMonitors = ChildTexts(document, "picMonitor");
+            app.fileMonitors = ChildTexts(document, n::kFileMonitor);
+            app.picMonitors = ChildTexts(document, n::kPicMonitor);
             document.OutOfElement();
         }
     }
     document.OutOfElement();
     return app;
-}
-
-// The name of the top element, read from the document text.
-std::string TopElementName(CXmlDocument& document) {
-    document.ResetPosition();
-    if (!document.FindElement(nullptr)) {
-        return std::string();
-    }
-    const std::string& text = document.GetDocText();
-    const std::size_t begin = static_cast<std::size_t>(MainStart(document)) + 1;
-    const std::size_t end = text.find_first_of(" \t\r\n/>", begin);
-    return text.substr(begin, end == std::string::npos ? std::string::npos : end - begin);
 }
 
 // A port as a person writes one: digits only, from 1 to 65535.
@@ -99,10 +167,204 @@ std::string Endpoint(const AppConfig& app) {
     return SanitizeForLog(app.ip) + ":" + std::to_string(app.port & 0xFFFF);
 }
 
+char Lower(char c) {
+    return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+}
+
+// Edits (insertions, deletions, substitutions, swaps of neighbours) that
+// turn `a` into `b`, ASCII case ignored; above `limit` it gives limit + 1.
+int NameDistance(std::string_view a, std::string_view b, int limit) {
+    const int la = static_cast<int>(a.size());
+    const int lb = static_cast<int>(b.size());
+    if (std::abs(la - lb) > limit) {
+        return limit + 1;
+    }
+    std::vector<std::vector<int>> d(static_cast<std::size_t>(la) + 1,
+                                    std::vector<int>(static_cast<std::size_t>(lb) + 1));
+    for (int i = 0; i <= la; ++i) {
+        for (int j = 0; j <= lb; ++j) {
+            int& here = d[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)];
+            if (i == 0 || j == 0) {
+                here = i + j;
+                continue;
+            }
+            const auto at = [&](int x, int y) {
+                return d[static_cast<std::size_t>(x)][static_cast<std::size_t>(y)];
+            };
+            const char ca = Lower(a[static_cast<std::size_t>(i - 1)]);
+            const char cb = Lower(b[static_cast<std::size_t>(j - 1)]);
+            here = std::min({at(i - 1, j) + 1, at(i, j - 1) + 1, at(i - 1, j - 1) + (ca != cb)});
+            if (i > 1 && j > 1 && ca == Lower(b[static_cast<std::size_t>(j - 2)]) &&
+                Lower(a[static_cast<std::size_t>(i - 2)]) == cb) {
+                here = std::min(here, at(i - 2, j - 2) + 1);
+            }
+        }
+    }
+    return std::min(d.back().back(), limit + 1);
+}
+
+// The known name `name` most resembles, when it is close enough to be a
+// slip of the keyboard: at most one edit in three letters (one at least).
+const char* Resembled(std::string_view name, const std::vector<const char*>& known) {
+    const char* best = nullptr;
+    int bestDistance = 0;
+    for (const char* candidate : known) {
+        const int limit = std::max<int>(1, static_cast<int>(std::strlen(candidate)) / 3);
+        const int distance = NameDistance(name, candidate, limit);
+        if (distance <= limit && (best == nullptr || distance < bestDistance)) {
+            best = candidate;
+            bestDistance = distance;
+        }
+    }
+    return best;
+}
+
+// "did you mean X?" for the known name `known` that `name` resembles (an
+// element's in angle brackets); a difference of letter case alone is named.
+std::string Guess(std::string_view name, const char* known, bool element) {
+    const std::string shown = element ? "<" + std::string(known) + ">" : std::string(known);
+    return "did you mean " + shown + "?" +
+           (NameDistance(name, known, 0) == 0 ? " names are case-sensitive" : "");
+}
+
+// Names every element and attribute of the configuration that the daemon
+// does not read where it stands, with the known name it most resembles.
+class NameCheck {
+  public:
+    struct Found {
+        Pitfall pitfall;
+        int app;  // index of the app element it is in (any of them); -1 outside
+        std::string text;
+    };
+
+    explicit NameCheck(CXmlDocument& document)
+        : document_(document), places_(document.GetDocText()) {}
+
+    // Walks the elements from the top element, which is `config`.
+    std::vector<Found> Run() {
+        document_.ResetPosition();
+        document_.FindElement(n::kConfig);
+        Element(*Known(nullptr, n::kConfig), -1);
+        document_.ResetPosition();
+        return std::move(found_);
+    }
+
+  private:
+    static const KnownConfigElement* Known(const char* parent, std::string_view name) {
+        for (const KnownConfigElement& known : KnownConfigElements()) {
+            const bool sameParent = parent == nullptr ? known.parent == nullptr
+                                                      : known.parent != nullptr &&
+                                                            std::strcmp(known.parent, parent) == 0;
+            if (sameParent && Is(name, known.name)) {
+                return &known;
+            }
+        }
+        return nullptr;
+    }
+
+    // The known element at the main position: its attributes, then its children.
+    void Element(const KnownConfigElement& known, int app) {
+        std::string_view attribute;
+        std::string_view value;
+        for (int32_t i = 0; document_.GetAttributeAt(i, &attribute, &value); ++i) {
+            if (std::none_of(known.attributes.begin(), known.attributes.end(),
+                             [&](const char* name) { return Is(attribute, name); })) {
+                UnknownAttribute(known, attribute, app);
+            }
+        }
+        document_.IntoElement();
+        while (document_.FindElement(nullptr)) {
+            const std::string_view name = document_.GetElementName();
+            const int owner = Is(known.name, n::kConfig) && Is(name, n::kApp) ? apps_++ : app;
+            if (const KnownConfigElement* child = Known(known.name, name)) {
+                Element(*child, owner);
+            } else {
+                UnknownElement(known, name, owner);
+            }
+        }
+        document_.OutOfElement();
+    }
+
+    // The known element named `name` that is read inside another one; null
+    // when there is none.
+    static const KnownConfigElement* Nested(std::string_view name) {
+        for (const KnownConfigElement& known : KnownConfigElements()) {
+            if (known.parent != nullptr && Is(name, known.name)) {
+                return &known;
+            }
+        }
+        return nullptr;
+    }
+
+    // An element that is misplaced, misspelt, or neither: the name it most
+    // resembles among those read where it stands, else among all the others.
+    void UnknownElement(const KnownConfigElement& parent, std::string_view name, int app) {
+        std::vector<const char*> here;
+        std::vector<const char*> nested;
+        for (const KnownConfigElement& known : KnownConfigElements()) {
+            if (known.parent != nullptr) {
+                nested.push_back(known.name);
+                if (std::strcmp(known.parent, parent.name) == 0) {
+                    here.push_back(known.name);
+                }
+            }
+        }
+        const std::string shown = "<" + ShownName(name) + ">";
+        const std::string in = "<" + std::string(parent.name) + ">";
+        std::string text;
+        if (const KnownConfigElement* misplaced = Nested(name)) {
+            text = shown + " belongs in <" + misplaced->parent + ">, not in " + in;
+        } else if (const char* guess = Resembled(name, here)) {
+            text = "unknown element " + shown + " in " + in + " (" + Guess(name, guess, true) + ")";
+        } else if (const char* far = Resembled(name, nested)) {
+            text = "unknown element " + shown + " in " + in + " (did you mean <" + far +
+                   ">, which belongs in <" + Nested(far)->parent + ">?)";
+        } else {
+            std::vector<std::string> names;
+            for (const char* known : here) {
+                names.push_back("<" + std::string(known) + ">");
+            }
+            text = "unknown element " + shown + " in " + in + " (" +
+                   (names.empty() ? "the daemon reads no element there"
+                                  : "the daemon reads " + Listed(names) + " there") +
+                   ")";
+        }
+        Add(Pitfall::kUnknownElement, app, document_.GetElementOffset(),
+            text + ": the daemon ignores it and all it holds");
+    }
+
+    void UnknownAttribute(const KnownConfigElement& element, std::string_view name, int app) {
+        const std::string& text = document_.GetDocText();
+        const int32_t offset = static_cast<int32_t>(name.data() - text.data());
+        std::string said = "unknown attribute " + ShownName(name) + " of <" + element.name + "> (";
+        if (const char* guess = Resembled(name, element.attributes)) {
+            said += Guess(name, guess, false);
+        } else if (element.attributes.empty()) {
+            said += "the daemon reads no attribute of it";
+        } else {
+            said += "the daemon reads " +
+                    Listed(std::vector<std::string>(element.attributes.begin(),
+                                                    element.attributes.end())) +
+                    " there";
+        }
+        Add(Pitfall::kUnknownAttribute, app, offset, said + "): the daemon ignores it");
+    }
+
+    void Add(Pitfall pitfall, int app, int32_t offset, const std::string& text) {
+        found_.push_back(Found{pitfall, app, places_.Said(offset) + ": " + text});
+    }
+
+    CXmlDocument& document_;
+    PlaceCounter places_;
+    int apps_ = 0;  // app elements met so far
+    std::vector<Found> found_;
+};
+
 class Checker {
   public:
-    Checker(ConfigCheck* check, const std::string& configFolder, ConfigProbe& probe)
-        : check_(*check), configFolder_(configFolder), probe_(probe) {}
+    Checker(ConfigCheck* check, ConfigProbe& probe) : check_(*check), probe_(probe) {
+        serviceFolder_ = probe.ServiceFolder(check->daemonFolder, &serviceWhy_);
+    }
 
     void CheckApp(int index, const AppElement& element) {
         const AppConfig& app = check_.apps[static_cast<std::size_t>(index)];
@@ -125,14 +387,10 @@ class Checker {
   private:
     void Add(Pitfall pitfall, const std::string& text) { Add(pitfall, text, index_); }
 
-    std::string Resolved(const std::string& path) const {
-        return platform::IsAbsolutePath(path) ? path : configFolder_ + path;
-    }
-
     void CheckProgram(const AppConfig& app) {
         if (app.path.empty()) {
             Add(Pitfall::kProgramNotFound, "empty path: the daemon has no program to launch");
-        } else if (!probe_.ProgramFound(app.path, configFolder_)) {
+        } else if (!probe_.ProgramFound(app.path, check_.daemonFolder)) {
             Add(Pitfall::kProgramNotFound,
                 "path " + Quoted(app.path) + ": program not found, so every launch fails");
         }
@@ -177,11 +435,29 @@ class Checker {
             Add(Pitfall::kSecondPicMonitor,
                 "only the first picMonitor is used; ignored: " + QuotedList(ignored));
         }
-        if (!app.picMonitor.empty() && !probe_.FolderExists(Resolved(app.picMonitor))) {
+        if (app.picMonitor.empty()) {
+            return;
+        }
+        if (!platform::IsAbsolutePath(app.picMonitor)) {
+            Relative("picMonitor", app.picMonitor);
+        } else if (!probe_.FolderExists(app.picMonitor)) {
             Add(Pitfall::kMissingFolder,
                 "picMonitor folder does not exist: " + Quoted(app.picMonitor) +
                     " (no picture is ever counted, so no train is ever compared)");
         }
+    }
+
+    // A result folder the daemon hands to the system as it is: the system
+    // resolves it from the daemon's current folder, which the operator does
+    // not choose in service mode.
+    void Relative(const std::string& what, const std::string& folder) {
+        const std::string there = ResolvePath(folder, serviceFolder_);
+        Add(Pitfall::kRelativeFolder,
+            what + " " + Quoted(folder) +
+                " is relative, so it depends on the daemon's current folder: as a service it is " +
+                Quoted(there) + " (" + serviceWhy_ + ")" +
+                (probe_.FolderExists(there) ? "" : ", which does not exist") +
+                "; in console mode it counts from the folder the daemon is started in");
     }
 
     void CheckFileMonitors(const AppConfig& app, const AppElement& element) {
@@ -211,8 +487,11 @@ class Checker {
         }
         std::vector<std::string> missing;
         for (std::size_t k = 0; k < end; ++k) {
-            if (!probe_.FolderExists(Resolved(app.fileMonitor[k]))) {
-                missing.push_back(app.fileMonitor[k]);
+            const std::string& folder = app.fileMonitor[k];
+            if (!platform::IsAbsolutePath(folder)) {
+                Relative("fileMonitor " + std::to_string(k + 1), folder);
+            } else if (!probe_.FolderExists(folder)) {
+                missing.push_back(folder);
             }
         }
         if (!missing.empty()) {
@@ -253,30 +532,70 @@ class Checker {
     }
 
     ConfigCheck& check_;
-    const std::string& configFolder_;
     ConfigProbe& probe_;
+    std::string serviceFolder_;
+    std::string serviceWhy_;
     int index_ = -1;
 };
 
-// Why the engine refused the file, from its result report.
-std::string LoadFailure(const std::string& report) {
-    CXmlDocument entries("<report>" + report + "</report>");
-    entries.ResetPosition();
-    if (entries.FindElement("report")) {
-        entries.IntoElement();
-        if (entries.FindElement("out_of_memory")) {
-            return "out of memory";
-        }
-        entries.ResetMainPosition();
-        if (entries.FindElement("file_error")) {
-            return "cannot be read: " + entries.GetAttribute("msg");
-        }
-        entries.ResetMainPosition();
-        if (entries.FindElement("read") && entries.GetAttribute("length") == "0") {
-            return "empty file";
-        }
+// The system's text for `code` on one line.
+std::string SystemText(int code) {
+    std::string text = platform::SystemErrorText(code);
+    text.resize(std::min(text.size(), text.find_first_of("\r\n")));
+    return text.empty() ? "error " + std::to_string(code) : text;
+}
+
+// One problem of the parse, with where it was met.
+std::string Problem(const XmlOutcome& problem, const std::string& text) {
+    PlaceCounter places(text);
+    const std::string at = " at " + places.Said(problem.offset);
+    switch (problem.status) {
+        case XmlStatus::kNoRootElement:
+            return "no element";
+        case XmlStatus::kRootHasSibling:
+            return "a second top element" + at;
+        case XmlStatus::kLoneEndTag:
+            return "an end tag that closes nothing" + at;
+        case XmlStatus::kUnendedStartTag:
+            return "a start tag without its end tag" + at +
+                   (problem.offset2 >= static_cast<int32_t>(text.size())
+                        ? std::string(", open to the end of the file")
+                        : ", closed by the end tag at " + places.Said(problem.offset2));
+        case XmlStatus::kBadMarkup:
+            return "markup that cannot be read" + at;
+        case XmlStatus::kUnterminatedMarkup:
+            return "markup cut off by the end of the file" + at;
+        case XmlStatus::kTagTooLong:
+            return "a tag too long" + at;
+        case XmlStatus::kNestingTooDeep:
+            return "elements nested too deep" + at;
+        case XmlStatus::kWellFormed:
+        case XmlStatus::kFileNotRead:
+        case XmlStatus::kOutOfMemory:
+        case XmlStatus::kEmptyText:
+            break;
     }
     return "not well-formed";
+}
+
+// Why the engine refused the file, from its typed outcome.
+std::string LoadFailure(const XmlOutcome& outcome, const std::vector<XmlOutcome>& problems,
+                        const std::string& text) {
+    switch (outcome.status) {
+        case XmlStatus::kFileNotRead:
+            return "cannot be read: " + SystemText(outcome.systemError);
+        case XmlStatus::kOutOfMemory:
+            return "out of memory";
+        case XmlStatus::kEmptyText:
+            return "empty file";
+        default:
+            break;
+    }
+    std::string said;
+    for (const XmlOutcome& problem : problems) {
+        said += (said.empty() ? "" : "; ") + Problem(problem, text);
+    }
+    return "not well-formed: " + (said.empty() ? Problem(outcome, text) : said);
 }
 
 }  // namespace
@@ -288,13 +607,34 @@ int CheckExitCode(const ConfigCheck& check) {
     return check.findings.empty() ? 0 : 1;
 }
 
-ConfigCheck CheckConfigDocument(CXmlDocument& document, const std::string& configFolder,
+std::string FindingLine(const ConfigCheck& check, const ConfigFinding& finding) {
+    const bool app = finding.app >= 0 && static_cast<std::size_t>(finding.app) < check.apps.size();
+    return (app ? "app " + std::to_string(finding.app + 1) + " " +
+                      Quoted(check.apps[static_cast<std::size_t>(finding.app)].name)
+                : std::string("config.xml")) +
+           ": " + finding.text;
+}
+
+std::string DaemonFolderFor(const std::string& configPath, const std::string& toolFolder,
+                            ConfigProbe& probe) {
+    if (!toolFolder.empty() && probe.SameFile(toolFolder + "config.xml", configPath)) {
+        return toolFolder;
+    }
+    return platform::FolderOf(configPath);
+}
+
+TextPlace PlaceInText(const std::string& text, int32_t offset) {
+    return PlaceCounter(text).At(offset);
+}
+
+ConfigCheck CheckConfigDocument(CXmlDocument& document, const std::string& daemonFolder,
                                 ConfigProbe& probe) {
     ConfigCheck check;
-    Checker checker(&check, configFolder, probe);
+    check.daemonFolder = daemonFolder;
+    Checker checker(&check, probe);
     WalkConfigDocument(document,
                        [&](std::unique_ptr<AppConfig> app) { check.apps.push_back(*app); });
-    check.statusFolder = StatusFolder(document, configFolder);
+    check.statusFolder = StatusFolder(document, daemonFolder);
     if (!check.statusFolder.empty() && !probe.FolderWritable(check.statusFolder)) {
         checker.Add(Pitfall::kStatusNotWritable,
                     "status folder " + Quoted(check.statusFolder) + " cannot be written" +
@@ -303,21 +643,26 @@ ConfigCheck CheckConfigDocument(CXmlDocument& document, const std::string& confi
                     -1);
     }
     document.ResetPosition();
-    if (!document.FindElement("config")) {
+    if (!document.FindElement(n::kConfig)) {
+        document.ResetPosition();
+        document.FindElement(nullptr);
         checker.Add(Pitfall::kTopNotConfig,
-                    "the top element is <" + SanitizeForLog(TopElementName(document)) +
+                    "the top element is <" + ShownName(document.GetElementName()) +
                         ">, not <config>: the daemon starts no application",
                     -1);
         return check;
     }
+    const std::vector<NameCheck::Found> names = NameCheck(document).Run();
+    document.ResetPosition();
+    document.FindElement(n::kConfig);
     document.IntoElement();
     std::vector<AppElement> elements;
     std::vector<std::string> unwatched;
-    while (document.FindElement("app")) {
+    while (document.FindElement(n::kApp)) {
         if (elements.size() < check.apps.size()) {
             elements.push_back(ReadAppElement(document));
         } else {
-            unwatched.push_back(document.GetAttribute("name"));
+            unwatched.push_back(document.GetAttribute(n::kName));
         }
     }
     if (!unwatched.empty()) {
@@ -326,30 +671,54 @@ ConfigCheck CheckConfigDocument(CXmlDocument& document, const std::string& confi
                         " app elements after the 20th are never watched: " + QuotedList(unwatched),
                     -1);
     }
+    // Names outside the watched applications belong to the file; within one,
+    // they come first among its findings, as they often explain the others.
+    for (const NameCheck::Found& found : names) {
+        if (found.app < 0 || static_cast<std::size_t>(found.app) >= elements.size()) {
+            checker.Add(
+                found.pitfall,
+                (found.app < 0 ? "" : "app " + std::to_string(found.app + 1) + ": ") + found.text,
+                -1);
+        }
+    }
     for (std::size_t i = 0; i < elements.size(); ++i) {
+        for (const NameCheck::Found& found : names) {
+            if (found.app == static_cast<int>(i)) {
+                checker.Add(found.pitfall, found.text, found.app);
+            }
+        }
         checker.CheckApp(static_cast<int>(i), elements[i]);
     }
     return check;
 }
 
-ConfigCheck CheckConfigFile(const std::string& configPath, ConfigProbe& probe) {
+ConfigCheck CheckConfigFile(const std::string& configPath, const std::string& daemonFolder,
+                            ConfigProbe& probe) {
     ConfigCheck check;
+    std::string failure;
     try {
         CXmlDocument document;
         if (LoadConfigDocument(configPath, document)) {
-            check = CheckConfigDocument(document, platform::FolderOf(configPath), probe);
+            check = CheckConfigDocument(document, daemonFolder, probe);
             check.loaded = true;
+        } else {
+            failure =
+                LoadFailure(document.GetOutcome(), document.GetProblems(), document.GetDocText());
         }
+        check.outcome = document.GetOutcome();
         check.report = document.GetResultReport();
     } catch (const std::bad_alloc&) {
         check = ConfigCheck();
+        check.outcome.status = XmlStatus::kOutOfMemory;
         check.report = "<out_of_memory/>";
+        failure = "out of memory";
     }
+    check.daemonFolder = daemonFolder;
     if (!check.loaded) {
         check.findings.push_back(ConfigFinding{
             Pitfall::kNotLoaded, -1,
-            "not loaded (" + LoadFailure(check.report) +
-                "): the daemon starts no application; the engine reports " + check.report});
+            "not loaded (" + failure + "): the daemon starts no application; the engine reports " +
+                check.report});
     }
     return check;
 }

@@ -10,9 +10,11 @@
 
 namespace {
 
+namespace n = config_name;
+
 void ReadSocket(CXmlDocument& document, AppConfig* app) {
-    app->ip = document.GetAttribute("ip");
-    app->port = AtoiValue(document.GetAttribute("port"));
+    app->ip = document.GetAttribute(n::kIp);
+    app->port = AtoiValue(document.GetAttribute(n::kPort));
     app->address.family = platform::kIpv4Family;
     // Ports outside 0..65535 keep only their low 16 bits, as a cast would.
     app->address.port = platform::HostToNetwork16(static_cast<uint16_t>(app->port & 0xFFFF));
@@ -23,25 +25,39 @@ void ReadSocket(CXmlDocument& document, AppConfig* app) {
 }
 
 void ReadSubApp(CXmlDocument& document, AppConfig* app) {
-    app->subAppName = document.GetAttribute("name");
-    app->startPath = document.GetAttribute("startPath");
-    app->stopPath = document.GetAttribute("stopPath");
+    app->subAppName = document.GetAttribute(n::kName);
+    app->startPath = document.GetAttribute(n::kStartPath);
+    app->stopPath = document.GetAttribute(n::kStopPath);
     document.IntoElement();
     document.ResetMainPosition();
     // Entries past the 16th are read over and ignored.
-    for (int k = 0; document.FindElement("fileMonitor"); ++k) {
+    for (int k = 0; document.FindElement(n::kFileMonitor); ++k) {
         if (k < kMaxFileMonitors) {
             app->fileMonitor[static_cast<size_t>(k)] = NormaliseFolder(document.GetElementText());
         }
     }
     document.ResetMainPosition();
-    if (document.FindElement("picMonitor")) {
+    if (document.FindElement(n::kPicMonitor)) {
         app->picMonitor = NormaliseFolder(document.GetElementText());
     }
     document.OutOfElement();
 }
 
 }  // namespace
+
+const std::vector<KnownConfigElement>& KnownConfigElements() {
+    static const std::vector<KnownConfigElement> known = {
+        {n::kConfig, nullptr, {}},
+        {n::kApp, n::kConfig, {n::kName, n::kPath}},
+        {n::kStatus, n::kConfig, {n::kFolder, n::kInterval}},
+        {n::kJournal, n::kConfig, {n::kFolder, n::kDays}},
+        {n::kSocket, n::kApp, {n::kIp, n::kPort}},
+        {n::kSubApp, n::kApp, {n::kName, n::kStartPath, n::kStopPath}},
+        {n::kFileMonitor, n::kSubApp, {}},
+        {n::kPicMonitor, n::kSubApp, {}},
+    };
+    return known;
+}
 
 std::string NormaliseFolder(const std::string& folder) {
     if (folder.empty() || platform::EndsWithSeparator(folder)) {
@@ -54,8 +70,7 @@ bool LoadConfigDocument(const std::string& configPath, CXmlDocument& document, b
     if (document.LoadFile(configPath.c_str())) {
         return true;
     }
-    if (outOfMemory != nullptr &&
-        document.GetResultReport().find("<out_of_memory/>") != std::string::npos) {
+    if (outOfMemory != nullptr && document.GetOutcome().status == XmlStatus::kOutOfMemory) {
         *outOfMemory = true;
     }
     return false;
@@ -68,7 +83,7 @@ namespace {
 std::string OptionAttribute(CXmlDocument& document, const char* element, const char* attribute) {
     document.ResetPosition();
     std::string value;
-    if (document.FindElement("config")) {
+    if (document.FindElement(n::kConfig)) {
         document.IntoElement();
         if (document.FindElement(element)) {
             value = document.GetAttribute(attribute);
@@ -78,25 +93,20 @@ std::string OptionAttribute(CXmlDocument& document, const char* element, const c
     return value;
 }
 
-std::string OptionFolder(CXmlDocument& document, const char* element,
-                         const std::string& configFolder) {
-    const std::string folder = OptionAttribute(document, element, "folder");
-    if (folder.empty() || platform::IsAbsolutePath(folder)) {
-        return folder;
-    }
-    return configFolder + folder;
-}
-
 }  // namespace
 
-std::string StatusFolder(CXmlDocument& document, const std::string& configFolder) {
-    return OptionFolder(document, "status", configFolder);
+std::string ResolvePath(const std::string& path, const std::string& base) {
+    return path.empty() || platform::IsAbsolutePath(path) ? path : base + path;
 }
 
-JournalSettings JournalSettingsOf(CXmlDocument& document, const std::string& configFolder) {
+std::string StatusFolder(CXmlDocument& document, const std::string& daemonFolder) {
+    return ResolvePath(OptionAttribute(document, n::kStatus, n::kFolder), daemonFolder);
+}
+
+JournalSettings JournalSettingsOf(CXmlDocument& document, const std::string& daemonFolder) {
     JournalSettings settings;
-    settings.folder = OptionFolder(document, "journal", configFolder);
-    const std::string days = OptionAttribute(document, "journal", "days");
+    settings.folder = ResolvePath(OptionAttribute(document, n::kJournal, n::kFolder), daemonFolder);
+    const std::string days = OptionAttribute(document, n::kJournal, n::kDays);
     if (!days.empty() && days.size() <= 3 && days.find_first_not_of("0123456789") == days.npos) {
         const int value = std::stoi(days);
         if (value >= 1 && value <= kJournalMaxDays) {
@@ -151,25 +161,25 @@ int WalkConfigDocument(CXmlDocument& document, const AppConfigSink& take) {
         return 0;
     }
     document.ResetPosition();
-    if (!document.FindElement("config")) {
+    if (!document.FindElement(n::kConfig)) {
         return 0;
     }
     document.IntoElement();
     int taken = 0;
-    while (document.FindElement("app")) {
+    while (document.FindElement(n::kApp)) {
         if (taken == kMaxApplications) {
             break;
         }
         auto app = std::make_unique<AppConfig>();
-        app->name = document.GetAttribute("name");
-        app->path = document.GetAttribute("path");
+        app->name = document.GetAttribute(n::kName);
+        app->path = document.GetAttribute(n::kPath);
         document.IntoElement();
         // `subApp` is looked for after `socket` when there is one, so a
         // `subApp` written before the `socket` is not seen.
-        if (document.FindElement("socket")) {
+        if (document.FindElement(n::kSocket)) {
             ReadSocket(document, app.get());
         }
-        if (document.FindElement("subApp")) {
+        if (document.FindElement(n::kSubApp)) {
             ReadSubApp(document, app.get());
         }
         document.OutOfElement();

@@ -163,9 +163,10 @@ void CDaemon::ReportPitfalls(CXmlDocument& document) {
     if (check.findings.empty()) {
         return;
     }
+    // Each as zelkctl check prints it.
     std::vector<std::string> findings;
     for (const ConfigFinding& finding : check.findings) {
-        findings.push_back(finding.text);
+        findings.push_back(FindingLine(check, finding));
     }
     DaemonEvent pitfalls(DaemonEventKind::kConfigPitfalls);
     pitfalls.count = static_cast<int32_t>(findings.size());

@@ -91,6 +91,14 @@ bool PlatformConfigProbe::ProgramFound(const std::string& commandLine,
     return !platform::FindProgram(commandLine, ownFolder).empty();
 }
 
+bool PlatformConfigProbe::SameFile(const std::string& a, const std::string& b) {
+    return platform::SameFile(a, b);
+}
+
+std::string PlatformConfigProbe::ServiceFolder(const std::string& daemonFolder, std::string* why) {
+    return platform::ServiceCurrentFolder(daemonFolder, why);
+}
+
 int64_t PlatformClock::NowMs() {
     return platform::MonotonicMs();
 }

@@ -1,6 +1,8 @@
 #include <new>
 
+#include "markup/document_inside.h"
 #include "markup/markup.h"
+#include "markup/result_report.h"
 #include "markup/saved_positions.h"
 
 namespace {
@@ -98,6 +100,8 @@ bool CXmlDocument::AfterAllocationFailure() {
         GetEntry(0).flags = kEntryIllFormed;
     }
     SetPositions(0, 0, 0);
+    outcome = XmlOutcome{XmlStatus::kOutOfMemory};
+    problems.clear();
     try {
         AddReportEntry(resultReport, "out_of_memory", nullptr, 0);
     } catch (const std::bad_alloc&) {
@@ -115,6 +119,16 @@ bool CXmlDocument::ReserveEntries(int32_t n) {
     }
     elementIndex->Grow(n);
     return true;
+}
+
+void CXmlDocument::NoteProblem(XmlStatus status, int32_t offset, int32_t offset2) {
+    const XmlOutcome problem{status, offset, offset2, 0};
+    if (outcome.status == XmlStatus::kWellFormed) {
+        outcome = problem;
+    }
+    if (problems.size() < static_cast<size_t>(kMaxListedProblems)) {
+        problems.push_back(problem);
+    }
 }
 
 int32_t CXmlDocument::NewEntry() {

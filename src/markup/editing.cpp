@@ -2,6 +2,7 @@
 #include <limits>
 
 #include "markup/char_class.h"
+#include "markup/document_inside.h"
 #include "markup/markup.h"
 #include "markup/tag_reader.h"
 
@@ -24,22 +25,22 @@ bool IsWritableName(const char* name) {
 
 // Adds `delta` to the start of `root` and of every element below it.
 void ShiftSubtree(CXmlDocument& doc, int32_t root, int32_t delta) {
-    doc.GetEntry(root).start += delta;
-    int32_t x = doc.GetEntry(root).firstChild;
+    DocumentInside::Entry(doc, root).start += delta;
+    int32_t x = DocumentInside::Entry(doc, root).firstChild;
     while (x != 0) {
-        ElementEntry& entry = doc.GetEntry(x);
+        ElementEntry& entry = DocumentInside::Entry(doc, x);
         entry.start += delta;
         if (entry.firstChild != 0) {
             x = entry.firstChild;
             continue;
         }
-        while (x != root && doc.GetEntry(x).nextSibling == 0) {
-            x = doc.GetEntry(x).parent;
+        while (x != root && DocumentInside::Entry(doc, x).nextSibling == 0) {
+            x = DocumentInside::Entry(doc, x).parent;
         }
         if (x == root) {
             break;
         }
-        x = doc.GetEntry(x).nextSibling;
+        x = DocumentInside::Entry(doc, x).nextSibling;
     }
 }
 

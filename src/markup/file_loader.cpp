@@ -9,11 +9,14 @@ bool CXmlDocument::LoadFile(const char* path) {
         return false;
     }
     try {
-        if (!LoadTextFromFile(path, docText, &resultReport, &flags, nullptr)) {
+        int32_t systemError = 0;
+        if (!LoadTextFromFile(path, docText, &resultReport, &flags, nullptr, &systemError)) {
             // The index must describe the text: the failed load leaves an
             // empty document (parsing an empty text records nothing).
             docText.clear();
             ParseDocument();
+            outcome = XmlOutcome{XmlStatus::kFileNotRead, -1, -1, systemError};
+            problems.clear();
             return false;
         }
         return ParseDocument();

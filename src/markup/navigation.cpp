@@ -2,8 +2,12 @@
 #include <cstring>
 #include <vector>
 
+#include "markup/char_class.h"
+#include "markup/document_inside.h"
 #include "markup/markup.h"
+#include "markup/path_syntax.h"
 #include "markup/tag_reader.h"
+#include "markup/tokenizer.h"
 #include "platform/compiler.h"
 
 int32_t CXmlDocument::FindAmong(int32_t candidate, const char* name) const {
@@ -65,6 +69,35 @@ bool CXmlDocument::FindChildElement(const char* name) {
     const int32_t main = GetEntry(found).parent;
     SetPositions(GetEntry(main).parent, main, found);
     return true;
+}
+
+std::string_view CXmlDocument::GetElementName() const {
+    if (mainPos == 0) {
+        return std::string_view();
+    }
+    const ElementEntry& entry = GetEntry(mainPos);
+    const char* const text = docText.c_str();
+    const char* const name = text + entry.start + 1;
+    const char* const end = text + entry.start + entry.StartTagLength();
+    // The usual name, ASCII right after the "<", is read here; one that
+    // starts otherwise or holds a byte of 0x80 and up (a lead byte) is read
+    // by the word reader, stepping by characters.
+    const char* p = name;
+    while (p < end && static_cast<unsigned char>(*p) < 0x80 &&
+           (CharClassOf(*p) & kCharWordEnd) == 0) {
+        ++p;
+    }
+    if (p > name && (p == end || static_cast<unsigned char>(*p) < 0x80)) {
+        return std::string_view(name, static_cast<size_t>(p - name));
+    }
+    int32_t wordStart = 0;
+    const int32_t length =
+        ReadWord(text, entry.start + 1, entry.start + entry.StartTagLength(), &wordStart);
+    return std::string_view(text + wordStart, static_cast<size_t>(length));
+}
+
+int32_t CXmlDocument::GetElementOffset() const {
+    return mainPos == 0 ? -1 : GetEntry(mainPos).start;
 }
 
 bool CXmlDocument::IntoElement() {

@@ -1,8 +1,10 @@
 #include <algorithm>
 #include <memory>
 
+#include "markup/document_inside.h"
 #include "markup/lexer.h"
 #include "markup/markup.h"
+#include "markup/result_report.h"
 #include "markup/saved_positions.h"
 #include "markup/single_byte.h"
 #include "markup/tag_reader.h"
@@ -13,6 +15,8 @@ bool CXmlDocument::ParseDocument() {
     NewTextVersion();
     SetPositions(0, 0, 0);
     savedPositions->positions.clear();
+    outcome = XmlOutcome{};
+    problems.clear();
     const int32_t n = static_cast<int32_t>(docText.size());
     entryCount = 1;
     // Every element takes three bytes at least ("<a>"), so room for one
@@ -28,12 +32,17 @@ bool CXmlDocument::ParseDocument() {
         GetEntry(0).length = n;
         if (first == 0) {
             AddReportEntry(resultReport, "no_root_element", nullptr, 0);
+            NoteProblem(XmlStatus::kNoRootElement, -1);
         } else {
             GetEntry(0).firstChild = first;
-            if (GetEntry(first).nextSibling != 0) {
+            const int32_t second = GetEntry(first).nextSibling;
+            if (second != 0) {
                 AddReportEntry(resultReport, "root_has_sibling", nullptr, 0);
+                NoteProblem(XmlStatus::kRootHasSibling, GetEntry(second).start);
             }
         }
+    } else {
+        NoteProblem(XmlStatus::kEmptyText, -1);
     }
     elementIndex->Trim();
     SetPositions(0, 0, 0);
@@ -266,6 +275,7 @@ class ElementParser {
     ZELK_NOINLINE void TagTooLong(const char* type, int32_t start, int32_t open) {
         MarkError(open);
         AddReportEntry(doc_.resultReport, "tag_too_long", type, kReportValueType, start);
+        doc_.NoteProblem(XmlStatus::kTagTooLong, start);
     }
 
     // The level for an element deeper than the level field holds: the
@@ -275,6 +285,7 @@ class ElementParser {
             deepReported_ = true;
             MarkError(open);
             AddReportEntry(doc_.resultReport, "nesting_too_deep", nullptr, 0, start);
+            doc_.NoteProblem(XmlStatus::kNestingTooDeep, start);
         }
         return static_cast<int32_t>(kMaxLevel);
     }
@@ -291,6 +302,7 @@ class ElementParser {
         } else if (m.kind == TokenKind::Error || errors_.size() > appended_) {
             MarkError(open);
             AppendErrors();
+            doc_.NoteProblem(XmlStatus::kBadMarkup, start);
         }
         return static_cast<int32_t>(m.next - in.t);
     }
@@ -300,6 +312,7 @@ class ElementParser {
         lexer::AddUnterminated(errors_, kind, start);
         MarkError(open);
         AppendErrors();
+        doc_.NoteProblem(XmlStatus::kUnterminatedMarkup, start);
     }
 
     // Appends the tokenizer's entries not yet in the report; they stop with
@@ -339,6 +352,7 @@ class ElementParser {
             AddReportEntry(doc_.resultReport, "lone_end_tag",
                            std::string(text_ + nameStart, static_cast<size_t>(nameLength)).c_str(),
                            0, start);
+            doc_.NoteProblem(XmlStatus::kLoneEndTag, start);
             return open;
         }
         CloseUnended(open.innermost, open.depth, matched, start + 1);
@@ -382,6 +396,7 @@ class ElementParser {
             }
             AddReportEntry(doc_.resultReport, "unended_start_tag", name.c_str(), 0, Entry(u).start,
                            closingOffset);
+            doc_.NoteProblem(XmlStatus::kUnendedStartTag, Entry(u).start, closingOffset);
             u = up;
         }
     }

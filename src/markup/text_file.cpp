@@ -224,6 +224,9 @@ bool TextFile::Close() {
 
 bool TextFile::ReportFileError() {
     const int code = platform::LastErrorCode();
+    if (firstError == 0) {
+        firstError = code;
+    }
     std::string message = platform::SystemErrorText(code);
     message.resize(std::min(message.size(), message.find_first_of("\r\n")));
     AddReportEntry(report, "file_error", message.c_str(), kReportValueMsg | kReportNumberN, code);
@@ -245,7 +248,7 @@ void TextFile::ConvertInto(std::string& text, const char* from, const void* sour
 }
 
 bool LoadTextFromFile(const char* path, std::string& text, std::string* report, uint32_t* flags,
-                      std::string* encoding) {
+                      std::string* encoding, int32_t* systemError) {
     TextFile file((flags != nullptr ? *flags : 0) | kFileReading);
     const bool opened = file.Open(path);
     if (opened && encoding != nullptr && !encoding->empty() && (file.flags & kFileMarkBits) == 0) {
@@ -256,6 +259,9 @@ bool LoadTextFromFile(const char* path, std::string& text, std::string* report, 
     }
     text.clear();
     if (!opened) {
+        if (systemError != nullptr) {
+            *systemError = file.firstError;
+        }
         return false;
     }
     file.blockBytes = file.fileSize - file.position;
@@ -269,6 +275,9 @@ bool LoadTextFromFile(const char* path, std::string& text, std::string* report, 
     }
     if (encoding != nullptr) {
         *encoding = file.encoding;
+    }
+    if (!ok && systemError != nullptr) {
+        *systemError = file.firstError;
     }
     return ok;
 }

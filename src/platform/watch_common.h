@@ -34,13 +34,14 @@ inline std::string Appended(const std::string& text, bool first) {
 
 // Writes one picture to standard output: as a redraw where the terminal
 // takes escape sequences, else after the pictures before it (`*shown` tells
-// whether there were any, and becomes true).
-inline void WriteFrame(const std::string& text, bool sequences, bool* shown) {
+// whether there were any, and becomes true). False when it could not be
+// written whole, as when the reader of a pipe has gone.
+inline bool WriteFrame(const std::string& text, bool sequences, bool* shown) {
     const std::string out =
         sequences ? RedrawWithSequences(text, !*shown) : Appended(text, !*shown);
     *shown = true;
-    std::fwrite(out.data(), 1, out.size(), stdout);
-    std::fflush(stdout);
+    const bool written = std::fwrite(out.data(), 1, out.size(), stdout) == out.size();
+    return std::fflush(stdout) == 0 && written;
 }
 
 // Waits up to `milliseconds` in slices of at most `sliceMs`: true as soon as

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <set>
 #include <string>
@@ -16,7 +17,9 @@
 
 namespace {
 
-const std::string kConfigFolder = std::string("/cfg") + platform::kPathSeparator;
+const std::string kSep(1, platform::kPathSeparator);
+const std::string kDaemonFolder = "/opt" + kSep + "d" + kSep;
+const std::string kServiceFolder = "/svc" + kSep;
 
 std::string Folder(const std::string& path) {
     return NormaliseFolder(path);
@@ -25,7 +28,7 @@ std::string Folder(const std::string& path) {
 class FakeProbe : public ConfigProbe {
   public:
     std::set<std::string> folders{Folder("/r/xml"), Folder("/r/pics"), "/status", "/readonly",
-                                  Folder(kConfigFolder + "xml")};
+                                  Folder(kDaemonFolder + "xml")};
     std::set<std::string> writable{"/status"};
     std::set<std::string> missingPrograms{"missing-program"};
     std::set<std::string> ownFolders;
@@ -35,6 +38,15 @@ class FakeProbe : public ConfigProbe {
     bool ProgramFound(const std::string& commandLine, const std::string& ownFolder) override {
         ownFolders.insert(ownFolder);
         return missingPrograms.count(commandLine) == 0;
+    }
+    // Paths that are links to another, and their targets.
+    std::set<std::pair<std::string, std::string>> links;
+    bool SameFile(const std::string& a, const std::string& b) override {
+        return a == b || links.count({a, b}) > 0 || links.count({b, a}) > 0;
+    }
+    std::string ServiceFolder(const std::string&, std::string* why) override {
+        *why = "the service's folder";
+        return kServiceFolder;
     }
 };
 
@@ -61,19 +73,18 @@ std::string Config(const std::string& inside) {
 ConfigCheck Check(const std::string& text, FakeProbe& probe) {
     CXmlDocument document;
     EXPECT_TRUE(document.SetDocText(text)) << text;
-    ConfigCheck check = CheckConfigDocument(document, kConfigFolder, probe);
+    ConfigCheck check = CheckConfigDocument(document, kDaemonFolder, probe);
     check.loaded = true;
     return check;
 }
 
 TEST(ConfigCheck, ASoundConfigurationHasNoFindingAndTheWalksRecords) {
     FakeProbe probe;
-    // A relative result folder is looked for from the folder of config.xml.
-    const std::string relative =
-        "<socket ip=\"10.0.0.1\" port=\"7100\"/>" + SubApp(
-                                                        "<fileMonitor>xml</fileMonitor>"
-                                                        "<picMonitor>/r/pics</picMonitor>");
-    const ConfigCheck check = Check(Config(App(1) + "<other/>" + App(2) + App(3, relative)), probe);
+    const std::string other = "<socket ip=\"10.0.0.1\" port=\"7100\"/>" + SubApp(kMonitors);
+    const ConfigCheck check =
+        Check(Config("<!-- c -->" + App(1) + "<journal folder=\"j\" days=\"7\"/>" + App(2) +
+                     App(3, other)),
+              probe);
     for (const ConfigFinding& finding : check.findings) {
         ADD_FAILURE() << finding.text;
     }
@@ -82,7 +93,8 @@ TEST(ConfigCheck, ASoundConfigurationHasNoFindingAndTheWalksRecords) {
     EXPECT_EQ(check.apps[1].name, "a2.exe");
     EXPECT_EQ(check.apps[2].port, 7100);
     EXPECT_EQ(check.statusFolder, "/status");
-    EXPECT_EQ(probe.ownFolders, std::set<std::string>{kConfigFolder});
+    // Programs are looked for as the daemon in its folder finds them.
+    EXPECT_EQ(probe.ownFolders, std::set<std::string>{kDaemonFolder});
 }
 
 TEST(ConfigCheck, NamesEachPitfallAndNothingElse) {
@@ -159,6 +171,22 @@ TEST(ConfigCheck, NamesEachPitfallAndNothingElse) {
          Pitfall::kStatusNotWritable, -1, "\"/missing\" cannot be written (it does not exist)"},
         {"<config><status folder=\"/readonly\"/>" + App(1) + "</config>",
          Pitfall::kStatusNotWritable, -1, "\"/readonly\" cannot be written:"},
+        // A relative status folder counts from the daemon's folder.
+        {"<config><status folder=\"st\"/>" + App(1) + "</config>", Pitfall::kStatusNotWritable, -1,
+         "\"" + kDaemonFolder + "st\" cannot be written"},
+        // Result folders the system resolves from the daemon's current folder.
+        {Config(App(1, socket + SubApp("<fileMonitor>xml</fileMonitor>"
+                                       "<picMonitor>/r/pics</picMonitor>"))),
+         Pitfall::kRelativeFolder, 0,
+         "fileMonitor 1 \"xml" + kSep +
+             "\" is relative, so it depends on the daemon's current folder: as a service it is "
+             "\"" +
+             kServiceFolder + "xml" + kSep +
+             "\" (the service's folder), which does not exist; in console mode it counts from "
+             "the folder the daemon is started in"},
+        {Config(App(1, socket + SubApp("<fileMonitor>/r/xml</fileMonitor>"
+                                       "<picMonitor>pics</picMonitor>"))),
+         Pitfall::kRelativeFolder, 0, "picMonitor \"pics" + kSep + "\" is relative"},
     };
     for (const Case& c : cases) {
         FakeProbe probe;
@@ -172,22 +200,123 @@ TEST(ConfigCheck, NamesEachPitfallAndNothingElse) {
     }
 }
 
+// Unknown names, each with its line and column and the known name it most
+// resembles, in the order of the file: the file's first, then each
+// application's before its other findings.
+TEST(ConfigCheck, NamesEveryUnknownElementAndAttributeWhereItStands) {
+    FakeProbe probe;
+    const ConfigCheck check = Check(
+        "<config>\n"
+        "<status folder=\"/status\" intervall=\"5\"/>\n"
+        "<app name=\"a.exe\" path=\"run\" nmae=\"x\">\n"
+        "<sokcet ip=\"127.0.0.1\" prot=\"1\"/>\n"
+        "<socket ip=\"127.0.0.1\" port=\"7001\"/>\n"
+        "<subApp Name=\"s\">" +
+            kMonitors +
+            "<fileMonitr>/r/x</fileMonitr></subApp>\n"
+            "<picMonitor>/r/pics</picMonitor><picMonitr/>\n"
+            "<comment/>\n"
+            "</app>\n"
+            "<jounral days=\"3\"/>\n"
+            "</config>\n",
+        probe);
+    const std::vector<std::string> expected = {
+        "config.xml: line 2, column 26: unknown attribute intervall of <status> (did you mean "
+        "interval?): the daemon ignores it",
+        "config.xml: line 10, column 1: unknown element <jounral> in <config> (did you mean "
+        "<journal>?): the daemon ignores it and all it holds",
+        "app 1 \"a.exe\": line 3, column 30: unknown attribute nmae of <app> (did you mean name?): "
+        "the daemon ignores it",
+        "app 1 \"a.exe\": line 4, column 1: unknown element <sokcet> in <app> (did you mean "
+        "<socket>?): the daemon ignores it and all it holds",
+        "app 1 \"a.exe\": line 6, column 9: unknown attribute Name of <subApp> (did you mean name? "
+        "names are case-sensitive): the daemon ignores it",
+        "app 1 \"a.exe\": line 6, column 83: unknown element <fileMonitr> in <subApp> (did you "
+        "mean <fileMonitor>?): the daemon ignores it and all it holds",
+        "app 1 \"a.exe\": line 7, column 1: <picMonitor> belongs in <subApp>, not in <app>: the "
+        "daemon ignores it and all it holds",
+        "app 1 \"a.exe\": line 7, column 33: unknown element <picMonitr> in <app> (did you mean "
+        "<picMonitor>, which belongs in <subApp>?): the daemon ignores it and all it holds",
+        "app 1 \"a.exe\": line 8, column 1: unknown element <comment> in <app> (the daemon reads "
+        "<socket> and <subApp> there): the daemon ignores it and all it holds",
+    };
+    std::vector<std::string> lines;
+    for (const ConfigFinding& finding : check.findings) {
+        lines.push_back(FindingLine(check, finding));
+    }
+    EXPECT_EQ(lines, expected);
+
+    // An application past the 20th has no record: its names belong to the file.
+    std::string twentyOne;
+    for (int i = 1; i <= 20; ++i) {
+        twentyOne += App(i);
+    }
+    const ConfigCheck late = Check(Config(twentyOne + "<app name=\"late\" patth=\"x\"/>"), probe);
+    ASSERT_EQ(late.findings.size(), 2u);
+    EXPECT_EQ(late.findings[1].pitfall, Pitfall::kUnknownAttribute);
+    EXPECT_EQ(FindingLine(late, late.findings[1]).rfind("config.xml: app 21: line ", 0), 0u)
+        << late.findings[1].text;
+}
+
+TEST(ConfigCheck, TheDaemonsFolderIsZelkctlsWhenItsConfigIsTheFileChecked) {
+    const std::string tool = "/opt" + kSep + "zelk" + kSep;
+    const std::string etc = "/etc" + kSep + "zelk" + kSep + "config.xml";
+    FakeProbe probe;
+    probe.links.insert({tool + "config.xml", etc});
+    // The Debian package's link; the config.xml beside zelkctl itself; one
+    // elsewhere, beside its own daemon.
+    EXPECT_EQ(DaemonFolderFor(etc, tool, probe), tool);
+    EXPECT_EQ(DaemonFolderFor(tool + "config.xml", tool, probe), tool);
+    const std::string demo = "/w" + kSep + "demo" + kSep;
+    EXPECT_EQ(DaemonFolderFor(demo + "config.xml", tool, probe), demo);
+    EXPECT_EQ(DaemonFolderFor(etc, "", probe), "/etc" + kSep + "zelk" + kSep);
+}
+
+TEST(ConfigCheck, PlacesCountLinesAndCharacters) {
+    const std::string text = "ab\ncd\r\nef\rgh";
+    struct Case {
+        int32_t offset;
+        int line;
+        int column;
+    };
+    const Case cases[] = {{-1, 1, 1}, {0, 1, 1},  {2, 1, 3},  {3, 2, 1}, {5, 2, 3},
+                          {7, 3, 1},  {10, 4, 1}, {12, 4, 3}, {99, 4, 3}};
+    for (const Case& c : cases) {
+        const TextPlace place = PlaceInText(text, c.offset);
+        EXPECT_EQ(place.line, c.line) << c.offset;
+        EXPECT_EQ(place.column, c.column) << c.offset;
+    }
+    // Between the CR and the LF of a line break: the next line has begun.
+    EXPECT_EQ(PlaceInText(text, 6).line, 3);
+    EXPECT_EQ(PlaceInText(text, 6).column, 1);
+}
+
 TEST(ConfigCheck, AFileTheDaemonDoesNotLoadIsNotLoadedWithTheEnginesReport) {
     testing_support::TempFolder folder;
     const std::string broken = folder.WithSeparator() + "broken.xml";
     std::ofstream(broken) << "<config><app name=\"a\"></config>";
+    const std::string twoFaults = folder.WithSeparator() + "two.xml";
+    std::ofstream(twoFaults, std::ios::binary) << "<config>\n</app>\n</config>\n<x/>";
+    const std::string empty = folder.WithSeparator() + "empty.xml";
+    std::ofstream(empty).flush();
     struct Case {
         std::string path;
         std::string named;
     };
     const Case cases[] = {
-        {broken, "not well-formed"},
-        {broken, "unended_start_tag"},
-        {folder.WithSeparator() + "missing.xml", "cannot be read"},
+        {broken,
+         "not loaded (not well-formed: a start tag without its end tag at line 1, column 9, "
+         "closed by the end tag at line 1, column 24): the daemon starts no application; the "
+         "engine reports <read encoding=\"UTF-8\" length=\"31\"/>"},
+        {twoFaults,
+         "(not well-formed: an end tag that closes nothing at line 2, column 1; a second top "
+         "element at line 4, column 1)"},
+        {empty, "not loaded (empty file)"},
+        {folder.WithSeparator() + "missing.xml", "not loaded (cannot be read: "},
     };
     for (const Case& c : cases) {
         FakeProbe probe;
-        const ConfigCheck check = CheckConfigFile(c.path, probe);
+        const ConfigCheck check = CheckConfigFile(c.path, kDaemonFolder, probe);
         EXPECT_FALSE(check.loaded);
         EXPECT_TRUE(check.apps.empty());
         EXPECT_EQ(CheckExitCode(check), 2);
@@ -195,6 +324,10 @@ TEST(ConfigCheck, AFileTheDaemonDoesNotLoadIsNotLoadedWithTheEnginesReport) {
         EXPECT_EQ(check.findings[0].pitfall, Pitfall::kNotLoaded);
         EXPECT_NE(check.findings[0].text.find(c.named), std::string::npos)
             << check.findings[0].text;
+        // The whole report, whatever the load met.
+        const std::string& text = check.findings[0].text;
+        EXPECT_EQ(text.substr(text.size() - std::min(text.size(), check.report.size())),
+                  check.report);
     }
 }
 

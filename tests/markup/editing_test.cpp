@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "markup/document_inside.h"
 #include "markup/markup.h"
 
 namespace {
@@ -11,20 +12,22 @@ namespace {
 // are walked side by side in document order rather than compared by index.
 void ExpectIndexMatchesReparse(const CXmlDocument& doc) {
     CXmlDocument fresh(doc.GetDocText());
-    ASSERT_EQ(doc.GetEntryCount(), fresh.GetEntryCount()) << doc.GetDocText();
-    EXPECT_EQ(doc.GetEntry(0).length, fresh.GetEntry(0).length);
-    int32_t x = doc.GetEntry(0).firstChild;
-    int32_t y = fresh.GetEntry(0).firstChild;
+    ASSERT_EQ(DocumentInside::EntryCount(doc), DocumentInside::EntryCount(fresh))
+        << doc.GetDocText();
+    EXPECT_EQ(DocumentInside::Entry(doc, 0).length, DocumentInside::Entry(fresh, 0).length);
+    int32_t x = DocumentInside::Entry(doc, 0).firstChild;
+    int32_t y = DocumentInside::Entry(fresh, 0).firstChild;
     int visited = 0;
     while (x != 0 && y != 0) {
-        const ElementEntry& a = doc.GetEntry(x);
-        const ElementEntry& b = fresh.GetEntry(y);
+        const ElementEntry& a = DocumentInside::Entry(doc, x);
+        const ElementEntry& b = DocumentInside::Entry(fresh, y);
         ASSERT_EQ(a.start, b.start) << "element " << visited << " in " << doc.GetDocText();
         EXPECT_EQ(a.length, b.length) << "element " << visited;
         EXPECT_EQ(a.tagLengths, b.tagLengths) << "element " << visited;
         EXPECT_EQ(a.Level(), b.Level()) << "element " << visited;
         EXPECT_EQ(a.flags & kEntryFirstChild, b.flags & kEntryFirstChild);
-        EXPECT_EQ(doc.GetEntry(a.prevSibling).start, fresh.GetEntry(b.prevSibling).start);
+        EXPECT_EQ(DocumentInside::Entry(doc, a.prevSibling).start,
+                  DocumentInside::Entry(fresh, b.prevSibling).start);
         ASSERT_EQ(a.firstChild != 0, b.firstChild != 0) << "element " << visited;
         ++visited;
         // Next in document order: first child, else next sibling of the
@@ -34,30 +37,30 @@ void ExpectIndexMatchesReparse(const CXmlDocument& doc) {
             y = b.firstChild;
             continue;
         }
-        while (x != 0 && doc.GetEntry(x).nextSibling == 0) {
-            ASSERT_EQ(fresh.GetEntry(y).nextSibling, 0);
-            x = doc.GetEntry(x).parent;
-            y = fresh.GetEntry(y).parent;
+        while (x != 0 && DocumentInside::Entry(doc, x).nextSibling == 0) {
+            ASSERT_EQ(DocumentInside::Entry(fresh, y).nextSibling, 0);
+            x = DocumentInside::Entry(doc, x).parent;
+            y = DocumentInside::Entry(fresh, y).parent;
         }
         if (x != 0) {
-            x = doc.GetEntry(x).nextSibling;
-            y = fresh.GetEntry(y).nextSibling;
+            x = DocumentInside::Entry(doc, x).nextSibling;
+            y = DocumentInside::Entry(fresh, y).nextSibling;
         }
     }
     EXPECT_EQ(x, 0);
     EXPECT_EQ(y, 0);
-    EXPECT_EQ(visited, doc.GetEntryCount() - 1);
+    EXPECT_EQ(visited, DocumentInside::EntryCount(doc) - 1);
 }
 
 TEST(AddElement, IntoAnEmptyDocument) {
     CXmlDocument doc("");
     ASSERT_TRUE(doc.AddElement("a", "", 2));
     EXPECT_EQ(doc.GetDocText(), "<a/>");
-    EXPECT_EQ(doc.GetEntry(1).start, 0);
-    EXPECT_EQ(doc.GetEntry(1).length, 4);
-    EXPECT_EQ(doc.GetEntry(0).length, 4);
+    EXPECT_EQ(DocumentInside::Entry(doc, 1).start, 0);
+    EXPECT_EQ(DocumentInside::Entry(doc, 1).length, 4);
+    EXPECT_EQ(DocumentInside::Entry(doc, 0).length, 4);
     EXPECT_EQ(doc.GetMainPos(), 1);
-    EXPECT_EQ(doc.GetEntry(0).firstChild, 1);
+    EXPECT_EQ(DocumentInside::Entry(doc, 0).firstChild, 1);
 }
 
 TEST(AddElement, TwoAppendsLinkAsSiblings) {
@@ -65,9 +68,9 @@ TEST(AddElement, TwoAppendsLinkAsSiblings) {
     ASSERT_TRUE(doc.AddElement("a", "", 2));
     ASSERT_TRUE(doc.AddElement("b", nullptr, 2));
     EXPECT_EQ(doc.GetDocText(), "<a/><b/>");
-    EXPECT_EQ(doc.GetEntry(1).nextSibling, 2);
-    EXPECT_EQ(doc.GetEntry(1).prevSibling, 2);
-    EXPECT_EQ(doc.GetEntry(2).prevSibling, 1);
+    EXPECT_EQ(DocumentInside::Entry(doc, 1).nextSibling, 2);
+    EXPECT_EQ(DocumentInside::Entry(doc, 1).prevSibling, 2);
+    EXPECT_EQ(DocumentInside::Entry(doc, 2).prevSibling, 1);
     ExpectIndexMatchesReparse(doc);
 }
 
@@ -83,11 +86,11 @@ TEST(AddElement, AfterTheMainPositionInsideAParent) {
     doc.ResetMainPosition();
     ASSERT_TRUE(doc.AddElement("d", "", 2));
     EXPECT_EQ(doc.GetDocText(), "<r><a><x/></a><b/><c/><d/></r>");
-    EXPECT_EQ(doc.GetEntry(0).length, static_cast<int32_t>(doc.GetDocText().size()));
+    EXPECT_EQ(DocumentInside::Entry(doc, 0).length, static_cast<int32_t>(doc.GetDocText().size()));
     // The new elements are found by name afterwards.
     doc.ResetMainPosition();
     ASSERT_TRUE(doc.FindElement("d"));
-    EXPECT_EQ(doc.GetEntry(doc.GetMainPos()).Level(), 1);
+    EXPECT_EQ(DocumentInside::Entry(doc, doc.GetMainPos()).Level(), 1);
 }
 
 TEST(AddElement, Refusals) {
@@ -103,7 +106,7 @@ TEST(AddElement, Refusals) {
     doc.FindElement("a");
     doc.IntoElement();  // a has no children: refused
     EXPECT_FALSE(doc.AddElement("b", "", 2));
-    doc.SetFlags(kDocReadingFile);
+    DocumentInside::SetFlags(doc, kDocReadingFile);
     doc.ResetPosition();
     EXPECT_FALSE(doc.AddElement("b", "", 2));
     EXPECT_EQ(doc.GetDocText(), "<r><a/></r>");
@@ -147,11 +150,11 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(SetAttribute, LengthsAndLaterElementsMove) {
     CXmlDocument doc("<a x='1'/><b/>");
     ASSERT_TRUE(doc.FindElement("a"));
-    const int32_t startTag = doc.GetEntry(1).StartTagLength();
+    const int32_t startTag = DocumentInside::Entry(doc, 1).StartTagLength();
     ASSERT_TRUE(doc.SetAttribute("x", 22));
-    EXPECT_EQ(doc.GetEntry(1).StartTagLength(), startTag + 1);
-    EXPECT_EQ(doc.GetEntry(1).length, startTag + 1);
-    EXPECT_EQ(doc.GetEntry(2).start, 11);
+    EXPECT_EQ(DocumentInside::Entry(doc, 1).StartTagLength(), startTag + 1);
+    EXPECT_EQ(DocumentInside::Entry(doc, 1).length, startTag + 1);
+    EXPECT_EQ(DocumentInside::Entry(doc, 2).start, 11);
     ASSERT_TRUE(doc.SetAttribute("n", -5));
     EXPECT_EQ(doc.GetDocText(), "<a x=\"22\" n=\"-5\"/><b/>");
     EXPECT_STREQ(doc.GetPositionPointer(), doc.GetDocText().c_str());
@@ -165,10 +168,10 @@ TEST(SetAttribute, Refusals) {
     EXPECT_FALSE(doc.SetAttribute("x y", "1"));
     EXPECT_FALSE(doc.SetAttribute("x='1'", "1"));
     EXPECT_FALSE(doc.SetAttribute(nullptr, "1"));
-    doc.SetFlags(kDocReadingFile);
+    DocumentInside::SetFlags(doc, kDocReadingFile);
     EXPECT_FALSE(doc.SetAttribute("x", "1"));
     EXPECT_EQ(doc.GetDocText(), "<a/>");
-    doc.SetFlags(0);
+    DocumentInside::SetFlags(doc, 0);
     EXPECT_TRUE(doc.SetAttribute("x", nullptr));
     EXPECT_EQ(doc.GetDocText(), "<a x=\"\"/>");
 }
@@ -180,7 +183,8 @@ TEST(SetAttribute, StartTagMayNotOutgrowItsField) {
     EXPECT_FALSE(doc.SetAttribute("x", big.c_str()));
     EXPECT_EQ(doc.GetDocText(), "<a/>");
     ASSERT_TRUE(doc.SetAttribute("x", big.substr(0, kMaxStartTagLength - 20).c_str()));
-    EXPECT_EQ(doc.GetEntry(1).StartTagLength(), static_cast<int32_t>(doc.GetDocText().size()));
+    EXPECT_EQ(DocumentInside::Entry(doc, 1).StartTagLength(),
+              static_cast<int32_t>(doc.GetDocText().size()));
 }
 
 TEST(Editing, ManyEditsKeepTheIndexInStep) {

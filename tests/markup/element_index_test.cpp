@@ -4,15 +4,16 @@
 
 #include <string>
 
+#include "markup/document_inside.h"
 #include "markup/markup.h"
 
 namespace {
 
 TEST(ElementIndex, NewDocumentWithoutText) {
     CXmlDocument doc;
-    EXPECT_EQ(doc.GetIndexCapacity(), 8);
-    EXPECT_EQ(doc.GetEntryCount(), 1);
-    const ElementEntry& root = doc.GetEntry(0);
+    EXPECT_EQ(DocumentInside::IndexCapacity(doc), 8);
+    EXPECT_EQ(DocumentInside::EntryCount(doc), 1);
+    const ElementEntry& root = DocumentInside::Entry(doc, 0);
     EXPECT_EQ(root.start, 0);
     EXPECT_EQ(root.length, 0);
     EXPECT_EQ(root.tagLengths, 0u);
@@ -35,8 +36,8 @@ TEST(ElementIndex, ReservationGrowsByHalfWhenFull) {
     text += "</r>";
     text.append(100 - text.size(), ' ');
     CXmlDocument doc(text);
-    EXPECT_EQ(doc.GetEntryCount(), 10);
-    EXPECT_EQ(doc.GetIndexCapacity(), 13);
+    EXPECT_EQ(DocumentInside::EntryCount(doc), 10);
+    EXPECT_EQ(DocumentInside::IndexCapacity(doc), 13);
 }
 
 TEST(ElementIndex, GrowsAtMostOnePagePerStep) {
@@ -100,11 +101,11 @@ TEST(ElementIndex, TextOfNullFreesThePagesButEmptyTextKeepsThem) {
         text += "<e/>";
     }
     CXmlDocument doc(text);
-    EXPECT_GT(doc.GetIndexCapacity(), 1000);
+    EXPECT_GT(DocumentInside::IndexCapacity(doc), 1000);
     doc.SetDocText("");
-    EXPECT_GT(doc.GetIndexCapacity(), 1000);
+    EXPECT_GT(DocumentInside::IndexCapacity(doc), 1000);
     doc.SetDocText(static_cast<const char*>(nullptr));
-    EXPECT_EQ(doc.GetIndexCapacity(), 8);
+    EXPECT_EQ(DocumentInside::IndexCapacity(doc), 8);
 }
 
 TEST(ElementIndex, BitFieldAccessors) {

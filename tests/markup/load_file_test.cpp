@@ -18,6 +18,7 @@
 #endif
 
 #include "../support/temp_folder.h"
+#include "markup/document_inside.h"
 #include "markup/markup.h"
 #include "markup/text_file.h"
 #include "platform/ansi.h"
@@ -123,6 +124,7 @@ TEST_F(LoadFileTest, EmptyFileReadsNothingAndHasNoRoot) {
     EXPECT_FALSE(doc.LoadFile(Write("empty.xml", "").c_str()));
     EXPECT_EQ(doc.GetResultReport(), "<read encoding=\"\" length=\"0\"/>");
     EXPECT_EQ(doc.GetDocText(), "");
+    EXPECT_EQ(doc.GetOutcome().status, XmlStatus::kEmptyText);
 }
 
 TEST_F(LoadFileTest, MarkOnly) {
@@ -312,13 +314,16 @@ TEST_F(LoadFileTest, MissingFileReportsTheSystemError) {
     EXPECT_FALSE(message.empty());
     EXPECT_EQ(doc.GetResultReport(), "<file_error msg=\"" + message + "\" n=\"2\"/>");
     EXPECT_EQ(doc.GetDocText(), "");
+    EXPECT_EQ(doc.GetOutcome().status, XmlStatus::kFileNotRead);
+    EXPECT_EQ(doc.GetOutcome().systemError, 2);
+    EXPECT_TRUE(doc.GetProblems().empty());
 }
 
 TEST_F(LoadFileTest, AFailedLoadLeavesAnEmptyDocument) {
     CXmlDocument doc("<a x='1'><b/></a>");
     EXPECT_FALSE(doc.LoadFile((folder_ / "missing.xml").string().c_str()));
     EXPECT_EQ(doc.GetDocText(), "");
-    EXPECT_EQ(doc.GetEntryCount(), 1);
+    EXPECT_EQ(DocumentInside::EntryCount(doc), 1);
     EXPECT_FALSE(doc.FindElement("a"));
     EXPECT_EQ(doc.GetAttribute("x"), "");
 }
@@ -394,7 +399,7 @@ TEST_F(LoadFileTest, ParserEntriesFollowTheFileEntries) {
 
 TEST_F(LoadFileTest, ADocumentAttachedToAFileIsNotTouched) {
     CXmlDocument doc("<a/>");
-    doc.SetFlags(doc.GetFlags() | kDocReadingFile);
+    DocumentInside::SetFlags(doc, doc.GetFlags() | kDocReadingFile);
     EXPECT_FALSE(doc.LoadFile(Write("a.xml", "<b/>").c_str()));
     EXPECT_EQ(doc.GetDocText(), "<a/>");
 }

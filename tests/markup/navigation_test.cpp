@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "markup/document_inside.h"
 #include "markup/markup.h"
 #include "platform/ansi.h"
 
@@ -35,8 +36,16 @@ TEST(Navigation, WalkOverRepeatedElements) {
     EXPECT_EQ(doc.GetAttribute("name"), "b");
     EXPECT_FALSE(doc.FindElement("app"));
     ExpectPositions(doc, {1, 4, 0});
+    EXPECT_EQ(doc.GetElementName(), "app");
+    EXPECT_EQ(doc.GetElementOffset(), 27);
     doc.ResetMainPosition();
     ExpectPositions(doc, {1, 0, 0});
+    EXPECT_EQ(doc.GetElementName(), "");
+    EXPECT_EQ(doc.GetElementOffset(), -1);
+    // A name with bytes of 0x80 and up is read by characters, as the finder reads it.
+    CXmlDocument named("<caf\xC3\xA9 a='1'/>");
+    named.FindElement(nullptr);
+    EXPECT_EQ(named.GetElementName(), "caf\xC3\xA9");
     ASSERT_TRUE(doc.FindElement("app"));
     EXPECT_EQ(doc.GetAttribute("name"), "a");
     ASSERT_TRUE(doc.FindElement(""));
@@ -68,7 +77,7 @@ TEST(Navigation, NameArgumentsAndPathSyntax) {
 
 TEST(Navigation, IgnoreCaseFlagAppliesToNames) {
     CXmlDocument doc;
-    doc.SetFlags(kDocIgnoreCase);
+    DocumentInside::SetFlags(doc, kDocIgnoreCase);
     doc.SetDocText(kConfig);
     EXPECT_TRUE(doc.FindElement("CONFIG"));
 }
@@ -130,7 +139,7 @@ TEST(Navigation, TrailBytesThatLookLikeMarkupStayInTheirCharacters) {
 
 TEST(Navigation, RefusedWhileWritingAFile) {
     CXmlDocument doc(kConfig);
-    doc.SetFlags(kDocWritingFile);
+    DocumentInside::SetFlags(doc, kDocWritingFile);
     EXPECT_FALSE(doc.FindElement("config"));
     EXPECT_FALSE(doc.FindChildElement("app"));
 }

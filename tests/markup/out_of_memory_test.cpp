@@ -9,6 +9,7 @@
 
 #include "../support/failing_allocator.h"
 #include "../support/temp_folder.h"
+#include "markup/document_inside.h"
 #include "markup/markup.h"
 
 namespace {
@@ -26,6 +27,8 @@ void ExpectEmptyIllFormed(CXmlDocument& doc) {
         << doc.GetResultReport();
     EXPECT_TRUE(doc.GetDocText().empty());
     EXPECT_FALSE(doc.CheckWellFormed());
+    EXPECT_EQ(doc.GetOutcome().status, XmlStatus::kOutOfMemory);
+    EXPECT_TRUE(doc.GetProblems().empty());
     doc.ResetPosition();
     EXPECT_FALSE(doc.FindElement("train"));
     EXPECT_FALSE(doc.IntoElement());
@@ -35,7 +38,7 @@ void ExpectEmptyIllFormed(CXmlDocument& doc) {
 // Whatever failed, the document parses the text again afterwards.
 void ExpectParsesAgain(CXmlDocument& doc, const CXmlDocument& reference) {
     EXPECT_TRUE(doc.SetDocText(kText));
-    EXPECT_EQ(doc.GetEntryCount(), reference.GetEntryCount());
+    EXPECT_EQ(DocumentInside::EntryCount(doc), DocumentInside::EntryCount(reference));
     doc.ResetPosition();
     ASSERT_TRUE(doc.FindElement("train"));
     EXPECT_EQ(doc.GetAttribute("a"), "<A");
@@ -47,7 +50,7 @@ void ExpectOutcome(CXmlDocument& doc, const CXmlDocument& reference, bool ok, bo
                    long failAt) {
     SCOPED_TRACE("allocation " + std::to_string(failAt));
     if (ok) {
-        EXPECT_EQ(doc.GetEntryCount(), reference.GetEntryCount());
+        EXPECT_EQ(DocumentInside::EntryCount(doc), DocumentInside::EntryCount(reference));
         EXPECT_EQ(doc.GetDocText(), reference.GetDocText());
     } else {
         EXPECT_TRUE(failed);

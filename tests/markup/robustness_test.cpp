@@ -3,7 +3,9 @@
 #include <random>
 #include <string>
 
+#include "markup/document_inside.h"
 #include "markup/markup.h"
+#include "markup/result_report.h"
 
 namespace {
 
@@ -28,9 +30,9 @@ std::string Noise(std::mt19937& random, int pieces) {
 // Every entry lies inside the text and every link stays within the index.
 void ExpectSaneIndex(const CXmlDocument& doc) {
     const int32_t n = static_cast<int32_t>(doc.GetDocText().size());
-    const int32_t count = doc.GetEntryCount();
+    const int32_t count = DocumentInside::EntryCount(doc);
     for (int32_t i = 1; i < count; ++i) {
-        const ElementEntry& e = doc.GetEntry(i);
+        const ElementEntry& e = DocumentInside::Entry(doc, i);
         ASSERT_GE(e.start, 0);
         ASSERT_LE(e.start + e.length, n);
         ASSERT_GE(e.length, e.StartTagLength() + e.EndTagLength());
@@ -66,7 +68,7 @@ TEST(Robustness, NoiseParsesWalksAndEditsSafely) {
         CXmlDocument doc(text);
         ExpectSaneIndex(doc);
         EXPECT_LT(doc.GetResultReport().size(), kReportLimit + 200);
-        EXPECT_EQ(WalkAll(doc), doc.GetEntryCount() - 1) << text;
+        EXPECT_EQ(WalkAll(doc), DocumentInside::EntryCount(doc) - 1) << text;
         // Edit the first element, if any, and check the index still matches.
         doc.ResetPosition();
         if (doc.FindElement(nullptr)) {

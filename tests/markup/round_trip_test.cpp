@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "markup/document_inside.h"
 #include "markup/markup.h"
 
 namespace {
@@ -36,8 +37,8 @@ TEST(RoundTrip, ParseThenWalkOneHundredThousandElements) {
     const std::string text = GenerateDocument();
     CXmlDocument doc(text);
     ASSERT_TRUE(doc.CheckWellFormed()) << doc.GetResultReport();
-    ASSERT_EQ(doc.GetEntryCount(), 1 + 1 + kGroups + kGroups * kItemsPerGroup);
-    EXPECT_GE(doc.GetIndexCapacity(), doc.GetEntryCount());
+    ASSERT_EQ(DocumentInside::EntryCount(doc), 1 + 1 + kGroups + kGroups * kItemsPerGroup);
+    EXPECT_GE(DocumentInside::IndexCapacity(doc), DocumentInside::EntryCount(doc));
 
     ASSERT_TRUE(doc.FindElement("doc"));
     ASSERT_TRUE(doc.IntoElement());
@@ -64,7 +65,7 @@ TEST(RoundTrip, ParseThenWalkOneHundredThousandElements) {
     EXPECT_EQ(items, kGroups * kItemsPerGroup);
 
     // The element that crosses into the second page of the index reads back.
-    const ElementEntry& e = doc.GetEntry(65536);
+    const ElementEntry& e = DocumentInside::Entry(doc, 65536);
     EXPECT_EQ(text.compare(static_cast<size_t>(e.start), 6, "<item "), 0);
     EXPECT_EQ(text.compare(static_cast<size_t>(e.start + e.length - 7), 7, "</item>"), 0);
 }

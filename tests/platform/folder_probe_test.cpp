@@ -1,5 +1,5 @@
-// Folders as a configuration check sees them: existing, writable, and paths
-// completed against the current folder.
+// Folders as a configuration check sees them: existing, writable, one file
+// under two names, and paths completed against the current folder.
 #include "platform/folder_probe.h"
 
 #include <gtest/gtest.h>
@@ -37,6 +37,24 @@ TEST(FolderProbe, TellsFoldersFromFilesAndMissingPaths) {
     }
     // The probe file is gone again.
     EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), fs::directory_iterator()), 1);
+}
+
+TEST(FolderProbe, SameFileFollowsLinksAndTellsFilesApart) {
+    testing_support::TempFolder folder;
+    const std::string dir = folder.WithSeparator();
+    std::ofstream(dir + "a") << "same";
+    std::ofstream(dir + "b") << "same";
+    fs::create_hard_link(dir + "a", dir + "hard");
+    EXPECT_TRUE(platform::SameFile(dir + "a", dir + "a"));
+    EXPECT_TRUE(platform::SameFile(dir + "a", dir + "hard"));
+    EXPECT_TRUE(platform::SameFile(dir, folder.path().string()));
+    EXPECT_FALSE(platform::SameFile(dir + "a", dir + "b"));
+    EXPECT_FALSE(platform::SameFile(dir + "a", dir + "missing"));
+    EXPECT_FALSE(platform::SameFile(dir + "missing", dir + "missing"));
+#ifndef _WIN32
+    fs::create_symlink(dir + "a", dir + "link");
+    EXPECT_TRUE(platform::SameFile(dir + "link", dir + "a"));
+#endif
 }
 
 TEST(FolderProbe, AbsolutePathCompletesOnlyRelativePaths) {

@@ -15,6 +15,7 @@ const std::string kSep(1, platform::kPathSeparator);
 TEST(ZelkctlCheckView, PlansWhatTheDaemonDoesThenNamesEachPitfall) {
     ConfigCheck check;
     check.loaded = true;
+    check.daemonFolder = "/d/";
     check.statusFolder = "/s";
     AppConfig sound;
     sound.name = "a.exe";
@@ -35,6 +36,7 @@ TEST(ZelkctlCheckView, PlansWhatTheDaemonDoesThenNamesEachPitfall) {
                       {Pitfall::kBadIp, 1, "ip \"localhost\" ..."}};
     const std::vector<std::string> expected = {
         "config.xml: /c/config.xml",
+        "daemon folder: /d/",
         "status snapshot: /s" + kSep + "zelk.prom",
         "",
         "app 1  a.exe  127.0.0.1:7001",

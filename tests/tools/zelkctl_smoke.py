@@ -1,6 +1,7 @@
 """Runs the built zelkctl (natively or under Wine): --help and one-line errors
 for bad command lines; check on a configuration holding every pitfall (exit
-1, each one named) and on one that is not well-formed (exit 2); status
+1, each one named) and on one that is not well-formed (exit 2); paths in the
+Debian layout, counted from the daemon's folder; status
 finding the snapshot through config.xml or --file; status --watch redrawing
 as the snapshot appears and ending at a key, and natively at Ctrl-C."""
 
@@ -136,7 +137,39 @@ def check_check(tool, folder):
 
     write(os.path.join(folder, "broken.xml"), "<config><app name=\"a\"></config>")
     rc, out, _err = run(tool, "check", tool.path(os.path.join(folder, "broken.xml")))
-    assert rc == 2 and "not loaded (not well-formed)" in out and "unended_start_tag" in out, out
+    assert rc == 2 and "unended_start_tag" in out, out
+    assert ("not loaded (not well-formed: a start tag without its end tag at line 1, column 9, "
+            "closed by the end tag at line 1, column 24)") in out, out
+
+
+def check_paths(tool, folder):
+    """The Debian layout: zelkctl beside the daemon in opt/, whose config.xml
+    links to etc/config.xml, the file the operator edits and checks. Relative
+    paths count from opt/, as the daemon counts them, for check and status
+    alike; a relative result folder is named where a service looks for it."""
+    opt, etc = os.path.join(folder, "opt"), os.path.join(folder, "etc")
+    for sub in (etc, os.path.join(opt, "status")):
+        os.makedirs(sub)
+    copy = ToolProcess(shutil.copy(tool.exe, opt), tool.wine)
+    config = os.path.join(etc, "config.xml")
+    write(config, '<config><status folder="status"/><app name="a.exe" path="%s"><socket '
+                  'ip="127.0.0.1" port="7001"/><subApp><picMonitor>pics</picMonitor></subApp>'
+                  '</app></config>' % copy.path(copy.exe))
+    os.symlink(config, os.path.join(opt, "config.xml"))
+    rc, out, err = run(copy, "check", copy.path(config))
+    out = out.replace("\r\n", "\n")
+    snapshot = os.path.join(opt, "status", "zelk.prom")
+    pitfalls = [line for line in out.splitlines() if line.startswith("pitfall: ")]
+    assert rc == 1 and err == "", (rc, out, err)
+    assert "daemon folder: %s\n" % copy.path(opt + "/") in out, out
+    assert "status snapshot: %s\n" % copy.path(snapshot) in out, out
+    assert len(pitfalls) == 1 and 'picMonitor "pics' in pitfalls[0], out
+    assert "is relative, so it depends on the daemon's current folder: as a service it is" in out
+    write(snapshot, "zelk_status_write_time_seconds %d\n"
+                    'zelk_app_connected{app="a.exe",index="0",endpoint="127.0.0.1:7001"} 1\n'
+                    % time.time())
+    rc, out, err = run(copy, "status", "--config", copy.path(config))
+    assert rc == 0 and copy.path(snapshot) in out, (rc, out, err)
 
 
 def check_status(tool, folder):
@@ -196,10 +229,11 @@ def main():
     try:
         check_help_and_errors(tool)
         check_check(tool, os.path.join(folder, "check"))
+        check_paths(tool, os.path.join(folder, "paths"))
         check_status(tool, folder)
     finally:
         shutil.rmtree(folder, ignore_errors=True)
-    print("zelkctl smoke: 3 passed")
+    print("zelkctl smoke: 4 passed")
 
 
 if __name__ == "__main__":

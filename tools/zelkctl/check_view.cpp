@@ -72,6 +72,9 @@ std::string Plan(const AppConfig& app, std::size_t index) {
 
 std::string CheckReport(const ConfigCheck& check, const std::string& configPath) {
     std::string out = "config.xml: " + Shown(configPath) + "\n";
+    if (!check.daemonFolder.empty()) {
+        out += "daemon folder: " + Shown(check.daemonFolder) + "\n";
+    }
     if (check.loaded) {
         out += "status snapshot: " +
                (check.statusFolder.empty()
@@ -90,12 +93,7 @@ std::string CheckReport(const ConfigCheck& check, const std::string& configPath)
         return out + "No pitfall found.\n";
     }
     for (const ConfigFinding& finding : check.findings) {
-        const std::string where =
-            finding.app < 0
-                ? std::string("config.xml")
-                : "app " + std::to_string(finding.app + 1) + " \"" +
-                      Shown(check.apps[static_cast<std::size_t>(finding.app)].name) + "\"";
-        out += "pitfall: " + where + ": " + finding.text + "\n";
+        out += "pitfall: " + FindingLine(check, finding) + "\n";
     }
     const std::size_t n = check.findings.size();
     return out + std::to_string(n) + (n == 1 ? " pitfall" : " pitfalls") + " found.\n";

@@ -5,6 +5,7 @@
 
 #include "daemon/config_check.h"
 #include "daemon/config_walk.h"
+#include "daemon/platform_seams.h"
 #include "daemon/status_snapshot.h"
 #include "markup/markup.h"
 #include "platform/file_read.h"
@@ -23,41 +24,17 @@ namespace {
 // file is not one.
 constexpr int32_t kMaxSnapshotBytes = 4 * 1024 * 1024;
 
-class SystemProbe : public ConfigProbe {
-  public:
-    bool FolderExists(const std::string& folder) override { return platform::FolderExists(folder); }
-    bool FolderWritable(const std::string& folder) override {
-        return platform::FolderWritable(folder);
-    }
-    bool ProgramFound(const std::string& commandLine, const std::string& ownFolder) override {
-        return !platform::FindProgram(commandLine, ownFolder).empty();
-    }
-};
-
-}  // namespace
-
-std::string Reason(int code) {
-    std::string text = platform::SystemErrorText(code);
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ' ||
-                             text.back() == '.')) {
-        text.pop_back();
-    }
-    return text.empty() ? "error " + std::to_string(code) : text;
-}
-
-namespace {
-
 bool ReadWholeFile(const std::string& path, std::string* text, std::string* error) {
     platform::ClearLastErrorCode();
     std::FILE* file = platform::OpenFileForReading(path.c_str());
     if (file == nullptr) {
-        *error = Reason(platform::LastErrorCode());
+        *error = ErrorReason(platform::LastErrorCode());
         return false;
     }
     const int32_t size = platform::FileStreamSize(file);
     bool ok = size >= 0 && size <= kMaxSnapshotBytes;
     if (!ok) {
-        *error = size < 0 ? Reason(platform::LastErrorCode())
+        *error = size < 0 ? ErrorReason(platform::LastErrorCode())
                           : std::string("too large for a status snapshot");
     } else {
         text->resize(static_cast<std::size_t>(size));
@@ -70,11 +47,24 @@ bool ReadWholeFile(const std::string& path, std::string* text, std::string* erro
     return ok;
 }
 
+// The folder of zelkctl, which is installed beside the daemon; empty when
+// the platform cannot tell.
+std::string OwnFolder() {
+    const std::string program = platform::ExecutablePath();
+    return program.empty() ? std::string() : platform::FolderOf(program);
+}
+
 }  // namespace
 
 std::string DefaultConfigPath() {
-    const std::string program = platform::ExecutablePath();
-    return program.empty() ? std::string() : platform::FolderOf(program) + "config.xml";
+    const std::string folder = OwnFolder();
+    return folder.empty() ? std::string() : folder + "config.xml";
+}
+
+// The folder of the daemon that reads the config.xml at `configPath`.
+std::string DaemonFolder(const std::string& configPath) {
+    PlatformConfigProbe probe;
+    return DaemonFolderFor(configPath, OwnFolder(), probe);
 }
 
 namespace {
@@ -106,35 +96,45 @@ StatusResult ReadStatus(const std::string& path, int64_t now) {
     return result;
 }
 
+bool FolderFromConfig(const Options& options, const char* alternative,
+                      std::string (*read)(CXmlDocument& document, const std::string& daemonFolder),
+                      std::string* folder, std::string* configPath, std::string* error) {
+    const std::string given = options.configPath.empty() ? DefaultConfigPath() : options.configPath;
+    if (given.empty()) {
+        *error = std::string("cannot tell the folder of zelkctl: give --config or ") + alternative;
+        return false;
+    }
+    *configPath = platform::AbsolutePath(given);
+    CXmlDocument document;
+    if (!LoadConfigDocument(*configPath, document)) {
+        platform::ClearLastErrorCode();
+        std::FILE* file = platform::OpenFileForReading(configPath->c_str());
+        const int code = platform::LastErrorCode();
+        if (file == nullptr) {
+            *error = "cannot read " + *configPath + ": " + ErrorReason(code);
+        } else {
+            std::fclose(file);
+            *error = "cannot use " + *configPath + ": not loaded (zelkctl check tells why)";
+        }
+        return false;
+    }
+    *folder = read(document, DaemonFolder(*configPath));
+    return !folder->empty();
+}
+
 bool FindSnapshot(const Options& options, std::string* path, std::string* error) {
     if (!options.snapshotPath.empty()) {
         *path = options.snapshotPath;
         return true;
     }
-    const std::string given = options.configPath.empty() ? DefaultConfigPath() : options.configPath;
-    if (given.empty()) {
-        *error = "cannot tell the folder of zelkctl: give --config or --file";
-        return false;
-    }
-    const std::string configPath = platform::AbsolutePath(given);
-    CXmlDocument document;
-    if (!LoadConfigDocument(configPath, document)) {
-        platform::ClearLastErrorCode();
-        std::FILE* file = platform::OpenFileForReading(configPath.c_str());
-        const int code = platform::LastErrorCode();
-        if (file == nullptr) {
-            *error = "cannot read " + configPath + ": " + Reason(code);
-        } else {
-            std::fclose(file);
-            *error = "cannot use " + configPath + ": not loaded (zelkctl check tells why)";
+    std::string folder;
+    std::string configPath;
+    if (!FolderFromConfig(options, "--file", StatusFolder, &folder, &configPath, error)) {
+        if (error->empty()) {
+            *error = configPath +
+                     " has no <status folder=\"...\"/> element: the daemon writes no "
+                     "status snapshot";
         }
-        return false;
-    }
-    const std::string folder = StatusFolder(document, platform::FolderOf(configPath));
-    if (folder.empty()) {
-        *error = configPath +
-                 " has no <status folder=\"...\"/> element: the daemon writes no "
-                 "status snapshot";
         return false;
     }
     *path = NormaliseFolder(folder) + kStatusFileName;
@@ -160,13 +160,17 @@ int RunStatus(const Options& options) {
     const std::string footer =
         "every " + std::to_string(options.watchSeconds) + "s; press a key or Ctrl-C to stop";
     int exitCode = kStatusUnknown;
+    // Ends at a key, at a signal, or when the picture cannot be written (the
+    // reader of a pipe has gone).
     do {
         const int64_t now = platform::CurrentTime();
         const StatusResult result = ReadStatus(path, now);
         exitCode = result.exitCode;
         const std::string body =
             result.error.empty() ? result.text : "UNKNOWN: " + result.error + "\n";
-        terminal.Show(body + "\n" + ClockTime(now) + ", " + footer + "\n");
+        if (!terminal.Show(body + "\n" + ClockTime(now) + ", " + footer + "\n")) {
+            break;
+        }
     } while (!terminal.WaitForKey(static_cast<unsigned>(options.watchSeconds) * 1000u));
     return exitCode;
 }
@@ -179,8 +183,8 @@ int RunCheck(const Options& options) {
         return kUsageError;
     }
     const std::string configPath = platform::AbsolutePath(given);
-    SystemProbe probe;
-    const ConfigCheck check = CheckConfigFile(configPath, probe);
+    PlatformConfigProbe probe;
+    const ConfigCheck check = CheckConfigFile(configPath, DaemonFolder(configPath), probe);
     std::fputs(CheckReport(check, configPath).c_str(), stdout);
     return CheckExitCode(check);
 }

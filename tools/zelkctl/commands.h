@@ -8,14 +8,23 @@
 
 #include "zelkctl/options.h"
 
-namespace zelkctl {
+class CXmlDocument;
 
-// The system's text for `code` on one line, without its final full stop.
-std::string Reason(int code);
+namespace zelkctl {
 
 // The config.xml beside zelkctl, the one the daemon reads; empty when the
 // folder of zelkctl cannot be told.
 std::string DefaultConfigPath();
+
+// The folder in `element`'s `folder` attribute of the config.xml `options`
+// name (--config, else the one beside zelkctl), as the daemon resolves it:
+// `read` gives it from the loaded document and the daemon's folder. False
+// with a one-line `*error` when config.xml cannot be used or the folder is
+// empty; `*configPath` is the file read either way. `alternative` names the
+// option that gives the folder's file directly, for the error.
+bool FolderFromConfig(const Options& options, const char* alternative,
+                      std::string (*read)(CXmlDocument& document, const std::string& daemonFolder),
+                      std::string* folder, std::string* configPath, std::string* error);
 
 // The snapshot read and turned into a report.
 struct StatusResult {

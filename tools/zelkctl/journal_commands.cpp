@@ -5,6 +5,7 @@
 #include <ctime>
 #include <functional>
 
+#include "daemon/platform_seams.h"
 #include "platform/files.h"
 #include "platform/host_name.h"
 #include "platform/system.h"
@@ -235,7 +236,7 @@ int RunTimeline(const Options& options) {
                              platform::RenameOver(temporary, path, &error);
         if (!written) {
             platform::RemoveFile(temporary);
-            Fail("cannot write " + path + ": " + Reason(error));
+            Fail("cannot write " + path + ": " + ErrorReason(error));
             code = kJournalUnusable;
         }
     }

@@ -5,6 +5,7 @@
 
 #include "daemon/config_walk.h"
 #include "daemon/journal_line.h"
+#include "daemon/platform_seams.h"
 #include "markup/markup.h"
 #include "platform/directory.h"
 #include "platform/file_read.h"
@@ -27,30 +28,16 @@ bool FindJournalFolder(const Options& options, std::string* folder, std::string*
         *folder = NormaliseFolder(options.journalFolder);
         return true;
     }
-    const std::string given = options.configPath.empty() ? DefaultConfigPath() : options.configPath;
-    if (given.empty()) {
-        *error = "cannot tell the folder of zelkctl: give --config or --journal";
-        return false;
-    }
-    const std::string configPath = platform::AbsolutePath(given);
-    CXmlDocument document;
-    if (!LoadConfigDocument(configPath, document)) {
-        platform::ClearLastErrorCode();
-        std::FILE* file = platform::OpenFileForReading(configPath.c_str());
-        const int code = platform::LastErrorCode();
-        if (file == nullptr) {
-            *error = "cannot read " + configPath + ": " + Reason(code);
-        } else {
-            std::fclose(file);
-            *error = "cannot use " + configPath + ": not loaded (zelkctl check tells why)";
+    std::string found;
+    std::string configPath;
+    const auto journalFolder = [](CXmlDocument& document, const std::string& daemonFolder) {
+        return JournalSettingsOf(document, daemonFolder).folder;
+    };
+    if (!FolderFromConfig(options, "--journal", journalFolder, &found, &configPath, error)) {
+        if (error->empty()) {
+            *error = configPath +
+                     " has no <journal folder=\"...\"/> element: the daemon keeps no event journal";
         }
-        return false;
-    }
-    // The daemon's own reading of the element, relative folders included.
-    const std::string found = JournalSettingsOf(document, platform::FolderOf(configPath)).folder;
-    if (found.empty()) {
-        *error = configPath +
-                 " has no <journal folder=\"...\"/> element: the daemon keeps no event journal";
         return false;
     }
     *folder = NormaliseFolder(found);
@@ -74,13 +61,13 @@ bool ReadJournalFile(const std::string& path, std::string* text, std::string* er
     platform::ClearLastErrorCode();
     std::FILE* file = platform::OpenFileForReading(path.c_str());
     if (file == nullptr) {
-        *error = "cannot read " + path + ": " + Reason(platform::LastErrorCode());
+        *error = "cannot read " + path + ": " + ErrorReason(platform::LastErrorCode());
         return false;
     }
     const int32_t size = platform::FileStreamSize(file);
     bool ok = size >= 0 && size <= kMaxJournalFileBytes;
     if (!ok) {
-        *error = size < 0 ? "cannot read " + path + ": " + Reason(platform::LastErrorCode())
+        *error = size < 0 ? "cannot read " + path + ": " + ErrorReason(platform::LastErrorCode())
                           : path + " is too large for a journal file";
     } else {
         text->resize(static_cast<std::size_t>(size));

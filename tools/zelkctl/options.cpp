@@ -284,8 +284,8 @@ flapping, N in 1h.
 
   --config PATH     the daemon's config.xml, whose <status folder="..."/>
                     element names the folder of zelk.prom (a relative folder
-                    counts from the folder of config.xml); default: the
-                    config.xml beside zelkctl
+                    counts from the daemon's folder, as zelkctl check tells
+                    it); default: the config.xml beside zelkctl
   --file PATH       read this snapshot file instead
   --watch [SECONDS] redraw every SECONDS (default 2) until a key or Ctrl-C
 
@@ -307,8 +307,12 @@ Loads a config.xml (default: the one beside zelkctl) with the daemon's own
 loader and walk, prints what the daemon will do for each application, then
 one line per pitfall found:
 
-  - the file is not loaded (with the XML engine's report)
+  - the file is not loaded (why, at which line and column, and the XML
+    engine's report)
   - the top element is not config
+  - an element or attribute the daemon does not read where it stands, with
+    its line and column and the known name it most resembles (prot for
+    port, sokcet for socket, a fileMonitor outside subApp)
   - app elements after the 20th (they are named)
   - an empty name (the application's processes are never terminated)
   - no socket element, or an ip that is not dotted IPv4 (it connects to nothing)
@@ -317,14 +321,21 @@ one line per pitfall found:
   - an empty fileMonitor that ends the list early (with the folders it hides)
   - more than 16 fileMonitor elements, a second picMonitor
   - result folders that do not exist
+  - a result folder given as a relative path: the daemon hands it to the
+    system as it is, so it depends on the daemon's current folder (named:
+    the system folder for the Windows service, the WorkingDirectory of the
+    systemd unit)
   - a path whose program is not found
   - two applications with the same endpoint or the same name
   - a status folder that cannot be written
 
-Relative folders and programs are looked up from the folder of config.xml.
-Folders and programs are checked with the rights of the user running
-zelkctl, and bare program names along that user's PATH; the service may see
-them otherwise.
+Paths count as the daemon counts them, from the daemon's folder: the folder
+of zelkctl when the config.xml beside it is PATH, also through a link (the
+Debian package links /opt/zelk/config.xml to /etc/zelk/config.xml, so
+"zelkctl check /etc/zelk/config.xml" counts from /opt/zelk); otherwise the
+folder of PATH, beside which the daemon is taken to sit. Folders and
+programs are checked with the rights of the user running zelkctl, and bare
+program names along that user's PATH; the service may see them otherwise.
 
 Exit codes: 0 no pitfall, 1 pitfalls found, 2 the file is not loaded (the
 daemon starts no application), 3 a bad command line.

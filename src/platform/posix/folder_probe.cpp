@@ -57,4 +57,18 @@ bool FolderWritable(const std::string& folder) {
     return false;
 }
 
+bool SameFile(const std::string& a, const std::string& b) {
+    struct stat first;
+    struct stat second;
+    return stat(a.c_str(), &first) == 0 && stat(b.c_str(), &second) == 0 &&
+           first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
+std::string ServiceCurrentFolder(const std::string& daemonFolder, std::string* why) {
+    if (why != nullptr) {
+        *why = "the WorkingDirectory the systemd unit sets";
+    }
+    return daemonFolder;
+}
+
 }  // namespace platform

@@ -20,6 +20,12 @@ void OnInterrupt(int) {
     interrupted = 1;
 }
 
+// The signals that end the watch instead of the process: Ctrl-C, Ctrl-\,
+// a stop request and a hang-up of the terminal. Any of them, left to its
+// default, would kill the process with the terminal still without echo.
+constexpr int kEndingSignals[] = {SIGINT, SIGQUIT, SIGTERM, SIGHUP};
+constexpr int kEndingSignalCount = sizeof kEndingSignals / sizeof kEndingSignals[0];
+
 // Longest wait between two looks at the interrupt flag: a signal that
 // arrives just before poll starts is seen after this at the latest.
 constexpr int64_t kSliceMs = 200;
@@ -27,8 +33,8 @@ constexpr int64_t kSliceMs = 200;
 }  // namespace
 
 struct WatchTerminal::State {
-    struct sigaction savedInterrupt {};
-    struct sigaction savedTerminate {};
+    struct sigaction savedEnding[kEndingSignalCount] {};
+    struct sigaction savedPipe {};
     termios savedKeyboard{};
     bool keyboard = false;  // stdin is a terminal switched to single keys
     bool screen = false;    // stdout is a terminal
@@ -42,8 +48,13 @@ WatchTerminal::WatchTerminal() : state_(new State) {
     catcher.sa_handler = OnInterrupt;
     sigemptyset(&catcher.sa_mask);
     // No SA_RESTART: the signal ends a poll in progress.
-    sigaction(SIGINT, &catcher, &state_->savedInterrupt);
-    sigaction(SIGTERM, &catcher, &state_->savedTerminate);
+    for (int i = 0; i < kEndingSignalCount; ++i) {
+        sigaction(kEndingSignals[i], &catcher, &state_->savedEnding[i]);
+    }
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    sigaction(SIGPIPE, &ignore, &state_->savedPipe);
     if (isatty(STDIN_FILENO) && tcgetattr(STDIN_FILENO, &state_->savedKeyboard) == 0) {
         // Keys arrive one by one without Enter and without echo; Ctrl-C
         // still raises SIGINT.
@@ -67,12 +78,14 @@ WatchTerminal::~WatchTerminal() {
     if (state_->keyboard) {
         tcsetattr(STDIN_FILENO, TCSANOW, &state_->savedKeyboard);
     }
-    sigaction(SIGINT, &state_->savedInterrupt, nullptr);
-    sigaction(SIGTERM, &state_->savedTerminate, nullptr);
+    for (int i = 0; i < kEndingSignalCount; ++i) {
+        sigaction(kEndingSignals[i], &state_->savedEnding[i], nullptr);
+    }
+    sigaction(SIGPIPE, &state_->savedPipe, nullptr);
 }
 
-void WatchTerminal::Show(const std::string& text) {
-    WriteFrame(text, state_->screen, &state_->shown);
+bool WatchTerminal::Show(const std::string& text) {
+    return WriteFrame(text, state_->screen, &state_->shown);
 }
 
 bool WatchTerminal::WaitForKey(unsigned milliseconds) {

@@ -59,4 +59,45 @@ bool FolderWritable(const std::string& folder) {
     return false;
 }
 
+namespace {
+
+// The volume and index that identify an open file; false when it cannot be opened.
+bool FileIdentity(const std::string& path, BY_HANDLE_FILE_INFORMATION* info) {
+    // No access asked, so that a file others hold open is still looked at;
+    // backup semantics open folders too.
+    const HANDLE file =
+        CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    const bool ok = GetFileInformationByHandle(file, info) != 0;
+    CloseHandle(file);
+    return ok;
+}
+
+}  // namespace
+
+bool SameFile(const std::string& a, const std::string& b) {
+    BY_HANDLE_FILE_INFORMATION first;
+    BY_HANDLE_FILE_INFORMATION second;
+    return FileIdentity(a, &first) && FileIdentity(b, &second) &&
+           first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
+           first.nFileIndexHigh == second.nFileIndexHigh &&
+           first.nFileIndexLow == second.nFileIndexLow;
+}
+
+std::string ServiceCurrentFolder(const std::string& daemonFolder, std::string* why) {
+    if (why != nullptr) {
+        *why = "the system folder, where Windows starts services";
+    }
+    char folder[MAX_PATH + 1] = "";
+    const UINT length = GetSystemDirectoryA(folder, MAX_PATH + 1);
+    if (length == 0 || length > MAX_PATH) {
+        return daemonFolder;  // the system does not tell: no better guess
+    }
+    std::string path(folder, length);
+    return path.back() == '\\' ? path : path + '\\';
+}
+
 }  // namespace platform

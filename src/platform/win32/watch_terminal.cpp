@@ -115,7 +115,7 @@ WatchTerminal::~WatchTerminal() {
     SetConsoleCtrlHandler(OnControl, FALSE);
 }
 
-void WatchTerminal::Show(const std::string& text) {
+bool WatchTerminal::Show(const std::string& text) {
     if (state_->screen && !state_->sequences) {
         // A console without escape sequences: blank its buffer and start at
         // the top, where the picture is written as the first one.
@@ -131,7 +131,7 @@ void WatchTerminal::Show(const std::string& text) {
         }
         state_->shown = false;
     }
-    WriteFrame(text, state_->sequences, &state_->shown);
+    return WriteFrame(text, state_->sequences, &state_->shown);
 }
 
 bool WatchTerminal::WaitForKey(unsigned milliseconds) {

@@ -1,13 +1,16 @@
 // Checking config.xml for what makes the daemon do other than its author
 // meant. The records are the daemon's own walk's; what the walk reads over
-// (elements it does not see, texts it cuts) is read from the same document;
-// what only the file system can tell is asked through a probe.
+// (elements it does not see, texts it cuts, names it does not know) is read
+// from the same document; what only the file system can tell is asked
+// through a probe.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
 #include "daemon/app_config.h"
+#include "markup/outcome.h"
 
 class CXmlDocument;
 
@@ -21,6 +24,11 @@ class ConfigProbe {
     // Whether the program `commandLine` starts can be found; relative paths
     // are taken from `ownFolder` (ending in its separator).
     virtual bool ProgramFound(const std::string& commandLine, const std::string& ownFolder) = 0;
+    // Whether the two paths name one existing file, also through links.
+    virtual bool SameFile(const std::string& a, const std::string& b) = 0;
+    // The current folder of the daemon in `daemonFolder` when it runs as a
+    // service (with its separator), and in `*why` how it comes to be that.
+    virtual std::string ServiceFolder(const std::string& daemonFolder, std::string* why) = 0;
 };
 
 enum class Pitfall {
@@ -40,17 +48,23 @@ enum class Pitfall {
     kSameEndpoint,         // two watchdogs on one endpoint
     kSameName,             // terminating one terminates the other's processes
     kStatusNotWritable,    // the status snapshot cannot be written
+    kUnknownElement,       // an element the daemon does not read there (a typo, or misplaced)
+    kUnknownAttribute,     // an attribute the daemon does not read
+    kRelativeFolder,       // a result folder that depends on the daemon's current folder
 };
 
 struct ConfigFinding {
     Pitfall pitfall;
-    int app;           // index of the app element (0 for the first); -1 for the file as a whole
+    int app;           // index of the app element (0 for the first) among the watched
+                       // ones; -1 for the file as a whole
     std::string text;  // one line: what is wrong and what the daemon does because of it
 };
 
 struct ConfigCheck {
     bool loaded = false;
+    XmlOutcome outcome;                   // what the engine met loading the file
     std::string report;                   // the engine's result report of the load
+    std::string daemonFolder;             // the folder of the daemon that reads the file
     std::vector<AppConfig> apps;          // the records the daemon takes, in order
     std::string statusFolder;             // absolute; empty when the status snapshot is off
     std::vector<ConfigFinding> findings;  // the file's first, then by application
@@ -59,13 +73,32 @@ struct ConfigCheck {
 // 0 when nothing was found, 1 for findings, 2 when the file is not loaded.
 int CheckExitCode(const ConfigCheck& check);
 
-// Loads `configPath` as the daemon loads config.xml and checks it. Relative
-// folders and programs are taken from the folder of `configPath`, which
-// should therefore be absolute. No exception leaves it: memory running out
-// reads as a file that is not loaded.
-ConfigCheck CheckConfigFile(const std::string& configPath, ConfigProbe& probe);
+// One finding as a line: where (`config.xml` or `app N "name"`), then its text.
+std::string FindingLine(const ConfigCheck& check, const ConfigFinding& finding);
 
-// Checks a document that loaded; `configFolder` is the folder of config.xml
-// with its separator. `loaded` and `report` are left to the caller.
-ConfigCheck CheckConfigDocument(CXmlDocument& document, const std::string& configFolder,
+// The folder of the daemon that reads the config.xml at `configPath`
+// (absolute): `toolFolder` (the folder of zelkctl, installed beside the
+// daemon) when the config.xml there is that file, also through a link, as
+// /opt/zelk/config.xml links to /etc/zelk/config.xml in the Debian package;
+// otherwise the folder of `configPath`, beside which the daemon sits.
+std::string DaemonFolderFor(const std::string& configPath, const std::string& toolFolder,
+                            ConfigProbe& probe);
+
+// Loads `configPath` as the daemon loads config.xml and checks it as the
+// daemon in `daemonFolder` (absolute, with its separator) reads it. No
+// exception leaves it: memory running out reads as a file that is not loaded.
+ConfigCheck CheckConfigFile(const std::string& configPath, const std::string& daemonFolder,
+                            ConfigProbe& probe);
+
+// Checks a document that loaded, as the daemon in `daemonFolder` reads it.
+// `loaded`, `outcome` and `report` are left to the caller.
+ConfigCheck CheckConfigDocument(CXmlDocument& document, const std::string& daemonFolder,
                                 ConfigProbe& probe);
+
+// Line and column (from 1) of byte `offset` of `text`: lines end at LF, CR
+// LF or a lone CR; a character of the ANSI code page is one column.
+struct TextPlace {
+    int line;
+    int column;
+};
+TextPlace PlaceInText(const std::string& text, int32_t offset);

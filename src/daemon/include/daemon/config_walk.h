@@ -6,10 +6,46 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "daemon/app_config.h"
 
 class CXmlDocument;
+
+// The names the daemon reads in config.xml, compared as written (letter
+// case included).
+namespace config_name {
+constexpr const char kConfig[] = "config";
+constexpr const char kApp[] = "app";
+constexpr const char kSocket[] = "socket";
+constexpr const char kSubApp[] = "subApp";
+constexpr const char kFileMonitor[] = "fileMonitor";
+constexpr const char kPicMonitor[] = "picMonitor";
+constexpr const char kStatus[] = "status";
+constexpr const char kJournal[] = "journal";
+constexpr const char kName[] = "name";
+constexpr const char kPath[] = "path";
+constexpr const char kIp[] = "ip";
+constexpr const char kPort[] = "port";
+constexpr const char kStartPath[] = "startPath";
+constexpr const char kStopPath[] = "stopPath";
+constexpr const char kFolder[] = "folder";
+constexpr const char kInterval[] = "interval";
+constexpr const char kDays[] = "days";
+}  // namespace config_name
+
+// One element the daemon reads from config.xml, the element it is read in
+// (null for the top element) and the attributes it reads from it.
+struct KnownConfigElement {
+    const char* name;
+    const char* parent;
+    std::vector<const char*> attributes;
+};
+
+// Every element and attribute the daemon reads; it ignores all others (and
+// zelkctl check names them). A reader of a new element or attribute adds
+// its row here.
+const std::vector<KnownConfigElement>& KnownConfigElements();
 
 // Receives each filled record as soon as it is read; the walk goes on to the
 // next `app` element only when the sink returns.
@@ -27,8 +63,9 @@ int WalkConfigFile(const std::string& configPath, const AppConfigSink& take,
                    const std::function<void(CXmlDocument&, bool loaded)>& seen = nullptr);
 
 // Loads `configPath` into `document` as the daemon loads config.xml. False
-// when it cannot be used (missing, unreadable, not well-formed); then, when
-// memory ran out, `*outOfMemory` (if given) is set. No exception leaves it.
+// when it cannot be used (missing, unreadable, not well-formed:
+// document.GetOutcome() tells which); then, when memory ran out,
+// `*outOfMemory` (if given) is set. No exception leaves it.
 bool LoadConfigDocument(const std::string& configPath, CXmlDocument& document,
                         bool* outOfMemory = nullptr);
 
@@ -36,11 +73,18 @@ bool LoadConfigDocument(const std::string& configPath, CXmlDocument& document,
 int WalkConfigDocument(CXmlDocument& document, const AppConfigSink& take);
 
 // The status snapshot's folder: the `folder` attribute of the first `status`
-// element directly inside the top `config` element, made absolute against
-// `configFolder` (the folder of config.xml, with its separator) when it is
-// relative. Empty when there is no such element or its folder is empty: the
-// snapshot is off. The walk of the applications never looks at `status`.
-std::string StatusFolder(CXmlDocument& document, const std::string& configFolder);
+// element directly inside the top `config` element, as the daemon in
+// `daemonFolder` (its executable's folder, with its separator) resolves it.
+// Empty when there is no such element or its folder is empty: the snapshot
+// is off. The walk of the applications never looks at `status`.
+std::string StatusFolder(CXmlDocument& document, const std::string& daemonFolder);
+
+// `path` from config.xml resolved from `base` (a folder with its
+// separator): unchanged when absolute, else after `base`. The daemon
+// resolves its status folder from its own folder; the result folders it
+// hands to the system as they are, which resolves them from the daemon's
+// current folder.
+std::string ResolvePath(const std::string& path, const std::string& base);
 
 // The event journal: off unless config.xml has a `journal` element directly
 // inside `config` whose `folder` is not empty. The folder counts as the
@@ -52,7 +96,7 @@ struct JournalSettings {
     std::string folder;  // absolute; empty: off
     int days = kJournalDefaultDays;
 };
-JournalSettings JournalSettingsOf(CXmlDocument& document, const std::string& configFolder);
+JournalSettings JournalSettingsOf(CXmlDocument& document, const std::string& daemonFolder);
 
 // The number of applications the walk takes from a loaded document.
 int CountConfigApps(CXmlDocument& document);

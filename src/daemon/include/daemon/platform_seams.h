@@ -49,6 +49,8 @@ class PlatformConfigProbe final : public ConfigProbe {
     bool FolderExists(const std::string& folder) override;
     bool FolderWritable(const std::string& folder) override;
     bool ProgramFound(const std::string& commandLine, const std::string& ownFolder) override;
+    bool SameFile(const std::string& a, const std::string& b) override;
+    std::string ServiceFolder(const std::string& daemonFolder, std::string* why) override;
 };
 
 // The system's text for the error `code` on one line, without its final full

@@ -10,11 +10,10 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
-#include "markup/element_index.h"
 #include "markup/escaping.h"
-#include "markup/result_report.h"
-#include "markup/tokenizer.h"
+#include "markup/outcome.h"
 
 // Bits of the document flags word.
 constexpr uint32_t kDocIgnoreCase = 0x08;   // names compare without regard to ASCII case
@@ -23,6 +22,10 @@ constexpr uint32_t kDocWritingFile = 0x20;  // written piecewise to a file (neve
 
 struct SavedPositionTable;
 struct AttributeList;
+struct ElementEntry;
+class ElementIndex;
+struct MarkupScanner;
+struct DocumentInside;
 
 class CXmlDocument {
   public:
@@ -52,11 +55,18 @@ class CXmlDocument {
     // Builds the index for the whole text, resets the positions and returns
     // CheckWellFormed(). Appends the parse's entries to the result report.
     bool ParseDocument();
-    // Links every element read from `scanner` under entry `parent`; returns
-    // the index of the first element created, 0 if none.
-    int32_t ParseElements(int32_t parent, MarkupScanner& scanner);
     // True when the parse found no markup error and exactly one root element.
     bool CheckWellFormed() const;
+
+    // What the last SetDocText, LoadFile or ParseDocument met: kWellFormed
+    // when it answered true, otherwise the first problem and where it was
+    // met (a file that was not read, memory that ran out, or the first
+    // problem of the parse). Callers decide on this, not on the report text.
+    const XmlOutcome& GetOutcome() const { return outcome; }
+    // The problems of the last parse in the order met, at most
+    // kMaxListedProblems; empty when it was well-formed, and when the file
+    // was not read or memory ran out (then the outcome alone tells).
+    const std::vector<XmlOutcome>& GetProblems() const { return problems; }
 
     // Position primitive behind every move; refreshes the position view.
     void SetPositions(int32_t parent, int32_t main, int32_t child);
@@ -87,9 +97,16 @@ class CXmlDocument {
     std::string_view GetChildTextView() const;
     // The main element's attribute number `index` (from 0, in the order of
     // the start tag, a repeated name each time) as views of its name and its
-    // value, the value as GetAttributeView gives it. False, and nothing
-    // set, when there is no main element or no such attribute.
+    // value, the value as GetAttributeView gives it. Names are never decoded:
+    // the name is always a view into GetDocText(). False, and nothing set,
+    // when there is no main element or no such attribute.
     bool GetAttributeAt(int32_t index, std::string_view* name, std::string_view* value) const;
+    // The main element's name as its start tag writes it, a view into
+    // GetDocText() (valid as the views above); empty without a main element.
+    std::string_view GetElementName() const;
+    // Where the main element's start tag begins in GetDocText() (its "<");
+    // -1 without a main element.
+    int32_t GetElementOffset() const;
 
     // Appends the empty element <name/> after the main position under the
     // parent position and makes it the main position. Only an empty (or
@@ -105,20 +122,9 @@ class CXmlDocument {
     bool SetAttribute(const char* name, int number);
     const std::string& GetDocText() const { return docText; }
 
-    // A copy of the result report.
+    // A copy of the result report: what the last load or parse met, for
+    // people and files (GetOutcome says it as a type).
     std::string GetResultReport() const { return resultReport; }
-
-    // Index access. GetEntry does no bounds check: i must be below GetEntryCount().
-    ElementEntry& GetEntry(int32_t i) { return elementIndex->Entry(i); }
-    const ElementEntry& GetEntry(int32_t i) const { return elementIndex->Entry(i); }
-    int32_t GetEntryCount() const { return entryCount; }
-    int32_t GetIndexCapacity() const { return elementIndex->Capacity(); }
-    const ElementIndex& GetElementIndex() const { return *elementIndex; }
-    // Makes room for at least n entries (n 0: one and a half times the
-    // entries in use), growing by at most one page; always true.
-    bool ReserveEntries(int32_t n);
-    // Index of a fresh entry (fields not cleared).
-    int32_t NewEntry();
 
     int32_t GetParentPos() const { return parentPos; }
     int32_t GetMainPos() const { return mainPos; }
@@ -126,10 +132,26 @@ class CXmlDocument {
     const char* GetPositionLabel() const { return positionLabel; }
     const char* GetPositionPointer() const { return positionPointer; }
     uint32_t GetFlags() const { return flags; }
-    void SetFlags(uint32_t value) { flags = value; }
 
   private:
     friend class ElementParser;
+    friend struct DocumentInside;
+    // The element index, for the engine's own units (defined in
+    // markup/document_inside.h). GetEntry does no bounds check: i must be
+    // below entryCount.
+    inline ElementEntry& GetEntry(int32_t i);
+    inline const ElementEntry& GetEntry(int32_t i) const;
+    // Makes room for at least n entries (n 0: one and a half times the
+    // entries in use), growing by at most one page; always true.
+    bool ReserveEntries(int32_t n);
+    // Index of a fresh entry (fields not cleared).
+    int32_t NewEntry();
+    // Links every element read from `scanner` under entry `parent`; returns
+    // the index of the first element created, 0 if none.
+    int32_t ParseElements(int32_t parent, MarkupScanner& scanner);
+    // Records a problem of the parse: the outcome when it is the first, and
+    // one of the listed problems while there is room.
+    void NoteProblem(XmlStatus status, int32_t offset, int32_t offset2 = -1);
     void Construct(const char* text);
     // After std::bad_alloc in a parse or load: frees the text, leaves an
     // empty document that is not well-formed with an "out_of_memory" report
@@ -170,4 +192,6 @@ class CXmlDocument {
     void NewTextVersion();
     std::unique_ptr<SavedPositionTable> savedPositions;
     std::unique_ptr<ElementIndex> elementIndex;
+    XmlOutcome outcome;
+    std::vector<XmlOutcome> problems;
 };

@@ -9,23 +9,26 @@ namespace platform {
 
 class WatchTerminal {
   public:
-    // Catches Ctrl-C (and, on POSIX, SIGTERM) so that the watch ends through
-    // WaitForKey instead of the process being killed, and reads keys from a
+    // Catches Ctrl-C (and, on POSIX, Ctrl-\, SIGTERM and a hang-up) so that
+    // the watch ends through WaitForKey instead of the process being killed
+    // with the terminal left as the watch set it, ignores SIGPIPE so that a
+    // reader that goes away makes Show fail instead, and reads keys from a
     // terminal one at a time without echo.
     WatchTerminal();
-    // Puts the terminal and the handling of Ctrl-C back as they were.
+    // Puts the terminal and the handling of those signals back as they were.
     ~WatchTerminal();
     WatchTerminal(const WatchTerminal&) = delete;
     WatchTerminal& operator=(const WatchTerminal&) = delete;
 
     // On a terminal: replaces the screen's content with `text` (lines end in
     // "\n"). Otherwise (a file or a pipe): appends `text`, after a blank line
-    // from the second one on.
-    void Show(const std::string& text);
+    // from the second one on. False when it could not be written: the watch
+    // should end.
+    bool Show(const std::string& text);
 
     // Waits up to `milliseconds`; true as soon as a key is pressed (from a
-    // pipe: a byte arrives) or Ctrl-C is pressed. Input that has ended (end
-    // of file) brings no key: then only Ctrl-C ends the watch.
+    // pipe: a byte arrives) or one of the signals above arrives. Input that
+    // has ended (end of file) brings no key: then only a signal ends it.
     bool WaitForKey(unsigned milliseconds);
 
   private:

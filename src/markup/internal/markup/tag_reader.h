@@ -63,12 +63,3 @@ int32_t ListAttributes(const char* text, int32_t tagStart, int32_t tagEnd, Attri
 // stopped, which is where a new attribute would go.
 bool FindAttribute(const char* text, int32_t tagStart, int32_t tagEnd, const char* name,
                    uint32_t flags, AttributeSpan* found, AttributeEnd* end);
-
-// How a name argument of the element finder is to be taken.
-enum class PathKind {
-    Any,       // null or empty: any element
-    Absolute,  // "/..." or "//...": finds nothing here
-    Relative,  // a valid relative path: only the first step's name is used
-    Invalid,
-};
-PathKind CheckPathSyntax(const char* path);

@@ -54,6 +54,7 @@ class TextFile {
     int32_t unitCount = 0;        // units of the last block after zero removal
     std::string report;           // result-report entries of this file operation
     std::string encoding;         // mark name, declared name, "UTF-8" or empty
+    int32_t firstError = 0;       // the system's code of the first file_error entry; 0 without
 
   private:
     // Converts length units of source in encoding `from` into text (the
@@ -66,9 +67,10 @@ class TextFile {
 // (optional) gives the bits to start from and receives the mark bits;
 // encoding (optional) forces the encoding of a file without a byte-order mark
 // when not empty, and receives the encoding used. False when the file could
-// not be opened or read; text is then empty or incomplete.
+// not be opened or read; text is then empty or incomplete, and systemError
+// (optional) receives the system's error code of that failure.
 bool LoadTextFromFile(const char* path, std::string& text, std::string* report, uint32_t* flags,
-                      std::string* encoding);
+                      std::string* encoding, int32_t* systemError = nullptr);
 
 // The encoding named at the start of a file (at most its first 1024 bytes):
 // the encoding attribute of an XML declaration at offset 0, or the charset of
