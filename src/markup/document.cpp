@@ -36,10 +36,8 @@ void CXmlDocument::Construct(const char* text) {
     entryCount = 0;
     freeEntry = 0;
     mainNodeType = 0;
-    mainNodeOffset = 0;
-    mainNodeLength = 0;
     flags = 0;
-    streamFile = nullptr;
+    neverUsed = NeverUsed();
     savedPositions = std::make_unique<SavedPositionTable>();
     elementIndex = std::make_unique<ElementIndex>();
     SetDocText(text);
@@ -142,8 +140,6 @@ void CXmlDocument::SetPositions(int32_t parent, int32_t main, int32_t child) {
     parentPos = parent;
     mainPos = main;
     childPos = child;
-    mainNodeOffset = 0;
-    mainNodeLength = 0;
     mainNodeType = main != 0 ? 1 : 0;
     RefreshPositionView();
 }

@@ -181,10 +181,16 @@ class CXmlDocument {
     int32_t entryCount;
     int32_t freeEntry;
     int32_t mainNodeType;
-    int32_t mainNodeOffset;
-    int32_t mainNodeLength;
     uint32_t flags;
-    void* streamFile;
+    // What the document model has and this engine never uses: a node other
+    // than an element at the main position, and piecewise reading or
+    // writing through a file. Kept at the values the model gives them, and
+    // read by nothing.
+    struct NeverUsed {
+        int32_t mainNodeOffset = 0;
+        int32_t mainNodeLength = 0;
+        void* streamFile = nullptr;
+    } neverUsed;
     // Changes, to a value never used before in this process, whenever the
     // text or the index is rebuilt or edited; keys the attribute reader's
     // per-thread list of the last element's attributes.

@@ -36,7 +36,6 @@ struct MarkupScanner {
     uint32_t flags = 0;      // the document's flags (0x08: names ignore ASCII case)
     int32_t attrStart = 0;   // attribute reader: start of the found attribute, whitespace included
     int32_t attrSpace = 0;   // attribute reader: length of that whitespace
-    void* reader = nullptr;  // piecewise reading is not used; always null
     int32_t end = 0;         // offset one past the last byte that may be read
 
     MarkupScanner() = default;
