@@ -31,9 +31,11 @@ struct AppMetric {
     void (*set)(AppStatus&, uint64_t);
 };
 
-#define ZELK_FIELD(field, cast)                                        \
-    [](const AppStatus& a) { return static_cast<uint64_t>(a.field); }, \
-        [](AppStatus& a, uint64_t v) { a.field = static_cast<decltype(a.field)>(cast); }
+// The getter and setter of a field of `Record` that a metric reads and
+// writes; `cast` turns the read value v into the field's.
+#define ZELK_FIELD(Record, field, cast)                             \
+    [](const Record& r) { return static_cast<uint64_t>(r.field); }, \
+        [](Record& r, uint64_t v) { r.field = static_cast<decltype(r.field)>(cast); }
 
 // The one-of-N state lines. The reader takes only the two states that no
 // other metric tells; the rest follow from the gauges.
@@ -63,56 +65,55 @@ const AppMetric kAppMetrics[] = {
     ZELK_STATE(AppState::kDown, "down"),
     ZELK_STATE(AppState::kNotWatched, "not_watched"),
     {"zelk_app_connected", "gauge", "1 while the watchdog is connected to the application.",
-     nullptr, nullptr, kFlag, ZELK_FIELD(connected, v != 0)},
+     nullptr, nullptr, kFlag, ZELK_FIELD(AppStatus, connected, v != 0)},
     {"zelk_app_silent_waits", "gauge",
      "Waits of 3 seconds in a row without data, connecting or connected.", nullptr, nullptr, kRun,
-     ZELK_FIELD(silentWaits, v)},
+     ZELK_FIELD(AppStatus, silentWaits, v)},
     {"zelk_app_recv_failures", "gauge", "Failed reads in a row on the connection.", nullptr,
-     nullptr, kRun, ZELK_FIELD(recvFailures, v)},
+     nullptr, kRun, ZELK_FIELD(AppStatus, recvFailures, v)},
     {"zelk_app_last_message_time_seconds", "gauge",
      "Time of the last handshake or train message, in seconds since the epoch (0: never).", nullptr,
-     nullptr, kTime, ZELK_FIELD(lastMessageTime, v)},
+     nullptr, kTime, ZELK_FIELD(AppStatus, lastMessageTime, v)},
     {"zelk_app_last_train_time_seconds", "gauge",
      "Time of the last train message, in seconds since the epoch (0: never).", nullptr, nullptr,
-     kTime, ZELK_FIELD(lastTrainTime, v)},
+     kTime, ZELK_FIELD(AppStatus, lastTrainTime, v)},
     {"zelk_app_install_pending", "gauge",
      "1 while the sub-application is uninstalled and its install command is due.", nullptr, nullptr,
-     kFlag, ZELK_FIELD(installPending, v != 0)},
+     kFlag, ZELK_FIELD(AppStatus, installPending, v != 0)},
     {"zelk_app_messages_total", "counter", "Messages received, by kind.", "kind", "handshake",
-     kCount, ZELK_FIELD(handshakes, v)},
+     kCount, ZELK_FIELD(AppStatus, handshakes, v)},
     {"zelk_app_messages_total", "counter", "Messages received, by kind.", "kind", "train", kCount,
-     ZELK_FIELD(trains, v)},
+     ZELK_FIELD(AppStatus, trains, v)},
     {"zelk_app_bytes_received_total", "counter", "Bytes received from the application.", nullptr,
-     nullptr, kCount, ZELK_FIELD(bytesReceived, v)},
+     nullptr, kCount, ZELK_FIELD(AppStatus, bytesReceived, v)},
     {"zelk_app_terminations_total", "counter",
      "Times the watchdog set out to terminate the application's processes.", nullptr, nullptr,
-     kCount, ZELK_FIELD(terminations, v)},
+     kCount, ZELK_FIELD(AppStatus, terminations, v)},
     {"zelk_app_termination_attempts_total", "counter",
      "Times the watchdog set out to terminate the application's processes.", nullptr, nullptr,
-     kCount, ZELK_FIELD(terminations, v)},
+     kCount, ZELK_FIELD(AppStatus, terminations, v)},
     {"zelk_app_processes_terminated_total", "counter",
      "Processes of the application the watchdog terminated.", nullptr, nullptr, kCount,
-     ZELK_FIELD(processesTerminated, v)},
+     ZELK_FIELD(AppStatus, processesTerminated, v)},
     {"zelk_app_terminations_last_hour", "gauge",
      "Termination attempts within the hour before the write time.", nullptr, nullptr, kRun,
-     ZELK_FIELD(terminationsLastHour, v)},
+     ZELK_FIELD(AppStatus, terminationsLastHour, v)},
     {"zelk_app_launches_total", "counter", "Times the watchdog launched the application.", nullptr,
-     nullptr, kCount, ZELK_FIELD(launches, v)},
+     nullptr, kCount, ZELK_FIELD(AppStatus, launches, v)},
     {"zelk_app_reconnects_total", "counter",
      "Times the watchdog threw its connection away and connected anew.", nullptr, nullptr, kCount,
-     ZELK_FIELD(reconnects, v)},
+     ZELK_FIELD(AppStatus, reconnects, v)},
     {"zelk_app_file_mismatches_total", "counter",
      "Trains whose result pictures and XML files did not match.", nullptr, nullptr, kCount,
-     ZELK_FIELD(fileMismatches, v)},
+     ZELK_FIELD(AppStatus, fileMismatches, v)},
     {"zelk_app_uninstall_commands_total", "counter",
      "Uninstall commands run for the sub-application.", nullptr, nullptr, kCount,
-     ZELK_FIELD(uninstallCommands, v)},
+     ZELK_FIELD(AppStatus, uninstallCommands, v)},
     {"zelk_app_install_commands_total", "counter", "Install commands run for the sub-application.",
-     nullptr, nullptr, kCount, ZELK_FIELD(installCommands, v)},
+     nullptr, nullptr, kCount, ZELK_FIELD(AppStatus, installCommands, v)},
 };
 
 #undef ZELK_STATE
-#undef ZELK_FIELD
 
 // The daemon's own series, one sample each.
 struct DaemonMetric {
@@ -123,27 +124,23 @@ struct DaemonMetric {
     void (*set)(StatusSnapshot&, uint64_t);
 };
 
-#define ZELK_FIELD(field, cast)                                             \
-    [](const StatusSnapshot& s) { return static_cast<uint64_t>(s.field); }, \
-        [](StatusSnapshot& s, uint64_t v) { s.field = static_cast<decltype(s.field)>(cast); }
-
 const char kWriteTime[] = "zelk_status_write_time_seconds";
 const char kBuildInfo[] = "zelk_build_info";
 
 const DaemonMetric kDaemonMetrics[] = {
     {"zelk_daemon_start_time_seconds", "Start time of the daemon, in seconds since the epoch.",
-     kTime, ZELK_FIELD(daemonStartTime, v)},
+     kTime, ZELK_FIELD(StatusSnapshot, daemonStartTime, v)},
     {"zelk_daemon_stop_time_seconds",
      "Time the daemon stopped, in seconds since the epoch (0 while it runs).", kTime,
-     ZELK_FIELD(daemonStopTime, v)},
+     ZELK_FIELD(StatusSnapshot, daemonStopTime, v)},
     {kWriteTime, "Time this snapshot was written, in seconds since the epoch.", kTime,
-     ZELK_FIELD(writeTime, v)},
+     ZELK_FIELD(StatusSnapshot, writeTime, v)},
     {"zelk_apps_configured", "Applications taken from config.xml.", kMaxApplications,
-     ZELK_FIELD(appsConfigured, v)},
+     ZELK_FIELD(StatusSnapshot, appsConfigured, v)},
     {"zelk_config_loaded", "1 when config.xml was loaded.", kFlag,
-     ZELK_FIELD(configLoaded, v != 0)},
+     ZELK_FIELD(StatusSnapshot, configLoaded, v != 0)},
     {"zelk_config_pitfalls", "Pitfalls zelkctl check finds in the loaded config.xml.", kRun,
-     ZELK_FIELD(configPitfalls, v)},
+     ZELK_FIELD(StatusSnapshot, configPitfalls, v)},
 };
 
 #undef ZELK_FIELD

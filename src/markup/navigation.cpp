@@ -11,6 +11,14 @@
 #include "platform/compiler.h"
 
 int32_t CXmlDocument::FindAmong(int32_t candidate, const char* name) const {
+    const PathKind kind =
+        name == nullptr || name[0] == '\0' ? PathKind::Any : CheckPathSyntax(name);
+    if (kind == PathKind::Absolute || kind == PathKind::Invalid) {
+        return 0;
+    }
+    if (kind == PathKind::Any) {
+        return candidate;
+    }
     const char* text = docText.c_str();
     for (; candidate != 0; candidate = GetEntry(candidate).nextSibling) {
         const ElementEntry& entry = GetEntry(candidate);
@@ -28,14 +36,9 @@ bool CXmlDocument::FindElement(const char* name) {
     if (flags & kDocWritingFile) {
         return false;
     }
-    const PathKind kind =
-        name == nullptr || name[0] == '\0' ? PathKind::Any : CheckPathSyntax(name);
-    if (kind == PathKind::Absolute || kind == PathKind::Invalid) {
-        return false;
-    }
     const int32_t first =
         mainPos != 0 ? GetEntry(mainPos).nextSibling : GetEntry(parentPos).firstChild;
-    const int32_t found = kind == PathKind::Any ? first : FindAmong(first, name);
+    const int32_t found = FindAmong(first, name);
     if (found == 0) {
         return false;
     }
@@ -55,14 +58,9 @@ bool CXmlDocument::FindChildElement(const char* name) {
     if (mainPos == 0) {
         return false;
     }
-    const PathKind kind =
-        name == nullptr || name[0] == '\0' ? PathKind::Any : CheckPathSyntax(name);
-    if (kind == PathKind::Absolute || kind == PathKind::Invalid) {
-        return false;
-    }
     const int32_t first =
         childPos != 0 ? GetEntry(childPos).nextSibling : GetEntry(mainPos).firstChild;
-    const int32_t found = kind == PathKind::Any ? first : FindAmong(first, name);
+    const int32_t found = FindAmong(first, name);
     if (found == 0) {
         return false;
     }

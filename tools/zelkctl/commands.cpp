@@ -24,29 +24,6 @@ namespace {
 // file is not one.
 constexpr int32_t kMaxSnapshotBytes = 4 * 1024 * 1024;
 
-bool ReadWholeFile(const std::string& path, std::string* text, std::string* error) {
-    platform::ClearLastErrorCode();
-    std::FILE* file = platform::OpenFileForReading(path.c_str());
-    if (file == nullptr) {
-        *error = ErrorReason(platform::LastErrorCode());
-        return false;
-    }
-    const int32_t size = platform::FileStreamSize(file);
-    bool ok = size >= 0 && size <= kMaxSnapshotBytes;
-    if (!ok) {
-        *error = size < 0 ? ErrorReason(platform::LastErrorCode())
-                          : std::string("too large for a status snapshot");
-    } else {
-        text->resize(static_cast<std::size_t>(size));
-        ok = std::fread(&(*text)[0], 1, text->size(), file) == text->size();
-        if (!ok) {
-            *error = "read error";
-        }
-    }
-    std::fclose(file);
-    return ok;
-}
-
 // The folder of zelkctl, which is installed beside the daemon; empty when
 // the platform cannot tell.
 std::string OwnFolder() {
@@ -55,6 +32,30 @@ std::string OwnFolder() {
 }
 
 }  // namespace
+
+bool ReadSmallFile(const std::string& path, int32_t maxBytes, const char* what, std::string* text,
+                   std::string* error) {
+    platform::ClearLastErrorCode();
+    std::FILE* file = platform::OpenFileForReading(path.c_str());
+    if (file == nullptr) {
+        *error = "cannot read " + path + ": " + ErrorReason(platform::LastErrorCode());
+        return false;
+    }
+    const int32_t size = platform::FileStreamSize(file);
+    bool ok = size >= 0 && size <= maxBytes;
+    if (!ok) {
+        *error = size < 0 ? "cannot read " + path + ": " + ErrorReason(platform::LastErrorCode())
+                          : path + " is too large for a " + what;
+    } else {
+        text->resize(static_cast<std::size_t>(size));
+        ok = size == 0 || std::fread(&(*text)[0], 1, text->size(), file) == text->size();
+        if (!ok) {
+            *error = "cannot read " + path + ": read error";
+        }
+    }
+    std::fclose(file);
+    return ok;
+}
 
 std::string DefaultConfigPath() {
     const std::string folder = OwnFolder();
@@ -85,8 +86,8 @@ StatusResult ReadStatus(const std::string& path, int64_t now) {
     std::string text;
     std::string reason;
     StatusSnapshot snapshot;
-    if (!ReadWholeFile(path, &text, &reason)) {
-        result.error = "cannot read " + path + ": " + reason;
+    if (!ReadSmallFile(path, kMaxSnapshotBytes, "status snapshot", &text, &reason)) {
+        result.error = reason;
     } else if (!ParseStatus(text, &snapshot, &reason)) {
         result.error = path + " is not a status snapshot: " + reason;
     } else {

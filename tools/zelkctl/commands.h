@@ -12,6 +12,11 @@ class CXmlDocument;
 
 namespace zelkctl {
 
+// Reads the whole file at `path`, of at most `maxBytes` (a larger one is no
+// `what`). False with a one-line `*error` ("cannot read PATH: reason").
+bool ReadSmallFile(const std::string& path, int32_t maxBytes, const char* what, std::string* text,
+                   std::string* error);
+
 // The config.xml beside zelkctl, the one the daemon reads; empty when the
 // folder of zelkctl cannot be told.
 std::string DefaultConfigPath();

@@ -58,26 +58,7 @@ std::vector<JournalFile> ListJournalFiles(const std::string& folder) {
 }
 
 bool ReadJournalFile(const std::string& path, std::string* text, std::string* error) {
-    platform::ClearLastErrorCode();
-    std::FILE* file = platform::OpenFileForReading(path.c_str());
-    if (file == nullptr) {
-        *error = "cannot read " + path + ": " + ErrorReason(platform::LastErrorCode());
-        return false;
-    }
-    const int32_t size = platform::FileStreamSize(file);
-    bool ok = size >= 0 && size <= kMaxJournalFileBytes;
-    if (!ok) {
-        *error = size < 0 ? "cannot read " + path + ": " + ErrorReason(platform::LastErrorCode())
-                          : path + " is too large for a journal file";
-    } else {
-        text->resize(static_cast<std::size_t>(size));
-        ok = size == 0 || std::fread(&(*text)[0], 1, text->size(), file) == text->size();
-        if (!ok) {
-            *error = "cannot read " + path + ": read error";
-        }
-    }
-    std::fclose(file);
-    return ok;
+    return ReadSmallFile(path, kMaxJournalFileBytes, "journal file", text, error);
 }
 
 }  // namespace zelkctl

@@ -166,6 +166,9 @@ class CXmlDocument {
     const AttributeList& MainAttributes() const;
     std::string_view ReadElementText(int32_t element, std::string* into) const;
     std::string TextOf(int32_t element) const;
+    // `first` or the first of its later siblings whose name matches `name`
+    // (any element for a null or empty name); 0 when none matches, or when
+    // the name is absolute or no name at all.
     int32_t FindAmong(int32_t first, const char* name) const;
     bool FindMainCandidate(const char* name);
     bool ReplaceText(int32_t offset, int32_t oldLength, const std::string& text);
