@@ -1,7 +1,8 @@
 """Runs the built zelkctl (natively or under Wine) on generated journals:
 history finding the journal through config.xml, its table, summary and JSON
 Lines, the one note on the torn last line; timeline drawn plain in a pipe
-and written as SVG and HTML; the SVG rendered in headless Chromium and the
+and written as SVG and HTML, a window of the day across the repeated hour,
+and a window the clocks skip refused; the SVG rendered in headless Chromium and the
 screenshot checked to show the palette's colours, not a blank page; and a
 one-line error with exit 2 for a journal that is not there.
 
@@ -101,6 +102,26 @@ def check_timeline(tool, station, day, hours):
     assert svg.startswith("<?xml") and "<script" not in svg and "Sunday 2026-10-25" in svg
     assert svg.split("<svg", 1)[1] in pictures["html"]
     return os.path.join(station, "timeline.svg")
+
+
+def check_window(tool, station):
+    journal = tool.path(os.path.join(station, "journal"))
+    # Natively 01:30 summer time to 03:30 winter time, under Wine two hours
+    # in the machine's zone: 96 characters either way.
+    rc, out, err = run(tool, "timeline", "--journal", journal, "--day", "2026-10-25", "--from",
+                       "01:30", "--to=03:30")
+    assert rc == 0, (rc, err)
+    lines = out.replace("\r\n", "\n").split("\n")
+    assert ", 01:30" in lines[0] and " to 03:30" in lines[0], lines[0]
+    start = len(lines[1]) - len(lines[1].lstrip())
+    for row in (line for line in lines if line.startswith(("app", "Z"))):
+        cells, rest = row[start:start + 96], row[start + 96:]
+        assert cells.strip("=~-!X?.TLMUI ") == "" and rest[:2] in ("", "  "), repr(row)
+    if not tool.wine:
+        # 02:30 never shows on the spring day: refused before the journal is read.
+        rc, out, err = run(tool, "timeline", "--journal", journal, "--day", "2026-03-29",
+                           "--from", "02:10", "--to", "02:50")
+        assert rc == 3 and len(err.strip().splitlines()) == 1 and "skip" in err, (rc, err)
 
 
 def read_png(path):
@@ -205,6 +226,7 @@ def main():
                        time.mktime((2026, 10, 25, 0, 0, 0, 0, 0, -1)))
         svg = check_timeline(tool, station, "2026-10-25",
                              round(day_seconds / 3600) if args.wine else 25)
+        check_window(tool, station)
         keep = args.keep or station
         os.makedirs(keep, exist_ok=True)
         if keep != station:

@@ -115,8 +115,19 @@ TEST(ZelkctlOptions, ReadsTheJournalCommands) {
     EXPECT_EQ(r.options.configPath, "c.xml");
     EXPECT_EQ(r.options.day, "2026-10-25");
     EXPECT_FALSE(r.options.outputHtml);
+    EXPECT_EQ(r.options.fromMinute, 0);
+    EXPECT_EQ(r.options.toMinute, 24 * 60);
     r = ParseOptions({"timeline", "--output", "day.Html"});
     EXPECT_TRUE(r.options.outputHtml);
+    r = ParseOptions({"timeline", "--from", "03:00", "--to=03:01"});
+    ASSERT_EQ(r.error, "");
+    EXPECT_EQ(r.options.fromMinute, 180);
+    EXPECT_EQ(r.options.toMinute, 181);
+    r = ParseOptions({"timeline", "--from=23:59"});
+    ASSERT_EQ(r.error, "");
+    EXPECT_EQ(r.options.toMinute, 24 * 60);
+    r = ParseOptions({"timeline", "--to", "24:00", "--from", "00:00"});
+    EXPECT_EQ(r.error, "");
     r = ParseOptions({"help", "timeline"});
     EXPECT_TRUE(r.options.help);
     EXPECT_EQ(r.options.command, Command::kTimeline);
@@ -136,12 +147,22 @@ TEST(ZelkctlOptions, ReadsTheJournalCommands) {
         {"timeline", "--day", "09.12.2026"},
         {"timeline", "--output", "day.png"},
         {"timeline", "--output="},
+        {"timeline", "--to", "24:01"},
+        {"timeline", "--from", "04:00", "--to", "03:00"},
+        {"timeline", "--from", "03:00", "--to", "03:00"},  // not a minute apart
+        {"timeline", "--from", "24:00"},                   // nothing after it
+        {"timeline", "--to", "00:00"},
+        {"timeline", "--from", "01:00", "--from", "02:00"},
+        {"timeline", "--to"},
+        {"history", "--from", "03:00"},  // a timeline option
     };
     for (const auto& arguments : bad) {
         EXPECT_NE(ParseOptions(arguments).error, "") << Joined(arguments);
     }
     EXPECT_NE(ParseOptions({"history", "--event", "exploded"}).error.find("terminated"),
               std::string::npos);
+    EXPECT_EQ(ParseOptions({"timeline", "--from", "04:00", "--to", "03:00"}).error,
+              "--from 04:00 must come at least a minute before --to 03:00");
     for (const Command command : {Command::kHistory, Command::kTimeline}) {
         const std::string help = HelpText(command);
         for (const char* option : {"--config PATH", "--journal FOLDER", "--app NAME"}) {

@@ -5,6 +5,7 @@
 
 #include "markup/markup.h"
 #include "zelkctl/journal_time.h"
+#include "zelkctl/timeline_axis.h"
 #include "zelkctl/timeline_spans.h"
 #include "zelkctl/timeline_style.h"
 #include "zelkctl/timeline_svg.h"
@@ -207,7 +208,7 @@ TEST(TimelineSpans, TheClockGoingBackAnHourKeepsEverySpanInOrder) {
     EXPECT_EQ(day.startMs, At("2026-10-25T00:00:00+02:00"));
     EXPECT_EQ(day.endMs - day.startMs, 25 * kMsPerHour);
     std::string hours;
-    for (const HourMark& mark : day.hours) {
+    for (const ClockMark& mark : MakeTimeAxis(zone, day).marks) {
         hours += std::to_string(mark.hour) + " ";
     }
     EXPECT_EQ(hours, "0 1 2 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18 19 20 21 22 23 ");
@@ -239,7 +240,7 @@ TEST(TimelineSpans, TheClockGoingBackAnHourKeepsEverySpanInOrder) {
     EXPECT_EQ(total, 24 * kMsPerHour);  // from 01:00 summer time to midnight
 
     // In the terminal, 100 quarters of an hour, the repeated hour twice.
-    const std::string text = TextTimeline(t, day, "station", false);
+    const std::string text = TextTimeline(t, day, zone, "station", false);
     const std::size_t row = text.find("\na ");
     ASSERT_NE(row, std::string::npos);
     const std::string cells = text.substr(row + 4, text.find('\n', row + 1) - row - 4);
@@ -289,7 +290,7 @@ TEST(LocalTime, DaysOfTheClockChangesAndTimesOnTheCommandLine) {
     // the instant the clock jumps.
     const DayWindow spring = MakeDayWindow(zone, DaysFromCivil(2026, 3, 29));
     EXPECT_EQ(spring.endMs - spring.startMs, 23 * kMsPerHour);
-    EXPECT_EQ(spring.hours.size(), 23u);
+    EXPECT_EQ(MakeTimeAxis(zone, spring).marks.size(), 23u);
     TimeSpec spec;
     ASSERT_TRUE(ParseTimeSpec("2026-03-29 02:30", &spec));
     EXPECT_EQ(ResolveTimeSpec(spec, zone, 0) * 1000, At("2026-03-29T03:00:00+02:00"));
@@ -307,6 +308,86 @@ TEST(LocalTime, DaysOfTheClockChangesAndTimesOnTheCommandLine) {
           "2026-12-09 24:00", "2026-12-09 12", "2026-12-09 12:00:00", "yesterday"}) {
         EXPECT_FALSE(ParseTimeSpec(bad, &spec)) << bad;
     }
+}
+
+TEST(LocalTime, AWindowHoldsEveryMomentItsClockTimesShow) {
+    int minutes = -1;
+    ASSERT_TRUE(ParseClockTime("00:00", &minutes));
+    EXPECT_EQ(minutes, 0);
+    ASSERT_TRUE(ParseClockTime("24:00", &minutes));
+    EXPECT_EQ(minutes, kMinutesPerDay);
+    ASSERT_TRUE(ParseClockTime("03:59", &minutes));
+    EXPECT_EQ(ClockTimeText(minutes), "03:59");
+    for (const char* bad : {"", "3:00", "03:0", "03:60", "24:01", "25:00", "03.00", "03:00 ",
+                            "-1:00", "0300", "+3:00"}) {
+        EXPECT_FALSE(ParseClockTime(bad, &minutes)) << bad;
+    }
+
+    const CentralEurope zone;
+    DayWindow w;
+
+    // The clocks go back at 03:00 summer time: 02:00 to 03:00 passes twice.
+    const int64_t autumn = DaysFromCivil(2026, 10, 25);
+    const struct {
+        int from, to;
+        const char* start;
+        const char* end;
+    } autumnCases[] = {
+        // within the repeated hour: from the first 02:10 to the second 02:50
+        {2 * 60 + 10, 2 * 60 + 50, "2026-10-25T02:10:00+02:00", "2026-10-25T02:50:00+01:00"},
+        // up to the repeated hour: not into it
+        {60, 2 * 60, "2026-10-25T01:00:00+02:00", "2026-10-25T02:00:00+02:00"},
+        {2 * 60, 3 * 60, "2026-10-25T02:00:00+02:00", "2026-10-25T03:00:00+01:00"},
+        {0, kMinutesPerDay, "2026-10-25T00:00:00+02:00", "2026-10-26T00:00:00+01:00"},
+    };
+    for (const auto& c : autumnCases) {
+        w = MakeDayWindow(zone, autumn, c.from, c.to);
+        EXPECT_EQ(w.startMs, At(c.start)) << c.from;
+        EXPECT_EQ(w.endMs, At(c.end)) << c.to;
+    }
+
+    // They go forward at 02:00: 02:00 to 03:00 never shows.
+    const int64_t spring = DaysFromCivil(2026, 3, 29);
+    w = MakeDayWindow(zone, spring, 2 * 60 + 10, 2 * 60 + 50);
+    EXPECT_EQ(w.startMs, w.endMs);
+    w = MakeDayWindow(zone, spring, 90, 3 * 60 + 30);
+    EXPECT_EQ(w.startMs, At("2026-03-29T01:30:00+01:00"));
+    EXPECT_EQ(w.endMs - w.startMs, kMsPerHour);
+    w = MakeDayWindow(zone, spring, 2 * 60 + 30, 3 * 60);
+    EXPECT_EQ(w.startMs, w.endMs);
+}
+
+TEST(TimelineAxis, TheTickStepGrowsWithTheWindow) {
+    const struct {
+        int64_t minutes;
+        int step;
+    } cases[] = {{1, 1},    {16, 1},   {17, 2},   {32, 2},       {33, 5},
+                 {60, 5},   {81, 10},  {160, 10}, {161, 15},     {240, 15},
+                 {241, 30}, {480, 30}, {481, 60}, {23 * 60, 60}, {25 * 60, 60}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(TickStepMinutes(c.minutes * kMsPerMinute), c.step) << c.minutes;
+    }
+}
+
+TEST(TimelineAxis, MarksAndTitlesFollowTheClock) {
+    const CentralEurope zone;
+    // Two hours on the autumn day, 02:00 to 03:00 twice: 10-minute ticks,
+    // the repeated ones twice, labelled by the clock.
+    const DayWindow autumn = MakeDayWindow(zone, DaysFromCivil(2026, 10, 25), 2 * 60, 3 * 60);
+    const TimeAxis axis = MakeTimeAxis(zone, autumn);
+    EXPECT_EQ(axis.stepMinutes, 10);
+    std::string labels;
+    for (const ClockMark& mark : axis.marks) {
+        labels += MarkLabel(axis, mark) + " ";
+    }
+    EXPECT_EQ(labels, "02:00 02:10 02:20 02:30 02:40 02:50 02:00 02:10 02:20 02:30 02:40 02:50 ");
+    EXPECT_EQ(axis.marks[6].utcMs, At("2026-10-25T02:00:00+01:00"));
+    EXPECT_EQ(TimelineTitle(autumn, zone, "st"),
+              "Station st, Sunday 2026-10-25, 02:00 (UTC+02:00) to 03:00 (UTC+01:00)");
+
+    const DayWindow evening = MakeDayWindow(zone, DaysFromCivil(2026, 12, 9), 20 * 60, 24 * 60);
+    EXPECT_EQ(TimelineTitle(evening, zone, "st"),
+              "Station st, Wednesday 2026-12-09, 20:00 to 24:00");
 }
 
 TEST(LocalTime, Rfc3339TimesAndDurations) {
@@ -334,9 +415,11 @@ TEST(LocalTime, Rfc3339TimesAndDurations) {
     EXPECT_EQ(y * 10000 + m * 100 + d, 16000229);
 }
 
-// A timeline with a hostile name, every state and every marker.
-Timeline Sample(const char* name) {
-    TimelineBuilder builder(At("2026-12-09T00:00:00+01:00"), At("2026-12-10T00:00:00+01:00"), true);
+// A timeline with a hostile name, every state and every marker, over the
+// day or a window of it.
+Timeline Sample(const char* name, const char* from = "2026-12-09T00:00:00+01:00",
+                const char* to = "2026-12-10T00:00:00+01:00") {
+    TimelineBuilder builder(At(from), At(to), true);
     Event train = Ev("2026-12-09T06:00:00+01:00", EventKind::kTrain, name, 0);
     train.key = "2026<&>";
     Event launched = Ev("2026-12-09T03:02:00+01:00", EventKind::kLaunched, name, 0);
@@ -359,7 +442,7 @@ Timeline Sample(const char* name) {
          }) {
         builder.Add(e);
     }
-    return builder.Finish(At("2026-12-10T00:00:00+01:00"));
+    return builder.Finish(At(to));
 }
 
 class FixedZone : public LocalZone {
@@ -402,10 +485,39 @@ TEST(TimelineDrawing, TheSvgIsWellFormedSelfContainedAndTitled) {
     EXPECT_NE(html.find("<svg xmlns="), std::string::npos);
 }
 
+// The texts of the axis's labels in `svg`, in order.
+std::vector<std::string> AxisLabels(const std::string& svg) {
+    std::vector<std::string> labels;
+    const std::string label = "text-anchor=\"middle\" fill=\"#333333\">";
+    for (std::size_t at = svg.find(label); at != std::string::npos; at = svg.find(label, at)) {
+        at += label.size();
+        labels.push_back(svg.substr(at, svg.find('<', at) - at));
+    }
+    return labels;
+}
+
+TEST(TimelineDrawing, AShortWindowHasItsTicksAndNothingOutsideIt) {
+    const FixedZone zone;
+    const DayWindow window = MakeDayWindow(zone, DaysFromCivil(2026, 12, 9), 3 * 60, 4 * 60);
+    const std::string svg =
+        TimelineSvg(Sample("a", "2026-12-09T03:00:00+01:00", "2026-12-09T04:00:00+01:00"), window,
+                    zone, "st", 0);
+    const std::vector<std::string> labels = AxisLabels(svg);
+    std::vector<std::string> expected;
+    for (int minute = 0; minute < 60; minute += 5) {
+        expected.push_back(ClockTimeText(3 * 60 + minute));
+    }
+    EXPECT_EQ(labels, expected);
+    EXPECT_NE(svg.find("Station st, Wednesday 2026-12-09, 03:00 to 04:00"), std::string::npos);
+    // The termination inside; the train of 06:00 outside.
+    EXPECT_NE(svg.find("03:01:30 terminated"), std::string::npos);
+    EXPECT_EQ(svg.find("train 2026"), std::string::npos);
+}
+
 TEST(TimelineDrawing, TheTerminalDrawingIsPlainUnlessColourIsAsked) {
     const FixedZone zone;
     const DayWindow day = MakeDayWindow(zone, DaysFromCivil(2026, 12, 9));
-    const std::string plain = TextTimeline(Sample("a\x1b]0;title\x07"), day, "st", false);
+    const std::string plain = TextTimeline(Sample("a\x1b]0;title\x07"), day, zone, "st", false);
     EXPECT_EQ(plain.find('\x1b'), std::string::npos);
     EXPECT_NE(plain.find("Station st, Wednesday 2026-12-09"), std::string::npos);
     // Each row: the name, 96 cells; the failing reads, the restart and the
@@ -421,9 +533,37 @@ TEST(TimelineDrawing, TheTerminalDrawingIsPlainUnlessColourIsAsked) {
     EXPECT_NE(plain.find("?????"), std::string::npos);  // b not watched
     EXPECT_NE(plain.find("T1 L1 M1 U1 I1, 1 train"), std::string::npos);
 
-    const std::string colour = TextTimeline(Sample("a"), day, "st", true);
+    const std::string colour = TextTimeline(Sample("a"), day, zone, "st", true);
     EXPECT_NE(colour.find("\x1b[48;2;0;158;115m"), std::string::npos);  // connected
     EXPECT_NE(colour.find("\x1b[48;2;213;94;0m"), std::string::npos);   // down
+}
+
+TEST(TimelineDrawing, TheTerminalDrawsAWindowInNinetySixCharacters) {
+    const FixedZone zone;
+    const DayWindow window = MakeDayWindow(zone, DaysFromCivil(2026, 12, 9), 3 * 60, 4 * 60);
+    const std::string text =
+        TextTimeline(Sample("a", "2026-12-09T03:00:00+01:00", "2026-12-09T04:00:00+01:00"), window,
+                     zone, "st", false);
+    EXPECT_EQ(text.find("Station st, Wednesday 2026-12-09, 03:00 to 04:00\n"), 0u);
+    // A tick every 5 minutes, 8 characters of 37.5 s apart.
+    const std::size_t ruler = text.find('\n') + 1;
+    EXPECT_EQ(text.substr(ruler, text.find('\n', ruler) - ruler),
+              "    03:00   03:05   03:10   03:15   03:20   03:25   03:30   03:35   03:40   03:45   "
+              "03:50   03:55");
+    // Silent, then terminated at 03:01:30, launched at 03:02 and down.
+    EXPECT_NE(text.find("\na   ~~TL" + std::string(92, 'X') + "  T1 L1\n"), std::string::npos);
+    EXPECT_NE(text.find("\nb   " + std::string(96, '?') + "\n"), std::string::npos);
+    EXPECT_NE(text.find("\nOne character: 37.5 seconds\n"), std::string::npos);
+
+    for (const auto& c :
+         std::vector<std::pair<int64_t, const char*>>{{15 * kMsPerMinute, "15 minutes"},
+                                                      {kMsPerMinute, "1 minute"},
+                                                      {75 * kMsPerSecond, "1 minute 15 seconds"},
+                                                      {112500, "1 minute 52.5 seconds"},
+                                                      {kMsPerSecond, "1 second"},
+                                                      {625, "0.625 seconds"}}) {
+        EXPECT_EQ(CellDurationText(c.first), c.second);
+    }
 }
 
 }  // namespace

@@ -187,12 +187,17 @@ int RunTimeline(const Options& options) {
     if (!options.day.empty() && !ParseDate(options.day, &day)) {
         return kUsageError;
     }
+    const DayWindow window = MakeDayWindow(zone, day, options.fromMinute, options.toMinute);
+    if (window.endMs - window.startMs < kMsPerMinute) {
+        Fail(ClockTimeText(options.fromMinute) + " to " + ClockTimeText(options.toMinute) +
+             " does not occur on " + DateText(day) + ": the clocks skip it");
+        return kUsageError;
+    }
     std::vector<JournalFile> files;
     std::string folder;
     if (!OpenJournal(options, &files, &folder)) {
         return kJournalUnusable;
     }
-    const DayWindow window = MakeDayWindow(zone, day);
     TimelineBuilder builder(window.startMs, window.endMs, true);
     int64_t skipped = 0;
     std::size_t first = 0, last = 0;
@@ -219,7 +224,8 @@ int RunTimeline(const Options& options) {
     int code = allRead ? 0 : kJournalUnusable;
     if (options.outputPath.empty()) {
         const platform::TerminalOutput terminal;
-        std::fputs(TextTimeline(timeline, window, station, terminal.TakesColour()).c_str(), stdout);
+        std::fputs(TextTimeline(timeline, window, zone, station, terminal.TakesColour()).c_str(),
+                   stdout);
         std::fflush(stdout);
     } else {
         const std::string& path = options.outputPath;

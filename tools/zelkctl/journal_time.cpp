@@ -1,5 +1,6 @@
 #include "zelkctl/journal_time.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace zelkctl {
@@ -149,6 +150,23 @@ bool ParseDate(std::string_view text, int64_t* days) {
     return true;
 }
 
+bool ParseClockTime(std::string_view text, int* minutes) {
+    const int hour = Digits(text, 0, 2), minute = Digits(text, 3, 2);
+    if (text.size() != 5 || text[2] != ':' || hour < 0 || minute < 0 || minute > 59 ||
+        hour * 60 + minute > kMinutesPerDay) {
+        return false;
+    }
+    *minutes = hour * 60 + minute;
+    return true;
+}
+
+std::string ClockTimeText(int minutes) {
+    char text[8];
+    char* p = PutDigits(text, minutes / 60 % 100, 2);
+    *p++ = ':';
+    return std::string(text, PutDigits(p, minutes % 60, 2));
+}
+
 bool ParseRfc3339(std::string_view text, int64_t* utcMs, int* offsetMinutes) {
     // The journal's lines come a day at a time: the last date read is kept.
     thread_local char lastDate[10] = {'1', '9', '7', '0', '-', '0', '1', '-', '0', '1'};
@@ -273,12 +291,14 @@ std::string DurationText(int64_t ms) {
     return text;
 }
 
-int64_t LocalToUtcSeconds(const LocalZone& zone, int64_t localSeconds) {
+int64_t LocalToUtcSeconds(const LocalZone& zone, int64_t localSeconds, Occurrence which) {
     // The offsets in force a day before and a day after bracket every
     // candidate; a time valid under the earlier one comes first.
     const int before = zone.OffsetMinutesAt(localSeconds - kSecondsPerDay);
     const int after = zone.OffsetMinutesAt(localSeconds + kSecondsPerDay);
-    for (const int offset : {before, after}) {
+    const int order[2] = {which == Occurrence::kFirst ? before : after,
+                          which == Occurrence::kFirst ? after : before};
+    for (const int offset : order) {
         const int64_t candidate = localSeconds - int64_t{offset} * 60;
         if (zone.OffsetMinutesAt(candidate) == offset) {
             return candidate;
@@ -298,23 +318,41 @@ int64_t LocalToUtcSeconds(const LocalZone& zone, int64_t localSeconds) {
     return high;
 }
 
-DayWindow MakeDayWindow(const LocalZone& zone, int64_t day) {
+DayWindow MakeDayWindow(const LocalZone& zone, int64_t day, int fromMinute, int toMinute) {
     DayWindow window;
     window.day = day;
-    const int64_t start = LocalToUtcSeconds(zone, day * kSecondsPerDay);
-    const int64_t end = LocalToUtcSeconds(zone, (day + 1) * kSecondsPerDay);
+    window.fromMinute = fromMinute;
+    window.toMinute = toMinute;
+    const int64_t midnight = day * kSecondsPerDay;
+    const int64_t start = LocalToUtcSeconds(zone, midnight + int64_t{fromMinute} * 60);
+    // The window ends after the last second before `toMinute`: on the day
+    // the clocks go back that is the second pass of a repeated time, and
+    // where that second is skipped, the jump itself.
+    const int64_t lastLocal = midnight + int64_t{toMinute} * 60 - 1;
+    const int64_t last = LocalToUtcSeconds(zone, lastLocal, Occurrence::kLast);
+    const bool shown = last + int64_t{zone.OffsetMinutesAt(last)} * 60 == lastLocal;
+    const int64_t end = std::max(start, shown ? last + 1 : last);
     window.startMs = start * kMsPerSecond;
     window.endMs = end * kMsPerSecond;
-    // A mark at each instant whose local time is a whole hour; offsets
-    // change by whole or half hours, so stepping by half hours finds each.
-    for (int64_t t = start; t < end; t += 1800) {
-        const int offset = zone.OffsetMinutesAt(t);
-        const LocalFields f = Local(t * kMsPerSecond, offset);
-        if (f.minute == 0 && f.second == 0) {
-            window.hours.push_back({t * kMsPerSecond, f.hour});
+    return window;
+}
+
+std::vector<ClockMark> ClockMarks(const LocalZone& zone, int64_t startMs, int64_t endMs,
+                                  int stepMinutes) {
+    std::vector<ClockMark> marks;
+    if (stepMinutes <= 0) {
+        return marks;
+    }
+    // Offsets are whole minutes, so local minutes begin with UTC minutes;
+    // each minute of the window is looked at (a day: 1440 look-ups).
+    for (int64_t t = FloorDiv(startMs + kMsPerMinute - 1, kMsPerMinute) * kMsPerMinute; t < endMs;
+         t += kMsPerMinute) {
+        const LocalFields f = Local(t, zone.OffsetMinutesAt(t / kMsPerSecond));
+        if (f.second == 0 && (f.hour * 60 + f.minute) % stepMinutes == 0) {
+            marks.push_back({t, f.hour, f.minute});
         }
     }
-    return window;
+    return marks;
 }
 
 bool ParseTimeSpec(std::string_view text, TimeSpec* spec) {

@@ -14,6 +14,7 @@ constexpr int64_t kMsPerSecond = 1000;
 constexpr int64_t kMsPerMinute = 60 * kMsPerSecond;
 constexpr int64_t kMsPerHour = 60 * kMsPerMinute;
 constexpr int64_t kSecondsPerDay = 86400;
+constexpr int kMinutesPerDay = 24 * 60;
 
 // Days since 1970-01-01 of a date of the proleptic Gregorian calendar, and back.
 int64_t DaysFromCivil(int year, int month, int day);
@@ -26,6 +27,11 @@ std::string DateText(int64_t days);
 const char* WeekdayName(int64_t days);
 // A date "YYYY-MM-DD" (exactly that form) as a day number; false otherwise.
 bool ParseDate(std::string_view text, int64_t* days);
+// A clock time "HH:MM" (exactly that form) from 00:00 to 24:00, the end of
+// the day, as minutes after midnight; false otherwise.
+bool ParseClockTime(std::string_view text, int* minutes);
+// "HH:MM" of minutes after midnight (0 to kMinutesPerDay).
+std::string ClockTimeText(int minutes);
 
 // "2026-12-09T03:14:15.123+01:00": date, "T" (or "t" or a blank), time with
 // optional fraction, then "Z" or an offset. False for anything else or a
@@ -53,26 +59,46 @@ class LocalZone {
     ~LocalZone() = default;
 };
 
-// The instant of the local wall-clock time `localSeconds` (seconds since
-// 1970-01-01 00:00 of the local calendar). A time that occurs twice (the
-// hour after the clocks go back) gives the first; one that never occurs
-// (the hour skipped when they go forward) the instant where the clock jumps.
-int64_t LocalToUtcSeconds(const LocalZone& zone, int64_t localSeconds);
+// Which instant a local time that occurs twice (the hour after the clocks
+// go back) stands for.
+enum class Occurrence { kFirst, kLast };
 
-// One local day: its first instant, the first of the next day (25 hours
-// later on the day the clocks go back, 23 on the day they go forward), and
-// an hour mark at every instant a new local hour begins.
-struct HourMark {
-    int64_t utcMs;
-    int hour;  // local hour, 0 to 23 (a repeated hour comes twice)
-};
+// The instant of the local wall-clock time `localSeconds` (seconds since
+// 1970-01-01 00:00 of the local calendar): the first or the last of a time
+// that occurs twice; for one that never occurs (the hour skipped when the
+// clocks go forward) the instant where the clock jumps.
+int64_t LocalToUtcSeconds(const LocalZone& zone, int64_t localSeconds,
+                          Occurrence which = Occurrence::kFirst);
+
+// One local day, or the stretch of it from the clock time `fromMinute` to
+// `toMinute`: from the first instant the clock shows `fromMinute` to the
+// end of the last second it shows a time before `toMinute`. So every
+// moment whose clock reads in between lies within: on the day the clocks
+// go back, 02:10 to 02:50 runs from the first 02:10 to the second 02:50,
+// and the whole day lasts 25 hours; on the day they go forward, 23 hours,
+// and a stretch within the skipped hour is empty (startMs == endMs).
 struct DayWindow {
     int64_t day = 0;  // day number of the local date
+    int fromMinute = 0;
+    int toMinute = kMinutesPerDay;
     int64_t startMs = 0;
     int64_t endMs = 0;
-    std::vector<HourMark> hours;
+    bool WholeDay() const { return fromMinute == 0 && toMinute == kMinutesPerDay; }
 };
-DayWindow MakeDayWindow(const LocalZone& zone, int64_t day);
+DayWindow MakeDayWindow(const LocalZone& zone, int64_t day, int fromMinute = 0,
+                        int toMinute = kMinutesPerDay);
+
+// An instant where the local clock shows a whole number of minutes.
+struct ClockMark {
+    int64_t utcMs;
+    int hour;  // local hour, 0 to 23
+    int minute;
+};
+// Every instant of [startMs, endMs) whose local time is a whole multiple of
+// `stepMinutes` (a divisor of 60, or 60 for the hours) after midnight, in
+// time order: a repeated hour's marks come twice, a skipped hour's never.
+std::vector<ClockMark> ClockMarks(const LocalZone& zone, int64_t startMs, int64_t endMs,
+                                  int stepMinutes);
 
 // A time on zelkctl's command line: "YYYY-MM-DD" (its midnight),
 // "YYYY-MM-DD HH:MM" (local time), or "-Nh" / "-Nd" (N hours or days ago).

@@ -143,6 +143,7 @@ bool ParseJournalCommand(const std::vector<std::string>& arguments, Options* o,
                          std::string* error) {
     const bool history = o->command == Command::kHistory;
     const std::string command = history ? "history" : "timeline";
+    bool fromGiven = false, toGiven = false;
     for (std::size_t i = 1; i < arguments.size(); ++i) {
         std::string name = arguments[i];
         std::string value;
@@ -156,7 +157,8 @@ bool ParseJournalCommand(const std::vector<std::string>& arguments, Options* o,
         const bool takesValue =
             name == "--config" || name == "--journal" || name == "--app" ||
             (history && (name == "--since" || name == "--until" || name == "--event")) ||
-            (!history && (name == "--day" || name == "--output"));
+            (!history &&
+             (name == "--day" || name == "--output" || name == "--from" || name == "--to"));
         if (IsHelp(name) && !hasValue) {
             o->help = true;
             continue;
@@ -181,6 +183,21 @@ bool ParseJournalCommand(const std::vector<std::string>& arguments, Options* o,
         }
         if (name == "--app") {
             o->apps.push_back(value);
+            continue;
+        }
+        if (name == "--from" || name == "--to") {
+            int& minute = name == "--from" ? o->fromMinute : o->toMinute;
+            bool& given = name == "--from" ? fromGiven : toGiven;
+            if (given) {
+                *error = name + " given twice";
+                return false;
+            }
+            if (!ParseClockTime(value, &minute)) {
+                *error = "bad value for " + name + ": \"" + value +
+                         "\" (a local time HH:MM from 00:00 to 24:00)";
+                return false;
+            }
+            given = true;
             continue;
         }
         if (name == "--event") {
@@ -222,6 +239,11 @@ bool ParseJournalCommand(const std::vector<std::string>& arguments, Options* o,
     }
     if (!o->configPath.empty() && !o->journalFolder.empty()) {
         *error = "--config and --journal exclude each other";
+        return false;
+    }
+    if (o->fromMinute >= o->toMinute) {
+        *error = "--from " + ClockTimeText(o->fromMinute) +
+                 " must come at least a minute before --to " + ClockTimeText(o->toMinute);
         return false;
     }
     return true;
@@ -372,29 +394,39 @@ found or read, 3 a bad command line.
 )";
         case Command::kTimeline:
             return R"(Usage: zelkctl timeline [--config PATH | --journal FOLDER] [--day YYYY-MM-DD]
-                        [--app NAME]... [--output FILE.svg|FILE.html]
+                        [--from HH:MM] [--to HH:MM] [--app NAME]...
+                        [--output FILE.svg|FILE.html]
 
-Draws one day of the station from the daemon's event journal: one lane per
-application with its states (connected, connecting, silent, failing, down
-from a termination to the next connection, not watched, and the daemon not
-running) and what the daemon did (terminations, launches, trains, trains
-whose result files did not match, uninstall and install commands).
+Draws one day of the station, or a window of it, from the daemon's event
+journal: one lane per application with its states (connected, connecting,
+silent, failing, down from a termination to the next connection, not
+watched, and the daemon not running) and what the daemon did
+(terminations, launches, trains, trains whose result files did not match,
+uninstall and install commands).
 
   --config PATH     the daemon's config.xml, whose <journal folder="..."/>
                     element names the journal's folder; default: the
                     config.xml beside zelkctl
   --journal FOLDER  read the journal files (zelk-events-*.jsonl) in FOLDER
   --day YYYY-MM-DD  the day to draw; default: today
+  --from HH:MM      draw only the window of the day from this local time
+  --to HH:MM        to this one (24:00: the day's end), at least a minute
+                    later; defaults: 00:00 and 24:00. The axis has hour
+                    marks, or for a short window ticks every 1 to 30
+                    minutes. On the day the clocks go back, a window holds
+                    every moment the clock showed a time within it (both
+                    passes of the repeated hour)
   --app NAME        only this application (again for more)
   --output FILE     write the picture to FILE instead: an SVG (FILE.svg) or
                     an HTML page (FILE.html), self-contained, with each
                     marker's details shown on hover
 
 Without --output the day is drawn here: one row per application, one
-character per 15 minutes, in colour on a terminal.
+character per 15 minutes (for a window: 96 characters, the legend says how
+long each lasts), in colour on a terminal.
 
 Exit codes: 0 done, 2 the journal cannot be found or read, or FILE cannot
-be written, 3 a bad command line.
+be written, 3 a bad command line (also a window the clocks skip).
 )";
         case Command::kNone:
             break;
@@ -414,8 +446,10 @@ Commands:
           what happened, from the daemon's event journal: the events and
           each application's time in each state
   timeline [--config PATH | --journal FOLDER] [--day YYYY-MM-DD]
-          [--app NAME]... [--output FILE.svg|FILE.html]
-          one day of the station as a picture, in the terminal or as a file
+          [--from HH:MM] [--to HH:MM] [--app NAME]...
+          [--output FILE.svg|FILE.html]
+          one day of the station, or a window of it, as a picture, in the
+          terminal or as a file
 
 zelkctl help COMMAND, or zelkctl COMMAND --help, tells more.
 )";

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "zelkctl/journal_time.h"
+
 namespace zelkctl {
 
 enum class Command { kNone, kStatus, kCheck, kHistory, kTimeline };
@@ -39,6 +41,11 @@ struct Options {
     std::string day;
     std::string outputPath;
     bool outputHtml = false;  // --output names an .html (or .htm) file
+    // timeline: --from and --to, the window of the day as minutes after its
+    // local midnight (checked: from at least a minute before to); not given,
+    // the day's start and end.
+    int fromMinute = 0;
+    int toMinute = kMinutesPerDay;
 };
 
 struct ParseResult {

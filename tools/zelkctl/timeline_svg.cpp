@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "zelkctl/event_text.h"
+#include "zelkctl/timeline_axis.h"
 #include "zelkctl/timeline_style.h"
 
 namespace zelkctl {
@@ -11,7 +12,8 @@ namespace zelkctl {
 namespace {
 
 // Layout, in SVG pixels.
-constexpr int kHourPx = 40;                // one hour of the axis; one pixel is 90 s
+constexpr int kHourPx = 40;                // one hour of a day's axis; one pixel is 90 s
+constexpr int kWindowPx = 24 * kHourPx;    // a window of the day: as wide as a whole day
 constexpr int kCharPx = 7;                 // a character of the 12 px font, at most
 constexpr double kLegendCharPx = 6.3;      // ... and on average, for the legend's words
 constexpr std::size_t kMaxNameChars = 28;  // longer names are cut in the picture
@@ -41,15 +43,20 @@ class Picture {
   public:
     Picture(const Timeline& timeline, const DayWindow& day, const LocalZone& zone,
             const std::string& station, int64_t nowMs)
-        : timeline_(timeline), day_(day), zone_(zone), station_(station), nowMs_(nowMs) {
+        : timeline_(timeline),
+          day_(day),
+          zone_(zone),
+          station_(station),
+          nowMs_(nowMs),
+          axis_(MakeTimeAxis(zone, day)) {
         labels_ = LaneLabels(timeline);
         std::size_t longest = 8;
         for (const std::string& label : labels_) {
             longest = std::max(longest, std::min(DisplayWidth(label), kMaxNameChars));
         }
         left_ = static_cast<int>(longest) * kCharPx + 20;
-        length_ = std::max<int64_t>(day.endMs - day.startMs, kMsPerHour);
-        plot_ = static_cast<int>(length_ * kHourPx / kMsPerHour);
+        length_ = std::max<int64_t>(day.endMs - day.startMs, kMsPerSecond);
+        plot_ = day.WholeDay() ? static_cast<int>(length_ * kHourPx / kMsPerHour) : kWindowPx;
         width_ = left_ + plot_ + kRightPx;
         lanesBottom_ =
             kTopPx + static_cast<int>(std::max<std::size_t>(timeline.lanes.size(), 1)) * kLanePx;
@@ -71,7 +78,8 @@ class Picture {
         }
         if (timeline_.lanes.empty()) {
             out_ += "<text x=\"" + Px(left_) + "\" y=\"" + Px(kTopPx + 22) +
-                    "\" fill=\"#555555\">No application in the journal for this day.</text>\n";
+                    "\" fill=\"#555555\">No application in the journal for this " +
+                    (day_.WholeDay() ? "day" : "window") + ".</text>\n";
         }
         Grid();
         Now();
@@ -80,9 +88,7 @@ class Picture {
         return out_;
     }
 
-    std::string Title() const {
-        return "Station " + station_ + ", " + WeekdayName(day_.day) + " " + DateText(day_.day);
-    }
+    std::string Title() const { return TimelineTitle(day_, zone_, station_); }
 
   private:
     double X(int64_t ms) const {
@@ -122,13 +128,12 @@ class Picture {
     void Axis() {
         double lastLabel = -100;
         int offset = OffsetAt(day_.startMs);
-        for (const HourMark& mark : day_.hours) {
+        for (const ClockMark& mark : axis_.marks) {
             const double x = X(mark.utcMs);
             out_ += "<line x1=\"" + Px(x) + "\" y1=\"" + Px(kTopPx - 8) + "\" x2=\"" + Px(x) +
                     "\" y2=\"" + Px(kTopPx) + "\" stroke=\"#555555\"/>\n";
-            if (x - lastLabel >= 2 * kCharPx + 4) {
-                char label[8];
-                std::snprintf(label, sizeof label, "%02d", mark.hour % 100);
+            const std::string label = MarkLabel(axis_, mark);
+            if (x - lastLabel >= static_cast<double>(label.size()) * kCharPx + 4) {
                 out_ += "<text x=\"" + Px(x) + "\" y=\"" + Px(kTopPx - 12) +
                         "\" text-anchor=\"middle\" fill=\"#333333\">" + label + "</text>\n";
                 lastLabel = x;
@@ -152,9 +157,10 @@ class Picture {
         }
     }
 
-    // Hour lines over the lanes, faint enough not to hide a colour.
+    // Lines of the axis's marks over the lanes, faint enough not to hide a
+    // colour.
     void Grid() {
-        for (const HourMark& mark : day_.hours) {
+        for (const ClockMark& mark : axis_.marks) {
             const double x = X(mark.utcMs);
             out_ += "<line x1=\"" + Px(x) + "\" y1=\"" + Px(kTopPx) + "\" x2=\"" + Px(x) +
                     "\" y2=\"" + Px(lanesBottom_) +
@@ -361,6 +367,7 @@ class Picture {
     const LocalZone& zone_;
     std::string station_;
     int64_t nowMs_;
+    TimeAxis axis_;
     std::vector<std::string> labels_;
     int left_ = 0;
     int64_t length_ = 0;

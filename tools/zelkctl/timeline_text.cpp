@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "zelkctl/event_text.h"
+#include "zelkctl/timeline_axis.h"
 #include "zelkctl/timeline_style.h"
 
 namespace zelkctl {
@@ -82,50 +83,81 @@ std::string Counts(const Lane& lane) {
 
 }  // namespace
 
-std::string TextTimeline(const Timeline& timeline, const DayWindow& day, const std::string& station,
-                         bool colour) {
-    const int64_t length = std::max<int64_t>(day.endMs - day.startMs, kTextCellMs);
-    const int cells = static_cast<int>((length + kTextCellMs / 2) / kTextCellMs);
+std::string CellDurationText(int64_t cellMs) {
+    const auto count = [](int64_t n, const char* unit) {
+        return std::to_string(n) + " " + unit + (n == 1 ? "" : "s");
+    };
+    const int64_t minutes = cellMs / kMsPerMinute;
+    const int64_t ms = cellMs % kMsPerMinute;
+    std::string text = minutes > 0 ? count(minutes, "minute") : std::string();
+    if (ms == 0 && minutes > 0) {
+        return text;
+    }
+    // Seconds with as many decimals as they need, at most three.
+    std::string seconds = std::to_string(ms / kMsPerSecond);
+    if (ms % kMsPerSecond != 0) {
+        char fraction[8];
+        std::snprintf(fraction, sizeof fraction, ".%03d", static_cast<int>(ms % kMsPerSecond));
+        seconds += fraction;
+        seconds.erase(seconds.find_last_not_of('0') + 1);
+    }
+    return text + (text.empty() ? "" : " ") + seconds + (seconds == "1" ? " second" : " seconds");
+}
+
+std::string TextTimeline(const Timeline& timeline, const DayWindow& window, const LocalZone& zone,
+                         const std::string& station, bool colour) {
+    const int64_t span = std::max<int64_t>(window.endMs - window.startMs, kMsPerSecond);
+    int cells = kTextWindowCells;
+    int64_t cellMs = span / cells;
+    int64_t length = span;
+    if (window.WholeDay()) {
+        cellMs = kTextCellMs;
+        cells = static_cast<int>(std::max<int64_t>((span + cellMs / 2) / cellMs, 1));
+        length = cells * cellMs;
+    }
     const std::vector<std::string> labels = LaneLabels(timeline);
     std::size_t nameWidth = 3;
     for (const std::string& label : labels) {
         nameWidth = std::max(nameWidth, std::min(DisplayWidth(label), kMaxNameColumns));
     }
 
-    std::string out = "Station " + Printable(station) + ", " + WeekdayName(day.day) + " " +
-                      DateText(day.day) + " (one character: 15 minutes)\n";
+    std::string out = Printable(TimelineTitle(window, zone, station)) + "\n";
 
-    // The hour ruler: each hour's number where its first quarter begins.
+    // The ruler: each mark's label where the character holding it begins,
+    // with a blank before the next.
+    const TimeAxis axis = MakeTimeAxis(zone, window);
     std::string ruler(static_cast<std::size_t>(cells), ' ');
     std::size_t free = 0;
-    for (const HourMark& mark : day.hours) {
-        const auto column = static_cast<std::size_t>((mark.utcMs - day.startMs) * cells / length);
-        if (column < free || column + 2 > ruler.size()) {
+    for (const ClockMark& mark : axis.marks) {
+        const std::string label = MarkLabel(axis, mark);
+        const auto column =
+            static_cast<std::size_t>((mark.utcMs - window.startMs) * cells / length);
+        if (column < free || column + label.size() > ruler.size()) {
             continue;
         }
-        char number[4];
-        std::snprintf(number, sizeof number, "%02d", mark.hour % 100);
-        ruler.replace(column, 2, number);
-        free = column + 3;
+        ruler.replace(column, label.size(), label);
+        free = column + label.size() + 1;
     }
     ruler.erase(ruler.find_last_not_of(' ') + 1);
     out += std::string(nameWidth + 1, ' ') + ruler + "\n";
 
     if (timeline.lanes.empty()) {
-        out += "(no application in the journal for this day)\n";
+        out += window.WholeDay() ? "(no application in the journal for this day)\n"
+                                 : "(no application in the journal for this window)\n";
     }
     for (std::size_t l = 0; l < timeline.lanes.size(); ++l) {
         const Lane& lane = timeline.lanes[l];
         const std::vector<Shade> shades =
-            CellShades(lane, timeline.daemonOff, day.startMs, day.startMs + length, cells);
+            CellShades(lane, timeline.daemonOff, window.startMs, window.startMs + length, cells);
         // The marker of each cell, by precedence.
         std::vector<int> marker(static_cast<std::size_t>(cells), -1);
         for (const Marker& m : lane.markers) {
-            if (m.timeMs < day.startMs || m.timeMs >= day.startMs + length ||
+            if (m.timeMs < window.startMs || m.timeMs >= window.startMs + length ||
                 StyleOf(m.kind).glyph == 0) {
                 continue;
             }
-            const auto cell = static_cast<std::size_t>((m.timeMs - day.startMs) * cells / length);
+            const auto cell =
+                static_cast<std::size_t>((m.timeMs - window.startMs) * cells / length);
             const auto rank = [](int kind) {
                 return kind < 0 ? 99
                                 : static_cast<int>(std::find(std::begin(kMarkerPrecedence),
@@ -164,6 +196,7 @@ std::string TextTimeline(const Timeline& timeline, const DayWindow& day, const s
         markers += std::string(1, StyleOf(kind).glyph) + " " + StyleOf(kind).label + "  ";
     }
     out += markers + "(a letter takes its cell)\n";
+    out += "One character: " + CellDurationText(cellMs) + "\n";
     return out;
 }
 
