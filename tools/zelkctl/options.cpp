@@ -40,18 +40,25 @@ bool ParseSeconds(const std::string& text, int* seconds) {
     return true;
 }
 
+// An argument as option name and value: "--name=value" gives both (true);
+// anything else is all name (false).
+bool SplitOption(const std::string& argument, std::string* name, std::string* value) {
+    const std::size_t equals = argument.find('=');
+    if (argument.compare(0, 2, "--") == 0 && equals != std::string::npos) {
+        *name = argument.substr(0, equals);
+        *value = argument.substr(equals + 1);
+        return true;
+    }
+    *name = argument;
+    return false;
+}
+
 // The options of `status`, from arguments[1] on; false with `*error` set.
 bool ParseStatus(const std::vector<std::string>& arguments, Options* o, std::string* error) {
     for (std::size_t i = 1; i < arguments.size(); ++i) {
-        std::string name = arguments[i];
+        std::string name;
         std::string value;
-        bool hasValue = false;
-        const std::size_t equals = name.find('=');
-        if (name.compare(0, 2, "--") == 0 && equals != std::string::npos) {
-            value = name.substr(equals + 1);
-            name = name.substr(0, equals);
-            hasValue = true;
-        }
+        bool hasValue = SplitOption(arguments[i], &name, &value);
         if (IsHelp(name) && !hasValue) {
             o->help = true;
         } else if (name == "--watch") {
@@ -145,15 +152,9 @@ bool ParseJournalCommand(const std::vector<std::string>& arguments, Options* o,
     const std::string command = history ? "history" : "timeline";
     bool fromGiven = false, toGiven = false;
     for (std::size_t i = 1; i < arguments.size(); ++i) {
-        std::string name = arguments[i];
+        std::string name;
         std::string value;
-        bool hasValue = false;
-        const std::size_t equals = name.find('=');
-        if (name.compare(0, 2, "--") == 0 && equals != std::string::npos) {
-            value = name.substr(equals + 1);
-            name = name.substr(0, equals);
-            hasValue = true;
-        }
+        bool hasValue = SplitOption(arguments[i], &name, &value);
         const bool takesValue =
             name == "--config" || name == "--journal" || name == "--app" ||
             (history && (name == "--since" || name == "--until" || name == "--event")) ||
