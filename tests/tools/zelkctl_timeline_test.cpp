@@ -291,22 +291,22 @@ TEST(LocalTime, DaysOfTheClockChangesAndTimesOnTheCommandLine) {
     const DayWindow spring = MakeDayWindow(zone, DaysFromCivil(2026, 3, 29));
     EXPECT_EQ(spring.endMs - spring.startMs, 23 * kMsPerHour);
     EXPECT_EQ(MakeTimeAxis(zone, spring).marks.size(), 23u);
-    TimeSpec spec;
-    ASSERT_TRUE(ParseTimeSpec("2026-03-29 02:30", &spec));
-    EXPECT_EQ(ResolveTimeSpec(spec, zone, 0) * 1000, At("2026-03-29T03:00:00+02:00"));
+    TimeSpec when;
+    ASSERT_TRUE(ParseTimeSpec("2026-03-29 02:30", &when));
+    EXPECT_EQ(ResolveTimeSpec(when, zone, 0) * 1000, At("2026-03-29T03:00:00+02:00"));
     // 02:30 on the autumn day occurs twice: the first.
-    ASSERT_TRUE(ParseTimeSpec("2026-10-25T02:30", &spec));
-    EXPECT_EQ(ResolveTimeSpec(spec, zone, 0) * 1000, At("2026-10-25T02:30:00+02:00"));
-    ASSERT_TRUE(ParseTimeSpec("2026-12-09", &spec));
-    EXPECT_EQ(ResolveTimeSpec(spec, zone, 0) * 1000, At("2026-12-09T00:00:00+01:00"));
-    ASSERT_TRUE(ParseTimeSpec("-2h", &spec));
-    EXPECT_EQ(ResolveTimeSpec(spec, zone, 100000), 100000 - 7200);
-    ASSERT_TRUE(ParseTimeSpec("-3d", &spec));
-    EXPECT_EQ(ResolveTimeSpec(spec, zone, 1000000), 1000000 - 3 * 86400);
+    ASSERT_TRUE(ParseTimeSpec("2026-10-25T02:30", &when));
+    EXPECT_EQ(ResolveTimeSpec(when, zone, 0) * 1000, At("2026-10-25T02:30:00+02:00"));
+    ASSERT_TRUE(ParseTimeSpec("2026-12-09", &when));
+    EXPECT_EQ(ResolveTimeSpec(when, zone, 0) * 1000, At("2026-12-09T00:00:00+01:00"));
+    ASSERT_TRUE(ParseTimeSpec("-2h", &when));
+    EXPECT_EQ(ResolveTimeSpec(when, zone, 100000), 100000 - 7200);
+    ASSERT_TRUE(ParseTimeSpec("-3d", &when));
+    EXPECT_EQ(ResolveTimeSpec(when, zone, 1000000), 1000000 - 3 * 86400);
     for (const char* bad :
          {"", "-", "-h", "-0h", "-2", "-2w", "-1234567h", "2026-12-9", "2026-13-01",
           "2026-12-09 24:00", "2026-12-09 12", "2026-12-09 12:00:00", "yesterday"}) {
-        EXPECT_FALSE(ParseTimeSpec(bad, &spec)) << bad;
+        EXPECT_FALSE(ParseTimeSpec(bad, &when)) << bad;
     }
 }
 

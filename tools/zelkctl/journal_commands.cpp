@@ -144,12 +144,12 @@ int RunHistory(const Options& options) {
     query.apps = options.apps;
     query.kinds = options.events;
     query.json = options.json;
-    TimeSpec spec;
-    if (!options.since.empty() && ParseTimeSpec(options.since, &spec)) {
-        query.sinceMs = ResolveTimeSpec(spec, zone, nowSeconds) * kMsPerSecond;
+    TimeSpec when;
+    if (!options.since.empty() && ParseTimeSpec(options.since, &when)) {
+        query.sinceMs = ResolveTimeSpec(when, zone, nowSeconds) * kMsPerSecond;
     }
-    if (!options.until.empty() && ParseTimeSpec(options.until, &spec)) {
-        query.untilMs = ResolveTimeSpec(spec, zone, nowSeconds) * kMsPerSecond;
+    if (!options.until.empty() && ParseTimeSpec(options.until, &when)) {
+        query.untilMs = ResolveTimeSpec(when, zone, nowSeconds) * kMsPerSecond;
     }
     if (query.sinceMs >= query.untilMs) {
         Fail("--since must come before --until");

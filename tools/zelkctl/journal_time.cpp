@@ -355,7 +355,7 @@ std::vector<ClockMark> ClockMarks(const LocalZone& zone, int64_t startMs, int64_
     return marks;
 }
 
-bool ParseTimeSpec(std::string_view text, TimeSpec* spec) {
+bool ParseTimeSpec(std::string_view text, TimeSpec* when) {
     if (!text.empty() && text[0] == '-') {
         // At most six digits: far beyond any journal's 366 days, and no overflow.
         const std::size_t digits = text.size() - 2;
@@ -366,8 +366,8 @@ bool ParseTimeSpec(std::string_view text, TimeSpec* spec) {
         if (count <= 0) {
             return false;
         }
-        spec->relative = true;
-        spec->seconds = int64_t{count} * (text.back() == 'h' ? 3600 : kSecondsPerDay);
+        when->relative = true;
+        when->seconds = int64_t{count} * (text.back() == 'h' ? 3600 : kSecondsPerDay);
         return true;
     }
     int64_t days = 0;
@@ -383,13 +383,13 @@ bool ParseTimeSpec(std::string_view text, TimeSpec* spec) {
         }
         seconds += hour * 3600 + minute * 60;
     }
-    spec->relative = false;
-    spec->seconds = seconds;
+    when->relative = false;
+    when->seconds = seconds;
     return true;
 }
 
-int64_t ResolveTimeSpec(const TimeSpec& spec, const LocalZone& zone, int64_t nowSeconds) {
-    return spec.relative ? nowSeconds - spec.seconds : LocalToUtcSeconds(zone, spec.seconds);
+int64_t ResolveTimeSpec(const TimeSpec& when, const LocalZone& zone, int64_t nowSeconds) {
+    return when.relative ? nowSeconds - when.seconds : LocalToUtcSeconds(zone, when.seconds);
 }
 
 }  // namespace zelkctl

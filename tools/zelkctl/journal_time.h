@@ -106,8 +106,8 @@ struct TimeSpec {
     bool relative = false;
     int64_t seconds = 0;  // relative: seconds before now; else local seconds since 1970
 };
-bool ParseTimeSpec(std::string_view text, TimeSpec* spec);
-// The instant `spec` means, in seconds since the epoch.
-int64_t ResolveTimeSpec(const TimeSpec& spec, const LocalZone& zone, int64_t nowSeconds);
+bool ParseTimeSpec(std::string_view text, TimeSpec* when);
+// The instant `when` means, in seconds since the epoch.
+int64_t ResolveTimeSpec(const TimeSpec& when, const LocalZone& zone, int64_t nowSeconds);
 
 }  // namespace zelkctl

@@ -219,9 +219,9 @@ bool ParseJournalCommand(const std::vector<std::string>& arguments, Options* o,
             *error = name + " given twice";
             return false;
         }
-        TimeSpec spec;
+        TimeSpec when;
         int64_t day = 0;
-        if ((name == "--since" || name == "--until") && !ParseTimeSpec(value, &spec)) {
+        if ((name == "--since" || name == "--until") && !ParseTimeSpec(value, &when)) {
             *error = "bad value for " + name + ": \"" + value +
                      "\" (YYYY-MM-DD, \"YYYY-MM-DD HH:MM\", -Nh or -Nd)";
             return false;
