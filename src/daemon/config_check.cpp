@@ -133,21 +133,21 @@ AppElement ReadAppElement(CXmlDocument& document) {
         app.hasSocket = true;
         app.portText = document.GetAttribute(n::kPort);
     }
-    // The walk looks for subApp after the first socket: earlier ones go unseen.
+    // The subApp the walk reads; every one before it, or every one when it
+    // reads none, goes unseen.
+    int32_t readAt = -1;
+    if (FindReadSubApp(document)) {
+        app.hasSubApp = true;
+        readAt = document.GetElementOffset();
+        document.IntoElement();
+        app.fileMonitors = ChildTexts(document, n::kFileMonitor);
+        app.picMonitors = ChildTexts(document, n::kPicMonitor);
+        document.OutOfElement();
+    }
     document.ResetMainPosition();
-    bool socketPassed = !app.hasSocket;
-    while (document.FindElement(nullptr)) {
-        const std::string_view name = document.GetElementName();
-        if (Is(name, n::kSocket)) {
-            socketPassed = true;
-        } else if (Is(name, n::kSubApp) && !socketPassed) {
+    while (document.FindElement(n::kSubApp)) {
+        if (readAt < 0 || document.GetElementOffset() < readAt) {
             ++app.subAppsBeforeSocket;
-        } else if (Is(name, n::kSubApp) && !app.hasSubApp) {
-            app.hasSubApp = true;
-            document.IntoElement();
-            app.fileMonitors = ChildTexts(document, n::kFileMonitor);
-            app.picMonitors = ChildTexts(document, n::kPicMonitor);
-            document.OutOfElement();
         }
     }
     document.OutOfElement();

@@ -120,15 +120,20 @@ int CountConfigApps(CXmlDocument& document) {
     int count = 0;
     if (document.CheckWellFormed()) {
         document.ResetPosition();
-        if (document.FindElement("config")) {
+        if (document.FindElement(n::kConfig)) {
             document.IntoElement();
-            while (count < kMaxApplications && document.FindElement("app")) {
+            while (count < kMaxApplications && document.FindElement(n::kApp)) {
                 ++count;
             }
         }
         document.ResetPosition();
     }
     return count;
+}
+
+bool FindReadSubApp(CXmlDocument& document) {
+    // From the main position: the socket when one was found, else the start.
+    return document.FindElement(n::kSubApp);
 }
 
 int WalkConfigFile(const std::string& configPath, const AppConfigSink& take, bool* outOfMemory,
@@ -174,12 +179,10 @@ int WalkConfigDocument(CXmlDocument& document, const AppConfigSink& take) {
         app->name = document.GetAttribute(n::kName);
         app->path = document.GetAttribute(n::kPath);
         document.IntoElement();
-        // `subApp` is looked for after `socket` when there is one, so a
-        // `subApp` written before the `socket` is not seen.
         if (document.FindElement(n::kSocket)) {
             ReadSocket(document, app.get());
         }
-        if (document.FindElement(n::kSubApp)) {
+        if (FindReadSubApp(document)) {
             ReadSubApp(document, app.get());
         }
         document.OutOfElement();

@@ -69,6 +69,12 @@ int WalkConfigFile(const std::string& configPath, const AppConfigSink& take,
 bool LoadConfigDocument(const std::string& configPath, CXmlDocument& document,
                         bool* outOfMemory = nullptr);
 
+// Inside an `app` element, after looking for its `socket` (the main position
+// on the socket when there is one): moves to the `subApp` the daemon reads,
+// the first after the socket, or the first of all without one; so a subApp
+// written before the socket is not seen. False when there is none.
+bool FindReadSubApp(CXmlDocument& document);
+
 // Walks an already parsed document from its top level.
 int WalkConfigDocument(CXmlDocument& document, const AppConfigSink& take);
 
