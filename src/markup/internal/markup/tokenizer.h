@@ -33,10 +33,10 @@ struct MarkupScanner {
     int32_t nameEnd = -1;   // last byte of that name
     int32_t pos = 0;        // where the next token begins
     const char* text = nullptr;
-    uint32_t flags = 0;      // the document's flags (0x08: names ignore ASCII case)
-    int32_t attrStart = 0;   // attribute reader: start of the found attribute, whitespace included
-    int32_t attrSpace = 0;   // attribute reader: length of that whitespace
-    int32_t end = 0;         // offset one past the last byte that may be read
+    uint32_t flags = 0;     // the document's flags (0x08: names ignore ASCII case)
+    int32_t attrStart = 0;  // attribute reader: start of the found attribute, whitespace included
+    int32_t attrSpace = 0;  // attribute reader: length of that whitespace
+    int32_t end = 0;        // offset one past the last byte that may be read
 
     MarkupScanner() = default;
     // A scanner over `text[0..end)`; end -1 means up to the zero byte.
