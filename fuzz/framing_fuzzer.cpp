@@ -64,8 +64,10 @@ class NoTime final : public WatchdogClock {
 
 class FakeShell final : public ShellRunner {
   public:
-    void Run(const std::string& command) override {
+    bool Run(const std::string& command, int32_t* code) override {
         FUZZ_CHECK(command == "uninstall.cmd" || command == "install.cmd");
+        *code = 0;
+        return true;
     }
 };
 
@@ -144,7 +146,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FakeFiles files;
     FakeShell shell;
     NoTime clock;
-    WatchdogLog log(config);
+    WatchdogLog log(config, ProcessOutput());
     TrainServices services{files, shell, clock, log};
 
     while (at < size) {

@@ -23,10 +23,11 @@ class TerminalOutput {
   private:
     bool terminal_ = false;
     bool colour_ = false;
-    // Win32: the console's output code page and mode before, 0 when not changed.
-    unsigned savedCodePage_ = 0;
-    unsigned long savedMode_ = 0;
-    bool modeChanged_ = false;
+    // Win32: the console's output code page and mode before, 0 when not
+    // changed. Other systems leave the terminal as it is and never read them.
+    [[maybe_unused]] unsigned savedCodePage_ = 0;
+    [[maybe_unused]] unsigned long savedMode_ = 0;
+    [[maybe_unused]] bool modeChanged_ = false;
 };
 
 }  // namespace platform
