@@ -111,6 +111,21 @@ class PlaceCounter {
     bool afterCr_ = false;
 };
 
+// The program a shell command line starts: its first word, or the text
+// between its first pair of double quotes.
+std::string CommandProgram(const std::string& command) {
+    const std::size_t begin = command.find_first_not_of(" \t");
+    if (begin == std::string::npos) {
+        return "";
+    }
+    if (command[begin] == '"') {
+        const std::size_t end = command.find('"', begin + 1);
+        return command.substr(begin + 1, end == std::string::npos ? end : end - begin - 1);
+    }
+    const std::size_t end = command.find_first_of(" \t", begin);
+    return command.substr(begin, end == std::string::npos ? end : end - begin);
+}
+
 bool Is(std::string_view name, const char* known) {
     return name == std::string_view(known);
 }
@@ -266,10 +281,20 @@ class NameCheck {
     void Element(const KnownConfigElement& known, int app) {
         std::string_view attribute;
         std::string_view value;
+        std::vector<std::pair<std::string_view, std::string_view>> seen;
         for (int32_t i = 0; document_.GetAttributeAt(i, &attribute, &value); ++i) {
             if (std::none_of(known.attributes.begin(), known.attributes.end(),
                              [&](const char* name) { return Is(attribute, name); })) {
                 UnknownAttribute(known, attribute, app);
+                continue;
+            }
+            const auto first = std::find_if(seen.begin(), seen.end(), [&](const auto& earlier) {
+                return earlier.first == attribute;
+            });
+            if (first == seen.end()) {
+                seen.emplace_back(attribute, value);
+            } else {
+                RepeatedAttribute(known, attribute, first->second, value, app);
             }
         }
         document_.IntoElement();
@@ -348,6 +373,17 @@ class NameCheck {
                     " there";
         }
         Add(Pitfall::kUnknownAttribute, app, offset, said + "): the daemon ignores it");
+    }
+
+    // A known attribute written again in one start tag: the engine answers
+    // with the first, so the later ones change nothing.
+    void RepeatedAttribute(const KnownConfigElement& element, std::string_view name,
+                           std::string_view used, std::string_view ignored, int app) {
+        const int32_t offset = static_cast<int32_t>(name.data() - document_.GetDocText().data());
+        Add(Pitfall::kRepeatedAttribute, app, offset,
+            "attribute " + std::string(name) + " of <" + element.name +
+                "> written again: the daemon reads the first, \"" + ShownName(used) +
+                "\", and ignores \"" + ShownName(ignored) + "\"");
     }
 
     void Add(Pitfall pitfall, int app, int32_t offset, const std::string& text) {
@@ -435,6 +471,10 @@ class Checker {
             Add(Pitfall::kSecondPicMonitor,
                 "only the first picMonitor is used; ignored: " + QuotedList(ignored));
         }
+        if (element.hasSubApp) {
+            CheckCommand(n::kStopPath, app.stopPath);
+            CheckCommand(n::kStartPath, app.startPath);
+        }
         if (app.picMonitor.empty()) {
             return;
         }
@@ -453,11 +493,32 @@ class Checker {
     void Relative(const std::string& what, const std::string& folder) {
         const std::string there = ResolvePath(folder, serviceFolder_);
         Add(Pitfall::kRelativeFolder,
-            what + " " + Quoted(folder) +
-                " is relative, so it depends on the daemon's current folder: as a service it is " +
-                Quoted(there) + " (" + serviceWhy_ + ")" +
-                (probe_.FolderExists(there) ? "" : ", which does not exist") +
-                "; in console mode it counts from the folder the daemon is started in");
+            what + " " + Quoted(folder) + " is relative, so it depends on " + CurrentFolder(there) +
+                (probe_.FolderExists(there) ? "" : ", which does not exist") + InConsoleMode());
+    }
+
+    // A command the shell runs from the daemon's current folder, whose
+    // program is named by a relative path (bin/un.sh, scripts\install.cmd); a bare
+    // name is looked up along the search path and is left alone.
+    void CheckCommand(const char* what, const std::string& command) {
+        const std::string program = CommandProgram(command);
+        if (program.find_first_of(platform::kPathSeparators) == std::string::npos ||
+            platform::IsAbsolutePath(program)) {
+            return;
+        }
+        Add(Pitfall::kRelativeCommand,
+            std::string(what) + " " + Quoted(command) + " starts " + Quoted(program) +
+                " by a relative path, so it depends on " +
+                CurrentFolder(ResolvePath(program, serviceFolder_)) + InConsoleMode());
+    }
+
+    std::string CurrentFolder(const std::string& there) const {
+        return "the daemon's current folder: as a service it is " + Quoted(there) + " (" +
+               serviceWhy_ + ")";
+    }
+
+    static std::string InConsoleMode() {
+        return "; in console mode it counts from the folder the daemon is started in";
     }
 
     void CheckFileMonitors(const AppConfig& app, const AppElement& element) {

@@ -187,6 +187,27 @@ TEST(ConfigCheck, NamesEachPitfallAndNothingElse) {
         {Config(App(1, socket + SubApp("<fileMonitor>/r/xml</fileMonitor>"
                                        "<picMonitor>pics</picMonitor>"))),
          Pitfall::kRelativeFolder, 0, "picMonitor \"pics" + kSep + "\" is relative"},
+        // Commands whose program is found from the current folder; a bare
+        // name is searched along the path.
+        {Config(App(1, socket +
+                           "<subApp name=\"s\" startPath=\"install now\" stopPath=\"bin/un "
+                           "-q\">" +
+                           kMonitors + "</subApp>")),
+         Pitfall::kRelativeCommand, 0,
+         "stopPath \"bin/un -q\" starts \"bin/un\" by a relative path, so it depends on the "
+         "daemon's current folder: as a service it is \"" +
+             kServiceFolder},
+        {Config(App(1, socket +
+                           "<subApp name=\"s\" startPath=\" &quot;my tools/in&quot; -x\" "
+                           "stopPath=\"un\">" +
+                           kMonitors + "</subApp>")),
+         Pitfall::kRelativeCommand, 0, "startPath \" \"my tools/in\" -x\" starts \"my tools/in\""},
+        // Of an attribute written twice the engine answers with the first.
+        {Config(
+             App(1, "<socket ip=\"127.0.0.1\" port=\"7001\" port=\"7002\"/>" + SubApp(kMonitors))),
+         Pitfall::kRepeatedAttribute, 0,
+         "line 4, column 68: attribute port of <socket> written again: the daemon reads the "
+         "first, \"7001\", and ignores \"7002\""},
     };
     for (const Case& c : cases) {
         FakeProbe probe;

@@ -335,7 +335,8 @@ one line per pitfall found:
   - the top element is not config
   - an element or attribute the daemon does not read where it stands, with
     its line and column and the known name it most resembles (prot for
-    port, sokcet for socket, a fileMonitor outside subApp)
+    port, sokcet for socket, a fileMonitor outside subApp), or written
+    twice in one tag (the daemon reads the first)
   - app elements after the 20th (they are named)
   - an empty name (the application's processes are never terminated)
   - no socket element, or an ip that is not dotted IPv4 (it connects to nothing)
@@ -348,6 +349,8 @@ one line per pitfall found:
     system as it is, so it depends on the daemon's current folder (named:
     the system folder for the Windows service, the WorkingDirectory of the
     systemd unit)
+  - a stopPath or startPath whose program is given by a relative path (the
+    shell runs it from that same current folder)
   - a path whose program is not found
   - two applications with the same endpoint or the same name
   - a status folder that cannot be written

@@ -51,6 +51,8 @@ enum class Pitfall {
     kUnknownElement,       // an element the daemon does not read there (a typo, or misplaced)
     kUnknownAttribute,     // an attribute the daemon does not read
     kRelativeFolder,       // a result folder that depends on the daemon's current folder
+    kRelativeCommand,      // a command whose program depends on the daemon's current folder
+    kRepeatedAttribute,    // an attribute written twice: the daemon reads the first
 };
 
 struct ConfigFinding {

@@ -8,11 +8,14 @@
 
 namespace platform {
 
-// The directory separator of paths on this platform.
+// The directory separator of paths on this platform (kPathSeparator), and
+// every character the system reads as one in a path it is given.
 #ifdef _WIN32
 constexpr char kPathSeparator = '\\';
+constexpr const char* kPathSeparators = "\\/";
 #else
 constexpr char kPathSeparator = '/';
+constexpr const char* kPathSeparators = "/";
 #endif
 
 // True when `path` ends in the path separator (only the platform's own: a
