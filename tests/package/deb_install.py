@@ -15,6 +15,7 @@ purges what it installed however it ends.
 
 import glob
 import os
+import re
 import subprocess
 import sys
 import time
@@ -109,6 +110,17 @@ def check_zelkctl():
     assert 'path "/nonexistent/zelk_package_test": program not found' in output, output
     rc, output = run(["/usr/bin/zelkctl", "status"], check=False, cwd="/")
     assert rc == 3 and "/opt/zelk/config.xml has no <status" in output, (rc, output)
+    # Its manual page says what its help says: every command, and the exit
+    # codes of status as the tool gives them.
+    _rc, page = run(["man", "-l", "/usr/share/man/man1/zelkctl.1.gz"],
+                    env=dict(os.environ, MANWIDTH="200", MANPAGER="cat"))
+    page = re.sub(".\b", "", page)
+    _rc, top = run(["/usr/bin/zelkctl", "--help"])
+    for command in ("status", "check", "history", "timeline"):
+        assert command + " [" in top and "\n   " + command + "\n" in page, (command, page)
+    _rc, status = run(["/usr/bin/zelkctl", "status", "--help"])
+    exit_two = re.search(r"\n  2  (.*?)\n  3", status, re.S).group(1)
+    assert " ".join(exit_two.split()) in " ".join(page.split()), page
 
 
 def check_out_of_the_box(with_zelkctl):
