@@ -1,7 +1,7 @@
 @echo off
-rem Stops the ZELK_Daemon service and removes it. Its executable, config.xml
-rem and the ZELK_LOG folder are left in place. Run from an elevated command
-rem prompt.
+rem Stops the ZELK_Daemon service and removes it with its Event Log source.
+rem Its executable, config.xml and the ZELK_LOG folder are left in place. Run
+rem from an elevated command prompt.
 setlocal
 set "SERVICE=ZELK_Daemon"
 
@@ -36,5 +36,6 @@ echo uninstall: %SERVICE% stopped.
 :delete
 sc delete "%SERVICE%"
 if errorlevel 1 exit /b 1
+reg delete "HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\%SERVICE%" /f >nul 2>&1
 echo uninstall: %SERVICE% removed.
 exit /b 0
