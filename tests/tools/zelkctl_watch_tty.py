@@ -2,7 +2,8 @@
 switches the terminal to single keys without echo, and whatever ends the
 watch (a key, Ctrl-C, Ctrl-\\, SIGTERM, a hang-up, the reader of its output
 going away as under "| head") it ends by itself with the code of its last
-picture and leaves the terminal with its echo and line editing back."""
+picture and leaves the terminal with its echo and line editing back; Ctrl-Z
+gives the terminal back while it is stopped."""
 
 import argparse
 import os
@@ -99,6 +100,61 @@ def close_reader(_pid, _master, reader):
     os.close(reader)
 
 
+def job_control_shell(zelkctl, snapshot):
+    """In the child of pty.fork: a shell's job control in brief. The watch runs
+    as the terminal's foreground job; when it stops, the shell takes the
+    terminal back, says "[stopped]", waits for a line, lets the job continue
+    in the foreground and exits with its code."""
+    job = os.fork()
+    if job == 0:
+        os.setpgid(0, 0)
+        signal.signal(signal.SIGTTOU, signal.SIG_IGN)
+        os.tcsetpgrp(0, os.getpgrp())
+        signal.signal(signal.SIGTTOU, signal.SIG_DFL)
+        signal.signal(signal.SIGPIPE, signal.SIG_DFL)
+        os.execv(zelkctl, [zelkctl, "status", "--watch", "1", "--file", snapshot])
+    try:
+        os.setpgid(job, job)
+    except OSError:
+        pass  # the job has made its group already
+    signal.signal(signal.SIGTTOU, signal.SIG_IGN)
+    _done, status = os.waitpid(job, os.WUNTRACED)
+    if not os.WIFSTOPPED(status):
+        os._exit(90)
+    os.tcsetpgrp(0, os.getpgrp())
+    os.write(1, b"\n[stopped]\n")
+    os.read(0, 100)
+    os.tcsetpgrp(0, job)
+    os.killpg(job, signal.SIGCONT)
+    _done, status = os.waitpid(job, 0)
+    os._exit(os.WEXITSTATUS(status) if os.WIFEXITED(status) else 91)
+
+
+def run_stop_case(zelkctl, snapshot):
+    """Ctrl-Z: while the watch is stopped the shell has echo and line editing;
+    when it continues, the watch takes single keys again and redraws."""
+    pid, master = pty.fork()
+    if pid == 0:
+        try:
+            job_control_shell(zelkctl, snapshot)
+        finally:
+            os._exit(92)
+    try:
+        read_until(master, b"OK: 1 application connected")
+        os.write(master, b"\x1a")
+        read_until(master, b"[stopped]")
+        assert line_modes(master) == (True, True), "Ctrl-Z: the terminal not given back"
+        os.write(master, b"fg\n")
+        read_until(master, b"OK: 1 application connected")
+        assert line_modes(master) == (False, False), "Ctrl-Z: no single keys after fg"
+        os.write(master, b"q")
+        status = wait_exit(pid)
+        assert os.WIFEXITED(status) and os.WEXITSTATUS(status) == 0, "Ctrl-Z: status %d" % status
+        assert line_modes(master) == (True, True), "Ctrl-Z: echo and line editing not restored"
+    finally:
+        os.close(master)
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--zelkctl", required=True)
@@ -117,9 +173,11 @@ def main():
     try:
         for name, end, piped in cases:
             run_case(args.zelkctl, snapshot, name, end, piped)
+        run_stop_case(args.zelkctl, snapshot)
     finally:
         shutil.rmtree(folder, ignore_errors=True)
-    print("zelkctl watch on a terminal: %d endings, each restored the terminal" % len(cases))
+    print("zelkctl watch on a terminal: %d endings, each restored the terminal; "
+          "Ctrl-Z and fg" % len(cases))
 
 
 if __name__ == "__main__":

@@ -30,11 +30,63 @@ constexpr int kEndingSignalCount = sizeof kEndingSignals / sizeof kEndingSignals
 // arrives just before poll starts is seen after this at the latest.
 constexpr int64_t kSliceMs = 200;
 
+// Ctrl-Z: the terminal goes back as it was before the process stops, so the
+// shell has its echo, and is taken again when the process continues. The
+// handler has its own copies of the two keyboard settings.
+volatile sig_atomic_t continued = 0;
+volatile sig_atomic_t stopKeyboard = 0;  // stdin is switched to single keys
+volatile sig_atomic_t stopScreen = 0;    // stdout is a terminal with the cursor hidden
+termios keyboardBefore{};
+termios keyboardSingleKeys{};
+
+constexpr char kCursorShown[] = "\x1b[?25h";
+constexpr char kCursorHidden[] = "\x1b[?25l";
+
+void WriteSequence(const char* sequence, std::size_t size) {
+    // Nothing to do about a terminal that takes no more output.
+    if (write(STDOUT_FILENO, sequence, size) < 0) {
+        return;
+    }
+}
+
+void OnStop(int) {
+    const int savedErrno = errno;
+    if (stopKeyboard) {
+        tcsetattr(STDIN_FILENO, TCSANOW, &keyboardBefore);
+    }
+    if (stopScreen) {
+        WriteSequence(kCursorShown, sizeof kCursorShown - 1);
+    }
+    // Stop as the default action would, then carry on from here.
+    struct sigaction stop {};
+    struct sigaction self {};
+    stop.sa_handler = SIG_DFL;
+    sigemptyset(&stop.sa_mask);
+    sigaction(SIGTSTP, &stop, &self);
+    sigset_t only;
+    sigset_t before;
+    sigemptyset(&only);
+    sigaddset(&only, SIGTSTP);
+    sigprocmask(SIG_UNBLOCK, &only, &before);
+    raise(SIGTSTP);
+    sigprocmask(SIG_SETMASK, &before, nullptr);
+    sigaction(SIGTSTP, &self, nullptr);
+    if (stopKeyboard) {
+        tcsetattr(STDIN_FILENO, TCSANOW, &keyboardSingleKeys);
+    }
+    if (stopScreen) {
+        WriteSequence(kCursorHidden, sizeof kCursorHidden - 1);
+    }
+    continued = 1;
+    errno = savedErrno;
+}
+
 }  // namespace
 
 struct WatchTerminal::State {
     struct sigaction savedEnding[kEndingSignalCount] {};
     struct sigaction savedPipe {};
+    struct sigaction savedStop {};
     termios savedKeyboard{};
     bool keyboard = false;  // stdin is a terminal switched to single keys
     bool screen = false;    // stdout is a terminal
@@ -66,13 +118,25 @@ WatchTerminal::WatchTerminal() : state_(new State) {
     }
     state_->screen = isatty(STDOUT_FILENO) != 0;
     if (state_->screen) {
-        std::fputs("\x1b[?25l", stdout);  // cursor hidden while redrawing
+        std::fputs(kCursorHidden, stdout);  // while redrawing
     }
+    continued = 0;
+    stopKeyboard = state_->keyboard;
+    stopScreen = state_->screen;
+    if (state_->keyboard) {
+        keyboardBefore = state_->savedKeyboard;
+        tcgetattr(STDIN_FILENO, &keyboardSingleKeys);
+    }
+    struct sigaction stop {};
+    stop.sa_handler = OnStop;
+    sigemptyset(&stop.sa_mask);
+    sigaction(SIGTSTP, &stop, &state_->savedStop);
 }
 
 WatchTerminal::~WatchTerminal() {
+    sigaction(SIGTSTP, &state_->savedStop, nullptr);
     if (state_->screen) {
-        std::fputs("\x1b[?25h", stdout);
+        std::fputs(kCursorShown, stdout);
     }
     std::fflush(stdout);
     if (state_->keyboard) {
@@ -89,8 +153,14 @@ bool WatchTerminal::Show(const std::string& text) {
 }
 
 bool WatchTerminal::WaitForKey(unsigned milliseconds) {
-    return WaitInSlices(
-        milliseconds, kSliceMs, [] { return interrupted != 0; },
+    bool resumed = false;
+    const bool key = WaitInSlices(
+        milliseconds, kSliceMs,
+        [&resumed] {
+            resumed = continued != 0;
+            continued = 0;
+            return resumed || interrupted != 0;
+        },
         [this](int64_t slice) {
             pollfd input{STDIN_FILENO, POLLIN, 0};
             // A signal ends the poll early; the next look at the flag sees it.
@@ -104,6 +174,13 @@ bool WatchTerminal::WaitForKey(unsigned milliseconds) {
             }
             return got > 0;
         });
+    if (resumed && interrupted == 0) {
+        // Back from a stop: the shell wrote over the picture, so the next
+        // one is drawn on a cleared screen, now.
+        state_->shown = !state_->screen && state_->shown;
+        return false;
+    }
+    return key;
 }
 
 }  // namespace platform

@@ -13,7 +13,9 @@ class WatchTerminal {
     // the watch ends through WaitForKey instead of the process being killed
     // with the terminal left as the watch set it, ignores SIGPIPE so that a
     // reader that goes away makes Show fail instead, and reads keys from a
-    // terminal one at a time without echo.
+    // terminal one at a time without echo. On POSIX, Ctrl-Z hands the
+    // terminal back as it was before the process stops and takes it again
+    // when it continues.
     WatchTerminal();
     // Puts the terminal and the handling of those signals back as they were.
     ~WatchTerminal();
@@ -29,6 +31,7 @@ class WatchTerminal {
     // Waits up to `milliseconds`; true as soon as a key is pressed (from a
     // pipe: a byte arrives) or one of the signals above arrives. Input that
     // has ended (end of file) brings no key: then only a signal ends it.
+    // False at once when the process continues after a stop: time to redraw.
     bool WaitForKey(unsigned milliseconds);
 
   private:
