@@ -248,7 +248,14 @@ bool JournalFileDay(const std::string& name, int64_t* day) {
     if (civil.month < 1 || civil.month > 12 || civil.day < 1 || civil.day > 31) {
         return false;
     }
-    *day = DaysFromCivil(civil);
+    // A date that does not exist (02-31) names no day: such a file is
+    // neither read nor removed as an old one.
+    const int64_t days = DaysFromCivil(civil);
+    const CivilDate back = CivilFromDays(days);
+    if (back.month != civil.month || back.day != civil.day) {
+        return false;
+    }
+    *day = days;
     return true;
 }
 

@@ -136,7 +136,9 @@ TEST(JournalTime, LocalTimesDatesAndFileNames) {
     int64_t day = 0;
     ASSERT_TRUE(JournalFileDay("zelk-events-2026-12-09.jsonl", &day));
     EXPECT_EQ(day, JournalDay(lateUtc));
-    for (const char* name : {"zelk-events-2026-13-09.jsonl", "zelk-events-2026-12-9.jsonl",
+    ASSERT_TRUE(JournalFileDay("zelk-events-2028-02-29.jsonl", &day));
+    for (const char* name : {"zelk-events-2026-13-09.jsonl", "zelk-events-2026-02-29.jsonl",
+                             "zelk-events-2026-04-31.jsonl", "zelk-events-2026-12-9.jsonl",
                              "zelk-events-2026-12-09.json", "other-2026-12-09.jsonl"}) {
         EXPECT_FALSE(JournalFileDay(name, &day)) << name;
     }

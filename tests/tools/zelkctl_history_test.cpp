@@ -2,6 +2,7 @@
 // rows and JSON Lines, and the summary per application.
 #include <gtest/gtest.h>
 
+#include "central_europe_zone.h"
 #include "zelkctl/event_text.h"
 #include "zelkctl/history_report.h"
 #include "zelkctl/journal_line.h"
@@ -42,7 +43,8 @@ int64_t At(const char* rfc3339) {
 }
 
 std::string Report(const HistoryQuery& query, const char* endTime = "2026-12-09T03:00:00+01:00") {
-    HistoryReport report(query);
+    const CentralEurope zone;
+    HistoryReport report(query, zone);
     ReadJournalText(kDay,
                     [&](const Event& event, std::string_view line) { report.Add(event, line); });
     return report.Finish(At(endTime));
@@ -120,6 +122,53 @@ TEST(HistoryReport, JsonLinesAreTheJournalsOwnLines) {
     const std::string day = kDay;
     const std::size_t line = day.find("{\"time\":\"2026-12-09T02:00:02");
     EXPECT_EQ(out, day.substr(line));
+
+    // An editor's byte-order mark is no part of the line passed on.
+    const CentralEurope zone;
+    HistoryReport marked(query, zone);
+    ReadJournalText("\xEF\xBB\xBF" + day.substr(line),
+                    [&](const Event& event, std::string_view text) { marked.Add(event, text); });
+    EXPECT_EQ(marked.Finish(At("2026-12-09T03:00:00+01:00")), day.substr(line));
+}
+
+TEST(HistoryReport, OddRowsAndARangeAcrossTheClockChange) {
+    const CentralEurope zone;
+    // A kind of blanks after a name ending in blanks, and no details: the
+    // row ends after the kind (a tab shown as a blank), the name stays whole.
+    HistoryReport odd(HistoryQuery(), zone);
+    ReadJournalText(
+        "{\"time\":\"2026-03-01T10:00:00.000+01:00\",\"event\":\" \",\"app\":\"a \"}\n"
+        "{\"time\":\"2026-03-01T10:00:01.000+01:00\",\"event\":\"\\t\",\"app\":\"abc   \"}\n",
+        [&](const Event& event, std::string_view line) { odd.Add(event, line); });
+    const std::string rows = odd.TakeOutput();
+    EXPECT_NE(rows.find("10:00:00+01:00  a        \n"), std::string::npos) << rows;
+    EXPECT_NE(rows.find("10:00:01+01:00  abc      \n"), std::string::npos) << rows;
+
+    // Written in summer time, read for a range in summer time: both ends
+    // in the zone's time of that moment, not the journal's first line's.
+    HistoryQuery query;
+    query.sinceMs = At("2026-03-30T10:00:00+02:00");
+    query.untilMs = At("2026-03-30T11:00:00+02:00");
+    HistoryReport report(query, zone);
+    ReadJournalText(
+        "{\"time\":\"2026-03-29T00:00:01.000+01:00\",\"event\":\"daemon_started\",\"apps\":1}\n"
+        "{\"time\":\"2026-03-29T00:00:02.000+01:00\",\"event\":\"connected\",\"app\":\"a\","
+        "\"index\":0}\n",
+        [&](const Event& event, std::string_view line) { report.Add(event, line); });
+    const std::string out = report.Finish(At("2026-03-30T12:00:00+02:00"));
+    EXPECT_NE(out.find("Summary from 2026-03-30 10:00 to 2026-03-30 11:00 (1h 0m):\n"),
+              std::string::npos)
+        << out;
+
+    // Lines written under a clock ahead of this one: the summary reaches
+    // their last, as the times it adds up do.
+    HistoryReport ahead(HistoryQuery(), zone);
+    ReadJournalText(kDay,
+                    [&](const Event& event, std::string_view line) { ahead.Add(event, line); });
+    const std::string late = ahead.Finish(At("2026-12-09T01:00:00+01:00"));
+    EXPECT_NE(late.find("Summary from 2026-12-09 00:00 to 2026-12-09 02:00 (2h 0m):\n"),
+              std::string::npos)
+        << late;
 }
 
 TEST(EventText, EachKindInWords) {

@@ -3,6 +3,7 @@
 // summer time), local days and their hours, and the drawings of them.
 #include <gtest/gtest.h>
 
+#include "central_europe_zone.h"
 #include "markup/markup.h"
 #include "zelkctl/journal_time.h"
 #include "zelkctl/timeline_axis.h"
@@ -36,17 +37,6 @@ Event Started(const char* time, int apps) {
     e.apps = apps;
     return e;
 }
-
-// Central European time: UTC+1, and UTC+2 from the last Sunday of March to
-// the last Sunday of October (2026: March 29 and October 25, at 01:00 UTC).
-class CentralEurope : public LocalZone {
-  public:
-    int OffsetMinutesAt(int64_t utcSeconds) const override {
-        const int64_t summerFrom = At("2026-03-29T01:00:00Z") / 1000;
-        const int64_t summerUntil = At("2026-10-25T01:00:00Z") / 1000;
-        return utcSeconds >= summerFrom && utcSeconds < summerUntil ? 120 : 60;
-    }
-};
 
 struct ExpectedSpan {
     const char* from;

@@ -14,6 +14,7 @@
 #include "platform/system.h"
 #include "platform/watch_terminal.h"
 #include "zelkctl/check_view.h"
+#include "zelkctl/event_text.h"
 #include "zelkctl/status_view.h"
 
 namespace zelkctl {
@@ -142,17 +143,32 @@ bool FindSnapshot(const Options& options, std::string* path, std::string* error)
     return true;
 }
 
+void TellError(const std::string& message) {
+    std::fprintf(stderr, "zelkctl: %s\n", Printable(message).c_str());
+}
+
+int AfterOutput(int code, int failed) {
+    platform::ClearLastErrorCode();
+    const bool flushed = std::fflush(stdout) == 0;
+    const int32_t error = platform::LastErrorCode();
+    if (flushed && std::ferror(stdout) == 0) {
+        return code;
+    }
+    TellError("cannot write the output" + (error != 0 ? ": " + ErrorReason(error) : ""));
+    return failed;
+}
+
 int RunStatus(const Options& options) {
     std::string path;
     std::string error;
     if (!FindSnapshot(options, &path, &error)) {
-        std::fprintf(stderr, "zelkctl: %s\n", error.c_str());
+        TellError(error);
         return kStatusUnknown;
     }
     if (!options.watch) {
         const StatusResult result = ReadStatus(path, platform::CurrentTime());
         if (!result.error.empty()) {
-            std::fprintf(stderr, "zelkctl: %s\n", result.error.c_str());
+            TellError(result.error);
         }
         std::fputs(result.text.c_str(), stdout);
         return result.exitCode;
@@ -179,8 +195,7 @@ int RunStatus(const Options& options) {
 int RunCheck(const Options& options) {
     const std::string given = options.configPath.empty() ? DefaultConfigPath() : options.configPath;
     if (given.empty()) {
-        std::fprintf(stderr,
-                     "zelkctl: cannot tell the folder of zelkctl: give the path of config.xml\n");
+        TellError("cannot tell the folder of zelkctl: give the path of config.xml");
         return kUsageError;
     }
     const std::string configPath = platform::AbsolutePath(given);

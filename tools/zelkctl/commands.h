@@ -46,8 +46,18 @@ StatusResult ReadStatus(const std::string& path, int64_t now);
 // one-line `*error` when config.xml cannot be used or names no status folder.
 bool FindSnapshot(const Options& options, std::string* path, std::string* error);
 
+// Tells `message` on standard error as one line: "zelkctl: " and the text
+// with its control characters made harmless (it may quote a path or an
+// argument as given).
+void TellError(const std::string& message);
+
 // zelkctl status and zelkctl check; each returns the exit code.
 int RunStatus(const Options& options);
 int RunCheck(const Options& options);
+
+// The exit code of a command that returned `code`, once its output has been
+// flushed: when standard output did not take all of it (a full disk, a
+// reader that went away), says so and gives `failed` instead.
+int AfterOutput(int code, int failed);
 
 }  // namespace zelkctl

@@ -37,17 +37,16 @@ bool Matches(const HistoryQuery& query, const Event& event) {
     return query.apps.empty() || !IsAppKind(event.kind) || Contains(query.apps, event.app);
 }
 
-HistoryReport::HistoryReport(const HistoryQuery& query)
-    : query_(query), builder_(query.sinceMs, query.untilMs, false) {}
+HistoryReport::HistoryReport(const HistoryQuery& query, const LocalZone& zone)
+    : query_(query), zone_(zone), builder_(query.sinceMs, query.untilMs, false) {}
 
 void HistoryReport::Add(const Event& event, std::string_view line) {
     builder_.Add(event);
     if (!anyEvent_) {
         anyEvent_ = true;
         firstMs_ = event.timeMs;
-        firstOffset_ = event.offsetMinutes;
     }
-    lastOffset_ = event.offsetMinutes;
+    lastMs_ = std::max(lastMs_, event.timeMs);
     if (!Matches(query_, event)) {
         return;
     }
@@ -66,14 +65,15 @@ void HistoryReport::Add(const Event& event, std::string_view line) {
     row.appEnd = pendingText_.size();
     // A known kind's name is plain ASCII; another's is made printable.
     AppendPrintable(&pendingText_, event.kindName);
+    const std::size_t kindEnd = pendingText_.size();
     const std::size_t kindWidth = DisplayWidth(std::string_view(pendingText_).substr(row.appEnd));
     pendingText_.append(kEventColumns > kindWidth ? kEventColumns - kindWidth : 0, ' ');
     pendingText_ += "  ";
     const std::size_t detailsStart = pendingText_.size();
     AppendEventDetails(&pendingText_, event);
     if (pendingText_.size() == detailsStart) {
-        // No details: no blanks at the end of the row.
-        pendingText_.erase(pendingText_.find_last_not_of(' ', detailsStart - 1) + 1);
+        // No details: no padding at the end of the row.
+        pendingText_.resize(kindEnd);
     }
     row.tailEnd = pendingText_.size();
     pending_.push_back(row);
@@ -115,7 +115,7 @@ std::string HistoryReport::Finish(int64_t endMs) {
     if (query_.json) {
         return out;
     }
-    const int64_t end = std::min(query_.untilMs, endMs);
+    const int64_t end = std::min(query_.untilMs, std::max(endMs, lastMs_));
     Timeline timeline = builder_.Finish(end);
     if (!query_.apps.empty()) {
         timeline.lanes.erase(
@@ -128,15 +128,17 @@ std::string HistoryReport::Finish(int64_t endMs) {
     }
     const int64_t from = query_.sinceMs != INT64_MIN ? query_.sinceMs : firstMs_;
     if (anyEvent_ && end > from) {
-        out += "\n" + SummaryText(timeline, from, end, firstOffset_, lastOffset_);
+        out += "\n" + SummaryText(timeline, from, end, zone_);
     }
     return out;
 }
 
-std::string SummaryText(const Timeline& timeline, int64_t fromMs, int64_t toMs, int fromOffset,
-                        int toOffset) {
-    std::string out = "Summary from " + LocalDateTimeText(fromMs, fromOffset).substr(0, 16) +
-                      " to " + LocalDateTimeText(toMs, toOffset).substr(0, 16) + " (" +
+std::string SummaryText(const Timeline& timeline, int64_t fromMs, int64_t toMs,
+                        const LocalZone& zone) {
+    const auto local = [&zone](int64_t ms) {
+        return LocalDateTimeText(ms, zone.OffsetMinutesAt(ms / kMsPerSecond)).substr(0, 16);
+    };
+    std::string out = "Summary from " + local(fromMs) + " to " + local(toMs) + " (" +
                       DurationText(toMs - fromMs) + "):\n";
     if (timeline.lanes.empty()) {
         out += "no application in this range\n";

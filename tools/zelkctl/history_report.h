@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "zelkctl/journal_event.h"
+#include "zelkctl/journal_time.h"
 #include "zelkctl/timeline_spans.h"
 
 namespace zelkctl {
@@ -29,7 +30,8 @@ bool Matches(const HistoryQuery& query, const Event& event);
 
 class HistoryReport {
   public:
-    HistoryReport(const HistoryQuery& query);
+    // The summary's range is written in the local time of `zone`.
+    HistoryReport(const HistoryQuery& query, const LocalZone& zone);
 
     // One event of the journal and the line it came from, in the order the
     // daemon wrote them.
@@ -43,7 +45,9 @@ class HistoryReport {
 
     // The rest of the output: in the table, "no events" when none matched,
     // and the summary per application up to `endMs` (the last states
-    // lasting until then); no summary for JSON Lines.
+    // lasting until then; a journal whose lines go past it, written under a
+    // clock ahead of this one, up to its last line); no summary for JSON
+    // Lines.
     std::string Finish(int64_t endMs);
 
     // How many events matched so far.
@@ -60,6 +64,7 @@ class HistoryReport {
     };
 
     HistoryQuery query_;
+    const LocalZone& zone_;
     TimelineBuilder builder_;
     std::vector<PendingRow> pending_;
     std::string pendingText_;
@@ -69,15 +74,14 @@ class HistoryReport {
     int64_t shown_ = 0;
     bool anyEvent_ = false;
     int64_t firstMs_ = 0;
-    int firstOffset_ = 0;
-    int lastOffset_ = 0;
+    int64_t lastMs_ = 0;
 };
 
-// The summary of `timeline` from `fromMs` to `toMs` (written with
-// `fromOffset` and `toOffset`): one row per application with its time connected,
+// The summary of `timeline` from `fromMs` to `toMs` (written in the local
+// time of `zone`): one row per application with its time connected,
 // connecting, silent, failing and down, and its terminations, launches,
 // trains and mismatches; then the time the daemon did not run, if any.
-std::string SummaryText(const Timeline& timeline, int64_t fromMs, int64_t toMs, int fromOffset,
-                        int toOffset);
+std::string SummaryText(const Timeline& timeline, int64_t fromMs, int64_t toMs,
+                        const LocalZone& zone);
 
 }  // namespace zelkctl

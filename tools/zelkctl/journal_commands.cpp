@@ -7,6 +7,7 @@
 
 #include "daemon/platform_seams.h"
 #include "platform/files.h"
+#include "platform/folder_probe.h"
 #include "platform/host_name.h"
 #include "platform/system.h"
 #include "platform/terminal_output.h"
@@ -37,10 +38,6 @@ class SystemZone : public LocalZone {
         return static_cast<int>((localSeconds - utcSeconds) / 60);
     }
 };
-
-void Fail(const std::string& message) {
-    std::fprintf(stderr, "zelkctl: %s\n", message.c_str());
-}
 
 // The files to read for [fromDay, toDay] of `files` (oldest first), as a
 // range of indices [*first, *last]. It starts at the last file before
@@ -86,7 +83,7 @@ bool ReadFiles(const std::vector<JournalFile>& files, std::size_t first, std::si
     for (std::size_t i = first; i <= last; ++i) {
         std::string error;
         if (!ReadJournalFile(files[i].path, &text, &error)) {
-            Fail(error);
+            TellError(error);
             allRead = false;
             continue;
         }
@@ -108,12 +105,15 @@ int64_t LocalDay(const LocalZone& zone, int64_t utcMs) {
 bool OpenJournal(const Options& options, std::vector<JournalFile>* files, std::string* folder) {
     std::string error;
     if (!FindJournalFolder(options, folder, &error)) {
-        Fail(error);
+        TellError(error);
         return false;
     }
     *files = ListJournalFiles(*folder);
     if (files->empty()) {
-        Fail("no journal files (zelk-events-YYYY-MM-DD.jsonl) in " + *folder);
+        TellError(platform::FolderExists(*folder)
+                      ? "no journal files (zelk-events-YYYY-MM-DD.jsonl) in " + *folder +
+                            " (or it cannot be read)"
+                      : "no journal folder " + *folder + ": it does not exist or is no folder");
         return false;
     }
     return true;
@@ -131,7 +131,7 @@ int64_t JournalEnd(const LocalZone& zone, int64_t lastFileDay, int64_t nowMs) {
 void TellSkipped(int64_t skipped) {
     const std::string note = SkippedLinesNote(skipped);
     if (!note.empty()) {
-        Fail(note);
+        TellError(note);
     }
 }
 
@@ -152,7 +152,7 @@ int RunHistory(const Options& options) {
         query.untilMs = ResolveTimeSpec(when, zone, nowSeconds) * kMsPerSecond;
     }
     if (query.sinceMs >= query.untilMs) {
-        Fail("--since must come before --until");
+        TellError("--since must come before --until");
         return kUsageError;
     }
     std::vector<JournalFile> files;
@@ -163,9 +163,10 @@ int RunHistory(const Options& options) {
     const platform::TerminalOutput terminal;
     const int64_t fromDay =
         query.sinceMs == INT64_MIN ? files.front().day : LocalDay(zone, query.sinceMs);
+    // The day of the range's last instant: --until at midnight ends the day before.
     const int64_t toDay =
-        query.untilMs == INT64_MAX ? files.back().day : LocalDay(zone, query.untilMs);
-    HistoryReport report(query);
+        query.untilMs == INT64_MAX ? files.back().day : LocalDay(zone, query.untilMs - 1);
+    HistoryReport report(query, zone);
     int64_t skipped = 0;
     std::size_t first = 0, last = 0;
     PlanFiles(files, fromDay, toDay, &first, &last);
@@ -189,8 +190,8 @@ int RunTimeline(const Options& options) {
     }
     const DayWindow window = MakeDayWindow(zone, day, options.fromMinute, options.toMinute);
     if (window.endMs - window.startMs < kMsPerMinute) {
-        Fail(ClockTimeText(options.fromMinute) + " to " + ClockTimeText(options.toMinute) +
-             " does not occur on " + DateText(day) + ": the clocks skip it");
+        TellError(ClockTimeText(options.fromMinute) + " to " + ClockTimeText(options.toMinute) +
+                  " does not occur on " + DateText(day) + ": the clocks skip it");
         return kUsageError;
     }
     std::vector<JournalFile> files;
@@ -242,7 +243,7 @@ int RunTimeline(const Options& options) {
                              platform::RenameOver(temporary, path, &error);
         if (!written) {
             platform::RemoveFile(temporary);
-            Fail("cannot write " + path + ": " + ErrorReason(error));
+            TellError("cannot write " + path + ": " + ErrorReason(error));
             code = kJournalUnusable;
         }
     }

@@ -21,6 +21,11 @@ int64_t ReadJournalText(std::string_view text, const JournalEventSink& take, int
         if (!line.empty() && line.back() == '\r') {
             line.remove_suffix(1);
         }
+        // A byte-order mark, as an editor may put before a file's first
+        // line, is no part of the line (nor of what --json passes on).
+        if (line.substr(0, 3) == "\xEF\xBB\xBF") {
+            line.remove_prefix(3);
+        }
         if (IsBlankLine(line)) {
             continue;
         }

@@ -8,27 +8,32 @@
 #include "zelkctl/commands.h"
 #include "zelkctl/journal_commands.h"
 #include "zelkctl/options.h"
+#include "zelkctl/status_view.h"
 
 int main(int argc, char** argv) {
     const std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
     const zelkctl::ParseResult parsed = zelkctl::ParseOptions(arguments);
     if (!parsed.error.empty()) {
-        std::fprintf(stderr, "zelkctl: %s (see zelkctl --help)\n", parsed.error.c_str());
+        zelkctl::TellError(parsed.error + " (see zelkctl --help)");
         return zelkctl::kUsageError;
     }
     const zelkctl::Options& options = parsed.options;
     if (options.help) {
         std::fputs(zelkctl::HelpText(options.command).c_str(), stdout);
-        return 0;
+        return zelkctl::AfterOutput(0, zelkctl::kUsageError);
     }
     switch (options.command) {
         case zelkctl::Command::kStatus:
-            return zelkctl::RunStatus(options);
+            // The watch ends by itself when its picture cannot be written,
+            // with the code of the last picture shown.
+            return options.watch
+                       ? zelkctl::RunStatus(options)
+                       : zelkctl::AfterOutput(zelkctl::RunStatus(options), zelkctl::kStatusUnknown);
         case zelkctl::Command::kHistory:
-            return zelkctl::RunHistory(options);
+            return zelkctl::AfterOutput(zelkctl::RunHistory(options), zelkctl::kJournalUnusable);
         case zelkctl::Command::kTimeline:
-            return zelkctl::RunTimeline(options);
+            return zelkctl::AfterOutput(zelkctl::RunTimeline(options), zelkctl::kJournalUnusable);
         default:
-            return zelkctl::RunCheck(options);
+            return zelkctl::AfterOutput(zelkctl::RunCheck(options), zelkctl::kUsageError);
     }
 }

@@ -320,7 +320,8 @@ Exit codes, as monitoring plugins give them:
      least every )" +
                    std::to_string(kStatusRoutineIntervalSeconds) +
                    R"(), or an application is not watched
-  3  no snapshot, or one that cannot be read (also: a bad command line)
+  3  no snapshot, or one that cannot be read (also: a bad command line, or
+     output that cannot be written)
 With --watch, the code of the last picture shown.
 )";
         case Command::kCheck:
@@ -364,7 +365,8 @@ programs are checked with the rights of the user running zelkctl, and bare
 program names along that user's PATH; the service may see them otherwise.
 
 Exit codes: 0 no pitfall, 1 pitfalls found, 2 the file is not loaded (the
-daemon starts no application), 3 a bad command line.
+daemon starts no application), 3 a bad command line or output that cannot be
+written.
 )";
         case Command::kHistory:
             return R"(Usage: zelkctl history [--config PATH | --journal FOLDER] [--app NAME]...
@@ -394,7 +396,7 @@ Lines of the journal that are no event (the last line torn by a power cut,
 a line that is not JSON) are skipped, and their number said once.
 
 Exit codes: 0 done (also when no event matched), 2 the journal cannot be
-found or read, 3 a bad command line.
+found or read, or the output cannot be written, 3 a bad command line.
 )";
         case Command::kTimeline:
             return R"(Usage: zelkctl timeline [--config PATH | --journal FOLDER] [--day YYYY-MM-DD]
@@ -429,8 +431,9 @@ Without --output the day is drawn here: one row per application, one
 character per 15 minutes (for a window: 96 characters, the legend says how
 long each lasts), in colour on a terminal.
 
-Exit codes: 0 done, 2 the journal cannot be found or read, or FILE cannot
-be written, 3 a bad command line (also a window the clocks skip).
+Exit codes: 0 done, 2 the journal cannot be found or read, or FILE or the
+output cannot be written, 3 a bad command line (also a window the clocks
+skip).
 )";
         case Command::kNone:
             break;

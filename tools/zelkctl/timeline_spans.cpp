@@ -128,11 +128,11 @@ void TimelineBuilder::StopAll(int64_t t) {
 }
 
 TimelineBuilder::LaneSlot& TimelineBuilder::SlotFor(const Event& event, int64_t t) {
-    for (LaneSlot& slot : slots_) {
-        if (slot.lane.index == event.index && slot.lane.name == event.app) {
-            return slot;
-        }
+    const auto found = slotOf_.emplace(std::make_pair(event.index, event.app), slots_.size());
+    if (!found.second) {
+        return slots_[found.first->second];
     }
+    slotsAt_[event.index].push_back(slots_.size());
     slots_.emplace_back();
     LaneSlot& slot = slots_.back();
     slot.lane.name = event.app;
@@ -152,8 +152,9 @@ void TimelineBuilder::ApplyAppEvent(LaneSlot& slot, const Event& event, int64_t 
         slot.assumed = false;
         // Another application that was only assumed at this place since the
         // start was not taken in this run: withdraw its assumed span.
-        for (LaneSlot& other : slots_) {
-            if (&other != &slot && other.assumed && other.lane.index == event.index) {
+        for (const std::size_t at : slotsAt_[event.index]) {
+            LaneSlot& other = slots_[at];
+            if (&other != &slot && other.assumed) {
                 other.assumed = false;
                 other.state = LaneState::kNone;
             }
@@ -250,6 +251,8 @@ Timeline TimelineBuilder::Finish(int64_t endMs) {
                          return a.index != b.index ? a.index < b.index : a.name < b.name;
                      });
     slots_.clear();
+    slotOf_.clear();
+    slotsAt_.clear();
     return timeline;
 }
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -101,6 +102,10 @@ class TimelineBuilder {
     int64_t windowEndMs_;
     bool keepMarkers_;
     std::vector<LaneSlot> slots_;
+    // The slots by application, and the slots at each place, for journals
+    // of many names.
+    std::map<std::pair<int, std::string>, std::size_t> slotOf_;
+    std::map<int, std::vector<std::size_t>> slotsAt_;
     std::vector<Span> off_;
     bool anyEvent_ = false;
     int64_t lastMs_ = 0;

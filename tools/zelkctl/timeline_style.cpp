@@ -1,6 +1,7 @@
 #include "zelkctl/timeline_style.h"
 
 #include <algorithm>
+#include <map>
 
 #include "zelkctl/event_text.h"
 
@@ -74,11 +75,13 @@ const MarkerStyle& StyleOf(MarkerKind kind) {
 }
 
 std::vector<std::string> LaneLabels(const Timeline& timeline) {
+    std::map<std::string, int> lanesNamed;
+    for (const Lane& lane : timeline.lanes) {
+        ++lanesNamed[lane.name];
+    }
     std::vector<std::string> labels;
     for (const Lane& lane : timeline.lanes) {
-        const bool shared =
-            std::count_if(timeline.lanes.begin(), timeline.lanes.end(),
-                          [&](const Lane& other) { return other.name == lane.name; }) > 1;
+        const bool shared = lanesNamed[lane.name] > 1;
         std::string label = Printable(lane.name);
         if (shared && lane.index >= 0) {
             label += " (app " + std::to_string(lane.index + 1) + ")";
