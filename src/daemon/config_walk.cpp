@@ -49,7 +49,7 @@ const std::vector<KnownConfigElement>& KnownConfigElements() {
     static const std::vector<KnownConfigElement> known = {
         {n::kConfig, nullptr, {}},
         {n::kApp, n::kConfig, {n::kName, n::kPath}},
-        {n::kStatus, n::kConfig, {n::kFolder, n::kInterval}},
+        {n::kStatus, n::kConfig, {n::kFolder}},
         {n::kJournal, n::kConfig, {n::kFolder, n::kDays}},
         {n::kSocket, n::kApp, {n::kIp, n::kPort}},
         {n::kSubApp, n::kApp, {n::kName, n::kStartPath, n::kStopPath}},

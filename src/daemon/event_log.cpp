@@ -5,6 +5,7 @@
 
 #include <cstdio>
 
+#include "daemon/log_sanitize.h"
 #include "log/log.h"
 #include "log/log_line.h"
 
@@ -90,7 +91,8 @@ void Launched(const std::string& path, bool created, int32_t error) {
     }
 }
 
-void Terminated(const std::string& name, bool terminated, int32_t error) {
+void Terminated(const std::string& configuredName, bool terminated, int32_t error) {
+    const std::string name = SanitizeForLog(configuredName);
     if (terminated) {
         ProcessOutput().Print("Terminate Process:" + name);
         Line(__LINE__, "CDaemon::CloseExe", error,

@@ -9,6 +9,7 @@
 #include "daemon/utf8_text.h"
 #include "platform/directory.h"
 #include "platform/files.h"
+#include "platform/folder_probe.h"
 #include "platform/system.h"
 #include "zelk/version.h"
 
@@ -143,11 +144,17 @@ void JournalService::Write(const std::deque<Line>& lines) {
             bytes.insert(0, 1, '\n');
         }
         int32_t error = 0;
-        const bool written = platform::AppendToFile(path, bytes, &error);
-        streak_.Note(written, path, error);
-        if (written) {
-            checkedPath_ = path;
+        bool written = platform::AppendToFile(path, bytes, &error);
+        if (!written && !platform::FolderExists(folder_)) {
+            // The folder went away while the daemon ran: made again, as at
+            // the start.
+            platform::MakeFolder(settings_.folder);
+            written = platform::AppendToFile(path, bytes, &error);
         }
+        streak_.Note(written, path, error);
+        // After a failure part of the lines may be in the file: the next
+        // write looks at its end again.
+        checkedPath_ = written ? path : std::string();
         begin = end;
     }
 }

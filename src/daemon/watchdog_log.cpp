@@ -17,7 +17,10 @@ constexpr char kWatchdog[] = "CDaemon::DaemonThread";
 WatchdogLog::WatchdogLog(const AppConfig& app, LineOutput& output) : app_(app), output_(output) {}
 
 void WatchdogLog::Report(const WatchdogEvent& e) {
-    const char* name = app_.name.c_str();
+    // The name as the lines show it: a control character in config.xml (a
+    // "&#10;") must not end a line early either.
+    const std::string shownName = SanitizeForLog(app_.name);
+    const char* name = shownName.c_str();
     // A key comes from the application's message: control characters in it
     // must not end a log line early or forge one.
     const std::string key = SanitizeForLog(std::string(e.text));
@@ -28,7 +31,8 @@ void WatchdogLog::Report(const WatchdogEvent& e) {
         case WatchdogEventKind::kConnectingWait:
             // The line shows the waits before this one, so the first shows 0.
             log(kTrace, __LINE__,
-                FormatLogText("%s CONNECTING %s %dcount", name, app_.ip.c_str(), e.count - 1));
+                FormatLogText("%s CONNECTING %s %dcount", name, SanitizeForLog(app_.ip).c_str(),
+                              e.count - 1));
             break;
         case WatchdogEventKind::kReadFailed:
             log(kTrace, __LINE__, FormatLogText("%s recv data failure %d", name, e.count - 1));
@@ -95,7 +99,7 @@ void WatchdogLog::Report(const WatchdogEvent& e) {
             log(kTrace, __LINE__, "create socket faile");
             break;
         case WatchdogEventKind::kDataReceived:
-            output_.Print(app_.name + " ==> Recv data ok!");
+            output_.Print(shownName + " ==> Recv data ok!");
             break;
         case WatchdogEventKind::kBufferOverflow:
             log(kWarning, __LINE__,
@@ -105,7 +109,7 @@ void WatchdogLog::Report(const WatchdogEvent& e) {
             break;
         case WatchdogEventKind::kTrain:
             log(kTrace, __LINE__, FormatLogText("%s recv train date:%s", name, key.c_str()));
-            output_.Print(app_.name + " ==> recv:" + key);
+            output_.Print(shownName + " ==> recv:" + key);
             break;
         case WatchdogEventKind::kTrainKeyRefused:
             log(kFatal, __LINE__,
@@ -134,13 +138,15 @@ void WatchdogLog::Report(const WatchdogEvent& e) {
             output_.Print("uninstall zlek services!");
             break;
         case WatchdogEventKind::kUninstall:
-            log(kFatal, __LINE__, FormatLogText("uninstall:%s cmd:", app_.subAppName.c_str()));
+            log(kFatal, __LINE__,
+                FormatLogText("uninstall:%s cmd:", SanitizeForLog(app_.subAppName).c_str()));
             break;
         case WatchdogEventKind::kInstallStarting:
             output_.Print("install zlek services!");
             break;
         case WatchdogEventKind::kInstall:
-            log(kFatal, __LINE__, FormatLogText("install:%s cmd:", app_.subAppName.c_str()));
+            log(kFatal, __LINE__,
+                FormatLogText("install:%s cmd:", SanitizeForLog(app_.subAppName).c_str()));
             break;
         case WatchdogEventKind::kOutOfMemory:
             log(kWarning, __LINE__,

@@ -55,18 +55,30 @@ void LogWriter::Write(int level, int line, const char* function, int32_t code,
     // The folder usually exists already; a failed creation shows up as a
     // failed open.
     platform::MakeFolder(LogFolder());
-    if (file_->Open(FilePathFor(clock_()))) {
+    const std::string path = FilePathFor(clock_());
+    if (file_->Open(path)) {
         std::tm now{};
         platform::LocalTime(clock_(), &now);
         std::string composed =
             ComposeLogLine(level, FormatLogTime(now), line, function, code, message);
+        if (!composed.empty() && path == cutPath_) {
+            // The part of a line cut short stays on its own line.
+            composed.insert(0, 1, '\n');
+        }
         // A line cut short is as lost as one not written; and where writes
         // are buffered, a full disk shows only when the file is closed.
-        const bool written =
-            !composed.empty() && file_->Write(composed.data(), composed.size()) == composed.size();
+        const std::size_t taken =
+            composed.empty() ? 0 : file_->Write(composed.data(), composed.size());
+        const bool written = !composed.empty() && taken == composed.size();
         const bool closed = file_->Close();
         if (!written || !closed) {
             debugSink_("write log errors");
+        }
+        const bool cut = (taken > 0 && !written) || (written && !closed);
+        if (cut) {
+            cutPath_ = path;
+        } else if (written) {
+            cutPath_.clear();
         }
     } else {
         debugSink_("can't not open log file");

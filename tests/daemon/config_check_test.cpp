@@ -228,7 +228,7 @@ TEST(ConfigCheck, NamesEveryUnknownElementAndAttributeWhereItStands) {
     FakeProbe probe;
     const ConfigCheck check = Check(
         "<config>\n"
-        "<status folder=\"/status\" intervall=\"5\"/>\n"
+        "<status folder=\"/status\" interval=\"5\"/>\n"
         "<app name=\"a.exe\" path=\"run\" nmae=\"x\">\n"
         "<sokcet ip=\"127.0.0.1\" prot=\"1\"/>\n"
         "<socket ip=\"127.0.0.1\" port=\"7001\"/>\n"
@@ -242,8 +242,8 @@ TEST(ConfigCheck, NamesEveryUnknownElementAndAttributeWhereItStands) {
             "</config>\n",
         probe);
     const std::vector<std::string> expected = {
-        "config.xml: line 2, column 26: unknown attribute intervall of <status> (did you mean "
-        "interval?): the daemon ignores it",
+        "config.xml: line 2, column 26: unknown attribute interval of <status> (the daemon reads "
+        "folder there): the daemon ignores it",
         "config.xml: line 10, column 1: unknown element <jounral> in <config> (did you mean "
         "<journal>?): the daemon ignores it and all it holds",
         "app 1 \"a.exe\": line 3, column 30: unknown attribute nmae of <app> (did you mean name?): "

@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "../support/temp_folder.h"
@@ -209,6 +212,57 @@ TEST(JournalWriter, AppendsTheDaysLinesAndRemovesOldFiles) {
     const std::vector<std::string> lines = log.Lines();
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0].rfind("WARNING|JournalService::Write|", 0), 0u) << lines[0];
+}
+
+// Waits for what the writer thread does, at most ten seconds.
+bool WaitUntil(const std::function<bool()>& done) {
+    for (int i = 0; i < 1000 && !done(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return done();
+}
+
+// What a station's disk does to a running journal: its folder removed, a
+// write that fails after part of a line. The folder is made again, and the
+// line after a failure starts on a line of its own.
+TEST(JournalWriter, AFolderRemovedAndAWriteFailedWhileRunning) {
+    namespace fs = std::filesystem;
+    testing_support::TempFolder folder;
+    testing_support::LogCapture log;
+    JournalSettings settings;
+    settings.folder = (folder.path() / "journal").string();
+    std::vector<fs::path> files;
+    const auto listed = [&] {
+        files.clear();
+        std::error_code error;
+        for (const auto& entry : fs::directory_iterator(settings.folder, error)) {
+            files.push_back(entry.path());
+        }
+        return files.size() == 1 &&
+               testing_support::ReadWholeFile(files[0]).find('\n') != std::string::npos;
+    };
+    {
+        JournalService journal(settings);
+        ASSERT_TRUE(journal.Start());
+        fs::remove_all(settings.folder);
+        journal.OnAppEvent(App(), Event(WatchdogEventKind::kConnected, Cycle::kConnecting, 1),
+                           kTime.ms);
+        ASSERT_TRUE(WaitUntil(listed));
+        // The day's file made unwritable; then back, with a line cut short.
+        const fs::path day = files[0];
+        const std::string before = testing_support::ReadWholeFile(day);
+        fs::remove(day);
+        fs::create_directory(day);
+        journal.OnAppEvent(App(), Event(WatchdogEventKind::kOutOfMemory), kTime.ms);
+        ASSERT_TRUE(WaitUntil([&] { return !log.Lines().empty(); }));
+        fs::remove(day);
+        std::ofstream(day, std::ios::binary) << before << "{\"time\":\"2026-12";
+        journal.OnAppEvent(App(), Event(WatchdogEventKind::kBufferOverflow), kTime.ms);
+    }
+    const std::string text = testing_support::ReadWholeFile(files[0]);
+    EXPECT_NE(text.find("\"waits\":1"), std::string::npos) << text;
+    EXPECT_NE(text.find("\"time\":\"2026-12\n{\"time\""), std::string::npos) << text;
+    EXPECT_NE(text.find("buffer_overflow"), std::string::npos) << text;
 }
 
 }  // namespace

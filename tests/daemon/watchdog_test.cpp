@@ -245,11 +245,13 @@ TEST_F(WatchdogTest, WithoutItsBuffersItOnlyWaitsForTheStop) {
 }
 
 TEST_F(WatchdogTest, AnOverflowingReadIsLoggedAndTheConnectionGoesOn) {
+    // A line break in the configured name stays within the line.
+    app.name = "ap\np";
     connection.Add(1, platform::WaitOutcome::kReadable, std::string(50, 'a'));
     connection.Add(1, platform::WaitOutcome::kReadable, std::string(20, 'b'));
     RunWatchdog(4096, 64);
     EXPECT_EQ(log.Lines(), (std::vector<std::string>{
-                               "WARNING|CDaemon::DaemonThread|0|app message buffer full: 50 "
+                               "WARNING|CDaemon::DaemonThread|0|ap\\x0Ap message buffer full: 50 "
                                "unconsumed bytes discarded, 20 bytes received"}));
 }
 

@@ -152,18 +152,26 @@ TEST_F(WriterFixture, ConcurrentWritersLoseNoLineAndNeverInterleave) {
 
 // A day's file that takes what it is given and then fails as a full disk
 // does: at the write, or only at the close, where buffered writes fail.
+// A disk that fills up at the first line and has room again for the next.
 class FullDiskFile final : public LogFile {
   public:
-    FullDiskFile(std::size_t takes, bool closes) : takes_(takes), closes_(closes) {}
+    FullDiskFile(std::size_t takes, bool closes, std::string* next)
+        : takes_(takes), closes_(closes), next_(next) {}
     bool Open(const std::string&) override { return true; }
-    std::size_t Write(const char*, std::size_t size) override {
+    std::size_t Write(const char* data, std::size_t size) override {
+        if (++writes_ > 1) {
+            next_->assign(data, size);
+            return size;
+        }
         return size < takes_ ? size : takes_;
     }
-    bool Close() override { return closes_; }
+    bool Close() override { return writes_ > 1 || closes_; }
 
   private:
     std::size_t takes_;
     bool closes_;
+    std::string* next_;
+    int writes_ = 0;
 };
 
 TEST(LogWriterFailures, ALineThatDoesNotWhollyReachTheFileIsReportedOnce) {
@@ -171,23 +179,27 @@ TEST(LogWriterFailures, ALineThatDoesNotWhollyReachTheFileIsReportedOnce) {
         std::size_t takes;
         bool closes;
         std::vector<std::string> said;
+        bool cut;  // part of the line may be in the file: the next starts anew
     };
     const std::size_t kAll = 1 << 20;
     const Case cases[] = {
-        {kAll, true, {}},
-        {kAll, false, {"write log errors"}},  // buffered: the close fails
-        {10, true, {"write log errors"}},     // cut short
-        {0, false, {"write log errors"}},
+        {kAll, true, {}, false},
+        {kAll, false, {"write log errors"}, true},  // buffered: the close fails
+        {10, true, {"write log errors"}, true},     // cut short
+        {0, false, {"write log errors"}, false},
     };
     for (const Case& c : cases) {
         TempFolder folder;
         std::vector<std::string> said;
+        std::string next;
         LogWriter writer(
             folder.WithSeparator(), [] { return int64_t{1765195200}; },
             [&said](const char* text) { said.push_back(text); },
-            std::make_unique<FullDiskFile>(c.takes, c.closes));
+            std::make_unique<FullDiskFile>(c.takes, c.closes, &next));
         writer.Write(4, 1, "F", 0, "a line");
         EXPECT_EQ(said, c.said) << c.takes << " " << c.closes;
+        writer.Write(4, 1, "F", 0, "the next line");
+        EXPECT_EQ(next.rfind(c.cut ? "\n--" : "--", 0), 0u) << c.takes << " " << c.closes;
     }
 }
 

@@ -30,7 +30,6 @@ constexpr const char kPort[] = "port";
 constexpr const char kStartPath[] = "startPath";
 constexpr const char kStopPath[] = "stopPath";
 constexpr const char kFolder[] = "folder";
-constexpr const char kInterval[] = "interval";
 constexpr const char kDays[] = "days";
 }  // namespace config_name
 

@@ -34,9 +34,11 @@ class LogWriter {
 
     // Appends one composed line to the file of today's date, then deletes the
     // file dated exactly seven days back. A line that does not wholly reach
-    // the file, at the write or at the close, is reported to the debug sink. Calls in one process
-    // are serialised so that none of them loses its line to another; a file held by another process
-    // still makes the call lose its line.
+    // the file, at the write or at the close, is reported to the debug sink,
+    // and the next line of that file starts on a line of its own after the
+    // part that did. Calls in one process are serialised so that none of
+    // them loses its line to another; a file held by another process still
+    // makes the call lose its line.
     void Write(int level, int line, const char* function, int32_t code, const std::string& message);
 
     // Full path of the log file for the local date of `seconds`.
@@ -54,6 +56,7 @@ class LogWriter {
     Clock clock_;
     DebugSink debugSink_;
     std::unique_ptr<LogFile> file_;
+    std::string cutPath_;  // the file whose last line may have been cut short
 };
 
 // The writer that WriteLog uses: the executable's folder, the real clock and
