@@ -9,6 +9,9 @@ import glob
 import json
 import os
 import re
+import shutil
+import subprocess
+import tempfile
 import unittest
 
 import yaml
@@ -149,6 +152,60 @@ class DashboardTest(unittest.TestCase):
                     if off:
                         self.assertEqual(by_code[int(off.group(1))]["color"], DAEMON_OFF)
         self.assertGreaterEqual(checked, 2, "the state lanes and the state column")
+
+
+def now_query(ref):
+    """The expression of column `ref` of the "now" table, for station "s"."""
+    panel = next(p for p in dashboard()["panels"] if p["title"].endswith(": now"))
+    expr = next(t["expr"] for t in panel["targets"] if t["refId"] == ref)
+    return expr.replace("$station", "s")
+
+
+class DashboardQueriesTest(unittest.TestCase):
+    """The "now" table's own queries, run by promtool with the rules: a
+    station that stopped writing shows "daemon off", not its last states, and
+    the time since a message is taken on the station's clock, five minutes
+    behind the server's here."""
+
+    def run_promtool(self, tests):
+        promtool = shutil.which("promtool")
+        if promtool is None:
+            self.skipTest("no promtool")
+        with tempfile.TemporaryDirectory() as folder:
+            path = os.path.join(folder, "now.test.yml")
+            with open(path, "w") as f:
+                yaml.safe_dump({"rule_files": [os.path.join(BUNDLE, "zelk.rules.yml")],
+                                "evaluation_interval": "15s", "tests": tests}, f)
+            result = subprocess.run([promtool, "test", "rules", path], capture_output=True,
+                                    text=True)
+        self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
+
+    def test_state_and_last_message(self):
+        app = 'job="node",instance="s",app="a",index="0",endpoint="e0"'
+        stopped = [
+            {"series": 'zelk_status_write_time_seconds{job="node",instance="s"}',
+             "values": "0+60x2 120x20"},
+            {"series": "zelk_app_state{%s,state=\"connected\"}" % app, "values": "1x22"},
+            {"series": "zelk_app_state{%s,state=\"down\"}" % app, "values": "0x22"},
+        ]
+        behind = [
+            {"series": 'node_time_seconds{job="node",instance="s"}', "values": "-300+60x22"},
+            {"series": 'zelk_status_write_time_seconds{job="node",instance="s"}',
+             "values": "-300+60x22"},
+            {"series": "zelk_app_last_message_time_seconds{%s}" % app, "values": "-301+60x22"},
+        ]
+        sample = '{instance="s",index="0",app="a",endpoint="e0"}'
+        self.run_promtool([
+            {"name": "daemon off", "interval": "1m", "input_series": stopped,
+             "promql_expr_test": [{"expr": now_query("A"), "eval_time": "10m",
+                                   "exp_samples": [{"labels": sample, "value": 7}]}]},
+            {"name": "last message on the station's clock", "interval": "1m",
+             "input_series": behind,
+             "promql_expr_test": [{"expr": now_query("B"), "eval_time": "10m",
+                                   "exp_samples": [{"labels": '{instance="s",index="0",'
+                                                              'app="a",endpoint="e0"}',
+                                                    "value": 1}]}]},
+        ])
 
 
 if __name__ == "__main__":
