@@ -18,7 +18,11 @@ class ThreadSink final : public WatchdogSink {
     explicit ThreadSink(WatchdogThreadContext& context)
         : log_(*context.app, ProcessOutput()), hub_(context.events.SinkFor(context.index)) {}
     void Report(const WatchdogEvent& event) override {
-        log_.Report(event);
+        try {
+            log_.Report(event);
+        } catch (const std::bad_alloc&) {
+            // The line is lost; the supervisor's consumers still hear it.
+        }
         hub_.Report(event);
     }
 
@@ -45,8 +49,19 @@ unsigned WatchApplication(WatchdogThreadContext* started) {
         watchdog.Run(context->running);
         // Leaving the scope closes the socket and releases both buffers.
     } catch (const std::bad_alloc&) {
-        // Only the watchdog's own set-up can get here; the thread still ends
-        // at the stop, and only then, so that the supervisor's count stays true.
+        // Only the watchdog's own set-up can get here. The application is
+        // not watched, as when its buffers are missing, and the supervisor's
+        // consumers are told so; the thread still ends at the stop, and only
+        // then, so that the supervisor's count stays true.
+        try {
+            const WatchdogEvent missing(WatchdogEventKind::kBuffersMissing);
+            if (sink) {
+                sink->Report(missing);
+            } else {
+                context->events.SinkFor(context->index).Report(missing);
+            }
+        } catch (const std::bad_alloc&) {
+        }
         PlatformClock clock;
         WaitForStop(context->running, clock, context->timings);
     }
@@ -58,6 +73,7 @@ unsigned WatchApplication(WatchdogThreadContext* started) {
         sink->Report(exit);
     } else {
         WatchdogLog(app, ProcessOutput()).Report(exit);
+        context->events.SinkFor(context->index).Report(exit);
     }
     std::atomic<int32_t>& threadCount = context->threadCount;
     sink.reset();

@@ -8,11 +8,14 @@
 
 #include <algorithm>
 #include <atomic>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "../support/failing_allocator.h"
 #include "daemon/status_board.h"
+#include "daemon/watchdog_thread.h"
+#include "log_capture.h"
 #include "watchdog_fakes.h"
 
 namespace {
@@ -283,6 +286,48 @@ TEST_F(WatchdogTest, APassThatRunsOutOfMemoryIsGivenUpAndTheNextOneRuns) {
         if (!failed) {
             EXPECT_EQ(commands.commands, (std::vector<std::string>{"uninstall.bat"}));
         }
+        return failed;
+    });
+    EXPECT_GT(failures, 0);
+}
+
+// A watchdog thread whose own set-up runs out of memory watches nothing: the
+// supervisor's consumers hear so, as for missing buffers, whichever
+// allocation fails; one whose log line fails still tells them.
+TEST(WatchdogThread, ASetUpWithoutMemoryIsToldAsNotWatched) {
+    struct Kinds final : EventConsumer {
+        int seen[64] = {};  // no allocation while the failures are armed
+        void OnAppEvent(const AppIdentity&, const WatchdogEvent& event, int64_t) override {
+            ++seen[static_cast<int>(event.kind) % 64];
+        }
+        void OnDaemonEvent(const DaemonEvent&, int64_t) override {}
+    };
+    LogCapture log;
+    const long failures = ForEachFailingAllocation([&](long failAt) {
+        EventHub hub([] { return int64_t{0}; }, [] { return int64_t{0}; });
+        Kinds kinds;
+        hub.AddConsumer(&kinds);
+        std::atomic<bool> stopped{false};
+        std::atomic<int32_t> threads{1};
+        auto app = std::make_unique<AppConfig>();
+        app->name = "app";
+        app->ip = "127.0.0.1";
+        auto* context =
+            new WatchdogThreadContext{std::move(app), 0, stopped, threads, DaemonTimings(), hub};
+        bool failed = false;
+        {
+            FailingAllocations guard(failAt);
+            WatchApplication(context);
+            failed = guard.Failed();
+        }
+        const auto heard = [&](WatchdogEventKind kind) {
+            return kinds.seen[static_cast<int>(kind) % 64] > 0;
+        };
+        EXPECT_TRUE(heard(WatchdogEventKind::kThreadStart) ||
+                    heard(WatchdogEventKind::kBuffersMissing))
+            << "allocation " << failAt;
+        EXPECT_TRUE(heard(WatchdogEventKind::kThreadExit)) << "allocation " << failAt;
+        EXPECT_EQ(threads.load(), 0);
         return failed;
     });
     EXPECT_GT(failures, 0);

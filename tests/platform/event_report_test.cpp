@@ -5,8 +5,10 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <string>
+#include <thread>
 #include <utility>
 
 #include "platform/event_report.h"
@@ -96,6 +98,31 @@ TEST(EventReport, AFullStreamDropsTheLineWithoutWaiting) {
         auto took = std::chrono::steady_clock::now() - start;
         EXPECT_FALSE(reported);
         EXPECT_LT(took, std::chrono::milliseconds(500));
+    }
+
+    // Room for one page, and a line longer than that: the page is written,
+    // the rest dropped after a short wait (before, the write blocked until
+    // a reader came); the next line starts on a line of its own.
+    std::string page(4096, '\0');
+    ASSERT_EQ(read(pipeEnds[0], &page[0], page.size()), 4096);
+    {
+        StderrRedirect redirect(pipeEnds[1]);
+        std::atomic<bool> returned{false};
+        std::thread report([&] {
+            EXPECT_FALSE(platform::ReportAdministratorEvent(EventType::kWarning, 1005, {},
+                                                            std::string(5000, 'p')));
+            returned = true;
+        });
+        for (int i = 0; i < 200 && !returned; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        const bool inTime = returned;
+        std::string drained = ReadAvailable(pipeEnds[0]);  // lets a blocked write end
+        report.join();
+        EXPECT_TRUE(inTime) << "the report waited for the reader";
+        EXPECT_TRUE(platform::ReportAdministratorEvent(EventType::kWarning, 2002, {}, "y"));
+        drained += ReadAvailable(pipeEnds[0]);
+        EXPECT_EQ(drained.substr(drained.size() - 7), "p\n<4>y\n");
     }
     for (int fd : {pair[0], pair[1], pipeEnds[0], pipeEnds[1]}) {
         close(fd);

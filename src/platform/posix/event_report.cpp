@@ -10,7 +10,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <mutex>
 
 namespace platform {
@@ -45,19 +47,23 @@ bool Writable(int fd, int waitMs) {
     return ready > 0 && (entry.revents & POLLOUT) != 0;
 }
 
-// Writes all of `text` to `fd` without blocking for the first byte: false,
-// with nothing written, when `fd` has no room now.
-bool WriteWithoutWaiting(int fd, const std::string& text) {
+// Writes `text` to `fd` without blocking for the first byte, and returns
+// how much of it was written: nothing when `fd` has no room now, part of it
+// when the rest found no room in time. A pipe that polls writable takes
+// PIPE_BUF bytes without blocking, and no more for sure, so a pipe gets the
+// text in pieces of that size, each after a poll.
+std::size_t WriteWithoutWaiting(int fd, const std::string& text) {
     struct stat info {};
     const bool socket = fstat(fd, &info) == 0 && S_ISSOCK(info.st_mode);
-    if (!socket && !Writable(fd, 0)) {
-        return false;
-    }
     std::size_t done = 0;
     while (done < text.size()) {
-        ssize_t written =
-            socket ? send(fd, text.data() + done, text.size() - done, MSG_DONTWAIT | MSG_NOSIGNAL)
-                   : write(fd, text.data() + done, text.size() - done);
+        if (!socket && !Writable(fd, done == 0 ? 0 : kTornLineWaitMs)) {
+            return done;
+        }
+        const std::size_t piece =
+            socket ? text.size() - done : std::min<std::size_t>(PIPE_BUF, text.size() - done);
+        ssize_t written = socket ? send(fd, text.data() + done, piece, MSG_DONTWAIT | MSG_NOSIGNAL)
+                                 : write(fd, text.data() + done, piece);
         if (written > 0) {
             done += static_cast<std::size_t>(written);
             continue;
@@ -67,22 +73,31 @@ bool WriteWithoutWaiting(int fd, const std::string& text) {
         }
         const bool full = written < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
         if (!full || done == 0 || !Writable(fd, kTornLineWaitMs)) {
-            return false;
+            return done;
         }
     }
-    return true;
+    return done;
 }
+
+// Whether the last line was cut short: the next one then starts with a line
+// end of its own. Guarded by g_writeLock.
+bool g_torn = false;
 
 }  // namespace
 
 bool ReportAdministratorEvent(EventType type, uint32_t /*id*/,
                               const std::vector<std::string>& /*inserts*/,
                               const std::string& line) {
-    std::string text = PriorityPrefix(type);
+    std::lock_guard<std::mutex> hold(g_writeLock);
+    std::string text = g_torn ? "\n" : "";
+    text += PriorityPrefix(type);
     text += line;
     text += '\n';
-    std::lock_guard<std::mutex> hold(g_writeLock);
-    return WriteWithoutWaiting(STDERR_FILENO, text);
+    const std::size_t written = WriteWithoutWaiting(STDERR_FILENO, text);
+    if (written > 0) {
+        g_torn = written < text.size();
+    }
+    return written == text.size();
 }
 
 }  // namespace platform

@@ -37,7 +37,9 @@ class CDaemon {
     void Init(const std::string& moduleFolder);
 
     // Reads the configuration and starts one watchdog thread per application.
-    // True if at least one application entry was taken.
+    // True if at least one application entry was taken. Called once in the
+    // life of a CDaemon: the event consumers of a first start stay with its
+    // event hub, so a second Start after Stop is not supported.
     bool Start();
 
     // Clears `running` and waits, with no time limit, until every watchdog
