@@ -3,15 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "../support/temp_folder.h"
+#include "../support/wait_until.h"
 #include "daemon/journal_line.h"
 #include "daemon/journal_writer.h"
 #include "log_capture.h"
@@ -214,14 +212,6 @@ TEST(JournalWriter, AppendsTheDaysLinesAndRemovesOldFiles) {
     EXPECT_EQ(lines[0].rfind("WARNING|JournalService::Write|", 0), 0u) << lines[0];
 }
 
-// Waits for what the writer thread does, at most ten seconds.
-bool WaitUntil(const std::function<bool()>& done) {
-    for (int i = 0; i < 1000 && !done(); ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return done();
-}
-
 // What a station's disk does to a running journal: its folder removed, a
 // write that fails after part of a line. The folder is made again, and the
 // line after a failure starts on a line of its own.
@@ -247,14 +237,14 @@ TEST(JournalWriter, AFolderRemovedAndAWriteFailedWhileRunning) {
         fs::remove_all(settings.folder);
         journal.OnAppEvent(App(), Event(WatchdogEventKind::kConnected, Cycle::kConnecting, 1),
                            kTime.ms);
-        ASSERT_TRUE(WaitUntil(listed));
+        ASSERT_TRUE(testing_support::WaitUntil(listed));
         // The day's file made unwritable; then back, with a line cut short.
         const fs::path day = files[0];
         const std::string before = testing_support::ReadWholeFile(day);
         fs::remove(day);
         fs::create_directory(day);
         journal.OnAppEvent(App(), Event(WatchdogEventKind::kOutOfMemory), kTime.ms);
-        ASSERT_TRUE(WaitUntil([&] { return !log.Lines().empty(); }));
+        ASSERT_TRUE(testing_support::WaitUntil([&] { return !log.Lines().empty(); }));
         fs::remove(day);
         std::ofstream(day, std::ios::binary) << before << "{\"time\":\"2026-12";
         journal.OnAppEvent(App(), Event(WatchdogEventKind::kBufferOverflow), kTime.ms);

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "../support/temp_folder.h"
+#include "../support/wait_until.h"
 #include "log/log_writer.h"
 #include "platform/process.h"
 #include "platform/system.h"
@@ -75,14 +76,7 @@ class SupervisorFixture : public ::testing::Test {
 
     // Polls `done` every 10 ms for up to `seconds`.
     static bool WaitUntil(const std::function<bool()>& done, int seconds = 15) {
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-        while (std::chrono::steady_clock::now() < deadline) {
-            if (done()) {
-                return true;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return done();
+        return testing_support::WaitUntil(done, seconds);
     }
 
     // A copy of the stand-in application named `stem` plus the platform's
