@@ -22,7 +22,7 @@
 #include <vector>
 
 #include "bench_parts.h"
-#include "daemon/framing.h"
+#include "supervision/framing.h"
 #include "log/log.h"
 #include "log/log_writer.h"
 #include "measure.h"

@@ -1,5 +1,5 @@
 # Writes the Windows message file (.mc) of the administrator events from the
-# rows of src/daemon/include/daemon/admin_event_table.h, the one list of them:
+# rows of src/supervision/include/supervision/admin_event_table.h, the one list of them:
 #
 #   cmake -DTABLE=<admin_event_table.h> -DOUTPUT=<file.mc> -P AdminEventMessages.cmake
 #

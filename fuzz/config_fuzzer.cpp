@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "daemon/app_config.h"
+#include "supervision/app_config.h"
 #include "daemon/config_check.h"
 #include "daemon/config_walk.h"
 #include "fuzz_check.h"

@@ -12,13 +12,13 @@
 #include <cstdlib>
 #include <string>
 
-#include "daemon/app_config.h"
-#include "daemon/command_state.h"
+#include "supervision/app_config.h"
+#include "supervision/command_state.h"
 #include "daemon/event_log.h"
-#include "daemon/file_checks.h"
-#include "daemon/framing.h"
-#include "daemon/log_sanitize.h"
-#include "daemon/train_message.h"
+#include "supervision/file_checks.h"
+#include "supervision/framing.h"
+#include "supervision/log_sanitize.h"
+#include "supervision/train_message.h"
 #include "fuzz_check.h"
 #include "log/log_writer.h"
 #include "log_check.h"

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "daemon/status_snapshot.h"
+#include "supervision/status_snapshot.h"
 #include "fuzz_check.h"
 #include "zelkctl/status_view.h"
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Checks that docs/events.md, where administrators look up the event IDs
 they set triggers on, lists exactly the events of the table the program and
-the message file are built from (src/daemon/include/daemon/admin_event_table.h),
+the message file are built from (src/supervision/include/supervision/admin_event_table.h),
 each with its level. Changes nothing; exit code 1 and the differences when
 they disagree.
 
@@ -10,7 +10,7 @@ Run from the repository root: python3 scripts/check_event_docs.py
 import re
 import sys
 
-TABLE = "src/daemon/include/daemon/admin_event_table.h"
+TABLE = "src/supervision/include/supervision/admin_event_table.h"
 DOCS = "docs/events.md"
 
 table = {int(i): level.lower()

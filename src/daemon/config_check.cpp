@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "daemon/config_walk.h"
-#include "daemon/log_sanitize.h"
+#include "supervision/log_sanitize.h"
 #include "markup/markup.h"
 #include "platform/ansi.h"
 #include "platform/file_read.h"

@@ -3,7 +3,7 @@
 #include <new>
 #include <utility>
 
-#include "daemon/atoi_value.h"
+#include "supervision/atoi_value.h"
 #include "markup/markup.h"
 #include "platform/system.h"
 #include "platform/tcp_client.h"

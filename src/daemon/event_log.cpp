@@ -5,7 +5,7 @@
 
 #include <cstdio>
 
-#include "daemon/log_sanitize.h"
+#include "supervision/log_sanitize.h"
 #include "log/log.h"
 #include "log/log_line.h"
 

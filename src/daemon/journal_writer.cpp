@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "daemon/event_log.h"
-#include "daemon/utf8_text.h"
+#include "supervision/utf8_text.h"
 #include "platform/directory.h"
 #include "platform/files.h"
 #include "platform/folder_probe.h"

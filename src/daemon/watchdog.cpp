@@ -4,7 +4,7 @@
 #include <cstring>
 #include <new>
 
-#include "daemon/train_message.h"
+#include "supervision/train_message.h"
 #include "platform/memory.h"
 
 // The receive buffer: lazily backed zero pages. `used` marks how far reads

@@ -3,7 +3,7 @@
 #include <mutex>
 
 #include "alive_pinger.h"
-#include "daemon/admin_event_mapping.h"
+#include "supervision/admin_event_mapping.h"
 #include "daemon/admin_event_output.h"
 #include "daemon/daemon.h"
 #include "daemon/platform_seams.h"

@@ -8,10 +8,10 @@
 #include <thread>
 #include <vector>
 
-#include "daemon/admin_event_mapping.h"
+#include "supervision/admin_event_mapping.h"
 #include "daemon/admin_event_output.h"
-#include "daemon/admin_event_reporter.h"
-#include "daemon/admin_events.h"
+#include "supervision/admin_event_reporter.h"
+#include "supervision/admin_events.h"
 
 namespace {
 

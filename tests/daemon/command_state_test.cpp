@@ -1,4 +1,4 @@
-#include "daemon/command_state.h"
+#include "supervision/command_state.h"
 
 #include <gtest/gtest.h>
 

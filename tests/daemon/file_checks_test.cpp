@@ -1,4 +1,4 @@
-#include "daemon/file_checks.h"
+#include "supervision/file_checks.h"
 
 #include <gtest/gtest.h>
 

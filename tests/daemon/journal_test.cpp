@@ -10,7 +10,7 @@
 
 #include "../support/temp_folder.h"
 #include "../support/wait_until.h"
-#include "daemon/journal_line.h"
+#include "supervision/journal_line.h"
 #include "daemon/journal_writer.h"
 #include "log_capture.h"
 

@@ -1,4 +1,4 @@
-#include "daemon/train_message.h"
+#include "supervision/train_message.h"
 
 #include <gtest/gtest.h>
 

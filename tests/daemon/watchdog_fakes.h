@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "daemon/connection.h"
-#include "daemon/watchdog_log.h"
-#include "daemon/watchdog_seams.h"
+#include "supervision/watchdog_log.h"
+#include "supervision/watchdog_seams.h"
 #include "log/log_line.h"
 
 namespace testing_support {

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "../support/failing_allocator.h"
-#include "daemon/status_board.h"
+#include "supervision/status_board.h"
 #include "daemon/watchdog_thread.h"
 #include "log_capture.h"
 #include "watchdog_fakes.h"

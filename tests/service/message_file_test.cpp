@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "daemon/admin_events.h"
+#include "supervision/admin_events.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <fstream>
 
 #include "../support/temp_folder.h"
-#include "daemon/status_snapshot.h"
+#include "supervision/status_snapshot.h"
 #include "zelkctl/commands.h"
 #include "zelkctl/status_view.h"
 

@@ -3,8 +3,8 @@
 #include <vector>
 
 #include "daemon/config_walk.h"
-#include "daemon/log_sanitize.h"
-#include "daemon/status_snapshot.h"
+#include "supervision/log_sanitize.h"
+#include "supervision/status_snapshot.h"
 #include "platform/system.h"
 #include "platform/tcp_client.h"
 

@@ -6,7 +6,7 @@
 #include "daemon/config_check.h"
 #include "daemon/config_walk.h"
 #include "daemon/platform_seams.h"
-#include "daemon/status_snapshot.h"
+#include "supervision/status_snapshot.h"
 #include "markup/markup.h"
 #include "platform/file_read.h"
 #include "platform/folder_probe.h"

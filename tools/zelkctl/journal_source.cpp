@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "daemon/config_walk.h"
-#include "daemon/journal_line.h"
+#include "supervision/journal_line.h"
 #include "daemon/platform_seams.h"
 #include "markup/markup.h"
 #include "platform/directory.h"

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "daemon/status_state.h"
+#include "supervision/status_state.h"
 #include "zelkctl/journal_event.h"
 #include "zelkctl/journal_time.h"
 #include "zelkctl/status_view.h"

@@ -3,8 +3,8 @@
 #include <ctime>
 #include <vector>
 
-#include "daemon/log_sanitize.h"
-#include "daemon/status_state.h"
+#include "supervision/log_sanitize.h"
+#include "supervision/status_state.h"
 #include "markup/encodings.h"
 #include "platform/system.h"
 #include "zelkctl/text_table.h"

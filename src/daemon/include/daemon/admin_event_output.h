@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "daemon/admin_event_reporter.h"
+#include "supervision/admin_event_reporter.h"
 
 // The process's reporter, on the platform's monotonic clock; no sink at
 // first. Lives until the process ends.

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "daemon/app_config.h"
+#include "supervision/app_config.h"
 #include "markup/outcome.h"
 
 class CXmlDocument;

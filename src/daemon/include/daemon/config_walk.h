@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "daemon/app_config.h"
+#include "supervision/app_config.h"
 
 class CXmlDocument;
 

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "daemon/app_config.h"
+#include "supervision/app_config.h"
 #include "platform/tcp_client.h"
 
 // The watchdog's TCP connection to its application; it is only ever read.

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "daemon/watchdog_log.h"
+#include "supervision/watchdog_log.h"
 
 // The process's log (WriteLog) and standard output.
 LineOutput& ProcessOutput();

@@ -15,9 +15,9 @@
 #include <thread>
 
 #include "daemon/config_walk.h"
-#include "daemon/event_hub.h"
+#include "supervision/event_hub.h"
 #include "daemon/event_log.h"
-#include "daemon/journal_line.h"
+#include "supervision/journal_line.h"
 
 // Lines waiting for the writer at most; more are dropped and counted. Far
 // more than the transitions of twenty applications in a burst.

@@ -7,7 +7,7 @@
 
 #include "daemon/config_check.h"
 #include "daemon/connection.h"
-#include "daemon/watchdog_seams.h"
+#include "supervision/watchdog_seams.h"
 #include "platform/tcp_client.h"
 
 class PlatformConnection final : public Connection {

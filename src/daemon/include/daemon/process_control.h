@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "daemon/watchdog_seams.h"
+#include "supervision/watchdog_seams.h"
 
 // Launches the command line `path` in the session of the user logged on at
 // the console.

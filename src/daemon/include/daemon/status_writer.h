@@ -12,7 +12,7 @@
 #include <thread>
 
 #include "daemon/event_log.h"
-#include "daemon/status_board.h"
+#include "supervision/status_board.h"
 #include "platform/files.h"
 
 // Writes after a change of state are at least this far apart, so that a

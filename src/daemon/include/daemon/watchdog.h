@@ -11,14 +11,14 @@
 #include <cstdint>
 #include <memory>
 
-#include "daemon/app_config.h"
-#include "daemon/command_state.h"
+#include "supervision/app_config.h"
+#include "supervision/command_state.h"
 #include "daemon/connection.h"
-#include "daemon/framing.h"
+#include "supervision/framing.h"
 #include "daemon/timings.h"
-#include "daemon/watchdog_events.h"
-#include "daemon/watchdog_seams.h"
-#include "daemon/watchdog_state.h"
+#include "supervision/watchdog_events.h"
+#include "supervision/watchdog_seams.h"
+#include "supervision/watchdog_state.h"
 
 // One read's bytes; a read takes one byte less, so a terminating zero fits.
 constexpr std::size_t kReceiveBufferBytes = 10485760;

@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <memory>
 
-#include "daemon/app_config.h"
-#include "daemon/event_hub.h"
+#include "supervision/app_config.h"
+#include "supervision/event_hub.h"
 #include "daemon/timings.h"
 
 struct WatchdogThreadContext {

@@ -1,0 +1,72 @@
+#include "supervision/event_hub.h"
+
+class EventHub::AppSink final : public WatchdogSink {
+  public:
+    AppSink(EventHub& hub, int index) : hub_(hub), index_(index) {}
+    void Report(const WatchdogEvent& event) override { hub_.Report(index_, event); }
+
+  private:
+    EventHub& hub_;
+    int index_;
+};
+
+EventHub::EventHub(WallClockMs clock, WallClockMs monotonicClock)
+    : clock_(clock), monotonicClock_(monotonicClock) {
+    for (int i = 0; i < kMaxApplications; ++i) {
+        sinks_[static_cast<std::size_t>(i)] = std::make_unique<AppSink>(*this, i);
+    }
+}
+
+EventHub::~EventHub() = default;
+
+WatchdogSink& EventHub::SinkFor(int index) {
+    return *sinks_[static_cast<std::size_t>(index)];
+}
+
+void EventHub::AddConsumer(EventConsumer* consumer) {
+    consumers_.push_back(consumer);
+}
+
+void EventHub::AddApp(int index, const AppConfig& app) {
+    AppIdentity& identity = apps_[static_cast<std::size_t>(index)];
+    identity.index = index;
+    identity.name = app.name;
+    identity.endpoint = app.ip + ":" + std::to_string(app.port);
+    identity.subApp = app.subAppName;
+    if (index >= appCount_) {
+        appCount_ = index + 1;
+    }
+}
+
+void EventHub::Report(int index, const WatchdogEvent& event) {
+    const std::size_t slot = static_cast<std::size_t>(index);
+    lastEventMs_[slot].store(monotonicClock_());
+    if (event.kind == WatchdogEventKind::kThreadStart) {
+        watching_[slot].store(true);
+    } else if (event.kind == WatchdogEventKind::kBuffersMissing ||
+               event.kind == WatchdogEventKind::kThreadExit) {
+        watching_[slot].store(false);
+    }
+    const int64_t now = clock_();
+    const AppIdentity& app = apps_[static_cast<std::size_t>(index)];
+    for (EventConsumer* consumer : consumers_) {
+        consumer->OnAppEvent(app, event, now);
+    }
+}
+
+bool EventHub::WatchdogsAlive(int64_t withinMs) const {
+    const int64_t now = monotonicClock_();
+    for (std::size_t i = 0; i < kMaxApplications; ++i) {
+        if (watching_[i].load() && now - lastEventMs_[i].load() > withinMs) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void EventHub::Report(const DaemonEvent& event) {
+    const int64_t now = clock_();
+    for (EventConsumer* consumer : consumers_) {
+        consumer->OnDaemonEvent(event, now);
+    }
+}

@@ -1,0 +1,96 @@
+// The watchdog's counting, apart from sockets and time: one Step per pass of
+// the thread loop, returning what the loop is to do. Every threshold is a row
+// of kCycleRows, so that all of them can be read in one place.
+#pragma once
+
+#include <cstdint>
+
+#include "supervision/watchdog_events.h"
+
+// What a row makes the loop do.
+enum class CycleAction {
+    kTerminate,  // terminate the application's processes (CloseExe)
+    kLaunch,     // launch the application (OpenExe)
+    kReconnect,  // close the socket and begin a new connection attempt
+};
+
+// One threshold: when the count of `cycle` becomes `count` (the count after
+// the event that raised it), the loop carries out `action`.
+struct CycleRow {
+    Cycle cycle;
+    int32_t count;
+    CycleAction action;
+    int32_t WatchdogState::*counter;  // the state's count of the cycle
+};
+
+// Every threshold of the watchdog. With the 3-second wait an application that
+// never sends is terminated after about 30 s, launched after 60 s and
+// reconnected after 90 s; one that falls silent after about 90, 135 and 180 s.
+// A peer that closed is read once a second (the pause after a failed read)
+// and the socket is replaced only at the 31st failure. A socket that cannot
+// be waited on is replaced after one connect cycle of failed waits (each
+// followed by a wait's pause), and one that could not be created after one
+// wait.
+inline constexpr CycleRow kCycleRows[] = {
+    {Cycle::kConnecting, 10, CycleAction::kTerminate, &WatchdogState::connectTimeouts},
+    {Cycle::kConnecting, 20, CycleAction::kLaunch, &WatchdogState::connectTimeouts},
+    {Cycle::kConnecting, 30, CycleAction::kReconnect, &WatchdogState::connectTimeouts},
+    {Cycle::kSilent, 30, CycleAction::kTerminate, &WatchdogState::recvTimeouts},
+    {Cycle::kSilent, 45, CycleAction::kLaunch, &WatchdogState::recvTimeouts},
+    {Cycle::kSilent, 60, CycleAction::kReconnect, &WatchdogState::recvTimeouts},
+    {Cycle::kFailing, 11, CycleAction::kTerminate, &WatchdogState::recvFailures},
+    {Cycle::kFailing, 20, CycleAction::kLaunch, &WatchdogState::recvFailures},
+    {Cycle::kFailing, 31, CycleAction::kReconnect, &WatchdogState::recvFailures},
+    {Cycle::kWaitFailing, 30, CycleAction::kReconnect, &WatchdogState::waitFailures},
+    {Cycle::kNoSocket, 1, CycleAction::kReconnect, &WatchdogState::noSocketWaits},
+};
+
+// The count at which `cycle` carries out `action`, or 0 when it never does.
+constexpr int32_t CycleCount(Cycle cycle, CycleAction action) {
+    for (const CycleRow& row : kCycleRows) {
+        if (row.cycle == cycle && row.action == action) {
+            return row.count;
+        }
+    }
+    return 0;
+}
+
+// What one pass of the loop observed.
+enum class PassOutcome {
+    kTimeout,     // the wait ended without readability
+    kReadData,    // readable, and the read returned bytes
+    kReadFailed,  // readable, and the read returned no data (closed or error)
+    kWaitFailed,  // the wait itself failed
+    kNoSocket,    // there was no socket to wait on: one wait was sat out instead
+};
+
+// An event of the counting to report; the loop adds the state and the code.
+struct WatchdogNote {
+    WatchdogEventKind kind;
+    Cycle cycle;
+    int32_t count;
+};
+
+// The loop carries these out in the order of the fields: sleep after a failed
+// read, close the socket when reconnecting, report the notes, terminate,
+// launch, hand the bytes on, begin a new connection attempt, and pause after
+// a failed wait.
+struct WatchdogActions {
+    bool sleepAfterFailedRead = false;
+    WatchdogNote notes[3] = {};
+    int noteCount = 0;
+    Cycle terminate = Cycle::kNone;  // the cycle whose row terminates, if any
+    Cycle launch = Cycle::kNone;     // the cycle whose row launches, if any
+    bool handleData = false;
+    bool reconnect = false;
+    // Pause before the next pass (only after a failed wait, so that a socket
+    // that can never be waited on does not spin the loop).
+    bool pauseAfterFailedWait = false;
+};
+
+// The state of a fresh connection attempt: connecting, every count zero.
+// `socketCreated`: whether the attempt could create its socket.
+WatchdogState NewConnectionState(bool socketCreated = true);
+
+// Advances `state` by one pass and returns the actions to carry out.
+WatchdogActions Step(WatchdogState* state, PassOutcome outcome);

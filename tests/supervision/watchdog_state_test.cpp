@@ -1,0 +1,171 @@
+#include "supervision/watchdog_state.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+
+const char* KindName(WatchdogEventKind kind) {
+    switch (kind) {
+        case WatchdogEventKind::kConnectingWait:
+            return "connecting";
+        case WatchdogEventKind::kSilentWait:
+            return "silent";
+        case WatchdogEventKind::kReadFailed:
+            return "failure";
+        case WatchdogEventKind::kWaitFailed:
+            return "waitFailed";
+        case WatchdogEventKind::kConnected:
+            return "connected";
+        case WatchdogEventKind::kResumed:
+            return "resumed";
+        case WatchdogEventKind::kTerminate:
+            return "terminate";
+        case WatchdogEventKind::kLaunch:
+            return "launch";
+        case WatchdogEventKind::kReconnect:
+            return "reconnect";
+        default:
+            return "?";
+    }
+}
+
+// One step's actions as a compact text, so that whole runs compare at once:
+// notes as "kind:count", then the effects.
+std::string Describe(const WatchdogActions& a) {
+    std::string text;
+    for (int i = 0; i < a.noteCount; ++i) {
+        text +=
+            std::string(KindName(a.notes[i].kind)) + ":" + std::to_string(a.notes[i].count) + " ";
+    }
+    if (a.sleepAfterFailedRead)
+        text += "[sleep]";
+    if (a.terminate != Cycle::kNone)
+        text += "[terminate]";
+    if (a.launch != Cycle::kNone)
+        text += "[launch]";
+    if (a.handleData)
+        text += "[data]";
+    if (a.reconnect)
+        text += "[reconnect]";
+    if (a.pauseAfterFailedWait)
+        text += "[pause]";
+    return text;
+}
+
+// Feeds `n` outcomes and returns the steps that did more than note their
+// count ("<note>:<i> ", and "[sleep]" after a failed read), keyed by the
+// step's 1-based number.
+std::vector<std::pair<int, std::string>> Unusual(WatchdogState* state, PassOutcome outcome, int n,
+                                                 const std::string& note) {
+    const std::string effects = outcome == PassOutcome::kReadFailed ? "[sleep]" : "";
+    std::vector<std::pair<int, std::string>> unusual;
+    for (int i = 1; i <= n; ++i) {
+        const std::string step = Describe(Step(state, outcome));
+        if (step != note + std::to_string(i) + " " + effects) {
+            unusual.emplace_back(i, step);
+        }
+    }
+    return unusual;
+}
+
+using Steps = std::vector<std::pair<int, std::string>>;
+
+// Each cycle's thresholds, and the fresh connection that follows the last.
+TEST(WatchdogState, EachCycleActsAtItsRowsAndStartsAnewAfterReconnecting) {
+    {
+        WatchdogState state = NewConnectionState();
+        EXPECT_EQ(Unusual(&state, PassOutcome::kTimeout, 30, "connecting:"),
+                  (Steps{{10, "connecting:10 terminate:10 [terminate]"},
+                         {20, "connecting:20 launch:20 [launch]"},
+                         {30, "connecting:30 reconnect:30 [reconnect]"}}));
+        EXPECT_EQ(Describe(Step(&state, PassOutcome::kTimeout)), "connecting:1 ");
+    }
+    {
+        WatchdogState state = NewConnectionState();
+        EXPECT_EQ(Describe(Step(&state, PassOutcome::kReadData)), "connected:0 [data]");
+        EXPECT_EQ(Unusual(&state, PassOutcome::kTimeout, 60, "silent:"),
+                  (Steps{{30, "silent:30 terminate:30 [terminate]"},
+                         {45, "silent:45 launch:45 [launch]"},
+                         {60, "silent:60 reconnect:60 [reconnect]"}}));
+        // The replacement socket is connecting again: time-outs count as such.
+        EXPECT_EQ(state.connection, ConnectionState::kConnecting);
+        EXPECT_EQ(Describe(Step(&state, PassOutcome::kTimeout)), "connecting:1 ");
+    }
+    {
+        // The close comes with the 11th failure in a row, the launch with the
+        // 20th; the socket is replaced only at the 31st.
+        WatchdogState state = NewConnectionState();
+        EXPECT_EQ(Unusual(&state, PassOutcome::kReadFailed, 31, "failure:"),
+                  (Steps{{11, "failure:11 terminate:11 [sleep][terminate]"},
+                         {20, "failure:20 launch:20 [sleep][launch]"},
+                         {31, "failure:31 reconnect:31 [sleep][reconnect]"}}));
+        EXPECT_EQ(state.recvFailures, 0);
+        EXPECT_EQ(state.connection, ConnectionState::kConnecting);
+    }
+}
+
+// A socket that cannot be waited on is replaced after one connect cycle of
+// failed waits; one that could not be created after the one wait sat out.
+TEST(WatchdogState, FailedWaitsAndAMissingSocketLeadToANewSocket) {
+    WatchdogState state = NewConnectionState();
+    Step(&state, PassOutcome::kReadData);
+    Step(&state, PassOutcome::kTimeout);
+    Step(&state, PassOutcome::kReadFailed);
+    const WatchdogState before = state;
+    for (int i = 1; i < 30; ++i) {
+        EXPECT_EQ(Describe(Step(&state, PassOutcome::kWaitFailed)),
+                  "waitFailed:" + std::to_string(i) + " [pause]");
+    }
+    // A failed wait changes no other count and no state.
+    EXPECT_EQ(state.connection, before.connection);
+    EXPECT_EQ(state.recvTimeouts, before.recvTimeouts);
+    EXPECT_EQ(state.recvFailures, before.recvFailures);
+    // A wait that works ends the run.
+    Step(&state, PassOutcome::kTimeout);
+    EXPECT_EQ(Describe(Step(&state, PassOutcome::kWaitFailed)), "waitFailed:1 [pause]");
+    for (int i = 2; i < 30; ++i) {
+        Step(&state, PassOutcome::kWaitFailed);
+    }
+    EXPECT_EQ(Describe(Step(&state, PassOutcome::kWaitFailed)),
+              "waitFailed:30 reconnect:30 [reconnect][pause]");
+
+    WatchdogState missing = NewConnectionState(false);
+    EXPECT_TRUE(missing.socketMissing);
+    EXPECT_EQ(Describe(Step(&missing, PassOutcome::kNoSocket)), "reconnect:1 [reconnect]");
+}
+
+TEST(WatchdogState, ReadableResetsBothTimeoutCountsAndTellsWhatEnded) {
+    WatchdogState state = NewConnectionState();
+    Unusual(&state, PassOutcome::kTimeout, 9, "connecting:");
+    // The first data of a connection says how long it took.
+    EXPECT_EQ(Describe(Step(&state, PassOutcome::kReadData)), "connected:9 [data]");
+    EXPECT_EQ(state.connectTimeouts, 0);
+    Unusual(&state, PassOutcome::kTimeout, 29, "silent:");
+    EXPECT_EQ(Describe(Step(&state, PassOutcome::kReadData)), "resumed:29 [data]");
+    EXPECT_TRUE(Unusual(&state, PassOutcome::kTimeout, 29, "silent:").empty());
+    // A failed read also counts as readable: silence ends, failures begin.
+    EXPECT_EQ(Describe(Step(&state, PassOutcome::kReadFailed)), "failure:1 [sleep]");
+    EXPECT_EQ(state.recvTimeouts, 0);
+    Unusual(&state, PassOutcome::kReadFailed, 9, "failure:");
+    EXPECT_EQ(Describe(Step(&state, PassOutcome::kReadData)), "resumed:10 [data]");
+    EXPECT_EQ(state.recvFailures, 0);
+    // The next failure counts 1 again, and the 11th after it is the one that closes.
+    Unusual(&state, PassOutcome::kReadFailed, 10, "failure:");
+    EXPECT_EQ(Describe(Step(&state, PassOutcome::kReadFailed)),
+              "failure:11 terminate:11 [sleep][terminate]");
+}
+
+TEST(WatchdogState, TimeoutsBetweenFailuresDoNotResetTheFailureCount) {
+    // Only data resets the failure count; silent waits leave it alone.
+    WatchdogState state = NewConnectionState();
+    Unusual(&state, PassOutcome::kReadFailed, 10, "failure:");
+    EXPECT_EQ(Unusual(&state, PassOutcome::kTimeout, 3, "silent:"), Steps{});
+    EXPECT_EQ(Describe(Step(&state, PassOutcome::kReadFailed)),
+              "failure:11 terminate:11 [sleep][terminate]");
+}
+
+}  // namespace
