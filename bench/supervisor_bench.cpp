@@ -22,11 +22,11 @@
 #include <vector>
 
 #include "bench_parts.h"
-#include "supervision/framing.h"
 #include "log/log.h"
 #include "log/log_writer.h"
 #include "measure.h"
 #include "quiet_daemon.h"
+#include "supervision/framing.h"
 
 namespace {
 

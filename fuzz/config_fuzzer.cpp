@@ -8,13 +8,13 @@
 #include <memory>
 #include <string>
 
-#include "supervision/app_config.h"
 #include "daemon/config_check.h"
 #include "daemon/config_walk.h"
 #include "fuzz_check.h"
 #include "markup/markup.h"
 #include "platform/system.h"
 #include "platform/tcp_client.h"
+#include "supervision/app_config.h"
 
 namespace {
 

@@ -12,16 +12,16 @@
 #include <cstdlib>
 #include <string>
 
+#include "daemon/event_log.h"
+#include "fuzz_check.h"
+#include "log/log_writer.h"
+#include "log_check.h"
 #include "supervision/app_config.h"
 #include "supervision/command_state.h"
-#include "daemon/event_log.h"
 #include "supervision/file_checks.h"
 #include "supervision/framing.h"
 #include "supervision/log_sanitize.h"
 #include "supervision/train_message.h"
-#include "fuzz_check.h"
-#include "log/log_writer.h"
-#include "log_check.h"
 
 namespace {
 

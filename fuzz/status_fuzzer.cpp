@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <string>
 
-#include "supervision/status_snapshot.h"
 #include "fuzz_check.h"
+#include "supervision/status_snapshot.h"
 #include "zelkctl/status_view.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

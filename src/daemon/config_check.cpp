@@ -8,12 +8,12 @@
 #include <string_view>
 
 #include "daemon/config_walk.h"
-#include "supervision/log_sanitize.h"
 #include "markup/markup.h"
 #include "platform/ansi.h"
 #include "platform/file_read.h"
 #include "platform/system.h"
 #include "platform/tcp_client.h"
+#include "supervision/log_sanitize.h"
 
 namespace {
 

@@ -3,10 +3,10 @@
 #include <new>
 #include <utility>
 
-#include "supervision/atoi_value.h"
 #include "markup/markup.h"
 #include "platform/system.h"
 #include "platform/tcp_client.h"
+#include "supervision/atoi_value.h"
 
 namespace {
 

@@ -4,17 +4,17 @@
 
 #include "daemon/config_check.h"
 #include "daemon/config_walk.h"
-#include "supervision/event_hub.h"
 #include "daemon/event_log.h"
 #include "daemon/journal_writer.h"
 #include "daemon/platform_seams.h"
 #include "daemon/process_control.h"
-#include "supervision/status_board.h"
 #include "daemon/status_writer.h"
 #include "daemon/watchdog_thread.h"
 #include "markup/markup.h"
 #include "platform/socket_library.h"
 #include "platform/system.h"
+#include "supervision/event_hub.h"
+#include "supervision/status_board.h"
 #include "zelk/version.h"
 
 namespace {

@@ -5,9 +5,9 @@
 
 #include <cstdio>
 
-#include "supervision/log_sanitize.h"
 #include "log/log.h"
 #include "log/log_line.h"
+#include "supervision/log_sanitize.h"
 
 namespace {
 

@@ -6,11 +6,11 @@
 #include <vector>
 
 #include "daemon/event_log.h"
-#include "supervision/utf8_text.h"
 #include "platform/directory.h"
 #include "platform/files.h"
 #include "platform/folder_probe.h"
 #include "platform/system.h"
+#include "supervision/utf8_text.h"
 #include "zelk/version.h"
 
 namespace {

@@ -4,8 +4,8 @@
 #include <cstring>
 #include <new>
 
-#include "supervision/train_message.h"
 #include "platform/memory.h"
+#include "supervision/train_message.h"
 
 // The receive buffer: lazily backed zero pages. `used` marks how far reads
 // have written since the last clear, so a clear touches only those bytes.

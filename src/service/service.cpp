@@ -3,11 +3,11 @@
 #include <mutex>
 
 #include "alive_pinger.h"
-#include "supervision/admin_event_mapping.h"
 #include "daemon/admin_event_output.h"
 #include "daemon/daemon.h"
 #include "daemon/platform_seams.h"
 #include "log/log.h"
+#include "supervision/admin_event_mapping.h"
 
 // Built during static initialisation, before main, and never deleted.
 static CDaemon* const g_processDaemon = new CDaemon();

@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "supervision/watchdog_state.h"
 #include "nlohmann/json.hpp"
+#include "supervision/watchdog_state.h"
 
 namespace {
 

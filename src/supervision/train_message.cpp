@@ -2,8 +2,8 @@
 
 #include <new>
 
-#include "supervision/atoi_value.h"
 #include "markup/markup.h"
+#include "supervision/atoi_value.h"
 
 namespace {
 

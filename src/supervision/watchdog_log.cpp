@@ -4,9 +4,9 @@
 // "alloc buffer faile", "zlek"): do not correct them.
 #include "supervision/watchdog_log.h"
 
-#include "supervision/log_sanitize.h"
 #include "log/log.h"
 #include "log/log_line.h"
+#include "supervision/log_sanitize.h"
 
 namespace {
 

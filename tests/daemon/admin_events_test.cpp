@@ -8,8 +8,8 @@
 #include <thread>
 #include <vector>
 
-#include "supervision/admin_event_mapping.h"
 #include "daemon/admin_event_output.h"
+#include "supervision/admin_event_mapping.h"
 #include "supervision/admin_event_reporter.h"
 #include "supervision/admin_events.h"
 

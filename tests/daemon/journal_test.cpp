@@ -10,9 +10,9 @@
 
 #include "../support/temp_folder.h"
 #include "../support/wait_until.h"
-#include "supervision/journal_line.h"
 #include "daemon/journal_writer.h"
 #include "log_capture.h"
+#include "supervision/journal_line.h"
 
 namespace {
 

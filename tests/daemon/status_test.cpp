@@ -11,14 +11,14 @@
 
 #include "../support/temp_folder.h"
 #include "daemon/daemon.h"
-#include "supervision/status_board.h"
-#include "supervision/status_record.h"
-#include "supervision/status_snapshot.h"
-#include "supervision/status_state.h"
 #include "daemon/status_writer.h"
 #include "log_capture.h"
 #include "platform/ansi.h"
 #include "platform/threads.h"
+#include "supervision/status_board.h"
+#include "supervision/status_record.h"
+#include "supervision/status_snapshot.h"
+#include "supervision/status_state.h"
 
 namespace {
 

@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "daemon/connection.h"
+#include "log/log_line.h"
 #include "supervision/watchdog_log.h"
 #include "supervision/watchdog_seams.h"
-#include "log/log_line.h"
 
 namespace testing_support {
 

@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "../support/failing_allocator.h"
-#include "supervision/status_board.h"
 #include "daemon/watchdog_thread.h"
 #include "log_capture.h"
+#include "supervision/status_board.h"
 #include "watchdog_fakes.h"
 
 namespace {

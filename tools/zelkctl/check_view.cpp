@@ -3,10 +3,10 @@
 #include <vector>
 
 #include "daemon/config_walk.h"
-#include "supervision/log_sanitize.h"
-#include "supervision/status_snapshot.h"
 #include "platform/system.h"
 #include "platform/tcp_client.h"
+#include "supervision/log_sanitize.h"
+#include "supervision/status_snapshot.h"
 
 namespace zelkctl {
 

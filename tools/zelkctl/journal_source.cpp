@@ -4,13 +4,13 @@
 #include <cstdio>
 
 #include "daemon/config_walk.h"
-#include "supervision/journal_line.h"
 #include "daemon/platform_seams.h"
 #include "markup/markup.h"
 #include "platform/directory.h"
 #include "platform/file_read.h"
 #include "platform/folder_probe.h"
 #include "platform/system.h"
+#include "supervision/journal_line.h"
 #include "zelkctl/commands.h"
 
 namespace zelkctl {

@@ -3,10 +3,10 @@
 #include <ctime>
 #include <vector>
 
-#include "supervision/log_sanitize.h"
-#include "supervision/status_state.h"
 #include "markup/encodings.h"
 #include "platform/system.h"
+#include "supervision/log_sanitize.h"
+#include "supervision/status_state.h"
 #include "zelkctl/text_table.h"
 
 namespace zelkctl {

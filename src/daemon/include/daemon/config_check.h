@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "supervision/app_config.h"
 #include "markup/outcome.h"
+#include "supervision/app_config.h"
 
 class CXmlDocument;
 

@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
-#include "supervision/app_config.h"
 #include "platform/tcp_client.h"
+#include "supervision/app_config.h"
 
 // The watchdog's TCP connection to its application; it is only ever read.
 class Connection {

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "supervision/app_config.h"
 #include "daemon/timings.h"
 #include "platform/threads.h"
+#include "supervision/app_config.h"
 
 class CXmlDocument;
 class EventConsumer;

@@ -15,8 +15,8 @@
 #include <thread>
 
 #include "daemon/config_walk.h"
-#include "supervision/event_hub.h"
 #include "daemon/event_log.h"
+#include "supervision/event_hub.h"
 #include "supervision/journal_line.h"
 
 // Lines waiting for the writer at most; more are dropped and counted. Far

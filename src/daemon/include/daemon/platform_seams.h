@@ -7,8 +7,8 @@
 
 #include "daemon/config_check.h"
 #include "daemon/connection.h"
-#include "supervision/watchdog_seams.h"
 #include "platform/tcp_client.h"
+#include "supervision/watchdog_seams.h"
 
 class PlatformConnection final : public Connection {
   public:

@@ -12,8 +12,8 @@
 #include <thread>
 
 #include "daemon/event_log.h"
-#include "supervision/status_board.h"
 #include "platform/files.h"
+#include "supervision/status_board.h"
 
 // Writes after a change of state are at least this far apart, so that a
 // burst of changes costs one write.

@@ -11,11 +11,11 @@
 #include <cstdint>
 #include <memory>
 
+#include "daemon/connection.h"
+#include "daemon/timings.h"
 #include "supervision/app_config.h"
 #include "supervision/command_state.h"
-#include "daemon/connection.h"
 #include "supervision/framing.h"
-#include "daemon/timings.h"
 #include "supervision/watchdog_events.h"
 #include "supervision/watchdog_seams.h"
 #include "supervision/watchdog_state.h"

@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <memory>
 
+#include "daemon/timings.h"
 #include "supervision/app_config.h"
 #include "supervision/event_hub.h"
-#include "daemon/timings.h"
 
 struct WatchdogThreadContext {
     std::unique_ptr<AppConfig> app;
