@@ -1,6 +1,7 @@
 // The journal's lines, one for each kind and variant the daemon writes,
 // against a file made before the journal's code last changed shape: the
-// stored journals and their readers rely on every byte.
+// stored journals and their readers rely on every byte. And the events that
+// make no line.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -16,7 +17,7 @@ std::string Same(const std::string& text) {
     return text;
 }
 
-const JournalTime kTime{1796786055123, 60};
+const journal::Time kTime{1796786055123, 60};
 
 AppIdentity App() {
     AppIdentity app;
@@ -135,6 +136,19 @@ TEST(JournalGolden, EveryKindWritesTheLineItAlwaysWrote) {
     for (std::size_t i = 0; i < lines.size(); ++i) {
         EXPECT_EQ(lines[i], golden[i]) << "line " << i + 1;
     }
+}
+
+TEST(JournalGolden, PassesThatChangeNothingMakeNoLine) {
+    using K = WatchdogEventKind;
+    for (const WatchdogEvent& event :
+         {Event(K::kConnectingWait, Cycle::kConnecting, 1),
+          Event(K::kSilentWait, Cycle::kSilent, 2), Event(K::kReadFailed, Cycle::kFailing, 2),
+          Event(K::kWaitFailed, Cycle::kWaitFailing, 1), Event(K::kTerminate, Cycle::kSilent, 30),
+          Event(K::kDataReceived, Cycle::kNone, 40), Event(K::kHandshake), Event(K::kReadable),
+          Event(K::kUninstallStarting)}) {
+        EXPECT_EQ(JournalLine(App(), event, kTime, Same), "") << static_cast<int>(event.kind);
+    }
+    EXPECT_EQ(JournalLine(DaemonEvent(DaemonEventKind::kStopping), kTime, Same), "");
 }
 
 }  // namespace
