@@ -71,18 +71,4 @@ bool ParseDate(std::string_view text, int64_t* days) {
     return true;
 }
 
-int ParseDigits(std::string_view text, std::size_t at, std::size_t count) {
-    if (at + count > text.size()) {
-        return -1;
-    }
-    int value = 0;
-    for (std::size_t i = at; i < at + count; ++i) {
-        if (text[i] < '0' || text[i] > '9') {
-            return -1;
-        }
-        value = value * 10 + (text[i] - '0');
-    }
-    return value;
-}
-
 }  // namespace journal

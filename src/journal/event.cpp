@@ -156,13 +156,18 @@ const Field* FieldOf(F id) {
     return &kFields[static_cast<std::size_t>(id)];
 }
 
-// Each kind's fields as pointers, app's three first; one more list, empty,
-// for kUnknown.
+// Each kind's fields as pointers: time and event, app's three, its own;
+// one more list, of time and event, for kUnknown.
 struct KindFields {
-    std::array<std::array<const Field*, 3 + kMaxOwnFields + 1>, kKindCount + 1> of{};
+    std::array<std::array<const Field*, 5 + kMaxOwnFields + 1>, kKindCount + 1> of{};
     KindFields() {
-        for (std::size_t k = 0; k < kKindCount; ++k) {
+        for (std::size_t k = 0; k <= kKindCount; ++k) {
             std::size_t n = 0;
+            of[k][n++] = FieldOf(F::kTime);
+            of[k][n++] = FieldOf(F::kEvent);
+            if (k == kKindCount) {
+                break;
+            }
             if (kKinds[k].app) {
                 for (F id : {F::kApp, F::kIndex, F::kEndpoint}) {
                     of[k][n++] = FieldOf(id);
@@ -177,16 +182,21 @@ struct KindFields {
     }
 };
 
-// The longest field name, and the fields by the length of their names:
-// every line holds about ten names to look up.
-constexpr std::size_t kLongestName = 9;
-struct FieldsByLength {
-    std::array<std::array<const Field*, kFieldCount>, kLongestName + 1> of{};
-    FieldsByLength() {
-        std::array<std::size_t, kLongestName + 1> counts{};
+// The members of an Event that hold fields, by type, for clearing.
+struct Members {
+    std::array<std::string Event::*, kFieldCount> texts{};
+    std::array<int64_t Event::*, kFieldCount> numbers{};
+    std::array<int Event::*, kFieldCount> flags{};
+    std::size_t textCount = 0, numberCount = 0, flagCount = 0;
+    Members() {
         for (const Field& field : kFields) {
-            if (!field.name.empty()) {
-                of[field.name.size()][counts[field.name.size()]++] = &field;
+            // `after` shares its member with `cycle`: once is enough.
+            if (field.text != nullptr && &field != FieldOf(F::kAfter)) {
+                texts[textCount++] = field.text;
+            } else if (field.number != nullptr) {
+                numbers[numberCount++] = field.number;
+            } else if (field.flag != nullptr) {
+                flags[flagCount++] = field.flag;
             }
         }
     }
@@ -222,16 +232,12 @@ std::vector<std::string> KnownKindNames() {
 }
 
 const Field* FieldNamed(std::string_view name) {
-    static const FieldsByLength byLength;
-    if (name.empty() || name.size() > kLongestName) {
+    if (name.empty()) {
         return nullptr;
     }
-    for (const Field* field : byLength.of[name.size()]) {
-        if (field == nullptr) {
-            break;
-        }
-        if (field->name[0] == name[0] && field->name == name) {
-            return field;
+    for (const Field& field : kFields) {
+        if (field.name == name) {
+            return &field;
         }
     }
     return nullptr;
@@ -243,9 +249,22 @@ const Field* const* FieldsOf(EventKind kind) {
     return fields.of[i < kKindCount ? i : kKindCount].data();
 }
 
-const Field* AllFields(std::size_t* count) {
-    *count = kFieldCount;
-    return kFields;
+void ClearFields(Event* event) {
+    static const Members members;
+    for (std::size_t i = 0; i < members.textCount; ++i) {
+        (event->*members.texts[i]).clear();
+    }
+    for (std::size_t i = 0; i < members.numberCount; ++i) {
+        event->*members.numbers[i] = kNoNumber;
+    }
+    for (std::size_t i = 0; i < members.flagCount; ++i) {
+        event->*members.flags[i] = kNoFlag;
+    }
+    event->kind = EventKind::kUnknown;
+    event->kindName.clear();
+    event->index = -1;
+    event->serial.clear();
+    event->findings.clear();
 }
 
 }  // namespace journal

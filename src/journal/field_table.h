@@ -36,12 +36,13 @@ struct Field {
 // holds.
 const Field* FieldNamed(std::string_view name);
 
-// The fields a line of `kind` holds after time and event, in their order:
-// app, index and endpoint for an application's kinds, then the kind's own.
-// Ends with nullptr; just nullptr for kUnknown.
+// The fields a line of `kind` holds, in the order they are written: time
+// and event, then for an application's kinds app, index and endpoint, then
+// the kind's own. Ends with nullptr; for kUnknown after time and event.
 const Field* const* FieldsOf(EventKind kind);
 
-// Every field that keeps a text, number or flag of an Event, for clearing.
-const Field* AllFields(std::size_t* count);
+// Every field of `*event` absent, its kind unknown; its texts keep their
+// room.
+void ClearFields(Event* event);
 
 }  // namespace journal

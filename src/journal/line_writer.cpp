@@ -40,7 +40,10 @@ void WriteField(const Field& field, const Event& event, Json* line) {
             (*line)[name] = event.findings;
             break;
         case FieldType::kTime:
+            (*line)[name] = FormatRfc3339(event.time);
+            break;
         case FieldType::kEvent:
+            (*line)[name] = KindName(event.kind);
             break;
     }
 }
@@ -52,8 +55,6 @@ std::string FormatLine(const Event& event) {
         return std::string();
     }
     Json line;
-    line["time"] = FormatRfc3339(event.time);
-    line["event"] = KindName(event.kind);
     for (const Field* const* field = FieldsOf(event.kind); *field != nullptr; ++field) {
         WriteField(**field, event, &line);
     }

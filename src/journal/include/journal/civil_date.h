@@ -40,6 +40,18 @@ bool ParseDate(std::string_view text, int64_t* days);
 
 // The unsigned number of exactly `count` decimal digits at text[at], or -1
 // when the text is shorter or holds anything else there.
-int ParseDigits(std::string_view text, std::size_t at, std::size_t count);
+inline int ParseDigits(std::string_view text, std::size_t at, std::size_t count) {
+    if (at + count > text.size()) {
+        return -1;
+    }
+    int value = 0;
+    for (std::size_t i = at; i < at + count; ++i) {
+        if (text[i] < '0' || text[i] > '9') {
+            return -1;
+        }
+        value = value * 10 + (text[i] - '0');
+    }
+    return value;
+}
 
 }  // namespace journal
