@@ -60,7 +60,7 @@ TEST(Rfc3339, WrittenAndReadInLocalTime) {
     EXPECT_EQ(UtcOffsetMinutes(1796785200, local), 60);  // 03:00 UTC seen as 04:00
 }
 
-TEST(FileName, TheLocalDayNamesTheFile) {
+TEST(JournalFileName, TheLocalDayNamesTheFile) {
     // Local midnight decides the file, not UTC's.
     const Time lateUtc{1796774400000 - 1, 60};  // 2026-12-08 23:59:59.999 UTC
     EXPECT_EQ(FileNameOfDay(LocalDay(lateUtc)), "zelk-events-2026-12-09.jsonl");

@@ -75,7 +75,7 @@ const char* const kSampleLines[] = {
 // Every prefix of each sample (a torn line) and many lines with a byte
 // changed: this reader and the library must agree on which are objects and
 // on the members they hold.
-TEST(JsonObject, AgreesWithTheJsonLibraryOnTornAndDamagedLines) {
+TEST(JsonReader, AgreesWithTheJsonLibraryOnTornAndDamagedLines) {
     std::mt19937 random(20261209);
     const char replacements[] = "{}[]\",:\\u0eE+-. \x01\x7f\x80\xbf\xc3\xed\xf4\xff";
     int accepted = 0;
@@ -110,7 +110,7 @@ TEST(JsonObject, AgreesWithTheJsonLibraryOnTornAndDamagedLines) {
     EXPECT_GT(refused, 500);
 }
 
-TEST(JsonObject, RefusesWhatIsNoSingleObject) {
+TEST(JsonReader, RefusesWhatIsNoSingleObject) {
     for (const std::string text : {"",
                                    " ",
                                    "[]",
