@@ -10,7 +10,7 @@
 #include "daemon/config_walk.h"
 #include "markup/markup.h"
 #include "platform/ansi.h"
-#include "platform/file_read.h"
+#include "platform/error_text.h"
 #include "platform/system.h"
 #include "platform/tcp_client.h"
 #include "supervision/log_sanitize.h"
@@ -599,13 +599,6 @@ class Checker {
     int index_ = -1;
 };
 
-// The system's text for `code` on one line.
-std::string SystemText(int code) {
-    std::string text = platform::SystemErrorText(code);
-    text.resize(std::min(text.size(), text.find_first_of("\r\n")));
-    return text.empty() ? "error " + std::to_string(code) : text;
-}
-
 // One problem of the parse, with where it was met.
 std::string Problem(const XmlOutcome& problem, const std::string& text) {
     PlaceCounter places(text);
@@ -644,7 +637,7 @@ std::string LoadFailure(const XmlOutcome& outcome, const std::vector<XmlOutcome>
                         const std::string& text) {
     switch (outcome.status) {
         case XmlStatus::kFileNotRead:
-            return "cannot be read: " + SystemText(outcome.systemError);
+            return "cannot be read: " + platform::ErrorText(outcome.systemError);
         case XmlStatus::kOutOfMemory:
             return "out of memory";
         case XmlStatus::kEmptyText:

@@ -7,6 +7,7 @@
 #include "daemon/config_walk.h"
 #include "daemon/platform_seams.h"
 #include "markup/markup.h"
+#include "platform/error_text.h"
 #include "platform/file_read.h"
 #include "platform/folder_probe.h"
 #include "platform/program_search.h"
@@ -39,14 +40,15 @@ bool ReadSmallFile(const std::string& path, int32_t maxBytes, const char* what, 
     platform::ClearLastErrorCode();
     std::FILE* file = platform::OpenFileForReading(path.c_str());
     if (file == nullptr) {
-        *error = "cannot read " + path + ": " + ErrorReason(platform::LastErrorCode());
+        *error = "cannot read " + path + ": " + platform::ErrorText(platform::LastErrorCode());
         return false;
     }
     const int32_t size = platform::FileStreamSize(file);
     bool ok = size >= 0 && size <= maxBytes;
     if (!ok) {
-        *error = size < 0 ? "cannot read " + path + ": " + ErrorReason(platform::LastErrorCode())
-                          : path + " is too large for a " + what;
+        *error = size < 0
+                     ? "cannot read " + path + ": " + platform::ErrorText(platform::LastErrorCode())
+                     : path + " is too large for a " + what;
     } else {
         text->resize(static_cast<std::size_t>(size));
         ok = size == 0 || std::fread(&(*text)[0], 1, text->size(), file) == text->size();
@@ -113,7 +115,7 @@ bool FolderFromConfig(const Options& options, const char* alternative,
         std::FILE* file = platform::OpenFileForReading(configPath->c_str());
         const int code = platform::LastErrorCode();
         if (file == nullptr) {
-            *error = "cannot read " + *configPath + ": " + ErrorReason(code);
+            *error = "cannot read " + *configPath + ": " + platform::ErrorText(code);
         } else {
             std::fclose(file);
             *error = "cannot use " + *configPath + ": not loaded (zelkctl check tells why)";
@@ -154,7 +156,7 @@ int AfterOutput(int code, int failed) {
     if (flushed && std::ferror(stdout) == 0) {
         return code;
     }
-    TellError("cannot write the output" + (error != 0 ? ": " + ErrorReason(error) : ""));
+    TellError("cannot write the output" + (error != 0 ? ": " + platform::ErrorText(error) : ""));
     return failed;
 }
 

@@ -53,10 +53,6 @@ class PlatformConfigProbe final : public ConfigProbe {
     std::string ServiceFolder(const std::string& daemonFolder, std::string* why) override;
 };
 
-// The system's text for the error `code` on one line, without its final full
-// stop; "error <code>" when the system has none.
-std::string ErrorReason(int32_t code);
-
 // The file system's FileCounter::CountFiles (see watchdog_seams.h); also what
 // CDaemon::CountFiles does. Keeps no state: several threads may call it at once.
 void CountMatchingFiles(std::string folder, std::string extension, FileList& list, std::string key);
