@@ -41,7 +41,7 @@ bool EndsWithLineEnd(const std::string& path) {
 }  // namespace
 
 JournalService::JournalService(const JournalSettings& settings)
-    : settings_(settings), folder_(NormaliseFolder(settings.folder)) {}
+    : settings_(settings), folder_(NormaliseFolder(settings.folder, platform::kPathSeparator)) {}
 
 JournalService::~JournalService() {
     Stop();

@@ -3,9 +3,7 @@
 #include <cstdio>
 #include <ctime>
 
-#include "daemon/config_check.h"
-#include "daemon/config_walk.h"
-#include "daemon/platform_seams.h"
+#include "daemon/platform_config.h"
 #include "markup/markup.h"
 #include "platform/error_text.h"
 #include "platform/file_read.h"
@@ -13,6 +11,8 @@
 #include "platform/program_search.h"
 #include "platform/system.h"
 #include "platform/watch_terminal.h"
+#include "supervision/config_check.h"
+#include "supervision/config_walk.h"
 #include "supervision/status_snapshot.h"
 #include "zelkctl/check_view.h"
 #include "zelkctl/event_text.h"
@@ -95,7 +95,7 @@ StatusResult ReadStatus(const std::string& path, int64_t now) {
         result.error = path + " is not a status snapshot: " + reason;
     } else {
         result.exitCode = StatusExitCode(snapshot, now);
-        result.text = StatusReport(snapshot, path, now);
+        result.text = StatusReport(snapshot, path, now, platform::LocalTime);
     }
     return result;
 }
@@ -133,7 +133,10 @@ bool FindSnapshot(const Options& options, std::string* path, std::string* error)
     }
     std::string folder;
     std::string configPath;
-    if (!FolderFromConfig(options, "--file", StatusFolder, &folder, &configPath, error)) {
+    const auto statusFolder = [](CXmlDocument& document, const std::string& daemonFolder) {
+        return StatusFolder(document, daemonFolder, PlatformFacts());
+    };
+    if (!FolderFromConfig(options, "--file", statusFolder, &folder, &configPath, error)) {
         if (error->empty()) {
             *error = configPath +
                      " has no <status folder=\"...\"/> element: the daemon writes no "
@@ -141,7 +144,7 @@ bool FindSnapshot(const Options& options, std::string* path, std::string* error)
         }
         return false;
     }
-    *path = NormaliseFolder(folder) + kStatusFileName;
+    *path = NormaliseFolder(folder, platform::kPathSeparator) + kStatusFileName;
     return true;
 }
 
@@ -203,7 +206,7 @@ int RunCheck(const Options& options) {
     const std::string configPath = platform::AbsolutePath(given);
     PlatformConfigProbe probe;
     const ConfigCheck check = CheckConfigFile(configPath, DaemonFolder(configPath), probe);
-    std::fputs(CheckReport(check, configPath).c_str(), stdout);
+    std::fputs(CheckReport(check, configPath, PlatformFacts()).c_str(), stdout);
     return CheckExitCode(check);
 }
 
