@@ -7,7 +7,7 @@ import os
 import sys
 import time
 
-from zelk_harness import DaemonRun
+from zelk_testing.harness import DaemonRun
 
 START = "=======================start====================="
 STOP = "========================stop====================="
