@@ -298,7 +298,7 @@ TEST(WatchdogThread, ASetUpWithoutMemoryIsToldAsNotWatched) {
     struct Kinds final : EventConsumer {
         int seen[64] = {};  // no allocation while the failures are armed
         void OnAppEvent(const AppIdentity&, const WatchdogEvent& event, int64_t) override {
-            ++seen[static_cast<int>(event.kind) % 64];
+            ++seen[event.what.index() % 64];
         }
         void OnDaemonEvent(const DaemonEvent&, int64_t) override {}
     };
@@ -320,13 +320,10 @@ TEST(WatchdogThread, ASetUpWithoutMemoryIsToldAsNotWatched) {
             WatchApplication(context);
             failed = guard.Failed();
         }
-        const auto heard = [&](WatchdogEventKind kind) {
-            return kinds.seen[static_cast<int>(kind) % 64] > 0;
-        };
-        EXPECT_TRUE(heard(WatchdogEventKind::kThreadStart) ||
-                    heard(WatchdogEventKind::kBuffersMissing))
+        const auto heard = [&](WatchdogPayload kind) { return kinds.seen[kind.index() % 64] > 0; };
+        EXPECT_TRUE(heard(watchdog_event::ThreadStart{}) || heard(watchdog_event::BuffersMissing{}))
             << "allocation " << failAt;
-        EXPECT_TRUE(heard(WatchdogEventKind::kThreadExit)) << "allocation " << failAt;
+        EXPECT_TRUE(heard(watchdog_event::ThreadExit{})) << "allocation " << failAt;
         EXPECT_EQ(threads.load(), 0);
         return failed;
     });
