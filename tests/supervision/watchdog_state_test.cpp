@@ -20,7 +20,11 @@ std::string NoteText(const CountingNote& note) {
                           [&](const ev::ReadFailed& n) { return text("failure", n.failures); },
                           [&](const ev::WaitFailed& n) { return text("waitFailed", n.failures); },
                           [&](const ev::Connected& n) { return text("connected", n.waits); },
-                          [&](const ev::Resumed& n) { return text("resumed", n.count); },
+                          [&](const ev::Resumed& n) {
+                              return text(
+                                  n.after == Cycle::kSilent ? "resumed-silent" : "resumed-failing",
+                                  n.count);
+                          },
                           [&](const ev::Terminate& n) { return text("terminate", n.count); },
                           [&](const ev::Launch& n) { return text("launch", n.count); },
                           [&](const ev::Reconnect& n) { return text("reconnect", n.count); },
@@ -139,13 +143,13 @@ TEST(WatchdogState, ReadableResetsBothTimeoutCountsAndTellsWhatEnded) {
     EXPECT_EQ(Describe(Step(&state, PassOutcome::kReadData)), "connected:9 [data]");
     EXPECT_EQ(state.connectTimeouts, 0);
     Unusual(&state, PassOutcome::kTimeout, 29, "silent:");
-    EXPECT_EQ(Describe(Step(&state, PassOutcome::kReadData)), "resumed:29 [data]");
+    EXPECT_EQ(Describe(Step(&state, PassOutcome::kReadData)), "resumed-silent:29 [data]");
     EXPECT_TRUE(Unusual(&state, PassOutcome::kTimeout, 29, "silent:").empty());
     // A failed read also counts as readable: silence ends, failures begin.
     EXPECT_EQ(Describe(Step(&state, PassOutcome::kReadFailed)), "failure:1 [sleep]");
     EXPECT_EQ(state.recvTimeouts, 0);
     Unusual(&state, PassOutcome::kReadFailed, 9, "failure:");
-    EXPECT_EQ(Describe(Step(&state, PassOutcome::kReadData)), "resumed:10 [data]");
+    EXPECT_EQ(Describe(Step(&state, PassOutcome::kReadData)), "resumed-failing:10 [data]");
     EXPECT_EQ(state.recvFailures, 0);
     // The next failure counts 1 again, and the 11th after it is the one that closes.
     Unusual(&state, PassOutcome::kReadFailed, 10, "failure:");
