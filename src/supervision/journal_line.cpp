@@ -5,8 +5,9 @@
 
 namespace {
 
+namespace ev = watchdog_event;
+namespace de = daemon_event;
 using journal::EventKind;
-using Kind = WatchdogEventKind;
 
 const char* CycleName(Cycle cycle) {
     switch (cycle) {
@@ -30,66 +31,87 @@ int Flag(bool value) {
     return value ? 1 : 0;
 }
 
-// Fills the journal's fields of one application event; false when this
-// event makes no line after all.
-using FillFields = bool (*)(const WatchdogEvent& e, const AppIdentity& app, TextToUtf8 utf8,
-                            journal::Event* j);
+// What an application's line takes besides its event.
+struct AppText {
+    const AppIdentity& app;
+    TextToUtf8 utf8;
+};
 
-bool NoFields(const WatchdogEvent&, const AppIdentity&, TextToUtf8, journal::Event*) {
+// The journal's event of each watchdog event that makes a line, filled in
+// `*j`, or false. The rest make none: the waits and reads that continue a
+// run, the steps before an action (Terminate and Launch: their outcomes make
+// the lines), the thread's start and end, the messages and the tries of the
+// result-file checks.
+template <typename Kind>
+bool AppLine(const Kind&, const AppText&, journal::Event*) {
+    return false;
+}
+
+bool AppLine(const ev::ThreadNotStarted&, const AppText&, journal::Event* j) {
+    j->kind = EventKind::kThreadNotStarted;
     return true;
 }
 
-bool BuffersMissing(const WatchdogEvent&, const AppIdentity&, TextToUtf8, journal::Event* j) {
+bool AppLine(const ev::BuffersMissing&, const AppText&, journal::Event* j) {
+    j->kind = EventKind::kThreadNotStarted;
     j->reason = "out of memory";
     return true;
 }
 
-bool Connected(const WatchdogEvent& e, const AppIdentity&, TextToUtf8, journal::Event* j) {
-    j->waits = e.count;
+bool AppLine(const ev::Connected& e, const AppText&, journal::Event* j) {
+    j->kind = EventKind::kConnected;
+    j->waits = e.waits;
     return true;
 }
 
-bool Silence(const WatchdogEvent& e, const AppIdentity&, TextToUtf8, journal::Event*) {
-    return e.count == 1;
+// A silence and a run of failed reads make a line only as they begin.
+bool AppLine(const ev::SilentWait& e, const AppText&, journal::Event* j) {
+    j->kind = EventKind::kSilence;
+    return e.waits == 1;
 }
 
-bool Failing(const WatchdogEvent& e, const AppIdentity&, TextToUtf8, journal::Event* j) {
+bool AppLine(const ev::ReadFailed& e, const AppText&, journal::Event* j) {
+    j->kind = EventKind::kFailing;
     // The code says something only when the read itself failed; a peer that
     // closed leaves whatever error came before.
-    if (e.second < 0) {
-        j->code = e.code;
+    if (e.readResult < 0) {
+        j->code = e.socketError;
     } else {
         j->closed = 1;
     }
-    return e.count == 1;
+    return e.failures == 1;
 }
 
-bool Resumed(const WatchdogEvent& e, const AppIdentity&, TextToUtf8, journal::Event* j) {
-    j->cycle = CycleName(e.cycle);
+bool AppLine(const ev::Resumed& e, const AppText&, journal::Event* j) {
+    j->kind = EventKind::kResumed;
+    j->cycle = CycleName(e.after);
     j->count = e.count;
     return true;
 }
 
-bool Terminated(const WatchdogEvent& e, const AppIdentity&, TextToUtf8, journal::Event* j) {
+bool AppLine(const ev::Terminated& e, const AppText&, journal::Event* j) {
+    j->kind = EventKind::kTerminated;
     j->cycle = CycleName(e.cycle);
     j->count = CycleCount(e.cycle, CycleAction::kTerminate);
-    j->processes = e.count;
-    j->result = e.second;
+    j->processes = e.processes;
+    j->result = e.result;
     return true;
 }
 
-bool Launched(const WatchdogEvent& e, const AppIdentity&, TextToUtf8 utf8, journal::Event* j) {
+bool AppLine(const ev::Launched& e, const AppText& text, journal::Event* j) {
+    j->kind = EventKind::kLaunched;
     j->cycle = CycleName(e.cycle);
     j->count = CycleCount(e.cycle, CycleAction::kLaunch);
-    j->ok = Flag(e.ok);
-    j->error = e.code;
-    j->session = e.second;
-    j->user = Flag(e.count != 0);
-    j->command = utf8(std::string(e.text));
+    j->ok = Flag(e.started);
+    j->error = e.error;
+    j->session = e.session;
+    j->user = Flag(e.userFound);
+    j->command = text.utf8(std::string(e.command));
     return true;
 }
 
-bool Reconnect(const WatchdogEvent& e, const AppIdentity&, TextToUtf8, journal::Event* j) {
+bool AppLine(const ev::Reconnect& e, const AppText&, journal::Event* j) {
+    j->kind = EventKind::kReconnect;
     j->cycle = CycleName(e.cycle);
     j->count = e.count;
     return true;
@@ -97,112 +119,120 @@ bool Reconnect(const WatchdogEvent& e, const AppIdentity&, TextToUtf8, journal::
 
 // A train's key and serial are the application's bytes, not configured
 // texts: written as they came.
-bool Train(const WatchdogEvent& e, const AppIdentity&, TextToUtf8, journal::Event* j) {
-    j->key = std::string(e.text);
-    j->vehicles = e.count;
-    j->serial = std::string(e.detail);
+bool AppLine(const ev::Train& e, const AppText&, journal::Event* j) {
+    j->kind = EventKind::kTrain;
+    j->key = std::string(e.key);
+    j->vehicles = e.vehicles;
+    j->serial = std::string(e.serial);
     return true;
 }
 
-bool Mismatch(const WatchdogEvent& e, const AppIdentity&, TextToUtf8, journal::Event* j) {
-    j->key = std::string(e.text);
-    j->pictures = e.count;
-    j->files = e.second;
+bool AppLine(const ev::Mismatch& e, const AppText&, journal::Event* j) {
+    j->kind = EventKind::kMismatch;
+    j->key = std::string(e.key);
+    j->pictures = e.pictures;
+    j->files = e.xmlFiles;
     return true;
 }
 
-bool Command(const WatchdogEvent& e, const AppIdentity& app, TextToUtf8 utf8, journal::Event* j) {
-    j->subApp = utf8(app.subApp);
-    j->command = utf8(std::string(e.text));
-    j->ok = Flag(e.ok);
-    j->code = e.second;
+// An uninstall or install command's line.
+template <typename Command>
+bool CommandLine(EventKind kind, const Command& e, const AppText& text, journal::Event* j) {
+    j->kind = kind;
+    j->subApp = text.utf8(text.app.subApp);
+    j->command = text.utf8(std::string(e.command));
+    j->ok = Flag(e.taken);
+    j->code = e.shellCode;
     return true;
 }
 
-bool BufferOverflow(const WatchdogEvent& e, const AppIdentity&, TextToUtf8, journal::Event* j) {
-    j->discarded = e.count;
-    j->kept = e.second;
+bool AppLine(const ev::Uninstall& e, const AppText& text, journal::Event* j) {
+    return CommandLine(EventKind::kUninstall, e, text, j);
+}
+
+bool AppLine(const ev::Install& e, const AppText& text, journal::Event* j) {
+    return CommandLine(EventKind::kInstall, e, text, j);
+}
+
+bool AppLine(const ev::BufferOverflow& e, const AppText&, journal::Event* j) {
+    j->kind = EventKind::kBufferOverflow;
+    j->discarded = e.discarded;
+    j->kept = e.kept;
     return true;
 }
 
-// The application events that make lines. Every other event makes none:
-// the waits and reads that continue a run, the steps before an action
-// (kTerminate and kLaunch: their outcomes make the lines), the thread's
-// start and end, the messages and the tries of the result-file checks.
-struct AppRow {
-    Kind from;
-    EventKind to;
-    FillFields fill;
-};
-constexpr AppRow kAppRows[] = {
-    {Kind::kThreadNotStarted, EventKind::kThreadNotStarted, NoFields},
-    {Kind::kBuffersMissing, EventKind::kThreadNotStarted, BuffersMissing},
-    {Kind::kConnected, EventKind::kConnected, Connected},
-    {Kind::kSilentWait, EventKind::kSilence, Silence},
-    {Kind::kReadFailed, EventKind::kFailing, Failing},
-    {Kind::kResumed, EventKind::kResumed, Resumed},
-    {Kind::kTerminated, EventKind::kTerminated, Terminated},
-    {Kind::kLaunched, EventKind::kLaunched, Launched},
-    {Kind::kReconnect, EventKind::kReconnect, Reconnect},
-    {Kind::kTrain, EventKind::kTrain, Train},
-    {Kind::kMismatch, EventKind::kMismatch, Mismatch},
-    {Kind::kUninstall, EventKind::kUninstall, Command},
-    {Kind::kInstall, EventKind::kInstall, Command},
-    {Kind::kBufferOverflow, EventKind::kBufferOverflow, BufferOverflow},
-    {Kind::kOutOfMemory, EventKind::kOutOfMemory, NoFields},
-};
+bool AppLine(const ev::OutOfMemory&, const AppText&, journal::Event* j) {
+    j->kind = EventKind::kOutOfMemory;
+    return true;
+}
+
+// The journal's event of each event of the supervisor itself, or false.
+bool DaemonLine(const de::Stopping&, TextToUtf8, journal::Event*) {
+    return false;
+}
+
+template <typename StartOrStop>
+bool RunLine(EventKind kind, const StartOrStop& e, journal::Event* j) {
+    j->kind = kind;
+    j->version = std::string(e.version);
+    j->apps = e.apps;
+    return true;
+}
+
+bool DaemonLine(const de::Started& e, TextToUtf8, journal::Event* j) {
+    return RunLine(EventKind::kDaemonStarted, e, j);
+}
+
+bool DaemonLine(const de::Stopped& e, TextToUtf8, journal::Event* j) {
+    return RunLine(EventKind::kDaemonStopped, e, j);
+}
+
+template <typename Load>
+bool ConfigLine(EventKind kind, const Load& e, TextToUtf8 utf8, journal::Event* j) {
+    j->kind = kind;
+    j->path = utf8(std::string(e.path));
+    j->report = utf8(std::string(e.report));
+    return true;
+}
+
+bool DaemonLine(const de::ConfigLoaded& e, TextToUtf8 utf8, journal::Event* j) {
+    return ConfigLine(EventKind::kConfigLoaded, e, utf8, j);
+}
+
+bool DaemonLine(const de::ConfigNotLoaded& e, TextToUtf8 utf8, journal::Event* j) {
+    return ConfigLine(EventKind::kConfigNotLoaded, e, utf8, j);
+}
+
+bool DaemonLine(const de::ConfigPitfalls& e, TextToUtf8 utf8, journal::Event* j) {
+    j->kind = EventKind::kConfigPitfalls;
+    j->count = e.Count();
+    for (const std::string& finding : e.findings) {
+        j->findings.push_back(utf8(finding));
+    }
+    return true;
+}
 
 }  // namespace
 
 std::string JournalLine(const AppIdentity& app, const WatchdogEvent& event,
                         const journal::Time& time, TextToUtf8 utf8) {
-    for (const AppRow& row : kAppRows) {
-        if (row.from != event.kind) {
-            continue;
-        }
-        journal::Event line;
-        line.kind = row.to;
-        if (!row.fill(event, app, utf8, &line)) {
-            return std::string();
-        }
-        line.time = time;
-        line.app = utf8(app.name);
-        line.index = app.index;
-        line.endpoint = utf8(app.endpoint);
-        return journal::FormatLine(line);
+    journal::Event line;
+    const AppText text{app, utf8};
+    if (!std::visit([&](const auto& kind) { return AppLine(kind, text, &line); }, event.what)) {
+        return std::string();
     }
-    return std::string();
+    line.time = time;
+    line.app = utf8(app.name);
+    line.index = app.index;
+    line.endpoint = utf8(app.endpoint);
+    return journal::FormatLine(line);
 }
 
 std::string JournalLine(const DaemonEvent& event, const journal::Time& time, TextToUtf8 utf8) {
     journal::Event line;
-    line.time = time;
-    switch (event.kind) {
-        case DaemonEventKind::kStarted:
-        case DaemonEventKind::kStopped:
-            line.kind = event.kind == DaemonEventKind::kStarted ? EventKind::kDaemonStarted
-                                                                : EventKind::kDaemonStopped;
-            line.version = std::string(event.text);
-            line.apps = event.count;
-            break;
-        case DaemonEventKind::kConfigLoaded:
-        case DaemonEventKind::kConfigNotLoaded:
-            line.kind = event.kind == DaemonEventKind::kConfigLoaded ? EventKind::kConfigLoaded
-                                                                     : EventKind::kConfigNotLoaded;
-            line.path = utf8(std::string(event.text));
-            line.report = utf8(std::string(event.detail));
-            break;
-        case DaemonEventKind::kConfigPitfalls:
-            line.kind = EventKind::kConfigPitfalls;
-            line.count = event.count;
-            if (event.findings != nullptr) {
-                for (const std::string& finding : *event.findings) {
-                    line.findings.push_back(utf8(finding));
-                }
-            }
-            break;
-        case DaemonEventKind::kStopping:
-            return std::string();
+    if (!std::visit([&](const auto& kind) { return DaemonLine(kind, utf8, &line); }, event)) {
+        return std::string();
     }
+    line.time = time;
     return journal::FormatLine(line);
 }

@@ -29,15 +29,6 @@ AppIdentity App() {
     return app;
 }
 
-WatchdogEvent Event(WatchdogEventKind kind, Cycle cycle = Cycle::kNone, int32_t count = 0,
-                    int32_t second = 0) {
-    WatchdogEvent event(kind);
-    event.cycle = cycle;
-    event.count = count;
-    event.second = second;
-    return event;
-}
-
 // The writer against a real folder: lines whole and in order in the day's
 // file, old days removed, and a folder that cannot be written said once.
 TEST(JournalWriter, AppendsTheDaysLinesAndRemovesOldFiles) {
@@ -51,8 +42,7 @@ TEST(JournalWriter, AppendsTheDaysLinesAndRemovesOldFiles) {
         JournalService journal(settings);
         ASSERT_TRUE(journal.Start());
         for (int i = 1; i <= 3; ++i) {
-            journal.OnAppEvent(App(), Event(WatchdogEventKind::kConnected, Cycle::kConnecting, i),
-                               kTimeMs + i);
+            journal.OnAppEvent(App(), watchdog_event::Connected{i}, kTimeMs + i);
         }
     }
     std::vector<fs::path> files;
@@ -69,7 +59,7 @@ TEST(JournalWriter, AppendsTheDaysLinesAndRemovesOldFiles) {
     {
         JournalService journal(settings);
         ASSERT_TRUE(journal.Start());
-        journal.OnAppEvent(App(), Event(WatchdogEventKind::kOutOfMemory), kTimeMs);
+        journal.OnAppEvent(App(), watchdog_event::OutOfMemory{}, kTimeMs);
     }
     const std::string after = testing_support::ReadWholeFile(files[0]);
     EXPECT_NE(after.find("\"time\":\"2026-12\n{\"time\""), std::string::npos) << after;
@@ -80,7 +70,7 @@ TEST(JournalWriter, AppendsTheDaysLinesAndRemovesOldFiles) {
     {
         JournalService journal(settings);
         ASSERT_TRUE(journal.Start());
-        journal.OnAppEvent(App(), Event(WatchdogEventKind::kOutOfMemory), kTimeMs);
+        journal.OnAppEvent(App(), watchdog_event::OutOfMemory{}, kTimeMs);
     }
     EXPECT_FALSE(fs::exists(base / "zelk-events-2000-01-01.jsonl"));
     EXPECT_TRUE(fs::exists(base / "keep.jsonl"));
@@ -91,7 +81,7 @@ TEST(JournalWriter, AppendsTheDaysLinesAndRemovesOldFiles) {
         JournalService journal(settings);
         ASSERT_TRUE(journal.Start());
         for (int i = 0; i < 3; ++i) {
-            journal.OnAppEvent(App(), Event(WatchdogEventKind::kOutOfMemory), kTimeMs);
+            journal.OnAppEvent(App(), watchdog_event::OutOfMemory{}, kTimeMs);
         }
     }
     const std::vector<std::string> lines = log.Lines();
@@ -122,19 +112,18 @@ TEST(JournalWriter, AFolderRemovedAndAWriteFailedWhileRunning) {
         JournalService journal(settings);
         ASSERT_TRUE(journal.Start());
         fs::remove_all(settings.folder);
-        journal.OnAppEvent(App(), Event(WatchdogEventKind::kConnected, Cycle::kConnecting, 1),
-                           kTimeMs);
+        journal.OnAppEvent(App(), watchdog_event::Connected{1}, kTimeMs);
         ASSERT_TRUE(testing_support::WaitUntil(listed));
         // The day's file made unwritable; then back, with a line cut short.
         const fs::path day = files[0];
         const std::string before = testing_support::ReadWholeFile(day);
         fs::remove(day);
         fs::create_directory(day);
-        journal.OnAppEvent(App(), Event(WatchdogEventKind::kOutOfMemory), kTimeMs);
+        journal.OnAppEvent(App(), watchdog_event::OutOfMemory{}, kTimeMs);
         ASSERT_TRUE(testing_support::WaitUntil([&] { return !log.Lines().empty(); }));
         fs::remove(day);
         std::ofstream(day, std::ios::binary) << before << "{\"time\":\"2026-12";
-        journal.OnAppEvent(App(), Event(WatchdogEventKind::kBufferOverflow), kTimeMs);
+        journal.OnAppEvent(App(), watchdog_event::BufferOverflow{}, kTimeMs);
     }
     const std::string text = testing_support::ReadWholeFile(files[0]);
     EXPECT_NE(text.find("\"waits\":1"), std::string::npos) << text;
