@@ -5,10 +5,9 @@ SVG, and the history over 30 such days (3,000,000 events). Prints a Markdown
 table: wall time (median, and the range over the runs) and the CPU time
 (user plus system) of the zelkctl process.
 
-    zelkctl_journal_bench.py --zelkctl PATH --gen tests/tools/journal_gen.py
-                             --data DIR [--reps 5]
+    PYTHONPATH=tests/support zelkctl_journal_bench.py --zelkctl PATH --data DIR [--reps 5]
 
-The journal is generated once into DIR (tests/tools/journal_gen.py, seeded)
+The journal is generated once into DIR (zelk_testing.journal_gen, seeded)
 and kept there for the next run.
 """
 
@@ -26,15 +25,15 @@ START = "2026-11-01"
 DAY = "2026-11-15"
 
 
-def generate(gen, folder):
+def generate(folder):
     stamp = os.path.join(folder, ".generated")
     wanted = "%s %d %d\n" % (START, DAYS, EVENTS_PER_DAY)
     if os.path.exists(stamp) and open(stamp).read() == wanted:
         return
     print("zelkctl bench: generating %d days of %d events in %s" % (DAYS, EVENTS_PER_DAY, folder),
           file=sys.stderr)
-    subprocess.run([sys.executable, gen, folder, "--start", START, "--days", str(DAYS),
-                    "--events-per-day", str(EVENTS_PER_DAY)], check=True)
+    subprocess.run([sys.executable, "-m", "zelk_testing.journal_gen", folder, "--start", START,
+                    "--days", str(DAYS), "--events-per-day", str(EVENTS_PER_DAY)], check=True)
     with open(stamp, "w") as f:
         f.write(wanted)
 
@@ -64,11 +63,10 @@ def events_in(folder, days):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--zelkctl", required=True)
-    parser.add_argument("--gen", required=True)
     parser.add_argument("--data", required=True)
     parser.add_argument("--reps", type=int, default=5)
     args = parser.parse_args()
-    generate(args.gen, args.data)
+    generate(args.data)
     svg = os.path.join(args.data, "timeline.svg")
     figures = [
         ("timeline, terminal, one day", "< 1 s", [DAY],

@@ -32,3 +32,12 @@ function(zelk_add_gtest target)
     gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
                          PROPERTIES TIMEOUT 300)
 endfunction()
+
+# The Python tests import what they share as the package zelk_testing, in
+# tests/support: zelk_python_tests(<test>...) puts that folder first on
+# their PYTHONPATH.
+set(ZELK_PYTHON_SUPPORT ${PROJECT_SOURCE_DIR}/tests/support)
+function(zelk_python_tests)
+    set_property(TEST ${ARGN} APPEND PROPERTY ENVIRONMENT_MODIFICATION
+                 "PYTHONPATH=path_list_prepend:${ZELK_PYTHON_SUPPORT}")
+endfunction()

@@ -8,13 +8,15 @@
 #include <memory>
 #include <string>
 
-#include "daemon/config_check.h"
-#include "daemon/config_walk.h"
+#include "daemon/platform_config.h"
 #include "fuzz_check.h"
 #include "markup/markup.h"
 #include "platform/system.h"
 #include "platform/tcp_client.h"
 #include "supervision/app_config.h"
+#include "supervision/config_check.h"
+#include "supervision/config_walk.h"
+#include "supervision/text_place.h"
 
 namespace {
 
@@ -25,6 +27,7 @@ void CheckFolder(const std::string& folder) {
 // A file system in which nothing exists and every program is found.
 class NoFiles : public ConfigProbe {
   public:
+    NoFiles() : ConfigProbe(PlatformFacts()) {}
     bool FolderExists(const std::string&) override { return false; }
     bool FolderWritable(const std::string&) override { return false; }
     bool ProgramFound(const std::string&, const std::string&) override { return true; }
@@ -46,7 +49,7 @@ void Check(CXmlDocument& doc, int taken) {
         FUZZ_CHECK(finding.text.find('\n') == std::string::npos);
     }
     const std::string& text = doc.GetDocText();
-    const TextPlace end = PlaceInText(text, static_cast<int32_t>(text.size()));
+    const TextPlace end = PlaceInText(text, static_cast<int32_t>(text.size()), PlatformFacts());
     FUZZ_CHECK(end.line >= 1 && end.column >= 1 &&
                static_cast<size_t>(end.line) <= text.size() + 1);
 }
@@ -57,16 +60,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CXmlDocument doc;
     doc.SetDocText(std::string(reinterpret_cast<const char*>(data), size));
     int taken = 0;
-    const int count = WalkConfigDocument(doc, [&taken](std::unique_ptr<AppConfig> config) {
-        FUZZ_CHECK(config != nullptr);
-        ++taken;
-        for (const std::string& folder : config->fileMonitor) {
-            CheckFolder(folder);
-        }
-        CheckFolder(config->picMonitor);
-        FUZZ_CHECK(platform::HostToNetwork16(static_cast<uint16_t>(config->port & 0xFFFF)) ==
-                   config->address.port);
-    });
+    const int count =
+        WalkConfigDocument(doc, PlatformFacts(), [&taken](std::unique_ptr<AppConfig> config) {
+            FUZZ_CHECK(config != nullptr);
+            ++taken;
+            for (const std::string& folder : config->fileMonitor) {
+                CheckFolder(folder);
+            }
+            CheckFolder(config->picMonitor);
+            FUZZ_CHECK(platform::HostToNetwork16(static_cast<uint16_t>(config->port & 0xFFFF)) ==
+                       config->address.port);
+        });
     FUZZ_CHECK(count == taken);
     FUZZ_CHECK(count >= 0 && count <= kMaxApplications);
     if (doc.CheckWellFormed()) {

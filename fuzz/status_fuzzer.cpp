@@ -7,6 +7,7 @@
 #include <string>
 
 #include "fuzz_check.h"
+#include "platform/system.h"
 #include "supervision/status_snapshot.h"
 #include "zelkctl/status_view.h"
 
@@ -22,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (const int64_t now : {int64_t{0}, int64_t{1800000000}, kMaxStatusTime}) {
         const int code = zelkctl::StatusExitCode(snapshot, now);
         FUZZ_CHECK(code >= zelkctl::kStatusOk && code <= zelkctl::kStatusCritical);
-        FUZZ_CHECK(!zelkctl::StatusReport(snapshot, "zelk.prom", now).empty());
+        FUZZ_CHECK(!zelkctl::StatusReport(snapshot, "zelk.prom", now, platform::LocalTime).empty());
     }
     const std::string again = FormatStatus(snapshot);
     StatusSnapshot reread;

@@ -2,10 +2,9 @@
 
 #include <utility>
 
-#include "daemon/config_check.h"
-#include "daemon/config_walk.h"
 #include "daemon/event_log.h"
 #include "daemon/journal_writer.h"
+#include "daemon/platform_config.h"
 #include "daemon/platform_seams.h"
 #include "daemon/process_control.h"
 #include "daemon/status_writer.h"
@@ -13,6 +12,8 @@
 #include "markup/markup.h"
 #include "platform/socket_library.h"
 #include "platform/system.h"
+#include "supervision/config_check.h"
+#include "supervision/config_walk.h"
 #include "supervision/event_hub.h"
 #include "supervision/status_board.h"
 #include "zelk/version.h"
@@ -113,7 +114,7 @@ bool CDaemon::StartApplications() {
     int index = 0;
     bool outOfMemory = false;
     int taken = WalkConfigFile(
-        configPath,
+        configPath, PlatformFacts(),
         [this, &index](std::unique_ptr<AppConfig> app) {
             StartApplication(index++, std::move(app));
             // The pause comes after the last application too.
@@ -176,7 +177,7 @@ void CDaemon::ReportPitfalls(CXmlDocument& document) {
 
 void CDaemon::StartOptions(CXmlDocument& document) {
     const std::string configFolder = platform::FolderOf(configPath);
-    const std::string folder = StatusFolder(document, configFolder);
+    const std::string folder = StatusFolder(document, configFolder, PlatformFacts());
     if (!folder.empty()) {
         // The writer makes a missing folder first, so the check finds it.
         status = std::make_unique<StatusService>(folder, platform::CurrentTime());
@@ -189,7 +190,8 @@ void CDaemon::StartOptions(CXmlDocument& document) {
             status.reset();
         }
     }
-    const JournalSettings journalSettings = JournalSettingsOf(document, configFolder);
+    const JournalSettings journalSettings =
+        JournalSettingsOf(document, configFolder, PlatformFacts());
     if (!journalSettings.folder.empty()) {
         journal = std::make_unique<JournalService>(journalSettings);
         if (journal->Start()) {

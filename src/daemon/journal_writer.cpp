@@ -1,6 +1,5 @@
 #include "daemon/journal_writer.h"
 
-#include <fstream>
 #include <system_error>
 #include <utility>
 #include <vector>
@@ -26,22 +25,10 @@ JournalTime TimeOf(int64_t ms) {
     return time;
 }
 
-// Whether the file is missing, empty or ends with a line end.
-bool EndsWithLineEnd(const std::string& path) {
-    std::ifstream file(path, std::ios::binary | std::ios::ate);
-    if (!file || file.tellg() <= 0) {
-        return true;
-    }
-    file.seekg(-1, std::ios::end);
-    char last = '\n';
-    file.get(last);
-    return last == '\n';
-}
-
 }  // namespace
 
 JournalService::JournalService(const JournalSettings& settings)
-    : settings_(settings), folder_(NormaliseFolder(settings.folder)) {}
+    : settings_(settings), folder_(NormaliseFolder(settings.folder, platform::kPathSeparator)) {}
 
 JournalService::~JournalService() {
     Stop();
@@ -138,7 +125,7 @@ void JournalService::Write(const std::deque<Line>& lines) {
             ++end;
         }
         const std::string path = folder_ + name;
-        if (path != checkedPath_ && !EndsWithLineEnd(path)) {
+        if (path != checkedPath_ && !platform::EndsWithLineEnd(path)) {
             // A line torn by a power cut is left alone: the next one starts
             // on a line of its own, and readers skip the torn one.
             bytes.insert(0, 1, '\n');

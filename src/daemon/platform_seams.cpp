@@ -2,9 +2,6 @@
 
 #include "daemon/process_control.h"
 #include "platform/directory.h"
-#include "platform/file_read.h"
-#include "platform/folder_probe.h"
-#include "platform/program_search.h"
 #include "platform/shell.h"
 #include "platform/system.h"
 
@@ -67,36 +64,6 @@ void DirectoryFileCounter::CountFiles(const std::string& folder, const std::stri
 
 bool PlatformShellRunner::Run(const std::string& command, int32_t* code) {
     return platform::RunShellCommand(command, code);
-}
-
-std::string ErrorReason(int32_t code) {
-    std::string text = platform::SystemErrorText(code);
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ' ||
-                             text.back() == '.')) {
-        text.pop_back();
-    }
-    return text.empty() ? "error " + std::to_string(code) : text;
-}
-
-bool PlatformConfigProbe::FolderExists(const std::string& folder) {
-    return platform::FolderExists(folder);
-}
-
-bool PlatformConfigProbe::FolderWritable(const std::string& folder) {
-    return platform::FolderWritable(folder);
-}
-
-bool PlatformConfigProbe::ProgramFound(const std::string& commandLine,
-                                       const std::string& ownFolder) {
-    return !platform::FindProgram(commandLine, ownFolder).empty();
-}
-
-bool PlatformConfigProbe::SameFile(const std::string& a, const std::string& b) {
-    return platform::SameFile(a, b);
-}
-
-std::string PlatformConfigProbe::ServiceFolder(const std::string& daemonFolder, std::string* why) {
-    return platform::ServiceCurrentFolder(daemonFolder, why);
 }
 
 int64_t PlatformClock::NowMs() {

@@ -3,10 +3,10 @@
 #include <exception>
 #include <system_error>
 
-#include "daemon/config_walk.h"
 #include "daemon/event_log.h"
 #include "platform/directory.h"
 #include "platform/system.h"
+#include "supervision/config_walk.h"
 
 namespace {
 
@@ -43,7 +43,7 @@ unsigned StatusWriteDelay(bool stateChanged, int64_t sinceLastWriteMs) {
 }
 
 StatusFileWriter::StatusFileWriter(const std::string& folder, StatusFileOps ops)
-    : folder_(NormaliseFolder(folder)),
+    : folder_(NormaliseFolder(folder, platform::kPathSeparator)),
       path_(folder_ + kStatusFileName),
       ops_(ops),
       names_(RandomSeed()) {

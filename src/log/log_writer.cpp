@@ -10,6 +10,15 @@
 
 namespace {
 constexpr int64_t kPurgeAgeSeconds = 604800;  // seven days
+// Wall and monotonic time may part by this much between two lines before
+// it counts as a jump of the wall clock, and after one the wall clock must
+// keep step this long before it decides a removal again.
+constexpr int64_t kJumpToleranceSeconds = 300;
+constexpr int64_t kSteadySeconds = 3600;
+
+int64_t PlatformMonotonicSeconds() {
+    return platform::MonotonicMs() / 1000;
+}
 
 class PlatformLogFile final : public LogFile {
   public:
@@ -29,13 +38,57 @@ LogWriter::LogWriter(std::string moduleFolder, Clock clock, DebugSink debugSink,
     : moduleFolder_(std::move(moduleFolder)),
       clock_(std::move(clock)),
       debugSink_(std::move(debugSink)),
-      file_(file ? std::move(file) : std::make_unique<PlatformLogFile>()) {}
+      file_(file ? std::move(file) : std::make_unique<PlatformLogFile>()),
+      monotonic_(PlatformMonotonicSeconds) {}
 
 void LogWriter::Reset(std::string moduleFolder, Clock clock, DebugSink debugSink) {
     std::lock_guard<std::mutex> lock(mutex_);
     moduleFolder_ = std::move(moduleFolder);
     clock_ = std::move(clock);
     debugSink_ = std::move(debugSink);
+}
+
+void LogWriter::SetMonotonicClock(Clock monotonic) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    monotonic_ = std::move(monotonic);
+}
+
+bool LogWriter::ClockTrusted(int64_t wall, int64_t monotonic) {
+    if (hasLast_) {
+        const int64_t apart = (wall - lastWall_) - (monotonic - lastMonotonic_);
+        if (apart > kJumpToleranceSeconds || apart < -kJumpToleranceSeconds) {
+            steadySince_ = monotonic;
+        }
+    }
+    hasLast_ = true;
+    lastWall_ = wall;
+    lastMonotonic_ = monotonic;
+    return steadySince_ == INT64_MIN || monotonic - steadySince_ >= kSteadySeconds;
+}
+
+void LogWriter::NoteWritten(const std::string& path, int64_t monotonic) {
+    Written* slot = &written_[0];
+    for (Written& entry : written_) {
+        if (entry.path == path) {
+            slot = &entry;
+            break;
+        }
+        if (entry.monotonic < slot->monotonic || entry.path.empty()) {
+            slot = &entry;
+        }
+    }
+    slot->path = path;
+    slot->monotonic = monotonic;
+}
+
+bool LogWriter::WrittenRecently(const std::string& path, int64_t monotonic) const {
+    for (const Written& entry : written_) {
+        if (!entry.path.empty() && entry.path == path &&
+            monotonic - entry.monotonic < kPurgeAgeSeconds) {
+            return true;
+        }
+    }
+    return false;
 }
 
 std::string LogWriter::LogFolder() const {
@@ -55,10 +108,13 @@ void LogWriter::Write(int level, int line, const char* function, int32_t code,
     // The folder usually exists already; a failed creation shows up as a
     // failed open.
     platform::MakeFolder(LogFolder());
-    const std::string path = FilePathFor(clock_());
+    const int64_t wall = clock_();
+    const int64_t monotonic = monotonic_();
+    const bool trusted = ClockTrusted(wall, monotonic);
+    const std::string path = FilePathFor(wall);
     if (file_->Open(path)) {
         std::tm now{};
-        platform::LocalTime(clock_(), &now);
+        platform::LocalTime(wall, &now);
         std::string composed =
             ComposeLogLine(level, FormatLogTime(now), line, function, code, message);
         if (!composed.empty() && path == cutPath_) {
@@ -80,14 +136,20 @@ void LogWriter::Write(int level, int line, const char* function, int32_t code,
         } else if (written) {
             cutPath_.clear();
         }
+        if (taken > 0) {
+            NoteWritten(path, monotonic);
+        }
     } else {
         debugSink_("can't not open log file");
     }
 
     // Only the one file dated exactly seven days back goes; older ones stay.
-    std::string old = FilePathFor(clock_() - kPurgeAgeSeconds);
+    if (!trusted) {
+        return;
+    }
+    std::string old = FilePathFor(wall - kPurgeAgeSeconds);
     platform::MakeFolder(LogFolder());
-    if (platform::PathExists(old)) {
+    if (platform::PathExists(old) && !WrittenRecently(old, monotonic)) {
         platform::RemoveFile(old);
     }
 }

@@ -18,8 +18,10 @@ void PrintLine(const char* line) {
     std::fflush(stdout);
 }
 
-// Runs the supervisor until a key is pressed.
+// Runs the supervisor until a key is pressed, or Ctrl-C (or the like)
+// asks for the same stop.
 void RunConsoleMode() {
+    platform::CatchConsoleStopRequests();
     CDaemon* daemon = new CDaemon();
     daemon->Init();
     PrintLine("=======================start=====================");

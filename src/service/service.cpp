@@ -5,8 +5,8 @@
 #include "alive_pinger.h"
 #include "daemon/admin_event_output.h"
 #include "daemon/daemon.h"
-#include "daemon/platform_seams.h"
 #include "log/log.h"
+#include "platform/error_text.h"
 #include "supervision/admin_event_mapping.h"
 
 // Built during static initialisation, before main, and never deleted.
@@ -35,7 +35,7 @@ bool StopProcessDaemon() {
 }
 // Service mode: the supervisor's events reach the administrator's log.
 void UseProcessEventLog() {
-    static AdminEventMapping mapping(ProcessAdminEvents(), ErrorReason);
+    static AdminEventMapping mapping(ProcessAdminEvents(), platform::ErrorText);
     ProcessAdminEvents().SetSink(&PlatformAdminEventSink());
     g_processDaemon->AddEventConsumer(&mapping);
 }

@@ -1,13 +1,17 @@
 """The daemon started from a console in an empty folder: both banners, two
 key waits, exit code 0, and the exact lifecycle in its log. Asked for help
-in a configured folder, it answers and starts nothing."""
+in a configured folder, it answers and starts nothing. Ctrl-C and the other
+requests to stop a console program stop it as the key does: the stop
+banner, the stop's log lines, the journal's last line and the snapshot's
+stop time, exit code 0."""
 
 import argparse
 import os
+import signal
 import sys
 import time
 
-from zelk_harness import DaemonRun
+from zelk_testing.harness import DaemonRun
 
 START = "=======================start====================="
 STOP = "========================stop====================="
@@ -44,6 +48,37 @@ def help_starts_nothing(exe, wine):
         run.cleanup()
 
 
+def stop_requests(exe, wine, startup_timeout):
+    """Each request to stop, sent while the daemon waits for its key."""
+    # Under Wine, SIGINT reaches the program as Ctrl-C; the other Windows
+    # requests (Ctrl-Break, a closed window) go the same way in the program.
+    signals = [signal.SIGINT] if wine else [signal.SIGINT, signal.SIGTERM, signal.SIGHUP]
+    for sent in signals:
+        run = DaemonRun(exe, wine=wine)
+        try:
+            with open(os.path.join(run.folder, "config.xml"), "w") as config:
+                config.write('<config><status folder="status"/><journal folder="journal"/>'
+                             '<app name="none" path="none"><socket ip="127.0.0.1" port="9"/>'
+                             "</app></config>")
+            run.start()
+            run.wait_for(PROMPT, startup_timeout, run.wait_for(START, startup_timeout))
+            run.process.send_signal(sent)
+            run.wait_for(STOP, 15)
+            rc = run.wait_exit(30)
+            assert rc == 0, "%s: exit code %d" % (sent.name, rc)
+            messages = [message for (_l, _f, _c, message) in run.log_lines()]
+            assert "Stop Server!" in messages, (sent.name, messages)
+            journal = os.path.join(run.folder, "journal")
+            lines = b"".join(open(os.path.join(journal, name), "rb").read()
+                             for name in sorted(os.listdir(journal)))
+            assert lines.rstrip().split(b"\n")[-1].find(b'"event":"daemon_stopped"') > 0, lines
+            with open(os.path.join(run.folder, "status", "zelk.prom")) as snapshot:
+                stop = [line for line in snapshot if line.startswith("zelk_daemon_stop_time_seconds")]
+            assert stop and stop[0].split()[1] != "0", (sent.name, stop)
+        finally:
+            run.cleanup()
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--exe", required=True)
@@ -54,6 +89,7 @@ def main():
     # that the service manager did not start.
     startup_timeout = 60 if args.wine else 15
     help_starts_nothing(args.exe, args.wine)
+    stop_requests(args.exe, args.wine, startup_timeout)
     run = DaemonRun(args.exe, wine=args.wine)
     try:
         run.start()

@@ -18,10 +18,10 @@ import subprocess
 import sys
 import time
 
-from service_support import (CONTINUE_LOG, INTERROGATE_LOG, LIFECYCLE_FUNCTIONS, PAUSE_LOG,
+from zelk_testing.service import (CONTINUE_LOG, INTERROGATE_LOG, LIFECYCLE_FUNCTIONS, PAUSE_LOG,
                              START_LOG, STOP_LOG, check_thread_exits, lifecycle,
                              wait_for_watchdog_line, write_config)
-from zelk_harness import DaemonRun
+from zelk_testing.harness import DaemonRun
 
 SERVICE = "ZELK_Daemon"
 

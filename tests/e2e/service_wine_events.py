@@ -15,7 +15,7 @@ import sys
 import tempfile
 import time
 
-from sim_support import SimSetup, parse_args
+from zelk_testing.sim import SimSetup, parse_args
 
 SERVICE = "ZELK_Daemon"
 ENVIRONMENT_KEY = r"HKLM\System\CurrentControlSet\Control\Session Manager\Environment"

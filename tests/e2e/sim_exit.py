@@ -4,7 +4,7 @@ it again, at the 31st it connects anew, and data arrives once more."""
 
 import sys
 
-from sim_support import SimSetup, parse_args
+from zelk_testing.sim import SimSetup, parse_args
 
 
 def main():

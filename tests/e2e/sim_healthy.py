@@ -6,7 +6,7 @@ a few seconds."""
 import re
 import sys
 
-from sim_support import SimSetup, parse_args
+from zelk_testing.sim import SimSetup, parse_args
 
 
 def main():

@@ -7,7 +7,7 @@ import os
 import sys
 import time
 
-from sim_support import SimSetup, parse_args
+from zelk_testing.sim import SimSetup, parse_args
 
 
 def main():

@@ -6,7 +6,7 @@ and connects anew (31st), connecting from a count of 0 once more."""
 
 import sys
 
-from sim_support import SimSetup, parse_args
+from zelk_testing.sim import SimSetup, parse_args
 
 
 def main():

@@ -6,7 +6,7 @@ The event journal tells the same story, one line per transition."""
 import os
 import sys
 
-from sim_support import SimSetup, parse_args
+from zelk_testing.sim import SimSetup, parse_args
 
 
 def main():

@@ -7,7 +7,7 @@ import argparse
 import sys
 import time
 
-from sim_support import SimSetup
+from zelk_testing.sim import SimSetup
 
 
 def main():

@@ -15,7 +15,7 @@ import time
 
 from prometheus_client.parser import text_string_to_metric_families
 
-from sim_support import SimSetup, parse_args
+from zelk_testing.sim import SimSetup, parse_args
 
 
 def read_snapshot(path):

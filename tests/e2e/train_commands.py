@@ -10,7 +10,7 @@ import socket
 import stat
 import time
 
-from zelk_harness import DaemonRun
+from zelk_testing.harness import DaemonRun
 
 TRAIN_TIME = "2026-12-08 10:00:00"
 TRAIN_KEY = "20261208100000"

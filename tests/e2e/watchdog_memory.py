@@ -7,7 +7,7 @@ import sys
 import threading
 import time
 
-from watchdog_support import DriverRun, driver_arguments, Peer
+from zelk_testing.watchdog import DriverRun, driver_arguments, Peer
 
 APPS = 20
 HANDSHAKE = b"<handshake>alive</handshake>"

@@ -15,7 +15,7 @@ import socket
 import sys
 import time
 
-from watchdog_support import (DriverRun, Peer, copy_stand_in, driver_arguments, failure_lines,
+from zelk_testing.watchdog import (DriverRun, Peer, copy_stand_in, driver_arguments, failure_lines,
                               kill_native_processes, wait_for_file)
 
 WAIT_MS = 50

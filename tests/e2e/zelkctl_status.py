@@ -8,10 +8,8 @@ import os
 import sys
 import time
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools"))
-
-from sim_support import SimSetup  # noqa: E402
-from tool_process import ToolProcess  # noqa: E402
+from zelk_testing.sim import SimSetup
+from zelk_testing.tool_process import ToolProcess
 
 
 def wait_for_exit_code(status, code, timeout, needle=""):

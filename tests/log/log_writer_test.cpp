@@ -88,6 +88,42 @@ TEST_F(WriterFixture, PurgesExactlyTheFileOfSevenDaysBack) {
     EXPECT_EQ(SplitLines(TodayText()).size(), 2u);
 }
 
+// A station's clock set a week ahead or back for a moment: the day's file
+// stays, and so does a file the rule keeps; a clock that stays wrong for an
+// hour is taken at its word again.
+TEST_F(WriterFixture, AClockJumpRemovesNothingTheRuleKeeps) {
+    int64_t mono = 1000;
+    writer.SetMonotonicClock([&mono] { return mono; });
+    const int64_t today = now;
+    const std::string todayFile = writer.FilePathFor(today);
+    const std::string twoWeeksBack = writer.FilePathFor(today - 14 * kDay);
+    writer.Write(4, 1, "F", 0, "today");
+    Touch(twoWeeksBack);
+
+    now = today + 7 * kDay;  // ahead, for a few seconds
+    mono += 5;
+    writer.Write(4, 2, "F", 0, "ahead");
+    now = today - 7 * kDay;  // and back, behind the true day
+    mono += 5;
+    writer.Write(4, 3, "F", 0, "behind");
+    EXPECT_TRUE(std::filesystem::exists(todayFile));
+    EXPECT_TRUE(std::filesystem::exists(twoWeeksBack));
+
+    // Wrong but steady for an hour: the rule applies to the clock's day,
+    // and still spares the file written today.
+    now += 3600;
+    mono += 3600;
+    writer.Write(4, 4, "F", 0, "steady");
+    EXPECT_FALSE(std::filesystem::exists(twoWeeksBack));
+    now = today + 7 * kDay + 7200;
+    mono += 3600;
+    writer.Write(4, 5, "F", 0, "ahead again");
+    mono += 3600;
+    now += 3600;
+    writer.Write(4, 6, "F", 0, "steady ahead");
+    EXPECT_TRUE(std::filesystem::exists(todayFile));
+}
+
 TEST_F(WriterFixture, NextDayGoesToANewFile) {
     writer.Write(4, 1, "F", 0, "today");
     std::string today = writer.FilePathFor(now);

@@ -33,11 +33,10 @@ import urllib.request
 
 from prometheus_client.parser import text_string_to_metric_families
 
+from zelk_testing.sim import SimSetup, free_port
+
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.abspath(os.path.join(HERE, "..", ".."))
-sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
-
-from sim_support import SimSetup, free_port  # noqa: E402
 
 RULES = os.path.join(ROOT, "monitoring", "zelk.rules.yml")
 DASHBOARD = os.path.join(ROOT, "monitoring", "zelk-dashboard.json")

@@ -20,7 +20,7 @@ import subprocess
 import sys
 import time
 
-from package_support import arguments, project_version, run, was_built
+from zelk_testing.packages import arguments, project_version, run, was_built
 
 PACKAGE = "zelk-daemon"
 # Everything the package places, and what its scripts make, outside dpkg's

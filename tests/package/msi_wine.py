@@ -20,7 +20,7 @@ import sys
 import tempfile
 import time
 
-from package_support import arguments, project_version, run, was_built
+from zelk_testing.packages import arguments, project_version, run, was_built
 
 SERVICE = "ZELK_Daemon"
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))

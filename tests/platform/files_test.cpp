@@ -9,6 +9,10 @@
 #include <fstream>
 #include <system_error>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 #include "../support/temp_folder.h"
 
 namespace {
@@ -57,14 +61,11 @@ TEST(NewFiles, NeverGoThroughANameThatIsTaken) {
     EXPECT_EQ(ReadWholeFile(victim), "keep");
 }
 
-TEST(AppendFile, AFullDiskShowsAtTheWriteOrTheClose) {
 #ifdef _WIN32
+TEST(AppendFile, AFullDiskShowsAtTheWriteOrTheClose) {
     // Wine hands its programs the host's devices under Z: (a full one
     // included); Windows has none, and skips.
     const std::string full = "Z:\\dev\\full";
-#else
-    const std::string full = "/dev/full";
-#endif
     platform::ExclusiveAppendFile file;
     if (!file.Open(full)) {
         GTEST_SKIP() << "no full device here";
@@ -73,5 +74,29 @@ TEST(AppendFile, AFullDiskShowsAtTheWriteOrTheClose) {
     const bool written = file.Write(line.data(), line.size()) == line.size();
     EXPECT_FALSE(written && file.Close());
 }
+#else
+// A FIFO or a device where a day's file goes, planted by anyone who can
+// write to the folder: refused at once, where an open would wait for a
+// reader forever or lines would go nowhere.
+TEST(AppendFile, WhatIsNotARegularFileIsRefusedWithoutWaiting) {
+    testing_support::TempFolder folder;
+    const fs::path fifo = folder.path() / "zelk-events-2026-12-10.jsonl";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+    for (const std::string& path : {fifo.string(), std::string("/dev/full")}) {
+        int32_t error = 0;
+        EXPECT_FALSE(platform::AppendToFile(path, "line\n", &error)) << path;
+        EXPECT_NE(error, 0) << path;
+        EXPECT_TRUE(platform::EndsWithLineEnd(path)) << path;
+        platform::ExclusiveAppendFile file;
+        EXPECT_FALSE(file.Open(path)) << path;
+    }
+    const fs::path plain = folder.path() / "plain";
+    std::ofstream(plain, std::ios::binary) << "torn";
+    EXPECT_FALSE(platform::EndsWithLineEnd(plain.string()));
+    int32_t error = 0;
+    EXPECT_TRUE(platform::AppendToFile(plain.string(), "\n", &error));
+    EXPECT_TRUE(platform::EndsWithLineEnd(plain.string()));
+}
+#endif
 
 }  // namespace

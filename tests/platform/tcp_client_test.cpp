@@ -1,6 +1,6 @@
 // The watchdog's client socket against a loopback peer: a connect that fails
 // never reads as readable, while a connection the peer resets or closes does,
-// so that the read reports it.
+// so that the read reports it. And the addresses config.xml may give it.
 #include <gtest/gtest.h>
 
 #include "../support/loopback_listener.h"
@@ -80,6 +80,22 @@ TEST_F(TcpClientTest, AnAcceptedSilentConnectionTimesOut) {
     ConnectTo(listener.NetworkPort(), LoopbackListener::NetworkLoopback());
     ASSERT_TRUE(listener.Accept());
     EXPECT_EQ(client.WaitReadable(kWaitMs), WaitOutcome::kTimedOut);
+}
+
+// Only dotted decimal is an address: the daemon connects to 0.0.0.0 for
+// anything else, and zelkctl check says so.
+TEST(ParseIpv4, ReadsDottedDecimalOnly) {
+    uint32_t address = 0;
+    ASSERT_TRUE(platform::ParseIpv4("127.0.0.1", &address));
+    const unsigned char* bytes = reinterpret_cast<const unsigned char*>(&address);
+    EXPECT_EQ(bytes[0], 127);  // network byte order
+    EXPECT_EQ(bytes[3], 1);
+    for (const char* text : {"256.1.1.1", "localhost", " 127.0.0.1", "127.0.0.1 ", "", "1.2.3",
+                             "1.2.3.4.5", "0x7f.0.0.1"}) {
+        address = 7;
+        EXPECT_FALSE(platform::ParseIpv4(text, &address)) << text;
+        EXPECT_EQ(address, 7u) << text;
+    }
 }
 
 }  // namespace

@@ -35,11 +35,6 @@ TEST(TrainKey, DropsBlanksHyphensAndColonsOnly) {
     }
 }
 
-TEST(EscapeText, WritesTheFiveMarkupCharactersAsEntities) {
-    EXPECT_EQ(EscapeText("a<b>&\"c'"), "a&lt;b&gt;&amp;&quot;c&apos;");
-    EXPECT_EQ(EscapeText("ZK0001"), "ZK0001");
-}
-
 TEST(HandshakeMessage, EndsWithTheClosingTagAndNothingAfterIt) {
     std::string m = HandshakeMessage("2026-12-08 14:03:27", 7);
     EXPECT_EQ(m, "<handshake><time>2026-12-08 14:03:27</time><seq>7</seq></handshake>");

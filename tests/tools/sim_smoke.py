@@ -13,7 +13,7 @@ import sys
 import tempfile
 import time
 
-from tool_process import ToolProcess
+from zelk_testing.tool_process import ToolProcess
 
 
 def free_port():

@@ -2,15 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include "../support/fake_system_facts.h"
 #include "../support/temp_folder.h"
-#include "platform/system.h"
 
 namespace zelkctl {
 namespace {
 
 using testing_support::SplitLines;
 
-const std::string kSep(1, platform::kPathSeparator);
+const SystemFacts& kFacts = testing_support::WindowsFacts(1252);
 
 TEST(ZelkctlCheckView, PlansWhatTheDaemonDoesThenNamesEachPitfall) {
     ConfigCheck check;
@@ -37,11 +37,11 @@ TEST(ZelkctlCheckView, PlansWhatTheDaemonDoesThenNamesEachPitfall) {
     const std::vector<std::string> expected = {
         "config.xml: /c/config.xml",
         "daemon folder: /d/",
-        "status snapshot: /s" + kSep + "zelk.prom",
+        "status snapshot: /s\\zelk.prom",
         "",
         "app 1  a.exe  127.0.0.1:7001",
         "  restarts      terminates the processes named a.exe, then launches /bin/a -x",
-        "  after trains  counts pictures in /p/<train>" + kSep + " and XML files in /x/, /y/",
+        "  after trains  counts pictures in /p/<train>\\ and XML files in /x/, /y/",
         "  on mismatch   runs uninstall, then install five handshakes later",
         "app 2  (no name)  0.0.0.0:4464 (ip \"localhost\" is not dotted IPv4)",
         "  restarts      terminates nothing (empty name), then launches nothing (empty path)",
@@ -51,19 +51,19 @@ TEST(ZelkctlCheckView, PlansWhatTheDaemonDoesThenNamesEachPitfall) {
         "pitfall: app 2 \"\": ip \"localhost\" ...",
         "2 pitfalls found.",
     };
-    EXPECT_EQ(SplitLines(CheckReport(check, "/c/config.xml")), expected);
+    EXPECT_EQ(SplitLines(CheckReport(check, "/c/config.xml", kFacts)), expected);
 }
 
 TEST(ZelkctlCheckView, AFileNotLoadedHasNoPlanAndASoundOneNoPitfall) {
     ConfigCheck broken;
     broken.findings = {{Pitfall::kNotLoaded, -1, "not loaded (not well-formed): ..."}};
-    EXPECT_EQ(SplitLines(CheckReport(broken, "/c/x.xml")),
+    EXPECT_EQ(SplitLines(CheckReport(broken, "/c/x.xml", kFacts)),
               (std::vector<std::string>{"config.xml: /c/x.xml", "",
                                         "pitfall: config.xml: not loaded (not well-formed): ...",
                                         "1 pitfall found."}));
     ConfigCheck empty;
     empty.loaded = true;
-    const std::string report = CheckReport(empty, "/c/x.xml");
+    const std::string report = CheckReport(empty, "/c/x.xml", kFacts);
     EXPECT_NE(report.find("status snapshot: off"), std::string::npos) << report;
     EXPECT_NE(report.find("The daemon watches no application.\n\nNo pitfall found.\n"),
               std::string::npos)

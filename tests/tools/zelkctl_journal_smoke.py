@@ -7,7 +7,9 @@ screenshot checked to show the palette's colours, not a blank page; and a
 one-line error with exit 2 for a journal that is not there and for output
 that does not reach its file.
 
-    zelkctl_journal_smoke.py --zelkctl PATH --gen journal_gen.py [--wine] [--keep DIR]
+    zelkctl_journal_smoke.py --zelkctl PATH [--wine] [--keep DIR]
+
+The journals come from zelk_testing.journal_gen (tests/support on PYTHONPATH).
 """
 
 import argparse
@@ -21,7 +23,7 @@ import tempfile
 import time
 import zlib
 
-from tool_process import ToolProcess
+from zelk_testing.tool_process import ToolProcess
 
 # The palette, as the SVG fills its stretches.
 CONNECTED = (0x00, 0x9E, 0x73)
@@ -34,9 +36,9 @@ def run(tool, *args):
     return r.returncode, r.stdout.decode("utf-8"), r.stderr.decode("utf-8")
 
 
-def generate(gen, folder, *args):
-    subprocess.run([sys.executable, gen, folder] + list(args), check=True,
-                   stderr=subprocess.DEVNULL)
+def generate(folder, *args):
+    subprocess.run([sys.executable, "-m", "zelk_testing.journal_gen", folder] + list(args),
+                   check=True, stderr=subprocess.DEVNULL)
 
 
 def check_history(tool, station):
@@ -215,7 +217,6 @@ def check_screenshot(png):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--zelkctl", required=True)
-    parser.add_argument("--gen", required=True)
     parser.add_argument("--wine", action="store_true")
     parser.add_argument("--keep", help="folder for the picture and its screenshot")
     args = parser.parse_args()
@@ -225,8 +226,7 @@ def main():
         tool.env["TZ"] = "Europe/Berlin"
     station = tempfile.mkdtemp(prefix="zelkctl-journal-")
     try:
-        generate(args.gen, os.path.join(station, "journal"), "--start", "2026-10-24", "--days", "3",
-                 "--torn")
+        generate(os.path.join(station, "journal"), "--start", "2026-10-24", "--days", "3", "--torn")
         with open(os.path.join(station, "config.xml"), "w") as f:
             f.write('<?xml version="1.0"?>\n<config>\n  <journal folder="journal" days="30"/>\n'
                     '  <app name="a" path="a"><socket ip="127.0.0.1" port="9000"/></app>\n</config>\n')

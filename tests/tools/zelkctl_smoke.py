@@ -15,7 +15,7 @@ import tempfile
 import threading
 import time
 
-from tool_process import ToolProcess
+from zelk_testing.tool_process import ToolProcess
 
 
 def run(tool, *args):

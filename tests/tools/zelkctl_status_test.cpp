@@ -51,6 +51,19 @@ StatusSnapshot Snapshot(int64_t writeTime, std::vector<AppStatus> apps) {
     return snapshot;
 }
 
+// Local time zones: one whose clock always reads 2027-01-15 09:00:00, and
+// one that cannot tell.
+bool NineOClock(int64_t, std::tm* local) {
+    *local = std::tm{};
+    local->tm_year = 2027 - 1900;
+    local->tm_mday = 15;
+    local->tm_hour = 9;
+    return true;
+}
+bool NoLocalTime(int64_t, std::tm*) {
+    return false;
+}
+
 StatusSnapshot Stopped(StatusSnapshot snapshot, int64_t at) {
     snapshot.daemonStopTime = at;
     return snapshot;
@@ -130,7 +143,7 @@ TEST(ZelkctlStatus, TheTableAlignsEveryColumn) {
     pending.installPending = true;
     StatusSnapshot snapshot = Snapshot(kNow - 1, {longName, pending});
     snapshot.configPitfalls = 2;
-    const std::string report = StatusReport(snapshot, "/s/zelk.prom", kNow);
+    const std::string report = StatusReport(snapshot, "/s/zelk.prom", kNow, NineOClock);
     const std::vector<std::string> lines = testing_support::SplitLines(report);
     ASSERT_EQ(lines.size(), 7u) << report;
     EXPECT_EQ(lines[0],
@@ -149,6 +162,18 @@ TEST(ZelkctlStatus, TheTableAlignsEveryColumn) {
     // Processes terminated, not attempts.
     EXPECT_NE(lines[5].find("  1/2/3  "), std::string::npos) << lines[5];
     EXPECT_EQ(lines[6].substr(lines[6].size() - 7), "pending");
+}
+
+TEST(ZelkctlStatus, TheStopTimeIsTheLocalClocks) {
+    const StatusSnapshot stopped = Stopped(Snapshot(kNow - 600, {App("a", true)}), kNow - 599);
+    const auto verdict = [&](LocalTimeOf localTime) {
+        return testing_support::SplitLines(StatusReport(stopped, "s", kNow, localTime))[0];
+    };
+    EXPECT_EQ(verdict(NineOClock),
+              "CRITICAL: the daemon stopped at 2027-01-15 09:00:00; nothing is watched");
+    EXPECT_EQ(verdict(NoLocalTime), "CRITICAL: the daemon stopped at " +
+                                        std::to_string(kNow - 599) +
+                                        " seconds since the epoch; nothing is watched");
 }
 
 TEST(ZelkctlStatus, ReadsSnapshotFilesWithTheExitCodeOfEachState) {

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "common/xml_text.h"
+
 namespace sim {
 
 std::string TimeText(const std::tm& time) {
@@ -26,46 +28,20 @@ std::string TrainKey(const std::string& timeText) {
     return key;
 }
 
-std::string EscapeText(const std::string& text) {
-    std::string out;
-    out.reserve(text.size());
-    for (char c : text) {
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            case '\'':
-                out += "&apos;";
-                break;
-            default:
-                out += c;
-        }
-    }
-    return out;
-}
-
 std::string HandshakeMessage(const std::string& timeText, int64_t sequence) {
-    return "<handshake><time>" + EscapeText(timeText) + "</time><seq>" + std::to_string(sequence) +
-           "</seq></handshake>";
+    return "<handshake><time>" + tools::EscapeXmlText(timeText) + "</time><seq>" +
+           std::to_string(sequence) + "</seq></handshake>";
 }
 
 std::string TrainMessage(const std::string& timeText, int vehicles, const std::string& serial) {
-    std::string message = "<train><time>" + EscapeText(timeText) + "</time>";
+    std::string message = "<train><time>" + tools::EscapeXmlText(timeText) + "</time>";
     for (int id = 1; id <= vehicles; ++id) {
         message += "<vagen id=\"" + std::to_string(id) + "\">";
         if (id > 1) {
-            message += "<serial>" + EscapeText(serial) + "-" + std::to_string(id) + "</serial>";
+            message +=
+                "<serial>" + tools::EscapeXmlText(serial) + "-" + std::to_string(id) + "</serial>";
         } else if (!serial.empty()) {
-            message += "<serial>" + EscapeText(serial) + "</serial>";
+            message += "<serial>" + tools::EscapeXmlText(serial) + "</serial>";
         }
         message += "</vagen>";
     }

@@ -15,9 +15,6 @@ std::string TimeText(const std::tm& time);
 // hyphen and colon removed, the rest kept in order.
 std::string TrainKey(const std::string& timeText);
 
-// Text content with &, <, >, " and ' written as entities.
-std::string EscapeText(const std::string& text);
-
 // One heartbeat, ending with "</handshake>" and nothing after it.
 std::string HandshakeMessage(const std::string& timeText, int64_t sequence);
 

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "trackside-sim/messages.h"
+#include "common/xml_text.h"
 
 namespace sim {
 
@@ -52,9 +52,9 @@ std::vector<ResultFile> TrainResultFiles(const std::string& pictureFolder,
     if (!xmlFolder.empty()) {
         for (int i = 1; i <= xmlFiles; ++i) {
             files.push_back({xmlFolder, JoinPath(xmlFolder, XmlFileName(key, i), separator),
-                             "<?xml version=\"1.0\"?>\r\n<result><time>" + EscapeText(timeText) +
-                                 "</time><line>L001</line><part>" + std::to_string(i) +
-                                 "</part></result>\r\n"});
+                             "<?xml version=\"1.0\"?>\r\n<result><time>" +
+                                 tools::EscapeXmlText(timeText) + "</time><line>L001</line><part>" +
+                                 std::to_string(i) + "</part></result>\r\n"});
         }
     }
     return files;

@@ -2,9 +2,7 @@
 
 #include <vector>
 
-#include "daemon/config_walk.h"
-#include "platform/system.h"
-#include "platform/tcp_client.h"
+#include "supervision/config_walk.h"
 #include "supervision/log_sanitize.h"
 #include "supervision/status_snapshot.h"
 
@@ -28,15 +26,15 @@ std::string Command(const std::string& command, const char* attribute) {
 }
 
 // Where the watchdog connects: an ip that is no address connects to 0.0.0.0.
-std::string Endpoint(const AppConfig& app) {
+std::string Endpoint(const AppConfig& app, const SystemFacts& facts) {
     uint32_t address = 0;
-    const bool valid = platform::ParseIpv4(app.ip.c_str(), &address);
+    const bool valid = facts.parseIpv4(app.ip.c_str(), &address);
     const std::string port = std::to_string(app.port & 0xFFFF);
     return valid ? Shown(app.ip) + ":" + port
                  : "0.0.0.0:" + port + " (ip \"" + Shown(app.ip) + "\" is not dotted IPv4)";
 }
 
-std::string ResultFolders(const AppConfig& app) {
+std::string ResultFolders(const AppConfig& app, char separator) {
     std::string xml;
     for (const std::string& folder : app.fileMonitor) {
         if (folder.empty()) {
@@ -44,16 +42,16 @@ std::string ResultFolders(const AppConfig& app) {
         }
         xml += (xml.empty() ? "" : ", ") + Shown(folder);
     }
-    return "counts pictures in " + Shown(app.picMonitor) + "<train>" + platform::kPathSeparator +
+    return "counts pictures in " + Shown(app.picMonitor) + "<train>" + separator +
            (xml.empty() ? " and no XML files (no fileMonitor): every train with pictures is a "
                           "mismatch"
                         : " and XML files in " + xml);
 }
 
-std::string Plan(const AppConfig& app, std::size_t index) {
+std::string Plan(const AppConfig& app, std::size_t index, const SystemFacts& facts) {
     std::string out = "app " + std::to_string(index + 1) + "  " +
                       (app.name.empty() ? std::string("(no name)") : Shown(app.name)) + "  " +
-                      Endpoint(app) + "\n";
+                      Endpoint(app, facts) + "\n";
     out +=
         Line("restarts", (app.name.empty() ? std::string("terminates nothing (empty name)")
                                            : "terminates the processes named " + Shown(app.name)) +
@@ -62,7 +60,7 @@ std::string Plan(const AppConfig& app, std::size_t index) {
     if (app.picMonitor.empty()) {
         return out + Line("after trains", "compares nothing (no picMonitor)");
     }
-    out += Line("after trains", ResultFolders(app));
+    out += Line("after trains", ResultFolders(app, facts.pathSeparator));
     return out +
            Line("on mismatch", "runs " + Command(app.stopPath, "stopPath") + ", then " +
                                    Command(app.startPath, "startPath") + " five handshakes later");
@@ -70,7 +68,8 @@ std::string Plan(const AppConfig& app, std::size_t index) {
 
 }  // namespace
 
-std::string CheckReport(const ConfigCheck& check, const std::string& configPath) {
+std::string CheckReport(const ConfigCheck& check, const std::string& configPath,
+                        const SystemFacts& facts) {
     std::string out = "config.xml: " + Shown(configPath) + "\n";
     if (!check.daemonFolder.empty()) {
         out += "daemon folder: " + Shown(check.daemonFolder) + "\n";
@@ -79,13 +78,14 @@ std::string CheckReport(const ConfigCheck& check, const std::string& configPath)
         out += "status snapshot: " +
                (check.statusFolder.empty()
                     ? std::string("off (no <status folder=\"...\"/> element)")
-                    : Shown(NormaliseFolder(check.statusFolder)) + kStatusFileName) +
+                    : Shown(NormaliseFolder(check.statusFolder, facts.pathSeparator)) +
+                          kStatusFileName) +
                "\n\n";
         if (check.apps.empty()) {
             out += "The daemon watches no application.\n";
         }
         for (std::size_t i = 0; i < check.apps.size(); ++i) {
-            out += Plan(check.apps[i], i);
+            out += Plan(check.apps[i], i, facts);
         }
     }
     out += "\n";

@@ -3,15 +3,16 @@
 #include <cstdio>
 #include <ctime>
 
-#include "daemon/config_check.h"
-#include "daemon/config_walk.h"
-#include "daemon/platform_seams.h"
+#include "daemon/platform_config.h"
 #include "markup/markup.h"
+#include "platform/error_text.h"
 #include "platform/file_read.h"
 #include "platform/folder_probe.h"
 #include "platform/program_search.h"
 #include "platform/system.h"
 #include "platform/watch_terminal.h"
+#include "supervision/config_check.h"
+#include "supervision/config_walk.h"
 #include "supervision/status_snapshot.h"
 #include "zelkctl/check_view.h"
 #include "zelkctl/event_text.h"
@@ -39,14 +40,15 @@ bool ReadSmallFile(const std::string& path, int32_t maxBytes, const char* what, 
     platform::ClearLastErrorCode();
     std::FILE* file = platform::OpenFileForReading(path.c_str());
     if (file == nullptr) {
-        *error = "cannot read " + path + ": " + ErrorReason(platform::LastErrorCode());
+        *error = "cannot read " + path + ": " + platform::ErrorText(platform::LastErrorCode());
         return false;
     }
     const int32_t size = platform::FileStreamSize(file);
     bool ok = size >= 0 && size <= maxBytes;
     if (!ok) {
-        *error = size < 0 ? "cannot read " + path + ": " + ErrorReason(platform::LastErrorCode())
-                          : path + " is too large for a " + what;
+        *error = size < 0
+                     ? "cannot read " + path + ": " + platform::ErrorText(platform::LastErrorCode())
+                     : path + " is too large for a " + what;
     } else {
         text->resize(static_cast<std::size_t>(size));
         ok = size == 0 || std::fread(&(*text)[0], 1, text->size(), file) == text->size();
@@ -93,7 +95,7 @@ StatusResult ReadStatus(const std::string& path, int64_t now) {
         result.error = path + " is not a status snapshot: " + reason;
     } else {
         result.exitCode = StatusExitCode(snapshot, now);
-        result.text = StatusReport(snapshot, path, now);
+        result.text = StatusReport(snapshot, path, now, platform::LocalTime);
     }
     return result;
 }
@@ -113,7 +115,7 @@ bool FolderFromConfig(const Options& options, const char* alternative,
         std::FILE* file = platform::OpenFileForReading(configPath->c_str());
         const int code = platform::LastErrorCode();
         if (file == nullptr) {
-            *error = "cannot read " + *configPath + ": " + ErrorReason(code);
+            *error = "cannot read " + *configPath + ": " + platform::ErrorText(code);
         } else {
             std::fclose(file);
             *error = "cannot use " + *configPath + ": not loaded (zelkctl check tells why)";
@@ -131,7 +133,10 @@ bool FindSnapshot(const Options& options, std::string* path, std::string* error)
     }
     std::string folder;
     std::string configPath;
-    if (!FolderFromConfig(options, "--file", StatusFolder, &folder, &configPath, error)) {
+    const auto statusFolder = [](CXmlDocument& document, const std::string& daemonFolder) {
+        return StatusFolder(document, daemonFolder, PlatformFacts());
+    };
+    if (!FolderFromConfig(options, "--file", statusFolder, &folder, &configPath, error)) {
         if (error->empty()) {
             *error = configPath +
                      " has no <status folder=\"...\"/> element: the daemon writes no "
@@ -139,7 +144,7 @@ bool FindSnapshot(const Options& options, std::string* path, std::string* error)
         }
         return false;
     }
-    *path = NormaliseFolder(folder) + kStatusFileName;
+    *path = NormaliseFolder(folder, platform::kPathSeparator) + kStatusFileName;
     return true;
 }
 
@@ -154,7 +159,7 @@ int AfterOutput(int code, int failed) {
     if (flushed && std::ferror(stdout) == 0) {
         return code;
     }
-    TellError("cannot write the output" + (error != 0 ? ": " + ErrorReason(error) : ""));
+    TellError("cannot write the output" + (error != 0 ? ": " + platform::ErrorText(error) : ""));
     return failed;
 }
 
@@ -201,7 +206,7 @@ int RunCheck(const Options& options) {
     const std::string configPath = platform::AbsolutePath(given);
     PlatformConfigProbe probe;
     const ConfigCheck check = CheckConfigFile(configPath, DaemonFolder(configPath), probe);
-    std::fputs(CheckReport(check, configPath).c_str(), stdout);
+    std::fputs(CheckReport(check, configPath, PlatformFacts()).c_str(), stdout);
     return CheckExitCode(check);
 }
 

@@ -5,7 +5,7 @@
 #include <ctime>
 #include <functional>
 
-#include "daemon/platform_seams.h"
+#include "platform/error_text.h"
 #include "platform/files.h"
 #include "platform/folder_probe.h"
 #include "platform/host_name.h"
@@ -243,7 +243,7 @@ int RunTimeline(const Options& options) {
                              platform::RenameOver(temporary, path, &error);
         if (!written) {
             platform::RemoveFile(temporary);
-            TellError("cannot write " + path + ": " + ErrorReason(error));
+            TellError("cannot write " + path + ": " + platform::ErrorText(error));
             code = kJournalUnusable;
         }
     }

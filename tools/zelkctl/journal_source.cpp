@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "daemon/config_walk.h"
-#include "daemon/platform_seams.h"
+#include "daemon/platform_config.h"
 #include "markup/markup.h"
 #include "platform/directory.h"
 #include "platform/file_read.h"
 #include "platform/folder_probe.h"
 #include "platform/system.h"
+#include "supervision/config_walk.h"
 #include "supervision/journal_line.h"
 #include "zelkctl/commands.h"
 
@@ -25,13 +25,13 @@ constexpr int32_t kMaxJournalFileBytes = 1024 * 1024 * 1024;
 
 bool FindJournalFolder(const Options& options, std::string* folder, std::string* error) {
     if (!options.journalFolder.empty()) {
-        *folder = NormaliseFolder(options.journalFolder);
+        *folder = NormaliseFolder(options.journalFolder, platform::kPathSeparator);
         return true;
     }
     std::string found;
     std::string configPath;
     const auto journalFolder = [](CXmlDocument& document, const std::string& daemonFolder) {
-        return JournalSettingsOf(document, daemonFolder).folder;
+        return JournalSettingsOf(document, daemonFolder, PlatformFacts()).folder;
     };
     if (!FolderFromConfig(options, "--journal", journalFolder, &found, &configPath, error)) {
         if (error->empty()) {
@@ -40,7 +40,7 @@ bool FindJournalFolder(const Options& options, std::string* folder, std::string*
         }
         return false;
     }
-    *folder = NormaliseFolder(found);
+    *folder = NormaliseFolder(found, platform::kPathSeparator);
     return true;
 }
 

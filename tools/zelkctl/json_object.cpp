@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "platform/utf8.h"
+#include "markup/encodings.h"
 
 namespace zelkctl {
 
@@ -403,7 +403,9 @@ class Reader {
                         (static_cast<uint32_t>(low) - 0xDC00);
         }
         char bytes[4];
-        out->append(bytes, static_cast<std::size_t>(platform::WriteUtf8(codePoint, bytes)));
+        int length = 0;
+        EncodeUtf8(codePoint, bytes, &length);
+        out->append(bytes, static_cast<std::size_t>(length));
         return true;
     }
 

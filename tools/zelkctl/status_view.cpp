@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "markup/encodings.h"
-#include "platform/system.h"
 #include "supervision/log_sanitize.h"
 #include "supervision/status_state.h"
 #include "zelkctl/text_table.h"
@@ -76,22 +75,22 @@ bool IsStale(const StatusSnapshot& snapshot, int64_t now) {
     return age > kStaleSeconds || age < -kStaleSeconds;
 }
 
-std::string LocalDateTime(int64_t seconds) {
+std::string LocalDateTime(int64_t seconds, LocalTimeOf localTime) {
     std::tm local{};
     char text[32] = "";
-    if (!platform::LocalTime(seconds, &local) ||
+    if (!localTime(seconds, &local) ||
         std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local) == 0) {
         return std::to_string(seconds) + " seconds since the epoch";
     }
     return text;
 }
 
-std::string Verdict(const StatusSnapshot& snapshot, int64_t now) {
+std::string Verdict(const StatusSnapshot& snapshot, int64_t now, LocalTimeOf localTime) {
     const int64_t age = now - snapshot.writeTime;
     const std::string written = "snapshot written " + Duration(age) + " ago";
     if (snapshot.daemonStopTime != 0) {
-        return "CRITICAL: the daemon stopped at " + LocalDateTime(snapshot.daemonStopTime) +
-               "; nothing is watched";
+        return "CRITICAL: the daemon stopped at " +
+               LocalDateTime(snapshot.daemonStopTime, localTime) + "; nothing is watched";
     }
     if (age < -kStaleSeconds) {
         return "CRITICAL: snapshot written " + Duration(-age) +
@@ -176,10 +175,11 @@ std::string Duration(int64_t seconds) {
     return std::to_string(s / 86400) + "d " + two(s / 3600 % 24) + "h";
 }
 
-std::string StatusReport(const StatusSnapshot& snapshot, const std::string& source, int64_t now) {
+std::string StatusReport(const StatusSnapshot& snapshot, const std::string& source, int64_t now,
+                         LocalTimeOf localTime) {
     // Ages of messages are as of the write: the daemon does not rewrite the
     // snapshot for every message, and the verdict line tells its own age.
-    std::string out = Verdict(snapshot, now) + "\n";
+    std::string out = Verdict(snapshot, now, localTime) + "\n";
     out += "snapshot " + source;
     if (!snapshot.version.empty()) {
         out += ", daemon " + Shown(snapshot.version);

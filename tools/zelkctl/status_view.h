@@ -1,9 +1,10 @@
 // zelkctl status as text: each application's state in words, ages, the
 // verdict with its exit code, and the aligned table. Pure functions of a
-// parsed snapshot and the current time.
+// parsed snapshot, the current time and the local time zone.
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 #include <string>
 
 #include "supervision/status_snapshot.h"
@@ -43,11 +44,16 @@ int StatusExitCode(const StatusSnapshot& snapshot, int64_t now);
 // lengths count as 0.
 std::string Duration(int64_t seconds);
 
-// The report: a verdict line ("OK: ...", "WARNING: ...", "CRITICAL: ..."),
-// a line naming the snapshot `source` and the daemon's version and uptime
-// (and one on config.xml's pitfalls, when it has any), then one row per
-// application under a header; the age of an application's last message is
-// as of the snapshot's write.
-std::string StatusReport(const StatusSnapshot& snapshot, const std::string& source, int64_t now);
+// The local broken-down time of `seconds` since the epoch; false when it
+// cannot be told (platform::LocalTime in zelkctl).
+using LocalTimeOf = bool (*)(int64_t seconds, std::tm* local);
+
+// The report: a verdict line ("OK: ...", "WARNING: ...", "CRITICAL: ...",
+// a stop time in `localTime`), a line naming the snapshot `source` and the
+// daemon's version and uptime (and one on config.xml's pitfalls, when it has
+// any), then one row per application under a header; the age of an
+// application's last message is as of the snapshot's write.
+std::string StatusReport(const StatusSnapshot& snapshot, const std::string& source, int64_t now,
+                         LocalTimeOf localTime);
 
 }  // namespace zelkctl

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "common/xml_text.h"
 #include "zelkctl/event_text.h"
 #include "zelkctl/timeline_axis.h"
 #include "zelkctl/timeline_style.h"
@@ -381,31 +382,7 @@ class Picture {
 }  // namespace
 
 std::string XmlText(const std::string& text) {
-    const std::string printable = Printable(text);
-    std::string out;
-    out.reserve(printable.size());
-    for (const char c : printable) {
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            case '\'':
-                out += "&apos;";
-                break;
-            default:
-                out += c;
-        }
-    }
-    return out;
+    return tools::EscapeXmlText(Printable(text));
 }
 
 std::string TimelineSvg(const Timeline& timeline, const DayWindow& day, const LocalZone& zone,

@@ -12,10 +12,10 @@ namespace platform {
 namespace {
 
 // Both forms of strerror_r: the GNU one returns the text, the XSI one fills buf.
-[[maybe_unused]] const char* ErrorText(int result, const char* buf) {
+[[maybe_unused]] const char* StrerrorText(int result, const char* buf) {
     return result == 0 ? buf : "";
 }
-[[maybe_unused]] const char* ErrorText(const char* result, const char*) {
+[[maybe_unused]] const char* StrerrorText(const char* result, const char*) {
     return result;
 }
 
@@ -78,7 +78,7 @@ void ClearLastErrorCode() {
 std::string SystemErrorText(int code) {
     char buf[256];
     buf[0] = '\0';
-    const char* text = ErrorText(strerror_r(code, buf, sizeof buf), buf);
+    const char* text = StrerrorText(strerror_r(code, buf, sizeof buf), buf);
     const std::size_t length = strlen(text);
     return length < kMessageLimit ? std::string(text, length) : std::string();
 }

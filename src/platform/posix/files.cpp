@@ -61,8 +61,42 @@ bool RenameOver(const std::string& from, const std::string& to, int32_t* error) 
     return true;
 }
 
+namespace {
+
+// Opens `path` with `flags` without ever blocking, and keeps it only when it
+// is a regular file: a FIFO or a device of the name, which anyone who can
+// write to the folder may plant, would hold the writer (a FIFO's open waits
+// for a reader) or swallow the lines. Returns the descriptor in blocking
+// mode, or -1 with errno set.
+int OpenRegular(const std::string& path, int flags) {
+    const int fd = open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        return -1;
+    }
+    struct stat info;
+    int failure = 0;
+    if (fstat(fd, &info) != 0) {
+        failure = errno;
+    } else if (!S_ISREG(info.st_mode)) {
+        failure = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
+    } else {
+        const int current = fcntl(fd, F_GETFL);
+        if (current < 0 || fcntl(fd, F_SETFL, current & ~O_NONBLOCK) != 0) {
+            failure = errno;
+        }
+    }
+    if (failure != 0) {
+        close(fd);
+        errno = failure;
+        return -1;
+    }
+    return fd;
+}
+
+}  // namespace
+
 bool AppendToFile(const std::string& path, const std::string& content, int32_t* error) {
-    const int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
+    const int fd = OpenRegular(path, O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW);
     if (fd < 0) {
         *error = errno;
         return false;
@@ -82,6 +116,20 @@ bool AppendToFile(const std::string& path, const std::string& content, int32_t* 
     return whole;
 }
 
+bool EndsWithLineEnd(const std::string& path) {
+    const int fd = OpenRegular(path, O_RDONLY | O_NOFOLLOW);
+    if (fd < 0) {
+        return true;
+    }
+    char last = '\n';
+    const off_t size = lseek(fd, 0, SEEK_END);
+    if (size > 0 && pread(fd, &last, 1, size - 1) != 1) {
+        last = '\n';
+    }
+    close(fd);
+    return last == '\n';
+}
+
 namespace {
 struct Descriptor {
     int fd;
@@ -90,7 +138,7 @@ struct Descriptor {
 
 bool ExclusiveAppendFile::Open(const std::string& path) {
     Close();
-    int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    int fd = OpenRegular(path, O_WRONLY | O_APPEND | O_CREAT);
     if (fd < 0) {
         return false;
     }

@@ -75,10 +75,33 @@ bool RenameOver(const std::string& from, const std::string& to, int32_t* error) 
     }
 }
 
+namespace {
+
+// Opens `path` with `access` and `disposition`, keeping it only when it is
+// a plain file on disk: a link (a reparse point, never followed) or a
+// device is refused with ERROR_NOT_SUPPORTED. Readers may hold the file; the
+// handle is not inherited.
+HANDLE OpenPlainFile(const std::string& path, DWORD access, DWORD disposition) {
+    HANDLE file =
+        CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, disposition,
+                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return file;
+    }
+    BY_HANDLE_FILE_INFORMATION info;
+    if (GetFileType(file) != FILE_TYPE_DISK || !GetFileInformationByHandle(file, &info) ||
+        (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
+        CloseHandle(file);
+        SetLastError(ERROR_NOT_SUPPORTED);
+        return INVALID_HANDLE_VALUE;
+    }
+    return file;
+}
+
+}  // namespace
+
 bool AppendToFile(const std::string& path, const std::string& content, int32_t* error) {
-    // Readers may hold the file; a handle without inheritance.
-    HANDLE file = CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = OpenPlainFile(path, FILE_APPEND_DATA, OPEN_ALWAYS);
     if (file == INVALID_HANDLE_VALUE) {
         *error = static_cast<int32_t>(GetLastError());
         return false;
@@ -96,6 +119,26 @@ bool AppendToFile(const std::string& path, const std::string& content, int32_t* 
         whole = false;
     }
     return whole;
+}
+
+bool EndsWithLineEnd(const std::string& path) {
+    HANDLE file = OpenPlainFile(path, GENERIC_READ, OPEN_EXISTING);
+    if (file == INVALID_HANDLE_VALUE) {
+        return true;
+    }
+    char last = '\n';
+    LARGE_INTEGER size;
+    if (GetFileSizeEx(file, &size) && size.QuadPart > 0) {
+        LARGE_INTEGER at;
+        at.QuadPart = size.QuadPart - 1;
+        DWORD read = 0;
+        if (!SetFilePointerEx(file, at, nullptr, FILE_BEGIN) ||
+            !ReadFile(file, &last, 1, &read, nullptr) || read != 1) {
+            last = '\n';
+        }
+    }
+    CloseHandle(file);
+    return last == '\n';
 }
 
 bool ExclusiveAppendFile::Open(const std::string& path) {

@@ -14,8 +14,8 @@
 #include <string>
 #include <thread>
 
-#include "daemon/config_walk.h"
 #include "daemon/event_log.h"
+#include "supervision/config_walk.h"
 #include "supervision/event_hub.h"
 #include "supervision/journal_line.h"
 

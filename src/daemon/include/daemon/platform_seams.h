@@ -1,11 +1,11 @@
 // The production side of the watchdog's seams: the platform's socket, the
 // supervisor's process control, the real result folders, the system's shell
-// and the system's clock.
+// and the system's clock. Those of the configuration check are in
+// platform_config.h.
 #pragma once
 
 #include <string>
 
-#include "daemon/config_check.h"
 #include "daemon/connection.h"
 #include "platform/tcp_client.h"
 #include "supervision/watchdog_seams.h"
@@ -41,21 +41,6 @@ class PlatformShellRunner final : public ShellRunner {
   public:
     bool Run(const std::string& command, int32_t* code) override;
 };
-
-// The file-system facts a configuration check needs, as the user who runs
-// the check sees them.
-class PlatformConfigProbe final : public ConfigProbe {
-  public:
-    bool FolderExists(const std::string& folder) override;
-    bool FolderWritable(const std::string& folder) override;
-    bool ProgramFound(const std::string& commandLine, const std::string& ownFolder) override;
-    bool SameFile(const std::string& a, const std::string& b) override;
-    std::string ServiceFolder(const std::string& daemonFolder, std::string* why) override;
-};
-
-// The system's text for the error `code` on one line, without its final full
-// stop; "error <code>" when the system has none.
-std::string ErrorReason(int32_t code);
 
 // The file system's FileCounter::CountFiles (see watchdog_seams.h); also what
 // CDaemon::CountFiles does. Keeps no state: several threads may call it at once.

@@ -36,15 +36,23 @@ NewFileResult WriteNewFile(const std::string& path, const std::string& content, 
 bool RenameOver(const std::string& from, const std::string& to, int32_t* error);
 
 // Appends `content` to the file `path` (created when missing) in one write,
-// and closes it again. The file is never inherited by a child, and on POSIX
-// never opened through a symbolic link. False, with the platform's error code
-// in `*error`, when it could not be opened or not all was written.
+// and closes it again. The file is never inherited by a child, never opened
+// through a symbolic link, and never blocks: a name that is not a regular
+// file (a FIFO, a device, a folder, a link) is refused. False, with the
+// platform's error code in `*error`, when it could not be opened or not all
+// was written.
 bool AppendToFile(const std::string& path, const std::string& content, int32_t* error);
 
+// Whether the regular file `path` is missing, empty or ends with a line
+// feed. Opened as AppendToFile opens: without blocking and without following
+// a link; what is not a regular file reads as true (nothing is appended to
+// it either).
+bool EndsWithLineEnd(const std::string& path);
+
 // A file opened for appending that no other writer may hold at the same
-// time. Win32: a share-deny open in text mode (each "\n" reaches the disk as
-// CR LF). POSIX: an advisory exclusive lock taken without waiting. Opening a
-// file another writer holds fails at once instead of waiting for it.
+// time. A name that is not a regular file is refused without blocking. Win32: a share-deny open in
+// text mode (each "\n" reaches the disk as CR LF). POSIX: an advisory exclusive lock taken without
+// waiting. Opening a file another writer holds fails at once instead of waiting for it.
 class ExclusiveAppendFile {
   public:
     ExclusiveAppendFile() = default;

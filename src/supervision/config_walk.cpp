@@ -1,30 +1,28 @@
-#include "daemon/config_walk.h"
+#include "supervision/config_walk.h"
 
 #include <new>
 #include <utility>
 
 #include "markup/markup.h"
-#include "platform/system.h"
-#include "platform/tcp_client.h"
 #include "supervision/atoi_value.h"
 
 namespace {
 
 namespace n = config_name;
 
-void ReadSocket(CXmlDocument& document, AppConfig* app) {
+void ReadSocket(CXmlDocument& document, const SystemFacts& facts, AppConfig* app) {
     app->ip = document.GetAttribute(n::kIp);
     app->port = AtoiValue(document.GetAttribute(n::kPort));
-    app->address.family = platform::kIpv4Family;
+    app->address.family = facts.ipv4Family;
     // Ports outside 0..65535 keep only their low 16 bits, as a cast would.
-    app->address.port = platform::HostToNetwork16(static_cast<uint16_t>(app->port & 0xFFFF));
+    app->address.port = facts.hostToNetwork16(static_cast<uint16_t>(app->port & 0xFFFF));
     uint32_t address = 0;
-    if (platform::ParseIpv4(app->ip.c_str(), &address)) {
+    if (facts.parseIpv4(app->ip.c_str(), &address)) {
         app->address.address = address;
     }
 }
 
-void ReadSubApp(CXmlDocument& document, AppConfig* app) {
+void ReadSubApp(CXmlDocument& document, char separator, AppConfig* app) {
     app->subAppName = document.GetAttribute(n::kName);
     app->startPath = document.GetAttribute(n::kStartPath);
     app->stopPath = document.GetAttribute(n::kStopPath);
@@ -33,12 +31,13 @@ void ReadSubApp(CXmlDocument& document, AppConfig* app) {
     // Entries past the 16th are read over and ignored.
     for (int k = 0; document.FindElement(n::kFileMonitor); ++k) {
         if (k < kMaxFileMonitors) {
-            app->fileMonitor[static_cast<size_t>(k)] = NormaliseFolder(document.GetElementText());
+            app->fileMonitor[static_cast<size_t>(k)] =
+                NormaliseFolder(document.GetElementText(), separator);
         }
     }
     document.ResetMainPosition();
     if (document.FindElement(n::kPicMonitor)) {
-        app->picMonitor = NormaliseFolder(document.GetElementText());
+        app->picMonitor = NormaliseFolder(document.GetElementText(), separator);
     }
     document.OutOfElement();
 }
@@ -59,11 +58,11 @@ const std::vector<KnownConfigElement>& KnownConfigElements() {
     return known;
 }
 
-std::string NormaliseFolder(const std::string& folder) {
-    if (folder.empty() || platform::EndsWithSeparator(folder)) {
+std::string NormaliseFolder(const std::string& folder, char separator) {
+    if (folder.empty() || folder.back() == separator) {
         return folder;
     }
-    return folder + platform::kPathSeparator;
+    return folder + separator;
 }
 
 bool LoadConfigDocument(const std::string& configPath, CXmlDocument& document, bool* outOfMemory) {
@@ -95,17 +94,21 @@ std::string OptionAttribute(CXmlDocument& document, const char* element, const c
 
 }  // namespace
 
-std::string ResolvePath(const std::string& path, const std::string& base) {
-    return path.empty() || platform::IsAbsolutePath(path) ? path : base + path;
+std::string ResolvePath(const std::string& path, const std::string& base,
+                        const SystemFacts& facts) {
+    return path.empty() || facts.isAbsolutePath(path) ? path : base + path;
 }
 
-std::string StatusFolder(CXmlDocument& document, const std::string& daemonFolder) {
-    return ResolvePath(OptionAttribute(document, n::kStatus, n::kFolder), daemonFolder);
+std::string StatusFolder(CXmlDocument& document, const std::string& daemonFolder,
+                         const SystemFacts& facts) {
+    return ResolvePath(OptionAttribute(document, n::kStatus, n::kFolder), daemonFolder, facts);
 }
 
-JournalSettings JournalSettingsOf(CXmlDocument& document, const std::string& daemonFolder) {
+JournalSettings JournalSettingsOf(CXmlDocument& document, const std::string& daemonFolder,
+                                  const SystemFacts& facts) {
     JournalSettings settings;
-    settings.folder = ResolvePath(OptionAttribute(document, n::kJournal, n::kFolder), daemonFolder);
+    settings.folder =
+        ResolvePath(OptionAttribute(document, n::kJournal, n::kFolder), daemonFolder, facts);
     const std::string days = OptionAttribute(document, n::kJournal, n::kDays);
     if (!days.empty() && days.size() <= 3 && days.find_first_not_of("0123456789") == days.npos) {
         const int value = std::stoi(days);
@@ -136,7 +139,8 @@ bool FindReadSubApp(CXmlDocument& document) {
     return document.FindElement(n::kSubApp);
 }
 
-int WalkConfigFile(const std::string& configPath, const AppConfigSink& take, bool* outOfMemory,
+int WalkConfigFile(const std::string& configPath, const SystemFacts& facts,
+                   const AppConfigSink& take, bool* outOfMemory,
                    const std::function<void(CXmlDocument&, bool loaded)>& seen) {
     int taken = 0;
     try {
@@ -148,7 +152,7 @@ int WalkConfigFile(const std::string& configPath, const AppConfigSink& take, boo
         if (!loaded) {
             return 0;
         }
-        return WalkConfigDocument(document, [&](std::unique_ptr<AppConfig> app) {
+        return WalkConfigDocument(document, facts, [&](std::unique_ptr<AppConfig> app) {
             take(std::move(app));
             ++taken;
         });
@@ -161,7 +165,8 @@ int WalkConfigFile(const std::string& configPath, const AppConfigSink& take, boo
     }
 }
 
-int WalkConfigDocument(CXmlDocument& document, const AppConfigSink& take) {
+int WalkConfigDocument(CXmlDocument& document, const SystemFacts& facts,
+                       const AppConfigSink& take) {
     if (!document.CheckWellFormed()) {
         return 0;
     }
@@ -180,10 +185,10 @@ int WalkConfigDocument(CXmlDocument& document, const AppConfigSink& take) {
         app->path = document.GetAttribute(n::kPath);
         document.IntoElement();
         if (document.FindElement(n::kSocket)) {
-            ReadSocket(document, app.get());
+            ReadSocket(document, facts, app.get());
         }
         if (FindReadSubApp(document)) {
-            ReadSubApp(document, app.get());
+            ReadSubApp(document, facts.pathSeparator, app.get());
         }
         document.OutOfElement();
         ++taken;

@@ -1,6 +1,6 @@
 // The pitfalls of config.xml: each configuration below holds one, and the
 // check must name it, and nothing else, against a fake file system.
-#include "daemon/config_check.h"
+#include "supervision/config_check.h"
 
 #include <gtest/gtest.h>
 
@@ -10,23 +10,25 @@
 #include <string>
 #include <vector>
 
+#include "../support/fake_system_facts.h"
 #include "../support/temp_folder.h"
-#include "daemon/config_walk.h"
 #include "markup/markup.h"
-#include "platform/system.h"
+#include "supervision/config_walk.h"
 
 namespace {
 
-const std::string kSep(1, platform::kPathSeparator);
+const SystemFacts& kFacts = testing_support::PosixFacts();
+const std::string kSep(1, kFacts.pathSeparator);
 const std::string kDaemonFolder = "/opt" + kSep + "d" + kSep;
 const std::string kServiceFolder = "/svc" + kSep;
 
 std::string Folder(const std::string& path) {
-    return NormaliseFolder(path);
+    return NormaliseFolder(path, kFacts.pathSeparator);
 }
 
 class FakeProbe : public ConfigProbe {
   public:
+    explicit FakeProbe(const SystemFacts& facts = kFacts) : ConfigProbe(facts) {}
     std::set<std::string> folders{Folder("/r/xml"), Folder("/r/pics"), "/status", "/readonly",
                                   Folder(kDaemonFolder + "xml")};
     std::set<std::string> writable{"/status"};
@@ -279,6 +281,41 @@ TEST(ConfigCheck, NamesEveryUnknownElementAndAttributeWhereItStands) {
         << late.findings[1].text;
 }
 
+// The same file under each system's rules: what is absolute, what
+// separates folders.
+TEST(ConfigCheck, JudgesPathsByTheRulesOfTheSystem) {
+    const std::string config =
+        Config(App(1,
+                   "<socket ip=\"127.0.0.1\" port=\"7001\"/>"
+                   "<subApp name=\"s\" startPath=\"install\" stopPath=\"bin\\un -q\">"
+                   "<fileMonitor>C:\\r\\xml</fileMonitor><fileMonitor>xml</fileMonitor>"
+                   "<picMonitor>C:/r/pics</picMonitor></subApp>"));
+    const auto pitfalls = [&](const SystemFacts& facts, const std::set<std::string>& folders) {
+        FakeProbe probe(facts);
+        probe.folders = folders;
+        CXmlDocument document;
+        EXPECT_TRUE(document.SetDocText(config));
+        std::vector<std::string> found;
+        for (const ConfigFinding& finding :
+             CheckConfigDocument(document, kDaemonFolder, probe).findings) {
+            found.push_back(finding.text.substr(0, finding.text.find(" is relative")));
+        }
+        return found;
+    };
+    // POSIX: no drive letters, and a backslash is a letter of a name.
+    EXPECT_EQ(pitfalls(kFacts, {}),
+              (std::vector<std::string>{"fileMonitor 1 \"C:\\r\\xml/\"", "fileMonitor 2 \"xml/\"",
+                                        "picMonitor \"C:/r/pics/\""}));
+    // Windows: both separators, drive letters.
+    const std::vector<std::string> windows =
+        pitfalls(testing_support::WindowsFacts(1252), {"C:\\r\\xml\\", "C:/r/pics\\"});
+    ASSERT_EQ(windows.size(), 2u);
+    EXPECT_EQ(windows[0], "fileMonitor 2 \"xml\\\"");
+    EXPECT_EQ(windows[1].rfind("stopPath \"bin\\un -q\" starts \"bin\\un\" by a relative path", 0),
+              0u)
+        << windows[1];
+}
+
 TEST(ConfigCheck, TheDaemonsFolderIsZelkctlsWhenItsConfigIsTheFileChecked) {
     const std::string tool = "/opt" + kSep + "zelk" + kSep;
     const std::string etc = "/etc" + kSep + "zelk" + kSep + "config.xml";
@@ -291,25 +328,6 @@ TEST(ConfigCheck, TheDaemonsFolderIsZelkctlsWhenItsConfigIsTheFileChecked) {
     const std::string demo = "/w" + kSep + "demo" + kSep;
     EXPECT_EQ(DaemonFolderFor(demo + "config.xml", tool, probe), demo);
     EXPECT_EQ(DaemonFolderFor(etc, "", probe), "/etc" + kSep + "zelk" + kSep);
-}
-
-TEST(ConfigCheck, PlacesCountLinesAndCharacters) {
-    const std::string text = "ab\ncd\r\nef\rgh";
-    struct Case {
-        int32_t offset;
-        int line;
-        int column;
-    };
-    const Case cases[] = {{-1, 1, 1}, {0, 1, 1},  {2, 1, 3},  {3, 2, 1}, {5, 2, 3},
-                          {7, 3, 1},  {10, 4, 1}, {12, 4, 3}, {99, 4, 3}};
-    for (const Case& c : cases) {
-        const TextPlace place = PlaceInText(text, c.offset);
-        EXPECT_EQ(place.line, c.line) << c.offset;
-        EXPECT_EQ(place.column, c.column) << c.offset;
-    }
-    // Between the CR and the LF of a line break: the next line has begun.
-    EXPECT_EQ(PlaceInText(text, 6).line, 3);
-    EXPECT_EQ(PlaceInText(text, 6).column, 1);
 }
 
 TEST(ConfigCheck, AFileTheDaemonDoesNotLoadIsNotLoadedWithTheEnginesReport) {
@@ -333,7 +351,7 @@ TEST(ConfigCheck, AFileTheDaemonDoesNotLoadIsNotLoadedWithTheEnginesReport) {
          "(not well-formed: an end tag that closes nothing at line 2, column 1; a second top "
          "element at line 4, column 1)"},
         {empty, "not loaded (empty file)"},
-        {folder.WithSeparator() + "missing.xml", "not loaded (cannot be read: "},
+        {folder.WithSeparator() + "missing.xml", "not loaded (cannot be read: text of error 2)"},
     };
     for (const Case& c : cases) {
         FakeProbe probe;

@@ -12,7 +12,7 @@ import socket
 import subprocess
 import time
 
-from zelk_harness import DaemonRun
+from zelk_testing.harness import DaemonRun
 
 
 def parse_args():

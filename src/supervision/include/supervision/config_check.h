@@ -1,8 +1,8 @@
 // Checking config.xml for what makes the daemon do other than its author
 // meant. The records are the daemon's own walk's; what the walk reads over
 // (elements it does not see, texts it cuts, names it does not know) is read
-// from the same document; what only the file system can tell is asked
-// through a probe.
+// from the same document; what only the system can tell is asked through a
+// probe.
 #pragma once
 
 #include <cstdint>
@@ -11,14 +11,21 @@
 
 #include "markup/outcome.h"
 #include "supervision/app_config.h"
+#include "supervision/system_facts.h"
 
 class CXmlDocument;
 
-// The file-system facts a check needs: the platform's in production, fakes
-// in tests.
+// The system a check runs against: its facts, and what only its file system
+// can tell. The platform's in production (PlatformConfigProbe,
+// daemon/platform_config.h), fakes in tests.
 class ConfigProbe {
   public:
+    explicit ConfigProbe(const SystemFacts& facts) : facts_(facts) {}
     virtual ~ConfigProbe() = default;
+    ConfigProbe(const ConfigProbe&) = delete;
+    ConfigProbe& operator=(const ConfigProbe&) = delete;
+
+    const SystemFacts& Facts() const { return facts_; }
     virtual bool FolderExists(const std::string& folder) = 0;
     virtual bool FolderWritable(const std::string& folder) = 0;
     // Whether the program `commandLine` starts can be found; relative paths
@@ -29,6 +36,9 @@ class ConfigProbe {
     // The current folder of the daemon in `daemonFolder` when it runs as a
     // service (with its separator), and in `*why` how it comes to be that.
     virtual std::string ServiceFolder(const std::string& daemonFolder, std::string* why) = 0;
+
+  private:
+    const SystemFacts& facts_;
 };
 
 enum class Pitfall {
@@ -96,11 +106,3 @@ ConfigCheck CheckConfigFile(const std::string& configPath, const std::string& da
 // `loaded`, `outcome` and `report` are left to the caller.
 ConfigCheck CheckConfigDocument(CXmlDocument& document, const std::string& daemonFolder,
                                 ConfigProbe& probe);
-
-// Line and column (from 1) of byte `offset` of `text`: lines end at LF, CR
-// LF or a lone CR; a character of the ANSI code page is one column.
-struct TextPlace {
-    int line;
-    int column;
-};
-TextPlace PlaceInText(const std::string& text, int32_t offset);

@@ -8,23 +8,24 @@
 #include <string>
 #include <vector>
 
+#include "../support/fake_system_facts.h"
 #include "../support/temp_folder.h"
-#include "daemon/config_walk.h"
 #include "markup/encodings.h"
-#include "platform/system.h"
+#include "supervision/config_walk.h"
 
 namespace {
 
 using testing_support::TempFolder;
 
-const std::string kSep(1, platform::kPathSeparator);
+const SystemFacts& kFacts = testing_support::PosixFacts();
+const std::string kSep(1, kFacts.pathSeparator);
 
 using Apps = std::vector<std::unique_ptr<AppConfig>>;
 
 Apps WalkFile(const std::string& path) {
     Apps apps;
     const int count = WalkConfigFile(
-        path, [&](std::unique_ptr<AppConfig> app) { apps.push_back(std::move(app)); });
+        path, kFacts, [&](std::unique_ptr<AppConfig> app) { apps.push_back(std::move(app)); });
     EXPECT_EQ(count, static_cast<int>(apps.size()));
     return apps;
 }

@@ -10,7 +10,7 @@ import struct
 import subprocess
 import time
 
-from zelk_harness import DaemonRun
+from zelk_testing.harness import DaemonRun
 
 
 def driver_arguments(*extra):

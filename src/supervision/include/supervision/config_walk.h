@@ -1,5 +1,7 @@
 // Reading config.xml into AppConfig records: the `app` elements of the top
 // `config` element, in document order, at most kMaxApplications of them.
+// Pure: what the records depend on of the system (the paths' separator, the
+// socket library's reading of addresses) comes in as SystemFacts.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +11,7 @@
 #include <vector>
 
 #include "supervision/app_config.h"
+#include "supervision/system_facts.h"
 
 class CXmlDocument;
 
@@ -57,8 +60,8 @@ using AppConfigSink = std::function<void(std::unique_ptr<AppConfig>)>;
 // if given, is set; no exception leaves the call. `seen`, if given, sees the
 // document first, with whether it could be loaded (to read what the walk does
 // not, or the engine's report of why not).
-int WalkConfigFile(const std::string& configPath, const AppConfigSink& take,
-                   bool* outOfMemory = nullptr,
+int WalkConfigFile(const std::string& configPath, const SystemFacts& facts,
+                   const AppConfigSink& take, bool* outOfMemory = nullptr,
                    const std::function<void(CXmlDocument&, bool loaded)>& seen = nullptr);
 
 // Loads `configPath` into `document` as the daemon loads config.xml. False
@@ -75,21 +78,22 @@ bool LoadConfigDocument(const std::string& configPath, CXmlDocument& document,
 bool FindReadSubApp(CXmlDocument& document);
 
 // Walks an already parsed document from its top level.
-int WalkConfigDocument(CXmlDocument& document, const AppConfigSink& take);
+int WalkConfigDocument(CXmlDocument& document, const SystemFacts& facts, const AppConfigSink& take);
 
 // The status snapshot's folder: the `folder` attribute of the first `status`
 // element directly inside the top `config` element, as the daemon in
 // `daemonFolder` (its executable's folder, with its separator) resolves it.
 // Empty when there is no such element or its folder is empty: the snapshot
 // is off. The walk of the applications never looks at `status`.
-std::string StatusFolder(CXmlDocument& document, const std::string& daemonFolder);
+std::string StatusFolder(CXmlDocument& document, const std::string& daemonFolder,
+                         const SystemFacts& facts);
 
 // `path` from config.xml resolved from `base` (a folder with its
 // separator): unchanged when absolute, else after `base`. The daemon
 // resolves its status folder from its own folder; the result folders it
 // hands to the system as they are, which resolves them from the daemon's
 // current folder.
-std::string ResolvePath(const std::string& path, const std::string& base);
+std::string ResolvePath(const std::string& path, const std::string& base, const SystemFacts& facts);
 
 // The event journal: off unless config.xml has a `journal` element directly
 // inside `config` whose `folder` is not empty. The folder counts as the
@@ -101,10 +105,11 @@ struct JournalSettings {
     std::string folder;  // absolute; empty: off
     int days = kJournalDefaultDays;
 };
-JournalSettings JournalSettingsOf(CXmlDocument& document, const std::string& daemonFolder);
+JournalSettings JournalSettingsOf(CXmlDocument& document, const std::string& daemonFolder,
+                                  const SystemFacts& facts);
 
 // The number of applications the walk takes from a loaded document.
 int CountConfigApps(CXmlDocument& document);
 
-// Appends the path separator to a non-empty folder that does not end in one.
-std::string NormaliseFolder(const std::string& folder);
+// Appends `separator` to a non-empty folder that does not end in it.
+std::string NormaliseFolder(const std::string& folder, char separator);

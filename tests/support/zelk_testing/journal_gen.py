@@ -11,8 +11,8 @@ stopped and started again, and one start without a stop (a crash). Times
 are local, in the zone given, so a day of the summer-time change has 25 or
 23 hours. --torn cuts the last line of the last file, as a power cut would.
 
-    journal_gen.py FOLDER [--start 2026-10-24] [--days 3] [--events-per-day N]
-                   [--apps 20] [--zone Europe/Berlin] [--seed 1] [--torn]
+    python3 -m zelk_testing.journal_gen FOLDER [--start 2026-10-24] [--days 3] [--events-per-day N]
+                                      [--apps 20] [--zone Europe/Berlin] [--seed 1] [--torn]
 
 The watchdog's own timings (3-second waits) shape every cycle: silent
 termination at wait 30, launch at 45, reconnect at 60; unreachable:

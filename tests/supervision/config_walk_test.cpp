@@ -1,4 +1,4 @@
-#include "daemon/config_walk.h"
+#include "supervision/config_walk.h"
 
 #include <gtest/gtest.h>
 
@@ -8,21 +8,22 @@
 #include <vector>
 
 #include "../support/failing_allocator.h"
+#include "../support/fake_system_facts.h"
 #include "../support/temp_folder.h"
 #include "markup/markup.h"
-#include "platform/system.h"
 
 namespace {
 
 using testing_support::TempFolder;
 
-const std::string kSep(1, platform::kPathSeparator);
+const SystemFacts& kFacts = testing_support::PosixFacts();
+const std::string kSep(1, kFacts.pathSeparator);
 
 std::vector<std::unique_ptr<AppConfig>> WalkText(const std::string& text) {
     std::vector<std::unique_ptr<AppConfig>> apps;
     CXmlDocument document;
     document.SetDocText(text);
-    WalkConfigDocument(document,
+    WalkConfigDocument(document, kFacts,
                        [&](std::unique_ptr<AppConfig> app) { apps.push_back(std::move(app)); });
     return apps;
 }
@@ -150,9 +151,9 @@ TEST(ConfigWalk, PortsAndAddresses) {
         {"-1", "127.0.0.1", -1, 65535, true},
         {"\t+12", "10.0.0.1", 12, 12, true},
         {"99999999999", "127.0.0.1", INT32_MAX, 65535, true},
-        {"80", "256.1.1.1", 80, 80, false},
+        // The address is the socket library's reading of the text (its cases
+        // are the platform's tests).
         {"80", "localhost", 80, 80, false},
-        {"80", " 127.0.0.1", 80, 80, false},
         {"80", "", 80, 80, false},
     };
     for (const Case& c : cases) {
@@ -191,10 +192,10 @@ TEST(ConfigWalk, ReadsAFileAndRefusesAMissingOrMalformedOne) {
     std::ofstream(bad, std::ios::binary) << "<config>" + App(0) + "</conf>";
     std::vector<std::string> names;
     auto take = [&](std::unique_ptr<AppConfig> app) { names.push_back(app->name); };
-    EXPECT_EQ(WalkConfigFile(good, take), 2);
+    EXPECT_EQ(WalkConfigFile(good, kFacts, take), 2);
     EXPECT_EQ(names, (std::vector<std::string>{"a0", "a1"}));
-    EXPECT_EQ(WalkConfigFile(bad, take), 0);
-    EXPECT_EQ(WalkConfigFile(folder.WithSeparator() + "missing.xml", take), 0);
+    EXPECT_EQ(WalkConfigFile(bad, kFacts, take), 0);
+    EXPECT_EQ(WalkConfigFile(folder.WithSeparator() + "missing.xml", kFacts, take), 0);
     EXPECT_EQ(names.size(), 2u);
 }
 
@@ -210,7 +211,7 @@ TEST(ConfigWalk, ExhaustedMemoryEndsTheWalkWithTheRecordsTakenSoFar) {
         {
             testing_support::FailingAllocations guard(failAt);
             taken = WalkConfigFile(
-                path, [&](std::unique_ptr<AppConfig> app) { names.push_back(app->name); },
+                path, kFacts, [&](std::unique_ptr<AppConfig> app) { names.push_back(app->name); },
                 &outOfMemory);
             failed = guard.Failed();
         }

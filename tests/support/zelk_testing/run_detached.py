@@ -4,7 +4,7 @@ tests launch (and, under Wine, the desktop and console helpers they bring up)
 may outlive the executable; holding the test runner's pipe, they would keep it
 waiting for the end of the output.
 
-    run_detached.py [--wine] <executable> [arguments...]"""
+    python3 -m zelk_testing.run_detached [--wine] <executable> [arguments...]"""
 
 import os
 import subprocess
