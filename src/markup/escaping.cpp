@@ -235,7 +235,7 @@ ZELK_ALWAYS_INLINE int DecodeReference(const char* text, size_t i, size_t n, cha
     return platform::EncodeAnsiCodePoint(codePoint, bytes);
 }
 
-// A white-space character c after the first other character, while white
+// A white-space character c after the first one that is not, while white
 // space is handled: the first of a run goes out (a space when collapsing),
 // the others only when not collapsing. runStart keeps where the run began
 // in the output (npos: no run), so that a run at the end can be cut.

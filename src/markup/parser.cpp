@@ -68,10 +68,10 @@ bool CXmlDocument::CheckWellFormed() const {
 // links from the innermost one; while an element is open its `length`
 // field holds the length of its name (which starts right after its "<"),
 // and gets its real value when the element closes. So opening an element
-// allocates nothing. The loop keeps what every token needs in locals; what
-// happens rarely (growing the index, closing unended elements, errors) is
-// done by members that take and give back values, so that the loop's
-// locals stay in registers.
+// allocates nothing. The loop keeps what every token needs in one local
+// (Cursor) that its inlined steps share; what happens rarely (growing the
+// index, closing unended elements, errors) is done by members that take and
+// give back values, so that the loop's locals stay in registers.
 class ElementParser {
   public:
     ElementParser(CXmlDocument& doc, int32_t parent, const char* text)
@@ -86,15 +86,14 @@ class ElementParser {
     template <bool kIgnoreCase, class Text>
     int32_t Run(const Text in) {
         const int32_t firstEntry = doc_.entryCount;
+        Cursor c;
+        c.text = in.t;
+        c.count = firstEntry;
         // The first element opened fetches the slots.
-        Cursor c{in.t,
-                 firstEntry,
-                 Slots{nullptr, firstEntry, doc_.elementIndex->Blocks()},
-                 parent_,
-                 baseLevel_,
-                 parent_,
-                 baseLevel_,
-                 &doc_.GetEntry(parent_)};
+        c.slots = Slots{nullptr, firstEntry, doc_.elementIndex->Blocks()};
+        c.parent = c.open = parent_;
+        c.baseLevel = c.level = baseLevel_;
+        c.openEntry = &doc_.GetEntry(parent_);
         const char* p = in.t;
         while (!in.AtEnd(p)) {
             const lexer::Opener opener = lexer::OpenerAt(in, p);
