@@ -188,6 +188,8 @@ TEST_F(ControlChannelTest, ASilentClientIsDroppedWhileAnotherIsServedAtOnce) {
     silentClient.join();
     EXPECT_EQ(served.status, ControlCallStatus::kAnswered) << served.error;
     EXPECT_EQ(silent.status, ControlCallStatus::kClosed) << silent.error;
+    // The drop is handed out after the client has seen its end.
+    ASSERT_TRUE(testing_support::WaitUntil([&] { return Events().size() >= 2; }, 5));
     const std::vector<ControlEvent> seen = Events();
     ASSERT_EQ(seen.size(), 2u);
     EXPECT_EQ(seen[0].kind, ControlEventKind::kRequest);

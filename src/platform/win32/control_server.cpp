@@ -355,7 +355,7 @@ ControlEvent ControlServer::Next(ControlStop& stop, unsigned maxWaitMs) {
     }
     const int64_t until = MonotonicMs() + maxWaitMs;
     std::vector<HANDLE> waits;
-    for (;;) {
+    for (bool looked = false;; looked = true) {
         if (stop.IsRaised()) {
             return Simple(ControlEventKind::kStopped);
         }
@@ -366,7 +366,8 @@ ControlEvent ControlServer::Next(ControlStop& stop, unsigned maxWaitMs) {
             s.events.pop_front();
             return event;
         }
-        if (now >= until) {
+        // One look at the channel even when the wait is 0.
+        if (now >= until && looked) {
             return Simple(ControlEventKind::kIdle);
         }
         int64_t wakeAt = until;

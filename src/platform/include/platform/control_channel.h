@@ -123,8 +123,8 @@ struct ControlOpenResult {
 
 enum class ControlEventKind {
     kRequest,  // a whole line: answer it (or Refuse) before its write deadline
-    kTooLong,  // the client sent limits.maxLineBytes without a line end: answer or Refuse
-    kDropped,  // a client went without a request line; `text` says why
+    kTooLong,  // more than limits.maxLineBytes came without a line end: answer or Refuse
+    kDropped,  // a client was closed before its answer was taken; `text` says why
     kIdle,     // nothing within the wait Next was given
     kStopped,  // the stop was raised
     kFailed,   // the server itself failed (the system's code in `error`)
@@ -133,8 +133,8 @@ enum class ControlEventKind {
 struct ControlEvent {
     ControlEventKind kind = ControlEventKind::kIdle;
     uint64_t client = 0;    // kRequest, kTooLong, kDropped: which client (from 1 on)
-    std::string line;       // kRequest: the bytes before the line end (any CR before it
-                            // too), as sent, NUL bytes included
+    std::string line;       // kRequest: the bytes before the line end (LF or CR LF),
+                            // as sent, NUL bytes included
     CallerIdentity caller;  // kRequest, kTooLong, kDropped
     int32_t error = 0;
     std::string text;  // kDropped, kFailed: one line on what happened
