@@ -163,6 +163,14 @@ TEST_F(ControlSocketTest, APathLongerThanASocketAddressIsReachedThroughItsFolder
     OneAnswer answer(server);
     platform::ControlCallResult result = platform::CallControlChannel(channel, "ping", kCallMs);
     EXPECT_EQ(result.answer, "ok") << result.error;
+
+    // A name that alone is too long for an address is said to be so.
+    platform::ControlServer tooLong;
+    const platform::ControlOpenResult opened =
+        tooLong.Open((folder.path() / std::string(120, 'n')).string(), platform::ControlAccess());
+    EXPECT_EQ(opened.status, ControlOpenStatus::kPathTooLong);
+    EXPECT_NE(opened.text.find("longer than a socket address holds (107 bytes)"), std::string::npos)
+        << opened.text;
 }
 
 TEST_F(ControlSocketTest, TheCallerIsKnownByItsCredentials) {

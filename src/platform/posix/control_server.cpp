@@ -37,12 +37,23 @@ void CloseFd(int* fd) {
     }
 }
 
-ControlOpenResult OpenFailure(ControlOpenStatus status, int32_t error, const std::string& text) {
+ControlOpenResult Opened() {
+    ControlOpenResult result;
+    result.status = ControlOpenStatus::kOpen;
+    return result;
+}
+
+ControlOpenResult Failure(ControlOpenStatus status, int32_t error, const std::string& channel,
+                          const std::string& why) {
     ControlOpenResult result;
     result.status = status;
     result.error = error;
-    result.text = text;
+    result.text = "cannot open the control channel " + channel + ": " + why;
     return result;
+}
+
+ControlOpenResult SystemFailure(const std::string& channel, int32_t error) {
+    return Failure(ControlOpenStatus::kFailed, error, channel, ErrorText(error));
 }
 
 ControlEvent Simple(ControlEventKind kind, int32_t error = 0, const std::string& text = "") {
@@ -132,70 +143,65 @@ struct ControlServer::State {
 ControlOpenResult ControlServer::State::ClearStale() {
     struct stat info {};
     if (fstatat(place.folder, place.name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
-        return errno == ENOENT ? OpenFailure(ControlOpenStatus::kOpen, 0, "")
-                               : OpenFailure(ControlOpenStatus::kFailed, errno,
-                                             "cannot open the control channel " + channel + ": " +
-                                                 ErrorText(errno));
+        return errno == ENOENT ? Opened() : SystemFailure(channel, errno);
     }
     if (!S_ISSOCK(info.st_mode)) {
-        return OpenFailure(ControlOpenStatus::kNameTaken, 0,
-                           "cannot open the control channel " + channel +
-                               ": the name is taken by something that is not a socket, "
-                               "which is left as it is");
+        return Failure(ControlOpenStatus::kNameTaken, 0, channel,
+                       "the name is taken by something that is not a socket, which is left as "
+                       "it is");
     }
-    int probe = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    const int probe = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (probe < 0) {
-        return OpenFailure(ControlOpenStatus::kFailed, errno,
-                           "cannot open the control channel " + channel + ": " + ErrorText(errno));
+        return SystemFailure(channel, errno);
     }
     const int refused =
         connect(probe, reinterpret_cast<const sockaddr*>(&place.address), place.addressLength) != 0
             ? errno
             : 0;
     close(probe);
+    if (refused == ENOENT) {
+        return Opened();  // gone meanwhile
+    }
     if (refused != ECONNREFUSED) {
         // Accepted, or queued behind others: a server answers there.
-        return OpenFailure(
-            ControlOpenStatus::kInUse, refused,
-            "cannot open the control channel " + channel + ": another daemon answers on it");
+        return Failure(ControlOpenStatus::kInUse, refused, channel, "another daemon answers on it");
     }
     if (unlinkat(place.folder, place.name.c_str(), 0) != 0 && errno != ENOENT) {
-        return OpenFailure(
-            ControlOpenStatus::kFailed, errno,
-            "cannot replace the stale control channel " + channel + ": " + ErrorText(errno));
+        return SystemFailure(channel, errno);
     }
-    return OpenFailure(ControlOpenStatus::kOpen, 0, "");
+    return Opened();
 }
 
 // Binds, sets the file's group and mode, and listens. Nobody can connect
 // between the bind and the listen, so the file's first mode never counts.
 ControlOpenResult ControlServer::State::Bind() {
     listener = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    if (listener < 0 || bind(listener, reinterpret_cast<const sockaddr*>(&place.address),
-                             place.addressLength) != 0) {
+    struct stat info {};
+    if (listener < 0 ||
+        bind(listener, reinterpret_cast<const sockaddr*>(&place.address), place.addressLength) !=
+            0 ||
+        fstatat(place.folder, place.name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0 ||
+        !S_ISSOCK(info.st_mode)) {
+        // Nothing of the name is this server's to remove.
         const int error = errno;
         CloseFd(&listener);
-        return OpenFailure(
-            error == EADDRINUSE ? ControlOpenStatus::kInUse : ControlOpenStatus::kFailed, error,
-            "cannot open the control channel " + channel + ": " + ErrorText(error));
+        return error == EADDRINUSE ? Failure(ControlOpenStatus::kInUse, error, channel,
+                                             "another daemon answers on it")
+                                   : SystemFailure(channel, error);
     }
-    struct stat info {};
     const mode_t mode = hasGroup ? 0660 : 0600;
-    if (fstatat(place.folder, place.name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0 ||
-        !S_ISSOCK(info.st_mode) ||
-        (hasGroup && fchownat(place.folder, place.name.c_str(), static_cast<uid_t>(-1), group,
+    if ((hasGroup && fchownat(place.folder, place.name.c_str(), static_cast<uid_t>(-1), group,
                               AT_SYMLINK_NOFOLLOW) != 0) ||
         fchmodat(place.folder, place.name.c_str(), mode, 0) != 0 ||
         listen(listener, kBacklog) != 0) {
         const int error = errno;
         unlinkat(place.folder, place.name.c_str(), 0);
         CloseFd(&listener);
-        return OpenFailure(ControlOpenStatus::kFailed, error,
-                           "cannot open the control channel " + channel + ": " + ErrorText(error));
+        return SystemFailure(channel, error);
     }
     device = info.st_dev;
     inode = info.st_ino;
-    return OpenFailure(ControlOpenStatus::kOpen, 0, "");
+    return Opened();
 }
 
 ControlServer::ControlServer() : state_(new State) {}
@@ -214,23 +220,20 @@ ControlOpenResult ControlServer::Open(const std::string& channel, const ControlA
     s.limits.maxClients = std::max(1u, std::min(limits.maxClients, 63u));
     s.hasGroup = !access.group.empty();
     if (s.hasGroup && !control::FindGroup(access.group, &s.group)) {
-        return OpenFailure(
-            ControlOpenStatus::kUnknownGroup, 0,
-            "cannot open the control channel " + channel + ": there is no group " + access.group);
+        return Failure(ControlOpenStatus::kUnknownGroup, 0, channel,
+                       "there is no group " + access.group);
     }
     const int located = control::Locate(channel, &s.place);
     if (located == ENAMETOOLONG) {
-        return OpenFailure(ControlOpenStatus::kPathTooLong, located,
-                           "cannot open the control channel " + channel +
-                               ": the path is too long for a socket address (at most " +
-                               std::to_string(sizeof(sockaddr_un::sun_path) - 1) + " bytes)");
+        return Failure(ControlOpenStatus::kPathTooLong, located, channel,
+                       "the path is longer than a socket address holds (" +
+                           std::to_string(sizeof(sockaddr_un::sun_path) - 1) +
+                           " bytes), even when reached through /proc/self/fd");
     }
     if (located != 0) {
-        return OpenFailure(
-            ControlOpenStatus::kFailed, located,
-            "cannot open the control channel " + channel + ": " + ErrorText(located));
+        return SystemFailure(channel, located);
     }
-    ControlOpenResult cleared = s.ClearStale();
+    const ControlOpenResult cleared = s.ClearStale();
     return cleared.status == ControlOpenStatus::kOpen ? s.Bind() : cleared;
 }
 
