@@ -129,7 +129,7 @@ std::string ConsoleControlChannel(const std::string& folder) {
 struct ControlServer::State {
     std::string channel;
     ControlLimits limits;
-    std::string descriptor;  // SDDL, for the instances made after the first
+    std::string descriptor;  // the pipe's, in SDDL
     uint64_t lastId = 0;
     std::vector<std::unique_ptr<Slot>> slots;
     std::deque<ControlEvent> events;
@@ -187,8 +187,8 @@ ControlOpenResult ControlServer::Open(const std::string& channel, const ControlA
     ControlOpenResult result;
     for (unsigned i = 0; i < s.limits.maxClients; ++i) {
         s.slots.emplace_back(new Slot);
-        const DWORD error =
-            s.descriptor.empty() ? GetLastError() : s.MakeInstance(*s.slots[i], i == 0);
+        const DWORD error = s.descriptor.empty() ? static_cast<DWORD>(ERROR_INVALID_SECURITY_DESCR)
+                                                 : s.MakeInstance(*s.slots[i], i == 0);
         if (error != 0) {
             // The first instance of a name another process holds is refused.
             const bool held = i == 0 && (error == ERROR_ACCESS_DENIED || error == ERROR_PIPE_BUSY);
