@@ -83,109 +83,120 @@ std::string Finish(const Json& line) {
     return line.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
 }
 
+// The fields of an uninstall or install command's line.
+template <typename Command>
+void CommandFields(const AppIdentity& app, const Command& command, TextToUtf8 utf8, Json& f) {
+    f["sub_app"] = utf8(app.subApp);
+    f["command"] = utf8(std::string(command.command));
+    f["ok"] = command.taken;
+    f["code"] = command.shellCode;
+}
+
 // The fields of each application event's line, or false when it makes none.
 bool AppFields(const WatchdogEvent& e, const AppIdentity& app, TextToUtf8 utf8, const char** name,
                Json* fields) {
+    namespace ev = watchdog_event;
     Json& f = *fields;
-    switch (e.kind) {
-        case WatchdogEventKind::kThreadNotStarted:
-            *name = "thread_not_started";
-            return true;
-        case WatchdogEventKind::kBuffersMissing:
-            *name = "thread_not_started";
-            f["reason"] = "out of memory";
-            return true;
-        case WatchdogEventKind::kConnected:
-            *name = "connected";
-            f["waits"] = e.count;
-            return true;
-        case WatchdogEventKind::kSilentWait:
-            *name = "silence";
-            return e.count == 1;
-        case WatchdogEventKind::kReadFailed:
-            *name = "failing";
-            // The code says something only when the read itself failed; a
-            // peer that closed leaves whatever error came before.
-            if (e.second < 0) {
-                f["code"] = e.code;
-            } else {
-                f["closed"] = true;
-            }
-            return e.count == 1;
-        case WatchdogEventKind::kResumed:
-            *name = "resumed";
-            f["after"] = CycleName(e.cycle);
-            f["count"] = e.count;
-            return true;
-        case WatchdogEventKind::kTerminated:
-            *name = "terminated";
-            f["cycle"] = CycleName(e.cycle);
-            f["count"] = CycleCount(e.cycle, CycleAction::kTerminate);
-            f["processes"] = e.count;
-            f["result"] = e.second;
-            return true;
-        case WatchdogEventKind::kLaunched:
-            *name = "launched";
-            f["cycle"] = CycleName(e.cycle);
-            f["count"] = CycleCount(e.cycle, CycleAction::kLaunch);
-            f["ok"] = e.ok;
-            f["error"] = e.code;
-            f["session"] = e.second;
-            f["user"] = e.count != 0;
-            f["command"] = utf8(std::string(e.text));
-            return true;
-        case WatchdogEventKind::kReconnect:
-            *name = "reconnect";
-            f["cycle"] = CycleName(e.cycle);
-            f["count"] = e.count;
-            return true;
-        case WatchdogEventKind::kTrain:
-            *name = "train";
-            f["key"] = std::string(e.text);
-            f["vehicles"] = e.count;
-            f["serial"] = std::string(e.detail);
-            return true;
-        case WatchdogEventKind::kMismatch:
-            *name = "mismatch";
-            f["key"] = std::string(e.text);
-            f["pictures"] = e.count;
-            f["files"] = e.second;
-            return true;
-        case WatchdogEventKind::kUninstall:
-        case WatchdogEventKind::kInstall:
-            *name = e.kind == WatchdogEventKind::kUninstall ? "uninstall" : "install";
-            f["sub_app"] = utf8(app.subApp);
-            f["command"] = utf8(std::string(e.text));
-            f["ok"] = e.ok;
-            f["code"] = e.second;
-            return true;
-        case WatchdogEventKind::kBufferOverflow:
-            *name = "buffer_overflow";
-            f["discarded"] = e.count;
-            f["kept"] = e.second;
-            return true;
-        case WatchdogEventKind::kOutOfMemory:
-            *name = "out_of_memory";
-            return true;
-        case WatchdogEventKind::kConnectingWait:
-        case WatchdogEventKind::kWaitFailed:
-        case WatchdogEventKind::kTerminate:  // its outcome, kTerminated, makes the line
-        case WatchdogEventKind::kLaunch:     // and kLaunched
-        case WatchdogEventKind::kConnectionAttempt:
-        case WatchdogEventKind::kThreadStart:
-        case WatchdogEventKind::kThreadExit:
-        case WatchdogEventKind::kSocketCreateFailed:
-        case WatchdogEventKind::kReadable:
-        case WatchdogEventKind::kDataReceived:
-        case WatchdogEventKind::kHandshake:
-        case WatchdogEventKind::kTrainKeyRefused:
-        case WatchdogEventKind::kPictureTry:
-        case WatchdogEventKind::kXmlTry:
-        case WatchdogEventKind::kUninstallStarting:
-        case WatchdogEventKind::kInstallStarting:
-            break;
-    }
-    return false;
+    return std::visit(Overloaded{
+                          [&](const ev::ThreadNotStarted&) {
+                              *name = "thread_not_started";
+                              return true;
+                          },
+                          [&](const ev::BuffersMissing&) {
+                              *name = "thread_not_started";
+                              f["reason"] = "out of memory";
+                              return true;
+                          },
+                          [&](const ev::Connected& connected) {
+                              *name = "connected";
+                              f["waits"] = connected.waits;
+                              return true;
+                          },
+                          [&](const ev::SilentWait& wait) {
+                              *name = "silence";
+                              return wait.waits == 1;
+                          },
+                          [&](const ev::ReadFailed& failed) {
+                              *name = "failing";
+                              // The code says something only when the read itself failed; a
+                              // peer that closed leaves whatever error came before.
+                              if (failed.readResult < 0) {
+                                  f["code"] = failed.socketError;
+                              } else {
+                                  f["closed"] = true;
+                              }
+                              return failed.failures == 1;
+                          },
+                          [&](const ev::Resumed& resumed) {
+                              *name = "resumed";
+                              f["after"] = CycleName(resumed.after);
+                              f["count"] = resumed.count;
+                              return true;
+                          },
+                          [&](const ev::Terminated& terminated) {
+                              *name = "terminated";
+                              f["cycle"] = CycleName(terminated.cycle);
+                              f["count"] = CycleCount(terminated.cycle, CycleAction::kTerminate);
+                              f["processes"] = terminated.processes;
+                              f["result"] = terminated.result;
+                              return true;
+                          },
+                          [&](const ev::Launched& launched) {
+                              *name = "launched";
+                              f["cycle"] = CycleName(launched.cycle);
+                              f["count"] = CycleCount(launched.cycle, CycleAction::kLaunch);
+                              f["ok"] = launched.started;
+                              f["error"] = launched.error;
+                              f["session"] = launched.session;
+                              f["user"] = launched.userFound;
+                              f["command"] = utf8(std::string(launched.command));
+                              return true;
+                          },
+                          [&](const ev::Reconnect& reconnect) {
+                              *name = "reconnect";
+                              f["cycle"] = CycleName(reconnect.cycle);
+                              f["count"] = reconnect.count;
+                              return true;
+                          },
+                          [&](const ev::Train& train) {
+                              *name = "train";
+                              f["key"] = std::string(train.key);
+                              f["vehicles"] = train.vehicles;
+                              f["serial"] = std::string(train.serial);
+                              return true;
+                          },
+                          [&](const ev::Mismatch& mismatch) {
+                              *name = "mismatch";
+                              f["key"] = std::string(mismatch.key);
+                              f["pictures"] = mismatch.pictures;
+                              f["files"] = mismatch.xmlFiles;
+                              return true;
+                          },
+                          [&](const ev::Uninstall& command) {
+                              *name = "uninstall";
+                              CommandFields(app, command, utf8, f);
+                              return true;
+                          },
+                          [&](const ev::Install& command) {
+                              *name = "install";
+                              CommandFields(app, command, utf8, f);
+                              return true;
+                          },
+                          [&](const ev::BufferOverflow& overflow) {
+                              *name = "buffer_overflow";
+                              f["discarded"] = overflow.discarded;
+                              f["kept"] = overflow.kept;
+                              return true;
+                          },
+                          [&](const ev::OutOfMemory&) {
+                              *name = "out_of_memory";
+                              return true;
+                          },
+                          // The rest make no line; Terminate and Launch make theirs with
+                          // their outcomes, Terminated and Launched.
+                          [](const auto&) { return false; },
+                      },
+                      e.what);
 }
 
 }  // namespace
@@ -279,38 +290,40 @@ std::string JournalLine(const AppIdentity& app, const WatchdogEvent& event, cons
 }
 
 std::string JournalLine(const DaemonEvent& event, const JournalTime& time, TextToUtf8 utf8) {
-    Json line;
-    switch (event.kind) {
-        case DaemonEventKind::kStarted:
-        case DaemonEventKind::kStopped:
-            line =
-                Start(event.kind == DaemonEventKind::kStarted ? "daemon_started" : "daemon_stopped",
-                      time);
-            line["version"] = std::string(event.text);
-            line["apps"] = event.count;
-            break;
-        case DaemonEventKind::kConfigLoaded:
-        case DaemonEventKind::kConfigNotLoaded:
-            line = Start(event.kind == DaemonEventKind::kConfigLoaded ? "config_loaded"
-                                                                      : "config_not_loaded",
-                         time);
-            line["path"] = utf8(std::string(event.text));
-            line["report"] = utf8(std::string(event.detail));
-            break;
-        case DaemonEventKind::kConfigPitfalls: {
-            line = Start("config_pitfalls", time);
-            line["count"] = event.count;
-            Json findings = Json::array();
-            if (event.findings != nullptr) {
-                for (const std::string& finding : *event.findings) {
-                    findings.push_back(utf8(finding));
-                }
-            }
-            line["findings"] = findings;
-            break;
-        }
-        case DaemonEventKind::kStopping:
-            return std::string();
-    }
-    return Finish(line);
+    namespace de = daemon_event;
+    Json line;  // null for an event that makes no line
+    std::visit(Overloaded{
+                   [&](const de::Started& e) {
+                       line = Start("daemon_started", time);
+                       line["version"] = std::string(e.version);
+                       line["apps"] = e.apps;
+                   },
+                   [&](const de::Stopped& e) {
+                       line = Start("daemon_stopped", time);
+                       line["version"] = std::string(e.version);
+                       line["apps"] = e.apps;
+                   },
+                   [&](const de::ConfigLoaded& e) {
+                       line = Start("config_loaded", time);
+                       line["path"] = utf8(std::string(e.path));
+                       line["report"] = utf8(std::string(e.report));
+                   },
+                   [&](const de::ConfigNotLoaded& e) {
+                       line = Start("config_not_loaded", time);
+                       line["path"] = utf8(std::string(e.path));
+                       line["report"] = utf8(std::string(e.report));
+                   },
+                   [&](const de::ConfigPitfalls& e) {
+                       line = Start("config_pitfalls", time);
+                       line["count"] = e.Count();
+                       Json findings = Json::array();
+                       for (const std::string& finding : e.findings) {
+                           findings.push_back(utf8(finding));
+                       }
+                       line["findings"] = findings;
+                   },
+                   [](const de::Stopping&) {},
+               },
+               event);
+    return line.is_null() ? std::string() : Finish(line);
 }
