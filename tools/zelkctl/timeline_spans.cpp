@@ -13,45 +13,6 @@ using journal::kNoNumber;
 
 namespace {
 
-// The state an application event leads to, by the state it finds: from
-// nothing known, from down, and from any other state. kKeep: unchanged.
-// Down lasts until the next connection: the reconnects and launches of a
-// restart, and whatever the old connection still reports, keep it.
-constexpr LaneState kKeep = static_cast<LaneState>(0xFF);
-struct StateRule {
-    EventKind kind;
-    LaneState fromNone;
-    LaneState fromDown;
-    LaneState otherwise;
-};
-constexpr StateRule kStateRules[] = {
-    {EventKind::kConnected, LaneState::kConnected, LaneState::kConnected, LaneState::kConnected},
-    {EventKind::kResumed, LaneState::kConnected, kKeep, LaneState::kConnected},
-    {EventKind::kSilence, LaneState::kSilent, kKeep, LaneState::kSilent},
-    {EventKind::kFailing, LaneState::kFailing, kKeep, LaneState::kFailing},
-    {EventKind::kTerminated, LaneState::kDown, LaneState::kDown, LaneState::kDown},
-    // A launch is part of a restart: first seen, the application was down.
-    {EventKind::kLaunched, LaneState::kDown, kKeep, kKeep},
-    {EventKind::kReconnect, LaneState::kConnecting, kKeep, LaneState::kConnecting},
-    {EventKind::kThreadNotStarted, LaneState::kNotWatched, LaneState::kNotWatched,
-     LaneState::kNotWatched},
-    // A train is data: first seen, the application was connected.
-    {EventKind::kTrain, LaneState::kConnected, kKeep, kKeep},
-    {EventKind::kMismatch, LaneState::kConnected, kKeep, kKeep},
-};
-
-LaneState NextState(LaneState current, EventKind kind) {
-    for (const StateRule& rule : kStateRules) {
-        if (rule.kind == kind) {
-            const LaneState next = current == LaneState::kNone   ? rule.fromNone
-                                   : current == LaneState::kDown ? rule.fromDown
-                                                                 : rule.otherwise;
-            return next == kKeep ? current : next;
-        }
-    }
-    return current;
-}
-
 // The marker an event draws, if any.
 bool MarkerOf(EventKind kind, MarkerKind* marker) {
     switch (kind) {
@@ -168,7 +129,7 @@ void TimelineBuilder::ApplyAppEvent(LaneSlot& slot, const Event& event, int64_t 
     if (!event.endpoint.empty()) {
         slot.lane.endpoint = event.endpoint;
     }
-    Enter(slot, NextState(slot.state, event.kind), t);
+    Enter(slot, journal::NextState(slot.state, event), t);
     MarkerKind marker{};
     if (!MarkerOf(event.kind, &marker) || t < windowStartMs_ || t >= windowEndMs_) {
         return;

@@ -9,21 +9,15 @@
 #include <string>
 #include <vector>
 
+#include "journal/app_state.h"
 #include "journal/event.h"
 
 namespace zelkctl {
 
-// An application's state. Palette and glyphs: timeline_style.h.
-enum class LaneState : uint8_t {
-    kNone,        // nothing known: before its first event, or not configured
-    kConnected,   // data arrives
-    kConnecting,  // a new connection, no data on it yet
-    kSilent,      // connected, waiting without data
-    kFailing,     // reads fail (the peer closed)
-    kDown,        // from a termination until the next connection
-    kNotWatched,  // its watchdog thread did not start
-};
-constexpr int kLaneStateCount = 7;
+// An application's state (journal/app_state.h). Palette and glyphs:
+// timeline_style.h.
+using LaneState = journal::AppState;
+constexpr int kLaneStateCount = journal::kAppStateCount;
 
 struct Span {
     int64_t startMs;
