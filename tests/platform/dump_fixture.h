@@ -39,6 +39,7 @@ class DumpFixture : public ::testing::Test {
         std::filesystem::create_directories(app);
         standIn = (app / ("zelk_dump_" + Stamp() + source.extension().string())).string();
         std::filesystem::copy_file(source, standIn);
+        std::filesystem::remove(marker);
         const std::string command =
             "\"" + standIn + "\" \"" + marker.string() + "\" 300 " + std::to_string(mebibytes);
         int32_t error = 0;

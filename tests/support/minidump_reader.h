@@ -21,10 +21,7 @@ struct Minidump {
 // Stream types of the format.
 constexpr uint32_t kThreadListStream = 3;
 constexpr uint32_t kModuleListStream = 4;
-constexpr uint32_t kMemory64ListStream = 9;
-constexpr uint32_t kHandleDataStream = 12;
-constexpr uint32_t kUnloadedModuleListStream = 14;
-constexpr uint32_t kThreadInfoListStream = 17;
+constexpr uint32_t kMemory64ListStream = 9;  // the whole memory
 
 namespace minidump_detail {
 

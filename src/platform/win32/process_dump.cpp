@@ -21,6 +21,7 @@ using MiniDumpWriteDumpFunction = BOOL(WINAPI*)(HANDLE, DWORD, HANDLE, MINIDUMP_
                                                 PMINIDUMP_EXCEPTION_INFORMATION,
                                                 PMINIDUMP_USER_STREAM_INFORMATION,
                                                 PMINIDUMP_CALLBACK_INFORMATION);
+using SymCleanupFunction = BOOL(WINAPI*)(HANDLE);
 
 // Process snapshots, in kernel32 from Windows 8.1 on, as the SDK's
 // processsnapshot.h declares them (the toolchain's headers lack it).
@@ -53,6 +54,7 @@ constexpr DWORD kAbandonWaitMs = 2000;
 // current or the executable's folder.
 struct DumpFunctions {
     MiniDumpWriteDumpFunction write = nullptr;
+    SymCleanupFunction cleanup = nullptr;
     PssCaptureSnapshotFunction capture = nullptr;
     PssFreeSnapshotFunction free = nullptr;
     PssQuerySnapshotFunction query = nullptr;
@@ -69,6 +71,8 @@ const DumpFunctions& Functions() {
                     LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH)) {
                 found.write = reinterpret_cast<MiniDumpWriteDumpFunction>(
                     reinterpret_cast<void*>(GetProcAddress(dbghelp, "MiniDumpWriteDump")));
+                found.cleanup = reinterpret_cast<SymCleanupFunction>(
+                    reinterpret_cast<void*>(GetProcAddress(dbghelp, "SymCleanup")));
             }
         }
         if (HMODULE kernel = GetModuleHandleA("kernel32.dll")) {
@@ -167,6 +171,13 @@ unsigned ZELK_THREAD_CALL WriteDumpThread(void* argument) {
             code &= 0xFFFFu;
         }
         job.error = code != 0 ? code : ERROR_GEN_FAILURE;
+    }
+    // A dump that failed half way may leave dbghelp holding what it read of
+    // the process, the module files open among it (seen under Wine: the
+    // application's executable could not be removed). Without such a
+    // leftover this does nothing.
+    if (job.functions->cleanup != nullptr) {
+        job.functions->cleanup(source);
     }
     return 0;
 }
