@@ -72,7 +72,8 @@ bool TakeSample(const std::filesystem::path& folder, int mebibytes, platform::Du
     const std::string marker = (folder / "marker.txt").string();
     std::filesystem::remove(marker);
     int32_t error = 0;
-    platform::UserIdentity* identity = platform::QueryUserIdentity(platform::ActiveSessionId(), &error);
+    platform::UserIdentity* identity =
+        platform::QueryUserIdentity(platform::ActiveSessionId(), &error);
     const std::string command =
         "\"" + StandInPath() + "\" \"" + marker + "\" 3600 " + std::to_string(mebibytes);
     const bool launched = identity != nullptr && platform::LaunchProgram(identity, command, &error);
@@ -88,7 +89,9 @@ bool TakeSample(const std::filesystem::path& folder, int mebibytes, platform::Du
     }
     platform::SleepMs(1000);  // past its start, and quiet
     const std::size_t before = std::filesystem::file_size(marker);
-    const std::string dump = (folder / "stand_in.dmp").string();
+    // A name of its own: the file of an abandoned dump may still be there.
+    static int serial = 0;
+    const std::string dump = (folder / ("stand_in_" + std::to_string(++serial) + ".dmp")).string();
     sample->outcome = platform::WriteProcessDump(id, dump, kind, limitMs);
     platform::SleepMs(500);  // the waking thread notes the gap once it runs again
     sample->largestGapMs = LargestGapAfter(marker, before);
@@ -189,7 +192,8 @@ int main(int argc, char** argv) {
     std::filesystem::create_directories(folder);
     std::printf("Dumps of the stand-in, medians of %d (time limit %u s):\n\n", options.reps,
                 options.limitMs / 1000);
-    std::printf("| held memory | kind | outcome | dump ms (range) | dump MiB | largest freeze ms |\n");
+    std::printf(
+        "| held memory | kind | outcome | dump ms (range) | dump MiB | largest freeze ms |\n");
     std::printf("|---|---|---|---:|---:|---:|\n");
     for (int mebibytes : options.mebibytes) {
         for (platform::DumpKind kind : options.kinds) {
