@@ -42,8 +42,8 @@ class StatusConsumer final : public EventConsumer {
         board_.Apply(app.index, event);
     }
     void OnDaemonEvent(const DaemonEvent& event, int64_t) override {
-        if (event.kind == DaemonEventKind::kConfigPitfalls) {
-            board_.SetConfig(true, event.count);
+        if (const auto* pitfalls = std::get_if<daemon_event::ConfigPitfalls>(&event)) {
+            board_.SetConfig(true, pitfalls->Count());
         }
     }
 
@@ -127,13 +127,11 @@ bool CDaemon::StartApplications() {
                 StartOptions(document);
             }
             const std::string report = document.GetResultReport();
-            DaemonEvent event(loaded ? DaemonEventKind::kConfigLoaded
-                                     : DaemonEventKind::kConfigNotLoaded);
-            event.text = configPath;
-            event.detail = report;
-            events->Report(event);
             if (loaded) {
+                events->Report(daemon_event::ConfigLoaded{configPath, report});
                 ReportPitfalls(document);
+            } else {
+                events->Report(daemon_event::ConfigNotLoaded{configPath, report});
             }
             AnnounceStart(loaded ? CountConfigApps(document) : 0);
         });
@@ -149,10 +147,7 @@ void CDaemon::AnnounceStart(int applications) {
         return;
     }
     startAnnounced = true;
-    DaemonEvent started(DaemonEventKind::kStarted);
-    started.count = applications;
-    started.text = kZelkVersion;
-    events->Report(started);
+    events->Report(daemon_event::Started{applications, kZelkVersion});
 }
 
 void CDaemon::ReportPitfalls(CXmlDocument& document) {
@@ -169,10 +164,7 @@ void CDaemon::ReportPitfalls(CXmlDocument& document) {
     for (const ConfigFinding& finding : check.findings) {
         findings.push_back(FindingLine(check, finding));
     }
-    DaemonEvent pitfalls(DaemonEventKind::kConfigPitfalls);
-    pitfalls.count = static_cast<int32_t>(findings.size());
-    pitfalls.findings = &findings;
-    events->Report(pitfalls);
+    events->Report(daemon_event::ConfigPitfalls{findings});
 }
 
 void CDaemon::StartOptions(CXmlDocument& document) {
@@ -219,7 +211,7 @@ void CDaemon::StartApplication(int index, std::unique_ptr<AppConfig> app) {
     if (handle == nullptr) {
         --threadCount;
         // The thread never ran; nothing is logged, but the others are told.
-        events->Report(index, WatchdogEvent(WatchdogEventKind::kThreadNotStarted));
+        events->Report(index, watchdog_event::ThreadNotStarted{});
         return;
     }
     context.release();  // the thread's now
@@ -243,7 +235,7 @@ bool CDaemon::Stop() {
     const bool announce = !stopAnnounced;
     stopAnnounced = true;
     if (announce) {
-        events->Report(DaemonEvent(DaemonEventKind::kStopping));
+        events->Report(daemon_event::Stopping{});
     }
     supervisor_log::StopWaiting();
     while (threadCount.load() > 0) {
@@ -257,10 +249,7 @@ bool CDaemon::Stop() {
         }
     }
     if (announce) {
-        DaemonEvent stopped(DaemonEventKind::kStopped);
-        stopped.count = events->AppCount();
-        stopped.text = kZelkVersion;
-        events->Report(stopped);
+        events->Report(daemon_event::Stopped{events->AppCount(), kZelkVersion});
     }
     if (status) {
         // The last snapshot, with every watchdog ended.

@@ -54,7 +54,7 @@ unsigned WatchApplication(WatchdogThreadContext* started) {
         // consumers are told so; the thread still ends at the stop, and only
         // then, so that the supervisor's count stays true.
         try {
-            const WatchdogEvent missing(WatchdogEventKind::kBuffersMissing);
+            const WatchdogEvent missing(watchdog_event::BuffersMissing{});
             if (sink) {
                 sink->Report(missing);
             } else {
@@ -68,7 +68,7 @@ unsigned WatchApplication(WatchdogThreadContext* started) {
     // The last line is written before the count is lowered: once it reaches
     // zero the supervisor may return from Stop and the process may end, and
     // a line written after that could be lost.
-    const WatchdogEvent exit(WatchdogEventKind::kThreadExit);
+    const WatchdogEvent exit(watchdog_event::ThreadExit{});
     if (sink) {
         sink->Report(exit);
     } else {

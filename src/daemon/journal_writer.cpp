@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "daemon/event_log.h"
+#include "journal/civil_date.h"
+#include "journal/file_name.h"
 #include "platform/directory.h"
 #include "platform/files.h"
 #include "platform/folder_probe.h"
@@ -14,13 +16,13 @@
 
 namespace {
 
-JournalTime TimeOf(int64_t ms) {
-    JournalTime time;
+journal::Time TimeOf(int64_t ms) {
+    journal::Time time;
     time.ms = ms;
-    const int64_t seconds = ms >= 0 ? ms / 1000 : (ms - 999) / 1000;
+    const int64_t seconds = journal::FloorDiv(ms, journal::kMsPerSecond);
     std::tm local{};
     if (platform::LocalTime(seconds, &local)) {
-        time.offsetMinutes = UtcOffsetMinutes(seconds, local);
+        time.offsetMinutes = journal::UtcOffsetMinutes(seconds, local);
     }
     return time;
 }
@@ -58,7 +60,7 @@ void JournalService::Stop() {
 
 void JournalService::OnAppEvent(const AppIdentity& app, const WatchdogEvent& event,
                                 int64_t timeMs) {
-    const JournalTime time = TimeOf(timeMs);
+    const journal::Time time = TimeOf(timeMs);
     std::string line = JournalLine(app, event, time, AnsiToUtf8);
     if (!line.empty()) {
         Enqueue(time, std::move(line));
@@ -66,14 +68,14 @@ void JournalService::OnAppEvent(const AppIdentity& app, const WatchdogEvent& eve
 }
 
 void JournalService::OnDaemonEvent(const DaemonEvent& event, int64_t timeMs) {
-    const JournalTime time = TimeOf(timeMs);
+    const journal::Time time = TimeOf(timeMs);
     std::string line = JournalLine(event, time, AnsiToUtf8);
     if (!line.empty()) {
         Enqueue(time, std::move(line));
     }
 }
 
-void JournalService::Enqueue(const JournalTime& time, std::string text) {
+void JournalService::Enqueue(const journal::Time& time, std::string text) {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         if (queue_.size() >= kJournalQueueLines) {
@@ -101,7 +103,7 @@ void JournalService::Run() {
             supervisor_log::JournalLinesDropped(folder_, dropped);
         }
         if (!lines.empty()) {
-            RemoveOldFiles(JournalDay(lines.back().time));
+            RemoveOldFiles(journal::LocalDay(lines.back().time));
             Write(lines);
         }
         if (stopping) {
@@ -117,10 +119,11 @@ void JournalService::Write(const std::deque<Line>& lines) {
     // Consecutive lines of one day go out together, each of them whole.
     std::size_t begin = 0;
     while (begin < lines.size()) {
-        const std::string name = JournalFileName(lines[begin].time);
+        const int64_t day = journal::LocalDay(lines[begin].time);
+        const std::string name = journal::FileNameOfDay(day);
         std::string bytes;
         std::size_t end = begin;
-        while (end < lines.size() && JournalFileName(lines[end].time) == name) {
+        while (end < lines.size() && journal::LocalDay(lines[end].time) == day) {
             bytes += lines[end].text;
             ++end;
         }
@@ -153,7 +156,7 @@ void JournalService::RemoveOldFiles(int64_t today) {
     lastPurgeDay_ = today;
     for (const std::string& name : platform::ListFolder(folder_, "jsonl")) {
         int64_t day = 0;
-        if (JournalFileDay(name, &day) && day <= today - settings_.days) {
+        if (journal::DayOfFileName(name, &day) && day <= today - settings_.days) {
             platform::RemoveFile(folder_ + name);
         }
     }

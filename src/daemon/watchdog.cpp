@@ -7,6 +7,8 @@
 #include "platform/memory.h"
 #include "supervision/train_message.h"
 
+namespace ev = watchdog_event;
+
 // The receive buffer: lazily backed zero pages. `used` marks how far reads
 // have written since the last clear, so a clear touches only those bytes.
 class Watchdog::ReceiveBuffer {
@@ -69,20 +71,13 @@ Watchdog::Watchdog(const AppConfig& app, const DaemonTimings& timings, const Wat
 
 Watchdog::~Watchdog() = default;
 
-void Watchdog::Report(WatchdogEventKind kind, int32_t count, int32_t code) {
-    WatchdogEvent event{kind};
-    event.count = count;
-    event.code = code;
-    sink_->Report(event);
-}
-
 template <typename Step>
 void Watchdog::Guarded(Step step) {
     try {
         step();
     } catch (const std::bad_alloc&) {
         try {
-            Report(WatchdogEventKind::kOutOfMemory);
+            sink_->Report(ev::OutOfMemory{});
         } catch (const std::bad_alloc&) {
             // Not even the line could be written; the step is given up all the same.
         }
@@ -97,11 +92,11 @@ void WaitForStop(const std::atomic<bool>& running, WatchdogClock& clock,
 }
 
 void Watchdog::Run(const std::atomic<bool>& running) {
-    Guarded([this] { Report(WatchdogEventKind::kThreadStart); });
+    Guarded([this] { sink_->Report(ev::ThreadStart{}); });
     if (!receive_ || !receive_->Ready() || !framer_.Ready()) {
         // Without its buffers the thread cannot watch; it waits for the stop
         // all the same, so that the supervisor's count stays true.
-        Guarded([this] { Report(WatchdogEventKind::kBuffersMissing); });
+        Guarded([this] { sink_->Report(ev::BuffersMissing{}); });
         WaitForStop(running, seams_.clock, timings_);
         return;
     }
@@ -120,9 +115,9 @@ void Watchdog::BeginConnectionAttempt() {
     const bool created = seams_.connection.Open(app_.address, &error);
     state_ = NewConnectionState(created);
     if (!created) {
-        Report(WatchdogEventKind::kSocketCreateFailed, 0, error);
+        sink_->Report(ev::SocketCreateFailed{error});
     }
-    Report(WatchdogEventKind::kConnectionAttempt);
+    sink_->Report(ev::ConnectionAttempt{});
 }
 
 void Watchdog::Pass() {
@@ -151,7 +146,7 @@ void Watchdog::Pass() {
                 break;
             }
             case platform::WaitOutcome::kReadable:
-                Report(WatchdogEventKind::kReadable);
+                sink_->Report(ev::Readable{});
                 received = seams_.connection.Read(receive_->Data(), receive_->ReadLimit());
                 outcome = received > 0 ? PassOutcome::kReadData : PassOutcome::kReadFailed;
                 break;
@@ -168,14 +163,16 @@ void Watchdog::CarryOut(const WatchdogActions& actions, int received) {
         seams_.connection.Close();
     }
     for (int i = 0; i < actions.noteCount; ++i) {
-        WatchdogEvent event{actions.notes[i].kind};
-        event.cycle = actions.notes[i].cycle;
-        event.count = actions.notes[i].count;
-        event.code = seams_.connection.LastError();
-        if (event.kind == WatchdogEventKind::kReadFailed) {
-            event.second = received;  // 0: the peer closed; below 0: an error
+        CountingNote note = actions.notes[i];
+        if (auto* failed = std::get_if<ev::ReadFailed>(&note)) {
+            failed->readResult = received;  // 0: the peer closed; below 0: an error
         }
-        sink_->Report(event);
+        std::visit(
+            [this](auto counted) {
+                counted.socketError = seams_.connection.LastError();
+                sink_->Report(counted);
+            },
+            note);
     }
     if (actions.terminate != Cycle::kNone) {
         Terminate(actions.terminate);
@@ -198,38 +195,31 @@ void Watchdog::CarryOut(const WatchdogActions& actions, int received) {
 
 void Watchdog::Terminate(Cycle cycle) {
     const TerminateOutcome outcome = seams_.processes.Terminate(app_.name);
-    WatchdogEvent event{WatchdogEventKind::kTerminated};
-    event.cycle = cycle;
-    event.count = outcome.processes;
-    event.second = outcome.result;
-    event.ok = outcome.result == 1;
-    sink_->Report(event);
+    sink_->Report(ev::Terminated{cycle, outcome.processes, outcome.result});
 }
 
 void Watchdog::Launch(Cycle cycle) {
     const LaunchOutcome outcome = seams_.processes.Launch(app_.path);
-    WatchdogEvent event{WatchdogEventKind::kLaunched};
-    event.cycle = cycle;
-    event.ok = outcome.started;
-    event.code = outcome.error;
-    event.count = outcome.userFound ? 1 : 0;
-    event.second = static_cast<int32_t>(outcome.session);
-    event.text = app_.path;
-    sink_->Report(event);
+    ev::Launched launched;
+    launched.cycle = cycle;
+    launched.started = outcome.started;
+    launched.error = outcome.error;
+    launched.session = static_cast<int32_t>(outcome.session);
+    launched.userFound = outcome.userFound;
+    launched.command = app_.path;
+    sink_->Report(launched);
 }
 
 void Watchdog::HandleReceived(int received) {
-    Report(WatchdogEventKind::kDataReceived, received);
+    sink_->Report(ev::DataReceived{received});
     receive_->Terminate(received);
     const FramedMessage message =
         framer_.Append(receive_->Data(), static_cast<std::size_t>(received));
     if (message.discardedBytes > 0) {
         const std::size_t kept =
             std::min(static_cast<std::size_t>(received), framer_.Capacity() - 1);
-        WatchdogEvent overflow{WatchdogEventKind::kBufferOverflow};
-        overflow.count = static_cast<int32_t>(message.discardedBytes);
-        overflow.second = static_cast<int32_t>(kept);
-        sink_->Report(overflow);
+        sink_->Report(ev::BufferOverflow{static_cast<int32_t>(message.discardedBytes),
+                                         static_cast<int32_t>(kept)});
     }
     if (message.kind == MessageKind::kTrain) {
         TrainServices services{seams_.files, seams_.shell, seams_.clock, *sink_};

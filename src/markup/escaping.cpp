@@ -6,6 +6,7 @@
 #include "markup/entity_table.h"
 #include "markup/single_byte.h"
 #include "platform/ansi.h"
+#include "platform/compiler.h"
 
 namespace {
 
@@ -178,6 +179,75 @@ class Output {
     char* end_;
 };
 
+// How AppendUnescaped reads its text.
+struct UnescapeMode {
+    bool spaceHandling;  // trims or collapses white space
+    bool collapse;
+    bool singleByte;             // AnsiCharsAreSingleByte()
+    const uint8_t* charLengths;  // AnsiCharLengths()
+};
+
+// The end of the plain run that starts with the character at i: the next
+// "&", the next white space when it is handled, or n.
+ZELK_ALWAYS_INLINE size_t PlainRunEnd(const char* text, size_t i, size_t n,
+                                      const UnescapeMode& mode) {
+    size_t j = i + mode.charLengths[static_cast<uint8_t>(text[i])];
+    if (mode.singleByte && !mode.spaceHandling) {
+        const void* amp = j < n ? std::memchr(text + j, '&', n - j) : nullptr;
+        j = amp == nullptr ? n : static_cast<size_t>(static_cast<const char*>(amp) - text);
+    }
+    while (j < n && text[j] != '&' && !(mode.spaceHandling && IsCharSpace(text[j]))) {
+        j += mode.charLengths[static_cast<uint8_t>(text[j])];
+    }
+    return j < n ? j : n;
+}
+
+// Decodes the reference whose "&" is at text[i] into `bytes` (room for 8):
+// up to 9 characters up to ";", folded to lower case. Returns the number of
+// bytes and sets *next after the ";"; 0 when it is no reference that
+// decodes here (it is then kept as written).
+ZELK_ALWAYS_INLINE int DecodeReference(const char* text, size_t i, size_t n, char* bytes,
+                                       size_t* next) {
+    char folded[9];
+    int k = 0;
+    size_t j = i + 1;
+    while (k < 9 && j < n && text[j] != ';' && static_cast<uint8_t>(text[j]) < 0x80) {
+        char f = text[j];
+        if (f >= 'A' && f <= 'Z') {
+            f = static_cast<char>(f + ('a' - 'A'));
+        }
+        folded[k++] = f;
+        ++j;
+    }
+    if (j >= n || text[j] != ';') {
+        return 0;
+    }
+    *next = j + 1;
+    const uint32_t codePoint = ReferenceCodePoint(folded, k, text[i + 1]);
+    if (codePoint == 0) {
+        return 0;
+    }
+    if (codePoint < 0x80) {
+        // Every ANSI code page holds the ASCII characters as themselves.
+        bytes[0] = static_cast<char>(codePoint);
+        return 1;
+    }
+    return platform::EncodeAnsiCodePoint(codePoint, bytes);
+}
+
+// A white-space character c after the first one that is not, while white
+// space is handled: the first of a run goes out (a space when collapsing),
+// the others only when not collapsing. runStart keeps where the run began
+// in the output (npos: no run), so that a run at the end can be cut.
+ZELK_ALWAYS_INLINE void PutSpace(Output& w, char c, bool collapse, size_t& runStart) {
+    if (runStart == std::string::npos) {
+        runStart = w.Size();
+        w.Put(collapse ? ' ' : c);
+    } else if (!collapse) {
+        w.Put(c);
+    }
+}
+
 }  // namespace
 
 void AppendUnescaped(const char* text, int length, uint32_t options, std::string& out) {
@@ -185,11 +255,10 @@ void AppendUnescaped(const char* text, int length, uint32_t options, std::string
         return;
     }
     const size_t n = length < 0 ? std::strlen(text) : static_cast<size_t>(length);
-    const bool spaceHandling = (options & (kUnescapeTrim | kUnescapeCollapse)) != 0;
-    const bool collapse = (options & kUnescapeCollapse) != 0;
-    const uint8_t* charLengths = platform::AnsiCharLengths();
-    const bool singleByte = AnsiCharsAreSingleByte();
-    if (singleByte && !spaceHandling && std::memchr(text, '&', n) == nullptr) {
+    const UnescapeMode mode{(options & (kUnescapeTrim | kUnescapeCollapse)) != 0,
+                            (options & kUnescapeCollapse) != 0, AnsiCharsAreSingleByte(),
+                            platform::AnsiCharLengths()};
+    if (mode.singleByte && !mode.spaceHandling && std::memchr(text, '&', n) == nullptr) {
         out.append(text, n);  // nothing to decode
         return;
     }
@@ -199,14 +268,9 @@ void AppendUnescaped(const char* text, int length, uint32_t options, std::string
     size_t i = 0;
     while (i < n) {
         const char c = text[i];
-        if (spaceHandling && IsCharSpace(c)) {
+        if (mode.spaceHandling && IsCharSpace(c)) {
             if (!leading) {
-                if (runStart == std::string::npos) {
-                    runStart = w.Size();
-                    w.Put(collapse ? ' ' : c);
-                } else if (!collapse) {
-                    w.Put(c);
-                }
+                PutSpace(w, c, mode.collapse, runStart);
             }
             ++i;
             continue;
@@ -214,56 +278,24 @@ void AppendUnescaped(const char* text, int length, uint32_t options, std::string
         leading = false;
         runStart = std::string::npos;
         if (c != '&') {
-            // The whole plain run up to the next reference (or white space
-            // when it is handled) goes out at once.
-            size_t j = i + charLengths[static_cast<uint8_t>(c)];
-            if (singleByte && !spaceHandling) {
-                const void* amp = j < n ? std::memchr(text + j, '&', n - j) : nullptr;
-                j = amp == nullptr ? n : static_cast<size_t>(static_cast<const char*>(amp) - text);
-            }
-            while (j < n && text[j] != '&' && !(spaceHandling && IsCharSpace(text[j]))) {
-                j += charLengths[static_cast<uint8_t>(text[j])];
-            }
-            if (j > n) {
-                j = n;
-            }
+            // The whole plain run up to the next reference goes out at once.
+            const size_t j = PlainRunEnd(text, i, n, mode);
             w.Put(text + i, j - i);
             i = j;
             continue;
         }
-        // Collect up to 9 characters up to ";", folded to lower case.
-        char folded[9];
-        int k = 0;
-        size_t j = i + 1;
-        while (k < 9 && j < n && text[j] != ';' && static_cast<uint8_t>(text[j]) < 0x80) {
-            char f = text[j];
-            if (f >= 'A' && f <= 'Z') {
-                f = static_cast<char>(f + ('a' - 'A'));
-            }
-            folded[k++] = f;
-            ++j;
-        }
-        if (j < n && text[j] == ';') {
-            const uint32_t codePoint = ReferenceCodePoint(folded, k, text[i + 1]);
-            char bytes[8];
-            int written = 0;
-            if (codePoint != 0 && codePoint < 0x80) {
-                // Every ANSI code page holds the ASCII characters as themselves.
-                bytes[0] = static_cast<char>(codePoint);
-                written = 1;
-            } else if (codePoint != 0) {
-                written = platform::EncodeAnsiCodePoint(codePoint, bytes);
-            }
-            if (written > 0) {
-                w.Put(bytes, static_cast<size_t>(written));
-                i = j + 1;
-                continue;
-            }
+        char bytes[8];
+        size_t next = 0;
+        const int written = DecodeReference(text, i, n, bytes, &next);
+        if (written > 0) {
+            w.Put(bytes, static_cast<size_t>(written));
+            i = next;
+            continue;
         }
         w.Put('&');
         ++i;
     }
-    if (spaceHandling && runStart != std::string::npos) {
+    if (mode.spaceHandling && runStart != std::string::npos) {
         w.CutTo(runStart);
     }
     w.Finish();

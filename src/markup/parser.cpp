@@ -68,10 +68,10 @@ bool CXmlDocument::CheckWellFormed() const {
 // links from the innermost one; while an element is open its `length`
 // field holds the length of its name (which starts right after its "<"),
 // and gets its real value when the element closes. So opening an element
-// allocates nothing. The loop keeps what every token needs in locals; what
-// happens rarely (growing the index, closing unended elements, errors) is
-// done by members that take and give back values, so that the loop's
-// locals stay in registers.
+// allocates nothing. The loop keeps what every token needs in one local
+// (Cursor) that its inlined steps share; what happens rarely (growing the
+// index, closing unended elements, errors) is done by members that take and
+// give back values, so that the loop's locals stay in registers.
 class ElementParser {
   public:
     ElementParser(CXmlDocument& doc, int32_t parent, const char* text)
@@ -85,131 +85,37 @@ class ElementParser {
     // element created, 0 if none.
     template <bool kIgnoreCase, class Text>
     int32_t Run(const Text in) {
-        const char* const text = in.t;
-        const int32_t parent = parent_;
         const int32_t firstEntry = doc_.entryCount;
-        int32_t count = firstEntry;
-        // New entries go to slots.block[count & kBlockMask] while count is below slots.limit.
-        Slots slots{nullptr, count, doc_.elementIndex->Blocks()};
-        const int32_t baseLevel = baseLevel_;
-        int32_t level = baseLevel;  // the level of an element opened now; less the
-                                    // base level, the number of open elements
-        int32_t open = parent;
-        ElementEntry* openEntry = &doc_.GetEntry(parent);
-
-        // Makes the start tag at `start` an element: the last child of the
-        // innermost open element, and itself the innermost one unless `empty`.
-        const auto openElement = [&](int32_t start, int32_t length, int32_t nameLength,
-                                     bool empty) ZELK_ALWAYS_INLINE_LAMBDA {
-            if (ZELK_UNLIKELY(count == slots.limit)) {
-                slots = NextSlots(count);
-                openEntry = &At(slots, open);
-            }
-            const int32_t e = count++;
-            ElementEntry& entry = slots.block[e & ElementIndex::kBlockMask];
-            uint32_t flags = static_cast<uint32_t>(level);
-            if (ZELK_UNLIKELY(level > static_cast<int32_t>(kMaxLevel))) {
-                flags = static_cast<uint32_t>(TooDeep(start, open));
-            }
-            int32_t prevSibling = e;
-            if (openEntry->firstChild == 0) {
-                openEntry->firstChild = e;
-                flags |= kEntryFirstChild;
-            } else {
-                ElementEntry& firstChild = At(slots, openEntry->firstChild);
-                prevSibling = firstChild.prevSibling;
-                At(slots, prevSibling).nextSibling = e;
-                firstChild.prevSibling = e;
-            }
-            entry.start = start;
-            entry.tagLengths = static_cast<uint32_t>(length);
-            entry.flags = flags;
-            entry.parent = open;
-            entry.firstChild = 0;
-            entry.nextSibling = 0;
-            entry.prevSibling = prevSibling;
-            if (empty) {
-                entry.length = length;
-            } else {
-                entry.length = nameLength;
-                ++level;
-                open = e;
-                openEntry = &entry;
-            }
-        };
-
-        const char* p = text;
+        Cursor c;
+        c.text = in.t;
+        c.count = firstEntry;
+        // The first element opened fetches the slots.
+        c.slots = Slots{nullptr, firstEntry, doc_.elementIndex->Blocks()};
+        c.parent = c.open = parent_;
+        c.baseLevel = c.level = baseLevel_;
+        c.openEntry = &doc_.GetEntry(parent_);
+        const char* p = in.t;
         while (!in.AtEnd(p)) {
-            const char* const from = p;
             const lexer::Opener opener = lexer::OpenerAt(in, p);
             if (opener == lexer::Opener::CharData) {
                 TokenKind kind;
                 p = lexer::ReadCharData(in, p, &kind);
                 continue;
             }
-            lexer::TagBytes bytes;
             if (opener == lexer::Opener::StartTag) {
-                const int32_t start = static_cast<int32_t>(from - text);
-                const char* const nameEnd = lexer::StartTagNameEnd(in, p);
-                if (in.Holds(nameEnd, '>')) {
-                    // The usual case: a start tag without attributes.
-                    p = nameEnd + 1;
-                    const int32_t length = static_cast<int32_t>(p - from);
-                    if (ZELK_UNLIKELY(static_cast<uint32_t>(length) > kMaxStartTagLength)) {
-                        TagTooLong("start_tag", start, open);
-                        continue;
-                    }
-                    openElement(start, length, length - 2, false);
-                    continue;
-                }
-                const lexer::MarkupRead tag = lexer::ReadStartTagFrom(in, p, nameEnd, bytes);
-                p = tag.next;
-                const int32_t length = static_cast<int32_t>(p - from);
-                if (Takes<TokenKind::StartTag>(tag, start, length, open)) {
-                    openElement(start, length, tag.nameLength, tag.empty);
-                }
+                p = StartTag(in, p, c);
                 continue;
             }
             if (opener == lexer::Opener::EndTag) {
-                if (!kIgnoreCase && open != parent) {
-                    // The usual case: the end tag of the innermost element, byte for byte,
-                    // "</" name ">", short enough for its length field.
-                    const int32_t nameLength = openEntry->length;
-                    const char* const next =
-                        lexer::EndTagOf(in, p, text + openEntry->start + 1, nameLength);
-                    if (next != nullptr &&
-                        nameLength <= static_cast<int32_t>(kMaxEndTagLength) - 3) {
-                        p = next;
-                        openEntry->length = static_cast<int32_t>(next - text) - openEntry->start;
-                        openEntry->tagLengths = (openEntry->tagLengths & kMaxStartTagLength) |
-                                                (static_cast<uint32_t>(nameLength + 3) << 22);
-                        --level;
-                        open = openEntry->parent;
-                        openEntry = &At(slots, open);
-                        continue;
-                    }
-                }
-                const int32_t start = static_cast<int32_t>(from - text);
-                const lexer::MarkupRead tag = lexer::ReadEndTag(in, p, bytes);
-                p = tag.next;
-                const int32_t length = static_cast<int32_t>(p - from);
-                if (!Takes<TokenKind::EndTag>(tag, start, length, open)) {
-                    continue;
-                }
-                // Any other end tag: it may close elements left open inside it, or nothing.
-                const Open left = CloseBy(Open{open, level - baseLevel}, start, length,
-                                          static_cast<int32_t>(tag.name - text), tag.nameLength);
-                open = left.innermost;
-                level = baseLevel + left.depth;
-                openEntry = &At(slots, open);
+                p = EndTag<kIgnoreCase>(in, p, c);
                 continue;
             }
-            p = text + OtherMarkup(in, static_cast<int32_t>(from - text), open);
+            p = c.text + OtherMarkup(in, static_cast<int32_t>(p - c.text), c.open);
         }
-        doc_.entryCount = count;
-        CloseUnended(open, level - baseLevel, 0, static_cast<int32_t>(in.Clip(p) - text));
+        doc_.entryCount = c.count;
+        CloseUnended(c.open, c.level - c.baseLevel, 0, static_cast<int32_t>(in.Clip(p) - c.text));
         AppendErrors();
-        return count > firstEntry ? firstEntry : 0;
+        return c.count > firstEntry ? firstEntry : 0;
     }
 
   private:
@@ -220,6 +126,132 @@ class ElementParser {
         int32_t limit;
         ElementEntry* const* blocks;
     };
+
+    // Where a run stands. Run keeps it in a local and its steps below are
+    // inlined, so that it stays in registers.
+    struct Cursor {
+        // The text (in.t) as a value of its own: `in` itself lives in memory,
+        // as the lexer's readers take it by reference.
+        const char* text;
+        int32_t count;  // the next entry
+        Slots slots;
+        int32_t parent;           // parent_ and
+        int32_t baseLevel;        // baseLevel_, kept here for the same reason
+        int32_t open;             // the innermost open element
+        int32_t level;            // the level of an element opened now; less baseLevel,
+                                  // the number of open elements
+        ElementEntry* openEntry;  // the entry of `open`
+    };
+
+    // The start tag whose "<" is at `from`; returns the position after it.
+    template <class Text>
+    ZELK_ALWAYS_INLINE const char* StartTag(const Text& in, const char* from, Cursor& c) {
+        const char* const nameEnd = lexer::StartTagNameEnd(in, from);
+        const int32_t start = static_cast<int32_t>(from - c.text);
+        if (in.Holds(nameEnd, '>')) {
+            // The usual case: a start tag without attributes.
+            const char* const next = nameEnd + 1;
+            const int32_t length = static_cast<int32_t>(next - from);
+            if (ZELK_UNLIKELY(static_cast<uint32_t>(length) > kMaxStartTagLength)) {
+                TagTooLong("start_tag", start, c.open);
+            } else {
+                OpenElement(c, start, length, length - 2, false);
+            }
+            return next;
+        }
+        lexer::TagBytes bytes;
+        const lexer::MarkupRead tag = lexer::ReadStartTagFrom(in, from, nameEnd, bytes);
+        const int32_t length = static_cast<int32_t>(tag.next - from);
+        if (Takes<TokenKind::StartTag>(tag, start, length, c.open)) {
+            OpenElement(c, start, length, tag.nameLength, tag.empty);
+        }
+        return tag.next;
+    }
+
+    // Makes the start tag at `start` an element: the last child of the
+    // innermost open element, and itself the innermost one unless `empty`.
+    ZELK_ALWAYS_INLINE void OpenElement(Cursor& c, int32_t start, int32_t length,
+                                        int32_t nameLength, bool empty) {
+        if (ZELK_UNLIKELY(c.count == c.slots.limit)) {
+            c.slots = NextSlots(c.count);
+            c.openEntry = &At(c.slots, c.open);
+        }
+        const int32_t e = c.count++;
+        ElementEntry& entry = c.slots.block[e & ElementIndex::kBlockMask];
+        uint32_t flags = static_cast<uint32_t>(c.level);
+        if (ZELK_UNLIKELY(c.level > static_cast<int32_t>(kMaxLevel))) {
+            flags = static_cast<uint32_t>(TooDeep(start, c.open));
+        }
+        int32_t prevSibling = e;
+        if (c.openEntry->firstChild == 0) {
+            c.openEntry->firstChild = e;
+            flags |= kEntryFirstChild;
+        } else {
+            ElementEntry& firstChild = At(c.slots, c.openEntry->firstChild);
+            prevSibling = firstChild.prevSibling;
+            At(c.slots, prevSibling).nextSibling = e;
+            firstChild.prevSibling = e;
+        }
+        entry.start = start;
+        entry.tagLengths = static_cast<uint32_t>(length);
+        entry.flags = flags;
+        entry.parent = c.open;
+        entry.firstChild = 0;
+        entry.nextSibling = 0;
+        entry.prevSibling = prevSibling;
+        if (empty) {
+            entry.length = length;
+        } else {
+            entry.length = nameLength;
+            ++c.level;
+            c.open = e;
+            c.openEntry = &entry;
+        }
+    }
+
+    // The end tag whose "</" is at `from`; returns the position after it.
+    template <bool kIgnoreCase, class Text>
+    ZELK_ALWAYS_INLINE const char* EndTag(const Text& in, const char* from, Cursor& c) {
+        if (!kIgnoreCase && c.open != c.parent) {
+            const char* const next = EndOfInnermost(in, from, c);
+            if (next != nullptr) {
+                return next;
+            }
+        }
+        const int32_t start = static_cast<int32_t>(from - c.text);
+        lexer::TagBytes bytes;
+        const lexer::MarkupRead tag = lexer::ReadEndTag(in, from, bytes);
+        const int32_t length = static_cast<int32_t>(tag.next - from);
+        if (Takes<TokenKind::EndTag>(tag, start, length, c.open)) {
+            // Any other end tag: it may close elements left open inside it, or nothing.
+            const Open left = CloseBy(Open{c.open, c.level - c.baseLevel}, start, length,
+                                      static_cast<int32_t>(tag.name - c.text), tag.nameLength);
+            c.open = left.innermost;
+            c.level = c.baseLevel + left.depth;
+            c.openEntry = &At(c.slots, c.open);
+        }
+        return tag.next;
+    }
+
+    // The usual end tag, that of the innermost open element byte for byte,
+    // "</" name ">", short enough for its length field: closes the element
+    // and returns the position after the tag. nullptr for any other.
+    template <class Text>
+    ZELK_ALWAYS_INLINE const char* EndOfInnermost(const Text& in, const char* from, Cursor& c) {
+        ElementEntry& entry = *c.openEntry;
+        const int32_t nameLength = entry.length;
+        const char* const next = lexer::EndTagOf(in, from, c.text + entry.start + 1, nameLength);
+        if (next == nullptr || nameLength > static_cast<int32_t>(kMaxEndTagLength) - 3) {
+            return nullptr;
+        }
+        entry.length = static_cast<int32_t>(next - c.text) - entry.start;
+        entry.tagLengths =
+            (entry.tagLengths & kMaxStartTagLength) | (static_cast<uint32_t>(nameLength + 3) << 22);
+        --c.level;
+        c.open = entry.parent;
+        c.openEntry = &At(c.slots, c.open);
+        return next;
+    }
 
     static ElementEntry& At(const Slots& slots, int32_t i) {
         return slots.blocks[i >> ElementIndex::kBlockShift][i & ElementIndex::kBlockMask];

@@ -7,6 +7,7 @@
 #include "markup/lexer.h"
 #include "markup/single_byte.h"
 #include "platform/ansi.h"
+#include "platform/compiler.h"
 
 int32_t ReadWord(const char* text, int32_t pos, int32_t end, int32_t* wordStart) {
     while (pos < end && IsCharSpace(text[pos])) {
@@ -53,6 +54,71 @@ bool MatchName(const char* text, int32_t nameStart, int32_t nameEnd, const char*
 
 namespace {
 
+// A value as the attribute reader finds it: from `start`, `length` bytes,
+// quotes excluded; reading goes on at `next`.
+struct ValueSpan {
+    const char* start;
+    int32_t length;
+    bool quoted;
+    bool closed;  // a quoted value has its closing quote
+    const char* next;
+};
+
+// The quoted value whose opening quote is at p: up to the matching quote or
+// the end of the tag.
+template <class Text>
+ZELK_ALWAYS_INLINE ValueSpan QuotedValue(const Text& in, const char* p) {
+    const char* const q = in.Clip(in.SkipTo(p + 1, *p));
+    const bool closed = !in.AtEnd(q);
+    return ValueSpan{p + 1, static_cast<int32_t>(q - (p + 1)), true, closed, closed ? q + 1 : q};
+}
+
+// The unquoted value that starts at p: up to whitespace or ">".
+template <class Text>
+ZELK_ALWAYS_INLINE ValueSpan UnquotedValue(const Text& in, const char* p) {
+    const char* const q = in.Clip(in.Skip(p, kCharValueEnd));
+    return ValueSpan{p, static_cast<int32_t>(q - p), false, false, q};
+}
+
+// The last attribute name read, held while its value is not yet known.
+struct PendingAttribute {
+    AttributeSpan span;
+    bool held = false;
+
+    // Holds the name text[nameStart..nameEnd), without a value so far.
+    void Hold(const char* text, const char* nameStart, const char* nameEnd) {
+        span.nameStart = static_cast<int32_t>(nameStart - text);
+        span.nameLength = static_cast<int32_t>(nameEnd - nameStart);
+        span.valueLength = -1;
+        span.quoted = false;
+        span.closed = false;
+        held = true;
+    }
+    // Hands the held attribute, if any, to visit; true when visit ends the reading.
+    template <class Visit>
+    ZELK_ALWAYS_INLINE bool Hand(Visit& visit) {
+        if (!held) {
+            return false;
+        }
+        held = false;
+        return visit(span);
+    }
+    // The same, with the value v; when nothing is held, v belongs to no
+    // attribute and is passed over.
+    template <class Visit>
+    ZELK_ALWAYS_INLINE bool HandWithValue(const char* text, const ValueSpan& v, Visit& visit) {
+        if (!held) {
+            return false;
+        }
+        span.valueStart = static_cast<int32_t>(v.start - text);
+        span.valueLength = v.length;
+        span.quoted = v.quoted;
+        span.closed = v.closed;
+        held = false;
+        return visit(span);
+    }
+};
+
 // The attribute reader's one loop over the start tag in.t[tagStart..] up to
 // in.end (the final ">" already left out). Calls visit(span) for each
 // attribute after the element's own name, in order, until visit returns
@@ -61,11 +127,17 @@ template <class Text, class Visit>
 AttributeEnd ReadAttributes(const Text& in, int32_t tagStart, Visit visit) {
     const char* const text = in.t;
     AttributeEnd end;
-    AttributeSpan pending;  // the last attribute name read, while its value is not yet known
-    bool hasPending = false;
+    PendingAttribute pending;
     bool elementName = true;  // the first name is the element's own
     bool afterEquals = false;
     const char* p = text + tagStart + 1;
+    // A value read at p: it goes to the held name, and reading goes on after
+    // it. True when visit ends the reading.
+    const auto takeValue = [&](const ValueSpan& value) ZELK_ALWAYS_INLINE_LAMBDA {
+        p = value.next;
+        afterEquals = false;
+        return pending.HandWithValue(text, value, visit);
+    };
     for (;;) {
         const char* const tokenStart = p;
         while (!in.AtEnd(p) && IsCharSpace(*p)) {
@@ -74,52 +146,28 @@ AttributeEnd ReadAttributes(const Text& in, int32_t tagStart, Visit visit) {
         if (in.AtEnd(p)) {
             end.stopPos = static_cast<int32_t>(tokenStart - text);
             end.danglingEquals = afterEquals;
-            if (hasPending) {
-                if (afterEquals) {
-                    // "name=" right before the end of the tag: an empty value.
-                    pending.valueStart = static_cast<int32_t>(p - text);
-                    pending.valueLength = 0;
-                }
-                visit(pending);
+            if (afterEquals) {
+                // "name=" right before the end of the tag: an empty value.
+                pending.span.valueStart = static_cast<int32_t>(p - text);
+                pending.span.valueLength = 0;
             }
+            pending.Hand(visit);
             return end;
         }
         const char c = *p;
-        const char* q;
         if (c == '"' || c == '\'') {
-            // A quoted value: up to the matching quote or the end of the tag.
-            q = in.Clip(in.SkipTo(p + 1, c));
-            const bool closed = !in.AtEnd(q);
-            if (hasPending) {
-                pending.quoted = true;
-                pending.closed = closed;
-                pending.valueStart = static_cast<int32_t>(p + 1 - text);
-                pending.valueLength = static_cast<int32_t>(q - (p + 1));
-                hasPending = false;
-                if (visit(pending)) {
-                    return end;
-                }
+            if (takeValue(QuotedValue(in, p))) {
+                return end;
             }
-            p = closed ? q + 1 : q;
-            afterEquals = false;
             continue;
         }
         if (afterEquals) {
-            // An unquoted value: up to whitespace or ">".
-            q = in.Clip(in.Skip(p, kCharValueEnd));
-            if (hasPending) {
-                pending.valueStart = static_cast<int32_t>(p - text);
-                pending.valueLength = static_cast<int32_t>(q - p);
-                hasPending = false;
-                if (visit(pending)) {
-                    return end;
-                }
+            if (takeValue(UnquotedValue(in, p))) {
+                return end;
             }
-            p = q;
-            afterEquals = false;
             continue;
         }
-        q = in.Clip(in.Skip(p, kCharAttrNameEnd));
+        const char* const q = in.Clip(in.Skip(p, kCharAttrNameEnd));
         if (q == p) {
             // A single delimiter: "=" announces a value; "/", "?" or ">" end the tag.
             if (c == '=') {
@@ -128,27 +176,16 @@ AttributeEnd ReadAttributes(const Text& in, int32_t tagStart, Visit visit) {
                 continue;
             }
             end.stopPos = static_cast<int32_t>(tokenStart - text);
-            if (hasPending) {
-                visit(pending);
-            }
+            pending.Hand(visit);  // the attribute before had no value
             return end;
         }
-        if (hasPending) {
-            // The attribute before this name had no value.
-            hasPending = false;
-            if (visit(pending)) {
-                return end;
-            }
+        if (pending.Hand(visit)) {  // the attribute before this name had no value
+            return end;
         }
         if (elementName) {
             elementName = false;
         } else {
-            pending.nameStart = static_cast<int32_t>(p - text);
-            pending.nameLength = static_cast<int32_t>(q - p);
-            pending.valueLength = -1;
-            pending.quoted = false;
-            pending.closed = false;
-            hasPending = true;
+            pending.Hold(text, p, q);
         }
         p = q;
         if (!in.AtEnd(p) && *p == '=') {

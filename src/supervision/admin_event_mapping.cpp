@@ -7,6 +7,8 @@
 
 namespace {
 
+namespace ev = watchdog_event;
+
 // What decided a termination, in the words of event 3001 ("... after %2.").
 std::string CycleReason(Cycle cycle) {
     const int32_t count = CycleCount(cycle, CycleAction::kTerminate);
@@ -24,123 +26,135 @@ std::string CycleReason(Cycle cycle) {
 
 }  // namespace
 
+// What one application event makes the administrator hear, given what the
+// application's earlier events decided; called under the mapping's lock.
+class AdminEventMapping::AppMapper {
+  public:
+    AppMapper(AdminEventMapping& mapping, const AppIdentity& app, AppState& state)
+        : mapping_(mapping), app_(app), state_(state) {}
+
+    Notice operator()(const ev::ThreadNotStarted&) { return NotWatched(); }
+    Notice operator()(const ev::BuffersMissing&) { return NotWatched(); }
+    Notice operator()(const ev::Connected&) {
+        if (!state_.down) {
+            return std::nullopt;
+        }
+        state_.down = false;
+        return Said(AdminEventId::kAppConnected, {app_.name, app_.endpoint});
+    }
+    Notice operator()(const ev::Terminate& e) {
+        // The cycle's words come with the termination that follows; a silent
+        // or failing application also says why.
+        state_.down = true;
+        if (e.cycle == Cycle::kSilent) {
+            return Said(AdminEventId::kAppSilent,
+                        {app_.name, app_.endpoint, std::to_string(e.count)});
+        }
+        if (e.cycle == Cycle::kFailing) {
+            return Said(AdminEventId::kAppReadsFailing,
+                        {app_.name, app_.endpoint, std::to_string(e.count)});
+        }
+        return std::nullopt;
+    }
+    Notice operator()(const ev::Terminated& e) {
+        return Said(AdminEventId::kAppTerminated,
+                    {app_.name, CycleReason(e.cycle), std::to_string(e.processes)});
+    }
+    Notice operator()(const ev::Launched& e) {
+        const bool hadNoUser = state_.noUser;
+        state_.noUser = !e.userFound;
+        if (!e.userFound) {
+            // Told at the first of the streak only.
+            return hadNoUser ? std::nullopt : Said(AdminEventId::kNoInteractiveUser, {app_.name});
+        }
+        if (hadNoUser) {
+            // The user is back: said, and the launch's own event follows.
+            mapping_.reporter_.Report(AdminEventId::kUserLoggedOn, app_.index, {app_.name});
+        }
+        if (e.started) {
+            return Said(AdminEventId::kAppLaunched,
+                        {app_.name, std::string(e.command), std::to_string(e.session)});
+        }
+        return Said(AdminEventId::kLaunchFailed,
+                    {app_.name, std::string(e.command), std::to_string(e.error),
+                     mapping_.errorText_(e.error)});
+    }
+    Notice operator()(const ev::Mismatch& e) {
+        return Said(AdminEventId::kResultMismatch,
+                    {app_.name, std::string(e.key), std::to_string(e.pictures),
+                     std::to_string(e.xmlFiles)});
+    }
+    Notice operator()(const ev::Uninstall& e) {
+        return Said(AdminEventId::kUninstallRun, {app_.name, app_.subApp, std::string(e.command)});
+    }
+    Notice operator()(const ev::Install& e) {
+        return Said(AdminEventId::kInstallRun, {app_.name, app_.subApp, std::string(e.command)});
+    }
+    template <typename Other>
+    Notice operator()(const Other&) {
+        // Every pass reports something: the held-back summaries of a storm
+        // that has ended go out here.
+        mapping_.reporter_.ReportHeldBack();
+        return std::nullopt;
+    }
+
+  private:
+    static Notice Said(AdminEventId id, std::vector<std::string> inserts) {
+        return std::make_pair(id, std::move(inserts));
+    }
+    Notice NotWatched() const {
+        return Said(AdminEventId::kAppNotWatched, {app_.name, app_.endpoint});
+    }
+
+    AdminEventMapping& mapping_;
+    const AppIdentity& app_;
+    AppState& state_;
+};
+
 AdminEventMapping::AdminEventMapping(AdminEventReporter& reporter, ErrorText errorText)
     : reporter_(reporter), errorText_(errorText) {}
 
 void AdminEventMapping::OnAppEvent(const AppIdentity& app, const WatchdogEvent& e, int64_t) {
-    const std::string& name = app.name;
-    AdminEventId id = AdminEventId::kAppNotWatched;
-    std::vector<std::string> inserts;
+    Notice notice;
     {
         std::lock_guard<std::mutex> hold(mutex_);
         AppState& state = apps_[static_cast<std::size_t>(app.index)];
-        switch (e.kind) {
-            case WatchdogEventKind::kThreadNotStarted:
-            case WatchdogEventKind::kBuffersMissing:
-                id = AdminEventId::kAppNotWatched;
-                inserts = {name, app.endpoint};
-                break;
-            case WatchdogEventKind::kConnected:
-                if (!state.down) {
-                    return;
-                }
-                state.down = false;
-                id = AdminEventId::kAppConnected;
-                inserts = {name, app.endpoint};
-                break;
-            case WatchdogEventKind::kTerminate:
-                // The cycle's words come with the termination that follows;
-                // a silent or failing application also says why.
-                state.down = true;
-                if (e.cycle == Cycle::kSilent) {
-                    id = AdminEventId::kAppSilent;
-                    inserts = {name, app.endpoint, std::to_string(e.count)};
-                } else if (e.cycle == Cycle::kFailing) {
-                    id = AdminEventId::kAppReadsFailing;
-                    inserts = {name, app.endpoint, std::to_string(e.count)};
-                } else {
-                    return;
-                }
-                break;
-            case WatchdogEventKind::kTerminated:
-                id = AdminEventId::kAppTerminated;
-                inserts = {name, CycleReason(e.cycle), std::to_string(e.count)};
-                break;
-            case WatchdogEventKind::kLaunched: {
-                const bool userFound = e.count != 0;
-                const bool hadNoUser = state.noUser;
-                state.noUser = !userFound;
-                if (!userFound) {
-                    if (hadNoUser) {
-                        return;  // told at the first of the streak
-                    }
-                    id = AdminEventId::kNoInteractiveUser;
-                    inserts = {name};
-                } else if (hadNoUser) {
-                    // The user is back: said, and the launch's own event follows.
-                    reporter_.Report(AdminEventId::kUserLoggedOn, app.index, {name});
-                }
-                if (userFound && e.ok) {
-                    id = AdminEventId::kAppLaunched;
-                    inserts = {name, std::string(e.text), std::to_string(e.second)};
-                } else if (userFound) {
-                    id = AdminEventId::kLaunchFailed;
-                    inserts = {name, std::string(e.text), std::to_string(e.code),
-                               errorText_(e.code)};
-                }
-                break;
-            }
-            case WatchdogEventKind::kMismatch:
-                id = AdminEventId::kResultMismatch;
-                inserts = {name, std::string(e.text), std::to_string(e.count),
-                           std::to_string(e.second)};
-                break;
-            case WatchdogEventKind::kUninstall:
-            case WatchdogEventKind::kInstall:
-                id = e.kind == WatchdogEventKind::kUninstall ? AdminEventId::kUninstallRun
-                                                             : AdminEventId::kInstallRun;
-                inserts = {name, app.subApp, std::string(e.text)};
-                break;
-            default:
-                // Every pass reports something: the held-back summaries of
-                // a storm that has ended go out here.
-                reporter_.ReportHeldBack();
-                return;
-        }
+        notice = std::visit(AppMapper(*this, app, state), e.what);
     }
-    reporter_.Report(id, app.index, std::move(inserts));
+    if (notice) {
+        reporter_.Report(notice->first, app.index, std::move(notice->second));
+    }
 }
 
 void AdminEventMapping::OnDaemonEvent(const DaemonEvent& event, int64_t) {
-    switch (event.kind) {
-        case DaemonEventKind::kStarted:
-            reporter_.Report(AdminEventId::kServiceStarted, -1,
-                             {std::string(event.text), std::to_string(event.count)});
-            break;
-        case DaemonEventKind::kStopping:
-            reporter_.FlushHeldBack();
-            reporter_.Report(AdminEventId::kServiceStopping, -1, {});
-            break;
-        case DaemonEventKind::kStopped:
-            reporter_.FlushHeldBack();
-            reporter_.Report(AdminEventId::kServiceStopped, -1, {});
-            break;
-        case DaemonEventKind::kConfigNotLoaded:
-            reporter_.Report(AdminEventId::kConfigNotLoaded, -1,
-                             {std::string(event.text), std::string(event.detail)});
-            break;
-        case DaemonEventKind::kConfigPitfalls: {
-            std::string findings;
-            if (event.findings != nullptr) {
-                for (const std::string& finding : *event.findings) {
+    namespace de = daemon_event;
+    std::visit(
+        Overloaded{
+            [&](const de::Started& started) {
+                reporter_.Report(AdminEventId::kServiceStarted, -1,
+                                 {std::string(started.version), std::to_string(started.apps)});
+            },
+            [&](const de::Stopping&) {
+                reporter_.FlushHeldBack();
+                reporter_.Report(AdminEventId::kServiceStopping, -1, {});
+            },
+            [&](const de::Stopped&) {
+                reporter_.FlushHeldBack();
+                reporter_.Report(AdminEventId::kServiceStopped, -1, {});
+            },
+            [&](const de::ConfigNotLoaded& notLoaded) {
+                reporter_.Report(AdminEventId::kConfigNotLoaded, -1,
+                                 {std::string(notLoaded.path), std::string(notLoaded.report)});
+            },
+            [&](const de::ConfigPitfalls& pitfalls) {
+                std::string findings;
+                for (const std::string& finding : pitfalls.findings) {
                     findings += (findings.empty() ? "" : "\n") + finding;
                 }
-            }
-            reporter_.Report(AdminEventId::kConfigPitfalls, -1,
-                             {std::to_string(event.count), findings});
-            break;
-        }
-        case DaemonEventKind::kConfigLoaded:
-            break;
-    }
+                reporter_.Report(AdminEventId::kConfigPitfalls, -1,
+                                 {std::to_string(pitfalls.Count()), findings});
+            },
+            [](const de::ConfigLoaded&) {},
+        },
+        event);
 }

@@ -21,27 +21,34 @@ CommandAction CommandState::OnHandshake() {
     return CommandAction::kNone;
 }
 
+namespace {
+
+// Said before the command starts (`Starting`), reported with its outcome
+// after (`Done`).
+template <typename Starting, typename Done>
+void RunCommand(const std::string& command, ShellRunner& shell, WatchdogSink& sink) {
+    sink.Report(Starting{});
+    Done done;
+    done.taken = shell.Run(command, &done.shellCode);
+    done.command = command;
+    sink.Report(done);
+}
+
+}  // namespace
+
 void RunSubAppCommand(CommandAction action, const AppConfig& config, ShellRunner& shell,
                       WatchdogSink& sink) {
-    if (action == CommandAction::kNone) {
-        return;
+    namespace ev = watchdog_event;
+    if (action == CommandAction::kUninstall) {
+        RunCommand<ev::UninstallStarting, ev::Uninstall>(config.stopPath, shell, sink);
+    } else if (action == CommandAction::kInstall) {
+        RunCommand<ev::InstallStarting, ev::Install>(config.startPath, shell, sink);
     }
-    const bool uninstall = action == CommandAction::kUninstall;
-    const std::string& command = uninstall ? config.stopPath : config.startPath;
-    // Said before the command starts, reported with its outcome after.
-    sink.Report(WatchdogEvent(uninstall ? WatchdogEventKind::kUninstallStarting
-                                        : WatchdogEventKind::kInstallStarting));
-    WatchdogEvent done(uninstall ? WatchdogEventKind::kUninstall : WatchdogEventKind::kInstall);
-    done.ok = shell.Run(command, &done.second);
-    done.text = command;
-    sink.Report(done);
 }
 
 void HandleHandshake(CommandState& state, const AppConfig& config, ShellRunner& shell,
                      WatchdogSink& sink) {
     const CommandAction action = state.OnHandshake();
-    WatchdogEvent handshake(WatchdogEventKind::kHandshake);
-    handshake.count = state.HandshakeCount();
-    sink.Report(handshake);
+    sink.Report(watchdog_event::Handshake{state.HandshakeCount()});
     RunSubAppCommand(action, config, shell, sink);
 }

@@ -41,10 +41,10 @@ void EventHub::AddApp(int index, const AppConfig& app) {
 void EventHub::Report(int index, const WatchdogEvent& event) {
     const std::size_t slot = static_cast<std::size_t>(index);
     lastEventMs_[slot].store(monotonicClock_());
-    if (event.kind == WatchdogEventKind::kThreadStart) {
+    if (event.Is<watchdog_event::ThreadStart>()) {
         watching_[slot].store(true);
-    } else if (event.kind == WatchdogEventKind::kBuffersMissing ||
-               event.kind == WatchdogEventKind::kThreadExit) {
+    } else if (event.Is<watchdog_event::BuffersMissing>() ||
+               event.Is<watchdog_event::ThreadExit>()) {
         watching_[slot].store(false);
     }
     const int64_t now = clock_();

@@ -6,13 +6,10 @@ int32_t SizeOf(const FileList& list) {
     return static_cast<int32_t>(list.size());
 }
 
-// Reports the failed try `k` (0 for the first); its line shows k as its code.
-void ReportTry(WatchdogSink& sink, WatchdogEventKind kind, const std::string& trainKey, int k) {
-    WatchdogEvent event{kind};
-    event.count = k + 1;
-    event.code = k;
-    event.text = trainKey;
-    sink.Report(event);
+// Reports the failed try `k` (0 for the first) as a `Try`.
+template <typename Try>
+void ReportTry(WatchdogSink& sink, const std::string& trainKey, int k) {
+    sink.Report(Try{trainKey, k + 1});
 }
 
 }  // namespace
@@ -30,7 +27,7 @@ ResultFileCounts CheckResultFiles(const AppConfig& config, const std::string& tr
         if (counts.pictures != 0) {
             break;
         }
-        ReportTry(sink, WatchdogEventKind::kPictureTry, trainKey, k);
+        ReportTry<watchdog_event::PictureTry>(sink, trainKey, k);
         clock.SleepMs(kFileCheckRetryMs);
     }
 
@@ -46,18 +43,14 @@ ResultFileCounts CheckResultFiles(const AppConfig& config, const std::string& tr
         if (counts.xmlFiles != 0) {
             break;
         }
-        ReportTry(sink, WatchdogEventKind::kXmlTry, trainKey, k);
+        ReportTry<watchdog_event::XmlTry>(sink, trainKey, k);
         clock.SleepMs(kFileCheckRetryMs);
     }
 
     counts.mismatch = counts.pictures > 0 && counts.pictures != counts.xmlFiles &&
                       counts.xmlFiles != 2 && !vehicleSerial.empty();
     if (counts.mismatch) {
-        WatchdogEvent event{WatchdogEventKind::kMismatch};
-        event.count = counts.pictures;
-        event.second = counts.xmlFiles;
-        event.text = trainKey;
-        sink.Report(event);
+        sink.Report(watchdog_event::Mismatch{trainKey, counts.pictures, counts.xmlFiles});
     }
     return counts;
 }

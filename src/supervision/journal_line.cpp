@@ -1,56 +1,13 @@
 #include "supervision/journal_line.h"
 
-#include <cstdio>
-
-#include "nlohmann/json.hpp"
+#include "journal/line.h"
 #include "supervision/watchdog_state.h"
 
 namespace {
 
-using Json = nlohmann::ordered_json;
-
-constexpr int64_t kSecondsPerDay = 86400;
-constexpr char kFilePrefix[] = "zelk-events-";
-constexpr char kFileSuffix[] = ".jsonl";
-
-struct CivilDate {
-    int64_t year;
-    unsigned month;  // 1 to 12
-    unsigned day;    // 1 to 31
-};
-
-// Days since 1970-01-01 of a date of the proleptic Gregorian calendar, and back.
-int64_t DaysFromCivil(CivilDate date) {
-    const int64_t y = date.year - (date.month <= 2 ? 1 : 0);
-    const int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const int64_t yearOfEra = y - era * 400;
-    const int64_t dayOfYear =
-        (153 * (date.month + (date.month > 2 ? -3 : 9)) + 2) / 5 + date.day - 1;
-    const int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
-    return era * 146097 + dayOfEra - 719468;
-}
-
-CivilDate CivilFromDays(int64_t days) {
-    days += 719468;
-    const int64_t era = (days >= 0 ? days : days - 146096) / 146097;
-    const int64_t dayOfEra = days - era * 146097;
-    const int64_t yearOfEra =
-        (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
-    const int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-    const int64_t mp = (5 * dayOfYear + 2) / 153;
-    const unsigned day = static_cast<unsigned>(dayOfYear - (153 * mp + 2) / 5 + 1);
-    const unsigned month = static_cast<unsigned>(mp < 10 ? mp + 3 : mp - 9);
-    return CivilDate{yearOfEra + era * 400 + (month <= 2 ? 1 : 0), month, day};
-}
-
-int64_t FloorDiv(int64_t a, int64_t b) {
-    return a / b - ((a % b != 0) && ((a < 0) != (b < 0)) ? 1 : 0);
-}
-
-// Milliseconds of local time since the epoch.
-int64_t LocalMs(const JournalTime& time) {
-    return time.ms + static_cast<int64_t>(time.offsetMinutes) * 60000;
-}
+namespace ev = watchdog_event;
+namespace de = daemon_event;
+using journal::EventKind;
 
 const char* CycleName(Cycle cycle) {
     switch (cycle) {
@@ -70,247 +27,212 @@ const char* CycleName(Cycle cycle) {
     return "none";
 }
 
-Json Start(const char* event, const JournalTime& time) {
-    Json line;
-    line["time"] = FormatRfc3339(time);
-    line["event"] = event;
-    return line;
+int Flag(bool value) {
+    return value ? 1 : 0;
 }
 
-std::string Finish(const Json& line) {
-    // Bytes that are not UTF-8 (a train key is the application's) become
-    // U+FFFD rather than failing the line.
-    return line.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
-}
+// What an application's line takes besides its event.
+struct AppText {
+    const AppIdentity& app;
+    TextToUtf8 utf8;
+};
 
-// The fields of each application event's line, or false when it makes none.
-bool AppFields(const WatchdogEvent& e, const AppIdentity& app, TextToUtf8 utf8, const char** name,
-               Json* fields) {
-    Json& f = *fields;
-    switch (e.kind) {
-        case WatchdogEventKind::kThreadNotStarted:
-            *name = "thread_not_started";
-            return true;
-        case WatchdogEventKind::kBuffersMissing:
-            *name = "thread_not_started";
-            f["reason"] = "out of memory";
-            return true;
-        case WatchdogEventKind::kConnected:
-            *name = "connected";
-            f["waits"] = e.count;
-            return true;
-        case WatchdogEventKind::kSilentWait:
-            *name = "silence";
-            return e.count == 1;
-        case WatchdogEventKind::kReadFailed:
-            *name = "failing";
-            // The code says something only when the read itself failed; a
-            // peer that closed leaves whatever error came before.
-            if (e.second < 0) {
-                f["code"] = e.code;
-            } else {
-                f["closed"] = true;
-            }
-            return e.count == 1;
-        case WatchdogEventKind::kResumed:
-            *name = "resumed";
-            f["after"] = CycleName(e.cycle);
-            f["count"] = e.count;
-            return true;
-        case WatchdogEventKind::kTerminated:
-            *name = "terminated";
-            f["cycle"] = CycleName(e.cycle);
-            f["count"] = CycleCount(e.cycle, CycleAction::kTerminate);
-            f["processes"] = e.count;
-            f["result"] = e.second;
-            return true;
-        case WatchdogEventKind::kLaunched:
-            *name = "launched";
-            f["cycle"] = CycleName(e.cycle);
-            f["count"] = CycleCount(e.cycle, CycleAction::kLaunch);
-            f["ok"] = e.ok;
-            f["error"] = e.code;
-            f["session"] = e.second;
-            f["user"] = e.count != 0;
-            f["command"] = utf8(std::string(e.text));
-            return true;
-        case WatchdogEventKind::kReconnect:
-            *name = "reconnect";
-            f["cycle"] = CycleName(e.cycle);
-            f["count"] = e.count;
-            return true;
-        case WatchdogEventKind::kTrain:
-            *name = "train";
-            f["key"] = std::string(e.text);
-            f["vehicles"] = e.count;
-            f["serial"] = std::string(e.detail);
-            return true;
-        case WatchdogEventKind::kMismatch:
-            *name = "mismatch";
-            f["key"] = std::string(e.text);
-            f["pictures"] = e.count;
-            f["files"] = e.second;
-            return true;
-        case WatchdogEventKind::kUninstall:
-        case WatchdogEventKind::kInstall:
-            *name = e.kind == WatchdogEventKind::kUninstall ? "uninstall" : "install";
-            f["sub_app"] = utf8(app.subApp);
-            f["command"] = utf8(std::string(e.text));
-            f["ok"] = e.ok;
-            f["code"] = e.second;
-            return true;
-        case WatchdogEventKind::kBufferOverflow:
-            *name = "buffer_overflow";
-            f["discarded"] = e.count;
-            f["kept"] = e.second;
-            return true;
-        case WatchdogEventKind::kOutOfMemory:
-            *name = "out_of_memory";
-            return true;
-        case WatchdogEventKind::kConnectingWait:
-        case WatchdogEventKind::kWaitFailed:
-        case WatchdogEventKind::kTerminate:  // its outcome, kTerminated, makes the line
-        case WatchdogEventKind::kLaunch:     // and kLaunched
-        case WatchdogEventKind::kConnectionAttempt:
-        case WatchdogEventKind::kThreadStart:
-        case WatchdogEventKind::kThreadExit:
-        case WatchdogEventKind::kSocketCreateFailed:
-        case WatchdogEventKind::kReadable:
-        case WatchdogEventKind::kDataReceived:
-        case WatchdogEventKind::kHandshake:
-        case WatchdogEventKind::kTrainKeyRefused:
-        case WatchdogEventKind::kPictureTry:
-        case WatchdogEventKind::kXmlTry:
-        case WatchdogEventKind::kUninstallStarting:
-        case WatchdogEventKind::kInstallStarting:
-            break;
-    }
+// The journal's event of each watchdog event that makes a line, filled in
+// `*j`, or false. The rest make none: the waits and reads that continue a
+// run, the steps before an action (Terminate and Launch: their outcomes make
+// the lines), the thread's start and end, the messages and the tries of the
+// result-file checks.
+template <typename Kind>
+bool AppLine(const Kind&, const AppText&, journal::Event*) {
     return false;
+}
+
+bool AppLine(const ev::ThreadNotStarted&, const AppText&, journal::Event* j) {
+    j->kind = EventKind::kThreadNotStarted;
+    return true;
+}
+
+bool AppLine(const ev::BuffersMissing&, const AppText&, journal::Event* j) {
+    j->kind = EventKind::kThreadNotStarted;
+    j->reason = "out of memory";
+    return true;
+}
+
+bool AppLine(const ev::Connected& e, const AppText&, journal::Event* j) {
+    j->kind = EventKind::kConnected;
+    j->waits = e.waits;
+    return true;
+}
+
+// A silence and a run of failed reads make a line only as they begin.
+bool AppLine(const ev::SilentWait& e, const AppText&, journal::Event* j) {
+    j->kind = EventKind::kSilence;
+    return e.waits == 1;
+}
+
+bool AppLine(const ev::ReadFailed& e, const AppText&, journal::Event* j) {
+    j->kind = EventKind::kFailing;
+    // The code says something only when the read itself failed; a peer that
+    // closed leaves whatever error came before.
+    if (e.readResult < 0) {
+        j->code = e.socketError;
+    } else {
+        j->closed = 1;
+    }
+    return e.failures == 1;
+}
+
+bool AppLine(const ev::Resumed& e, const AppText&, journal::Event* j) {
+    j->kind = EventKind::kResumed;
+    j->cycle = CycleName(e.after);
+    j->count = e.count;
+    return true;
+}
+
+bool AppLine(const ev::Terminated& e, const AppText&, journal::Event* j) {
+    j->kind = EventKind::kTerminated;
+    j->cycle = CycleName(e.cycle);
+    j->count = CycleCount(e.cycle, CycleAction::kTerminate);
+    j->processes = e.processes;
+    j->result = e.result;
+    return true;
+}
+
+bool AppLine(const ev::Launched& e, const AppText& text, journal::Event* j) {
+    j->kind = EventKind::kLaunched;
+    j->cycle = CycleName(e.cycle);
+    j->count = CycleCount(e.cycle, CycleAction::kLaunch);
+    j->ok = Flag(e.started);
+    j->error = e.error;
+    j->session = e.session;
+    j->user = Flag(e.userFound);
+    j->command = text.utf8(std::string(e.command));
+    return true;
+}
+
+bool AppLine(const ev::Reconnect& e, const AppText&, journal::Event* j) {
+    j->kind = EventKind::kReconnect;
+    j->cycle = CycleName(e.cycle);
+    j->count = e.count;
+    return true;
+}
+
+// A train's key and serial are the application's bytes, not configured
+// texts: written as they came.
+bool AppLine(const ev::Train& e, const AppText&, journal::Event* j) {
+    j->kind = EventKind::kTrain;
+    j->key = std::string(e.key);
+    j->vehicles = e.vehicles;
+    j->serial = std::string(e.serial);
+    return true;
+}
+
+bool AppLine(const ev::Mismatch& e, const AppText&, journal::Event* j) {
+    j->kind = EventKind::kMismatch;
+    j->key = std::string(e.key);
+    j->pictures = e.pictures;
+    j->files = e.xmlFiles;
+    return true;
+}
+
+// An uninstall or install command's line.
+template <typename Command>
+bool CommandLine(EventKind kind, const Command& e, const AppText& text, journal::Event* j) {
+    j->kind = kind;
+    j->subApp = text.utf8(text.app.subApp);
+    j->command = text.utf8(std::string(e.command));
+    j->ok = Flag(e.taken);
+    j->code = e.shellCode;
+    return true;
+}
+
+bool AppLine(const ev::Uninstall& e, const AppText& text, journal::Event* j) {
+    return CommandLine(EventKind::kUninstall, e, text, j);
+}
+
+bool AppLine(const ev::Install& e, const AppText& text, journal::Event* j) {
+    return CommandLine(EventKind::kInstall, e, text, j);
+}
+
+bool AppLine(const ev::BufferOverflow& e, const AppText&, journal::Event* j) {
+    j->kind = EventKind::kBufferOverflow;
+    j->discarded = e.discarded;
+    j->kept = e.kept;
+    return true;
+}
+
+bool AppLine(const ev::OutOfMemory&, const AppText&, journal::Event* j) {
+    j->kind = EventKind::kOutOfMemory;
+    return true;
+}
+
+// The journal's event of each event of the supervisor itself, or false.
+bool DaemonLine(const de::Stopping&, TextToUtf8, journal::Event*) {
+    return false;
+}
+
+template <typename StartOrStop>
+bool RunLine(EventKind kind, const StartOrStop& e, journal::Event* j) {
+    j->kind = kind;
+    j->version = std::string(e.version);
+    j->apps = e.apps;
+    return true;
+}
+
+bool DaemonLine(const de::Started& e, TextToUtf8, journal::Event* j) {
+    return RunLine(EventKind::kDaemonStarted, e, j);
+}
+
+bool DaemonLine(const de::Stopped& e, TextToUtf8, journal::Event* j) {
+    return RunLine(EventKind::kDaemonStopped, e, j);
+}
+
+template <typename Load>
+bool ConfigLine(EventKind kind, const Load& e, TextToUtf8 utf8, journal::Event* j) {
+    j->kind = kind;
+    j->path = utf8(std::string(e.path));
+    j->report = utf8(std::string(e.report));
+    return true;
+}
+
+bool DaemonLine(const de::ConfigLoaded& e, TextToUtf8 utf8, journal::Event* j) {
+    return ConfigLine(EventKind::kConfigLoaded, e, utf8, j);
+}
+
+bool DaemonLine(const de::ConfigNotLoaded& e, TextToUtf8 utf8, journal::Event* j) {
+    return ConfigLine(EventKind::kConfigNotLoaded, e, utf8, j);
+}
+
+bool DaemonLine(const de::ConfigPitfalls& e, TextToUtf8 utf8, journal::Event* j) {
+    j->kind = EventKind::kConfigPitfalls;
+    j->count = e.Count();
+    for (const std::string& finding : e.findings) {
+        j->findings.push_back(utf8(finding));
+    }
+    return true;
 }
 
 }  // namespace
 
-int UtcOffsetMinutes(int64_t seconds, const std::tm& local) {
-    const int64_t localSeconds =
-        DaysFromCivil(CivilDate{local.tm_year + 1900LL, static_cast<unsigned>(local.tm_mon + 1),
-                                static_cast<unsigned>(local.tm_mday)}) *
-            kSecondsPerDay +
-        local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec;
-    return static_cast<int>(FloorDiv(localSeconds - seconds, 60));
-}
-
-std::string FormatRfc3339(const JournalTime& time) {
-    const int64_t local = LocalMs(time);
-    const int64_t day = FloorDiv(local, kSecondsPerDay * 1000);
-    const int64_t msOfDay = local - day * kSecondsPerDay * 1000;
-    const CivilDate date = CivilFromDays(day);
-    const int offset = time.offsetMinutes < 0 ? -time.offsetMinutes : time.offsetMinutes;
-    char text[48];
-    std::snprintf(text, sizeof text, "%04lld-%02u-%02uT%02d:%02d:%02d.%03d%c%02d:%02d",
-                  static_cast<long long>(date.year), date.month, date.day,
-                  static_cast<int>(msOfDay / 3600000), static_cast<int>(msOfDay / 60000 % 60),
-                  static_cast<int>(msOfDay / 1000 % 60), static_cast<int>(msOfDay % 1000),
-                  time.offsetMinutes < 0 ? '-' : '+', offset / 60, offset % 60);
-    return text;
-}
-
-int64_t JournalDay(const JournalTime& time) {
-    return FloorDiv(LocalMs(time), kSecondsPerDay * 1000);
-}
-
-std::string JournalFileName(const JournalTime& time) {
-    const CivilDate date = CivilFromDays(JournalDay(time));
-    char text[48];
-    std::snprintf(text, sizeof text, "%s%04lld-%02u-%02u%s", kFilePrefix,
-                  static_cast<long long>(date.year), date.month, date.day, kFileSuffix);
-    return text;
-}
-
-bool JournalFileDay(const std::string& name, int64_t* day) {
-    const std::string prefix = kFilePrefix;
-    const std::string suffix = kFileSuffix;
-    // "zelk-events-" YYYY "-" MM "-" DD ".jsonl"
-    if (name.size() != prefix.size() + 10 + suffix.size() ||
-        name.compare(0, prefix.size(), prefix) ||
-        name.compare(name.size() - suffix.size(), suffix.size(), suffix)) {
-        return false;
-    }
-    const std::string date = name.substr(prefix.size(), 10);
-    for (std::size_t i = 0; i < date.size(); ++i) {
-        const bool dash = i == 4 || i == 7;
-        if (dash ? date[i] != '-' : (date[i] < '0' || date[i] > '9')) {
-            return false;
-        }
-    }
-    const CivilDate civil{std::stoll(date.substr(0, 4)),
-                          static_cast<unsigned>(std::stoul(date.substr(5, 2))),
-                          static_cast<unsigned>(std::stoul(date.substr(8, 2)))};
-    if (civil.month < 1 || civil.month > 12 || civil.day < 1 || civil.day > 31) {
-        return false;
-    }
-    // A date that does not exist (02-31) names no day: such a file is
-    // neither read nor removed as an old one.
-    const int64_t days = DaysFromCivil(civil);
-    const CivilDate back = CivilFromDays(days);
-    if (back.month != civil.month || back.day != civil.day) {
-        return false;
-    }
-    *day = days;
-    return true;
-}
-
-std::string JournalLine(const AppIdentity& app, const WatchdogEvent& event, const JournalTime& time,
-                        TextToUtf8 utf8) {
-    const char* name = nullptr;
-    Json fields;  // null until a field is set: most events make no line
-    if (!AppFields(event, app, utf8, &name, &fields)) {
+std::string JournalLine(const AppIdentity& app, const WatchdogEvent& event,
+                        const journal::Time& time, TextToUtf8 utf8) {
+    journal::Event line;
+    const AppText text{app, utf8};
+    if (!std::visit([&](const auto& kind) { return AppLine(kind, text, &line); }, event.what)) {
         return std::string();
     }
-    Json line = Start(name, time);
-    line["app"] = utf8(app.name);
-    line["index"] = app.index;
-    line["endpoint"] = utf8(app.endpoint);
-    if (fields.is_object()) {
-        for (auto& field : fields.items()) {
-            line[field.key()] = field.value();
-        }
-    }
-    return Finish(line);
+    line.time = time;
+    line.app = utf8(app.name);
+    line.index = app.index;
+    line.endpoint = utf8(app.endpoint);
+    return journal::FormatLine(line);
 }
 
-std::string JournalLine(const DaemonEvent& event, const JournalTime& time, TextToUtf8 utf8) {
-    Json line;
-    switch (event.kind) {
-        case DaemonEventKind::kStarted:
-        case DaemonEventKind::kStopped:
-            line =
-                Start(event.kind == DaemonEventKind::kStarted ? "daemon_started" : "daemon_stopped",
-                      time);
-            line["version"] = std::string(event.text);
-            line["apps"] = event.count;
-            break;
-        case DaemonEventKind::kConfigLoaded:
-        case DaemonEventKind::kConfigNotLoaded:
-            line = Start(event.kind == DaemonEventKind::kConfigLoaded ? "config_loaded"
-                                                                      : "config_not_loaded",
-                         time);
-            line["path"] = utf8(std::string(event.text));
-            line["report"] = utf8(std::string(event.detail));
-            break;
-        case DaemonEventKind::kConfigPitfalls: {
-            line = Start("config_pitfalls", time);
-            line["count"] = event.count;
-            Json findings = Json::array();
-            if (event.findings != nullptr) {
-                for (const std::string& finding : *event.findings) {
-                    findings.push_back(utf8(finding));
-                }
-            }
-            line["findings"] = findings;
-            break;
-        }
-        case DaemonEventKind::kStopping:
-            return std::string();
+std::string JournalLine(const DaemonEvent& event, const journal::Time& time, TextToUtf8 utf8) {
+    journal::Event line;
+    if (!std::visit([&](const auto& kind) { return DaemonLine(kind, utf8, &line); }, event)) {
+        return std::string();
     }
-    return Finish(line);
+    line.time = time;
+    return journal::FormatLine(line);
 }

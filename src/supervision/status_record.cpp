@@ -29,50 +29,39 @@ void ApplyEvent(AppRecord& record, const WatchdogEvent& event, int64_t now) {
     status.silentWaits = status.connected ? state.recvTimeouts : state.connectTimeouts;
     status.recvFailures = state.recvFailures;
     status.installPending = event.installPending;
-    switch (event.kind) {
-        case WatchdogEventKind::kThreadNotStarted:
-            status.notWatched = true;
-            break;
-        case WatchdogEventKind::kDataReceived:
-            // Down from a termination until data arrives again.
-            status.down = false;
-            status.bytesReceived += static_cast<uint64_t>(event.count);
-            break;
-        case WatchdogEventKind::kTerminate:
-            ++status.terminations;
-            status.down = true;
-            record.terminationTimes.Add(now);
-            break;
-        case WatchdogEventKind::kTerminated:
-            CountTerminatedProcesses(record, event.count);
-            break;
-        case WatchdogEventKind::kLaunch:
-            ++status.launches;
-            break;
-        case WatchdogEventKind::kReconnect:
-            ++status.reconnects;
-            break;
-        case WatchdogEventKind::kHandshake:
-            ++status.handshakes;
-            status.lastMessageTime = now;
-            break;
-        case WatchdogEventKind::kTrain:
-            ++status.trains;
-            status.lastMessageTime = now;
-            status.lastTrainTime = now;
-            break;
-        case WatchdogEventKind::kMismatch:
-            ++status.fileMismatches;
-            break;
-        case WatchdogEventKind::kUninstall:
-            ++status.uninstallCommands;
-            break;
-        case WatchdogEventKind::kInstall:
-            ++status.installCommands;
-            break;
-        default:
-            break;
-    }
+    namespace ev = watchdog_event;
+    std::visit(Overloaded{
+                   [&](const ev::ThreadNotStarted&) { status.notWatched = true; },
+                   [&](const ev::DataReceived& data) {
+                       // Down from a termination until data arrives again.
+                       status.down = false;
+                       status.bytesReceived += static_cast<uint64_t>(data.bytes);
+                   },
+                   [&](const ev::Terminate&) {
+                       ++status.terminations;
+                       status.down = true;
+                       record.terminationTimes.Add(now);
+                   },
+                   [&](const ev::Terminated& terminated) {
+                       CountTerminatedProcesses(record, terminated.processes);
+                   },
+                   [&](const ev::Launch&) { ++status.launches; },
+                   [&](const ev::Reconnect&) { ++status.reconnects; },
+                   [&](const ev::Handshake&) {
+                       ++status.handshakes;
+                       status.lastMessageTime = now;
+                   },
+                   [&](const ev::Train&) {
+                       ++status.trains;
+                       status.lastMessageTime = now;
+                       status.lastTrainTime = now;
+                   },
+                   [&](const ev::Mismatch&) { ++status.fileMismatches; },
+                   [&](const ev::Uninstall&) { ++status.uninstallCommands; },
+                   [&](const ev::Install&) { ++status.installCommands; },
+                   [](const auto&) {},
+               },
+               event.what);
 }
 
 void CountTerminatedProcesses(AppRecord& record, int32_t processes) {

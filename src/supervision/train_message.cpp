@@ -63,17 +63,11 @@ void HandleTrainMessage(const std::string& text, const AppConfig& config, int32_
     if (!report.hasTime) {
         return;
     }
-    WatchdogEvent train{WatchdogEventKind::kTrain};
-    train.code = socketError;
-    train.text = report.trainKey;
-    train.detail = report.vehicleSerial;
-    train.count = report.vehicles;
-    services.sink.Report(train);
+    services.sink.Report(
+        watchdog_event::Train{report.trainKey, report.vehicleSerial, report.vehicles, socketError});
 
     if (!IsSafeTrainKey(report.trainKey)) {
-        WatchdogEvent refused{WatchdogEventKind::kTrainKeyRefused};
-        refused.text = report.trainKey;
-        services.sink.Report(refused);
+        services.sink.Report(watchdog_event::TrainKeyRefused{report.trainKey});
         return;
     }
     const ResultFileCounts counts = CheckResultFiles(config, report.trainKey, report.vehicleSerial,

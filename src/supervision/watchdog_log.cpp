@@ -10,157 +10,165 @@
 
 namespace {
 
+namespace ev = watchdog_event;
+
 constexpr char kWatchdog[] = "CDaemon::DaemonThread";
+
+// The lines of one event: one call for each kind that writes any. The kinds
+// without a case write nothing (Terminated and Launched among them: CloseExe
+// and OpenExe write their own lines).
+class Lines {
+  public:
+    Lines(const AppConfig& app, LineOutput& output) : app_(app), output_(output) {}
+
+    void operator()(const ev::ConnectingWait& e) {
+        // The line shows the waits before this one, so the first shows 0.
+        Log(kTrace, __LINE__, e.socketError,
+            FormatLogText("%s CONNECTING %s %dcount", Name().c_str(),
+                          SanitizeForLog(app_.ip).c_str(), e.waits - 1));
+    }
+    void operator()(const ev::ReadFailed& e) {
+        Log(kTrace, __LINE__, e.socketError,
+            FormatLogText("%s recv data failure %d", Name().c_str(), e.failures - 1));
+    }
+    void operator()(const ev::Terminate& e) {
+        const int32_t code = e.socketError;
+        if (e.cycle == Cycle::kConnecting) {
+            Log(kTrace, __LINE__, code,
+                FormatLogText("connect time out, try close process:%s", Name().c_str()));
+        } else if (e.cycle == Cycle::kSilent) {
+            Log(kTrace, __LINE__, code,
+                FormatLogText("recv data time out, try close process:%s", Name().c_str()));
+        } else {
+            Log(kTrace, __LINE__, code,
+                FormatLogText("%s recv data failure %d, try close process", Name().c_str(),
+                              e.count));
+        }
+    }
+    void operator()(const ev::Launch& e) {
+        const int32_t code = e.socketError;
+        if (e.cycle == Cycle::kConnecting) {
+            Log(kTrace, __LINE__, code,
+                FormatLogText("connect time out, try open process:%s", Name().c_str()));
+        } else if (e.cycle == Cycle::kSilent) {
+            Log(kTrace, __LINE__, code,
+                FormatLogText("recv data time out, try open process:%s", Name().c_str()));
+        } else {
+            Log(kTrace, __LINE__, code,
+                FormatLogText("%s recv data failure %d, try open process", Name().c_str(),
+                              e.count));
+        }
+    }
+    void operator()(const ev::Reconnect& e) {
+        const int32_t code = e.socketError;
+        switch (e.cycle) {
+            case Cycle::kConnecting:
+                Log(kTrace, __LINE__, code, "connect time out, goto loop");
+                break;
+            case Cycle::kSilent:
+                Log(kTrace, __LINE__, code, "recv data time out, goto loop");
+                break;
+            case Cycle::kFailing:
+                Log(kTrace, __LINE__, code, "recv data failure, goto loop");
+                break;
+            case Cycle::kWaitFailing:
+                Log(kTrace, __LINE__, code,
+                    FormatLogText("%s socket error %d times, goto loop", Name().c_str(), e.count));
+                break;
+            case Cycle::kNone:
+            case Cycle::kNoSocket:
+                // The new attempt's own line tells whether the socket came.
+                break;
+        }
+    }
+    void operator()(const ev::WaitFailed& e) {
+        output_.Print("error");
+        Log(kTrace, __LINE__, e.socketError, "socket error");
+    }
+    void operator()(const ev::ThreadStart&) { output_.Print("thead in"); }
+    void operator()(const ev::ThreadExit&) {
+        Log(kTrace, __LINE__, 0, "Thread exit!");
+        output_.Print("thead exit");
+    }
+    void operator()(const ev::BuffersMissing&) {
+        Log(kTrace, __LINE__, 0, FormatLogText("%s alloc buffer faile", Name().c_str()));
+    }
+    void operator()(const ev::SocketCreateFailed& e) {
+        Log(kTrace, __LINE__, e.error, "create socket faile");
+    }
+    void operator()(const ev::DataReceived&) { output_.Print(Name() + " ==> Recv data ok!"); }
+    void operator()(const ev::BufferOverflow& e) {
+        Log(kWarning, __LINE__, 0,
+            FormatLogText(
+                "%s message buffer full: %d unconsumed bytes discarded, %d bytes received",
+                Name().c_str(), e.discarded, e.kept));
+    }
+    void operator()(const ev::Train& e) {
+        const std::string key = Key(e.key);
+        Log(kTrace, __LINE__, e.socketError,
+            FormatLogText("%s recv train date:%s", Name().c_str(), key.c_str()));
+        output_.Print(Name() + " ==> recv:" + key);
+    }
+    void operator()(const ev::TrainKeyRefused& e) {
+        Log(kFatal, __LINE__, 0,
+            FormatLogText(
+                "%s refused train key %s: it could leave the picture folder, no file checks",
+                Name().c_str(), Key(e.key).c_str()));
+    }
+    // A try's line shows the tries before it, as its code too.
+    void operator()(const ev::PictureTry& e) {
+        Log(kFatal, __LINE__, e.tries - 1,
+            FormatLogText("%s try find pic %s\\L001.jpg %d number of times", Name().c_str(),
+                          Key(e.key).c_str(), e.tries - 1));
+    }
+    void operator()(const ev::XmlTry& e) {
+        Log(kFatal, __LINE__, e.tries - 1,
+            FormatLogText("%s try find xml %s_L001.xml %d number of times", Name().c_str(),
+                          Key(e.key).c_str(), e.tries - 1));
+    }
+    void operator()(const ev::Mismatch& e) {
+        Log(kFatal, __LINE__, 0,
+            FormatLogText("%s find pic count:%d != find file count:%d", Name().c_str(), e.pictures,
+                          e.xmlFiles));
+        output_.Print(
+            FormatLogText("find pic count:%d != find file count:%d", e.pictures, e.xmlFiles));
+    }
+    void operator()(const ev::UninstallStarting&) { output_.Print("uninstall zlek services!"); }
+    void operator()(const ev::Uninstall&) {
+        Log(kFatal, __LINE__, 0,
+            FormatLogText("uninstall:%s cmd:", SanitizeForLog(app_.subAppName).c_str()));
+    }
+    void operator()(const ev::InstallStarting&) { output_.Print("install zlek services!"); }
+    void operator()(const ev::Install&) {
+        Log(kFatal, __LINE__, 0,
+            FormatLogText("install:%s cmd:", SanitizeForLog(app_.subAppName).c_str()));
+    }
+    void operator()(const ev::OutOfMemory&) {
+        Log(kWarning, __LINE__, 0,
+            FormatLogText("%s watchdog pass given up: out of memory", Name().c_str()));
+    }
+    template <typename Silent>
+    void operator()(const Silent&) {}
+
+  private:
+    void Log(int level, int line, int32_t code, const std::string& message) {
+        output_.Log(level, line, kWatchdog, code, message);
+    }
+    // The name as the lines show it: a control character in config.xml (a
+    // "&#10;") must not end a line early either.
+    std::string Name() const { return SanitizeForLog(app_.name); }
+    // A key comes from the application's message: control characters in it
+    // must not end a log line early or forge one.
+    static std::string Key(std::string_view key) { return SanitizeForLog(std::string(key)); }
+
+    const AppConfig& app_;
+    LineOutput& output_;
+};
 
 }  // namespace
 
 WatchdogLog::WatchdogLog(const AppConfig& app, LineOutput& output) : app_(app), output_(output) {}
 
-void WatchdogLog::Report(const WatchdogEvent& e) {
-    // The name as the lines show it: a control character in config.xml (a
-    // "&#10;") must not end a line early either.
-    const std::string shownName = SanitizeForLog(app_.name);
-    const char* name = shownName.c_str();
-    // A key comes from the application's message: control characters in it
-    // must not end a log line early or forge one.
-    const std::string key = SanitizeForLog(std::string(e.text));
-    auto log = [&](int level, int line, const std::string& message) {
-        output_.Log(level, line, kWatchdog, e.code, message);
-    };
-    switch (e.kind) {
-        case WatchdogEventKind::kConnectingWait:
-            // The line shows the waits before this one, so the first shows 0.
-            log(kTrace, __LINE__,
-                FormatLogText("%s CONNECTING %s %dcount", name, SanitizeForLog(app_.ip).c_str(),
-                              e.count - 1));
-            break;
-        case WatchdogEventKind::kReadFailed:
-            log(kTrace, __LINE__, FormatLogText("%s recv data failure %d", name, e.count - 1));
-            break;
-        case WatchdogEventKind::kTerminate:
-            if (e.cycle == Cycle::kConnecting) {
-                log(kTrace, __LINE__,
-                    FormatLogText("connect time out, try close process:%s", name));
-            } else if (e.cycle == Cycle::kSilent) {
-                log(kTrace, __LINE__,
-                    FormatLogText("recv data time out, try close process:%s", name));
-            } else {
-                log(kTrace, __LINE__,
-                    FormatLogText("%s recv data failure %d, try close process", name, e.count));
-            }
-            break;
-        case WatchdogEventKind::kLaunch:
-            if (e.cycle == Cycle::kConnecting) {
-                log(kTrace, __LINE__, FormatLogText("connect time out, try open process:%s", name));
-            } else if (e.cycle == Cycle::kSilent) {
-                log(kTrace, __LINE__,
-                    FormatLogText("recv data time out, try open process:%s", name));
-            } else {
-                log(kTrace, __LINE__,
-                    FormatLogText("%s recv data failure %d, try open process", name, e.count));
-            }
-            break;
-        case WatchdogEventKind::kReconnect:
-            switch (e.cycle) {
-                case Cycle::kConnecting:
-                    log(kTrace, __LINE__, "connect time out, goto loop");
-                    break;
-                case Cycle::kSilent:
-                    log(kTrace, __LINE__, "recv data time out, goto loop");
-                    break;
-                case Cycle::kFailing:
-                    log(kTrace, __LINE__, "recv data failure, goto loop");
-                    break;
-                case Cycle::kWaitFailing:
-                    log(kTrace, __LINE__,
-                        FormatLogText("%s socket error %d times, goto loop", name, e.count));
-                    break;
-                case Cycle::kNone:
-                case Cycle::kNoSocket:
-                    // The new attempt's own line tells whether the socket came.
-                    break;
-            }
-            break;
-        case WatchdogEventKind::kWaitFailed:
-            output_.Print("error");
-            log(kTrace, __LINE__, "socket error");
-            break;
-        case WatchdogEventKind::kThreadStart:
-            output_.Print("thead in");
-            break;
-        case WatchdogEventKind::kThreadExit:
-            log(kTrace, __LINE__, "Thread exit!");
-            output_.Print("thead exit");
-            break;
-        case WatchdogEventKind::kBuffersMissing:
-            log(kTrace, __LINE__, FormatLogText("%s alloc buffer faile", name));
-            break;
-        case WatchdogEventKind::kSocketCreateFailed:
-            log(kTrace, __LINE__, "create socket faile");
-            break;
-        case WatchdogEventKind::kDataReceived:
-            output_.Print(shownName + " ==> Recv data ok!");
-            break;
-        case WatchdogEventKind::kBufferOverflow:
-            log(kWarning, __LINE__,
-                FormatLogText(
-                    "%s message buffer full: %d unconsumed bytes discarded, %d bytes received",
-                    name, e.count, e.second));
-            break;
-        case WatchdogEventKind::kTrain:
-            log(kTrace, __LINE__, FormatLogText("%s recv train date:%s", name, key.c_str()));
-            output_.Print(shownName + " ==> recv:" + key);
-            break;
-        case WatchdogEventKind::kTrainKeyRefused:
-            log(kFatal, __LINE__,
-                FormatLogText(
-                    "%s refused train key %s: it could leave the picture folder, no file checks",
-                    name, key.c_str()));
-            break;
-        case WatchdogEventKind::kPictureTry:
-            log(kFatal, __LINE__,
-                FormatLogText("%s try find pic %s\\L001.jpg %d number of times", name, key.c_str(),
-                              e.count - 1));
-            break;
-        case WatchdogEventKind::kXmlTry:
-            log(kFatal, __LINE__,
-                FormatLogText("%s try find xml %s_L001.xml %d number of times", name, key.c_str(),
-                              e.count - 1));
-            break;
-        case WatchdogEventKind::kMismatch:
-            log(kFatal, __LINE__,
-                FormatLogText("%s find pic count:%d != find file count:%d", name, e.count,
-                              e.second));
-            output_.Print(
-                FormatLogText("find pic count:%d != find file count:%d", e.count, e.second));
-            break;
-        case WatchdogEventKind::kUninstallStarting:
-            output_.Print("uninstall zlek services!");
-            break;
-        case WatchdogEventKind::kUninstall:
-            log(kFatal, __LINE__,
-                FormatLogText("uninstall:%s cmd:", SanitizeForLog(app_.subAppName).c_str()));
-            break;
-        case WatchdogEventKind::kInstallStarting:
-            output_.Print("install zlek services!");
-            break;
-        case WatchdogEventKind::kInstall:
-            log(kFatal, __LINE__,
-                FormatLogText("install:%s cmd:", SanitizeForLog(app_.subAppName).c_str()));
-            break;
-        case WatchdogEventKind::kOutOfMemory:
-            log(kWarning, __LINE__,
-                FormatLogText("%s watchdog pass given up: out of memory", name));
-            break;
-        case WatchdogEventKind::kSilentWait:
-        case WatchdogEventKind::kConnected:
-        case WatchdogEventKind::kResumed:
-        case WatchdogEventKind::kTerminated:  // CloseExe writes its own lines
-        case WatchdogEventKind::kLaunched:    // and so does OpenExe
-        case WatchdogEventKind::kConnectionAttempt:
-        case WatchdogEventKind::kThreadNotStarted:  // nothing is logged for it
-        case WatchdogEventKind::kReadable:
-        case WatchdogEventKind::kHandshake:
-            break;
-    }
+void WatchdogLog::Report(const WatchdogEvent& event) {
+    std::visit(Lines(app_, output_), event.what);
 }

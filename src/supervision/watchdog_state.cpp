@@ -2,8 +2,10 @@
 
 namespace {
 
-void AddNote(WatchdogActions* actions, WatchdogEventKind kind, Cycle cycle, int32_t count) {
-    actions->notes[actions->noteCount++] = WatchdogNote{kind, cycle, count};
+namespace ev = watchdog_event;
+
+void AddNote(WatchdogActions* actions, const CountingNote& note) {
+    actions->notes[actions->noteCount++] = note;
 }
 
 // Counts one more event of `cycle` and returns the new count.
@@ -24,26 +26,27 @@ void ApplyRows(Cycle cycle, int32_t count, WatchdogActions* actions) {
         }
         switch (row.action) {
             case CycleAction::kTerminate:
-                AddNote(actions, WatchdogEventKind::kTerminate, cycle, count);
+                AddNote(actions, ev::Terminate{cycle, count});
                 actions->terminate = cycle;
                 break;
             case CycleAction::kLaunch:
-                AddNote(actions, WatchdogEventKind::kLaunch, cycle, count);
+                AddNote(actions, ev::Launch{cycle, count});
                 actions->launch = cycle;
                 break;
             case CycleAction::kReconnect:
-                AddNote(actions, WatchdogEventKind::kReconnect, cycle, count);
+                AddNote(actions, ev::Reconnect{cycle, count});
                 actions->reconnect = true;
                 break;
         }
     }
 }
 
-// Counts one more event of `cycle`, reports it as `kind` and carries out the
-// rows the new count reaches.
-void Count(WatchdogState* state, Cycle cycle, WatchdogEventKind kind, WatchdogActions* actions) {
+// Counts one more event of `cycle`, reports it as a `Note` with the new
+// count and carries out the rows the count reaches.
+template <typename Note>
+void Count(WatchdogState* state, Cycle cycle, WatchdogActions* actions) {
     const int32_t count = Raise(state, cycle);
-    AddNote(actions, kind, cycle, count);
+    AddNote(actions, Note{count});
     ApplyRows(cycle, count, actions);
 }
 
@@ -58,18 +61,18 @@ void Readable(WatchdogState* state, PassOutcome outcome, WatchdogActions* action
     state->connection = ConnectionState::kConnected;
     if (outcome == PassOutcome::kReadFailed) {
         actions->sleepAfterFailedRead = true;
-        Count(state, Cycle::kFailing, WatchdogEventKind::kReadFailed, actions);
+        Count<ev::ReadFailed>(state, Cycle::kFailing, actions);
         return;
     }
     state->recvFailures = 0;
     actions->handleData = true;
     if (!state->dataReceived) {
         state->dataReceived = true;
-        AddNote(actions, WatchdogEventKind::kConnected, Cycle::kConnecting, connectingWaits);
+        AddNote(actions, ev::Connected{connectingWaits});
     } else if (silentWaits > 0) {
-        AddNote(actions, WatchdogEventKind::kResumed, Cycle::kSilent, silentWaits);
+        AddNote(actions, ev::Resumed{Cycle::kSilent, silentWaits});
     } else if (failures > 0) {
-        AddNote(actions, WatchdogEventKind::kResumed, Cycle::kFailing, failures);
+        AddNote(actions, ev::Resumed{Cycle::kFailing, failures});
     }
 }
 
@@ -93,13 +96,13 @@ WatchdogActions Step(WatchdogState* state, PassOutcome outcome) {
             break;
         case PassOutcome::kWaitFailed:
             actions.pauseAfterFailedWait = true;
-            Count(state, Cycle::kWaitFailing, WatchdogEventKind::kWaitFailed, &actions);
+            Count<ev::WaitFailed>(state, Cycle::kWaitFailing, &actions);
             break;
         case PassOutcome::kTimeout:
             if (state->connection == ConnectionState::kConnecting) {
-                Count(state, Cycle::kConnecting, WatchdogEventKind::kConnectingWait, &actions);
+                Count<ev::ConnectingWait>(state, Cycle::kConnecting, &actions);
             } else {
-                Count(state, Cycle::kSilent, WatchdogEventKind::kSilentWait, &actions);
+                Count<ev::SilentWait>(state, Cycle::kSilent, &actions);
             }
             break;
         case PassOutcome::kReadData:

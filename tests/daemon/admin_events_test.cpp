@@ -232,43 +232,23 @@ TEST_F(ReporterTest, TheHubsEventsMapToTheTable) {
     app.name = "rec";
     app.endpoint = "127.0.0.1:9000";
     app.subApp = "sub";
-    auto event = [](WatchdogEventKind kind, Cycle cycle = Cycle::kNone, int32_t count = 0) {
-        WatchdogEvent e(kind);
-        e.cycle = cycle;
-        e.count = count;
-        return e;
-    };
-    using K = WatchdogEventKind;
-    DaemonEvent started(DaemonEventKind::kStarted);
-    started.text = "1.0.0";
-    started.count = 3;
-    mapping.OnDaemonEvent(started, 0);
-    mapping.OnAppEvent(app, event(K::kConnected, Cycle::kConnecting, 0), 0);  // first: no event
+    namespace ev = watchdog_event;
+    mapping.OnDaemonEvent(daemon_event::Started{3, "1.0.0"}, 0);
+    mapping.OnAppEvent(app, ev::Connected{0}, 0);  // first: no event
     for (int wait = 1; wait <= 30; ++wait) {
-        mapping.OnAppEvent(app, event(K::kSilentWait, Cycle::kSilent, wait), 0);
+        mapping.OnAppEvent(app, ev::SilentWait{wait}, 0);
     }
-    mapping.OnAppEvent(app, event(K::kTerminate, Cycle::kSilent, 30), 0);
-    WatchdogEvent terminated = event(K::kTerminated, Cycle::kSilent, 1);
-    mapping.OnAppEvent(app, terminated, 0);
-    WatchdogEvent noUser = event(K::kLaunched, Cycle::kSilent, 0);
-    noUser.code = 1008;
-    noUser.text = "rec.exe";
+    mapping.OnAppEvent(app, ev::Terminate{Cycle::kSilent, 30}, 0);
+    mapping.OnAppEvent(app, ev::Terminated{Cycle::kSilent, 1, 1}, 0);
+    const ev::Launched noUser{Cycle::kSilent, false, 1008, 0, false, "rec.exe"};
     mapping.OnAppEvent(app, noUser, 0);
     mapping.OnAppEvent(app, noUser, 0);  // the streak goes on: said once
-    WatchdogEvent failed = event(K::kLaunched, Cycle::kFailing, 1);
-    failed.code = 2;
-    failed.text = "rec.exe";
-    mapping.OnAppEvent(app, failed, 0);
-    mapping.OnAppEvent(app, event(K::kConnected, Cycle::kConnecting, 4), 0);
-    WatchdogEvent mismatch = event(K::kMismatch, Cycle::kNone, 3);
-    mismatch.second = 1;
-    mismatch.text = "20261209031415";
-    mapping.OnAppEvent(app, mismatch, 0);
-    WatchdogEvent uninstall = event(K::kUninstall);
-    uninstall.text = "uninstall.bat";
-    mapping.OnAppEvent(app, uninstall, 0);
-    mapping.OnAppEvent(app, event(K::kThreadNotStarted), 0);
-    mapping.OnDaemonEvent(DaemonEvent(DaemonEventKind::kStopping), 0);
+    mapping.OnAppEvent(app, ev::Launched{Cycle::kFailing, false, 2, 0, true, "rec.exe"}, 0);
+    mapping.OnAppEvent(app, ev::Connected{4}, 0);
+    mapping.OnAppEvent(app, ev::Mismatch{"20261209031415", 3, 1}, 0);
+    mapping.OnAppEvent(app, ev::Uninstall{"uninstall.bat"}, 0);
+    mapping.OnAppEvent(app, ev::ThreadNotStarted{}, 0);
+    mapping.OnDaemonEvent(daemon_event::Stopping{}, 0);
     EXPECT_EQ(sink.Lines(), (std::vector<std::string>{
                                 "1001 -1 1.0.0|3",
                                 "2002 2 rec|127.0.0.1:9000|30",

@@ -1,5 +1,7 @@
-// The event journal: which events make a line and what each line says, the
-// times and file names in local time, and the writer against a real folder.
+// The event journal's writer against a real folder: lines whole and in
+// order in the day's file, old days removed, a folder that goes away or
+// cannot be written. (Which events make which lines: tests/supervision; the
+// lines, times and file names themselves: tests/journal.)
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,18 +14,11 @@
 #include "../support/wait_until.h"
 #include "daemon/journal_writer.h"
 #include "log_capture.h"
-#include "supervision/journal_line.h"
 
 namespace {
 
-std::string Same(const std::string& text) {
-    return text;
-}
-
-// 2026-12-09 03:14:15.123 UTC, seen at UTC+01:00.
-const JournalTime kTime{1796786055123, 60};
-const std::string kStart = R"({"time":"2026-12-09T04:14:15.123+01:00","event":")";
-const std::string kApp = R"(","app":"sim \"one\"","index":3,"endpoint":"127.0.0.1:7101")";
+// 2026-12-09 03:14:15.123 UTC.
+constexpr int64_t kTimeMs = 1796786055123;
 
 AppIdentity App() {
     AppIdentity app;
@@ -32,123 +27,6 @@ AppIdentity App() {
     app.endpoint = "127.0.0.1:7101";
     app.subApp = "recorder";
     return app;
-}
-
-WatchdogEvent Event(WatchdogEventKind kind, Cycle cycle = Cycle::kNone, int32_t count = 0,
-                    int32_t second = 0) {
-    WatchdogEvent event(kind);
-    event.cycle = cycle;
-    event.count = count;
-    event.second = second;
-    return event;
-}
-
-TEST(JournalLine, EachTransitionMakesOneExactLine) {
-    using K = WatchdogEventKind;
-    WatchdogEvent launched = Event(K::kLaunched, Cycle::kSilent, 1, 2);
-    launched.ok = true;
-    launched.text = "/opt/sim --port 7101";
-    WatchdogEvent failed = Event(K::kReadFailed, Cycle::kFailing, 1, -1);
-    failed.code = 104;
-    WatchdogEvent closed = Event(K::kReadFailed, Cycle::kFailing, 1, 0);
-    closed.code = 2;
-    WatchdogEvent train = Event(K::kTrain, Cycle::kNone, 4);
-    train.text = "20261209031415";
-    train.detail = "S1";
-    WatchdogEvent mismatch = Event(K::kMismatch, Cycle::kNone, 3, 1);
-    mismatch.text = "20261209031415";
-    WatchdogEvent uninstall = Event(K::kUninstall, Cycle::kNone, 0, 42);
-    uninstall.ok = true;
-    uninstall.text = "/opt/uninstall.sh";
-    const struct {
-        WatchdogEvent event;
-        std::string line;  // after the common start: event name and fields
-    } cases[] = {
-        {Event(K::kThreadNotStarted), "thread_not_started" + kApp + "}"},
-        {Event(K::kConnected, Cycle::kConnecting, 4), "connected" + kApp + R"(,"waits":4})"},
-        {Event(K::kSilentWait, Cycle::kSilent, 1), "silence" + kApp + "}"},
-        {failed, "failing" + kApp + R"(,"code":104})"},
-        {closed, "failing" + kApp + R"(,"closed":true})"},
-        {Event(K::kResumed, Cycle::kSilent, 7),
-         "resumed" + kApp + R"(,"after":"silent","count":7})"},
-        {Event(K::kTerminated, Cycle::kSilent, 2, 1),
-         "terminated" + kApp + R"(,"cycle":"silent","count":30,"processes":2,"result":1})"},
-        {launched,
-         "launched" + kApp +
-             R"(,"cycle":"silent","count":45,"ok":true,"error":0,"session":2,"user":true,)"
-             R"("command":"/opt/sim --port 7101"})"},
-        {Event(K::kReconnect, Cycle::kFailing, 31),
-         "reconnect" + kApp + R"(,"cycle":"failing","count":31})"},
-        {Event(K::kReconnect, Cycle::kNoSocket, 1),
-         "reconnect" + kApp + R"(,"cycle":"socket","count":1})"},
-        {train, "train" + kApp + R"(,"key":"20261209031415","vehicles":4,"serial":"S1"})"},
-        {mismatch, "mismatch" + kApp + R"(,"key":"20261209031415","pictures":3,"files":1})"},
-        {uninstall,
-         "uninstall" + kApp +
-             R"(,"sub_app":"recorder","command":"/opt/uninstall.sh","ok":true,"code":42})"},
-        {Event(K::kBufferOverflow, Cycle::kNone, 50, 20),
-         "buffer_overflow" + kApp + R"(,"discarded":50,"kept":20})"},
-        {Event(K::kOutOfMemory), "out_of_memory" + kApp + "}"},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(JournalLine(App(), c.event, kTime, Same), kStart + c.line + "\n");
-    }
-}
-
-TEST(JournalLine, PassesThatChangeNothingMakeNoLine) {
-    using K = WatchdogEventKind;
-    for (const WatchdogEvent& event :
-         {Event(K::kConnectingWait, Cycle::kConnecting, 1),
-          Event(K::kSilentWait, Cycle::kSilent, 2), Event(K::kReadFailed, Cycle::kFailing, 2),
-          Event(K::kWaitFailed, Cycle::kWaitFailing, 1), Event(K::kTerminate, Cycle::kSilent, 30),
-          Event(K::kDataReceived, Cycle::kNone, 40), Event(K::kHandshake), Event(K::kReadable),
-          Event(K::kUninstallStarting)}) {
-        EXPECT_EQ(JournalLine(App(), event, kTime, Same), "") << static_cast<int>(event.kind);
-    }
-    EXPECT_EQ(JournalLine(DaemonEvent(DaemonEventKind::kStopping), kTime, Same), "");
-}
-
-TEST(JournalLine, DaemonLinesAndTextsThatAreNotUtf8) {
-    DaemonEvent started(DaemonEventKind::kStarted);
-    started.count = 3;
-    started.text = "1.0.0";
-    EXPECT_EQ(JournalLine(started, kTime, Same),
-              kStart + R"(daemon_started","version":"1.0.0","apps":3})" + "\n");
-    const std::vector<std::string> findings = {"app 1 \"a\": empty path"};
-    DaemonEvent pitfalls(DaemonEventKind::kConfigPitfalls);
-    pitfalls.count = 1;
-    pitfalls.findings = &findings;
-    EXPECT_EQ(
-        JournalLine(pitfalls, kTime, Same),
-        kStart + R"(config_pitfalls","count":1,"findings":["app 1 \"a\": empty path"]})" + "\n");
-    // A key is the application's bytes: what is not UTF-8 becomes U+FFFD.
-    WatchdogEvent train = Event(WatchdogEventKind::kTrain);
-    train.text = "k\xff";
-    EXPECT_NE(JournalLine(App(), train, kTime, Same).find("\"key\":\"k\xef\xbf\xbd\""),
-              std::string::npos);
-}
-
-TEST(JournalTime, LocalTimesDatesAndFileNames) {
-    EXPECT_EQ(FormatRfc3339(JournalTime{0, 0}), "1970-01-01T00:00:00.000+00:00");
-    EXPECT_EQ(FormatRfc3339(JournalTime{-1, -150}), "1969-12-31T21:29:59.999-02:30");
-    // Local midnight decides the file, not UTC's.
-    const JournalTime lateUtc{1796774400000 - 1, 60};  // 2026-12-08 23:59:59.999 UTC
-    EXPECT_EQ(JournalFileName(lateUtc), "zelk-events-2026-12-09.jsonl");
-    int64_t day = 0;
-    ASSERT_TRUE(JournalFileDay("zelk-events-2026-12-09.jsonl", &day));
-    EXPECT_EQ(day, JournalDay(lateUtc));
-    ASSERT_TRUE(JournalFileDay("zelk-events-2028-02-29.jsonl", &day));
-    for (const char* name : {"zelk-events-2026-13-09.jsonl", "zelk-events-2026-02-29.jsonl",
-                             "zelk-events-2026-04-31.jsonl", "zelk-events-2026-12-9.jsonl",
-                             "zelk-events-2026-12-09.json", "other-2026-12-09.jsonl"}) {
-        EXPECT_FALSE(JournalFileDay(name, &day)) << name;
-    }
-    std::tm local{};
-    local.tm_year = 126;
-    local.tm_mon = 11;
-    local.tm_mday = 9;
-    local.tm_hour = 4;
-    EXPECT_EQ(UtcOffsetMinutes(1796785200, local), 60);  // 03:00 UTC seen as 04:00
 }
 
 // The writer against a real folder: lines whole and in order in the day's
@@ -164,8 +42,7 @@ TEST(JournalWriter, AppendsTheDaysLinesAndRemovesOldFiles) {
         JournalService journal(settings);
         ASSERT_TRUE(journal.Start());
         for (int i = 1; i <= 3; ++i) {
-            journal.OnAppEvent(App(), Event(WatchdogEventKind::kConnected, Cycle::kConnecting, i),
-                               1796786055123 + i);
+            journal.OnAppEvent(App(), watchdog_event::Connected{i}, kTimeMs + i);
         }
     }
     std::vector<fs::path> files;
@@ -182,7 +59,7 @@ TEST(JournalWriter, AppendsTheDaysLinesAndRemovesOldFiles) {
     {
         JournalService journal(settings);
         ASSERT_TRUE(journal.Start());
-        journal.OnAppEvent(App(), Event(WatchdogEventKind::kOutOfMemory), 1796786055123);
+        journal.OnAppEvent(App(), watchdog_event::OutOfMemory{}, kTimeMs);
     }
     const std::string after = testing_support::ReadWholeFile(files[0]);
     EXPECT_NE(after.find("\"time\":\"2026-12\n{\"time\""), std::string::npos) << after;
@@ -193,7 +70,7 @@ TEST(JournalWriter, AppendsTheDaysLinesAndRemovesOldFiles) {
     {
         JournalService journal(settings);
         ASSERT_TRUE(journal.Start());
-        journal.OnAppEvent(App(), Event(WatchdogEventKind::kOutOfMemory), 1796786055123);
+        journal.OnAppEvent(App(), watchdog_event::OutOfMemory{}, kTimeMs);
     }
     EXPECT_FALSE(fs::exists(base / "zelk-events-2000-01-01.jsonl"));
     EXPECT_TRUE(fs::exists(base / "keep.jsonl"));
@@ -204,7 +81,7 @@ TEST(JournalWriter, AppendsTheDaysLinesAndRemovesOldFiles) {
         JournalService journal(settings);
         ASSERT_TRUE(journal.Start());
         for (int i = 0; i < 3; ++i) {
-            journal.OnAppEvent(App(), Event(WatchdogEventKind::kOutOfMemory), 1796786055123);
+            journal.OnAppEvent(App(), watchdog_event::OutOfMemory{}, kTimeMs);
         }
     }
     const std::vector<std::string> lines = log.Lines();
@@ -235,19 +112,18 @@ TEST(JournalWriter, AFolderRemovedAndAWriteFailedWhileRunning) {
         JournalService journal(settings);
         ASSERT_TRUE(journal.Start());
         fs::remove_all(settings.folder);
-        journal.OnAppEvent(App(), Event(WatchdogEventKind::kConnected, Cycle::kConnecting, 1),
-                           kTime.ms);
+        journal.OnAppEvent(App(), watchdog_event::Connected{1}, kTimeMs);
         ASSERT_TRUE(testing_support::WaitUntil(listed));
         // The day's file made unwritable; then back, with a line cut short.
         const fs::path day = files[0];
         const std::string before = testing_support::ReadWholeFile(day);
         fs::remove(day);
         fs::create_directory(day);
-        journal.OnAppEvent(App(), Event(WatchdogEventKind::kOutOfMemory), kTime.ms);
+        journal.OnAppEvent(App(), watchdog_event::OutOfMemory{}, kTimeMs);
         ASSERT_TRUE(testing_support::WaitUntil([&] { return !log.Lines().empty(); }));
         fs::remove(day);
         std::ofstream(day, std::ios::binary) << before << "{\"time\":\"2026-12";
-        journal.OnAppEvent(App(), Event(WatchdogEventKind::kBufferOverflow), kTime.ms);
+        journal.OnAppEvent(App(), watchdog_event::BufferOverflow{}, kTimeMs);
     }
     const std::string text = testing_support::ReadWholeFile(files[0]);
     EXPECT_NE(text.find("\"waits\":1"), std::string::npos) << text;

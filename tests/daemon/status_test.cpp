@@ -24,18 +24,15 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing_support::ReadWholeFile;
-using K = WatchdogEventKind;
+namespace ev = watchdog_event;
 
 constexpr int64_t kStart = 1765195200;
 constexpr ConnectionState kConnecting = ConnectionState::kConnecting;
 constexpr ConnectionState kConnected = ConnectionState::kConnected;
 
 // An event as the watchdog hands it on: with the state it left.
-WatchdogEvent Event(WatchdogEventKind kind, ConnectionState connection = kConnecting,
-                    int32_t waits = 0, int32_t failures = 0, bool installPending = false,
-                    int32_t count = 0) {
-    WatchdogEvent event(kind);
-    event.count = count;
+WatchdogEvent Event(WatchdogEvent event, ConnectionState connection = kConnecting,
+                    int32_t waits = 0, int32_t failures = 0, bool installPending = false) {
     event.state.connection = connection;
     (connection == kConnected ? event.state.recvTimeouts : event.state.connectTimeouts) = waits;
     event.state.recvFailures = failures;
@@ -51,36 +48,36 @@ TEST(StatusRecord, FollowsTheWatchdogThroughItsCycles) {
         AppState state;  // what the record shows after the event
     };
     const Step steps[] = {
-        {Event(K::kThreadStart), AppState::kConnecting},
-        {Event(K::kConnectingWait, kConnecting, 10), AppState::kConnecting},
-        {Event(K::kTerminate, kConnecting, 10), AppState::kDown},
+        {Event(ev::ThreadStart{}), AppState::kConnecting},
+        {Event(ev::ConnectingWait{10}, kConnecting, 10), AppState::kConnecting},
+        {Event(ev::Terminate{Cycle::kConnecting, 10}, kConnecting, 10), AppState::kDown},
         // A readable socket is no recovery; data is.
-        {Event(K::kReadable, kConnected), AppState::kDown},
-        {Event(K::kDataReceived, kConnected, 0, 0, false, 40), AppState::kConnected},
-        {Event(K::kHandshake, kConnected), AppState::kConnected},
-        {Event(K::kSilentWait, kConnected, 10), AppState::kConnected},
-        {Event(K::kSilentWait, kConnected, 11), AppState::kSilent},
-        {Event(K::kDataReceived, kConnected, 0, 0, false, 200), AppState::kConnected},
-        {Event(K::kTrain, kConnected), AppState::kConnected},
-        {Event(K::kMismatch, kConnected), AppState::kConnected},
-        {Event(K::kUninstall, kConnected, 0, 0, true), AppState::kConnected},
-        {Event(K::kReadFailed, kConnected, 0, 1, true), AppState::kFailing},
-        {Event(K::kTerminate, kConnected, 0, 11, true), AppState::kDown},
-        {Event(K::kTerminated, kConnected, 0, 11, true, 1), AppState::kDown},
-        {Event(K::kLaunch, kConnected, 0, 20, true), AppState::kDown},
+        {Event(ev::Readable{}, kConnected), AppState::kDown},
+        {Event(ev::DataReceived{40}, kConnected), AppState::kConnected},
+        {Event(ev::Handshake{1}, kConnected), AppState::kConnected},
+        {Event(ev::SilentWait{10}, kConnected, 10), AppState::kConnected},
+        {Event(ev::SilentWait{11}, kConnected, 11), AppState::kSilent},
+        {Event(ev::DataReceived{200}, kConnected), AppState::kConnected},
+        {Event(ev::Train{}, kConnected), AppState::kConnected},
+        {Event(ev::Mismatch{}, kConnected), AppState::kConnected},
+        {Event(ev::Uninstall{}, kConnected, 0, 0, true), AppState::kConnected},
+        {Event(ev::ReadFailed{1}, kConnected, 0, 1, true), AppState::kFailing},
+        {Event(ev::Terminate{Cycle::kFailing, 11}, kConnected, 0, 11, true), AppState::kDown},
+        {Event(ev::Terminated{Cycle::kFailing, 1, 1}, kConnected, 0, 11, true), AppState::kDown},
+        {Event(ev::Launch{Cycle::kFailing, 20}, kConnected, 0, 20, true), AppState::kDown},
         // A reconnection cancels the pending install; down lasts.
-        {Event(K::kReconnect, kConnecting), AppState::kDown},
-        {Event(K::kDataReceived, kConnected, 0, 0, false, 1), AppState::kConnected},
-        {Event(K::kSilentWait, kConnected, 45), AppState::kSilent},
-        {Event(K::kLaunch, kConnected, 45), AppState::kSilent},
-        {Event(K::kThreadExit), AppState::kConnecting},
-        {Event(K::kThreadNotStarted), AppState::kNotWatched},
+        {Event(ev::Reconnect{Cycle::kSilent, 60}, kConnecting), AppState::kDown},
+        {Event(ev::DataReceived{1}, kConnected), AppState::kConnected},
+        {Event(ev::SilentWait{45}, kConnected, 45), AppState::kSilent},
+        {Event(ev::Launch{Cycle::kSilent, 45}, kConnected, 45), AppState::kSilent},
+        {Event(ev::ThreadExit{}), AppState::kConnecting},
+        {Event(ev::ThreadNotStarted{}), AppState::kNotWatched},
     };
     AppRecord record;
     int64_t now = kStart;
     for (const Step& step : steps) {
         ApplyEvent(record, step.event, ++now);
-        SCOPED_TRACE(static_cast<int>(step.event.kind));
+        SCOPED_TRACE(step.event.what.index());
         EXPECT_EQ(StateOf(record.status), step.state);
         EXPECT_EQ(record.status.connected, step.event.state.connection == kConnected);
         EXPECT_EQ(record.status.silentWaits, record.status.connected
@@ -108,7 +105,7 @@ TEST(StatusRecord, FollowsTheWatchdogThroughItsCycles) {
 TEST(StatusRecord, CountsTheTerminationsOfTheLastHour) {
     AppRecord record;
     for (int64_t at : {kStart, kStart + 100, kStart + 3000}) {
-        ApplyEvent(record, Event(K::kTerminate, kConnected, 30), at);
+        ApplyEvent(record, Event(ev::Terminate{Cycle::kSilent, 30}, kConnected, 30), at);
     }
     EXPECT_EQ(StatusAt(record, kStart + 3000).terminationsLastHour, 3);
     EXPECT_EQ(StatusAt(record, kStart + 3650).terminationsLastHour, 2);
@@ -120,7 +117,7 @@ TEST(StatusRecord, CountsTheTerminationsOfTheLastHour) {
     // More than the ring holds saturates at its size.
     AppRecord storm;
     for (int i = 0; i < 200; ++i) {
-        ApplyEvent(storm, Event(K::kTerminate, kConnected, 0, 11), kStart + i);
+        ApplyEvent(storm, Event(ev::Terminate{Cycle::kFailing, 11}, kConnected, 0, 11), kStart + i);
     }
     EXPECT_EQ(StatusAt(storm, kStart + 200).terminationsLastHour,
               static_cast<int32_t>(TerminationTimes::kCapacity));
@@ -253,10 +250,10 @@ TEST(StatusBoard, RowsAreKeyedByIndexAndAThreadThatCouldNotStartIsNotWatched) {
     // the next application's record often takes its place: one object here.
     AppConfig record = Config("first", 7001);
     EXPECT_EQ(board.Add(record, 0), 0);
-    board.Apply(0, Event(K::kThreadNotStarted));
+    board.Apply(0, Event(ev::ThreadNotStarted{}));
     record = Config("second", 7002);
     EXPECT_EQ(board.Add(record, 1), 1);
-    board.Apply(1, Event(K::kDataReceived, kConnected, 0, 0, false, 5));
+    board.Apply(1, Event(ev::DataReceived{5}, kConnected));
 
     const StatusSnapshot snapshot = board.Snapshot();
     ASSERT_EQ(snapshot.apps.size(), 2u);
@@ -280,26 +277,26 @@ TEST(StatusBoard, WakesTheWriterForAChangeOfStateOnly) {
         bool wakes;
     };
     const Step steps[] = {
-        {Event(K::kThreadStart), false},
-        {Event(K::kConnectingWait, kConnecting, 1), false},
-        {Event(K::kReadable, kConnected), true},  // connecting -> connected
-        {Event(K::kDataReceived, kConnected, 0, 0, false, 30), false},
-        {Event(K::kHandshake, kConnected), false},
-        {Event(K::kSilentWait, kConnected, 10), false},
-        {Event(K::kSilentWait, kConnected, 11), true},  // silent past the warning
-        {Event(K::kSilentWait, kConnected, 29), false},
-        {Event(K::kTerminate, kConnected, 30), true},  // down
-        {Event(K::kLaunch, kConnected, 45), true},     // launched
-        {Event(K::kReadable, kConnected), false},      // the silence ends; still down
-        {Event(K::kDataReceived, kConnected, 0, 0, false, 30), true},  // up again
-        {Event(K::kTrain, kConnected), false},
-        {Event(K::kUninstall, kConnected, 0, 0, true), true},
-        {Event(K::kInstall, kConnected), true},
-        {Event(K::kThreadNotStarted, kConnected), true},
+        {Event(ev::ThreadStart{}), false},
+        {Event(ev::ConnectingWait{1}, kConnecting, 1), false},
+        {Event(ev::Readable{}, kConnected), true},  // connecting -> connected
+        {Event(ev::DataReceived{30}, kConnected), false},
+        {Event(ev::Handshake{1}, kConnected), false},
+        {Event(ev::SilentWait{10}, kConnected, 10), false},
+        {Event(ev::SilentWait{11}, kConnected, 11), true},  // silent past the warning
+        {Event(ev::SilentWait{29}, kConnected, 29), false},
+        {Event(ev::Terminate{Cycle::kSilent, 30}, kConnected, 30), true},  // down
+        {Event(ev::Launch{Cycle::kSilent, 45}, kConnected, 45), true},     // launched
+        {Event(ev::Readable{}, kConnected), false},       // the silence ends; still down
+        {Event(ev::DataReceived{30}, kConnected), true},  // up again
+        {Event(ev::Train{}, kConnected), false},
+        {Event(ev::Uninstall{}, kConnected, 0, 0, true), true},
+        {Event(ev::Install{}, kConnected), true},
+        {Event(ev::ThreadNotStarted{}, kConnected), true},
     };
     for (const Step& step : steps) {
         board.Apply(0, step.event);
-        EXPECT_EQ(board.Wait(0, true), step.wakes) << static_cast<int>(step.event.kind);
+        EXPECT_EQ(board.Wait(0, true), step.wakes) << step.event.what.index();
     }
 }
 

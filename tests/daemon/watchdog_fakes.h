@@ -105,6 +105,7 @@ struct FakeConnection final : Connection {
     int closes = 0;
     int openFailures = 0;  // the next opens that fail
     int32_t lastError = 10035;
+    int failedRead = 0;  // what a read that brings nothing returns: 0 closed, below 0 an error
 
     void Add(int times, platform::WaitOutcome wait, const std::string& data = std::string()) {
         for (int i = 0; i < times; ++i) {
@@ -137,7 +138,7 @@ struct FakeConnection final : Connection {
     int Read(char* buffer, int capacity) override {
         const int n = std::min(capacity, static_cast<int>(current_.data.size()));
         current_.data.copy(buffer, static_cast<size_t>(n));
-        return n > 0 ? n : 0;
+        return n > 0 ? n : failedRead;
     }
     void Close() override { ++closes; }
     int32_t LastError() const override { return lastError; }

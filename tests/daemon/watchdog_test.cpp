@@ -192,6 +192,36 @@ TEST_F(WatchdogTest, WithTheStatusRecordTheWatchdogDoesTheSameAndTheRecordCounts
     EXPECT_EQ(status.silentWaits, 1);  // the wait after the script
 }
 
+// The loop completes what the counting noted: the read's result and the
+// socket error of the pass reach the failed read's event and the row's.
+TEST_F(WatchdogTest, AFailedReadCarriesWhatTheReadReturnedAndTheSocketError) {
+    namespace ev = watchdog_event;
+    struct Failures final : WatchdogSink {
+        std::vector<std::string> seen;
+        void Report(const WatchdogEvent& event) override {
+            if (const auto* failed = event.As<ev::ReadFailed>()) {
+                seen.push_back("failed " + std::to_string(failed->failures) + " " +
+                               std::to_string(failed->readResult) + " " +
+                               std::to_string(failed->socketError));
+            } else if (const auto* terminate = event.As<ev::Terminate>()) {
+                seen.push_back("terminate " + std::to_string(terminate->count) + " " +
+                               std::to_string(terminate->socketError));
+            }
+        }
+    } failures;
+    SinkPair both(log.sink, failures);
+    connection.failedRead = -1;
+    connection.lastError = 10054;
+    connection.Add(11, platform::WaitOutcome::kReadable);
+    Watchdog watchdog(app, DaemonTimings(),
+                      WatchdogSeams{connection, processes, files, shell, clock, both}, 4096, 8192);
+    watchdog.Run(running);
+    ASSERT_EQ(failures.seen.size(), 12u);
+    EXPECT_EQ(failures.seen[0], "failed 1 -1 10054");
+    EXPECT_EQ(failures.seen[10], "failed 11 -1 10054");
+    EXPECT_EQ(failures.seen[11], "terminate 11 10054");
+}
+
 TEST_F(WatchdogTest, AFailedConnectIsSatOutAsATimeOutAndAFailedWaitPauses) {
     connection.Add(1, platform::WaitOutcome::kConnectFailed);
     connection.Add(1, platform::WaitOutcome::kFailed);
@@ -298,7 +328,7 @@ TEST(WatchdogThread, ASetUpWithoutMemoryIsToldAsNotWatched) {
     struct Kinds final : EventConsumer {
         int seen[64] = {};  // no allocation while the failures are armed
         void OnAppEvent(const AppIdentity&, const WatchdogEvent& event, int64_t) override {
-            ++seen[static_cast<int>(event.kind) % 64];
+            ++seen[event.what.index() % 64];
         }
         void OnDaemonEvent(const DaemonEvent&, int64_t) override {}
     };
@@ -320,13 +350,10 @@ TEST(WatchdogThread, ASetUpWithoutMemoryIsToldAsNotWatched) {
             WatchApplication(context);
             failed = guard.Failed();
         }
-        const auto heard = [&](WatchdogEventKind kind) {
-            return kinds.seen[static_cast<int>(kind) % 64] > 0;
-        };
-        EXPECT_TRUE(heard(WatchdogEventKind::kThreadStart) ||
-                    heard(WatchdogEventKind::kBuffersMissing))
+        const auto heard = [&](WatchdogPayload kind) { return kinds.seen[kind.index() % 64] > 0; };
+        EXPECT_TRUE(heard(watchdog_event::ThreadStart{}) || heard(watchdog_event::BuffersMissing{}))
             << "allocation " << failAt;
-        EXPECT_TRUE(heard(WatchdogEventKind::kThreadExit)) << "allocation " << failAt;
+        EXPECT_TRUE(heard(watchdog_event::ThreadExit{})) << "allocation " << failAt;
         EXPECT_EQ(threads.load(), 0);
         return failed;
     });

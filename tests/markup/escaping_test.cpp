@@ -46,22 +46,25 @@ TEST_P(Unescape, Output) {
 
 INSTANTIATE_TEST_SUITE_P(
     References, Unescape,
-    ::testing::Values(UnescapeCase{"&lt;&gt;&amp;&quot;&apos;", 0, "<>&\"'"},
-                      UnescapeCase{"&#65;&#x41;&#X41;", 0, "AAA"}, UnescapeCase{"&#0;", 0, "&#0;"},
-                      UnescapeCase{"&AMP;&Lt;", 0, "&<"}, UnescapeCase{"&unknown;", 0, "&unknown;"},
-                      UnescapeCase{"&abcdefghij;", 0, "&abcdefghij;"}, UnescapeCase{"a&", 0, "a&"},
-                      UnescapeCase{"a&am", 0, "a&am"}, UnescapeCase{"&amp", 0, "&amp"},
-                      UnescapeCase{"&;", 0, "&;"}, UnescapeCase{"&#65x;", 0, "A"},
-                      UnescapeCase{"&#x;", 0, "&#x;"}, UnescapeCase{"& lt;", 0, "& lt;"},
-                      // Beyond U+10FFFF and surrogates stay as written.
-                      UnescapeCase{"&#x110000;", 0, "&#x110000;"},
-                      UnescapeCase{"&#x1F600041;", 0, "&#x1F600041;"},
-                      UnescapeCase{"&#99999999;", 0, "&#99999999;"},
-                      UnescapeCase{"&#xD800;", 0, "&#xD800;"},
-                      UnescapeCase{"  a  b  ", 0x100, "a  b"},
-                      UnescapeCase{"  a  b  ", 0x200, "a b"}, UnescapeCase{" \t\r\n", 0x100, ""},
-                      UnescapeCase{"  a \t b  ", 0, "  a \t b  "},
-                      UnescapeCase{" &lt; ", 0x100, "<"}));
+    ::testing::Values(
+        UnescapeCase{"&lt;&gt;&amp;&quot;&apos;", 0, "<>&\"'"},
+        UnescapeCase{"&#65;&#x41;&#X41;", 0, "AAA"}, UnescapeCase{"&#0;", 0, "&#0;"},
+        UnescapeCase{"&AMP;&Lt;", 0, "&<"}, UnescapeCase{"&unknown;", 0, "&unknown;"},
+        UnescapeCase{"&abcdefghij;", 0, "&abcdefghij;"}, UnescapeCase{"a&", 0, "a&"},
+        UnescapeCase{"a&am", 0, "a&am"}, UnescapeCase{"&amp", 0, "&amp"},
+        UnescapeCase{"&;", 0, "&;"}, UnescapeCase{"&#65x;", 0, "A"},
+        UnescapeCase{"&#x;", 0, "&#x;"}, UnescapeCase{"& lt;", 0, "& lt;"},
+        // A reference is read up to 9 characters after "&".
+        UnescapeCase{"&#00000065;", 0, "A"}, UnescapeCase{"&#000000065;", 0, "&#000000065;"},
+        // Beyond U+10FFFF and surrogates stay as written.
+        UnescapeCase{"&#x110000;", 0, "&#x110000;"},
+        UnescapeCase{"&#x1F600041;", 0, "&#x1F600041;"},
+        UnescapeCase{"&#99999999;", 0, "&#99999999;"}, UnescapeCase{"&#xD800;", 0, "&#xD800;"},
+        UnescapeCase{"  a  b  ", 0x100, "a  b"}, UnescapeCase{"  a  b  ", 0x200, "a b"},
+        UnescapeCase{" \t\r\n", 0x100, ""},
+        // Collapsing makes any run one space; trimming keeps inner runs as written.
+        UnescapeCase{"a\t\n b", 0x200, "a b"}, UnescapeCase{"a\t\n b", 0x100, "a\t\n b"},
+        UnescapeCase{"  a \t b  ", 0, "  a \t b  "}, UnescapeCase{" &lt; ", 0x100, "<"}));
 
 TEST(Unescape, ExplicitLengthStopsEarly) {
     EXPECT_EQ(UnescapeValue("&lt;&gt;", 4, 0), "<");
@@ -153,6 +156,10 @@ TEST(Unescape, DependsOnTheAnsiCodePage) {
     switch (platform::AnsiCodePage()) {
         case 936:
             EXPECT_EQ(UnescapeValue("&#x4E2D;", -1, 0), "\xD6\xD0");
+            // A double-byte character that the end cuts keeps its first byte;
+            // nothing beyond the end is read.
+            EXPECT_EQ(UnescapeValue("a\x81\x40", 2, 0), "a\x81");
+            EXPECT_EQ(UnescapeValue("a \x81\x40", 3, 0x200), "a \x81");
             break;
         case 1252:
             EXPECT_EQ(UnescapeValue("&#x4E2D;", -1, 0), "&#x4E2D;");

@@ -62,8 +62,9 @@ TEST(ReadWord, StopsAtDelimiters) {
     }
 }
 
-// Every attribute of a tag as "name=value" ("name" alone without a value),
-// "|" between them, then "@" and where the reader stopped.
+// Every attribute of a tag as "name=value", the value as written (its
+// quotes included; "name" alone without a value), "|" between them, then
+// "@" and where the reader stopped.
 std::string Listed(const std::string& tag, int32_t capacity = 16) {
     AttributeSpan spans[16];
     AttributeEnd end;
@@ -73,7 +74,7 @@ std::string Listed(const std::string& tag, int32_t capacity = 16) {
     for (int32_t i = 0; i < n; ++i) {
         out += (i ? "|" : "") + tag.substr(spans[i].nameStart, spans[i].nameLength);
         if (spans[i].valueLength >= 0) {
-            out += "=" + tag.substr(spans[i].valueStart, spans[i].valueLength);
+            out += "=" + tag.substr(spans[i].StretchStart(), spans[i].StretchLength());
         }
     }
     if (!end.complete) {
@@ -89,11 +90,11 @@ TEST(ListAttributes, ReadsTheRulesOfTheAttributeReader) {
         const char* listed;
     } cases[] = {
         {"<a>", "@2"},
-        {"<a x='1' y=2 z />", "x=1|y=2|z@14"},
+        {"<a x='1' y=2 z />", "x='1'|y=2|z@14"},
         // Whitespace around "="; a ">" inside quotes is part of the value.
-        {"<a x = \"v>w\" >", "x=v>w@12"},
+        {"<a x = \"v>w\" >", "x=\"v>w\"@12"},
         // A quoted token after a name without "=" is its value.
-        {"<a b \"x\">", "b=x@8"},
+        {"<a b \"x\">", "b=\"x\"@8"},
         // Unquoted values run to whitespace or ">", so a "/" is theirs.
         {"<a x=1/>", "x=1/@7"},
         {"<a x==y>", "x==y@7"},
@@ -103,16 +104,16 @@ TEST(ListAttributes, ReadsTheRulesOfTheAttributeReader) {
         {"<a y=>", "y=@5 dangling"},
         {"<a y= >", "y=@5 dangling"},
         // Quotes open values only where a value may begin.
-        {"<a x='1 y='2'>", "x=1 y=|2'@13"},
-        // A quote left open runs to the end of the tag.
-        {"<a x='1>", "x=1@7"},
+        {"<a x='1 y='2'>", "x='1 y='|2'@13"},
+        // A quote left open runs to the end of the tag, and has no closing quote.
+        {"<a x='1>", "x='1@7"},
         // A name written twice is listed twice; readers take the first.
-        {"<a x='1' x='2'>", "x=1|x=2@14"},
+        {"<a x='1' x='2'>", "x='1'|x='2'@14"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(Listed(c.tag), c.listed) << c.tag;
     }
-    EXPECT_EQ(Listed("<e a=\"1\" b=\"2\" c=\"3\">", 2), "a=1|b=2 and more");
+    EXPECT_EQ(Listed("<e a=\"1\" b=\"2\" c=\"3\">", 2), "a=\"1\"|b=\"2\" and more");
 }
 
 TEST(ListAttributes, FindAttributeTakesTheFirstMatchAndTellsWhereToInsert) {

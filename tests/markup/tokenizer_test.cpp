@@ -75,6 +75,10 @@ INSTANTIATE_TEST_SUITE_P(
         SingleCase{"<a>", TokenKind::StartTag, 3, "a", false, ""},
         // "/" at the end of an unquoted value belongs to the value.
         SingleCase{"<a x=1/>", TokenKind::StartTag, 8, "a", false, ""},
+        // ... unless whitespace or a quote comes before it there.
+        SingleCase{"<a x= />", TokenKind::StartTag, 8, "a", true, ""},
+        SingleCase{"<a x=1'/>", TokenKind::StartTag, 9, "a", true, ""},
+        SingleCase{"<a x=1\"/>", TokenKind::StartTag, 9, "a", true, ""},
         SingleCase{"<a x='1'/>", TokenKind::StartTag, 10, "a", true, ""},
         SingleCase{"<a x=1 />", TokenKind::StartTag, 9, "a", true, ""},
         SingleCase{"<a x=\"1\"/>", TokenKind::StartTag, 10, "a", true, ""},

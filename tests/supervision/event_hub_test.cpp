@@ -21,13 +21,11 @@ int64_t Monotonic() {
 struct Recorder final : EventConsumer {
     std::vector<std::string> seen;
     void OnAppEvent(const AppIdentity& app, const WatchdogEvent& event, int64_t timeMs) override {
-        seen.push_back(app.name + "/" + app.endpoint + " " +
-                       std::to_string(static_cast<int>(event.kind)) + " @" +
-                       std::to_string(timeMs));
+        seen.push_back(app.name + "/" + app.endpoint + " " + std::to_string(event.what.index()) +
+                       " @" + std::to_string(timeMs));
     }
     void OnDaemonEvent(const DaemonEvent& event, int64_t timeMs) override {
-        seen.push_back("daemon " + std::to_string(static_cast<int>(event.kind)) + " @" +
-                       std::to_string(timeMs));
+        seen.push_back("daemon " + std::to_string(event.index()) + " @" + std::to_string(timeMs));
     }
 };
 
@@ -42,12 +40,13 @@ TEST(EventHub, EveryConsumerHearsEveryEventWithOneTime) {
     app.ip = "127.0.0.1";
     app.port = 9000;
     hub.AddApp(4, app);
-    hub.SinkFor(4).Report(WatchdogEvent(WatchdogEventKind::kHandshake));
-    hub.Report(DaemonEvent(DaemonEventKind::kStopping));
+    const WatchdogEvent handshake(watchdog_event::Handshake{1});
+    const DaemonEvent stopping(daemon_event::Stopping{});
+    hub.SinkFor(4).Report(handshake);
+    hub.Report(stopping);
     const std::vector<std::string> expected = {
-        "rec/127.0.0.1:9000 " + std::to_string(static_cast<int>(WatchdogEventKind::kHandshake)) +
-            " @1000",
-        "daemon " + std::to_string(static_cast<int>(DaemonEventKind::kStopping)) + " @1000"};
+        "rec/127.0.0.1:9000 " + std::to_string(handshake.what.index()) + " @1000",
+        "daemon " + std::to_string(stopping.index()) + " @1000"};
     EXPECT_EQ(first.seen, expected);
     EXPECT_EQ(second.seen, expected);
     EXPECT_EQ(hub.AppCount(), 5);
@@ -59,16 +58,16 @@ TEST(EventHub, AWatchdogThatStopsReportingIsStuck) {
     EventHub hub(Wall, Monotonic);
     g_monotonicMs = 100000;
     EXPECT_TRUE(hub.WatchdogsAlive(30000));
-    hub.Report(0, WatchdogEvent(WatchdogEventKind::kThreadStart));
-    hub.Report(1, WatchdogEvent(WatchdogEventKind::kThreadStart));
-    hub.Report(1, WatchdogEvent(WatchdogEventKind::kBuffersMissing));
+    hub.Report(0, watchdog_event::ThreadStart{});
+    hub.Report(1, watchdog_event::ThreadStart{});
+    hub.Report(1, watchdog_event::BuffersMissing{});
     g_monotonicMs += 30000;
     EXPECT_TRUE(hub.WatchdogsAlive(30000));
     g_monotonicMs += 1;
     EXPECT_FALSE(hub.WatchdogsAlive(30000));
-    hub.Report(0, WatchdogEvent(WatchdogEventKind::kConnectingWait));
+    hub.Report(0, watchdog_event::ConnectingWait{1});
     EXPECT_TRUE(hub.WatchdogsAlive(30000));
-    hub.Report(0, WatchdogEvent(WatchdogEventKind::kThreadExit));
+    hub.Report(0, watchdog_event::ThreadExit{});
     g_monotonicMs += 60000;
     EXPECT_TRUE(hub.WatchdogsAlive(30000));
 }

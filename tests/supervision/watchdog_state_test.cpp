@@ -8,29 +8,28 @@
 
 namespace {
 
-const char* KindName(WatchdogEventKind kind) {
-    switch (kind) {
-        case WatchdogEventKind::kConnectingWait:
-            return "connecting";
-        case WatchdogEventKind::kSilentWait:
-            return "silent";
-        case WatchdogEventKind::kReadFailed:
-            return "failure";
-        case WatchdogEventKind::kWaitFailed:
-            return "waitFailed";
-        case WatchdogEventKind::kConnected:
-            return "connected";
-        case WatchdogEventKind::kResumed:
-            return "resumed";
-        case WatchdogEventKind::kTerminate:
-            return "terminate";
-        case WatchdogEventKind::kLaunch:
-            return "launch";
-        case WatchdogEventKind::kReconnect:
-            return "reconnect";
-        default:
-            return "?";
-    }
+// A note as "kind:count".
+std::string NoteText(const CountingNote& note) {
+    namespace ev = watchdog_event;
+    const auto text = [](const char* kind, int32_t count) {
+        return std::string(kind) + ":" + std::to_string(count) + " ";
+    };
+    return std::visit(Overloaded{
+                          [&](const ev::ConnectingWait& n) { return text("connecting", n.waits); },
+                          [&](const ev::SilentWait& n) { return text("silent", n.waits); },
+                          [&](const ev::ReadFailed& n) { return text("failure", n.failures); },
+                          [&](const ev::WaitFailed& n) { return text("waitFailed", n.failures); },
+                          [&](const ev::Connected& n) { return text("connected", n.waits); },
+                          [&](const ev::Resumed& n) {
+                              return text(
+                                  n.after == Cycle::kSilent ? "resumed-silent" : "resumed-failing",
+                                  n.count);
+                          },
+                          [&](const ev::Terminate& n) { return text("terminate", n.count); },
+                          [&](const ev::Launch& n) { return text("launch", n.count); },
+                          [&](const ev::Reconnect& n) { return text("reconnect", n.count); },
+                      },
+                      note);
 }
 
 // One step's actions as a compact text, so that whole runs compare at once:
@@ -38,8 +37,7 @@ const char* KindName(WatchdogEventKind kind) {
 std::string Describe(const WatchdogActions& a) {
     std::string text;
     for (int i = 0; i < a.noteCount; ++i) {
-        text +=
-            std::string(KindName(a.notes[i].kind)) + ":" + std::to_string(a.notes[i].count) + " ";
+        text += NoteText(a.notes[i]);
     }
     if (a.sleepAfterFailedRead)
         text += "[sleep]";
@@ -145,13 +143,13 @@ TEST(WatchdogState, ReadableResetsBothTimeoutCountsAndTellsWhatEnded) {
     EXPECT_EQ(Describe(Step(&state, PassOutcome::kReadData)), "connected:9 [data]");
     EXPECT_EQ(state.connectTimeouts, 0);
     Unusual(&state, PassOutcome::kTimeout, 29, "silent:");
-    EXPECT_EQ(Describe(Step(&state, PassOutcome::kReadData)), "resumed:29 [data]");
+    EXPECT_EQ(Describe(Step(&state, PassOutcome::kReadData)), "resumed-silent:29 [data]");
     EXPECT_TRUE(Unusual(&state, PassOutcome::kTimeout, 29, "silent:").empty());
     // A failed read also counts as readable: silence ends, failures begin.
     EXPECT_EQ(Describe(Step(&state, PassOutcome::kReadFailed)), "failure:1 [sleep]");
     EXPECT_EQ(state.recvTimeouts, 0);
     Unusual(&state, PassOutcome::kReadFailed, 9, "failure:");
-    EXPECT_EQ(Describe(Step(&state, PassOutcome::kReadData)), "resumed:10 [data]");
+    EXPECT_EQ(Describe(Step(&state, PassOutcome::kReadData)), "resumed-failing:10 [data]");
     EXPECT_EQ(state.recvFailures, 0);
     // The next failure counts 1 again, and the 11th after it is the one that closes.
     Unusual(&state, PassOutcome::kReadFailed, 10, "failure:");

@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "central_europe_zone.h"
+#include "journal/line.h"
 #include "zelkctl/event_text.h"
 #include "zelkctl/history_report.h"
-#include "zelkctl/journal_line.h"
 #include "zelkctl/journal_reader.h"
 #include "zelkctl/journal_time.h"
 
@@ -36,17 +36,16 @@ const char* const kDay =
     "\"index\":1,\"key\":\"20261209020000\",\"pictures\":24,\"files\":3}\n";
 
 int64_t At(const char* rfc3339) {
-    int64_t ms = 0;
-    int offset = 0;
-    EXPECT_TRUE(ParseRfc3339(rfc3339, &ms, &offset));
-    return ms;
+    journal::Time time;
+    EXPECT_TRUE(journal::ParseRfc3339(rfc3339, &time));
+    return time.ms;
 }
 
 std::string Report(const HistoryQuery& query, const char* endTime = "2026-12-09T03:00:00+01:00") {
     const CentralEurope zone;
     HistoryReport report(query, zone);
-    ReadJournalText(kDay,
-                    [&](const Event& event, std::string_view line) { report.Add(event, line); });
+    ReadJournalText(
+        kDay, [&](const journal::Event& event, std::string_view line) { report.Add(event, line); });
     return report.Finish(At(endTime));
 }
 
@@ -126,8 +125,9 @@ TEST(HistoryReport, JsonLinesAreTheJournalsOwnLines) {
     // An editor's byte-order mark is no part of the line passed on.
     const CentralEurope zone;
     HistoryReport marked(query, zone);
-    ReadJournalText("\xEF\xBB\xBF" + day.substr(line),
-                    [&](const Event& event, std::string_view text) { marked.Add(event, text); });
+    ReadJournalText(
+        "\xEF\xBB\xBF" + day.substr(line),
+        [&](const journal::Event& event, std::string_view text) { marked.Add(event, text); });
     EXPECT_EQ(marked.Finish(At("2026-12-09T03:00:00+01:00")), day.substr(line));
 }
 
@@ -139,7 +139,7 @@ TEST(HistoryReport, OddRowsAndARangeAcrossTheClockChange) {
     ReadJournalText(
         "{\"time\":\"2026-03-01T10:00:00.000+01:00\",\"event\":\" \",\"app\":\"a \"}\n"
         "{\"time\":\"2026-03-01T10:00:01.000+01:00\",\"event\":\"\\t\",\"app\":\"abc   \"}\n",
-        [&](const Event& event, std::string_view line) { odd.Add(event, line); });
+        [&](const journal::Event& event, std::string_view line) { odd.Add(event, line); });
     const std::string rows = odd.TakeOutput();
     EXPECT_NE(rows.find("10:00:00+01:00  a        \n"), std::string::npos) << rows;
     EXPECT_NE(rows.find("10:00:01+01:00  abc      \n"), std::string::npos) << rows;
@@ -154,7 +154,7 @@ TEST(HistoryReport, OddRowsAndARangeAcrossTheClockChange) {
         "{\"time\":\"2026-03-29T00:00:01.000+01:00\",\"event\":\"daemon_started\",\"apps\":1}\n"
         "{\"time\":\"2026-03-29T00:00:02.000+01:00\",\"event\":\"connected\",\"app\":\"a\","
         "\"index\":0}\n",
-        [&](const Event& event, std::string_view line) { report.Add(event, line); });
+        [&](const journal::Event& event, std::string_view line) { report.Add(event, line); });
     const std::string out = report.Finish(At("2026-03-30T12:00:00+02:00"));
     EXPECT_NE(out.find("Summary from 2026-03-30 10:00 to 2026-03-30 11:00 (1h 0m):\n"),
               std::string::npos)
@@ -163,8 +163,8 @@ TEST(HistoryReport, OddRowsAndARangeAcrossTheClockChange) {
     // Lines written under a clock ahead of this one: the summary reaches
     // their last, as the times it adds up do.
     HistoryReport ahead(HistoryQuery(), zone);
-    ReadJournalText(kDay,
-                    [&](const Event& event, std::string_view line) { ahead.Add(event, line); });
+    ReadJournalText(
+        kDay, [&](const journal::Event& event, std::string_view line) { ahead.Add(event, line); });
     const std::string late = ahead.Finish(At("2026-12-09T01:00:00+01:00"));
     EXPECT_NE(late.find("Summary from 2026-12-09 00:00 to 2026-12-09 02:00 (2h 0m):\n"),
               std::string::npos)
@@ -213,8 +213,8 @@ TEST(EventText, EachKindInWords) {
     for (const auto& c : cases) {
         const std::string line = std::string("{\"time\":\"2026-12-09T00:00:00Z\",\"event\":\"") +
                                  c.kind + "\"," + c.fields + "}";
-        Event event;
-        ASSERT_TRUE(ParseJournalLine(line, &event)) << line;
+        journal::Event event;
+        ASSERT_TRUE(journal::ParseLine(line, &event)) << line;
         EXPECT_EQ(EventDetails(event), c.details) << line;
     }
 }

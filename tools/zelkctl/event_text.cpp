@@ -6,8 +6,11 @@ namespace zelkctl {
 
 namespace {
 
+using journal::Event;
+using journal::EventKind;
+
 bool Has(int64_t number) {
-    return number != kNoNumber;
+    return number != journal::kNoNumber;
 }
 
 // One line of details, written in place: parts are appended, and a
@@ -60,6 +63,77 @@ void CycleText(Line& line, const Event& e) {
     }
     if (Has(e.count)) {
         line.Then(", ").Text(CountUnit(e.cycle)).Text(" ").Number(e.count);
+    }
+}
+
+void DaemonText(Line& line, const Event& e) {
+    if (!e.version.empty()) {
+        line.Text("version ").Field(e.version);
+    }
+    if (Has(e.apps)) {
+        line.Then(", ").Counted(e.apps, "application", "applications");
+    }
+    if (Has(e.pid)) {
+        line.Then(", ").Text("pid ").Number(e.pid);
+    }
+}
+
+// config_loaded (with the applications taken, when a line gives them) and
+// config_not_loaded (with the engine's report).
+void ConfigText(Line& line, const Event& e) {
+    line.Field(e.path);
+    if (e.kind == EventKind::kConfigLoaded && Has(e.apps)) {
+        line.Then(", ").Counted(e.apps, "application", "applications");
+    }
+    if (e.kind == EventKind::kConfigNotLoaded && !e.report.empty()) {
+        line.Then(": ").Field(e.report);
+    }
+}
+
+void PitfallsText(Line& line, const Event& e) {
+    if (Has(e.count)) {
+        line.Counted(e.count, "pitfall", "pitfalls");
+    }
+    for (std::size_t i = 0; i < e.findings.size(); ++i) {
+        line.Then(i == 0 ? ": " : "; ").Field(e.findings[i]);
+    }
+}
+
+void NotStartedText(Line& line, const Event& e) {
+    line.Text("the watchdog thread did not start");
+    if (!e.reason.empty()) {
+        line.Text(" (").Field(e.reason).Text(")");
+    }
+    line.Text(": not watched");
+}
+
+void ConnectedText(Line& line, const Event& e) {
+    line.Text("first data");
+    if (e.waits == 0) {
+        line.Text(" at once");
+    } else if (Has(e.waits)) {
+        line.Text(" after ").Counted(e.waits, "wait", "waits");
+    }
+}
+
+void FailingText(Line& line, const Event& e) {
+    line.Text("reads fail");
+    if (Has(e.code)) {
+        line.Text(", socket error ").Number(e.code);
+    } else {
+        line.Text(": the application closed the connection");
+    }
+}
+
+void ResumedText(Line& line, const Event& e) {
+    line.Text("data again");
+    if (Has(e.count)) {
+        line.Text(" after ");
+        if (e.cycle == "failing") {
+            line.Counted(e.count, "failed read", "failed reads");
+        } else {
+            line.Counted(e.count, "silent wait", "silent waits");
+        }
     }
 }
 
@@ -130,6 +204,39 @@ void CommandText(Line& line, const Event& e) {
     line.Text(")");
 }
 
+void TrainText(Line& line, const Event& e) {
+    if (!e.key.empty()) {
+        line.Text("train ").Field(e.key);
+    }
+    if (Has(e.vehicles)) {
+        line.Then(", ").Counted(e.vehicles, "vehicle", "vehicles");
+    }
+    if (!e.serial.empty()) {
+        line.Then(", ").Text("serial ").Field(e.serial);
+    }
+}
+
+void MismatchText(Line& line, const Event& e) {
+    if (!e.key.empty()) {
+        line.Text("train ").Field(e.key);
+    }
+    if (Has(e.pictures)) {
+        line.Then(": ").Counted(e.pictures, "picture", "pictures");
+    }
+    if (Has(e.files)) {
+        line.Then(Has(e.pictures) ? ", " : ": ").Counted(e.files, "XML file", "XML files");
+    }
+}
+
+void OverflowText(Line& line, const Event& e) {
+    if (Has(e.discarded)) {
+        line.Number(e.discarded).Text(" bytes discarded");
+    }
+    if (Has(e.kept)) {
+        line.Then(", ").Number(e.kept).Text(" kept");
+    }
+}
+
 }  // namespace
 
 std::string EventDetails(const Event& e) {
@@ -143,121 +250,43 @@ void AppendEventDetails(std::string* out, const Event& e) {
     switch (e.kind) {
         case EventKind::kDaemonStarted:
         case EventKind::kDaemonStopped:
-            if (!e.version.empty()) {
-                line.Text("version ").Field(e.version);
-            }
-            if (Has(e.apps)) {
-                line.Then(", ").Counted(e.apps, "application", "applications");
-            }
-            if (Has(e.pid)) {
-                line.Then(", ").Text("pid ").Number(e.pid);
-            }
-            break;
+            return DaemonText(line, e);
         case EventKind::kConfigLoaded:
-            line.Field(e.path);
-            if (Has(e.apps)) {
-                line.Then(", ").Counted(e.apps, "application", "applications");
-            }
-            break;
         case EventKind::kConfigNotLoaded:
-            line.Field(e.path);
-            if (!e.report.empty()) {
-                line.Then(": ").Field(e.report);
-            }
-            break;
+            return ConfigText(line, e);
         case EventKind::kConfigPitfalls:
-            if (Has(e.count)) {
-                line.Counted(e.count, "pitfall", "pitfalls");
-            }
-            for (std::size_t i = 0; i < e.findings.size(); ++i) {
-                line.Then(i == 0 ? ": " : "; ").Field(e.findings[i]);
-            }
-            break;
+            return PitfallsText(line, e);
         case EventKind::kThreadNotStarted:
-            line.Text("the watchdog thread did not start");
-            if (!e.reason.empty()) {
-                line.Text(" (").Field(e.reason).Text(")");
-            }
-            line.Text(": not watched");
-            break;
+            return NotStartedText(line, e);
         case EventKind::kConnected:
-            line.Text("first data");
-            if (e.waits == 0) {
-                line.Text(" at once");
-            } else if (Has(e.waits)) {
-                line.Text(" after ").Counted(e.waits, "wait", "waits");
-            }
-            break;
+            return ConnectedText(line, e);
         case EventKind::kSilence:
             line.Text("first wait without data");
-            break;
+            return;
         case EventKind::kFailing:
-            line.Text("reads fail");
-            if (Has(e.code)) {
-                line.Text(", socket error ").Number(e.code);
-            } else {
-                line.Text(": the application closed the connection");
-            }
-            break;
+            return FailingText(line, e);
         case EventKind::kResumed:
-            line.Text("data again");
-            if (Has(e.count)) {
-                line.Text(" after ");
-                if (e.cycle == "failing") {
-                    line.Counted(e.count, "failed read", "failed reads");
-                } else {
-                    line.Counted(e.count, "silent wait", "silent waits");
-                }
-            }
-            break;
+            return ResumedText(line, e);
         case EventKind::kTerminated:
-            TerminatedText(line, e);
-            break;
+            return TerminatedText(line, e);
         case EventKind::kLaunched:
-            LaunchedText(line, e);
-            break;
+            return LaunchedText(line, e);
         case EventKind::kReconnect:
-            ReconnectText(line, e);
-            break;
+            return ReconnectText(line, e);
         case EventKind::kTrain:
-            if (!e.key.empty()) {
-                line.Text("train ").Field(e.key);
-            }
-            if (Has(e.vehicles)) {
-                line.Then(", ").Counted(e.vehicles, "vehicle", "vehicles");
-            }
-            if (!e.serial.empty()) {
-                line.Then(", ").Text("serial ").Field(e.serial);
-            }
-            break;
+            return TrainText(line, e);
         case EventKind::kMismatch:
-            if (!e.key.empty()) {
-                line.Text("train ").Field(e.key);
-            }
-            if (Has(e.pictures)) {
-                line.Then(": ").Counted(e.pictures, "picture", "pictures");
-            }
-            if (Has(e.files)) {
-                line.Then(Has(e.pictures) ? ", " : ": ").Counted(e.files, "XML file", "XML files");
-            }
-            break;
+            return MismatchText(line, e);
         case EventKind::kUninstall:
         case EventKind::kInstall:
-            CommandText(line, e);
-            break;
+            return CommandText(line, e);
         case EventKind::kBufferOverflow:
-            if (Has(e.discarded)) {
-                line.Number(e.discarded).Text(" bytes discarded");
-            }
-            if (Has(e.kept)) {
-                line.Then(", ").Number(e.kept).Text(" kept");
-            }
-            break;
+            return OverflowText(line, e);
         case EventKind::kOutOfMemory:
             line.Text("out of memory");
-            break;
+            return;
         case EventKind::kUnknown:
-            break;
+            return;
     }
 }
 

@@ -6,15 +6,15 @@
 #include <string>
 #include <string_view>
 
-#include "zelkctl/journal_event.h"
+#include "journal/event.h"
 
 namespace zelkctl {
 
 // The event's own fields as one line, e.g. "silent cycle, wait 30: 1
 // process terminated". Absent fields are left out; texts pass Printable.
-std::string EventDetails(const Event& event);
+std::string EventDetails(const journal::Event& event);
 // The same, appended to `*out`.
-void AppendEventDetails(std::string* out, const Event& event);
+void AppendEventDetails(std::string* out, const journal::Event& event);
 
 // `text` (UTF-8) fit for a terminal line and for XML: tab, line feed and
 // carriage return become blanks; other control characters (C0, DEL, C1)

@@ -27,26 +27,26 @@ std::string Padded(std::string text, std::size_t width) {
 
 }  // namespace
 
-bool Matches(const HistoryQuery& query, const Event& event) {
-    if (event.timeMs < query.sinceMs || event.timeMs >= query.untilMs) {
+bool Matches(const HistoryQuery& query, const journal::Event& event) {
+    if (event.time.ms < query.sinceMs || event.time.ms >= query.untilMs) {
         return false;
     }
     if (!query.kinds.empty() && !Contains(query.kinds, event.kindName)) {
         return false;
     }
-    return query.apps.empty() || !IsAppKind(event.kind) || Contains(query.apps, event.app);
+    return query.apps.empty() || !journal::IsAppKind(event.kind) || Contains(query.apps, event.app);
 }
 
 HistoryReport::HistoryReport(const HistoryQuery& query, const LocalZone& zone)
     : query_(query), zone_(zone), builder_(query.sinceMs, query.untilMs, false) {}
 
-void HistoryReport::Add(const Event& event, std::string_view line) {
+void HistoryReport::Add(const journal::Event& event, std::string_view line) {
     builder_.Add(event);
     if (!anyEvent_) {
         anyEvent_ = true;
-        firstMs_ = event.timeMs;
+        firstMs_ = event.time.ms;
     }
-    lastMs_ = std::max(lastMs_, event.timeMs);
+    lastMs_ = std::max(lastMs_, event.time.ms);
     if (!Matches(query_, event)) {
         return;
     }
@@ -56,7 +56,7 @@ void HistoryReport::Add(const Event& event, std::string_view line) {
         pendingLines_ += '\n';
         return;
     }
-    PendingRow row{event.timeMs, event.offsetMinutes, pendingText_.size(), 0, 0};
+    PendingRow row{event.time.ms, event.time.offsetMinutes, pendingText_.size(), 0, 0};
     if (event.app.empty()) {
         pendingText_ += '-';
     } else {

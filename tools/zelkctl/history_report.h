@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "zelkctl/journal_event.h"
+#include "journal/event.h"
 #include "zelkctl/journal_time.h"
 #include "zelkctl/timeline_spans.h"
 
@@ -26,7 +26,7 @@ struct HistoryQuery {
 // kind, and about a chosen application. The daemon's own events (start,
 // stop, configuration) go with every choice of applications, as they
 // explain what happened to each.
-bool Matches(const HistoryQuery& query, const Event& event);
+bool Matches(const HistoryQuery& query, const journal::Event& event);
 
 class HistoryReport {
   public:
@@ -35,7 +35,7 @@ class HistoryReport {
 
     // One event of the journal and the line it came from, in the order the
     // daemon wrote them.
-    void Add(const Event& event, std::string_view line);
+    void Add(const journal::Event& event, std::string_view line);
 
     // The output for the events added since the last call that match:
     // table rows (with the header before the first), or the lines

@@ -5,6 +5,8 @@
 #include <ctime>
 #include <functional>
 
+#include "journal/line.h"
+#include "journal/time_format.h"
 #include "platform/error_text.h"
 #include "platform/files.h"
 #include "platform/folder_probe.h"
@@ -32,10 +34,7 @@ class SystemZone : public LocalZone {
         if (!platform::LocalTime(utcSeconds, &local)) {
             return 0;
         }
-        const int64_t localSeconds =
-            DaysFromCivil(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday) * kSecondsPerDay +
-            local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec;
-        return static_cast<int>((localSeconds - utcSeconds) / 60);
+        return journal::UtcOffsetMinutes(utcSeconds, local);
     }
 };
 
@@ -58,7 +57,8 @@ void PlanFiles(const std::vector<JournalFile>& files, int64_t fromDay, int64_t t
         --start;
         std::string text;
         std::string ignored;
-        if (ReadJournalFile(files[start].path, &text, &ignored) && MentionsDaemonStart(text)) {
+        if (ReadJournalFile(files[start].path, &text, &ignored) &&
+            journal::MentionsDaemonStart(text)) {
             break;
         }
     }
@@ -172,7 +172,7 @@ int RunHistory(const Options& options) {
     PlanFiles(files, fromDay, toDay, &first, &last);
     const bool allRead = ReadFiles(
         files, first, last, toDay, query.untilMs, &skipped,
-        [&](const Event& event, std::string_view line) { report.Add(event, line); },
+        [&](const journal::Event& event, std::string_view line) { report.Add(event, line); },
         [&] { std::fputs(report.TakeOutput().c_str(), stdout); });
     std::fputs(report.Finish(JournalEnd(zone, files.back().day, nowSeconds * kMsPerSecond)).c_str(),
                stdout);
@@ -205,7 +205,7 @@ int RunTimeline(const Options& options) {
     PlanFiles(files, day, day, &first, &last);
     const bool allRead = ReadFiles(
         files, first, last, day, window.endMs, &skipped,
-        [&](const Event& event, std::string_view) { builder.Add(event); }, nullptr);
+        [&](const journal::Event& event, std::string_view) { builder.Add(event); }, nullptr);
     Timeline timeline =
         builder.Finish(std::min(JournalEnd(zone, files.back().day, nowMs), window.endMs));
     if (!options.apps.empty()) {

@@ -2,13 +2,13 @@
 
 #include <cstring>
 
-#include "zelkctl/journal_line.h"
+#include "journal/line.h"
 
 namespace zelkctl {
 
 int64_t ReadJournalText(std::string_view text, const JournalEventSink& take, int64_t stopAtMs) {
     int64_t skipped = 0;
-    Event event;  // one for every line, so that its strings keep their room
+    journal::Event event;  // one for every line, so that its strings keep their room
     std::size_t start = 0;
     while (start < text.size()) {
         const void* found = std::memchr(text.data() + start, '\n', text.size() - start);
@@ -26,23 +26,19 @@ int64_t ReadJournalText(std::string_view text, const JournalEventSink& take, int
         if (line.substr(0, 3) == "\xEF\xBB\xBF") {
             line.remove_prefix(3);
         }
-        if (IsBlankLine(line)) {
+        if (journal::IsBlankLine(line)) {
             continue;
         }
-        if (!ParseJournalLine(line, &event)) {
+        if (!journal::ParseLine(line, &event)) {
             ++skipped;
             continue;
         }
         take(event, line);
-        if (event.timeMs >= stopAtMs) {
+        if (event.time.ms >= stopAtMs) {
             break;
         }
     }
     return skipped;
-}
-
-bool MentionsDaemonStart(std::string_view text) {
-    return text.find("\"event\":\"daemon_started\"") != std::string_view::npos;
 }
 
 std::string SkippedLinesNote(int64_t skipped) {

@@ -1,18 +1,20 @@
-// A journal file's text turned into events, without any I/O: the lines that
-// are events handed on, the others (a torn last line after a power cut, a
-// line that is not JSON) counted and skipped.
+// A journal file's text turned into events, without any I/O: its lines read
+// by the journal's contract (journal/line.h), the events handed on, the
+// other lines (a torn last line after a power cut, a line that is not JSON)
+// counted and skipped.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
-#include "zelkctl/journal_event.h"
+
+#include "journal/event.h"
 
 namespace zelkctl {
 
 // Receives each event read, with the line it came from (viewing the text).
-using JournalEventSink = std::function<void(const Event& event, std::string_view line)>;
+using JournalEventSink = std::function<void(const journal::Event& event, std::string_view line)>;
 
 // Reads the lines of `text` and hands each event to `take`, in the order of
 // the lines: the order the daemon wrote them in, which is time order (a
@@ -23,11 +25,6 @@ using JournalEventSink = std::function<void(const Event& event, std::string_view
 // needed. Returns the number of lines skipped.
 int64_t ReadJournalText(std::string_view text, const JournalEventSink& take,
                         int64_t stopAtMs = INT64_MAX);
-
-// True when `text` holds a daemon_started line as the daemon writes it
-// (compactly), found without reading the lines. A false answer for a line
-// written otherwise only makes a reader look further back.
-bool MentionsDaemonStart(std::string_view text);
 
 // The one line that says how many lines were skipped, or "" for none.
 std::string SkippedLinesNote(int64_t skipped);

@@ -4,13 +4,13 @@
 #include <cstdio>
 
 #include "daemon/platform_config.h"
+#include "journal/file_name.h"
 #include "markup/markup.h"
 #include "platform/directory.h"
 #include "platform/file_read.h"
 #include "platform/folder_probe.h"
 #include "platform/system.h"
 #include "supervision/config_walk.h"
-#include "supervision/journal_line.h"
 #include "zelkctl/commands.h"
 
 namespace zelkctl {
@@ -48,7 +48,7 @@ std::vector<JournalFile> ListJournalFiles(const std::string& folder) {
     std::vector<JournalFile> files;
     for (const std::string& name : platform::ListFolder(folder, std::string())) {
         int64_t day = 0;
-        if (JournalFileDay(name, &day)) {
+        if (journal::DayOfFileName(name, &day)) {
             files.push_back({day, folder + name});
         }
     }

@@ -7,29 +7,8 @@ namespace zelkctl {
 
 namespace {
 
-bool IsLeap(int year) {
-    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-}
-
-int DaysInMonth(int year, int month) {
-    static constexpr int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    return month == 2 && IsLeap(year) ? 29 : kDays[month - 1];
-}
-
-// The unsigned number of `count` digits at text[at], or -1.
-int Digits(std::string_view text, std::size_t at, std::size_t count) {
-    if (at + count > text.size()) {
-        return -1;
-    }
-    int value = 0;
-    for (std::size_t i = at; i < at + count; ++i) {
-        if (text[i] < '0' || text[i] > '9') {
-            return -1;
-        }
-        value = value * 10 + (text[i] - '0');
-    }
-    return value;
-}
+using journal::FloorDiv;
+using journal::ParseDigits;
 
 // Writes `value` (0 up to 10^width - 1) as exactly `width` digits at `p`
 // and returns the end. The history writes one time per row, millions of
@@ -40,10 +19,6 @@ char* PutDigits(char* p, int value, int width) {
         value /= 10;
     }
     return p + width;
-}
-
-int64_t FloorDiv(int64_t a, int64_t b) {
-    return a / b - ((a % b != 0) && ((a < 0) != (b < 0)) ? 1 : 0);
 }
 
 // The local calendar fields of `utcMs` under `offsetMinutes`.
@@ -63,48 +38,14 @@ LocalFields Local(int64_t utcMs, int offsetMinutes) {
     return f;
 }
 
-}  // namespace
-
-// Day counting after the civil-from-days construction over 400-year eras
-// (146097 days each), with March as the first month of the computing year so
-// that the leap day falls at its end.
-int64_t DaysFromCivil(int year, int month, int day) {
-    const int64_t y = int64_t{year} - (month <= 2 ? 1 : 0);
-    const int64_t era = FloorDiv(y, 400);
-    const int64_t yearOfEra = y - era * 400;
-    const int64_t dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-    const int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
-    return era * 146097 + dayOfEra - 719468;
-}
-
-void CivilFromDays(int64_t days, int* year, int* month, int* day) {
-    const int64_t z = days + 719468;
-    const int64_t era = FloorDiv(z, 146097);
-    const int64_t dayOfEra = z - era * 146097;
-    const int64_t yearOfEra =
-        (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
-    const int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-    const int64_t mp = (5 * dayOfYear + 2) / 153;
-    *day = static_cast<int>(dayOfYear - (153 * mp + 2) / 5 + 1);
-    *month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-    *year = static_cast<int>(yearOfEra + era * 400 + (*month <= 2 ? 1 : 0));
-}
-
-bool ValidDate(int year, int month, int day) {
-    return month >= 1 && month <= 12 && day >= 1 && day <= DaysInMonth(year, month);
-}
-
-namespace {
-
 // "YYYY-MM-DD" at `p` (years clamped to 0..9999); returns the end.
 char* PutDate(char* p, int64_t days) {
-    int year = 0, month = 0, day = 0;
-    CivilFromDays(days, &year, &month, &day);
-    p = PutDigits(p, year < 0 ? 0 : year > 9999 ? 9999 : year, 4);
+    const journal::CivilDate date = journal::CivilFromDays(days);
+    p = PutDigits(p, date.year < 0 ? 0 : date.year > 9999 ? 9999 : date.year, 4);
     *p++ = '-';
-    p = PutDigits(p, month, 2);
+    p = PutDigits(p, date.month, 2);
     *p++ = '-';
-    return PutDigits(p, day, 2);
+    return PutDigits(p, date.day, 2);
 }
 
 // "HH:MM:SS" at `p`; returns the end.
@@ -127,31 +68,14 @@ char* PutOffset(char* p, int offsetMinutes) {
 
 }  // namespace
 
-std::string DateText(int64_t days) {
-    char text[16];
-    return std::string(text, PutDate(text, days));
-}
-
 const char* WeekdayName(int64_t days) {
     static const char* const kNames[7] = {"Thursday", "Friday",  "Saturday", "Sunday",
                                           "Monday",   "Tuesday", "Wednesday"};
     return kNames[static_cast<std::size_t>(days - FloorDiv(days, 7) * 7)];
 }
 
-bool ParseDate(std::string_view text, int64_t* days) {
-    if (text.size() != 10 || text[4] != '-' || text[7] != '-') {
-        return false;
-    }
-    const int year = Digits(text, 0, 4), month = Digits(text, 5, 2), day = Digits(text, 8, 2);
-    if (year < 0 || month < 0 || day < 0 || !ValidDate(year, month, day)) {
-        return false;
-    }
-    *days = DaysFromCivil(year, month, day);
-    return true;
-}
-
 bool ParseClockTime(std::string_view text, int* minutes) {
-    const int hour = Digits(text, 0, 2), minute = Digits(text, 3, 2);
+    const int hour = ParseDigits(text, 0, 2), minute = ParseDigits(text, 3, 2);
     if (text.size() != 5 || text[2] != ':' || hour < 0 || minute < 0 || minute > 59 ||
         hour * 60 + minute > kMinutesPerDay) {
         return false;
@@ -165,76 +89,6 @@ std::string ClockTimeText(int minutes) {
     char* p = PutDigits(text, minutes / 60 % 100, 2);
     *p++ = ':';
     return std::string(text, PutDigits(p, minutes % 60, 2));
-}
-
-bool ParseRfc3339(std::string_view text, int64_t* utcMs, int* offsetMinutes) {
-    // The journal's lines come a day at a time: the last date read is kept.
-    thread_local char lastDate[10] = {'1', '9', '7', '0', '-', '0', '1', '-', '0', '1'};
-    thread_local int64_t lastDays = 0;
-    int64_t days = 0;
-    if (text.size() < 20) {
-        return false;
-    }
-    if (std::memcmp(text.data(), lastDate, 10) == 0) {
-        days = lastDays;
-    } else if (ParseDate(text.substr(0, 10), &days)) {
-        std::memcpy(lastDate, text.data(), 10);
-        lastDays = days;
-    } else {
-        return false;
-    }
-    const char separator = text[10];
-    if (separator != 'T' && separator != 't' && separator != ' ') {
-        return false;
-    }
-    const int hour = Digits(text, 11, 2), minute = Digits(text, 14, 2),
-              second = Digits(text, 17, 2);
-    if (text[13] != ':' || text[16] != ':' || hour < 0 || hour > 23 || minute < 0 || minute > 59 ||
-        second < 0 || second > 60) {
-        return false;
-    }
-    std::size_t at = 19;
-    int64_t ms = 0;
-    if (at < text.size() && text[at] == '.') {
-        ++at;
-        int digits = 0;
-        while (at < text.size() && text[at] >= '0' && text[at] <= '9') {
-            if (digits < 3) {
-                ms = ms * 10 + (text[at] - '0');
-            }
-            ++digits;
-            ++at;
-        }
-        if (digits == 0) {
-            return false;
-        }
-        for (int i = digits; i < 3; ++i) {
-            ms *= 10;
-        }
-    }
-    int offset = 0;
-    if (at < text.size() && (text[at] == 'Z' || text[at] == 'z')) {
-        ++at;
-    } else if (at < text.size() && (text[at] == '+' || text[at] == '-')) {
-        const int hours = Digits(text, at + 1, 2), minutes = Digits(text, at + 4, 2);
-        if (hours < 0 || hours > 23 || minutes < 0 || minutes > 59 || at + 3 >= text.size() ||
-            text[at + 3] != ':') {
-            return false;
-        }
-        offset = (text[at] == '-' ? -1 : 1) * (hours * 60 + minutes);
-        at += 6;
-    } else {
-        return false;
-    }
-    if (at != text.size()) {
-        return false;
-    }
-    // A leap second counts as the last millisecond of its minute.
-    const int64_t localSeconds =
-        days * kSecondsPerDay + hour * 3600 + minute * 60 + (second == 60 ? 59 : second);
-    *utcMs = (localSeconds - int64_t{offset} * 60) * kMsPerSecond + (second == 60 ? 999 : ms);
-    *offsetMinutes = offset;
-    return true;
 }
 
 std::string OffsetText(int offsetMinutes) {
@@ -362,7 +216,7 @@ bool ParseTimeSpec(std::string_view text, TimeSpec* when) {
         if (text.size() < 3 || digits > 6 || (text.back() != 'h' && text.back() != 'd')) {
             return false;
         }
-        const int count = Digits(text, 1, digits);
+        const int count = ParseDigits(text, 1, digits);
         if (count <= 0) {
             return false;
         }
@@ -376,7 +230,7 @@ bool ParseTimeSpec(std::string_view text, TimeSpec* when) {
     }
     int64_t seconds = days * kSecondsPerDay;
     if (text.size() != 10) {
-        const int hour = Digits(text, 11, 2), minute = Digits(text, 14, 2);
+        const int hour = ParseDigits(text, 11, 2), minute = ParseDigits(text, 14, 2);
         if (text.size() != 16 || (text[10] != ' ' && text[10] != 'T') || text[13] != ':' ||
             hour < 0 || hour > 23 || minute < 0 || minute > 59) {
             return false;

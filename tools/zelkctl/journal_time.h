@@ -1,6 +1,8 @@
-// Times of the journal and of zelkctl's command lines: calendar arithmetic,
-// RFC 3339 times, local days and their hours, durations. Pure: the local
-// time zone comes in as a LocalZone.
+// zelkctl's times: local days and their hours, clock times and times on
+// the command line, dates and times for people, durations. They build on
+// the journal's calendar (journal/civil_date.h), whose units and dates
+// zelkctl uses under its own names. Pure: the local time zone comes in as
+// a LocalZone.
 #pragma once
 
 #include <cstdint>
@@ -8,35 +10,25 @@
 #include <string_view>
 #include <vector>
 
+#include "journal/civil_date.h"
+
 namespace zelkctl {
 
-constexpr int64_t kMsPerSecond = 1000;
-constexpr int64_t kMsPerMinute = 60 * kMsPerSecond;
-constexpr int64_t kMsPerHour = 60 * kMsPerMinute;
-constexpr int64_t kSecondsPerDay = 86400;
-constexpr int kMinutesPerDay = 24 * 60;
+using journal::DateText;
+using journal::kMinutesPerDay;
+using journal::kMsPerHour;
+using journal::kMsPerMinute;
+using journal::kMsPerSecond;
+using journal::kSecondsPerDay;
+using journal::ParseDate;
 
-// Days since 1970-01-01 of a date of the proleptic Gregorian calendar, and back.
-int64_t DaysFromCivil(int year, int month, int day);
-void CivilFromDays(int64_t days, int* year, int* month, int* day);
-// True for a real date (1 <= month <= 12, day within its month).
-bool ValidDate(int year, int month, int day);
-// "YYYY-MM-DD" of a day number.
-std::string DateText(int64_t days);
 // "Monday" to "Sunday".
 const char* WeekdayName(int64_t days);
-// A date "YYYY-MM-DD" (exactly that form) as a day number; false otherwise.
-bool ParseDate(std::string_view text, int64_t* days);
 // A clock time "HH:MM" (exactly that form) from 00:00 to 24:00, the end of
 // the day, as minutes after midnight; false otherwise.
 bool ParseClockTime(std::string_view text, int* minutes);
 // "HH:MM" of minutes after midnight (0 to kMinutesPerDay).
 std::string ClockTimeText(int minutes);
-
-// "2026-12-09T03:14:15.123+01:00": date, "T" (or "t" or a blank), time with
-// optional fraction, then "Z" or an offset. False for anything else or a
-// field out of range. The instant in milliseconds (fraction cut to them).
-bool ParseRfc3339(std::string_view text, int64_t* utcMs, int* offsetMinutes);
 
 // The local clock at `utcMs` under `offsetMinutes`, as "YYYY-MM-DD HH:MM:SS"
 // followed by the offset ("+01:00"), or as "HH:MM:SS", or "HH:MM".

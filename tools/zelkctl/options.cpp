@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
+#include "journal/event.h"
 #include "supervision/status_state.h"
-#include "zelkctl/journal_event.h"
 #include "zelkctl/journal_time.h"
 #include "zelkctl/status_view.h"
 
@@ -138,7 +138,7 @@ bool EndsWithNoCase(const std::string& text, const std::string& end) {
 
 std::string KindList() {
     std::string list;
-    for (const std::string& name : KnownKindNames()) {
+    for (const std::string& name : journal::KnownKindNames()) {
         list += (list.empty() ? "" : ", ") + name;
     }
     return list;
@@ -202,7 +202,7 @@ bool ParseJournalCommand(const std::vector<std::string>& arguments, Options* o,
             continue;
         }
         if (name == "--event") {
-            if (KindByName(value) == EventKind::kUnknown) {
+            if (journal::KindByName(value) == journal::EventKind::kUnknown) {
                 *error = "unknown event kind \"" + value + "\": the kinds are " + KindList();
                 return false;
             }

@@ -6,6 +6,11 @@
 
 namespace zelkctl {
 
+using journal::Event;
+using journal::EventKind;
+using journal::IsAppKind;
+using journal::kNoNumber;
+
 namespace {
 
 // The state an application event leads to, by the state it finds: from
@@ -170,7 +175,7 @@ void TimelineBuilder::ApplyAppEvent(LaneSlot& slot, const Event& event, int64_t 
     }
     ++slot.lane.markerCounts[static_cast<int>(marker)];
     if (keepMarkers_) {
-        slot.lane.markers.push_back({event.timeMs, marker, event.ok == 0, EventDetails(event)});
+        slot.lane.markers.push_back({event.time.ms, marker, event.ok == 0, EventDetails(event)});
     }
 }
 
@@ -183,7 +188,7 @@ void TimelineBuilder::Add(const Event& event) {
         !IsAppKind(event.kind)) {
         return;
     }
-    const int64_t t = anyEvent_ ? std::max(event.timeMs, lastMs_) : event.timeMs;
+    const int64_t t = anyEvent_ ? std::max(event.time.ms, lastMs_) : event.time.ms;
     switch (event.kind) {
         case EventKind::kDaemonStarted:
             if (running_ && anyEvent_) {

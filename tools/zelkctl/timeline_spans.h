@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "zelkctl/journal_event.h"
+#include "journal/event.h"
 
 namespace zelkctl {
 
@@ -73,7 +73,7 @@ class TimelineBuilder {
     // `keepMarkers` false: markers are counted, not kept (the history's summary).
     TimelineBuilder(int64_t windowStartMs, int64_t windowEndMs, bool keepMarkers);
 
-    void Add(const Event& event);
+    void Add(const journal::Event& event);
 
     // The timeline, the last states lasting until `endMs` (now, or the
     // window's end when the journal goes past it).
@@ -91,12 +91,12 @@ class TimelineBuilder {
         bool seenInRun = false;
     };
 
-    LaneSlot& SlotFor(const Event& event, int64_t t);
+    LaneSlot& SlotFor(const journal::Event& event, int64_t t);
     void Enter(LaneSlot& slot, LaneState state, int64_t t);
     void Record(Lane& lane, LaneState state, int64_t from, int64_t to);
     void RecordOff(int64_t from, int64_t to);
     void StopAll(int64_t t);
-    void ApplyAppEvent(LaneSlot& slot, const Event& event, int64_t t);
+    void ApplyAppEvent(LaneSlot& slot, const journal::Event& event, int64_t t);
 
     int64_t windowStartMs_;
     int64_t windowEndMs_;
@@ -112,7 +112,7 @@ class TimelineBuilder {
     bool running_ = false;     // the daemon runs (as far as the events tell)
     bool runStarted_ = false;  // ... and its start was seen
     int64_t runStartMs_ = 0;
-    int64_t runApps_ = kNoNumber;
+    int64_t runApps_ = journal::kNoNumber;
     bool offOpen_ = false;
     int64_t offSinceMs_ = 0;
 };

@@ -41,10 +41,10 @@ class JournalService final : public EventConsumer {
 
   private:
     struct Line {
-        JournalTime time;
+        journal::Time time;
         std::string text;
     };
-    void Enqueue(const JournalTime& time, std::string text);
+    void Enqueue(const journal::Time& time, std::string text);
     void Run();
     void Write(const std::deque<Line>& lines);
     void RemoveOldFiles(int64_t today);

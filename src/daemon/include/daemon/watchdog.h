@@ -61,7 +61,6 @@ class Watchdog {
     class ReceiveBuffer;
     class Stamping;
 
-    void Report(WatchdogEventKind kind, int32_t count = 0, int32_t code = 0);
     // Runs `step`; when it runs out of memory, reports that instead.
     template <typename Step>
     void Guarded(Step step);

@@ -229,6 +229,86 @@ ZELK_ALWAYS_INLINE const char* ReadCharData(const Text& in, const char* p, Token
     return *q == '>' ? q + 1 : q;
 }
 
+// How a value inside a start tag ended.
+enum class ValueEnd : uint8_t {
+    More,    // the tag goes on at the position given back
+    Closed,  // the ">" at that position closes the tag
+    Ended,   // the text ended first
+};
+
+// A quoted value whose opening quote is at q. Moves q past the closing
+// quote; the tag bytes afterwards are the quote alone, or both quotes of an
+// empty value.
+template <class Text>
+ZELK_ALWAYS_INLINE ValueEnd SkipQuotedValue(const Text& in, const char*& q, TagBytes& bytes) {
+    const char quote = *q;
+    bytes.Push(quote);
+    ++q;
+    if (in.AtEnd(q)) {
+        return ValueEnd::Ended;
+    }
+    if (*q != quote) {
+        q = in.SkipTo(in.Next(q), quote);
+        if (in.AtEnd(q)) {
+            return ValueEnd::Ended;
+        }
+        bytes = TagBytes{};
+    }
+    bytes.Push(quote);
+    ++q;
+    return ValueEnd::More;
+}
+
+// An unquoted value whose first byte is at q, up to whitespace or ">". At
+// the ">", *empty tells whether the tag is an empty-element tag: a "/"
+// right before it that does not continue the value (x=1/> is not one).
+template <class Text>
+ZELK_ALWAYS_INLINE ValueEnd SkipUnquotedValue(const Text& in, const char*& q, TagBytes& bytes,
+                                              bool* empty) {
+    bytes.Push(*q);
+    q = SkipKeeping(in, in.Next(q), kCharValueEnd, bytes);
+    if (in.AtEnd(q)) {
+        return ValueEnd::Ended;
+    }
+    if (*q == '>') {
+        const char before = static_cast<char>(bytes.last2);
+        *empty = bytes.last1 == '/' && (IsCharSpace(before) || before == '"' || before == '\'');
+        return ValueEnd::Closed;
+    }
+    bytes.Push(*q);
+    ++q;
+    return ValueEnd::More;
+}
+
+// What follows an "=" that opens a value, from q: whitespace, then a quoted
+// value, an unquoted one or the ">" that closes the tag.
+template <class Text>
+ZELK_ALWAYS_INLINE ValueEnd SkipValue(const Text& in, const char*& q, TagBytes& bytes,
+                                      bool* empty) {
+    while (!in.AtEnd(q) && IsCharSpace(*q)) {
+        bytes.Push(*q);
+        ++q;
+    }
+    if (in.AtEnd(q)) {
+        return ValueEnd::Ended;
+    }
+    if (*q == '>') {
+        return ValueEnd::Closed;
+    }
+    if (*q == '"' || *q == '\'') {
+        return SkipQuotedValue(in, q, bytes);
+    }
+    return SkipUnquotedValue(in, q, bytes, empty);
+}
+
+// m, closed by the ">" at q.
+ZELK_ALWAYS_INLINE MarkupRead ClosedAt(MarkupRead m, const char* q, bool empty) {
+    m.empty = empty;
+    m.outcome = Outcome::Closed;
+    m.next = q + 1;
+    return m;
+}
+
 // The start tag whose "<" is at p (p[1] starts a name). A ">" inside a
 // quoted value does not end it; quotes open a value only after "=". It is an
 // empty-element tag when "/" comes right before the ">", except at the end
@@ -254,9 +334,7 @@ ZELK_ALWAYS_INLINE MarkupRead ReadStartTagFrom(const Text& in, const char* p, co
     m.nameLength = static_cast<int32_t>(q - (p + 1));
     bytes = TagBytes{};
     if (*q == '>') {  // a tag without attributes
-        m.outcome = Outcome::Closed;
-        m.next = q + 1;
-        return m;
+        return ClosedAt(m, q, false);
     }
     for (;;) {
         // Outside any value: only "=" and ">" matter.
@@ -265,10 +343,7 @@ ZELK_ALWAYS_INLINE MarkupRead ReadStartTagFrom(const Text& in, const char* p, co
             break;
         }
         if (*q == '>') {
-            m.empty = bytes.last1 == '/';
-            m.outcome = Outcome::Closed;
-            m.next = q + 1;
-            return m;
+            return ClosedAt(m, q, bytes.last1 == '/');
         }
         const bool opensValue = bytes.last1 != '=';  // "==": the second is a plain byte
         bytes.Push('=');
@@ -276,55 +351,14 @@ ZELK_ALWAYS_INLINE MarkupRead ReadStartTagFrom(const Text& in, const char* p, co
         if (!opensValue) {
             continue;
         }
-        while (!in.AtEnd(q) && IsCharSpace(*q)) {
-            bytes.Push(*q);
-            ++q;
+        bool empty = false;
+        const ValueEnd value = SkipValue(in, q, bytes, &empty);
+        if (value == ValueEnd::Closed) {
+            return ClosedAt(m, q, empty);
         }
-        if (in.AtEnd(q)) {
+        if (value == ValueEnd::Ended) {
             break;
         }
-        const char c = *q;
-        if (c == '>') {
-            m.outcome = Outcome::Closed;
-            m.next = q + 1;
-            return m;
-        }
-        if (c == '"' || c == '\'') {
-            bytes.Push(c);
-            ++q;
-            if (in.AtEnd(q)) {
-                break;
-            }
-            if (*q == c) {
-                bytes.Push(c);
-                ++q;
-                continue;
-            }
-            q = in.SkipTo(in.Next(q), c);
-            if (in.AtEnd(q)) {
-                break;
-            }
-            bytes = TagBytes{};
-            bytes.Push(c);
-            ++q;
-            continue;
-        }
-        // An unquoted value, up to whitespace or ">".
-        bytes.Push(c);
-        q = SkipKeeping(in, in.Next(q), kCharValueEnd, bytes);
-        if (in.AtEnd(q)) {
-            break;
-        }
-        if (*q == '>') {
-            const char before = static_cast<char>(bytes.last2);
-            m.empty =
-                bytes.last1 == '/' && (IsCharSpace(before) || before == '"' || before == '\'');
-            m.outcome = Outcome::Closed;
-            m.next = q + 1;
-            return m;
-        }
-        bytes.Push(*q);
-        ++q;
     }
     m.next = in.Clip(q);
     return m;

@@ -7,7 +7,10 @@
 #include <array>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "supervision/admin_event_reporter.h"
 #include "supervision/event_hub.h"
@@ -23,6 +26,10 @@ class AdminEventMapping final : public EventConsumer {
     void OnDaemonEvent(const DaemonEvent& event, int64_t timeMs) override;
 
   private:
+    class AppMapper;
+    // The administrator event an application event makes, if any.
+    using Notice = std::optional<std::pair<AdminEventId, std::vector<std::string>>>;
+
     // What an application's earlier events decide about its later ones.
     struct AppState {
         bool down = false;    // terminated, and not connected since

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <variant>
 #include <vector>
 
 #include "supervision/app_config.h"
@@ -23,25 +24,37 @@ struct AppIdentity {
     std::string subApp;    // the sub-application's name
 };
 
-enum class DaemonEventKind {
-    kStarted,          // the applications are about to start; count: how many, text: version
-    kStopping,         // Stop was called
-    kStopped,          // every watchdog has ended; count: applications taken
-    kConfigLoaded,     // text: the path; count: applications taken
-    kConfigNotLoaded,  // text: the path, detail: the engine's result report
-    kConfigPitfalls,   // findings: what a check of the file found
+// The supervisor's own events, each kind with its own fields (as the
+// watchdog's, watchdog_events.h). A text is a view valid only during the call.
+namespace daemon_event {
+
+struct Started {  // the applications are about to start
+    int32_t apps = 0;
+    std::string_view version;
+};
+struct Stopping {};    // Stop was called
+struct Stopped {       // every watchdog has ended
+    int32_t apps = 0;  // applications taken
+    std::string_view version;
+};
+struct ConfigLoaded {
+    std::string_view path;
+    std::string_view report;  // the engine's result report
+};
+struct ConfigNotLoaded {
+    std::string_view path;
+    std::string_view report;
+};
+struct ConfigPitfalls {  // what a check of the file found
+    const std::vector<std::string>& findings;
+    int32_t Count() const { return static_cast<int32_t>(findings.size()); }
 };
 
-struct DaemonEvent {
-    explicit DaemonEvent(DaemonEventKind what) : kind(what) {}
+}  // namespace daemon_event
 
-    DaemonEventKind kind;
-    int32_t count = 0;
-    // Valid only during the call.
-    std::string_view text;
-    std::string_view detail;
-    const std::vector<std::string>* findings = nullptr;
-};
+using DaemonEvent = std::variant<daemon_event::Started, daemon_event::Stopping,
+                                 daemon_event::Stopped, daemon_event::ConfigLoaded,
+                                 daemon_event::ConfigNotLoaded, daemon_event::ConfigPitfalls>;
 
 // Milliseconds since the epoch.
 using WallClockMs = int64_t (*)();

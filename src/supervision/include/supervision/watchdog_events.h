@@ -5,14 +5,21 @@
 // WatchdogSink; none of the reporting units writes a log line or a console
 // line itself.
 //
+// Each kind is a small struct of its own named fields (watchdog_event below)
+// and one alternative of WatchdogPayload; a consumer visits the payload and
+// handles the kinds it cares about. Adding a kind is its struct, its entry in
+// WatchdogPayload and a case in the consumers that care.
+//
 // One convention for every count: the count after the event. The first
-// silent wait of a connection has count 1, the failed read that terminates
-// the application count 11. Every event also carries the watchdog's state as
-// the event left it, so that no consumer rebuilds it.
+// silent wait of a connection has waits 1, the failed read that terminates
+// the application failures 11. Every event also carries the watchdog's state
+// as the event left it, so that no consumer rebuilds it.
 #pragma once
 
 #include <cstdint>
 #include <string_view>
+#include <type_traits>
+#include <variant>
 
 // The runs the watchdog counts; each has its own count and its own table rows
 // (watchdog_state.h).
@@ -40,65 +47,178 @@ struct WatchdogState {
     bool socketMissing = false;   // the connection attempt could not create a socket
 };
 
-enum class WatchdogEventKind {
-    // The counting itself (watchdog_state.h).
-    kConnectingWait,  // a silent wait while connecting; count: 1 to 30
-    kSilentWait,      // a silent wait once connected; count: 1 to 60
-    kReadFailed,      // a read that brought no data; count: 1 to 31; second: what the
-                      // read returned (0: the peer closed, below 0: an error)
-    kWaitFailed,      // the wait itself failed; count: failed waits in a row
-    kConnected,       // the first data of a connection; count: connecting waits before it
-    kResumed,         // data after silence or failed reads; cycle: which, count: how many
-    kTerminate,       // a cycle reached its termination row; cycle, count
-    kLaunch,          // a cycle reached its launch row; cycle, count
-    kReconnect,       // a cycle reached its reconnection row: the socket is replaced; cycle, count
+// The kinds. A text is a view valid only during the Report call. A
+// `socketError` is the thread's last socket error when the event was
+// reported: the code its log line shows.
+namespace watchdog_event {
 
-    // What the actions did.
-    kTerminated,  // after kTerminate: count: processes terminated; second: -1 (no name), 0, 1 (all)
-    kLaunched,    // after kLaunch: ok: started; code: the platform's error; second: session; text:
-                  // command
-    kConnectionAttempt,  // a socket was created (or not) and its connect issued
-
-    // The rest of the thread's life.
-    kThreadNotStarted,  // the supervisor could not start the thread: nobody watches
-    kThreadStart,
-    kThreadExit,
-    kBuffersMissing,      // the buffers could not be obtained: the thread only waits for the stop
-    kSocketCreateFailed,  // a new socket could not be created; code: why
-    kReadable,            // the socket became readable
-    kDataReceived,        // a read brought data; count: its bytes
-    kBufferOverflow,      // unconsumed bytes were thrown away; count: those, second: the new bytes
-    kHandshake,           // a handshake message was consumed
-    kTrain,  // a train message with a "time"; text: the key, detail: the serial, count: vehicles
-    kTrainKeyRefused,    // the key could leave the picture folder; text: the key
-    kPictureTry,         // no picture found; text: the key, count: tries made (1 to 3)
-    kXmlTry,             // no XML result file found; text: the key, count: tries made
-    kMismatch,           // text: the key, count: pictures, second: XML files
-    kUninstallStarting,  // the uninstall command is about to be handed to the shell
-    kUninstall,          // it was: ok: the shell took it, second: the shell's answer, text: command
-    kInstallStarting,    // the same for the install command
-    kInstall,
-    kOutOfMemory,  // a pass ran out of memory and was given up
+// The counting itself (watchdog_state.h): what one pass counted and the rows
+// its count reached.
+struct ConnectingWait {  // a silent wait while connecting
+    int32_t waits = 0;   // 1 to 30
+    int32_t socketError = 0;
 };
-
-struct WatchdogEvent {
-    explicit WatchdogEvent(WatchdogEventKind what) : kind(what) {}
-
-    WatchdogEventKind kind;
+struct SilentWait {     // a silent wait once connected
+    int32_t waits = 0;  // 1 to 60
+    int32_t socketError = 0;
+};
+struct ReadFailed {          // a read that brought no data
+    int32_t failures = 0;    // 1 to 31
+    int32_t readResult = 0;  // what the read returned: 0 the peer closed, below 0 an error
+    int32_t socketError = 0;
+};
+struct WaitFailed {        // the wait itself failed
+    int32_t failures = 0;  // failed waits in a row
+    int32_t socketError = 0;
+};
+struct Connected {      // the first data of a connection
+    int32_t waits = 0;  // the connecting waits before it
+    int32_t socketError = 0;
+};
+struct Resumed {                 // data after silence or failed reads
+    Cycle after = Cycle::kNone;  // kSilent or kFailing
+    int32_t count = 0;           // the silent waits or failed reads it ended
+    int32_t socketError = 0;
+};
+struct Terminate {  // a cycle reached its termination row
+    Cycle cycle = Cycle::kNone;
+    int32_t count = 0;  // the cycle's count: the row's
+    int32_t socketError = 0;
+};
+struct Launch {  // a cycle reached its launch row
     Cycle cycle = Cycle::kNone;
     int32_t count = 0;
-    int32_t second = 0;
-    // The code of the event's log line: the last socket error where the line
-    // has one, else 0 (or the try, for the try events).
-    int32_t code = 0;
-    bool ok = false;
+    int32_t socketError = 0;
+};
+struct Reconnect {  // a cycle reached its reconnection row: the socket is replaced
+    Cycle cycle = Cycle::kNone;
+    int32_t count = 0;
+    int32_t socketError = 0;
+};
+
+// What the actions did.
+struct Terminated {  // after Terminate
+    Cycle cycle = Cycle::kNone;
+    int32_t processes = 0;  // processes actually terminated
+    int32_t result = 0;     // -1 no name, 0 none matched or one failed, 1 all
+};
+struct Launched {  // after Launch
+    Cycle cycle = Cycle::kNone;
+    bool started = false;
+    int32_t error = 0;       // the platform's error code when not started
+    int32_t session = 0;     // the session it was launched into
+    bool userFound = false;  // false: no user was logged on to launch for
+    std::string_view command;
+};
+struct ConnectionAttempt {};  // a socket was created (or not) and its connect issued
+
+// The rest of the thread's life.
+struct ThreadNotStarted {};  // the supervisor could not start the thread: nobody watches
+struct ThreadStart {};
+struct ThreadExit {};
+struct BuffersMissing {};  // the buffers could not be obtained: the thread only waits for the stop
+struct SocketCreateFailed {  // a new socket could not be created
+    int32_t error = 0;       // why
+};
+struct Readable {};    // the socket became readable
+struct DataReceived {  // a read brought data
+    int32_t bytes = 0;
+};
+struct BufferOverflow {     // unconsumed bytes were thrown away
+    int32_t discarded = 0;  // those bytes
+    int32_t kept = 0;       // the new bytes kept
+};
+struct Handshake {           // a handshake message was consumed
+    int32_t handshakes = 0;  // of this connection, as the command state counts them
+};
+struct Train {  // a train message with a "time"
+    std::string_view key;
+    std::string_view serial;  // of vehicle 1, or empty
+    int32_t vehicles = 0;
+    int32_t socketError = 0;
+};
+struct TrainKeyRefused {  // the key could leave the picture folder
+    std::string_view key;
+};
+struct PictureTry {  // no picture found
+    std::string_view key;
+    int32_t tries = 0;  // tries made: 1 to 3
+};
+struct XmlTry {  // no XML result file found
+    std::string_view key;
+    int32_t tries = 0;
+};
+struct Mismatch {  // the result files do not match
+    std::string_view key;
+    int32_t pictures = 0;
+    int32_t xmlFiles = 0;
+};
+struct UninstallStarting {};  // the uninstall command is about to be handed to the shell
+struct Uninstall {            // it was
+    std::string_view command;
+    bool taken = false;     // the shell took it
+    int32_t shellCode = 0;  // the shell's answer
+};
+struct InstallStarting {};  // the same for the install command
+struct Install {
+    std::string_view command;
+    bool taken = false;
+    int32_t shellCode = 0;
+};
+struct OutOfMemory {};  // a pass ran out of memory and was given up
+
+}  // namespace watchdog_event
+
+using WatchdogPayload = std::variant<
+    watchdog_event::ConnectingWait, watchdog_event::SilentWait, watchdog_event::ReadFailed,
+    watchdog_event::WaitFailed, watchdog_event::Connected, watchdog_event::Resumed,
+    watchdog_event::Terminate, watchdog_event::Launch, watchdog_event::Reconnect,
+    watchdog_event::Terminated, watchdog_event::Launched, watchdog_event::ConnectionAttempt,
+    watchdog_event::ThreadNotStarted, watchdog_event::ThreadStart, watchdog_event::ThreadExit,
+    watchdog_event::BuffersMissing, watchdog_event::SocketCreateFailed, watchdog_event::Readable,
+    watchdog_event::DataReceived, watchdog_event::BufferOverflow, watchdog_event::Handshake,
+    watchdog_event::Train, watchdog_event::TrainKeyRefused, watchdog_event::PictureTry,
+    watchdog_event::XmlTry, watchdog_event::Mismatch, watchdog_event::UninstallStarting,
+    watchdog_event::Uninstall, watchdog_event::InstallStarting, watchdog_event::Install,
+    watchdog_event::OutOfMemory>;
+
+// True when `Kind` is one of the alternatives of `Variant`.
+template <typename Kind, typename Variant>
+struct IsAlternativeOf : std::false_type {};
+template <typename Kind, typename... Kinds>
+struct IsAlternativeOf<Kind, std::variant<Kinds...>>
+    : std::disjunction<std::is_same<Kind, Kinds>...> {};
+
+// One visitor made of several callables, for std::visit: each handles the
+// kinds its parameter takes, and a `const auto&` one takes the rest.
+template <typename... Callables>
+struct Overloaded : Callables... {
+    using Callables::operator()...;
+};
+template <typename... Callables>
+Overloaded(Callables...) -> Overloaded<Callables...>;
+
+struct WatchdogEvent {
+    // An event of one kind; the watchdog adds its state as it hands it on.
+    template <typename Kind,
+              typename = std::enable_if_t<IsAlternativeOf<Kind, WatchdogPayload>::value>>
+    WatchdogEvent(const Kind& kind) : what(kind) {}  // NOLINT(google-explicit-constructor)
+
+    template <typename Kind>
+    bool Is() const {
+        return std::holds_alternative<Kind>(what);
+    }
+    // The event's fields when it is of `Kind`, else null.
+    template <typename Kind>
+    const Kind* As() const {
+        return std::get_if<Kind>(&what);
+    }
+
+    WatchdogPayload what;
     // The watchdog's state and its sub-application command state after the
     // event (filled by the watchdog for every event it hands on).
     WatchdogState state;
     bool installPending = false;
-    // Valid only during the Report call.
-    std::string_view text;
-    std::string_view detail;
 };
 
 // Receives the events of one watchdog, on the watchdog's thread.

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <variant>
 
 #include "supervision/watchdog_events.h"
 
@@ -64,12 +65,13 @@ enum class PassOutcome {
     kNoSocket,    // there was no socket to wait on: one wait was sat out instead
 };
 
-// An event of the counting to report; the loop adds the state and the code.
-struct WatchdogNote {
-    WatchdogEventKind kind;
-    Cycle cycle;
-    int32_t count;
-};
+// An event of the counting to report; the loop adds the socket error (and a
+// failed read's result) as it reports it.
+using CountingNote =
+    std::variant<watchdog_event::ConnectingWait, watchdog_event::SilentWait,
+                 watchdog_event::ReadFailed, watchdog_event::WaitFailed, watchdog_event::Connected,
+                 watchdog_event::Resumed, watchdog_event::Terminate, watchdog_event::Launch,
+                 watchdog_event::Reconnect>;
 
 // The loop carries these out in the order of the fields: sleep after a failed
 // read, close the socket when reconnecting, report the notes, terminate,
@@ -77,7 +79,7 @@ struct WatchdogNote {
 // a failed wait.
 struct WatchdogActions {
     bool sleepAfterFailedRead = false;
-    WatchdogNote notes[3] = {};
+    CountingNote notes[3] = {};
     int noteCount = 0;
     Cycle terminate = Cycle::kNone;  // the cycle whose row terminates, if any
     Cycle launch = Cycle::kNone;     // the cycle whose row launches, if any

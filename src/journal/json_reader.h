@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-namespace zelkctl {
+namespace journal {
 
 // Nesting deeper than this is refused: no journal line comes near it, and
 // the reader recurses once per level.
@@ -43,9 +43,10 @@ class JsonMembers {
 };
 
 // Reads `text`: one object with optional white space around it (and a
-// UTF-8 byte-order mark before it) and nothing else. False for anything that is not such a JSON
-// text (empty, torn, trailing bytes, invalid UTF-8 or escapes, control characters in strings,
-// nesting deeper than kMaxJsonDepth).
+// UTF-8 byte-order mark before it) and nothing else. False for anything that
+// is not such a JSON text (empty, torn, trailing bytes, invalid UTF-8 or
+// escapes, control characters in strings, nesting deeper than
+// kMaxJsonDepth).
 bool ReadJsonObject(std::string_view text, JsonMembers& members);
 
-}  // namespace zelkctl
+}  // namespace journal

@@ -1,12 +1,10 @@
-#include "zelkctl/json_object.h"
+#include "json_reader.h"
 
 #include <array>
 #include <cmath>
 #include <cstdlib>
 
-#include "markup/encodings.h"
-
-namespace zelkctl {
+namespace journal {
 
 namespace {
 
@@ -83,6 +81,26 @@ int HexDigit(char c) {
         return c - 'A' + 10;
     }
     return -1;
+}
+
+// Appends the UTF-8 form of `codePoint` (at most U+10FFFF, no surrogate).
+void AppendUtf8(uint32_t codePoint, std::string* out) {
+    const auto put = [out](uint32_t byte) { out->push_back(static_cast<char>(byte)); };
+    if (codePoint < 0x80) {
+        put(codePoint);
+        return;
+    }
+    if (codePoint < 0x800) {
+        put(0xC0 | codePoint >> 6);
+    } else if (codePoint < 0x10000) {
+        put(0xE0 | codePoint >> 12);
+        put(0x80 | (codePoint >> 6 & 0x3F));
+    } else {
+        put(0xF0 | codePoint >> 18);
+        put(0x80 | (codePoint >> 12 & 0x3F));
+        put(0x80 | (codePoint >> 6 & 0x3F));
+    }
+    put(0x80 | (codePoint & 0x3F));
 }
 
 class Reader {
@@ -360,31 +378,16 @@ class Reader {
             return false;
         }
         const char c = *p_++;
-        switch (c) {
-            case '"':
-            case '\\':
-            case '/':
-                out->push_back(c);
-                return true;
-            case 'b':
-                out->push_back('\b');
-                return true;
-            case 'f':
-                out->push_back('\f');
-                return true;
-            case 'n':
-                out->push_back('\n');
-                return true;
-            case 'r':
-                out->push_back('\r');
-                return true;
-            case 't':
-                out->push_back('\t');
-                return true;
-            case 'u':
-                break;
-            default:
-                return false;
+        if (c != 'u') {
+            // The escapes of one character, each followed by what it stands for.
+            static constexpr std::string_view kSingle("\"\"\\\\//b\bf\fn\nr\rt\t", 16);
+            for (std::size_t i = 0; i < kSingle.size(); i += 2) {
+                if (kSingle[i] == c) {
+                    out->push_back(kSingle[i + 1]);
+                    return true;
+                }
+            }
+            return false;
         }
         int32_t unit = Hex4();
         if (unit < 0 || (unit >= 0xDC00 && unit <= 0xDFFF)) {
@@ -402,10 +405,7 @@ class Reader {
             codePoint = 0x10000 + ((static_cast<uint32_t>(unit) - 0xD800) << 10) +
                         (static_cast<uint32_t>(low) - 0xDC00);
         }
-        char bytes[4];
-        int length = 0;
-        EncodeUtf8(codePoint, bytes, &length);
-        out->append(bytes, static_cast<std::size_t>(length));
+        AppendUtf8(codePoint, out);
         return true;
     }
 
@@ -485,4 +485,4 @@ bool ReadJsonObject(std::string_view text, JsonMembers& members) {
     return reader.Document(members);
 }
 
-}  // namespace zelkctl
+}  // namespace journal
