@@ -23,8 +23,8 @@ struct OpName {
 };
 
 constexpr OpName kOpNames[] = {
-    {ControlOp::kStatus, "status"},   {ControlOp::kPause, "pause"},
-    {ControlOp::kResume, "resume"},   {ControlOp::kRestart, "restart"},
+    {ControlOp::kStatus, "status"}, {ControlOp::kPause, "pause"},
+    {ControlOp::kResume, "resume"}, {ControlOp::kRestart, "restart"},
     {ControlOp::kReload, "reload"},
 };
 
@@ -72,8 +72,7 @@ ParsedRequest Fault(RequestFault fault, std::string message) {
 
 // Reads a text field of at most `maxBytes`, neither empty nor holding a
 // control character. Empty message when it is good.
-std::string ReadText(const Json& value, const char* field, std::size_t maxBytes,
-                     std::string* out) {
+std::string ReadText(const Json& value, const char* field, std::size_t maxBytes, std::string* out) {
     if (!value.is_string()) {
         return std::string("\"") + field + "\" must be a text";
     }
@@ -91,8 +90,7 @@ std::string ReadText(const Json& value, const char* field, std::size_t maxBytes,
 std::string ReadSeconds(const Json& value, int64_t* out) {
     if (!value.is_number_integer() || value.get<int64_t>() < 1 ||
         value.get<int64_t>() > kMaxRequestSeconds) {
-        return "\"seconds\" must be a whole number from 1 to " +
-               std::to_string(kMaxRequestSeconds);
+        return "\"seconds\" must be a whole number from 1 to " + std::to_string(kMaxRequestSeconds);
     }
     *out = value.get<int64_t>();
     return std::string();
@@ -250,6 +248,22 @@ std::string FormatControlRequest(const ControlRequest& request) {
     return object.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
+namespace {
+
+Json PauseObject(const PauseEntry& pause) {
+    return Json{{"app", pause.app},
+                {"by", pause.by},
+                {"reason", pause.reason},
+                {"since", pause.sinceMs},
+                {"until", pause.untilMs}};
+}
+
+}  // namespace
+
+std::string FormatPauseLine(const PauseEntry& pause) {
+    return PauseObject(pause).dump(-1, ' ', false, Json::error_handler_t::replace);
+}
+
 std::string FormatControlAnswer(const ControlAnswer& answer) {
     Json object;
     object["v"] = kControlProtocolVersion;
@@ -267,11 +281,7 @@ std::string FormatControlAnswer(const ControlAnswer& answer) {
     if (!answer.pauses.empty()) {
         Json pauses = Json::array();
         for (const PauseEntry& pause : answer.pauses) {
-            pauses.push_back(Json{{"app", pause.app},
-                                  {"by", pause.by},
-                                  {"reason", pause.reason},
-                                  {"since", pause.sinceMs},
-                                  {"until", pause.untilMs}});
+            pauses.push_back(PauseObject(pause));
         }
         object["pauses"] = std::move(pauses);
     }
@@ -301,7 +311,26 @@ bool Take(const Json& object, const char* name, T* out) {
     return true;
 }
 
+bool ReadPause(const Json& item, PauseEntry* pause) {
+    return item.is_object() && Take(item, "app", &pause->app) && Take(item, "by", &pause->by) &&
+           Take(item, "reason", &pause->reason) && Take(item, "since", &pause->sinceMs) &&
+           Take(item, "until", &pause->untilMs);
+}
+
 }  // namespace
+
+bool ParsePauseLine(std::string_view line, PauseEntry* pause) {
+    if (NestedTooDeep(line)) {
+        return false;
+    }
+    const Json item = Json::parse(line.begin(), line.end(), nullptr, false);
+    PauseEntry read;
+    if (item.is_discarded() || !ReadPause(item, &read) || read.app.empty() || read.untilMs == 0) {
+        return false;
+    }
+    *pause = std::move(read);
+    return true;
+}
 
 bool ParseControlAnswer(std::string_view line, ControlAnswer* answer) {
     if (NestedTooDeep(line)) {
@@ -325,9 +354,7 @@ bool ParseControlAnswer(std::string_view line, ControlAnswer* answer) {
         }
         for (const Json& item : *pauses) {
             PauseEntry pause;
-            if (!item.is_object() || !Take(item, "app", &pause.app) ||
-                !Take(item, "by", &pause.by) || !Take(item, "reason", &pause.reason) ||
-                !Take(item, "since", &pause.sinceMs) || !Take(item, "until", &pause.untilMs)) {
+            if (!ReadPause(item, &pause)) {
                 return false;
             }
             read.pauses.push_back(std::move(pause));

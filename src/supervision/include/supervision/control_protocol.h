@@ -27,19 +27,19 @@ enum class ControlOp {
 struct ControlRequest {
     ControlOp op = ControlOp::kStatus;
     std::string app;
-    std::string reason;       // UTF-8 without control characters
-    int64_t seconds = 0;      // kPause: the pause's length; 0 for the default
-    bool dryRun = false;      // kReload
+    std::string reason;   // UTF-8 without control characters
+    int64_t seconds = 0;  // kPause: the pause's length; 0 for the default
+    bool dryRun = false;  // kReload
 };
 
 // Why a request line was not taken; each has its code on the wire.
 enum class RequestFault {
     kNone,
-    kTooLong,        // "too_long": more than kControlLineBytes
-    kMalformed,      // "malformed": not one JSON object (or nested too deep)
-    kVersion,        // "version": "v" is missing or not 1
-    kUnknownOp,      // "unknown_op"
-    kBadField,       // "bad_field": a field unknown, of the wrong type, missing or out of range
+    kTooLong,    // "too_long": more than kControlLineBytes
+    kMalformed,  // "malformed": not one JSON object (or nested too deep)
+    kVersion,    // "version": "v" is missing or not 1
+    kUnknownOp,  // "unknown_op"
+    kBadField,   // "bad_field": a field unknown, of the wrong type, missing or out of range
 };
 
 struct ParsedRequest {
@@ -62,7 +62,7 @@ const char* RequestFaultCode(RequestFault fault);
 // A pause in force, as the daemon tells it and keeps it.
 struct PauseEntry {
     std::string app;
-    std::string by;      // the caller's user name
+    std::string by;  // the caller's user name
     std::string reason;
     int64_t sinceMs = 0;  // milliseconds since the epoch (UTC)
     int64_t untilMs = 0;
@@ -73,13 +73,19 @@ struct ControlAnswer {
     std::string error;    // a code ("denied", "unknown_app", a RequestFaultCode); empty when ok
     std::string message;  // one line for the operator
     std::string app;
-    int64_t untilMs = 0;            // a granted pause's end; 0 otherwise
+    int64_t untilMs = 0;             // a granted pause's end; 0 otherwise
     std::vector<PauseEntry> pauses;  // kStatus: the pauses in force
 };
 
 // The answer's line, without a line end; bytes of the texts that are not
 // UTF-8 become U+FFFD.
 std::string FormatControlAnswer(const ControlAnswer& answer);
+
+// The daemon's state file keeps the pauses in force, one line each, in the
+// form of an answer's "pauses" items. ParsePauseLine is false for a line that
+// is not one.
+std::string FormatPauseLine(const PauseEntry& pause);
+bool ParsePauseLine(std::string_view line, PauseEntry* pause);
 
 // Reads an answer line; false when it is not one (the daemon of another
 // version, or garbage).

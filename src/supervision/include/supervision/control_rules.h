@@ -4,8 +4,11 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "supervision/config_walk.h"
+#include "supervision/control_protocol.h"
 
 // The caller as the system named it (the daemon copies it from the channel).
 struct ControlCaller {
@@ -38,3 +41,26 @@ inline constexpr int64_t kDefaultPauseSeconds = 3600;
 // The length of a pause asked for `requestedSeconds` (0: the default hour),
 // or -1 when it passes the configured cap.
 int64_t PauseSeconds(int64_t requestedSeconds, const ControlSettings& settings);
+
+// The pauses in force, one per application (by its name in UTF-8), and the
+// text of the state file that keeps them across restarts.
+class PauseBook {
+  public:
+    // A new pause of `pause.app`, or a new end of the one in force.
+    void Put(const PauseEntry& pause);
+    // False when the application was not paused.
+    bool Remove(const std::string& app);
+    const PauseEntry* Find(const std::string& app) const;
+    // Removes and returns the pauses whose end is at or before `nowMs`.
+    std::vector<PauseEntry> TakeExpired(int64_t nowMs);
+    const std::vector<PauseEntry>& Entries() const { return pauses_; }
+
+    // One line per pause.
+    std::string FileText() const;
+    // The pauses of a state file still in force at `nowMs`; lines that are
+    // not pauses, and pauses whose end has passed, are left out.
+    static PauseBook FromFileText(std::string_view text, int64_t nowMs);
+
+  private:
+    std::vector<PauseEntry> pauses_;
+};
