@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "daemon/control_service.h"
 #include "daemon/event_log.h"
 #include "daemon/journal_writer.h"
 #include "daemon/platform_config.h"
@@ -99,6 +100,11 @@ void CDaemon::Init(const std::string& moduleFolder) {
     configPath = moduleFolder + "config.xml";
 }
 
+void CDaemon::ServeControl(const std::string& channel, bool consoleMode) {
+    controlChannel = channel;
+    controlConsole = consoleMode;
+}
+
 void CDaemon::AddEventConsumer(EventConsumer* consumer) {
     extraConsumers.push_back(consumer);
 }
@@ -137,6 +143,9 @@ bool CDaemon::StartApplications() {
         });
     if (outOfMemory) {
         supervisor_log::ConfigOutOfMemory(taken);
+    }
+    if (control) {
+        control->Start();
     }
     AnnounceStart(taken);
     return taken > 0;
@@ -182,6 +191,11 @@ void CDaemon::StartOptions(CXmlDocument& document) {
             status.reset();
         }
     }
+    if (!controlChannel.empty()) {
+        control = std::make_unique<ControlService>(controlChannel, controlConsole,
+                                                   ControlSettingsOf(document),
+                                                   configFolder + "control.state", *events);
+    }
     const JournalSettings journalSettings =
         JournalSettingsOf(document, configFolder, PlatformFacts());
     if (!journalSettings.folder.empty()) {
@@ -200,9 +214,14 @@ void CDaemon::StartApplication(int index, std::unique_ptr<AppConfig> app) {
     if (status) {
         status->Board().Add(*app, index);
     }
+    WatchdogOrders* ordered = nullptr;
+    if (control) {
+        ordered = &orders[static_cast<size_t>(index)];
+        control->AddApp(index, app->name, *ordered);
+    }
     running.store(true);
-    auto context = std::unique_ptr<WatchdogThreadContext>(
-        new WatchdogThreadContext{std::move(app), index, running, threadCount, timings, *events});
+    auto context = std::unique_ptr<WatchdogThreadContext>(new WatchdogThreadContext{
+        std::move(app), index, running, threadCount, timings, *events, ordered});
     // Counted before the thread runs, so that a thread that ends at once
     // never takes the count below zero.
     ++threadCount;
@@ -230,6 +249,9 @@ bool CDaemon::WatchdogsAlive(int64_t withinMs) const {
 }
 
 bool CDaemon::Stop() {
+    if (control) {
+        control->Stop();  // no order reaches a watchdog that is ending
+    }
     running.store(false);
     // A second Stop (the destructor's) says nothing new to the consumers.
     const bool announce = !stopAnnounced;
