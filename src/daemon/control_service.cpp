@@ -303,8 +303,21 @@ ControlService::~ControlService() {
 
 void ControlService::AddApp(int index, const std::string& name, WatchdogOrders& orders) {
     ControlledApp app{index, AnsiToUtf8(name), &orders};
-    if (state_->pauses.Find(app.name) != nullptr) {
+    if (const PauseEntry* kept = state_->pauses.Find(app.name)) {
         orders.paused.store(true);
+        daemon_event::Control record;
+        record.by = kept->by;
+        record.action = "pause_kept";
+        record.index = index;
+        record.app = kept->app;
+        record.reason = kept->reason;
+        record.untilMs = kept->untilMs;
+        const std::string until = LocalText(kept->untilMs);
+        record.untilText = until;
+        record.granted = true;
+        const std::string answer = "paused until " + until + ", kept across the restart";
+        record.answer = answer;
+        state_->Record(record);
     }
     state_->apps.push_back(std::move(app));
 }

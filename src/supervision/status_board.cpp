@@ -38,6 +38,20 @@ void StatusBoard::SetConfig(bool loaded, int32_t pitfalls) {
     configPitfalls_ = pitfalls;
 }
 
+void StatusBoard::SetMaintenance(int index, bool paused, int64_t until) {
+    if (index < 0 || index >= kMaxApplications) {
+        return;
+    }
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        AppStatus& status = rows_[static_cast<std::size_t>(index)].record.status;
+        status.maintenance = paused;
+        status.maintenanceUntil = paused ? until : 0;
+        changed_ = true;
+    }
+    wake_.notify_all();
+}
+
 int StatusBoard::Add(const AppConfig& app, int index) {
     Row row;
     row.used = true;

@@ -32,6 +32,12 @@ AppStatus NotWatched(AppStatus app) {
     return app;
 }
 
+AppStatus Paused(AppStatus app) {
+    app.maintenance = true;
+    app.maintenanceUntil = 1765000000;
+    return app;
+}
+
 AppStatus Terminated(AppStatus app, int32_t lastHour) {
     app.terminationsLastHour = lastHour;
     return app;
@@ -89,6 +95,9 @@ TEST(ZelkctlStatus, StateInWordsWithTheExitCodeOfEach) {
         {Terminated(App("a", true), 2), "connected", kStatusOk},
         {Terminated(App("a", true), 3), "flapping, 3 in 1h; connected", kStatusWarning},
         {Terminated(Down(App("a", false, 2)), 5), "flapping, 5 in 1h; down, connecting, 2 waits",
+         kStatusWarning},
+        {Paused(App("a", true)), "maintenance (no action taken); connected", kStatusWarning},
+        {Paused(App("a", true, 40)), "maintenance (no action taken); silent, 40 waits",
          kStatusWarning},
     };
     for (const Case& c : cases) {
@@ -198,6 +207,8 @@ TEST(ZelkctlStatus, ReadsSnapshotFilesWithTheExitCodeOfEachState) {
          kStatusWarning, "(a: flapping, 4 in 1h)"},
         {write("failing.prom", FormatStatus(Snapshot(kNow, {App("a", true, 0, 2)}))),
          kStatusWarning, "failing, 2 reads"},
+        {write("paused.prom", FormatStatus(Snapshot(kNow, {Paused(App("a", true))}))),
+         kStatusWarning, "maintenance (no action taken)"},
         {write("unwatched.prom",
                FormatStatus(Snapshot(kNow, {App("a", true), NotWatched(App("b", false))}))),
          kStatusCritical,

@@ -128,7 +128,9 @@ flapping, N in 1h.
 
 Exit codes, as monitoring plugins give them:
   0  every application connected and the snapshot fresh
-  1  some application connecting, silent, failing, down or flapping
+  1  some application connecting, silent, failing, down or flapping, or in
+     maintenance ("maintenance": paused with zelkctl pause, no action taken;
+     who, why and until when: zelkctl history --event control)
   2  the daemon stopped, or its snapshot is older than )" +
            std::to_string(kStaleSeconds) + R"( seconds (it writes at
      least every )" +

@@ -134,6 +134,9 @@ std::string Verdict(const StatusSnapshot& snapshot, int64_t now, LocalTimeOf loc
 }  // namespace
 
 std::string StateText(const AppStatus& app) {
+    if (app.maintenance) {
+        return "maintenance (no action taken); " + PlainStateText(app);
+    }
     if (StateOf(app) != AppState::kNotWatched && IsFlapping(app)) {
         return ShortState(app) + "; " + PlainStateText(app);
     }
@@ -144,6 +147,9 @@ int AppExitCode(const AppStatus& app) {
     const AppState state = StateOf(app);
     if (state == AppState::kNotWatched) {
         return kStatusCritical;
+    }
+    if (app.maintenance) {
+        return kStatusWarning;
     }
     return state == AppState::kConnected && !IsFlapping(app) ? kStatusOk : kStatusWarning;
 }

@@ -33,7 +33,8 @@ constexpr int64_t kStaleSeconds = 4 * kStatusRoutineIntervalSeconds;
 std::string StateText(const AppStatus& app);
 
 // kStatusOk for a connected application, kStatusCritical for one not
-// watched, kStatusWarning for every other state and for flapping.
+// watched, kStatusWarning for every other state, for flapping and for
+// maintenance (zelkctl pause).
 int AppExitCode(const AppStatus& app);
 
 // kStatusCritical when the daemon stopped, its snapshot is stale or an

@@ -29,6 +29,9 @@ class StatusBoard {
     // thread runs, and returns `index`. Its name and endpoint are made UTF-8
     // from the ANSI code page.
     int Add(const AppConfig& app, int index);
+    // The maintenance of the row at `index`: paused until `until` (seconds
+    // since the epoch), or not paused; wakes the writer.
+    void SetMaintenance(int index, bool paused, int64_t until);
     // Applies a watchdog's event to the row at `index` and wakes the writer
     // when the application's state changed.
     void Apply(int index, const WatchdogEvent& event);

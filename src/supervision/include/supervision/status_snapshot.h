@@ -52,6 +52,8 @@ struct AppStatus {
     uint64_t fileMismatches = 0;
     uint64_t uninstallCommands = 0;
     uint64_t installCommands = 0;
+    bool maintenance = false;      // paused through the control channel: no action taken
+    int64_t maintenanceUntil = 0;  // the pause's end
 };
 
 struct StatusSnapshot {
