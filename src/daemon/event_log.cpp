@@ -111,6 +111,23 @@ void JournalLinesDropped(const std::string& folder, std::size_t lines) {
          kWarning);
 }
 
+void JournalClockJumped(const std::string& folder, const std::string& from, const std::string& to) {
+    Line(__LINE__, "JournalService::Run", 0,
+         FormatLogText("event journal in %s: the clock moved from %s to %s; no journal file is "
+                       "removed until it has kept step for an hour",
+                       folder.c_str(), from.c_str(), to.c_str()),
+         kWarning);
+}
+
+void JournalStopGivenUp(const std::string& folder, std::size_t lines, int64_t waitedMs) {
+    Line(__LINE__, "JournalService::Stop", 0,
+         FormatLogText("event journal in %s: %lu lines not written: the writer did not finish "
+                       "within %lld ms of the stop",
+                       folder.c_str(), static_cast<unsigned long>(lines),
+                       static_cast<long long>(waitedMs)),
+         kWarning);
+}
+
 }  // namespace supervisor_log
 
 WriteStreak::WriteStreak(const char* function, const char* what)

@@ -44,6 +44,10 @@ enum class F : uint8_t {
     kKept,
     kClosed,
     kUser,
+    kState,
+    kSince,
+    kFrom,
+    kTo,
 };
 
 constexpr Field Text(std::string_view name, std::string Event::*member, bool onlyWhenSet = false) {
@@ -96,9 +100,13 @@ constexpr Field kFields[] = {
     Number("kept", &Event::kept),
     Flag("closed", &Event::closed),
     Flag("user", &Event::user),
+    Text("state", &Event::state),
+    Text("since", &Event::since, true),
+    Text("from", &Event::from),
+    Text("to", &Event::to),
 };
 constexpr std::size_t kFieldCount = sizeof kFields / sizeof kFields[0];
-static_assert(kFieldCount == static_cast<std::size_t>(F::kUser) + 1, "one row per field");
+static_assert(kFieldCount == static_cast<std::size_t>(F::kTo) + 1, "one row per field");
 
 constexpr std::size_t kMaxOwnFields = 7;
 
@@ -137,6 +145,8 @@ constexpr KindRow kKinds[] = {
     {EventKind::kInstall, "install", true, {F::kSubApp, F::kCommand, F::kOk, F::kCode}},
     {EventKind::kBufferOverflow, "buffer_overflow", true, {F::kDiscarded, F::kKept}},
     {EventKind::kOutOfMemory, "out_of_memory", true, {}},
+    {EventKind::kState, "state", true, {F::kState, F::kSince}},
+    {EventKind::kClockJump, "clock_jump", false, {F::kFrom, F::kTo}},
 };
 constexpr std::size_t kKindCount = sizeof kKinds / sizeof kKinds[0];
 static_assert(kKindCount == static_cast<std::size_t>(EventKind::kUnknown),

@@ -155,6 +155,7 @@ void AdminEventMapping::OnDaemonEvent(const DaemonEvent& event, int64_t) {
                                  {std::to_string(pitfalls.Count()), findings});
             },
             [](const de::ConfigLoaded&) {},
+            [](const de::ClockJump&) {},
         },
         event);
 }

@@ -47,7 +47,7 @@ void EventHub::Report(int index, const WatchdogEvent& event) {
                event.Is<watchdog_event::ThreadExit>()) {
         watching_[slot].store(false);
     }
-    const int64_t now = clock_();
+    const int64_t now = Stamp();
     const AppIdentity& app = apps_[static_cast<std::size_t>(index)];
     for (EventConsumer* consumer : consumers_) {
         consumer->OnAppEvent(app, event, now);
@@ -64,8 +64,31 @@ bool EventHub::WatchdogsAlive(int64_t withinMs) const {
     return true;
 }
 
+int64_t EventHub::Stamp() {
+    const int64_t wall = clock_();
+    const int64_t monotonic = monotonicClock_();
+    daemon_event::ClockJump jump;
+    {
+        std::lock_guard<std::mutex> hold(clockMutex_);
+        if (clockSeen_) {
+            jump.fromMs = lastWallMs_ + (monotonic - lastMonotonicMs_);
+            jump.toMs = wall;
+        }
+        clockSeen_ = true;
+        lastWallMs_ = wall;
+        lastMonotonicMs_ = monotonic;
+    }
+    const int64_t moved = jump.toMs - jump.fromMs;
+    if (moved > kClockJumpMs || moved < -kClockJumpMs) {
+        for (EventConsumer* consumer : consumers_) {
+            consumer->OnDaemonEvent(jump, wall);
+        }
+    }
+    return wall;
+}
+
 void EventHub::Report(const DaemonEvent& event) {
-    const int64_t now = clock_();
+    const int64_t now = Stamp();
     for (EventConsumer* consumer : consumers_) {
         consumer->OnDaemonEvent(event, now);
     }

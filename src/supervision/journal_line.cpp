@@ -1,6 +1,7 @@
 #include "supervision/journal_line.h"
 
 #include "journal/line.h"
+#include "journal/time_format.h"
 #include "supervision/watchdog_state.h"
 
 namespace {
@@ -171,6 +172,10 @@ bool DaemonLine(const de::Stopping&, TextToUtf8, journal::Event*) {
     return false;
 }
 
+bool DaemonLine(const de::ClockJump&, TextToUtf8, journal::Event*) {
+    return false;  // ClockJumpLine: it needs the event's time
+}
+
 template <typename StartOrStop>
 bool RunLine(EventKind kind, const StartOrStop& e, journal::Event* j) {
     j->kind = kind;
@@ -212,27 +217,47 @@ bool DaemonLine(const de::ConfigPitfalls& e, TextToUtf8 utf8, journal::Event* j)
     return true;
 }
 
+// The clock's two readings in the offset of the event's own time.
+bool ClockJumpLine(const de::ClockJump& e, const journal::Time& time, journal::Event* j) {
+    j->kind = EventKind::kClockJump;
+    j->from = journal::FormatRfc3339(journal::Time{e.fromMs, time.offsetMinutes});
+    j->to = journal::FormatRfc3339(journal::Time{e.toMs, time.offsetMinutes});
+    return true;
+}
+
 }  // namespace
+
+bool JournalEventOf(const AppIdentity& app, const WatchdogEvent& event, const journal::Time& time,
+                    TextToUtf8 utf8, journal::Event* line) {
+    const AppText text{app, utf8};
+    if (!std::visit([&](const auto& kind) { return AppLine(kind, text, line); }, event.what)) {
+        return false;
+    }
+    line->time = time;
+    line->app = utf8(app.name);
+    line->index = app.index;
+    line->endpoint = utf8(app.endpoint);
+    return true;
+}
+
+bool JournalEventOf(const DaemonEvent& event, const journal::Time& time, TextToUtf8 utf8,
+                    journal::Event* line) {
+    const bool made =
+        std::holds_alternative<de::ClockJump>(event)
+            ? ClockJumpLine(std::get<de::ClockJump>(event), time, line)
+            : std::visit([&](const auto& kind) { return DaemonLine(kind, utf8, line); }, event);
+    line->time = time;
+    return made;
+}
 
 std::string JournalLine(const AppIdentity& app, const WatchdogEvent& event,
                         const journal::Time& time, TextToUtf8 utf8) {
     journal::Event line;
-    const AppText text{app, utf8};
-    if (!std::visit([&](const auto& kind) { return AppLine(kind, text, &line); }, event.what)) {
-        return std::string();
-    }
-    line.time = time;
-    line.app = utf8(app.name);
-    line.index = app.index;
-    line.endpoint = utf8(app.endpoint);
-    return journal::FormatLine(line);
+    return JournalEventOf(app, event, time, utf8, &line) ? journal::FormatLine(line)
+                                                         : std::string();
 }
 
 std::string JournalLine(const DaemonEvent& event, const journal::Time& time, TextToUtf8 utf8) {
     journal::Event line;
-    if (!std::visit([&](const auto& kind) { return DaemonLine(kind, utf8, &line); }, event)) {
-        return std::string();
-    }
-    line.time = time;
-    return journal::FormatLine(line);
+    return JournalEventOf(event, time, utf8, &line) ? journal::FormatLine(line) : std::string();
 }

@@ -25,6 +25,11 @@ struct Recorder final : EventConsumer {
                        " @" + std::to_string(timeMs));
     }
     void OnDaemonEvent(const DaemonEvent& event, int64_t timeMs) override {
+        if (const auto* jump = std::get_if<daemon_event::ClockJump>(&event)) {
+            seen.push_back("jump " + std::to_string(jump->fromMs) + " to " +
+                           std::to_string(jump->toMs));
+            return;
+        }
         seen.push_back("daemon " + std::to_string(event.index()) + " @" + std::to_string(timeMs));
     }
 };
@@ -70,6 +75,36 @@ TEST(EventHub, AWatchdogThatStopsReportingIsStuck) {
     hub.Report(0, watchdog_event::ThreadExit{});
     g_monotonicMs += 60000;
     EXPECT_TRUE(hub.WatchdogsAlive(30000));
+}
+
+// The station's clock set far ahead and back again: each jump is told once,
+// before the event that found it; a clock that drifts within the bound is
+// not.
+TEST(EventHub, AClockJumpIsToldBeforeTheEventThatFoundIt) {
+    EventHub hub(Wall, Monotonic);
+    Recorder recorder;
+    hub.AddConsumer(&recorder);
+    g_wallMs = 1000000;
+    g_monotonicMs = 0;
+    hub.Report(daemon_event::Stopping{});
+    g_wallMs += 3000 + kClockJumpMs;  // drifted to the bound in 3 s
+    g_monotonicMs += 3000;
+    hub.Report(daemon_event::Stopping{});
+    g_wallMs += 400LL * 86400000;
+    hub.Report(daemon_event::Stopping{});
+    g_wallMs -= 400LL * 86400000 - 5000;
+    g_monotonicMs += 5000;
+    hub.Report(0, watchdog_event::Readable{});
+    const std::string stopping = std::to_string(DaemonEvent(daemon_event::Stopping{}).index());
+    const std::vector<std::string> expected = {
+        "daemon " + stopping + " @1000000",
+        "daemon " + stopping + " @1063000",
+        "jump 1063000 to 34561063000",
+        "daemon " + stopping + " @34561063000",
+        "jump 34561068000 to 1068000",
+        "/ " + std::to_string(WatchdogEvent(watchdog_event::Readable{}).what.index()) + " @1068000",
+    };
+    EXPECT_EQ(recorder.seen, expected);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "journal/line.h"
 #include "supervision/journal_line.h"
 
 namespace {
@@ -76,6 +77,20 @@ std::vector<std::string> Lines() {
     daemon(de::ConfigNotLoaded{"/opt/zelk/config.xml", "<report><error>no file</error></report>"});
     const std::vector<std::string> findings = {"app 1 \"a\": empty path", "second"};
     daemon(de::ConfigPitfalls{findings});
+    daemon(de::ClockJump{kTime.ms - 400LL * 86400000, kTime.ms});
+    // The states a day's file begins with, as the writer makes them.
+    journal::Event state;
+    state.kind = journal::EventKind::kState;
+    state.time = kTime;
+    state.app = App().name;
+    state.index = App().index;
+    state.endpoint = App().endpoint;
+    state.state = "connected";
+    state.since = "2026-12-08T21:00:00.000+01:00";
+    lines.push_back(journal::FormatLine(state));
+    state.state = "connecting";
+    state.since.clear();
+    lines.push_back(journal::FormatLine(state));
     return lines;
 }
 

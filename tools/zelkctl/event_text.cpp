@@ -237,6 +237,18 @@ void OverflowText(Line& line, const Event& e) {
     }
 }
 
+// "connected since 2026-12-09T23:10:04.120+01:00", as the day began.
+void StateText(Line& line, const Event& e) {
+    line.Field(e.state);
+    if (!e.since.empty()) {
+        line.Text(" since ").Field(e.since);
+    }
+}
+
+void ClockJumpText(Line& line, const Event& e) {
+    line.Text("the clock moved from ").Field(e.from).Text(" to ").Field(e.to);
+}
+
 }  // namespace
 
 std::string EventDetails(const Event& e) {
@@ -285,6 +297,10 @@ void AppendEventDetails(std::string* out, const Event& e) {
         case EventKind::kOutOfMemory:
             line.Text("out of memory");
             return;
+        case EventKind::kState:
+            return StateText(line, e);
+        case EventKind::kClockJump:
+            return ClockJumpText(line, e);
         case EventKind::kUnknown:
             return;
     }

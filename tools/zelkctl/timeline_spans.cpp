@@ -13,45 +13,6 @@ using journal::kNoNumber;
 
 namespace {
 
-// The state an application event leads to, by the state it finds: from
-// nothing known, from down, and from any other state. kKeep: unchanged.
-// Down lasts until the next connection: the reconnects and launches of a
-// restart, and whatever the old connection still reports, keep it.
-constexpr LaneState kKeep = static_cast<LaneState>(0xFF);
-struct StateRule {
-    EventKind kind;
-    LaneState fromNone;
-    LaneState fromDown;
-    LaneState otherwise;
-};
-constexpr StateRule kStateRules[] = {
-    {EventKind::kConnected, LaneState::kConnected, LaneState::kConnected, LaneState::kConnected},
-    {EventKind::kResumed, LaneState::kConnected, kKeep, LaneState::kConnected},
-    {EventKind::kSilence, LaneState::kSilent, kKeep, LaneState::kSilent},
-    {EventKind::kFailing, LaneState::kFailing, kKeep, LaneState::kFailing},
-    {EventKind::kTerminated, LaneState::kDown, LaneState::kDown, LaneState::kDown},
-    // A launch is part of a restart: first seen, the application was down.
-    {EventKind::kLaunched, LaneState::kDown, kKeep, kKeep},
-    {EventKind::kReconnect, LaneState::kConnecting, kKeep, LaneState::kConnecting},
-    {EventKind::kThreadNotStarted, LaneState::kNotWatched, LaneState::kNotWatched,
-     LaneState::kNotWatched},
-    // A train is data: first seen, the application was connected.
-    {EventKind::kTrain, LaneState::kConnected, kKeep, kKeep},
-    {EventKind::kMismatch, LaneState::kConnected, kKeep, kKeep},
-};
-
-LaneState NextState(LaneState current, EventKind kind) {
-    for (const StateRule& rule : kStateRules) {
-        if (rule.kind == kind) {
-            const LaneState next = current == LaneState::kNone   ? rule.fromNone
-                                   : current == LaneState::kDown ? rule.fromDown
-                                                                 : rule.otherwise;
-            return next == kKeep ? current : next;
-        }
-    }
-    return current;
-}
-
 // The marker an event draws, if any.
 bool MarkerOf(EventKind kind, MarkerKind* marker) {
     switch (kind) {
@@ -126,6 +87,7 @@ void TimelineBuilder::StopAll(int64_t t) {
         Enter(slot, LaneState::kNone, t);
         slot.assumed = false;
     }
+    assumedAt_.clear();
     running_ = false;
     runStarted_ = false;
     offOpen_ = true;
@@ -137,7 +99,6 @@ TimelineBuilder::LaneSlot& TimelineBuilder::SlotFor(const Event& event, int64_t 
     if (!found.second) {
         return slots_[found.first->second];
     }
-    slotsAt_[event.index].push_back(slots_.size());
     slots_.emplace_back();
     LaneSlot& slot = slots_.back();
     slot.lane.name = event.app;
@@ -157,18 +118,22 @@ void TimelineBuilder::ApplyAppEvent(LaneSlot& slot, const Event& event, int64_t 
         slot.assumed = false;
         // Another application that was only assumed at this place since the
         // start was not taken in this run: withdraw its assumed span.
-        for (const std::size_t at : slotsAt_[event.index]) {
-            LaneSlot& other = slots_[at];
-            if (&other != &slot && other.assumed) {
-                other.assumed = false;
-                other.state = LaneState::kNone;
+        const auto assumed = assumedAt_.find(event.index);
+        if (assumed != assumedAt_.end()) {
+            for (const std::size_t at : assumed->second) {
+                LaneSlot& other = slots_[at];
+                if (&other != &slot && other.assumed) {
+                    other.assumed = false;
+                    other.state = LaneState::kNone;
+                }
             }
+            assumedAt_.erase(assumed);
         }
     }
     if (!event.endpoint.empty()) {
         slot.lane.endpoint = event.endpoint;
     }
-    Enter(slot, NextState(slot.state, event.kind), t);
+    Enter(slot, journal::NextState(slot.state, event), t);
     MarkerKind marker{};
     if (!MarkerOf(event.kind, &marker) || t < windowStartMs_ || t >= windowEndMs_) {
         return;
@@ -204,11 +169,16 @@ void TimelineBuilder::Add(const Event& event) {
             runStarted_ = true;
             runStartMs_ = t;
             runApps_ = event.apps;
-            for (LaneSlot& slot : slots_) {
+            assumedAt_.clear();
+            for (std::size_t i = 0; i < slots_.size(); ++i) {
+                LaneSlot& slot = slots_[i];
                 const bool taken = runApps_ == kNoNumber || slot.lane.index < runApps_;
                 Enter(slot, taken ? LaneState::kConnecting : LaneState::kNone, t);
                 slot.assumed = taken;
                 slot.seenInRun = false;
+                if (taken) {
+                    assumedAt_[slot.lane.index].push_back(i);
+                }
             }
             break;
         case EventKind::kDaemonStopped:
@@ -257,7 +227,7 @@ Timeline TimelineBuilder::Finish(int64_t endMs) {
                      });
     slots_.clear();
     slotOf_.clear();
-    slotsAt_.clear();
+    assumedAt_.clear();
     return timeline;
 }
 

@@ -9,21 +9,15 @@
 #include <string>
 #include <vector>
 
+#include "journal/app_state.h"
 #include "journal/event.h"
 
 namespace zelkctl {
 
-// An application's state. Palette and glyphs: timeline_style.h.
-enum class LaneState : uint8_t {
-    kNone,        // nothing known: before its first event, or not configured
-    kConnected,   // data arrives
-    kConnecting,  // a new connection, no data on it yet
-    kSilent,      // connected, waiting without data
-    kFailing,     // reads fail (the peer closed)
-    kDown,        // from a termination until the next connection
-    kNotWatched,  // its watchdog thread did not start
-};
-constexpr int kLaneStateCount = 7;
+// An application's state (journal/app_state.h). Palette and glyphs:
+// timeline_style.h.
+using LaneState = journal::AppState;
+constexpr int kLaneStateCount = journal::kAppStateCount;
 
 struct Span {
     int64_t startMs;
@@ -102,10 +96,12 @@ class TimelineBuilder {
     int64_t windowEndMs_;
     bool keepMarkers_;
     std::vector<LaneSlot> slots_;
-    // The slots by application, and the slots at each place, for journals
-    // of many names.
+    // The slots by application, for journals of many names; and at each
+    // place, the slots assumed there since the daemon's start that may still
+    // have to be withdrawn: each slot is listed once a run, so that a first
+    // event looks at no slot twice.
     std::map<std::pair<int, std::string>, std::size_t> slotOf_;
-    std::map<int, std::vector<std::size_t>> slotsAt_;
+    std::map<int, std::vector<std::size_t>> assumedAt_;
     std::vector<Span> off_;
     bool anyEvent_ = false;
     int64_t lastMs_ = 0;

@@ -26,6 +26,9 @@ void UserTokenFailed(int32_t error);
 void Launched(const std::string& path, bool created, int32_t error);
 void Terminated(const std::string& name, bool terminated, int32_t error);  // CDaemon::CloseExe
 void JournalLinesDropped(const std::string& folder, std::size_t lines);    // JournalService::Run
+void JournalClockJumped(const std::string& folder, const std::string& from, const std::string& to);
+void JournalStopGivenUp(const std::string& folder, std::size_t lines,
+                        int64_t waitedMs);  // JournalService::Stop
 }  // namespace supervisor_log
 
 // One writer's failures as the log tells them: the first failure of a streak

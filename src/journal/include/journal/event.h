@@ -32,6 +32,12 @@ enum class EventKind : uint8_t {
     kInstall,
     kBufferOverflow,
     kOutOfMemory,
+    // The state of one application as a day's file begins (written at each
+    // local midnight), so that a day's file read alone tells the whole day.
+    kState,
+    // The station's clock moved by more than a minute against the steady
+    // clock: from, to.
+    kClockJump,
     // A kind this reader does not know (a newer daemon's): kept under its
     // name; nothing writes it.
     kUnknown,
@@ -68,6 +74,9 @@ struct Event {
     // after (written as "after").
     std::string cycle;
     std::string version, path, report, command, key, serial, subApp, reason;
+    // state: the application's state (app_state.h) and since when (RFC 3339,
+    // empty when unknown); clock_jump: the time before and after the jump.
+    std::string state, since, from, to;
     std::vector<std::string> findings;
     int64_t apps = kNoNumber, pid = kNoNumber, count = kNoNumber, waits = kNoNumber,
             code = kNoNumber, error = kNoNumber, session = kNoNumber, processes = kNoNumber,

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -49,18 +50,32 @@ struct ConfigPitfalls {  // what a check of the file found
     const std::vector<std::string>& findings;
     int32_t Count() const { return static_cast<int32_t>(findings.size()); }
 };
+// The station's clock jumped: between two events it moved more than
+// kClockJumpMs apart from the steady clock. Reported on the thread whose
+// event found it, before that event.
+struct ClockJump {
+    int64_t fromMs = 0;  // what the clock would read had it kept step
+    int64_t toMs = 0;    // what it reads
+};
 
 }  // namespace daemon_event
 
-using DaemonEvent = std::variant<daemon_event::Started, daemon_event::Stopping,
-                                 daemon_event::Stopped, daemon_event::ConfigLoaded,
-                                 daemon_event::ConfigNotLoaded, daemon_event::ConfigPitfalls>;
+using DaemonEvent =
+    std::variant<daemon_event::Started, daemon_event::Stopping, daemon_event::Stopped,
+                 daemon_event::ConfigLoaded, daemon_event::ConfigNotLoaded,
+                 daemon_event::ConfigPitfalls, daemon_event::ClockJump>;
+
+// How far the station's clock may move apart from the steady clock between
+// two events before it counts as a jump (an NTP or GPS correction, a wrong
+// manual setting): far beyond the slewing of a clock kept in time.
+constexpr int64_t kClockJumpMs = 60000;
 
 // Milliseconds since the epoch.
 using WallClockMs = int64_t (*)();
 
 // One consumer of the events. Application events arrive on the watchdog
-// threads, several at once; daemon events on the controlling thread. A
+// threads, several at once; daemon events on the controlling thread, but
+// for ClockJump, which comes on the thread that found it. A
 // consumer never blocks for long: it keeps what it needs and returns.
 class EventConsumer {
   public:
@@ -98,6 +113,10 @@ class EventHub {
   private:
     class AppSink;
 
+    // The time of an event; a jump of the clock since the last one is
+    // reported first.
+    int64_t Stamp();
+
     WallClockMs clock_;
     WallClockMs monotonicClock_;
     std::vector<EventConsumer*> consumers_;
@@ -106,4 +125,8 @@ class EventHub {
     std::array<std::atomic<int64_t>, kMaxApplications> lastEventMs_{};
     std::array<std::atomic<bool>, kMaxApplications> watching_{};
     int appCount_ = 0;
+    std::mutex clockMutex_;
+    bool clockSeen_ = false;
+    int64_t lastWallMs_ = 0;
+    int64_t lastMonotonicMs_ = 0;
 };
