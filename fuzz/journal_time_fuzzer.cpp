@@ -18,8 +18,9 @@
 #include "fuzz_check.h"
 #include "journal/civil_date.h"
 #include "journal/time_format.h"
+#include "zelkctl/history_command.h"
 #include "zelkctl/journal_time.h"
-#include "zelkctl/options.h"
+#include "zelkctl/timeline_command.h"
 
 namespace {
 
@@ -128,19 +129,27 @@ void CheckTimeSpec(std::string_view text, const OneChangeZone& zone) {
 }
 
 // `lines` as the arguments after a journal command.
-void CheckCommandLine(const char* command, const std::vector<std::string>& lines,
+void CheckCommandLine(bool timeline, const std::vector<std::string>& lines,
                       const OneChangeZone& zone) {
-    std::vector<std::string> arguments{command};
+    std::vector<std::string> arguments{timeline ? "timeline" : "history"};
     arguments.insert(arguments.end(), lines.begin(), lines.end());
-    const zelkctl::ParseResult result = zelkctl::ParseOptions(arguments);
-    if (!result.error.empty()) {
-        FUZZ_CHECK(result.error.find('\n') == std::string::npos);
+    std::string error;
+    zelkctl::TimeSpec when;
+    if (!timeline) {
+        zelkctl::HistoryOptions o;
+        if (!zelkctl::ParseHistoryOptions(arguments, &o, &error)) {
+            FUZZ_CHECK(error.find('\n') == std::string::npos);
+            return;
+        }
+        FUZZ_CHECK(o.since.empty() || zelkctl::ParseTimeSpec(o.since, &when));
+        FUZZ_CHECK(o.until.empty() || zelkctl::ParseTimeSpec(o.until, &when));
         return;
     }
-    const zelkctl::Options& o = result.options;
-    zelkctl::TimeSpec when;
-    FUZZ_CHECK(o.since.empty() || zelkctl::ParseTimeSpec(o.since, &when));
-    FUZZ_CHECK(o.until.empty() || zelkctl::ParseTimeSpec(o.until, &when));
+    zelkctl::TimelineOptions o;
+    if (!zelkctl::ParseTimelineOptions(arguments, &o, &error)) {
+        FUZZ_CHECK(error.find('\n') == std::string::npos);
+        return;
+    }
     int64_t day = 0;
     FUZZ_CHECK(o.day.empty() || journal::ParseDate(o.day, &day));
     FUZZ_CHECK(0 <= o.fromMinute && o.fromMinute < o.toMinute &&
@@ -178,6 +187,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         CheckDatesAndClocks(line);
         CheckTimeSpec(line, zone);
     }
-    CheckCommandLine(data[5] & 2 ? "timeline" : "history", lines, zone);
+    CheckCommandLine((data[5] & 2) != 0, lines, zone);
     return 0;
 }
