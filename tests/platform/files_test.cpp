@@ -11,11 +11,6 @@
 
 #ifndef _WIN32
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <chrono>
-#include <thread>
 #endif
 
 #include "../support/temp_folder.h"
@@ -101,32 +96,6 @@ TEST(AppendFile, WhatIsNotARegularFileIsRefusedWithoutWaiting) {
     int32_t error = 0;
     EXPECT_TRUE(platform::AppendToFile(plain.string(), "\n", &error));
     EXPECT_TRUE(platform::EndsWithLineEnd(plain.string()));
-}
-
-// A process forked by another thread (a launch, a command) while the file
-// is open would hold its lock until its exec: the writer's next line would
-// be lost. The fork waits for the file to close instead.
-TEST(AppendFile, AChildForkedWhileItIsOpenNeverHoldsIt) {
-    testing_support::TempFolder folder;
-    const std::string path = (folder.path() / "ZELK_LOG_20261210.log").string();
-    platform::ExclusiveAppendFile file;
-    ASSERT_TRUE(file.Open(path));
-    pid_t child = -1;
-    std::thread forker([&child] {
-        child = fork();
-        if (child == 0) {
-            usleep(500 * 1000);  // long after the reopen below
-            _exit(0);
-        }
-    });
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    EXPECT_TRUE(file.Close());
-    forker.join();
-    ASSERT_GT(child, 0);
-    EXPECT_TRUE(file.Open(path));
-    file.Close();
-    int status = 0;
-    waitpid(child, &status, 0);
 }
 #endif
 

@@ -1,7 +1,6 @@
 #include "platform/files.h"
 
 #include <fcntl.h>
-#include <pthread.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -135,43 +134,18 @@ namespace {
 struct Descriptor {
     int fd;
 };
-
-// Held shared by every open ExclusiveAppendFile and exclusively around each
-// fork of the process: a forked child shares the open file description, and
-// with it the lock, until its exec, so that a child forked by another thread
-// (a launch, a command) while the file is open would make the writer's next
-// opens fail. A fork therefore waits for the files open at that moment to be
-// closed, which takes one write; it goes before opens that come later, so
-// that writers who keep opening never hold it off. Open and Close of a file
-// come on one thread, and no thread forks while it holds a file open.
-pthread_rwlock_t g_openFiles = PTHREAD_RWLOCK_WRITER_NONRECURSIVE_INITIALIZER_NP;
-
-void HoldOffOpens() {
-    pthread_rwlock_wrlock(&g_openFiles);
-}
-void AllowOpens() {
-    pthread_rwlock_unlock(&g_openFiles);
-}
-
-void GuardForks() {
-    static const bool registered = pthread_atfork(HoldOffOpens, AllowOpens, AllowOpens) == 0;
-    (void)registered;
-}
 }  // namespace
 
 bool ExclusiveAppendFile::Open(const std::string& path) {
     Close();
-    GuardForks();
-    pthread_rwlock_rdlock(&g_openFiles);
     int fd = OpenRegular(path, O_WRONLY | O_APPEND | O_CREAT);
+    if (fd < 0) {
+        return false;
+    }
     // The lock is per open file description, so it excludes other opens in
     // this process as well as other processes, as the Win32 share mode does.
-    if (fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
         close(fd);
-        fd = -1;
-    }
-    if (fd < 0) {
-        pthread_rwlock_unlock(&g_openFiles);
         return false;
     }
     handle_ = new Descriptor{fd};
@@ -205,7 +179,6 @@ bool ExclusiveAppendFile::Close() {
     const bool closed = close(descriptor->fd) == 0;  // also releases the lock
     delete descriptor;
     handle_ = nullptr;
-    pthread_rwlock_unlock(&g_openFiles);
     return closed;
 }
 

@@ -52,9 +52,7 @@ bool EndsWithLineEnd(const std::string& path);
 // A file opened for appending that no other writer may hold at the same
 // time. A name that is not a regular file is refused without blocking. Win32: a share-deny open in
 // text mode (each "\n" reaches the disk as CR LF). POSIX: an advisory exclusive lock taken without
-// waiting, never held by a process forked meanwhile (a fork waits for the open files to be closed:
-// a thread never forks while it holds one open, and opens and closes it on one thread). Opening a
-// file another writer holds fails at once instead of waiting for it.
+// waiting. Opening a file another writer holds fails at once instead of waiting for it.
 class ExclusiveAppendFile {
   public:
     ExclusiveAppendFile() = default;
