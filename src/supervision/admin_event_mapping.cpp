@@ -19,6 +19,8 @@ std::string CycleReason(Cycle cycle) {
             return std::to_string(count) + " silent waits";
         case Cycle::kFailing:
             return std::to_string(count) + " failed reads in a row";
+        case Cycle::kNone:
+            return "a restart an operator asked for";
         default:
             return "a watchdog cycle";
     }
