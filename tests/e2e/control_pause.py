@@ -66,9 +66,9 @@ def main():
         assert rc == 0, (rc, out, err)
         setup.stop_daemon(15)
         assert os.path.exists(os.path.join(setup.run.folder, "control.state"))
+        offset = len(setup.run.text())
         setup.run.start()
-        setup.run.wait_for("=======================start=====================", 60,
-                           len(setup.run.text()))
+        setup.run.wait_for("=======================start=====================", 60, offset)
         time.sleep(2)
         rc, out, err = control(setup, args.zelkctl, "resume", name)
         assert rc == 0 and "resumed" in out, (rc, out, err)
