@@ -272,6 +272,11 @@ TEST(Navigation, AttributesByPosition) {
     EXPECT_EQ(value, "39");
     EXPECT_FALSE(doc.GetAttributeAt(44, &name, &value));
     EXPECT_FALSE(doc.GetAttributeAt(-1, &name, &value));
+    // The attributes past the capacity, listed once for the tag, follow an
+    // edit of it.
+    ASSERT_TRUE(doc.SetAttribute("n39", "changed"));
+    ASSERT_TRUE(doc.GetAttributeAt(43, &name, &value));
+    EXPECT_EQ(value, "changed");
 }
 
 // Reading attributes keeps a per-thread list of the last element's
