@@ -171,6 +171,35 @@ TEST(HistoryReport, OddRowsAndARangeAcrossTheClockChange) {
         << late;
 }
 
+// An event written under a clock set far ahead is listed as what it is,
+// and neither stretches the summary nor zeroes its times.
+TEST(HistoryReport, ASuspectEventIsListedButLeftOutOfTheSummary) {
+    const CentralEurope zone;
+    HistoryReport report(HistoryQuery(), zone);
+    SuspectEvents suspect;
+    suspect.afterMs = SuspectAfter(zone, LocalDay(zone, At("2026-12-09T12:00:00+01:00")));
+    suspect.take = [&](const journal::Event& event, std::string_view line) {
+        report.AddSuspect(event, line);
+    };
+    const std::string day = kDay;
+    const std::size_t cut = day.find("{\"time\":\"2026-12-09T01:00:00");
+    ReadJournalText(
+        day.substr(0, cut) +
+            "{\"time\":\"9999-12-31T23:59:59+01:00\",\"event\":\"silence\",\"app\":\"sim_silent\","
+            "\"index\":0}\n" +
+            day.substr(cut),
+        [&](const journal::Event& event, std::string_view line) { report.Add(event, line); },
+        INT64_MAX, &suspect);
+    const std::string out = report.Finish(At("2026-12-09T03:00:00+01:00"));
+    EXPECT_NE(out.find("9999-12-31 23:59:59+01:00  sim_silent  silence             first wait "
+                       "without data; time suspect: more than a day after the day of its file\n"),
+              std::string::npos)
+        << out;
+    // The summary is the one of the day without that line.
+    const std::string plain = Report(HistoryQuery());
+    EXPECT_EQ(out.substr(out.find("Summary")), plain.substr(plain.find("Summary")));
+}
+
 TEST(EventText, EachKindInWords) {
     const struct {
         const char* fields;  // after "time" and "event"

@@ -3,6 +3,8 @@
 // stops once past the range.
 #include <gtest/gtest.h>
 
+#include "central_europe_zone.h"
+#include "journal/time_format.h"
 #include "zelkctl/journal_reader.h"
 
 namespace zelkctl {
@@ -14,6 +16,12 @@ struct Read {
     std::vector<std::string> lines;
     int64_t skipped = 0;
 };
+
+int64_t ParsedTime(const char* rfc3339) {
+    journal::Time time;
+    EXPECT_TRUE(journal::ParseRfc3339(rfc3339, &time));
+    return time.ms;
+}
 
 Read ReadText(const std::string& text, int64_t stopAtMs = INT64_MAX) {
     Read read;
@@ -60,6 +68,39 @@ TEST(JournalText, SkipsTornAndBrokenLinesAndCountsThem) {
     EXPECT_EQ(SkippedLinesNote(0), "");
     EXPECT_EQ(SkippedLinesNote(1).find("1 line of the journal skipped"), 0u);
     EXPECT_EQ(SkippedLinesNote(2).find("2 lines of the journal skipped"), 0u);
+}
+
+// A time far ahead of its file's day goes to the suspect events, counted,
+// and neither ends the reading nor reaches the events taken.
+TEST(JournalText, TimesFarAheadOfTheFilesDayAreSuspect) {
+    const std::string text =
+        "{\"time\":\"2026-12-09T01:00:00+01:00\",\"event\":\"daemon_started\",\"apps\":1}\n"
+        "{\"time\":\"9999-12-31T23:59:59+01:00\",\"event\":\"train\",\"app\":\"a\"}\n"
+        "{\"time\":\"2026-12-09T01:00:03+01:00\",\"event\":\"connected\",\"app\":\"a\"}\n";
+    std::vector<std::string> taken;
+    std::vector<std::string> suspects;
+    SuspectEvents suspect;
+    suspect.take = [&](const journal::Event&, std::string_view line) {
+        suspects.emplace_back(line);
+    };
+    const CentralEurope zone;
+    suspect.afterMs = SuspectAfter(zone, LocalDay(zone, ParsedTime("2026-12-09T12:00:00+01:00")));
+    const int64_t skipped = ReadJournalText(
+        text,
+        [&](const journal::Event& event, std::string_view) { taken.push_back(event.kindName); },
+        INT64_MAX - 1, &suspect);
+    EXPECT_EQ(skipped, 0);
+    EXPECT_EQ(taken, (std::vector<std::string>{"daemon_started", "connected"}));
+    ASSERT_EQ(suspects.size(), 1u);
+    EXPECT_EQ(suspects[0].find("{\"time\":\"9999-12-31"), 0u);
+    EXPECT_EQ(suspect.count, 1);
+    // The end of the day after the file's: the next day is not suspect.
+    EXPECT_EQ(suspect.afterMs, ParsedTime("2026-12-11T00:00:00+01:00"));
+    EXPECT_EQ(SuspectEventsNote(0, "x"), "");
+    EXPECT_EQ(SuspectEventsNote(2, "left out")
+                  .find("2 events of the journal with a time more "
+                        "than a day after the day of its file"),
+              0u);
 }
 
 }  // namespace

@@ -147,14 +147,19 @@ int ShowHistory(const HistoryOptions& options) {
     int64_t skipped = 0;
     std::size_t first = 0, last = 0;
     PlanFiles(files, fromDay, toDay, &first, &last);
+    SuspectEvents suspect;
+    suspect.take = [&](const journal::Event& event, std::string_view line) {
+        report.AddSuspect(event, line);
+    };
     const bool allRead = ReadFiles(
-        files, first, last, toDay, query.untilMs, &skipped,
+        files, first, last, toDay, query.untilMs, zone, &skipped, &suspect,
         [&](const journal::Event& event, std::string_view line) { report.Add(event, line); },
         [&] { std::fputs(report.TakeOutput().c_str(), stdout); });
     std::fputs(report.Finish(JournalEnd(zone, files.back().day, nowSeconds * kMsPerSecond)).c_str(),
                stdout);
     std::fflush(stdout);
-    TellSkipped(skipped);
+    TellSkipped(skipped, suspect.count,
+                "listed, marked \"time suspect\", and left out of the summary");
     return allRead ? 0 : kJournalUnusable;
 }
 

@@ -47,6 +47,14 @@ void HistoryReport::Add(const journal::Event& event, std::string_view line) {
         firstMs_ = event.time.ms;
     }
     lastMs_ = std::max(lastMs_, event.time.ms);
+    AddRow(event, line, false);
+}
+
+void HistoryReport::AddSuspect(const journal::Event& event, std::string_view line) {
+    AddRow(event, line, true);
+}
+
+void HistoryReport::AddRow(const journal::Event& event, std::string_view line, bool suspect) {
     if (!Matches(query_, event)) {
         return;
     }
@@ -71,6 +79,10 @@ void HistoryReport::Add(const journal::Event& event, std::string_view line) {
     pendingText_ += "  ";
     const std::size_t detailsStart = pendingText_.size();
     AppendEventDetails(&pendingText_, event);
+    if (suspect) {
+        pendingText_ += pendingText_.size() == detailsStart ? "" : "; ";
+        pendingText_ += "time suspect: more than a day after the day of its file";
+    }
     if (pendingText_.size() == detailsStart) {
         // No details: no padding at the end of the row.
         pendingText_.resize(kindEnd);

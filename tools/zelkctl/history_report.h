@@ -36,6 +36,9 @@ class HistoryReport {
     // One event of the journal and the line it came from, in the order the
     // daemon wrote them.
     void Add(const journal::Event& event, std::string_view line);
+    // A suspect one (see SuspectEvents): listed with its time marked as
+    // such, but left out of the summary and its range.
+    void AddSuspect(const journal::Event& event, std::string_view line);
 
     // The output for the events added since the last call that match:
     // table rows (with the header before the first), or the lines
@@ -62,6 +65,8 @@ class HistoryReport {
         int offsetMinutes;
         std::size_t appStart, appEnd, tailEnd;
     };
+
+    void AddRow(const journal::Event& event, std::string_view line, bool suspect);
 
     HistoryQuery query_;
     const LocalZone& zone_;

@@ -6,7 +6,8 @@
 
 namespace zelkctl {
 
-int64_t ReadJournalText(std::string_view text, const JournalEventSink& take, int64_t stopAtMs) {
+int64_t ReadJournalText(std::string_view text, const JournalEventSink& take, int64_t stopAtMs,
+                        SuspectEvents* suspect) {
     int64_t skipped = 0;
     journal::Event event;  // one for every line, so that its strings keep their room
     std::size_t start = 0;
@@ -33,6 +34,13 @@ int64_t ReadJournalText(std::string_view text, const JournalEventSink& take, int
             ++skipped;
             continue;
         }
+        if (suspect != nullptr && event.time.ms > suspect->afterMs) {
+            ++suspect->count;
+            if (suspect->take) {
+                suspect->take(event, line);
+            }
+            continue;
+        }
         take(event, line);
         if (event.time.ms >= stopAtMs) {
             break;
@@ -44,6 +52,20 @@ int64_t ReadJournalText(std::string_view text, const JournalEventSink& take, int
 int64_t JournalEnd(const LocalZone& zone, int64_t lastFileDay, int64_t nowMs) {
     return lastFileDay + 1 >= LocalDay(zone, nowMs) ? nowMs
                                                     : MakeDayWindow(zone, lastFileDay).endMs;
+}
+
+int64_t SuspectAfter(const LocalZone& zone, int64_t day) {
+    return MakeDayWindow(zone, day).endMs + 24 * kMsPerHour;
+}
+
+std::string SuspectEventsNote(int64_t suspect, const char* fate) {
+    if (suspect <= 0) {
+        return std::string();
+    }
+    return std::to_string(suspect) + (suspect == 1 ? " event" : " events") +
+           " of the journal with a time more than a day after the day of its file (a clock set "
+           "far ahead): " +
+           fate;
 }
 
 std::string SkippedLinesNote(int64_t skipped) {

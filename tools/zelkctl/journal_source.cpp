@@ -116,8 +116,9 @@ void PlanFiles(const std::vector<JournalFile>& files, int64_t fromDay, int64_t t
 }
 
 bool ReadFiles(const std::vector<JournalFile>& files, std::size_t first, std::size_t last,
-               int64_t lastFullDay, int64_t stopAtMs, int64_t* skipped,
-               const JournalEventSink& take, const std::function<void()>& fileDone) {
+               int64_t lastFullDay, int64_t stopAtMs, const LocalZone& zone, int64_t* skipped,
+               SuspectEvents* suspect, const JournalEventSink& take,
+               const std::function<void()>& fileDone) {
     bool allRead = true;
     std::string text;  // one buffer for every file
     for (std::size_t i = first; i <= last; ++i) {
@@ -127,7 +128,9 @@ bool ReadFiles(const std::vector<JournalFile>& files, std::size_t first, std::si
             allRead = false;
             continue;
         }
-        *skipped += ReadJournalText(text, take, files[i].day > lastFullDay ? stopAtMs : INT64_MAX);
+        suspect->afterMs = SuspectAfter(zone, files[i].day);
+        *skipped +=
+            ReadJournalText(text, take, files[i].day > lastFullDay ? stopAtMs : INT64_MAX, suspect);
         if (fileDone) {
             fileDone();
         }
@@ -135,10 +138,12 @@ bool ReadFiles(const std::vector<JournalFile>& files, std::size_t first, std::si
     return allRead;
 }
 
-void TellSkipped(int64_t skipped) {
-    const std::string note = SkippedLinesNote(skipped);
-    if (!note.empty()) {
-        TellError(note);
+void TellSkipped(int64_t skipped, int64_t suspect, const char* suspectFate) {
+    for (const std::string& note :
+         {SkippedLinesNote(skipped), SuspectEventsNote(suspect, suspectFate)}) {
+        if (!note.empty()) {
+            TellError(note);
+        }
     }
 }
 

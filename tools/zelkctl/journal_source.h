@@ -58,14 +58,17 @@ void PlanFiles(const std::vector<JournalFile>& files, int64_t fromDay, int64_t t
 
 // Reads files [first, last] in order, handing their events to `take` and
 // calling `fileDone` (if any) after each file; past `lastFullDay` only up to
-// the first event at or after `stopAtMs`. Errors are told as they come; the
-// skipped lines are counted into `*skipped`. False when a file could not
-// be read.
+// the first event at or after `stopAtMs`. Events more than a day after their
+// file's day (in `zone`) go to `suspect` instead (see SuspectEvents). Errors
+// are told as they come; the skipped lines are counted into `*skipped`.
+// False when a file could not be read.
 bool ReadFiles(const std::vector<JournalFile>& files, std::size_t first, std::size_t last,
-               int64_t lastFullDay, int64_t stopAtMs, int64_t* skipped,
-               const JournalEventSink& take, const std::function<void()>& fileDone);
+               int64_t lastFullDay, int64_t stopAtMs, const LocalZone& zone, int64_t* skipped,
+               SuspectEvents* suspect, const JournalEventSink& take,
+               const std::function<void()>& fileDone);
 
-// Tells how many lines were skipped, if any.
-void TellSkipped(int64_t skipped);
+// Tells how many lines were skipped and how many events were suspect
+// (saying what became of them, `suspectFate`), if any.
+void TellSkipped(int64_t skipped, int64_t suspect, const char* suspectFate);
 
 }  // namespace zelkctl
