@@ -114,7 +114,9 @@ range, and its terminations, launches, trains and mismatches.
                     scripts; no summary
 
 Lines of the journal that are no event (the last line torn by a power cut,
-a line that is not JSON) are skipped, and their number said once.
+a line that is not JSON) are skipped, and their number said once. An event
+with a time more than a day after the day of its file (a clock set far
+ahead) is listed, marked "time suspect", but left out of the summary.
 
 Exit codes: 0 done (also when no event matched), 2 the journal cannot be
 found or read, or the output cannot be written, 3 a bad command line.
