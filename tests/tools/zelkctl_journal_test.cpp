@@ -3,9 +3,16 @@
 // stops once past the range.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+
+#include "../support/temp_folder.h"
+#include "journal/file_name.h"
+
 #include "central_europe_zone.h"
 #include "journal/time_format.h"
 #include "zelkctl/journal_reader.h"
+#include "zelkctl/journal_source.h"
 
 namespace zelkctl {
 namespace {
@@ -101,6 +108,41 @@ TEST(JournalText, TimesFarAheadOfTheFilesDayAreSuspect) {
                   .find("2 events of the journal with a time more "
                         "than a day after the day of its file"),
               0u);
+}
+
+// A file before the day asked for that cannot be read (here a folder of
+// its name) is told but fails nothing: the day itself was read. One of the
+// days asked for fails the reading.
+TEST(JournalFiles, AnUnreadableFileBeforeTheRangeIsNoFailure) {
+    testing_support::TempFolder folder;
+    const std::string days[] = {"2026-12-07", "2026-12-08", "2026-12-09"};
+    std::vector<JournalFile> files;
+    for (const std::string& day : days) {
+        const std::string name = "zelk-events-" + day + ".jsonl";
+        JournalFile file{0, folder.WithSeparator() + name};
+        ASSERT_TRUE(journal::DayOfFileName(name, &file.day));
+        files.push_back(file);
+        if (day == "2026-12-08") {
+            std::filesystem::create_directory(file.path);
+        } else {
+            std::ofstream(file.path, std::ios::binary)
+                << "{\"time\":\"" << day
+                << "T01:00:00+01:00\",\"event\":\"daemon_started\",\"apps\":1}\n";
+        }
+    }
+    const CentralEurope zone;
+    std::size_t first = 0, last = 0;
+    PlanFiles(files, files[2].day, files[2].day, &first, &last);
+    EXPECT_EQ(first, 0u);
+    EXPECT_EQ(last, 2u);
+    FileReading reading(zone);
+    int events = 0;
+    reading.take = [&](const journal::Event&, std::string_view) { ++events; };
+    reading.fromDay = files[2].day;
+    EXPECT_TRUE(ReadFiles(files, first, last, &reading));
+    EXPECT_EQ(events, 2);
+    reading.fromDay = files[1].day;
+    EXPECT_FALSE(ReadFiles(files, first, last, &reading));
 }
 
 }  // namespace

@@ -146,22 +146,24 @@ int ShowHistory(const HistoryOptions& options) {
     const int64_t toDay =
         query.untilMs == INT64_MAX ? files.back().day : LocalDay(zone, query.untilMs - 1);
     HistoryReport report(query, zone);
-    int64_t skipped = 0;
     std::size_t first = 0, last = 0;
     PlanFiles(files, fromDay, toDay, &first, &last);
-    SuspectEvents suspect;
-    suspect.take = [&](const journal::Event& event, std::string_view line) {
+    FileReading reading(zone);
+    reading.fromDay = fromDay;
+    reading.lastFullDay = toDay;
+    reading.stopAtMs = query.untilMs;
+    reading.take = [&](const journal::Event& event, std::string_view line) {
+        report.Add(event, line);
+    };
+    reading.fileDone = [&] { std::fputs(report.TakeOutput().c_str(), stdout); };
+    reading.suspect.take = [&](const journal::Event& event, std::string_view line) {
         report.AddSuspect(event, line);
     };
-    const bool allRead = ReadFiles(
-        files, first, last, toDay, query.untilMs, zone, &skipped, &suspect,
-        [&](const journal::Event& event, std::string_view line) { report.Add(event, line); },
-        [&] { std::fputs(report.TakeOutput().c_str(), stdout); });
+    const bool allRead = ReadFiles(files, first, last, &reading);
     std::fputs(report.Finish(JournalEnd(zone, files.back().day, nowSeconds * kMsPerSecond)).c_str(),
                stdout);
     std::fflush(stdout);
-    TellSkipped(skipped, suspect.count,
-                "listed, marked \"time suspect\", and left out of the summary");
+    TellSkipped(reading, "listed, marked \"time suspect\", and left out of the summary");
     return allRead ? 0 : kJournalUnusable;
 }
 

@@ -61,20 +61,19 @@ bool TakeDayOrOutput(const std::string& name, const std::string& value, Timeline
 }
 
 // The timeline of `window` from the journal `files`, and whether every
-// file it needed was read; the lines skipped counted into `*skipped`, the
-// suspect events (left out) into `*suspect`.
-bool ReadTimeline(const std::vector<JournalFile>& files, const DayWindow& window,
-                  const LocalZone& zone, int64_t nowMs, Timeline* timeline, int64_t* skipped,
-                  int64_t* suspect) {
+// file of its day was read; what the reading met is left in `*reading`.
+bool ReadTimeline(const std::vector<JournalFile>& files, const DayWindow& window, int64_t nowMs,
+                  Timeline* timeline, FileReading* reading) {
     TimelineBuilder builder(window.startMs, window.endMs, true);
     std::size_t first = 0, last = 0;
     PlanFiles(files, window.day, window.day, &first, &last);
-    SuspectEvents suspects;
-    const bool allRead = ReadFiles(
-        files, first, last, window.day, window.endMs, zone, skipped, &suspects,
-        [&](const journal::Event& event, std::string_view) { builder.Add(event); }, nullptr);
-    *suspect = suspects.count;
-    *timeline = builder.Finish(std::min(JournalEnd(zone, files.back().day, nowMs), window.endMs));
+    reading->fromDay = window.day;
+    reading->lastFullDay = window.day;
+    reading->stopAtMs = window.endMs;
+    reading->take = [&](const journal::Event& event, std::string_view) { builder.Add(event); };
+    const bool allRead = ReadFiles(files, first, last, reading);
+    *timeline =
+        builder.Finish(std::min(JournalEnd(reading->zone, files.back().day, nowMs), window.endMs));
     return allRead;
 }
 
@@ -129,11 +128,8 @@ int ShowTimeline(const TimelineOptions& options) {
         return kJournalUnusable;
     }
     Timeline timeline;
-    int64_t skipped = 0;
-    int64_t suspect = 0;
-    int code = ReadTimeline(files, window, zone, nowMs, &timeline, &skipped, &suspect)
-                   ? 0
-                   : kJournalUnusable;
+    FileReading reading(zone);
+    int code = ReadTimeline(files, window, nowMs, &timeline, &reading) ? 0 : kJournalUnusable;
     ChooseLanes(options.journal.apps, &timeline);
     std::string station = platform::HostName();
     if (station.empty()) {
@@ -150,7 +146,7 @@ int ShowTimeline(const TimelineOptions& options) {
                                  : TimelineSvg(timeline, window, zone, station, nowMs))) {
         code = kJournalUnusable;
     }
-    TellSkipped(skipped, suspect, "left out of the timeline");
+    TellSkipped(reading, "left out of the timeline");
     return code;
 }
 
