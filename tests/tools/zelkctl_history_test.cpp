@@ -252,7 +252,27 @@ TEST(EventText, NothingFromTheJournalSteersATerminal) {
     EXPECT_EQ(Printable("a\tb\nc\x1b[2Jd\x7f\xC2\x9B"
                         "1m\xEF\xBF\xBF\xC3\xA4\xE2\x82\xAC"),
               "a b c?[2Jd??1m?\xC3\xA4\xE2\x82\xAC");
-    EXPECT_EQ(DisplayWidth("Z\xC3\xA4hler \xF0\x9F\x9A\x82"), 8u);
+    // What turns the text's direction or shows nothing: U+202E, U+2066,
+    // U+2069, U+200B, U+200D, U+FEFF, U+061C, U+180E; next to kin that
+    // stay (U+2010, U+2065 unassigned, U+FEFE).
+    const std::string hidden =
+        "\xE2\x80\xAE"
+        "evil\xE2\x81\xA6"
+        "a\xE2\x81\xA9\xE2\x80\x8B\xE2\x80\x8D\xEF\xBB\xBF\xD8\x9C\xE1\xA0\x8E";
+    const std::string kin = "\xE2\x80\x90\xE2\x81\xA5\xEF\xBB\xBE";
+    EXPECT_EQ(Printable(hidden + kin), "?evil?a??????" + kin);
+    EXPECT_EQ(DisplayWidth(Printable(hidden)), 13u);
+    // In JSON Lines as \u escapes, the same JSON.
+    std::string json;
+    AppendJsonForTerminal(&json, "{\"app\":\"" + hidden + "\xC2\x9B\x7F" + kin + "\"}");
+    EXPECT_EQ(json,
+              "{\"app\":\"\\u202eevil\\u2066a\\u2069\\u200b\\u200d\\ufeff\\u061c\\u180e"
+              "\\u009b\\u007f" +
+                  kin + "\"}");
+    journal::Event event;
+    EXPECT_TRUE(journal::ParseLine(
+        "{\"time\":\"2026-12-09T00:00:00Z\",\"event\":\"x\"," + json.substr(1), &event));
+    EXPECT_EQ(event.app, hidden + "\xC2\x9B\x7F" + kin);
 }
 
 }  // namespace

@@ -60,7 +60,7 @@ void HistoryReport::AddRow(const journal::Event& event, std::string_view line, b
     }
     ++shown_;
     if (query_.json) {
-        pendingLines_.append(line);
+        AppendJsonForTerminal(&pendingLines_, line);
         pendingLines_ += '\n';
         return;
     }
