@@ -171,6 +171,23 @@ TEST(HistoryReport, OddRowsAndARangeAcrossTheClockChange) {
         << late;
 }
 
+// --app: whether each application asked for was met, and which were.
+TEST(HistoryReport, TellsWhetherTheApplicationsAskedForWereMet) {
+    const CentralEurope zone;
+    HistoryQuery query;
+    query.apps = {"sim_silent", "nosuch", "sim_silent"};
+    HistoryReport report(query, zone);
+    ReadJournalText(
+        kDay, [&](const journal::Event& event, std::string_view line) { report.Add(event, line); });
+    EXPECT_FALSE(report.AllAppsMet());
+    EXPECT_EQ(report.AppsMet(), (std::vector<std::string>{"sim_silent", "Z\xC3\xA4hler"}));
+    query.apps = {"sim_silent", "sim_silent"};
+    HistoryReport met(query, zone);
+    ReadJournalText(
+        kDay, [&](const journal::Event& event, std::string_view line) { met.Add(event, line); });
+    EXPECT_TRUE(met.AllAppsMet());
+}
+
 // An event written under a clock set far ahead is listed as what it is,
 // and neither stretches the summary nor zeroes its times.
 TEST(HistoryReport, ASuspectEventIsListedButLeftOutOfTheSummary) {

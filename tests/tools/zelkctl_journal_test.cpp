@@ -110,6 +110,19 @@ TEST(JournalText, TimesFarAheadOfTheFilesDayAreSuspect) {
               0u);
 }
 
+TEST(JournalText, AnApplicationNotInTheJournalIsNamedWithTheNearestOne) {
+    const std::vector<std::string> known = {"sim_silent", "Z\xC3\xA4hler", "app05.exe"};
+    EXPECT_EQ(UnknownAppsText({"app05.exe", "sim_silent"}, known, ""), "");
+    EXPECT_EQ(UnknownAppsText({"app05.ex"}, known, " for 2026-12-09"),
+              "no application named \"app05.ex\" in the journal for 2026-12-09 (did you mean "
+              "app05.exe?)");
+    EXPECT_EQ(UnknownAppsText({"SIM_SILENT", "nosuch\x1b[2J"}, known, ""),
+              "no application named \"SIM_SILENT\" in the journal (did you mean sim_silent? names "
+              "are case-sensitive); no application named \"nosuch?[2J\" in the journal (it names "
+              "sim_silent, Z\xC3\xA4hler, app05.exe)");
+    EXPECT_EQ(UnknownAppsText({"a"}, {}, ""), "no application named \"a\" in the journal");
+}
+
 // A file before the day asked for that cannot be read (here a folder of
 // its name) is told but fails nothing: the day itself was read. One of the
 // days asked for fails the reading.

@@ -38,9 +38,24 @@ bool Matches(const HistoryQuery& query, const journal::Event& event) {
 }
 
 HistoryReport::HistoryReport(const HistoryQuery& query, const LocalZone& zone)
-    : query_(query), zone_(zone), builder_(query.sinceMs, query.untilMs, false) {}
+    : query_(query), zone_(zone), builder_(query.sinceMs, query.untilMs, false) {
+    std::unordered_set<std::string> asked(query.apps.begin(), query.apps.end());
+    unmet_ = asked.size();
+}
+
+void HistoryReport::Meet(const journal::Event& event) {
+    if (query_.apps.empty() || !journal::IsAppKind(event.kind) || event.app.empty() ||
+        !metNames_.insert(event.app).second) {
+        return;
+    }
+    appsMet_.push_back(event.app);
+    if (Contains(query_.apps, event.app)) {
+        --unmet_;
+    }
+}
 
 void HistoryReport::Add(const journal::Event& event, std::string_view line) {
+    Meet(event);
     builder_.Add(event);
     if (!anyEvent_) {
         anyEvent_ = true;
@@ -51,6 +66,7 @@ void HistoryReport::Add(const journal::Event& event, std::string_view line) {
 }
 
 void HistoryReport::AddSuspect(const journal::Event& event, std::string_view line) {
+    Meet(event);
     AddRow(event, line, true);
 }
 

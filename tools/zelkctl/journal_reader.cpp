@@ -1,8 +1,11 @@
 #include "zelkctl/journal_reader.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "journal/line.h"
+#include "supervision/name_suggestion.h"
+#include "zelkctl/event_text.h"
 
 namespace zelkctl {
 
@@ -66,6 +69,35 @@ std::string SuspectEventsNote(int64_t suspect, const char* fate) {
            " of the journal with a time more than a day after the day of its file (a clock set "
            "far ahead): " +
            fate;
+}
+
+std::string UnknownAppsText(const std::vector<std::string>& asked,
+                            const std::vector<std::string>& known, const std::string& where) {
+    // Few enough to be listed when none is near.
+    constexpr std::size_t kListedNames = 8;
+    std::vector<const char*> names;
+    names.reserve(known.size());
+    for (const std::string& name : known) {
+        names.push_back(name.c_str());
+    }
+    std::string out;
+    for (const std::string& name : asked) {
+        if (std::find(known.begin(), known.end(), name) != known.end()) {
+            continue;
+        }
+        out += (out.empty() ? "" : "; ") + std::string("no application named \"") +
+               Printable(name) + "\" in the journal" + where;
+        if (const char* guess = ResembledName(name, names)) {
+            out += " (" + Printable(DidYouMean(name, guess, false)) + ")";
+        } else if (!known.empty() && known.size() <= kListedNames) {
+            std::string list;
+            for (const std::string& other : known) {
+                list += (list.empty() ? "" : ", ") + Printable(other);
+            }
+            out += " (it names " + list + ")";
+        }
+    }
+    return out;
 }
 
 std::string SkippedLinesNote(int64_t skipped) {

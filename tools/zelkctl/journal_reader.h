@@ -8,6 +8,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "journal/event.h"
 #include "zelkctl/journal_time.h"
@@ -48,6 +49,13 @@ int64_t SuspectAfter(const LocalZone& zone, int64_t day);
 // a journal has been copied or given up, and what came after it is not
 // known.
 int64_t JournalEnd(const LocalZone& zone, int64_t lastFileDay, int64_t nowMs);
+
+// For --app: the one line that says which of the names `asked` for is not
+// among `known` (the applications of the journal read; `where` tells which
+// part of it, as " for 2026-12-09" or ""), with the known name it most
+// resembles, or a short list of them; "" when every one is known.
+std::string UnknownAppsText(const std::vector<std::string>& asked,
+                            const std::vector<std::string>& known, const std::string& where);
 
 // The one line that says how many lines were skipped, or "" for none.
 std::string SkippedLinesNote(int64_t skipped);

@@ -78,9 +78,19 @@ bool ReadTimeline(const std::vector<JournalFile>& files, const DayWindow& window
 }
 
 // Keeps the lanes of the applications in `apps` (all when it is empty).
-void ChooseLanes(const std::vector<std::string>& apps, Timeline* timeline) {
+// False, with the error told, when one of them has no lane on `day`.
+bool ChooseLanes(const std::vector<std::string>& apps, int64_t day, Timeline* timeline) {
     if (apps.empty()) {
-        return;
+        return true;
+    }
+    std::vector<std::string> names;
+    for (const Lane& lane : timeline->lanes) {
+        names.push_back(lane.name);
+    }
+    const std::string unknown = UnknownAppsText(apps, names, " for " + DateText(day));
+    if (!unknown.empty()) {
+        TellError(unknown);
+        return false;
     }
     std::vector<Lane> chosen;
     for (Lane& lane : timeline->lanes) {
@@ -89,6 +99,7 @@ void ChooseLanes(const std::vector<std::string>& apps, Timeline* timeline) {
         }
     }
     timeline->lanes = std::move(chosen);
+    return true;
 }
 
 // Writes `picture` to `path`: beside it first and renamed over it, so that
@@ -130,7 +141,9 @@ int ShowTimeline(const TimelineOptions& options) {
     Timeline timeline;
     FileReading reading(zone);
     int code = ReadTimeline(files, window, nowMs, &timeline, &reading) ? 0 : kJournalUnusable;
-    ChooseLanes(options.journal.apps, &timeline);
+    if (!ChooseLanes(options.journal.apps, window.day, &timeline)) {
+        return kJournalUnusable;
+    }
     std::string station = platform::HostName();
     if (station.empty()) {
         station = "(unknown host)";
@@ -223,9 +236,10 @@ Without --output the day is drawn here: one row per application, one
 character per 15 minutes (for a window: 96 characters, the legend says how
 long each lasts), in colour on a terminal.
 
-Exit codes: 0 done, 2 the journal cannot be found or read, or FILE or the
-output cannot be written, 3 a bad command line (also a window the clocks
-skip).
+Exit codes: 0 done, 2 the journal cannot be found or read, has no lane of
+the day for an application --app gives (the nearest name is suggested), or
+FILE or the output cannot be written, 3 a bad command line (also a window
+the clocks skip).
 )";
 }
 
