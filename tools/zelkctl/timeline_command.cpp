@@ -72,6 +72,7 @@ bool ReadTimeline(const std::vector<JournalFile>& files, const DayWindow& window
     reading->stopAtMs = window.endMs;
     reading->take = [&](const journal::Event& event, std::string_view) { builder.Add(event); };
     const bool allRead = ReadFiles(files, first, last, reading);
+    reading->take = nullptr;  // it holds the builder, which ends here
     *timeline =
         builder.Finish(std::min(JournalEnd(reading->zone, files.back().day, nowMs), window.endMs));
     return allRead;

@@ -4,7 +4,6 @@
 
 #include <windows.h>
 
-#include <fcntl.h>
 #include <io.h>
 
 namespace platform {
@@ -28,36 +27,6 @@ std::FILE* OpenFileForReading(const char* path) {
         std::fclose(stream);
         SetLastError(ERROR_NOT_SUPPORTED);
         return nullptr;
-    }
-    return stream;
-}
-
-std::FILE* OpenRegularFileForReading(const char* path) {
-    // FILE_FLAG_OPEN_REPARSE_POINT opens a link itself, which is then
-    // refused; the handle is not inherited (no security attributes).
-    const HANDLE file =
-        CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return nullptr;
-    }
-    BY_HANDLE_FILE_INFORMATION info;
-    if (GetFileType(file) != FILE_TYPE_DISK || !GetFileInformationByHandle(file, &info) ||
-        (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
-        CloseHandle(file);
-        SetLastError(ERROR_NOT_SUPPORTED);
-        return nullptr;
-    }
-    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_RDONLY | _O_BINARY);
-    if (fd < 0) {
-        CloseHandle(file);
-        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        return nullptr;
-    }
-    std::FILE* stream = _fdopen(fd, "rb");
-    if (stream == nullptr) {
-        _close(fd);  // closes the handle too
-        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     }
     return stream;
 }
