@@ -4,7 +4,7 @@
 
 #include "../support/temp_folder.h"
 #include "supervision/status_snapshot.h"
-#include "zelkctl/commands.h"
+#include "zelkctl/status_command.h"
 #include "zelkctl/status_view.h"
 
 namespace zelkctl {

@@ -194,6 +194,31 @@ TEST(TimelineSpans, AnApplicationOnlyAssumedAtItsPlaceIsWithdrawn) {
             {"2026-12-09T09:10:06+01:00", "2026-12-09T10:00:00+01:00", LaneState::kConnected},
         });
     EXPECT_EQ(t.lanes[1].spans.back().endMs, At("2026-12-09T09:00:00+01:00"));
+
+    // And back: after a crash "old" holds place 0 again, and "new" is
+    // withdrawn from the third run as "old" was from the second.
+    const Timeline back = Build(
+        {
+            Started("2026-12-09T08:00:00+01:00", 1),
+            Ev("2026-12-09T08:00:03+01:00", EventKind::kConnected, "old", 0),
+            Ev("2026-12-09T09:00:00+01:00", EventKind::kDaemonStopped),
+            Started("2026-12-09T09:10:00+01:00", 1),
+            Ev("2026-12-09T09:10:06+01:00", EventKind::kConnected, "new", 0),
+            Started("2026-12-09T09:30:00+01:00", 1),
+            Ev("2026-12-09T09:30:05+01:00", EventKind::kConnected, "old", 0),
+        },
+        "2026-12-09T08:00:00+01:00", "2026-12-09T10:00:00+01:00");
+    ASSERT_EQ(back.lanes.size(), 2u);
+    ExpectSpans(back.lanes[0], {{"2026-12-09T09:10:00+01:00", "2026-12-09T09:10:06+01:00",
+                                 LaneState::kConnecting}});
+    ExpectSpans(
+        back.lanes[1],
+        {
+            {"2026-12-09T08:00:00+01:00", "2026-12-09T08:00:03+01:00", LaneState::kConnecting},
+            {"2026-12-09T08:00:03+01:00", "2026-12-09T09:00:00+01:00", LaneState::kConnected},
+            {"2026-12-09T09:30:00+01:00", "2026-12-09T09:30:05+01:00", LaneState::kConnecting},
+            {"2026-12-09T09:30:05+01:00", "2026-12-09T10:00:00+01:00", LaneState::kConnected},
+        });
 }
 
 TEST(TimelineSpans, TheClockGoingBackAnHourKeepsEverySpanInOrder) {

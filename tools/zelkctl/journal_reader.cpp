@@ -41,6 +41,11 @@ int64_t ReadJournalText(std::string_view text, const JournalEventSink& take, int
     return skipped;
 }
 
+int64_t JournalEnd(const LocalZone& zone, int64_t lastFileDay, int64_t nowMs) {
+    return lastFileDay + 1 >= LocalDay(zone, nowMs) ? nowMs
+                                                    : MakeDayWindow(zone, lastFileDay).endMs;
+}
+
 std::string SkippedLinesNote(int64_t skipped) {
     if (skipped <= 0) {
         return std::string();

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "journal/event.h"
+#include "zelkctl/journal_time.h"
 
 namespace zelkctl {
 
@@ -25,6 +26,13 @@ using JournalEventSink = std::function<void(const journal::Event& event, std::st
 // needed. Returns the number of lines skipped.
 int64_t ReadJournalText(std::string_view text, const JournalEventSink& take,
                         int64_t stopAtMs = INT64_MAX);
+
+// Until when the journal's last states count: `nowMs` for a journal that
+// is being kept (its last file, of `lastFileDay`, from today or yesterday:
+// a quiet day writes nothing), else the end of its last file's day, as such
+// a journal has been copied or given up, and what came after it is not
+// known.
+int64_t JournalEnd(const LocalZone& zone, int64_t lastFileDay, int64_t nowMs);
 
 // The one line that says how many lines were skipped, or "" for none.
 std::string SkippedLinesNote(int64_t skipped);

@@ -1,17 +1,18 @@
 #include "zelkctl/journal_source.h"
 
 #include <algorithm>
-#include <cstdio>
+#include <ctime>
 
 #include "daemon/platform_config.h"
 #include "journal/file_name.h"
+#include "journal/line.h"
+#include "journal/time_format.h"
 #include "markup/markup.h"
 #include "platform/directory.h"
-#include "platform/file_read.h"
 #include "platform/folder_probe.h"
 #include "platform/system.h"
 #include "supervision/config_walk.h"
-#include "zelkctl/commands.h"
+#include "zelkctl/command_support.h"
 
 namespace zelkctl {
 
@@ -23,9 +24,17 @@ constexpr int32_t kMaxJournalFileBytes = 1024 * 1024 * 1024;
 
 }  // namespace
 
-bool FindJournalFolder(const Options& options, std::string* folder, std::string* error) {
-    if (!options.journalFolder.empty()) {
-        *folder = NormaliseFolder(options.journalFolder, platform::kPathSeparator);
+int SystemZone::OffsetMinutesAt(int64_t utcSeconds) const {
+    std::tm local{};
+    if (!platform::LocalTime(utcSeconds, &local)) {
+        return 0;
+    }
+    return journal::UtcOffsetMinutes(utcSeconds, local);
+}
+
+bool FindJournalFolder(const JournalChoice& choice, std::string* folder, std::string* error) {
+    if (!choice.journalFolder.empty()) {
+        *folder = NormaliseFolder(choice.journalFolder, platform::kPathSeparator);
         return true;
     }
     std::string found;
@@ -33,7 +42,8 @@ bool FindJournalFolder(const Options& options, std::string* folder, std::string*
     const auto journalFolder = [](CXmlDocument& document, const std::string& daemonFolder) {
         return JournalSettingsOf(document, daemonFolder, PlatformFacts()).folder;
     };
-    if (!FolderFromConfig(options, "--journal", journalFolder, &found, &configPath, error)) {
+    if (!FolderFromConfig(choice.configPath, "--journal", journalFolder, &found, &configPath,
+                          error)) {
         if (error->empty()) {
             *error = configPath +
                      " has no <journal folder=\"...\"/> element: the daemon keeps no event journal";
@@ -59,6 +69,77 @@ std::vector<JournalFile> ListJournalFiles(const std::string& folder) {
 
 bool ReadJournalFile(const std::string& path, std::string* text, std::string* error) {
     return ReadSmallFile(path, kMaxJournalFileBytes, "journal file", text, error);
+}
+
+bool OpenJournal(const JournalChoice& choice, std::vector<JournalFile>* files,
+                 std::string* folder) {
+    std::string error;
+    if (!FindJournalFolder(choice, folder, &error)) {
+        TellError(error);
+        return false;
+    }
+    *files = ListJournalFiles(*folder);
+    if (files->empty()) {
+        TellError(platform::FolderExists(*folder)
+                      ? "no journal files (zelk-events-YYYY-MM-DD.jsonl) in " + *folder +
+                            " (or it cannot be read)"
+                      : "no journal folder " + *folder + ": it does not exist or is no folder");
+        return false;
+    }
+    return true;
+}
+
+void PlanFiles(const std::vector<JournalFile>& files, int64_t fromDay, int64_t toDay,
+               std::size_t* first, std::size_t* last) {
+    std::size_t begin = 0;
+    while (begin < files.size() && files[begin].day < fromDay) {
+        ++begin;
+    }
+    // Back from the day before the range for a start of the daemon; a file
+    // that cannot be read is passed over here and reported when read.
+    std::size_t start = begin;
+    while (start > 0) {
+        --start;
+        std::string text;
+        std::string ignored;
+        if (ReadJournalFile(files[start].path, &text, &ignored) &&
+            journal::MentionsDaemonStart(text)) {
+            break;
+        }
+    }
+    std::size_t end = begin;
+    while (end < files.size() && files[end].day <= toDay) {
+        ++end;
+    }
+    *first = start;
+    *last = end < files.size() ? end : files.size() - 1;
+}
+
+bool ReadFiles(const std::vector<JournalFile>& files, std::size_t first, std::size_t last,
+               int64_t lastFullDay, int64_t stopAtMs, int64_t* skipped,
+               const JournalEventSink& take, const std::function<void()>& fileDone) {
+    bool allRead = true;
+    std::string text;  // one buffer for every file
+    for (std::size_t i = first; i <= last; ++i) {
+        std::string error;
+        if (!ReadJournalFile(files[i].path, &text, &error)) {
+            TellError(error);
+            allRead = false;
+            continue;
+        }
+        *skipped += ReadJournalText(text, take, files[i].day > lastFullDay ? stopAtMs : INT64_MAX);
+        if (fileDone) {
+            fileDone();
+        }
+    }
+    return allRead;
+}
+
+void TellSkipped(int64_t skipped) {
+    const std::string note = SkippedLinesNote(skipped);
+    if (!note.empty()) {
+        TellError(note);
+    }
 }
 
 }  // namespace zelkctl

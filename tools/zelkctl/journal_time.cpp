@@ -145,6 +145,12 @@ std::string DurationText(int64_t ms) {
     return text;
 }
 
+int64_t LocalDay(const LocalZone& zone, int64_t utcMs) {
+    const int64_t seconds = utcMs / kMsPerSecond;
+    const int64_t local = seconds + int64_t{zone.OffsetMinutesAt(seconds)} * 60;
+    return local / kSecondsPerDay - (local % kSecondsPerDay < 0 ? 1 : 0);
+}
+
 int64_t LocalToUtcSeconds(const LocalZone& zone, int64_t localSeconds, Occurrence which) {
     // The offsets in force a day before and a day after bracket every
     // candidate; a time valid under the earlier one comes first.

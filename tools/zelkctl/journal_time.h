@@ -51,6 +51,9 @@ class LocalZone {
     ~LocalZone() = default;
 };
 
+// The day number of the local date at `utcMs`.
+int64_t LocalDay(const LocalZone& zone, int64_t utcMs);
+
 // Which instant a local time that occurs twice (the hour after the clocks
 // go back) stands for.
 enum class Occurrence { kFirst, kLast };

@@ -1,39 +1,42 @@
 // zelkctl: the operator's tool of ZELK_Daemon: the status of the watched
 // applications, a check of config.xml, and the history and timeline of the
 // daemon's event journal.
-#include <cstdio>
+#include <iterator>
 #include <string>
 #include <vector>
 
-#include "zelkctl/commands.h"
-#include "zelkctl/journal_commands.h"
-#include "zelkctl/options.h"
-#include "zelkctl/status_view.h"
+#include "zelkctl/check_command.h"
+#include "zelkctl/command_line.h"
+#include "zelkctl/command_support.h"
+#include "zelkctl/history_command.h"
+#include "zelkctl/status_command.h"
+#include "zelkctl/timeline_command.h"
+
+namespace {
+
+// The commands, in the order the tool's help lists them.
+const zelkctl::CommandEntry* const kCommands[] = {
+    &zelkctl::kStatusCommand,
+    &zelkctl::kCheckCommand,
+    &zelkctl::kHistoryCommand,
+    &zelkctl::kTimelineCommand,
+};
+constexpr std::size_t kCommandCount = std::size(kCommands);
+
+}  // namespace
 
 int main(int argc, char** argv) {
     const std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
-    const zelkctl::ParseResult parsed = zelkctl::ParseOptions(arguments);
-    if (!parsed.error.empty()) {
-        zelkctl::TellError(parsed.error + " (see zelkctl --help)");
+    int chosen = -1;
+    bool help = false;
+    std::string error;
+    if (!zelkctl::ChooseCommand(kCommands, kCommandCount, arguments, &chosen, &help, &error)) {
+        zelkctl::TellError(error + " (see zelkctl --help)");
         return zelkctl::kUsageError;
     }
-    const zelkctl::Options& options = parsed.options;
-    if (options.help) {
-        std::fputs(zelkctl::HelpText(options.command).c_str(), stdout);
-        return zelkctl::AfterOutput(0, zelkctl::kUsageError);
+    if (help) {
+        return zelkctl::ShowHelp(chosen < 0 ? zelkctl::ToolHelp(kCommands, kCommandCount)
+                                            : kCommands[chosen]->help());
     }
-    switch (options.command) {
-        case zelkctl::Command::kStatus:
-            // The watch ends by itself when its picture cannot be written,
-            // with the code of the last picture shown.
-            return options.watch
-                       ? zelkctl::RunStatus(options)
-                       : zelkctl::AfterOutput(zelkctl::RunStatus(options), zelkctl::kStatusUnknown);
-        case zelkctl::Command::kHistory:
-            return zelkctl::AfterOutput(zelkctl::RunHistory(options), zelkctl::kJournalUnusable);
-        case zelkctl::Command::kTimeline:
-            return zelkctl::AfterOutput(zelkctl::RunTimeline(options), zelkctl::kJournalUnusable);
-        default:
-            return zelkctl::AfterOutput(zelkctl::RunCheck(options), zelkctl::kUsageError);
-    }
+    return kCommands[chosen]->main(arguments);
 }

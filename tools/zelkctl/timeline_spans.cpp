@@ -87,6 +87,7 @@ void TimelineBuilder::StopAll(int64_t t) {
         Enter(slot, LaneState::kNone, t);
         slot.assumed = false;
     }
+    assumedAt_.clear();
     running_ = false;
     runStarted_ = false;
     offOpen_ = true;
@@ -98,7 +99,6 @@ TimelineBuilder::LaneSlot& TimelineBuilder::SlotFor(const Event& event, int64_t 
     if (!found.second) {
         return slots_[found.first->second];
     }
-    slotsAt_[event.index].push_back(slots_.size());
     slots_.emplace_back();
     LaneSlot& slot = slots_.back();
     slot.lane.name = event.app;
@@ -118,12 +118,16 @@ void TimelineBuilder::ApplyAppEvent(LaneSlot& slot, const Event& event, int64_t 
         slot.assumed = false;
         // Another application that was only assumed at this place since the
         // start was not taken in this run: withdraw its assumed span.
-        for (const std::size_t at : slotsAt_[event.index]) {
-            LaneSlot& other = slots_[at];
-            if (&other != &slot && other.assumed) {
-                other.assumed = false;
-                other.state = LaneState::kNone;
+        const auto assumed = assumedAt_.find(event.index);
+        if (assumed != assumedAt_.end()) {
+            for (const std::size_t at : assumed->second) {
+                LaneSlot& other = slots_[at];
+                if (&other != &slot && other.assumed) {
+                    other.assumed = false;
+                    other.state = LaneState::kNone;
+                }
             }
+            assumedAt_.erase(assumed);
         }
     }
     if (!event.endpoint.empty()) {
@@ -165,11 +169,16 @@ void TimelineBuilder::Add(const Event& event) {
             runStarted_ = true;
             runStartMs_ = t;
             runApps_ = event.apps;
-            for (LaneSlot& slot : slots_) {
+            assumedAt_.clear();
+            for (std::size_t i = 0; i < slots_.size(); ++i) {
+                LaneSlot& slot = slots_[i];
                 const bool taken = runApps_ == kNoNumber || slot.lane.index < runApps_;
                 Enter(slot, taken ? LaneState::kConnecting : LaneState::kNone, t);
                 slot.assumed = taken;
                 slot.seenInRun = false;
+                if (taken) {
+                    assumedAt_[slot.lane.index].push_back(i);
+                }
             }
             break;
         case EventKind::kDaemonStopped:
@@ -218,7 +227,7 @@ Timeline TimelineBuilder::Finish(int64_t endMs) {
                      });
     slots_.clear();
     slotOf_.clear();
-    slotsAt_.clear();
+    assumedAt_.clear();
     return timeline;
 }
 

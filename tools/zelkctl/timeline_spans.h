@@ -96,10 +96,12 @@ class TimelineBuilder {
     int64_t windowEndMs_;
     bool keepMarkers_;
     std::vector<LaneSlot> slots_;
-    // The slots by application, and the slots at each place, for journals
-    // of many names.
+    // The slots by application, for journals of many names; and at each
+    // place, the slots assumed there since the daemon's start that may still
+    // have to be withdrawn: each slot is listed once a run, so that a first
+    // event looks at no slot twice.
     std::map<std::pair<int, std::string>, std::size_t> slotOf_;
-    std::map<int, std::vector<std::size_t>> slotsAt_;
+    std::map<int, std::vector<std::size_t>> assumedAt_;
     std::vector<Span> off_;
     bool anyEvent_ = false;
     int64_t lastMs_ = 0;

@@ -104,34 +104,41 @@ std::string CellDurationText(int64_t cellMs) {
     return text + (text.empty() ? "" : " ") + seconds + (seconds == "1" ? " second" : " seconds");
 }
 
-std::string TextTimeline(const Timeline& timeline, const DayWindow& window, const LocalZone& zone,
-                         const std::string& station, bool colour) {
+namespace {
+
+// The characters of a drawing: how many, how long each lasts, and the
+// stretch from the window's start they cover (a whole day: whole cells of
+// 15 minutes, as near its length as they come).
+struct CellLayout {
+    int cells;
+    int64_t cellMs;
+    int64_t lengthMs;
+};
+
+CellLayout LayoutOf(const DayWindow& window) {
     const int64_t span = std::max<int64_t>(window.endMs - window.startMs, kMsPerSecond);
-    int cells = kTextWindowCells;
-    int64_t cellMs = span / cells;
-    int64_t length = span;
-    if (window.WholeDay()) {
-        cellMs = kTextCellMs;
-        cells = static_cast<int>(std::max<int64_t>((span + cellMs / 2) / cellMs, 1));
-        length = cells * cellMs;
+    if (!window.WholeDay()) {
+        return {kTextWindowCells, span / kTextWindowCells, span};
     }
-    const std::vector<std::string> labels = LaneLabels(timeline);
-    std::size_t nameWidth = 3;
-    for (const std::string& label : labels) {
-        nameWidth = std::max(nameWidth, std::min(DisplayWidth(label), kMaxNameColumns));
-    }
+    const int cells =
+        static_cast<int>(std::max<int64_t>((span + kTextCellMs / 2) / kTextCellMs, 1));
+    return {cells, kTextCellMs, cells * kTextCellMs};
+}
 
-    std::string out = Printable(TimelineTitle(window, zone, station)) + "\n";
+// The character of `layout` that holds `utcMs`, an instant within it.
+std::size_t CellOf(const DayWindow& window, const CellLayout& layout, int64_t utcMs) {
+    return static_cast<std::size_t>((utcMs - window.startMs) * layout.cells / layout.lengthMs);
+}
 
-    // The ruler: each mark's label where the character holding it begins,
-    // with a blank before the next.
+// The ruler: each mark's label where the character holding it begins, with
+// a blank before the next.
+std::string Ruler(const LocalZone& zone, const DayWindow& window, const CellLayout& layout) {
     const TimeAxis axis = MakeTimeAxis(zone, window);
-    std::string ruler(static_cast<std::size_t>(cells), ' ');
+    std::string ruler(static_cast<std::size_t>(layout.cells), ' ');
     std::size_t free = 0;
     for (const ClockMark& mark : axis.marks) {
         const std::string label = MarkLabel(axis, mark);
-        const auto column =
-            static_cast<std::size_t>((mark.utcMs - window.startMs) * cells / length);
+        const std::size_t column = CellOf(window, layout, mark.utcMs);
         if (column < free || column + label.size() > ruler.size()) {
             continue;
         }
@@ -139,65 +146,92 @@ std::string TextTimeline(const Timeline& timeline, const DayWindow& window, cons
         free = column + label.size() + 1;
     }
     ruler.erase(ruler.find_last_not_of(' ') + 1);
-    out += std::string(nameWidth + 1, ' ') + ruler + "\n";
+    return ruler;
+}
 
-    if (timeline.lanes.empty()) {
-        out += window.WholeDay() ? "(no application in the journal for this day)\n"
-                                 : "(no application in the journal for this window)\n";
-    }
-    for (std::size_t l = 0; l < timeline.lanes.size(); ++l) {
-        const Lane& lane = timeline.lanes[l];
-        const std::vector<Shade> shades =
-            CellShades(lane, timeline.daemonOff, window.startMs, window.startMs + length, cells);
-        // The marker of each cell, by precedence.
-        std::vector<int> marker(static_cast<std::size_t>(cells), -1);
-        for (const Marker& m : lane.markers) {
-            if (m.timeMs < window.startMs || m.timeMs >= window.startMs + length ||
-                StyleOf(m.kind).glyph == 0) {
-                continue;
-            }
-            const auto cell =
-                static_cast<std::size_t>((m.timeMs - window.startMs) * cells / length);
-            const auto rank = [](int kind) {
-                return kind < 0 ? 99
-                                : static_cast<int>(std::find(std::begin(kMarkerPrecedence),
-                                                             std::end(kMarkerPrecedence),
-                                                             static_cast<MarkerKind>(kind)) -
-                                                   std::begin(kMarkerPrecedence));
-            };
-            if (rank(static_cast<int>(m.kind)) < rank(marker[cell])) {
-                marker[cell] = static_cast<int>(m.kind);
-            }
-        }
-        std::string row = Fit(labels[l], nameWidth) + " ";
-        for (int c = 0; c < cells; ++c) {
-            const ShadeStyle& style = StyleOf(shades[static_cast<std::size_t>(c)]);
-            const int m = marker[static_cast<std::size_t>(c)];
-            const char glyph = m >= 0 ? StyleOf(static_cast<MarkerKind>(m)).glyph : style.glyph;
-            row += Glyph(glyph, style.colour, colour, m >= 0);
-        }
-        const std::string counts = Counts(lane);
-        if (!counts.empty()) {
-            row += "  " + counts;
-        }
-        row.erase(row.find_last_not_of(' ') + 1);
-        out += row + "\n";
-    }
+// The place of `kind` in kMarkerPrecedence; -1 (no marker) after every one.
+int Rank(int kind) {
+    return kind < 0 ? 99
+                    : static_cast<int>(std::find(std::begin(kMarkerPrecedence),
+                                                 std::end(kMarkerPrecedence),
+                                                 static_cast<MarkerKind>(kind)) -
+                                       std::begin(kMarkerPrecedence));
+}
 
-    out += "\n";
+// The marker each character of `lane` shows, by precedence; -1 for none.
+std::vector<int> CellMarkers(const Lane& lane, const DayWindow& window, const CellLayout& layout) {
+    std::vector<int> marker(static_cast<std::size_t>(layout.cells), -1);
+    for (const Marker& m : lane.markers) {
+        if (m.timeMs < window.startMs || m.timeMs >= window.startMs + layout.lengthMs ||
+            StyleOf(m.kind).glyph == 0) {
+            continue;
+        }
+        int& shown = marker[CellOf(window, layout, m.timeMs)];
+        if (Rank(static_cast<int>(m.kind)) < Rank(shown)) {
+            shown = static_cast<int>(m.kind);
+        }
+    }
+    return marker;
+}
+
+// One lane's row: its label, its characters and its counts.
+std::string LaneRow(const Lane& lane, const std::string& label, const Timeline& timeline,
+                    const DayWindow& window, const CellLayout& layout, std::size_t nameWidth,
+                    bool colour) {
+    const std::vector<Shade> shades = CellShades(lane, timeline.daemonOff, window.startMs,
+                                                 window.startMs + layout.lengthMs, layout.cells);
+    const std::vector<int> marker = CellMarkers(lane, window, layout);
+    std::string row = Fit(label, nameWidth) + " ";
+    for (std::size_t c = 0; c < shades.size(); ++c) {
+        const ShadeStyle& style = StyleOf(shades[c]);
+        const char glyph =
+            marker[c] >= 0 ? StyleOf(static_cast<MarkerKind>(marker[c])).glyph : style.glyph;
+        row += Glyph(glyph, style.colour, colour, marker[c] >= 0);
+    }
+    const std::string counts = Counts(lane);
+    if (!counts.empty()) {
+        row += "  " + counts;
+    }
+    row.erase(row.find_last_not_of(' ') + 1);
+    return row + "\n";
+}
+
+// The legend: the shades, the markers, and how long one character lasts.
+std::string Legend(bool colour, int64_t cellMs) {
     std::string legend;
     for (const Shade shade : LegendShades()) {
         const ShadeStyle& style = StyleOf(shade);
         legend += Glyph(style.glyph, style.colour, colour, false) + " " + style.label + "  ";
     }
-    out += legend.substr(0, legend.size() - 2) + "\n";
+    std::string out = legend.substr(0, legend.size() - 2) + "\n";
     std::string markers;
     for (const MarkerKind kind : kMarkerPrecedence) {
         markers += std::string(1, StyleOf(kind).glyph) + " " + StyleOf(kind).label + "  ";
     }
     out += markers + "(a letter takes its cell)\n";
-    out += "One character: " + CellDurationText(cellMs) + "\n";
-    return out;
+    return out + "One character: " + CellDurationText(cellMs) + "\n";
+}
+
+}  // namespace
+
+std::string TextTimeline(const Timeline& timeline, const DayWindow& window, const LocalZone& zone,
+                         const std::string& station, bool colour) {
+    const CellLayout layout = LayoutOf(window);
+    const std::vector<std::string> labels = LaneLabels(timeline);
+    std::size_t nameWidth = 3;
+    for (const std::string& label : labels) {
+        nameWidth = std::max(nameWidth, std::min(DisplayWidth(label), kMaxNameColumns));
+    }
+    std::string out = Printable(TimelineTitle(window, zone, station)) + "\n";
+    out += std::string(nameWidth + 1, ' ') + Ruler(zone, window, layout) + "\n";
+    if (timeline.lanes.empty()) {
+        out += window.WholeDay() ? "(no application in the journal for this day)\n"
+                                 : "(no application in the journal for this window)\n";
+    }
+    for (std::size_t l = 0; l < timeline.lanes.size(); ++l) {
+        out += LaneRow(timeline.lanes[l], labels[l], timeline, window, layout, nameWidth, colour);
+    }
+    return out + "\n" + Legend(colour, layout.cellMs);
 }
 
 }  // namespace zelkctl
