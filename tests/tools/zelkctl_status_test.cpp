@@ -178,6 +178,43 @@ TEST(ZelkctlStatus, TheStopTimeIsTheLocalClocks) {
                                         " seconds since the epoch; nothing is watched");
 }
 
+// Once the daemon no longer writes, each row keeps its last state and its
+// last message ages to now; the uptime is as of the stop or the last write.
+TEST(ZelkctlStatus, AfterTheDaemonTheAgesRunToNow) {
+    AppStatus app = App("a", true);
+    app.lastMessageTime = kNow - 605;
+    const StatusSnapshot stopped = Stopped(Snapshot(kNow - 600, {app}), kNow - 599);
+    std::vector<std::string> lines =
+        testing_support::SplitLines(StatusReport(stopped, "s", kNow, NineOClock));
+    ASSERT_GE(lines.size(), 4u);
+    EXPECT_EQ(lines[1], "snapshot s, daemon 1.0.0, ran 1m 41s");
+    EXPECT_NE(lines.back().find("connected"), std::string::npos) << lines.back();
+    EXPECT_NE(lines.back().find("10m 05s ago"), std::string::npos) << lines.back();
+
+    StatusSnapshot gone = Snapshot(kNow - 30, {app});
+    gone.writer = WriterProcess{"post-7", 77, 5};
+    EXPECT_EQ(StatusExitCode(gone, kNow, false), kStatusOk);
+    EXPECT_EQ(StatusExitCode(gone, kNow, true), kStatusCritical);
+    lines = testing_support::SplitLines(StatusReport(gone, "s", kNow, NineOClock, true));
+    ASSERT_GE(lines.size(), 4u);
+    EXPECT_EQ(lines[0],
+              "CRITICAL: daemon not running (process 77 gone); its last snapshot written 30s ago; "
+              "nothing is watched");
+    EXPECT_EQ(lines[1], "snapshot s, daemon 1.0.0, up 1m 40s at its last write");
+    EXPECT_NE(lines.back().find("10m 05s ago"), std::string::npos) << lines.back();
+    // While it writes, the ages are as of the write.
+    lines = testing_support::SplitLines(StatusReport(gone, "s", kNow, NineOClock, false));
+    EXPECT_NE(lines.back().find("9m 35s ago"), std::string::npos) << lines.back();
+
+    // Only a running daemon of this host is asked after.
+    EXPECT_TRUE(WriterToAsk(gone, "post-7"));
+    EXPECT_FALSE(WriterToAsk(gone, "post-8"));
+    EXPECT_FALSE(WriterToAsk(gone, ""));
+    EXPECT_FALSE(WriterToAsk(Stopped(gone, kNow - 29), "post-7"));
+    gone.writer.id = 0;
+    EXPECT_FALSE(WriterToAsk(gone, "post-7"));
+}
+
 TEST(ZelkctlStatus, ReadsSnapshotFilesWithTheExitCodeOfEachState) {
     testing_support::TempFolder folder;
     const std::string dir = folder.WithSeparator();

@@ -207,6 +207,20 @@ std::string Duration(int64_t seconds) {
     return std::to_string(s / 86400) + "d " + two(s / 3600 % 24) + "h";
 }
 
+std::string NoSnapshotAdvice(const char* serviceCommand) {
+    return std::string(
+               "the daemon has not written its status snapshot (yet): is the service "
+               "running? `") +
+           serviceCommand +
+           "` tells; it writes the snapshot within seconds of its start, and at least every " +
+           std::to_string(kStatusRoutineIntervalSeconds) + " s";
+}
+
+std::string NoStatusElementAdvice(const char* serviceCommand) {
+    return std::string("add <status folder=\"...\"/> to config.xml and restart the service (`") +
+           serviceCommand + "` shows it)";
+}
+
 std::string StatusReport(const StatusSnapshot& snapshot, const std::string& source, int64_t now,
                          LocalTimeOf localTime, bool writerGone) {
     std::string out = Verdict(snapshot, now, localTime, writerGone) + "\n";

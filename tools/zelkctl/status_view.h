@@ -47,6 +47,14 @@ bool WriterToAsk(const StatusSnapshot& snapshot, const std::string& localHost);
 // kStatusWarning when it watches no application; else the worst AppExitCode.
 int StatusExitCode(const StatusSnapshot& snapshot, int64_t now, bool writerGone = false);
 
+// What an operator reads under "cannot read PATH" when the snapshot is not
+// there: what it means and what to do, with `serviceCommand` (the system's
+// way to ask after the service).
+std::string NoSnapshotAdvice(const char* serviceCommand);
+
+// What to do about a config.xml without a status element.
+std::string NoStatusElementAdvice(const char* serviceCommand);
+
 // A length of time as "42s", "3m 05s", "2h 07m" or "3d 04h"; negative
 // lengths count as 0.
 std::string Duration(int64_t seconds);

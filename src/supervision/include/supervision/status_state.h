@@ -9,10 +9,6 @@
 
 struct AppStatus;
 
-// The names zelkctl's help still uses; the same numbers as the shared rules.
-constexpr int32_t kSilentWarningWaits = journal::kSilentWaitsTolerated;
-constexpr int32_t kFlappingTerminations = journal::kFlappingRestarts;
-
 // The state of `app`, in this precedence: not watched, down, failing,
 // silent, connecting, connected. Never kNone.
 journal::AppState StateOf(const AppStatus& app);
