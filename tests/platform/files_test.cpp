@@ -61,6 +61,22 @@ TEST(NewFiles, NeverGoThroughANameThatIsTaken) {
     EXPECT_EQ(ReadWholeFile(victim), "keep");
 }
 
+// The retention of dumps counts what is really in the folder: regular files
+// only, never what a link names.
+TEST(RegularFileBytes, MeasuresRegularFilesOnly) {
+    testing_support::TempFolder folder;
+    const fs::path file = folder.path() / "dump";
+    std::ofstream(file, std::ios::binary) << "12345";
+    uint64_t bytes = 0;
+    ASSERT_TRUE(platform::RegularFileBytes(file.string(), &bytes));
+    EXPECT_EQ(bytes, 5u);
+    EXPECT_FALSE(platform::RegularFileBytes(folder.path().string(), &bytes));
+    EXPECT_FALSE(platform::RegularFileBytes((folder.path() / "none").string(), &bytes));
+    if (PlantLink(file, folder.path() / "link")) {
+        EXPECT_FALSE(platform::RegularFileBytes((folder.path() / "link").string(), &bytes));
+    }
+}
+
 #ifdef _WIN32
 TEST(AppendFile, AFullDiskShowsAtTheWriteOrTheClose) {
     // Wine hands its programs the host's devices under Z: (a full one

@@ -63,6 +63,8 @@ enum class Pitfall {
     kRelativeFolder,       // a result folder that depends on the daemon's current folder
     kRelativeCommand,      // a command whose program depends on the daemon's current folder
     kRepeatedAttribute,    // an attribute written twice: the daemon reads the first
+    kEvidenceValue,        // an evidence attribute the daemon reads as its default
+    kEvidenceNotWritable,  // no dump of a silent application can be written there
 };
 
 struct ConfigFinding {
