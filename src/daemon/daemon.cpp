@@ -182,6 +182,7 @@ void CDaemon::StartOptions(CXmlDocument& document) {
             status.reset();
         }
     }
+    evidence = EvidenceSettingsOf(document, configFolder, PlatformFacts());
     const JournalSettings journalSettings =
         JournalSettingsOf(document, configFolder, PlatformFacts());
     if (!journalSettings.folder.empty()) {
@@ -201,8 +202,8 @@ void CDaemon::StartApplication(int index, std::unique_ptr<AppConfig> app) {
         status->Board().Add(*app, index);
     }
     running.store(true);
-    auto context = std::unique_ptr<WatchdogThreadContext>(
-        new WatchdogThreadContext{std::move(app), index, running, threadCount, timings, *events});
+    auto context = std::unique_ptr<WatchdogThreadContext>(new WatchdogThreadContext{
+        std::move(app), index, running, threadCount, timings, *events, evidence});
     // Counted before the thread runs, so that a thread that ends at once
     // never takes the count below zero.
     ++threadCount;

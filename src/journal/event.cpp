@@ -48,6 +48,9 @@ enum class F : uint8_t {
     kSince,
     kFrom,
     kTo,
+    kBytes,
+    kMilliseconds,
+    kOutcome,
 };
 
 constexpr Field Text(std::string_view name, std::string Event::*member, bool onlyWhenSet = false) {
@@ -104,9 +107,12 @@ constexpr Field kFields[] = {
     Text("since", &Event::since, true),
     Text("from", &Event::from),
     Text("to", &Event::to),
+    Number("bytes", &Event::bytes),
+    Number("milliseconds", &Event::milliseconds),
+    Text("outcome", &Event::outcome),
 };
 constexpr std::size_t kFieldCount = sizeof kFields / sizeof kFields[0];
-static_assert(kFieldCount == static_cast<std::size_t>(F::kTo) + 1, "one row per field");
+static_assert(kFieldCount == static_cast<std::size_t>(F::kOutcome) + 1, "one row per field");
 
 constexpr std::size_t kMaxOwnFields = 7;
 
@@ -147,6 +153,10 @@ constexpr KindRow kKinds[] = {
     {EventKind::kOutOfMemory, "out_of_memory", true, {}},
     {EventKind::kState, "state", true, {F::kState, F::kSince}},
     {EventKind::kClockJump, "clock_jump", false, {F::kFrom, F::kTo}},
+    {EventKind::kEvidence,
+     "evidence",
+     true,
+     {F::kOutcome, F::kPath, F::kBytes, F::kMilliseconds, F::kError}},
 };
 constexpr std::size_t kKindCount = sizeof kKinds / sizeof kKinds[0];
 static_assert(kKindCount == static_cast<std::size_t>(EventKind::kUnknown),

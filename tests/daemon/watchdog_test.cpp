@@ -403,8 +403,8 @@ TEST(WatchdogThread, ASetUpWithoutMemoryIsToldAsNotWatched) {
         auto app = std::make_unique<AppConfig>();
         app->name = "app";
         app->ip = "127.0.0.1";
-        auto* context =
-            new WatchdogThreadContext{std::move(app), 0, stopped, threads, DaemonTimings(), hub};
+        auto* context = new WatchdogThreadContext{std::move(app),  0,   stopped, threads,
+                                                  DaemonTimings(), hub, {}};
         bool failed = false;
         {
             FailingAllocations guard(failAt);

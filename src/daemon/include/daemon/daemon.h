@@ -12,6 +12,7 @@
 #include "daemon/timings.h"
 #include "platform/threads.h"
 #include "supervision/app_config.h"
+#include "supervision/config_walk.h"
 
 class CXmlDocument;
 class EventConsumer;
@@ -105,8 +106,8 @@ class CDaemon {
     bool StartApplications();
     // Starts the watchdog thread of the record taken at `index`.
     void StartApplication(int index, std::unique_ptr<AppConfig> app);
-    // What config.xml turns on beside the applications: the status snapshot
-    // and the event journal.
+    // What config.xml turns on beside the applications: the status snapshot,
+    // the event journal and the evidence folder.
     void StartOptions(CXmlDocument& document);
     // Tells the consumers what a check of config.xml finds.
     void ReportPitfalls(CXmlDocument& document);
@@ -125,6 +126,9 @@ class CDaemon {
     std::unique_ptr<StatusService> status;
     std::unique_ptr<EventConsumer> statusConsumer;
     std::unique_ptr<JournalService> journal;
+    // Dumps of silent applications before their termination: off unless
+    // config.xml asks for them.
+    EvidenceSettings evidence;
     bool startAnnounced = false;
     // Stop has told the consumers already (Start clears it).
     bool stopAnnounced = true;

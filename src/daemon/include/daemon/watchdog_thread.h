@@ -8,6 +8,7 @@
 
 #include "daemon/timings.h"
 #include "supervision/app_config.h"
+#include "supervision/config_walk.h"
 #include "supervision/event_hub.h"
 
 struct WatchdogThreadContext {
@@ -17,6 +18,7 @@ struct WatchdogThreadContext {
     std::atomic<int32_t>& threadCount;  // lowered once, as the thread's very last step
     DaemonTimings timings;
     EventHub& events;
+    EvidenceSettings evidence;  // no folder: no dumps
 };
 
 // The thread's work: the watchdog of `context->app` built with the production

@@ -38,6 +38,8 @@ enum class EventKind : uint8_t {
     // The station's clock moved by more than a minute against the steady
     // clock: from, to.
     kClockJump,
+    // A dump of a silent application's process before its termination.
+    kEvidence,
     // A kind this reader does not know (a newer daemon's): kept under its
     // name; nothing writes it.
     kUnknown,
@@ -77,11 +79,14 @@ struct Event {
     // state: the application's state (app_state.h) and since when (RFC 3339,
     // empty when unknown); clock_jump: the time before and after the jump.
     std::string state, since, from, to;
+    // evidence: what became of the dump ("written", "timed_out", "failed",
+    // "not_available", "not_kept"), with path, bytes, milliseconds and error.
+    std::string outcome;
     std::vector<std::string> findings;
     int64_t apps = kNoNumber, pid = kNoNumber, count = kNoNumber, waits = kNoNumber,
             code = kNoNumber, error = kNoNumber, session = kNoNumber, processes = kNoNumber,
             result = kNoNumber, vehicles = kNoNumber, pictures = kNoNumber, files = kNoNumber,
-            discarded = kNoNumber, kept = kNoNumber;
+            discarded = kNoNumber, kept = kNoNumber, bytes = kNoNumber, milliseconds = kNoNumber;
     int ok = kNoFlag, closed = kNoFlag, user = kNoFlag;
 };
 
