@@ -6,26 +6,13 @@
 #include "platform/directory.h"
 #include "platform/files.h"
 #include "platform/system.h"
+#include "supervision/config_check.h"
 #include "supervision/evidence_files.h"
 #include "zelk/version.h"
 
 namespace {
 
 constexpr uint64_t kBytesPerMegabyte = 1024 * 1024;
-
-// The program a command line starts: the text between its first pair of
-// double quotes, or its first word.
-std::string ProgramOf(const std::string& command) {
-    const std::size_t begin = command.find_first_not_of(" \t");
-    if (begin == std::string::npos) {
-        return "";
-    }
-    if (command[begin] == '"') {
-        const std::size_t end = command.find('"', begin + 1);
-        return command.substr(begin + 1, end == std::string::npos ? end : end - begin - 1);
-    }
-    return command.substr(begin, command.find_first_of(" \t", begin) - begin);
-}
 
 std::string RfcTime(int64_t ms) {
     return journal::FormatRfc3339(LocalJournalTime(ms));
@@ -154,7 +141,7 @@ void EvidenceWriter::WriteNote(const AppConfig& app, const EvidenceRequest& requ
         request.lastMessageAgeMs < 0 ? "none" : RfcTime(takenAtMs - request.lastMessageAgeMs);
     note.lastMessage = request.lastMessage;
     note.daemonVersion = kZelkVersion;
-    note.executableVersion = system_.executableVersion(ProgramOf(app.path));
+    note.executableVersion = system_.executableVersion(CommandProgram(app.path));
     note.dump = record.path.substr(settings_.folder.size());
     note.bytes = std::to_string(record.bytes);
     note.milliseconds = std::to_string(record.milliseconds);

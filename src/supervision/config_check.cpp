@@ -27,8 +27,8 @@ struct AppElement {
     std::vector<std::string> picMonitors;   // likewise
 };
 
-// The program a shell command line starts: its first word, or the text
-// between its first pair of double quotes.
+}  // namespace
+
 std::string CommandProgram(const std::string& command) {
     const std::size_t begin = command.find_first_not_of(" \t");
     if (begin == std::string::npos) {
@@ -41,6 +41,8 @@ std::string CommandProgram(const std::string& command) {
     const std::size_t end = command.find_first_of(" \t", begin);
     return command.substr(begin, end == std::string::npos ? end : end - begin);
 }
+
+namespace {
 
 std::vector<std::string> ChildTexts(CXmlDocument& document, const char* name, char separator) {
     std::vector<std::string> texts;

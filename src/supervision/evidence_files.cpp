@@ -12,7 +12,7 @@ constexpr char kHex[] = "0123456789ABCDEF";
 
 bool KeptInName(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
-           c == '-';
+           c == '-' || c == '_';
 }
 
 int HexValue(char c) {

@@ -84,6 +84,10 @@ struct ConfigCheck {
     std::vector<ConfigFinding> findings;  // the file's first, then by application
 };
 
+// The program a shell command line starts: its first word, or the text
+// between its first pair of double quotes.
+std::string CommandProgram(const std::string& command);
+
 // 0 when nothing was found, 1 for findings, 2 when the file is not loaded.
 int CheckExitCode(const ConfigCheck& check);
 

@@ -19,9 +19,9 @@ struct EvidenceName {
 };
 
 // "recorder.exe_20261209T031415123Z_4242.dmp": the application with every
-// byte other than a letter, a digit, "." or "-" written as "%XX" (so that
-// no name can climb out of the folder or name a device, and "_" separates),
-// the UTC time to the millisecond, and the process.
+// byte other than a letter, a digit, ".", "-" or "_" written as "%XX" (so
+// that no name can climb out of the folder or name a device), the UTC time
+// to the millisecond and the process, each after a "_" (read from the end).
 std::string EvidenceDumpName(const EvidenceName& name);
 
 // The note's file name beside the dump `dumpName`.
