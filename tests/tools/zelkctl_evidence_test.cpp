@@ -1,5 +1,4 @@
-// zelkctl evidence: its command line, and the listing of kept dumps from
-// their names and notes.
+// zelkctl evidence: the listing of kept dumps from their names and notes.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -39,20 +38,6 @@ TEST(EvidenceCommand, ListsOldestFirstWithTheNotesAndChoosesByApplication) {
     EXPECT_EQ(zelkctl::EvidenceListing(dumps, {"sim"}, "/e/"),
               "(no note)  sim  process 9  10 bytes  sim_19700101T000001000Z_9.dmp\n"
               "1 dump, 10 bytes in /e/\n");
-}
-
-TEST(EvidenceCommand, CommandLine) {
-    zelkctl::EvidenceOptions options;
-    std::string error;
-    ASSERT_TRUE(zelkctl::ParseEvidenceOptions(
-        {"evidence", "--folder", "/e", "--app", "a", "--app", "b"}, &options, &error))
-        << error;
-    EXPECT_EQ(options.folder, "/e");
-    EXPECT_EQ(options.apps, (std::vector<std::string>{"a", "b"}));
-    zelkctl::EvidenceOptions both;
-    EXPECT_FALSE(zelkctl::ParseEvidenceOptions({"evidence", "--folder", "/e", "--config", "c"},
-                                               &both, &error));
-    EXPECT_EQ(error, "--config and --folder exclude each other");
 }
 
 }  // namespace
