@@ -4,13 +4,22 @@
 Twenty applications are configured, each pointing at a peer served here that
 misbehaves in its own way: garbage, zero bytes, 25 MiB without a closing tag,
 connect-and-reset, half-open and silent connections, one byte a second, and
-trains whose time texts are path-like or carry control characters. Over the
-run it checks that the daemon stays up, that its resident memory stays flat
-after the warm-up, that every line of every log file keeps the line format,
-that no file outside the configured folders is looked at (traced with strace
-when it is there; the path-like train keys point at canary folders), and that
-stop ends every watchdog within a few seconds. It prints the figures and exits
-non-zero on any failure.
+trains whose time texts are path-like or carry control, bidirectional and
+zero-width characters. The daemon runs as a systemd notify service (this
+script holds its notify socket and asks for its watchdog pings) with every
+writer on: the log, the event journal, the status snapshot and the
+administrator events on standard error. Over the run it checks that the
+daemon stays up and keeps pinging, that its resident memory stays flat after
+the warm-up, that the snapshot reads as a whole, well-formed exposition every
+time it is read (many times a second), that every line of every log file
+keeps the line format, every journal line is JSON of a known kind in time
+order per application and every administrator event is a whole line of its
+ID's text (zelk_testing.records), that no file outside the configured
+folders is looked at (traced with strace when it is there; the path-like
+train keys point at canary folders), and that a stop ends every watchdog
+within a few seconds with each writer's last word written: the journal's
+daemon_stopped line, the snapshot's stop time, event 1003. It prints the
+figures and exits non-zero on any failure.
 
     scripts/soak [--seconds 120] [--exe build/linux/src/service/ZELK_Daemon]
 """
@@ -28,18 +37,28 @@ import sys
 import tempfile
 import threading
 import time
+from xml.sax.saxutils import quoteattr
 
 from zelk_testing.harness import LINE_FORMAT
+from zelk_testing.records import check_admin_events, check_journal, check_snapshot
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 
-START = "=======================start====================="
-PROMPT = "Press any key to continue"
 APPS = 20
 BIG_BYTES = 25 * 1024 * 1024
 # Growth of resident memory allowed after the warm-up.
 RSS_SLACK_KIB = 16 * 1024
 STOP_LIMIT_S = 10.0
+# The service manager's watchdog interval asked for: the daemon pings at half
+# of it while every watchdog thread makes its passes; a longer gap would end
+# the service under systemd.
+WATCHDOG_INTERVAL_S = 10
+# How often the snapshot is read.
+SNAPSHOT_READ_S = 0.05
+# A train key with an escape sequence, a C1 control, a right-to-left override
+# and a zero-width space; its pictures are there, so it makes a mismatch, and
+# with it an administrator event, a journal line and a log line that carry it.
+HOSTILE_PICTURE_KEY = b"20261208\x1b[31m\xc2\x9b\xe2\x80\xae\xe2\x80\x8bkey"
 
 HANDSHAKE = b"<?xml version=\"1.0\"?><handshake><app>soak</app></handshake>"
 
@@ -168,8 +187,11 @@ def one_byte_a_second(peer, conn):
 
 def hostile_trains(peer, conn):
     canary = peer.canary.encode()
+    # The trains without pictures take the daemon seconds of retries each,
+    # and the rest of the stream overflows meanwhile: the key with pictures
+    # comes first, so that it is met on every connection.
     keys = [
-        b"../../canary", b"..\\..\\canary", canary, canary + b"/inner", b"..",
+        HOSTILE_PICTURE_KEY, b"../../canary", b"..\\..\\canary", canary, canary + b"/inner", b"..",
         b"2026-12-08 16:40:00/../../canary", b"C:\\Windows\\System32", b"/etc",
         b"2026\r\n--FATAL-- [Mon Jan 01 00:00:00 2024]  [Line:0001]  forged : 0 , x",
         b"\x1b[2J\x07\x08\x7f\x00after-zero", b"%2e%2e%2fcanary", b"&#46;&#46;/canary",
@@ -214,20 +236,32 @@ BEHAVIOURS = [
 ]
 
 
+def app_name(index):
+    """The application's name; one carries the characters a snapshot label
+    and a journal line escape."""
+    return "zelk-soak-none-%02d" % index + (' "q\\b"' if index == 7 else "")
+
+
 def write_config(folder, peers):
-    lines = ["<?xml version=\"1.0\" encoding=\"UTF-8\"?>", "<config>"]
+    """config.xml with the journal and the status on; returns the
+    applications as [(name, endpoint)]."""
+    lines = ["<?xml version=\"1.0\" encoding=\"UTF-8\"?>", "<config>",
+             "  <journal folder=\"journal\" days=\"30\"/>", "  <status folder=\"status\"/>"]
+    apps = []
     for i, peer in enumerate(peers):
         results = os.path.join(folder, "results", "app%02d" % i)
         for sub in ("pic", "xml1", "xml2"):
             os.makedirs(os.path.join(results, sub))
-        # Pictures for the valid train key, so that a mismatch and the
-        # uninstall command happen now and then.
-        pictures = os.path.join(results, "pic", "20261208164000")
-        os.makedirs(pictures)
-        open(os.path.join(pictures, "a_L001.jpg"), "w").close()
+        # Pictures for the valid train key and the hostile one, so that a
+        # mismatch and the uninstall command happen now and then.
+        for key in (b"20261208164000", HOSTILE_PICTURE_KEY):
+            pictures = os.path.join(results.encode(), b"pic", key)
+            os.makedirs(pictures)
+            open(os.path.join(pictures, b"a_L001.jpg"), "w").close()
+        apps.append((app_name(i), "127.0.0.1:%d" % peer.port))
         lines += [
-            "  <app name=\"zelk-soak-none-%02d\" path=\"%s\">" % (
-                i, os.path.join(folder, "no-such-app-%02d" % i)),
+            "  <app name=%s path=\"%s\">" % (
+                quoteattr(app_name(i)), os.path.join(folder, "no-such-app-%02d" % i)),
             "    <socket ip=\"127.0.0.1\" port=\"%d\"/>" % peer.port,
             "    <subApp name=\"sub\" startPath=\"true\" stopPath=\"true\">",
             "      <fileMonitor>%s</fileMonitor>" % os.path.join(results, "xml1"),
@@ -239,6 +273,7 @@ def write_config(folder, peers):
     lines.append("</config>")
     with open(os.path.join(folder, "config.xml"), "w") as f:
         f.write("\n".join(lines) + "\n")
+    return apps
 
 
 # Sizes in KiB of the watchdog's two buffers as the system maps them: the
@@ -271,51 +306,151 @@ def memory_kib(pid):
     return total, buffers
 
 
-def daemon_pid(process, traced):
-    """The daemon's process id: strace's child when traced."""
+def daemon_pid(process, traced, exe):
+    """The daemon's process id: when traced, the child of strace that runs
+    `exe` (strace may start a short-lived child of its own first)."""
     if not traced:
         return process.pid
     deadline = time.monotonic() + 10
     while time.monotonic() < deadline:
         try:
             with open("/proc/%d/task/%d/children" % (process.pid, process.pid)) as f:
-                children = f.read().split()
-            if children:
-                return int(children[0])
+                children = [int(child) for child in f.read().split()]
+            for child in children:
+                if os.readlink("/proc/%d/exe" % child) == exe:
+                    return child
         except OSError:
             pass
         time.sleep(0.05)
     raise RuntimeError("strace did not start the daemon")
 
 
-class Output:
-    def __init__(self, process):
-        self.process = process
-        self.data = b""
+class Lines:
+    """The lines of one of the daemon's output streams, each with the time it
+    arrived; with `keep` false only counted (the console lines of a long run
+    pile up)."""
+
+    def __init__(self, stream, keep):
+        self.stream = stream
+        self.keep = keep
+        self.lines = []
+        self.count = 0
+        self.rest = b""
         self.lock = threading.Lock()
         threading.Thread(target=self.read, daemon=True).start()
 
     def read(self):
         while True:
-            chunk = os.read(self.process.stdout.fileno(), 65536)
-            if not chunk:
+            chunk = os.read(self.stream.fileno(), 65536)
+            now = time.monotonic()
+            with self.lock:
+                if not chunk:
+                    if self.rest:
+                        self.lines.append((now, self.rest))  # torn: the check says so
+                    return
+                *whole, self.rest = (self.rest + chunk).split(b"\n")
+                self.count += len(whole)
+                if self.keep:
+                    self.lines += [(now, line + b"\n") for line in whole]
+
+    def taken(self):
+        with self.lock:
+            return list(self.lines)
+
+
+class NotifySocket:
+    """The service manager's notify socket, in the abstract namespace; every
+    datagram kept with the time it arrived."""
+
+    def __init__(self):
+        self.address = "@zelk_soak_%d_%d" % (os.getpid(), int(time.monotonic() * 1000))
+        self.sock = socket.socket(socket.AF_UNIX, socket.SOCK_DGRAM)
+        self.sock.bind("\0" + self.address[1:])
+        self.datagrams = []
+        self.lock = threading.Lock()
+        threading.Thread(target=self.read, daemon=True).start()
+
+    def read(self):
+        while True:
+            try:
+                data = self.sock.recv(4096)
+            except OSError:
                 return
             with self.lock:
-                # Only the tail matters; the console lines of a long run pile up.
-                self.data = (self.data + chunk)[-1024 * 1024:]
-                self.total = getattr(self, "total", 0) + chunk.count(PROMPT.encode())
+                self.datagrams.append((time.monotonic(), data.decode("ascii", "replace")))
 
-    def prompts(self):
-        with self.lock:
-            return getattr(self, "total", 0)
-
-    def wait_prompts(self, count, timeout):
+    def wait_for(self, text, timeout):
+        """The arrival of the first datagram holding `text`, or None."""
         deadline = time.monotonic() + timeout
         while time.monotonic() < deadline:
-            if self.prompts() >= count:
-                return True
-            time.sleep(0.02)
-        return False
+            with self.lock:
+                for arrival, data in self.datagrams:
+                    if text in data:
+                        return arrival
+            time.sleep(0.01)
+        return None
+
+    def ping_gaps(self):
+        """The longest time without a watchdog ping from READY to STOPPING,
+        and the pings."""
+        with self.lock:
+            datagrams = list(self.datagrams)
+        marks = [t for (t, d) in datagrams if "READY=1" in d or "WATCHDOG=1" in d]
+        stopping = [t for (t, d) in datagrams if "STOPPING=1" in d]
+        if stopping:
+            marks = [t for t in marks if t <= stopping[0]] + stopping[:1]
+        gaps = [b - a for a, b in zip(marks, marks[1:])]
+        return max(gaps or [0.0]), len(marks) - 1 - (1 if stopping else 0)
+
+    def close(self):
+        self.sock.close()
+
+
+class SnapshotReader:
+    """Reads the status snapshot every SNAPSHOT_READ_S on a thread of its
+    own while the daemon runs: every read must be a whole snapshot
+    (zelk_testing.records.check_snapshot) of a running daemon, its write time
+    never going back."""
+
+    def __init__(self, path, apps):
+        self.path = path
+        self.apps = apps
+        self.reads = 0
+        self.changes = 0  # reads that found another snapshot than the read before
+        self.previous = None
+        self.failures = []
+        self.done = threading.Event()
+        self.thread = threading.Thread(target=self.run, daemon=True)
+        self.thread.start()
+
+    def run(self):
+        last_write = 0
+        last_taken = 0
+        while not self.done.wait(SNAPSHOT_READ_S):
+            try:
+                with open(self.path, "rb") as f:
+                    data = f.read()
+            except FileNotFoundError:
+                continue
+            values, failures = check_snapshot(data, self.apps)
+            self.reads += 1
+            written = values.get(("zelk_status_write_time_seconds", None, None), 0)
+            if values.get(("zelk_daemon_stop_time_seconds", None, None)) != 0:
+                failures.append("snapshot: a stop time while the daemon runs")
+            if written < last_write:
+                failures.append("snapshot: write time went back")
+            taken = values.get(("zelk_apps_configured", None, None), 0)
+            if taken < last_taken:
+                failures.append("snapshot: fewer applications than before")
+            last_write = max(last_write, written)
+            last_taken = max(last_taken, taken)
+            self.changes += data != self.previous
+            self.previous = data
+            self.failures += failures[:10 - len(self.failures)]
+
+    def stop(self):
+        self.done.set()
+        self.thread.join()
 
 
 def check_logs(folder):
@@ -378,6 +513,97 @@ def check_trace(path, allowed):
     return calls, offending
 
 
+class Memory:
+    """Resident memory sampled once a second: the watchdog buffers apart,
+    the rest flat after the warm-up."""
+
+    def __init__(self, seconds):
+        self.warm_up = max(20.0, seconds * 0.4)
+        self.samples = []  # (elapsed, resident beside the buffers)
+        self.warm = None
+        self.peak = 0
+        self.peak_buffers = 0
+
+    def sample(self, pid, elapsed):
+        memory = memory_kib(pid)
+        if memory is None:
+            return None
+        rss, buffers = memory
+        self.samples.append((elapsed, rss - buffers))
+        self.peak = max(self.peak, rss)
+        self.peak_buffers = max(self.peak_buffers, buffers)
+        if self.warm is None and elapsed >= self.warm_up:
+            self.warm = rss - buffers
+        return memory
+
+    def after(self):
+        return max([r for (t, r) in self.samples if t >= self.warm_up] or [0])
+
+    def failures(self):
+        if self.warm is None:
+            return ["run too short to measure memory after warm-up"]
+        failures = []
+        if self.after() > self.warm + RSS_SLACK_KIB:
+            failures.append("resident memory beside the watchdog buffers grew after warm-up: "
+                            "%d KiB -> %d KiB" % (self.warm, self.after()))
+        if self.peak_buffers > APPS * BUFFERS_PER_APP_KIB:
+            failures.append("watchdog buffers hold %d KiB" % self.peak_buffers)
+        return failures
+
+
+def last_words(folder, apps, errors, stop_wall):
+    """What each writer must have written once the service reports itself
+    stopped: the journal's last line, the snapshot's stop time, event 1003."""
+    failures = []
+    journal = os.path.join(folder, "journal")
+    names = sorted(os.listdir(journal)) if os.path.isdir(journal) else []
+    last = b""
+    if names:
+        with open(os.path.join(journal, names[-1]), "rb") as f:
+            last = f.read().rstrip(b"\n").rsplit(b"\n", 1)[-1]
+    if b'"event":"daemon_stopped"' not in last:
+        failures.append("journal's last line at the stop: %r" % last[:200])
+    status = os.path.join(folder, "status")
+    try:
+        with open(os.path.join(status, "zelk.prom"), "rb") as f:
+            values, _ = check_snapshot(f.read(), apps)
+    except OSError:
+        values = {}
+    stopped = values.get(("zelk_daemon_stop_time_seconds", None, None), 0)
+    if not stop_wall - 1 <= stopped <= time.time() + 1:
+        failures.append("snapshot's stop time at the stop: %s" % stopped)
+    if os.path.isdir(status) and os.listdir(status) != ["zelk.prom"]:
+        failures.append("status folder holds %r" % sorted(os.listdir(status)))
+    deadline = time.monotonic() + 1  # the stream's reader may lag a little
+    while not any(b"event 1003: " in line for (_t, line) in errors.taken()):
+        if time.monotonic() > deadline:
+            failures.append("no event 1003 at the stop")
+            break
+        time.sleep(0.02)
+    return failures
+
+
+def stop_service(process, pid, notify, errors, folder, apps):
+    """SIGTERM, as systemd stops the service; (seconds until the stopped
+    report, failures)."""
+    asked = time.monotonic()
+    stop_wall = time.time()
+    os.kill(pid, signal.SIGTERM)
+    stopped = notify.wait_for("STATUS=SERVICE_STOPPED", 60)
+    if stopped is None:
+        return None, ["stop did not end within 60 s"]
+    failures = last_words(folder, apps, errors, stop_wall)
+    if stopped - asked > STOP_LIMIT_S:
+        failures.append("stop took %.1f s" % (stopped - asked))
+    try:
+        rc = process.wait(timeout=30)
+        if rc != 0:
+            failures.append("exit code %d" % rc)
+    except subprocess.TimeoutExpired:
+        failures.append("daemon did not exit after stop")
+    return stopped - asked, failures
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--seconds", type=float, default=120)
@@ -401,92 +627,83 @@ def main():
     stop = threading.Event()
     stats = Stats()
     peers = [Peer(b.__name__, b, stats, stop, canary) for b in BEHAVIOURS[:APPS]]
-    write_config(folder, peers)
+    apps = write_config(folder, peers)
 
     traced = not args.no_strace and shutil.which("strace") is not None
     trace_path = os.path.join(base, "trace.txt")
     command = [exe]
     if traced:
         command = ["strace", "-f", "-qq", "-e", "trace=%file", "-o", trace_path] + command
+    notify = NotifySocket()
     # A plain search path, so that the shell the commands run in looks only
-    # in the system folders.
-    env = dict(os.environ, PATH="/usr/bin:/bin", PWD=folder)
-    process = subprocess.Popen(command, cwd=folder, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                               stderr=subprocess.STDOUT, env=env)
-    output = Output(process)
+    # in the system folders; the service manager's variables, so that the
+    # daemon runs in service mode and pings its watchdog.
+    env = dict(os.environ, PATH="/usr/bin:/bin", PWD=folder, NOTIFY_SOCKET=notify.address,
+               WATCHDOG_USEC=str(WATCHDOG_INTERVAL_S * 1000000))
+    began_wall = time.time()
+    process = subprocess.Popen(command, cwd=folder, stdin=subprocess.DEVNULL,
+                               stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=env)
+    console = Lines(process.stdout, keep=False)
+    errors = Lines(process.stderr, keep=True)
+    snapshot = SnapshotReader(os.path.join(folder, "status", "zelk.prom"), apps)
+    memory = Memory(args.seconds)
     failures = []
-    samples = []
-    peak = 0
-    peak_buffers = 0
     stop_seconds = None
+    pid = None
     try:
-        pid = daemon_pid(process, traced)
+        pid = daemon_pid(process, traced, exe)
+        if notify.wait_for("READY=1", 30) is None:
+            failures.append("no READY=1 within 30 s")
         began = time.monotonic()
-        warm_up = max(20.0, args.seconds * 0.4)
-        warm_rss = None
         next_report = began + 30
         while time.monotonic() - began < args.seconds:
             time.sleep(1.0)
             if process.poll() is not None:
                 failures.append("daemon ended early with code %s" % process.returncode)
                 break
-            memory = memory_kib(pid)
-            if memory is None:
-                continue
-            rss, buffers = memory
             elapsed = time.monotonic() - began
-            samples.append((elapsed, rss - buffers))
-            peak = max(peak, rss)
-            peak_buffers = max(peak_buffers, buffers)
-            if warm_rss is None and elapsed >= warm_up:
-                warm_rss = rss - buffers
-            if time.monotonic() >= next_report:
+            sample = memory.sample(pid, elapsed)
+            if sample and time.monotonic() >= next_report:
                 next_report += 30
                 print("soak: %3.0fs resident %d KiB (watchdog buffers %d KiB), %d connections, "
-                      "%d bytes sent" % (elapsed, rss, buffers, stats.connections, stats.bytes),
-                      flush=True)
-
+                      "%d bytes sent, %d snapshot reads" % (
+                          elapsed, sample[0], sample[1], stats.connections, stats.bytes,
+                          snapshot.reads), flush=True)
+        snapshot.stop()
         if process.poll() is None:
-            if warm_rss is not None:
-                after = [r for (t, r) in samples if t >= warm_up]
-                if after and max(after) > warm_rss + RSS_SLACK_KIB:
-                    failures.append("resident memory beside the watchdog buffers grew after "
-                                    "warm-up: %d KiB -> %d KiB" % (warm_rss, max(after)))
-            else:
-                failures.append("run too short to measure memory after warm-up")
-            if peak_buffers > APPS * BUFFERS_PER_APP_KIB:
-                failures.append("watchdog buffers hold %d KiB" % peak_buffers)
-            # Stop: the key ends the console wait; the second prompt comes
-            # once every watchdog has ended.
-            asked = time.monotonic()
-            process.stdin.write(b"x")
-            process.stdin.flush()
-            if output.wait_prompts(2, 60):
-                stop_seconds = time.monotonic() - asked
-                if stop_seconds > STOP_LIMIT_S:
-                    failures.append("stop took %.1f s" % stop_seconds)
-            else:
-                failures.append("stop did not end within 60 s")
-            process.stdin.write(b"x")
-            process.stdin.flush()
-            try:
-                rc = process.wait(timeout=30)
-                if rc != 0:
-                    failures.append("exit code %d" % rc)
-            except subprocess.TimeoutExpired:
-                failures.append("daemon did not exit after stop")
+            failures += memory.failures()
+            stop_seconds, stop_failures = stop_service(process, pid, notify, errors, folder, apps)
+            failures += stop_failures
     finally:
         stop.set()
+        snapshot.stop()
         if process.poll() is None:
-            process.send_signal(signal.SIGKILL)
+            # strace lets its tracee run on when it is killed: the daemon first.
+            for doomed in {pid, process.pid} if pid else {process.pid}:
+                try:
+                    os.kill(doomed, signal.SIGKILL)
+                except ProcessLookupError:
+                    pass
             process.wait()
         for peer in peers:
             peer.close()
+        notify.close()
+    ended_wall = time.time()
 
+    failures += snapshot.failures
+    longest_gap, pings = notify.ping_gaps()
+    if longest_gap >= WATCHDOG_INTERVAL_S:
+        failures.append("%.1f s without a watchdog ping (the service manager waits %d s)" % (
+            longest_gap, WATCHDOG_INTERVAL_S))
     lines, log_failures, exits = check_logs(folder)
     failures += ["log line out of format: " + f for f in log_failures[:10]]
     if stop_seconds is not None and exits != APPS:
         failures.append("%d of %d watchdogs logged their exit" % (exits, APPS))
+    journal_counts, journal_failures = check_journal(os.path.join(folder, "journal"), apps,
+                                                     (began_wall, ended_wall))
+    failures += journal_failures[:10]
+    admin_counts, admin_failures = check_admin_events(errors.taken(), [n for (n, _e) in apps])
+    failures += admin_failures[:10]
     trace_calls, offending = check_trace(trace_path, [folder]) if traced else (0, set())
     for path in sorted(offending)[:20]:
         failures.append("looked at a file outside the configured folders: %r" % path)
@@ -494,13 +711,19 @@ def main():
     print("soak: %d applications for %.0f s" % (APPS, args.seconds))
     print("soak: connections %d, bytes sent %d, messages sent %d" % (
         stats.connections, stats.bytes, stats.messages))
-    print("soak: log lines checked %d, watchdog exits %d" % (lines, exits))
-    if samples:
+    print("soak: log lines checked %d, watchdog exits %d, console lines %d" % (
+        lines, exits, console.count))
+    print("soak: journal lines checked %d: %s" % (sum(journal_counts.values()), ", ".join(
+        "%s %d" % item for item in sorted(journal_counts.items()))))
+    print("soak: snapshot reads checked %d (%d changes), watchdog pings %d, longest gap %.1f s" % (
+        snapshot.reads, snapshot.changes, pings, longest_gap))
+    print("soak: administrator events checked %d: %s" % (sum(admin_counts.values()), ", ".join(
+        "%d x%d" % item for item in sorted(admin_counts.items()))))
+    if memory.samples:
         print("soak: resident memory beside the watchdog buffers at warm-up end %s KiB, "
-              "after it max %d KiB" % (warm_rss, max(r for (t, r) in samples if t >= warm_up)
-                                       if warm_rss else 0))
+              "after it max %d KiB" % (memory.warm, memory.after()))
         print("soak: peak resident memory %d KiB, of it watchdog buffers %d KiB" % (
-            peak, peak_buffers))
+            memory.peak, memory.peak_buffers))
     print("soak: stop took %s s" % ("%.2f" % stop_seconds if stop_seconds is not None else "-"))
     print("soak: file-system calls traced %s" % (trace_calls if traced else "(strace not used)"))
     if not args.keep:

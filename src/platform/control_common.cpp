@@ -141,13 +141,42 @@ ControlCallResult CallFailure(ControlCallStatus status, const std::string& chann
     return result;
 }
 
-ControlCallStatus TakeAnswer(std::string& received, std::size_t maxAnswerBytes,
-                             std::string* answer) {
-    if (LineOf(received, 0, maxAnswerBytes, answer)) {
-        return ControlCallStatus::kAnswered;
+bool TakeAnswerBytes(std::string& received, const char* bytes, std::size_t count,
+                     const std::string& channel, unsigned timeoutMs, std::size_t maxAnswerBytes,
+                     ControlCallResult* result) {
+    received.append(bytes, count);
+    if (LineOf(received, 0, maxAnswerBytes, &result->answer)) {
+        result->status = ControlCallStatus::kAnswered;
+        return true;
     }
-    return received.size() > maxAnswerBytes ? ControlCallStatus::kTooLong
-                                            : ControlCallStatus::kTimedOut;
+    if (received.size() > maxAnswerBytes) {
+        *result = CallFailure(ControlCallStatus::kTooLong, channel, timeoutMs, maxAnswerBytes);
+        return true;
+    }
+    return false;
+}
+
+ControlEvent Simple(ControlEventKind kind, int32_t error, const std::string& text) {
+    ControlEvent event;
+    event.kind = kind;
+    event.error = error;
+    event.text = text;
+    return event;
+}
+
+bool EventBeforeWaiting(bool stopRaised, std::deque<ControlEvent>& queued, int64_t nowMs,
+                        int64_t untilMs, bool looked, ControlEvent* event) {
+    if (stopRaised) {
+        *event = Simple(ControlEventKind::kStopped);
+    } else if (!queued.empty()) {
+        *event = std::move(queued.front());
+        queued.pop_front();
+    } else if (nowMs >= untilMs && looked) {
+        *event = Simple(ControlEventKind::kIdle);
+    } else {
+        return false;
+    }
+    return true;
 }
 
 }  // namespace control

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <string>
 
 #include "platform/control_channel.h"
@@ -64,10 +65,21 @@ ControlCallResult CallFailure(ControlCallStatus status, const std::string& chann
                               unsigned timeoutMs, std::size_t maxAnswerBytes,
                               const std::string& detail = std::string());
 
-// The client's answer as it stands after more bytes were read: kAnswered
-// with the line, kTooLong past the cap, else kTimedOut (not complete yet).
-ControlCallStatus TakeAnswer(std::string& received, std::size_t maxAnswerBytes,
-                             std::string* answer);
+// Takes `count` more bytes of the client's answer into `received`. True
+// when the call is over, `*result` then its end: the answer line, or the
+// failure of an answer past the cap; false while the line is incomplete.
+bool TakeAnswerBytes(std::string& received, const char* bytes, std::size_t count,
+                     const std::string& channel, unsigned timeoutMs, std::size_t maxAnswerBytes,
+                     ControlCallResult* result);
+
+// An event without a client: the stop, an idle wait, a failure.
+ControlEvent Simple(ControlEventKind kind, int32_t error = 0, const std::string& text = "");
+
+// The event the server's Next hands out before it waits, if any: the stop,
+// else the oldest queued event, else kIdle once the wait is over (after at
+// least one look at the channel). False: wait on the channel.
+bool EventBeforeWaiting(bool stopRaised, std::deque<ControlEvent>& queued, int64_t nowMs,
+                        int64_t untilMs, bool looked, ControlEvent* event);
 
 }  // namespace control
 }  // namespace platform

@@ -101,8 +101,9 @@ TEST_F(ControlChannelTest, ARequestIsAnsweredAndTellsWhoCalls) {
     EXPECT_EQ(result.answer, R"(echo {"command":"status"})");
     EXPECT_TRUE(result.error.empty());
 
-    ASSERT_EQ(Events().size(), 1u);
-    const platform::CallerIdentity& caller = Events()[0].caller;
+    std::vector<ControlEvent> seen = Events();
+    ASSERT_EQ(seen.size(), 1u);
+    const platform::CallerIdentity& caller = seen[0].caller;
     EXPECT_TRUE(caller.known);
     EXPECT_TRUE(caller.isServerUser);
     EXPECT_GT(caller.processId, 0);

@@ -11,6 +11,9 @@
 
 #ifndef _WIN32
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
 #endif
 
 #include "../support/temp_folder.h"
@@ -112,6 +115,28 @@ TEST(AppendFile, WhatIsNotARegularFileIsRefusedWithoutWaiting) {
     int32_t error = 0;
     EXPECT_TRUE(platform::AppendToFile(plain.string(), "\n", &error));
     EXPECT_TRUE(platform::EndsWithLineEnd(plain.string()));
+}
+
+// A child forked while the day's file is open (a launch, a command) shares
+// its lock until its exec: the writer's next open waits that moment out
+// instead of losing the line.
+TEST(AppendFile, AChildForkedWhileItIsOpenDelaysTheNextOpenOnly) {
+    testing_support::TempFolder folder;
+    const std::string path = (folder.path() / "ZELK_LOG_20261210.log").string();
+    platform::ExclusiveAppendFile file;
+    ASSERT_TRUE(file.Open(path));
+    const pid_t child = fork();
+    if (child == 0) {
+        const timespec moment{0, 5 * 1000 * 1000};
+        nanosleep(&moment, nullptr);
+        _exit(0);
+    }
+    ASSERT_GT(child, 0);
+    EXPECT_TRUE(file.Close());
+    EXPECT_TRUE(file.Open(path));
+    file.Close();
+    int status = 0;
+    waitpid(child, &status, 0);
 }
 #endif
 

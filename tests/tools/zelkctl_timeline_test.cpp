@@ -128,6 +128,23 @@ TEST(TimelineSpans, ADayThatStartsMidOutageStartsDown) {
     EXPECT_TRUE(t.lanes[0].markers.empty());
 }
 
+// A day's file read alone: its midnight state lines tell the whole day of
+// a quiet station, where nothing else happened.
+TEST(TimelineSpans, TheMidnightStateLinesAloneTellTheDay) {
+    Event connected = Ev("2026-12-09T00:00:00+01:00", EventKind::kState, "a", 0);
+    connected.state = "connected";
+    Event down = Ev("2026-12-09T00:00:00+01:00", EventKind::kState, "b", 1);
+    down.state = "down";
+    const Timeline t =
+        Build({connected, down}, "2026-12-09T00:00:00+01:00", "2026-12-10T00:00:00+01:00");
+    ASSERT_EQ(t.lanes.size(), 2u);
+    ExpectSpans(t.lanes[0], {{"2026-12-09T00:00:00+01:00", "2026-12-10T00:00:00+01:00",
+                              LaneState::kConnected}});
+    ExpectSpans(t.lanes[1],
+                {{"2026-12-09T00:00:00+01:00", "2026-12-10T00:00:00+01:00", LaneState::kDown}});
+    EXPECT_TRUE(t.daemonOff.empty());
+}
+
 TEST(TimelineSpans, DaemonStopsAndCrashesLeaveItOff) {
     const Timeline t = Build(
         {

@@ -118,13 +118,9 @@ ControlCallResult ExchangeRawBytes(const std::string& channel, const std::string
             return control::CallFailure(ControlCallStatus::kClosed, channel, timeoutMs,
                                         maxAnswerBytes);
         }
-        received.append(chunk, static_cast<std::size_t>(count));
         ControlCallResult result;
-        result.status = control::TakeAnswer(received, maxAnswerBytes, &result.answer);
-        if (result.status == ControlCallStatus::kTooLong) {
-            return control::CallFailure(result.status, channel, timeoutMs, maxAnswerBytes);
-        }
-        if (result.status == ControlCallStatus::kAnswered) {
+        if (control::TakeAnswerBytes(received, chunk, static_cast<std::size_t>(count), channel,
+                                     timeoutMs, maxAnswerBytes, &result)) {
             return result;
         }
     }

@@ -56,13 +56,6 @@ ControlOpenResult SystemFailure(const std::string& channel, int32_t error) {
     return Failure(ControlOpenStatus::kFailed, error, channel, ErrorText(error));
 }
 
-ControlEvent Simple(ControlEventKind kind, int32_t error = 0, const std::string& text = "") {
-    ControlEvent event;
-    event.kind = kind;
-    event.error = error;
-    event.text = text;
-    return event;
-}
 }  // namespace
 
 ControlStop::ControlStop() : handles_{-1, -1} {
@@ -245,9 +238,9 @@ void ControlServer::State::Accept() {
                 continue;
             }
             if (errno != EAGAIN && errno != EWOULDBLOCK) {
-                events.push_back(Simple(ControlEventKind::kFailed, errno,
-                                        "cannot accept a client on the control channel " + channel +
-                                            ": " + ErrorText(errno)));
+                events.push_back(control::Simple(ControlEventKind::kFailed, errno,
+                                                 "cannot accept a client on the control channel " +
+                                                     channel + ": " + ErrorText(errno)));
                 listenerRestsUntil = MonotonicMs() + kAcceptRestMs;
             }
             return;
@@ -329,25 +322,17 @@ void ControlServer::State::RemoveClosed() {
 ControlEvent ControlServer::Next(ControlStop& stop, unsigned maxWaitMs) {
     State& s = *state_;
     if (s.listener < 0 || !stop.IsValid()) {
-        return Simple(ControlEventKind::kFailed, EBADF,
-                      "the control channel " + s.channel + " is not open");
+        return control::Simple(ControlEventKind::kFailed, EBADF,
+                               "the control channel " + s.channel + " is not open");
     }
     const int64_t until = MonotonicMs() + maxWaitMs;
     std::vector<pollfd> waits;
     for (bool looked = false;; looked = true) {
-        if (stop.IsRaised()) {
-            return Simple(ControlEventKind::kStopped);
-        }
         const int64_t now = MonotonicMs();
         s.Expire(now);
-        if (!s.events.empty()) {
-            ControlEvent event = std::move(s.events.front());
-            s.events.pop_front();
-            return event;
-        }
-        // One look at the channel even when the wait is 0.
-        if (now >= until && looked) {
-            return Simple(ControlEventKind::kIdle);
+        ControlEvent before;
+        if (control::EventBeforeWaiting(stop.IsRaised(), s.events, now, until, looked, &before)) {
+            return before;
         }
         // The stop, the listener while there is room, then each client that
         // has something to move (one awaiting its answer is not watched).
@@ -370,7 +355,7 @@ ControlEvent ControlServer::Next(ControlStop& stop, unsigned maxWaitMs) {
         const int ready = poll(waits.data(), waits.size(),
                                static_cast<int>(control::MsUntil(wakeAt, now, maxWaitMs)));
         if (ready < 0 && errno != EINTR) {
-            return Simple(
+            return control::Simple(
                 ControlEventKind::kFailed, errno,
                 "cannot wait on the control channel " + s.channel + ": " + ErrorText(errno));
         }

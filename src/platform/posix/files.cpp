@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -153,9 +154,19 @@ bool ExclusiveAppendFile::Open(const std::string& path) {
     }
     // The lock is per open file description, so it excludes other opens in
     // this process as well as other processes, as the Win32 share mode does.
-    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        close(fd);
-        return false;
+    // A child forked meanwhile (a launch, a command) shares the description
+    // until its exec closes it: a hold of a moment, waited out; a writer
+    // that holds the file for longer refuses the open within kLockTries ms.
+    constexpr int kLockTries = 20;
+    int tries = 1;
+    while (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        if (errno != EINTR && (errno != EWOULDBLOCK || tries == kLockTries)) {
+            close(fd);
+            return false;
+        }
+        ++tries;
+        const timespec pause{0, 1000 * 1000};
+        nanosleep(&pause, nullptr);
     }
     handle_ = new Descriptor{fd};
     return true;

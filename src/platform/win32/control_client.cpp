@@ -136,13 +136,9 @@ ControlCallResult ExchangeRawBytes(const std::string& channel, const std::string
             return control::CallFailure(ControlCallStatus::kClosed, channel, timeoutMs,
                                         maxAnswerBytes);
         }
-        received.append(call.chunk, count);
         ControlCallResult result;
-        result.status = control::TakeAnswer(received, maxAnswerBytes, &result.answer);
-        if (result.status == ControlCallStatus::kTooLong) {
-            return control::CallFailure(result.status, channel, timeoutMs, maxAnswerBytes);
-        }
-        if (result.status == ControlCallStatus::kAnswered) {
+        if (control::TakeAnswerBytes(received, call.chunk, count, channel, timeoutMs,
+                                     maxAnswerBytes, &result)) {
             return result;
         }
         if (!call.StartRead()) {

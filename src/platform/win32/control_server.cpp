@@ -27,14 +27,6 @@ HANDLE Handle(intptr_t handle) {
     return reinterpret_cast<HANDLE>(handle);
 }
 
-ControlEvent Simple(ControlEventKind kind, int32_t error = 0, const std::string& text = "") {
-    ControlEvent event;
-    event.kind = kind;
-    event.error = error;
-    event.text = text;
-    return event;
-}
-
 // 64-bit FNV-1a of `text`.
 uint64_t Fnv1a(const std::string& text) {
     uint64_t hash = 14695981039346656037ull;
@@ -229,9 +221,10 @@ void ControlServer::State::Listen(Slot& slot) {
             SetEvent(slot.overlapped.hEvent);  // tried again at the next pass
             return;
         default:
-            events.push_back(Simple(ControlEventKind::kFailed, static_cast<int32_t>(GetLastError()),
-                                    "cannot wait for clients on the control channel " + channel +
-                                        ": " + ErrorText(static_cast<int32_t>(GetLastError()))));
+            events.push_back(
+                control::Simple(ControlEventKind::kFailed, static_cast<int32_t>(GetLastError()),
+                                "cannot wait for clients on the control channel " + channel + ": " +
+                                    ErrorText(static_cast<int32_t>(GetLastError()))));
             SetEvent(slot.overlapped.hEvent);
             return;
     }
@@ -350,25 +343,17 @@ void ControlServer::State::Expire(int64_t nowMs) {
 ControlEvent ControlServer::Next(ControlStop& stop, unsigned maxWaitMs) {
     State& s = *state_;
     if (s.slots.empty() || !stop.IsValid()) {
-        return Simple(ControlEventKind::kFailed, ERROR_INVALID_HANDLE,
-                      "the control channel " + s.channel + " is not open");
+        return control::Simple(ControlEventKind::kFailed, ERROR_INVALID_HANDLE,
+                               "the control channel " + s.channel + " is not open");
     }
     const int64_t until = MonotonicMs() + maxWaitMs;
     std::vector<HANDLE> waits;
     for (bool looked = false;; looked = true) {
-        if (stop.IsRaised()) {
-            return Simple(ControlEventKind::kStopped);
-        }
         const int64_t now = MonotonicMs();
         s.Expire(now);
-        if (!s.events.empty()) {
-            ControlEvent event = std::move(s.events.front());
-            s.events.pop_front();
-            return event;
-        }
-        // One look at the channel even when the wait is 0.
-        if (now >= until && looked) {
-            return Simple(ControlEventKind::kIdle);
+        ControlEvent before;
+        if (control::EventBeforeWaiting(stop.IsRaised(), s.events, now, until, looked, &before)) {
+            return before;
         }
         int64_t wakeAt = until;
         waits.assign(1, Handle(stop.handles_[0]));
@@ -386,7 +371,7 @@ ControlEvent ControlServer::Next(ControlStop& stop, unsigned maxWaitMs) {
                                                    FALSE, control::MsUntil(wakeAt, now, maxWaitMs));
         if (woken == WAIT_FAILED) {
             const int32_t error = static_cast<int32_t>(GetLastError());
-            return Simple(
+            return control::Simple(
                 ControlEventKind::kFailed, error,
                 "cannot wait on the control channel " + s.channel + ": " + ErrorText(error));
         }
