@@ -46,8 +46,11 @@ def main():
     with SimSetup(args.exe, args.sim, args.wine) as setup:
         setup.journal_folder = os.path.join(setup.run.folder, "journal")
         setup.evidence_folder = os.path.join(setup.run.folder, "evidence")  # made by the daemon
+        # 20 s of handshakes: a cold Wine prefix may take 10 s to start the
+        # daemon, and an application silent before its first message is a
+        # connecting one, which takes no dump.
         app = setup.add_app("evidence", ["--handshake-interval", "1", "--train-interval", "0",
-                                         "--silent-after", "5"])
+                                         "--silent-after", "20"])
         setup.start()
         name = app.exe_name
         app.wait_event("falling silent", 60)
