@@ -159,12 +159,10 @@ void CDaemon::ReportPitfalls(CXmlDocument& document) {
     if (check.findings.empty()) {
         return;
     }
-    // Each as zelkctl check prints it.
-    std::vector<std::string> findings;
-    for (const ConfigFinding& finding : check.findings) {
-        findings.push_back(FindingLine(check, finding));
-    }
-    events->Report(daemon_event::ConfigPitfalls{findings});
+    // As zelkctl check prints them.
+    const std::vector<std::string> findings = FindingLines(check);
+    events->Report(
+        daemon_event::ConfigPitfalls{findings, static_cast<int32_t>(check.findings.size())});
 }
 
 void CDaemon::StartOptions(CXmlDocument& document) {

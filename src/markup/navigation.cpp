@@ -132,6 +132,18 @@ namespace {
 
 thread_local AttributeList lastAttributes;
 
+// Every attribute of the element whose attribute past AttributeList's
+// capacity was last read on this thread: a caller that reads such a tag's
+// attributes in order pays one more pass over it, not one per attribute.
+struct EveryAttributeList {
+    const void* document = nullptr;
+    uint64_t version = 0;
+    int32_t tagStart = -1;
+    int32_t tagEnd = -1;
+    std::vector<AttributeSpan> spans;
+};
+thread_local EveryAttributeList everyAttribute;
+
 std::atomic<uint64_t> lastTextVersion{0};
 
 }  // namespace
@@ -233,18 +245,22 @@ bool CXmlDocument::GetAttributeAt(int32_t index, std::string_view* name,
     }
     const AttributeList& list = MainAttributes();
     const char* text = docText.c_str();
-    AttributeSpan beyond;
     const AttributeSpan* span = nullptr;
     if (index < list.count) {
         span = &list.spans[index];
     } else if (!list.complete) {
-        // Past the listed ones: read the tag again as far as that attribute.
-        const ElementEntry& entry = GetEntry(mainPos);
-        std::vector<AttributeSpan> all(static_cast<size_t>(index) + 1);
-        if (ListAttributes(text, entry.start, entry.start + entry.StartTagLength(), all.data(),
-                           index + 1, nullptr) == index + 1) {
-            beyond = all.back();
-            span = &beyond;
+        // Past the listed ones: the whole tag, listed once.
+        EveryAttributeList& every = everyAttribute;
+        if (every.document != this || every.version != textVersion ||
+            every.tagStart != list.tagStart || every.tagEnd != list.tagEnd) {
+            every.document = this;
+            every.version = textVersion;
+            every.tagStart = list.tagStart;
+            every.tagEnd = list.tagEnd;
+            ListEveryAttribute(text, list.tagStart, list.tagEnd, &every.spans);
+        }
+        if (static_cast<size_t>(index) < every.spans.size()) {
+            span = &every.spans[static_cast<size_t>(index)];
         }
     }
     if (span == nullptr) {

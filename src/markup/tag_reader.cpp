@@ -231,6 +231,15 @@ int32_t ListAttributes(const char* text, int32_t tagStart, int32_t tagEnd, Attri
     return count;
 }
 
+void ListEveryAttribute(const char* text, int32_t tagStart, int32_t tagEnd,
+                        std::vector<AttributeSpan>* spans) {
+    spans->clear();
+    ReadTag(text, tagStart, tagEnd, [&](const AttributeSpan& span) {
+        spans->push_back(span);
+        return false;
+    });
+}
+
 bool FindAttribute(const char* text, int32_t tagStart, int32_t tagEnd, const char* name,
                    uint32_t flags, AttributeSpan* found, AttributeEnd* end) {
     bool matched = false;

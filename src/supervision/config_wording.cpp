@@ -1,6 +1,7 @@
 #include "supervision/config_wording.h"
 
 #include <cstddef>
+#include <map>
 
 #include "supervision/config_check.h"
 #include "supervision/log_sanitize.h"
@@ -108,4 +109,79 @@ std::string FindingLine(const ConfigCheck& check, const ConfigFinding& finding) 
                       config_wording::Quoted(check.apps[static_cast<std::size_t>(finding.app)].name)
                 : std::string("config.xml")) +
            ": " + finding.text;
+}
+
+namespace {
+
+// A kind of finding in the plural, as "and N more" names it.
+const char* KindInPlural(Pitfall pitfall) {
+    switch (pitfall) {
+        case Pitfall::kNotLoaded:
+            return "files not loaded";
+        case Pitfall::kTopNotConfig:
+            return "top elements that are not config";
+        case Pitfall::kBeyondTwenty:
+            return "app elements after the 20th";
+        case Pitfall::kEmptyName:
+            return "empty names";
+        case Pitfall::kNoSocket:
+            return "apps without a socket element";
+        case Pitfall::kBadIp:
+            return "ips that are not dotted IPv4";
+        case Pitfall::kBadPort:
+            return "ports that are not plain numbers";
+        case Pitfall::kSubAppBeforeSocket:
+            return "subApp elements before the socket element";
+        case Pitfall::kEmptyFileMonitor:
+            return "empty fileMonitor entries";
+        case Pitfall::kTooManyFileMonitors:
+            return "lists of more than 16 fileMonitor elements";
+        case Pitfall::kSecondPicMonitor:
+            return "second picMonitor elements";
+        case Pitfall::kMissingFolder:
+            return "missing folders";
+        case Pitfall::kProgramNotFound:
+            return "programs not found";
+        case Pitfall::kSameEndpoint:
+            return "endpoints watched twice";
+        case Pitfall::kSameName:
+            return "names used twice";
+        case Pitfall::kStatusNotWritable:
+            return "status folders that cannot be written";
+        case Pitfall::kUnknownElement:
+            return "unknown or misplaced elements";
+        case Pitfall::kUnknownAttribute:
+            return "unknown attributes";
+        case Pitfall::kRelativeFolder:
+            return "relative folders";
+        case Pitfall::kRelativeCommand:
+            return "commands started by a relative path";
+        case Pitfall::kRepeatedAttribute:
+            return "attributes written again";
+    }
+    return "findings";
+}
+
+}  // namespace
+
+std::vector<std::string> FindingLines(const ConfigCheck& check, std::size_t perKind) {
+    std::map<Pitfall, std::size_t> total;
+    for (const ConfigFinding& finding : check.findings) {
+        ++total[finding.pitfall];
+    }
+    std::map<Pitfall, std::size_t> shown;
+    std::vector<std::string> lines;
+    for (const ConfigFinding& finding : check.findings) {
+        const std::size_t nth = ++shown[finding.pitfall];
+        if (nth > perKind) {
+            continue;
+        }
+        lines.push_back(FindingLine(check, finding));
+        const std::size_t all = total[finding.pitfall];
+        if (nth == perKind && all > perKind) {
+            lines.push_back("and " + std::to_string(all - perKind) + " more " +
+                            KindInPlural(finding.pitfall));
+        }
+    }
+    return lines;
 }

@@ -272,6 +272,31 @@ TEST(Navigation, AttributesByPosition) {
     EXPECT_EQ(value, "39");
     EXPECT_FALSE(doc.GetAttributeAt(44, &name, &value));
     EXPECT_FALSE(doc.GetAttributeAt(-1, &name, &value));
+    // The attributes past the capacity, listed once for the tag, follow an
+    // edit of it.
+    ASSERT_TRUE(doc.SetAttribute("n39", "changed"));
+    ASSERT_TRUE(doc.GetAttributeAt(43, &name, &value));
+    EXPECT_EQ(value, "changed");
+}
+
+// A tag's attributes far past the ones listed up front, read in order, each
+// one found (the listing of the whole tag is made once and reused).
+TEST(Navigation, ManyAttributesReadInOrder) {
+    constexpr int32_t kCount = 4000;
+    std::string text = "<m";
+    for (int32_t i = 0; i < kCount; ++i) {
+        text += " x" + std::to_string(i) + "='1'";
+    }
+    CXmlDocument doc(text + "/>");
+    ASSERT_TRUE(doc.FindElement("m"));
+    std::string_view name;
+    std::string_view value;
+    int32_t read = 0;
+    while (doc.GetAttributeAt(read, &name, &value)) {
+        ++read;
+    }
+    EXPECT_EQ(read, kCount);
+    EXPECT_EQ(name, "x3999");
 }
 
 // Reading attributes keeps a per-thread list of the last element's

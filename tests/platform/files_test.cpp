@@ -17,6 +17,7 @@
 #endif
 
 #include "../support/temp_folder.h"
+#include "platform/file_read.h"
 
 namespace {
 
@@ -78,6 +79,29 @@ TEST(RegularFileBytes, MeasuresRegularFilesOnly) {
     if (PlantLink(file, folder.path() / "link")) {
         EXPECT_FALSE(platform::RegularFileBytes((folder.path() / "link").string(), &bytes));
     }
+}
+
+// A reader of files in a folder others can write to reads the file, never
+// what a link of its name points to; the plain reader follows the link.
+TEST(ReadFile, TheRegularReaderNeverFollowsALink) {
+    testing_support::TempFolder folder;
+    const fs::path secret = folder.path() / "secret";
+    std::ofstream(secret, std::ios::binary) << "root:x:0:0\n";
+    const fs::path plain = folder.path() / "zelk-events-2026-12-09.jsonl";
+    std::ofstream(plain, std::ios::binary) << "{}\n";
+    std::FILE* file = platform::OpenRegularFileForReading(plain.string().c_str());
+    ASSERT_NE(file, nullptr);
+    std::fclose(file);
+    const fs::path link = folder.path() / "zelk-events-2026-12-10.jsonl";
+    if (!PlantLink(secret, link)) {
+        GTEST_SKIP() << "no links here";
+    }
+    platform::ClearLastErrorCode();
+    EXPECT_EQ(platform::OpenRegularFileForReading(link.string().c_str()), nullptr);
+    EXPECT_NE(platform::LastErrorCode(), 0);
+    file = platform::OpenFileForReading(link.string().c_str());
+    ASSERT_NE(file, nullptr);
+    std::fclose(file);
 }
 
 #ifdef _WIN32

@@ -289,6 +289,33 @@ TEST(ConfigCheck, NamesEveryUnknownElementAndAttributeWhereItStands) {
         << late.findings[1].text;
 }
 
+// Of each kind the first ones are printed, then how many more there are;
+// other kinds keep their place and their lines.
+TEST(ConfigCheck, FindingLinesShowTheFirstOfEachKindThenCountTheRest) {
+    FakeProbe probe;
+    std::string attributes;
+    for (int i = 0; i < 5; ++i) {
+        attributes += " x" + std::to_string(i) + "=\"1\"";
+    }
+    const ConfigCheck check =
+        Check(Config("<app name=\"a\" path=\"run\"" + attributes +
+                     "><socket ip=\"127.0.0.1\" port=\"7001\"/><y/><z/></app>"),
+              probe);
+    ASSERT_EQ(check.findings.size(), 7u);
+    std::vector<std::string> starts;
+    for (const std::string& line : FindingLines(check, 2)) {
+        starts.push_back(line.substr(0, line.find(" (")));
+    }
+    EXPECT_EQ(starts, (std::vector<std::string>{
+                          "app 1 \"a\": line 4, column 26: unknown attribute x0 of <app>",
+                          "app 1 \"a\": line 4, column 33: unknown attribute x1 of <app>",
+                          "and 3 more unknown attributes",
+                          "app 1 \"a\": line 4, column 97: unknown element <y> in <app>",
+                          "app 1 \"a\": line 4, column 101: unknown element <z> in <app>",
+                      }));
+    EXPECT_EQ(FindingLines(check).size(), 7u);
+}
+
 // The same file under each system's rules: what is absolute, what
 // separates folders.
 TEST(ConfigCheck, JudgesPathsByTheRulesOfTheSystem) {

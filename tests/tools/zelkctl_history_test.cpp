@@ -171,6 +171,52 @@ TEST(HistoryReport, OddRowsAndARangeAcrossTheClockChange) {
         << late;
 }
 
+// --app: whether each application asked for was met, and which were.
+TEST(HistoryReport, TellsWhetherTheApplicationsAskedForWereMet) {
+    const CentralEurope zone;
+    HistoryQuery query;
+    query.apps = {"sim_silent", "nosuch", "sim_silent"};
+    HistoryReport report(query, zone);
+    ReadJournalText(
+        kDay, [&](const journal::Event& event, std::string_view line) { report.Add(event, line); });
+    EXPECT_FALSE(report.AllAppsMet());
+    EXPECT_EQ(report.AppsMet(), (std::vector<std::string>{"sim_silent", "Z\xC3\xA4hler"}));
+    query.apps = {"sim_silent", "sim_silent"};
+    HistoryReport met(query, zone);
+    ReadJournalText(
+        kDay, [&](const journal::Event& event, std::string_view line) { met.Add(event, line); });
+    EXPECT_TRUE(met.AllAppsMet());
+}
+
+// An event written under a clock set far ahead is listed as what it is,
+// and neither stretches the summary nor zeroes its times.
+TEST(HistoryReport, ASuspectEventIsListedButLeftOutOfTheSummary) {
+    const CentralEurope zone;
+    HistoryReport report(HistoryQuery(), zone);
+    SuspectEvents suspect;
+    suspect.afterMs = SuspectAfter(zone, LocalDay(zone, At("2026-12-09T12:00:00+01:00")));
+    suspect.take = [&](const journal::Event& event, std::string_view line) {
+        report.AddSuspect(event, line);
+    };
+    const std::string day = kDay;
+    const std::size_t cut = day.find("{\"time\":\"2026-12-09T01:00:00");
+    ReadJournalText(
+        day.substr(0, cut) +
+            "{\"time\":\"9999-12-31T23:59:59+01:00\",\"event\":\"silence\",\"app\":\"sim_silent\","
+            "\"index\":0}\n" +
+            day.substr(cut),
+        [&](const journal::Event& event, std::string_view line) { report.Add(event, line); },
+        INT64_MAX, &suspect);
+    const std::string out = report.Finish(At("2026-12-09T03:00:00+01:00"));
+    EXPECT_NE(out.find("9999-12-31 23:59:59+01:00  sim_silent  silence             first wait "
+                       "without data; time suspect: more than a day after the day of its file\n"),
+              std::string::npos)
+        << out;
+    // The summary is the one of the day without that line.
+    const std::string plain = Report(HistoryQuery());
+    EXPECT_EQ(out.substr(out.find("Summary")), plain.substr(plain.find("Summary")));
+}
+
 TEST(EventText, EachKindInWords) {
     const struct {
         const char* fields;  // after "time" and "event"
@@ -227,7 +273,27 @@ TEST(EventText, NothingFromTheJournalSteersATerminal) {
     EXPECT_EQ(Printable("a\tb\nc\x1b[2Jd\x7f\xC2\x9B"
                         "1m\xEF\xBF\xBF\xC3\xA4\xE2\x82\xAC"),
               "a b c?[2Jd??1m?\xC3\xA4\xE2\x82\xAC");
-    EXPECT_EQ(DisplayWidth("Z\xC3\xA4hler \xF0\x9F\x9A\x82"), 8u);
+    // What turns the text's direction or shows nothing: U+202E, U+2066,
+    // U+2069, U+200B, U+200D, U+FEFF, U+061C, U+180E; next to kin that
+    // stay (U+2010, U+2065 unassigned, U+FEFE).
+    const std::string hidden =
+        "\xE2\x80\xAE"
+        "evil\xE2\x81\xA6"
+        "a\xE2\x81\xA9\xE2\x80\x8B\xE2\x80\x8D\xEF\xBB\xBF\xD8\x9C\xE1\xA0\x8E";
+    const std::string kin = "\xE2\x80\x90\xE2\x81\xA5\xEF\xBB\xBE";
+    EXPECT_EQ(Printable(hidden + kin), "?evil?a??????" + kin);
+    EXPECT_EQ(DisplayWidth(Printable(hidden)), 13u);
+    // In JSON Lines as \u escapes, the same JSON.
+    std::string json;
+    AppendJsonForTerminal(&json, "{\"app\":\"" + hidden + "\xC2\x9B\x7F" + kin + "\"}");
+    EXPECT_EQ(json,
+              "{\"app\":\"\\u202eevil\\u2066a\\u2069\\u200b\\u200d\\ufeff\\u061c\\u180e"
+              "\\u009b\\u007f" +
+                  kin + "\"}");
+    journal::Event event;
+    EXPECT_TRUE(journal::ParseLine(
+        "{\"time\":\"2026-12-09T00:00:00Z\",\"event\":\"x\"," + json.substr(1), &event));
+    EXPECT_EQ(event.app, hidden + "\xC2\x9B\x7F" + kin);
 }
 
 }  // namespace

@@ -83,6 +83,13 @@ def check_errors(tool, station):
                  ["timeline", "--journal", tool.path(os.path.join(station, "nowhere"))]):
         rc, out, err = run(tool, *args)
         assert rc == 2 and len(err.strip().splitlines()) == 1 and err.startswith("zelkctl: "), (args, rc, err)
+    # A name that matches nothing: the nearest one suggested, no output.
+    journal = tool.path(os.path.join(station, "journal"))
+    for args in (["history", "--journal", journal, "--app", "app05.ex"],
+                 ["timeline", "--journal", journal, "--day", "2026-10-25", "--app", "app05.ex"]):
+        rc, out, err = run(tool, *args)
+        assert rc == 2 and out == "" and 'no application named "app05.ex"' in err \
+            and "did you mean app05.exe?" in err, (args, rc, out[:300], err)
     # Output that does not reach its file (a full disk) is a failure, said once.
     journal = tool.path(os.path.join(station, "journal"))
     for args in (["history", "--journal", journal], ["timeline", "--journal", journal]):

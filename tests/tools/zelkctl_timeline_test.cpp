@@ -339,8 +339,10 @@ TEST(LocalTime, DaysOfTheClockChangesAndTimesOnTheCommandLine) {
     EXPECT_EQ(ResolveTimeSpec(when, zone, 100000), 100000 - 7200);
     ASSERT_TRUE(ParseTimeSpec("-3d", &when));
     EXPECT_EQ(ResolveTimeSpec(when, zone, 1000000), 1000000 - 3 * 86400);
+    ASSERT_TRUE(ParseTimeSpec("-30m", &when));
+    EXPECT_EQ(ResolveTimeSpec(when, zone, 100000), 100000 - 1800);
     for (const char* bad :
-         {"", "-", "-h", "-0h", "-2", "-2w", "-1234567h", "2026-12-9", "2026-13-01",
+         {"", "-", "-h", "-m", "-0m", "-0h", "-2", "-2w", "-1234567h", "2026-12-9", "2026-13-01",
           "2026-12-09 24:00", "2026-12-09 12", "2026-12-09 12:00:00", "yesterday"}) {
         EXPECT_FALSE(ParseTimeSpec(bad, &when)) << bad;
     }

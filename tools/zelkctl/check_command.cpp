@@ -72,6 +72,9 @@ one line per pitfall found:
   - two applications with the same endpoint or the same name
   - a status folder that cannot be written
 
+Of one kind the first 20 are printed, then how many more there are; the
+count at the end is of all of them.
+
 Paths count as the daemon counts them, from the daemon's folder: the folder
 of zelkctl when the config.xml beside it is PATH, also through a link (the
 Debian package links /opt/zelk/config.xml to /etc/zelk/config.xml, so

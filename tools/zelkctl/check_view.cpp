@@ -92,8 +92,8 @@ std::string CheckReport(const ConfigCheck& check, const std::string& configPath,
     if (check.findings.empty()) {
         return out + "No pitfall found.\n";
     }
-    for (const ConfigFinding& finding : check.findings) {
-        out += "pitfall: " + FindingLine(check, finding) + "\n";
+    for (const std::string& line : FindingLines(check)) {
+        out += "pitfall: " + line + "\n";
     }
     const std::size_t n = check.findings.size();
     return out + std::to_string(n) + (n == 1 ? " pitfall" : " pitfalls") + " found.\n";

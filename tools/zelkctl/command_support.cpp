@@ -44,9 +44,10 @@ int ShowHelp(const std::string& text) {
 }
 
 bool ReadSmallFile(const std::string& path, int32_t maxBytes, const char* what, std::string* text,
-                   std::string* error) {
+                   std::string* error, Links links) {
     platform::ClearLastErrorCode();
-    std::FILE* file = platform::OpenFileForReading(path.c_str());
+    std::FILE* file = links == Links::kFollow ? platform::OpenFileForReading(path.c_str())
+                                              : platform::OpenRegularFileForReading(path.c_str());
     if (file == nullptr) {
         *error = "cannot read " + path + ": " + platform::ErrorText(platform::LastErrorCode());
         return false;

@@ -43,10 +43,13 @@ int RunCommandLine(const std::vector<std::string>& arguments,
     return options.help ? ShowHelp(help()) : run(options);
 }
 
+// How ReadSmallFile opens a file: whether it follows a link of the name.
+enum class Links { kFollow, kRefuse };
+
 // Reads the whole file at `path`, of at most `maxBytes` (a larger one is no
 // `what`). False with a one-line `*error` ("cannot read PATH: reason").
 bool ReadSmallFile(const std::string& path, int32_t maxBytes, const char* what, std::string* text,
-                   std::string* error);
+                   std::string* error, Links links = Links::kFollow);
 
 // The config.xml beside zelkctl, the one the daemon reads; empty when the
 // folder of zelkctl cannot be told.

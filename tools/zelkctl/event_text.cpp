@@ -1,6 +1,7 @@
 #include "zelkctl/event_text.h"
 
 #include <charconv>
+#include <cstdint>
 
 namespace zelkctl {
 
@@ -335,35 +336,95 @@ std::string Printable(std::string_view text) {
     return out;
 }
 
+namespace {
+
+// The code point of the character at text[i] when it is one a terminal must
+// not receive as it is, with its length in bytes in `*length`; 0 for any
+// other. Such are DEL and the C1 controls (U+0080 to U+009F, which can
+// start escape sequences), the characters that turn the direction of what
+// follows (U+061C, U+200E, U+200F, U+202A to U+202E, U+2066 to U+2069),
+// those that show nothing (U+180E, U+200B to U+200D, U+2060 to U+2064,
+// U+206A to U+206F, U+FEFF) and the non-characters U+FFFE and U+FFFF. C0
+// controls are left to the caller.
+uint32_t Unseen(std::string_view text, std::size_t i, std::size_t* length) {
+    const auto at = [&](std::size_t k) {
+        return i + k < text.size() ? static_cast<unsigned char>(text[i + k]) : 0u;
+    };
+    const uint32_t c = at(0);
+    if (c == 0x7F) {
+        *length = 1;
+        return c;
+    }
+    if ((c == 0xC2 && at(1) >= 0x80 && at(1) <= 0x9F) || (c == 0xD8 && at(1) == 0x9C)) {
+        *length = 2;
+        return ((c & 0x1F) << 6) | (at(1) & 0x3F);
+    }
+    if (c != 0xE1 && c != 0xE2 && c != 0xEF) {
+        return 0;
+    }
+    if ((at(1) & 0xC0) != 0x80 || (at(2) & 0xC0) != 0x80) {
+        return 0;
+    }
+    const uint32_t point = ((c & 0x0F) << 12) | ((at(1) & 0x3F) << 6) | (at(2) & 0x3F);
+    const bool unseen = point == 0x180E || (point >= 0x200B && point <= 0x200F) ||
+                        (point >= 0x202A && point <= 0x202E) ||
+                        (point >= 0x2060 && point <= 0x206F && point != 0x2065) ||
+                        point == 0xFEFF || point == 0xFFFE || point == 0xFFFF;
+    *length = 3;
+    return unseen ? point : 0;
+}
+
+// Whether the byte may start a character Unseen knows, or a C0 control.
+bool MayNeedCare(unsigned char c) {
+    return c < 0x20 || c == 0x7F || c == 0xC2 || c == 0xD8 || c == 0xE1 || c == 0xE2 || c == 0xEF;
+}
+
+}  // namespace
+
 void AppendPrintable(std::string* out, std::string_view text) {
     // Most texts hold nothing to change: printable ASCII and UTF-8 letters.
     std::size_t plain = 0;
-    while (plain < text.size()) {
-        const auto c = static_cast<unsigned char>(text[plain]);
-        if (c < 0x20 || c == 0x7F || c == 0xC2 || c == 0xEF) {
-            break;
-        }
+    while (plain < text.size() && !MayNeedCare(static_cast<unsigned char>(text[plain]))) {
         ++plain;
     }
     out->append(text.substr(0, plain));
     for (std::size_t i = plain; i < text.size(); ++i) {
         const auto c = static_cast<unsigned char>(text[i]);
-        const auto next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0u;
-        const auto third = i + 2 < text.size() ? static_cast<unsigned char>(text[i + 2]) : 0u;
+        std::size_t length = 0;
         if (c == '\t' || c == '\n' || c == '\r') {
             *out += ' ';
-        } else if (c < 0x20 || c == 0x7F) {
+        } else if (c < 0x20) {
             *out += '?';
-        } else if (c == 0xC2 && next >= 0x80 && next <= 0x9F) {
-            *out += '?';  // C1 control, U+0080 to U+009F
-            ++i;
-        } else if (c == 0xEF && next == 0xBF && (third == 0xBE || third == 0xBF)) {
-            *out += '?';  // U+FFFE, U+FFFF
-            i += 2;
+        } else if (Unseen(text, i, &length) != 0) {
+            *out += '?';
+            i += length - 1;
         } else {
             *out += static_cast<char>(c);
         }
     }
+}
+
+void AppendJsonForTerminal(std::string* out, std::string_view line) {
+    std::size_t from = 0;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        if (!MayNeedCare(static_cast<unsigned char>(line[i]))) {
+            continue;
+        }
+        std::size_t length = 0;
+        const uint32_t point = Unseen(line, i, &length);
+        if (point == 0) {
+            continue;
+        }
+        out->append(line.substr(from, i - from));
+        static const char kHex[] = "0123456789abcdef";
+        *out += "\\u";
+        for (int shift = 12; shift >= 0; shift -= 4) {
+            *out += kHex[(point >> shift) & 0xF];
+        }
+        i += length - 1;
+        from = i + 1;
+    }
+    out->append(line.substr(from));
 }
 
 std::size_t DisplayWidth(std::string_view text) {

@@ -17,10 +17,17 @@ std::string EventDetails(const journal::Event& event);
 void AppendEventDetails(std::string* out, const journal::Event& event);
 
 // `text` (UTF-8) fit for a terminal line and for XML: tab, line feed and
-// carriage return become blanks; other control characters (C0, DEL, C1)
-// and the non-characters U+FFFE and U+FFFF become "?".
+// carriage return become blanks; other control characters (C0, DEL, C1),
+// the characters that turn the direction of the text or show nothing
+// (U+202E, U+2066 to U+2069, U+200B, U+FEFF and their kin) and the
+// non-characters U+FFFE and U+FFFF become "?".
 std::string Printable(std::string_view text);
 void AppendPrintable(std::string* out, std::string_view text);
+
+// A JSON line of the journal appended to `*out` with the characters above
+// other than C0 controls (which a JSON line never holds raw) written as
+// \u escapes: the same JSON, harmless on a terminal.
+void AppendJsonForTerminal(std::string* out, std::string_view line);
 
 // The number of characters (code points) of a UTF-8 text: its width on a
 // terminal, near enough for names and details.

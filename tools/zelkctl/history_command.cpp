@@ -27,7 +27,7 @@ bool TakeTimeOption(const std::string& name, const std::string& value, std::stri
     }
     if (!ParseTimeSpec(value, &when)) {
         *error = "bad value for " + name + ": \"" + value +
-                 "\" (YYYY-MM-DD, \"YYYY-MM-DD HH:MM\", -Nh or -Nd)";
+                 "\" (YYYY-MM-DD, \"YYYY-MM-DD HH:MM\", -Nm, -Nh or -Nd)";
         return false;
     }
     return true;
@@ -107,21 +107,49 @@ range, and its terminations, launches, trains and mismatches.
                     events (start, stop, configuration) stay listed
   --since TIME      from TIME on, and --until TIME: before it. TIME is a date
                     YYYY-MM-DD (its midnight), "YYYY-MM-DD HH:MM" in local
-                    time, or -Nh / -Nd: N hours or days ago
+                    time, or -Nm / -Nh / -Nd: N minutes, hours or days ago
   --event KIND      only events of this kind (again for more): )" +
            KindList() + R"(
   --json            the journal's lines themselves (JSON Lines), for
                     scripts; no summary
 
 Lines of the journal that are no event (the last line torn by a power cut,
-a line that is not JSON) are skipped, and their number said once.
+a line that is not JSON) are skipped, and their number said once. An event
+with a time more than a day after the day of its file (a clock set far
+ahead) is listed, marked "time suspect", but left out of the summary.
 
 Exit codes: 0 done (also when no event matched), 2 the journal cannot be
-found or read, or the output cannot be written, 3 a bad command line.
+found or read, names no application that --app gives (the nearest name is
+suggested), or the output cannot be written, 3 a bad command line.
 )";
 }
 
 namespace {
+
+// Reads the files of the days [fromDay, toDay] into `*report`, its rows
+// printed file by file once every application asked for has been met (so
+// that a name that matches nothing prints nothing but the error), and
+// whether they were all read.
+bool ReadHistory(const std::vector<JournalFile>& files, int64_t fromDay, int64_t toDay,
+                 HistoryReport* report, FileReading* reading) {
+    std::size_t first = 0, last = 0;
+    PlanFiles(files, fromDay, toDay, &first, &last);
+    reading->fromDay = fromDay;
+    reading->lastFullDay = toDay;
+    reading->stopAtMs = report->Query().untilMs;
+    reading->take = [report](const journal::Event& event, std::string_view line) {
+        report->Add(event, line);
+    };
+    reading->fileDone = [report] {
+        if (report->AllAppsMet()) {
+            std::fputs(report->TakeOutput().c_str(), stdout);
+        }
+    };
+    reading->suspect.take = [report](const journal::Event& event, std::string_view line) {
+        report->AddSuspect(event, line);
+    };
+    return ReadFiles(files, first, last, reading);
+}
 
 // The history on standard output: the exit code before the output is flushed.
 int ShowHistory(const HistoryOptions& options) {
@@ -144,17 +172,16 @@ int ShowHistory(const HistoryOptions& options) {
     const int64_t toDay =
         query.untilMs == INT64_MAX ? files.back().day : LocalDay(zone, query.untilMs - 1);
     HistoryReport report(query, zone);
-    int64_t skipped = 0;
-    std::size_t first = 0, last = 0;
-    PlanFiles(files, fromDay, toDay, &first, &last);
-    const bool allRead = ReadFiles(
-        files, first, last, toDay, query.untilMs, &skipped,
-        [&](const journal::Event& event, std::string_view line) { report.Add(event, line); },
-        [&] { std::fputs(report.TakeOutput().c_str(), stdout); });
+    FileReading reading(zone);
+    const bool allRead = ReadHistory(files, fromDay, toDay, &report, &reading);
+    if (!report.AllAppsMet()) {
+        TellError(UnknownAppsText(query.apps, report.AppsMet(), ""));
+        return kJournalUnusable;
+    }
     std::fputs(report.Finish(JournalEnd(zone, files.back().day, nowSeconds * kMsPerSecond)).c_str(),
                stdout);
     std::fflush(stdout);
-    TellSkipped(skipped);
+    TellSkipped(reading, "listed, marked \"time suspect\", and left out of the summary");
     return allRead ? 0 : kJournalUnusable;
 }
 

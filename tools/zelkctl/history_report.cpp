@@ -38,21 +38,45 @@ bool Matches(const HistoryQuery& query, const journal::Event& event) {
 }
 
 HistoryReport::HistoryReport(const HistoryQuery& query, const LocalZone& zone)
-    : query_(query), zone_(zone), builder_(query.sinceMs, query.untilMs, false) {}
+    : query_(query), zone_(zone), builder_(query.sinceMs, query.untilMs, false) {
+    std::unordered_set<std::string> asked(query.apps.begin(), query.apps.end());
+    unmet_ = asked.size();
+}
+
+void HistoryReport::Meet(const journal::Event& event) {
+    if (query_.apps.empty() || !journal::IsAppKind(event.kind) || event.app.empty() ||
+        !metNames_.insert(event.app).second) {
+        return;
+    }
+    appsMet_.push_back(event.app);
+    if (Contains(query_.apps, event.app)) {
+        --unmet_;
+    }
+}
 
 void HistoryReport::Add(const journal::Event& event, std::string_view line) {
+    Meet(event);
     builder_.Add(event);
     if (!anyEvent_) {
         anyEvent_ = true;
         firstMs_ = event.time.ms;
     }
     lastMs_ = std::max(lastMs_, event.time.ms);
+    AddRow(event, line, false);
+}
+
+void HistoryReport::AddSuspect(const journal::Event& event, std::string_view line) {
+    Meet(event);
+    AddRow(event, line, true);
+}
+
+void HistoryReport::AddRow(const journal::Event& event, std::string_view line, bool suspect) {
     if (!Matches(query_, event)) {
         return;
     }
     ++shown_;
     if (query_.json) {
-        pendingLines_.append(line);
+        AppendJsonForTerminal(&pendingLines_, line);
         pendingLines_ += '\n';
         return;
     }
@@ -71,6 +95,10 @@ void HistoryReport::Add(const journal::Event& event, std::string_view line) {
     pendingText_ += "  ";
     const std::size_t detailsStart = pendingText_.size();
     AppendEventDetails(&pendingText_, event);
+    if (suspect) {
+        pendingText_ += pendingText_.size() == detailsStart ? "" : "; ";
+        pendingText_ += "time suspect: more than a day after the day of its file";
+    }
     if (pendingText_.size() == detailsStart) {
         // No details: no padding at the end of the row.
         pendingText_.resize(kindEnd);

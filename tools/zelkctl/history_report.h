@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "journal/event.h"
@@ -36,6 +37,9 @@ class HistoryReport {
     // One event of the journal and the line it came from, in the order the
     // daemon wrote them.
     void Add(const journal::Event& event, std::string_view line);
+    // A suspect one (see SuspectEvents): listed with its time marked as
+    // such, but left out of the summary and its range.
+    void AddSuspect(const journal::Event& event, std::string_view line);
 
     // The output for the events added since the last call that match:
     // table rows (with the header before the first), or the lines
@@ -50,8 +54,16 @@ class HistoryReport {
     // Lines.
     std::string Finish(int64_t endMs);
 
+    const HistoryQuery& Query() const { return query_; }
+
     // How many events matched so far.
     int64_t Shown() const { return shown_; }
+
+    // Whether every application the query names has been met in the
+    // events added so far (true when it names none).
+    bool AllAppsMet() const { return unmet_ == 0; }
+    // With --app: the applications met so far, in the order first met.
+    const std::vector<std::string>& AppsMet() const { return appsMet_; }
 
   private:
     // A matching row, kept until TakeOutput knows the column's width: its
@@ -62,6 +74,9 @@ class HistoryReport {
         int offsetMinutes;
         std::size_t appStart, appEnd, tailEnd;
     };
+
+    void AddRow(const journal::Event& event, std::string_view line, bool suspect);
+    void Meet(const journal::Event& event);
 
     HistoryQuery query_;
     const LocalZone& zone_;
@@ -75,6 +90,9 @@ class HistoryReport {
     bool anyEvent_ = false;
     int64_t firstMs_ = 0;
     int64_t lastMs_ = 0;
+    std::vector<std::string> appsMet_;
+    std::unordered_set<std::string> metNames_;
+    std::size_t unmet_ = 0;  // applications of the query not met yet
 };
 
 // The summary of `timeline` from `fromMs` to `toMs` (written in the local

@@ -68,7 +68,9 @@ std::vector<JournalFile> ListJournalFiles(const std::string& folder) {
 }
 
 bool ReadJournalFile(const std::string& path, std::string* text, std::string* error) {
-    return ReadSmallFile(path, kMaxJournalFileBytes, "journal file", text, error);
+    // Never through a link: the daemon writes none, and one planted there
+    // would have zelkctl, perhaps run as root, read what it points to.
+    return ReadSmallFile(path, kMaxJournalFileBytes, "journal file", text, error, Links::kRefuse);
 }
 
 bool OpenJournal(const JournalChoice& choice, std::vector<JournalFile>* files,
@@ -116,29 +118,39 @@ void PlanFiles(const std::vector<JournalFile>& files, int64_t fromDay, int64_t t
 }
 
 bool ReadFiles(const std::vector<JournalFile>& files, std::size_t first, std::size_t last,
-               int64_t lastFullDay, int64_t stopAtMs, int64_t* skipped,
-               const JournalEventSink& take, const std::function<void()>& fileDone) {
+               FileReading* reading) {
     bool allRead = true;
     std::string text;  // one buffer for every file
     for (std::size_t i = first; i <= last; ++i) {
         std::string error;
         if (!ReadJournalFile(files[i].path, &text, &error)) {
-            TellError(error);
-            allRead = false;
+            if (files[i].day < reading->fromDay) {
+                TellError(error +
+                          " (a file before the range: the states at its start may be "
+                          "incomplete)");
+            } else {
+                TellError(error);
+                allRead = false;
+            }
             continue;
         }
-        *skipped += ReadJournalText(text, take, files[i].day > lastFullDay ? stopAtMs : INT64_MAX);
-        if (fileDone) {
-            fileDone();
+        reading->suspect.afterMs = SuspectAfter(reading->zone, files[i].day);
+        reading->skipped += ReadJournalText(
+            text, reading->take,
+            files[i].day > reading->lastFullDay ? reading->stopAtMs : INT64_MAX, &reading->suspect);
+        if (reading->fileDone) {
+            reading->fileDone();
         }
     }
     return allRead;
 }
 
-void TellSkipped(int64_t skipped) {
-    const std::string note = SkippedLinesNote(skipped);
-    if (!note.empty()) {
-        TellError(note);
+void TellSkipped(const FileReading& reading, const char* suspectFate) {
+    for (const std::string& note : {SkippedLinesNote(reading.skipped),
+                                    SuspectEventsNote(reading.suspect.count, suspectFate)}) {
+        if (!note.empty()) {
+            TellError(note);
+        }
     }
 }
 

@@ -56,16 +56,33 @@ bool OpenJournal(const JournalChoice& choice, std::vector<JournalFile>* files, s
 void PlanFiles(const std::vector<JournalFile>& files, int64_t fromDay, int64_t toDay,
                std::size_t* first, std::size_t* last);
 
-// Reads files [first, last] in order, handing their events to `take` and
-// calling `fileDone` (if any) after each file; past `lastFullDay` only up to
-// the first event at or after `stopAtMs`. Errors are told as they come; the
-// skipped lines are counted into `*skipped`. False when a file could not
-// be read.
-bool ReadFiles(const std::vector<JournalFile>& files, std::size_t first, std::size_t last,
-               int64_t lastFullDay, int64_t stopAtMs, int64_t* skipped,
-               const JournalEventSink& take, const std::function<void()>& fileDone);
+// One reading of journal files: what it asks for, where the events go, and
+// what it met.
+struct FileReading {
+    explicit FileReading(const LocalZone& localZone) : zone(localZone) {}
 
-// Tells how many lines were skipped, if any.
-void TellSkipped(int64_t skipped);
+    const LocalZone& zone;  // tells the day of each file, for its suspect events
+    // The first day asked for. A file before it is read only for the states
+    // it leads into: one that cannot be read is told, but is no failure.
+    int64_t fromDay = INT64_MIN;
+    // Files after this day are read only up to the first event at or after
+    // `stopAtMs`.
+    int64_t lastFullDay = INT64_MAX;
+    int64_t stopAtMs = INT64_MAX;
+    JournalEventSink take;           // each event, in order
+    std::function<void()> fileDone;  // after each file read, if set
+    SuspectEvents suspect;           // events far ahead of their file's day
+    int64_t skipped = 0;             // lines that are no event
+};
+
+// Reads files [first, last] of `files` in order as `*reading` asks. Errors
+// are told as they come. False when a file from the first day asked for on
+// could not be read.
+bool ReadFiles(const std::vector<JournalFile>& files, std::size_t first, std::size_t last,
+               FileReading* reading);
+
+// Tells how many lines `reading` skipped and how many events were suspect
+// (saying what became of them, `suspectFate`), if any.
+void TellSkipped(const FileReading& reading, const char* suspectFate);
 
 }  // namespace zelkctl

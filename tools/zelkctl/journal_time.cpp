@@ -219,7 +219,8 @@ bool ParseTimeSpec(std::string_view text, TimeSpec* when) {
     if (!text.empty() && text[0] == '-') {
         // At most six digits: far beyond any journal's 366 days, and no overflow.
         const std::size_t digits = text.size() - 2;
-        if (text.size() < 3 || digits > 6 || (text.back() != 'h' && text.back() != 'd')) {
+        const char unit = text.back();
+        if (text.size() < 3 || digits > 6 || (unit != 'm' && unit != 'h' && unit != 'd')) {
             return false;
         }
         const int count = ParseDigits(text, 1, digits);
@@ -227,7 +228,7 @@ bool ParseTimeSpec(std::string_view text, TimeSpec* when) {
             return false;
         }
         when->relative = true;
-        when->seconds = int64_t{count} * (text.back() == 'h' ? 3600 : kSecondsPerDay);
+        when->seconds = int64_t{count} * (unit == 'm' ? 60 : unit == 'h' ? 3600 : kSecondsPerDay);
         return true;
     }
     int64_t days = 0;

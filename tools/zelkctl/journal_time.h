@@ -96,7 +96,8 @@ std::vector<ClockMark> ClockMarks(const LocalZone& zone, int64_t startMs, int64_
                                   int stepMinutes);
 
 // A time on zelkctl's command line: "YYYY-MM-DD" (its midnight),
-// "YYYY-MM-DD HH:MM" (local time), or "-Nh" / "-Nd" (N hours or days ago).
+// "YYYY-MM-DD HH:MM" (local time), or "-Nm" / "-Nh" / "-Nd" (N minutes,
+// hours or days ago).
 struct TimeSpec {
     bool relative = false;
     int64_t seconds = 0;  // relative: seconds before now; else local seconds since 1970

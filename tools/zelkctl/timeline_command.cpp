@@ -61,23 +61,37 @@ bool TakeDayOrOutput(const std::string& name, const std::string& value, Timeline
 }
 
 // The timeline of `window` from the journal `files`, and whether every
-// file it needed was read; the lines skipped counted into `*skipped`.
-bool ReadTimeline(const std::vector<JournalFile>& files, const DayWindow& window,
-                  const LocalZone& zone, int64_t nowMs, Timeline* timeline, int64_t* skipped) {
+// file of its day was read; what the reading met is left in `*reading`.
+bool ReadTimeline(const std::vector<JournalFile>& files, const DayWindow& window, int64_t nowMs,
+                  Timeline* timeline, FileReading* reading) {
     TimelineBuilder builder(window.startMs, window.endMs, true);
     std::size_t first = 0, last = 0;
     PlanFiles(files, window.day, window.day, &first, &last);
-    const bool allRead = ReadFiles(
-        files, first, last, window.day, window.endMs, skipped,
-        [&](const journal::Event& event, std::string_view) { builder.Add(event); }, nullptr);
-    *timeline = builder.Finish(std::min(JournalEnd(zone, files.back().day, nowMs), window.endMs));
+    reading->fromDay = window.day;
+    reading->lastFullDay = window.day;
+    reading->stopAtMs = window.endMs;
+    reading->take = [&](const journal::Event& event, std::string_view) { builder.Add(event); };
+    const bool allRead = ReadFiles(files, first, last, reading);
+    reading->take = nullptr;  // it holds the builder, which ends here
+    *timeline =
+        builder.Finish(std::min(JournalEnd(reading->zone, files.back().day, nowMs), window.endMs));
     return allRead;
 }
 
 // Keeps the lanes of the applications in `apps` (all when it is empty).
-void ChooseLanes(const std::vector<std::string>& apps, Timeline* timeline) {
+// False, with the error told, when one of them has no lane on `day`.
+bool ChooseLanes(const std::vector<std::string>& apps, int64_t day, Timeline* timeline) {
     if (apps.empty()) {
-        return;
+        return true;
+    }
+    std::vector<std::string> names;
+    for (const Lane& lane : timeline->lanes) {
+        names.push_back(lane.name);
+    }
+    const std::string unknown = UnknownAppsText(apps, names, " for " + DateText(day));
+    if (!unknown.empty()) {
+        TellError(unknown);
+        return false;
     }
     std::vector<Lane> chosen;
     for (Lane& lane : timeline->lanes) {
@@ -86,6 +100,7 @@ void ChooseLanes(const std::vector<std::string>& apps, Timeline* timeline) {
         }
     }
     timeline->lanes = std::move(chosen);
+    return true;
 }
 
 // Writes `picture` to `path`: beside it first and renamed over it, so that
@@ -125,9 +140,11 @@ int ShowTimeline(const TimelineOptions& options) {
         return kJournalUnusable;
     }
     Timeline timeline;
-    int64_t skipped = 0;
-    int code = ReadTimeline(files, window, zone, nowMs, &timeline, &skipped) ? 0 : kJournalUnusable;
-    ChooseLanes(options.journal.apps, &timeline);
+    FileReading reading(zone);
+    int code = ReadTimeline(files, window, nowMs, &timeline, &reading) ? 0 : kJournalUnusable;
+    if (!ChooseLanes(options.journal.apps, window.day, &timeline)) {
+        return kJournalUnusable;
+    }
     std::string station = platform::HostName();
     if (station.empty()) {
         station = "(unknown host)";
@@ -143,7 +160,7 @@ int ShowTimeline(const TimelineOptions& options) {
                                  : TimelineSvg(timeline, window, zone, station, nowMs))) {
         code = kJournalUnusable;
     }
-    TellSkipped(skipped);
+    TellSkipped(reading, "left out of the timeline");
     return code;
 }
 
@@ -220,9 +237,10 @@ Without --output the day is drawn here: one row per application, one
 character per 15 minutes (for a window: 96 characters, the legend says how
 long each lasts), in colour on a terminal.
 
-Exit codes: 0 done, 2 the journal cannot be found or read, or FILE or the
-output cannot be written, 3 a bad command line (also a window the clocks
-skip).
+Exit codes: 0 done, 2 the journal cannot be found or read, has no lane of
+the day for an application --app gives (the nearest name is suggested), or
+FILE or the output cannot be written, 3 a bad command line (also a window
+the clocks skip).
 )";
 }
 

@@ -23,11 +23,13 @@ constexpr std::size_t kMessageLimit = 100;
 
 }  // namespace
 
-std::FILE* OpenFileForReading(const char* path) {
-    // Opened without blocking, so that a FIFO with no writer cannot hold the
-    // caller, and read only when it is a regular file: a FIFO or a device
-    // (a terminal, /dev/zero) could block or never end.
-    const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+namespace {
+
+// Opened without blocking, so that a FIFO with no writer cannot hold the
+// caller, and read only when it is a regular file: a FIFO or a device (a
+// terminal, /dev/zero) could block or never end.
+std::FILE* OpenForReading(const char* path, int flags) {
+    const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | flags);
     if (fd < 0) {
         return nullptr;
     }
@@ -50,6 +52,16 @@ std::FILE* OpenFileForReading(const char* path) {
         errno = error;
     }
     return stream;
+}
+
+}  // namespace
+
+std::FILE* OpenFileForReading(const char* path) {
+    return OpenForReading(path, 0);
+}
+
+std::FILE* OpenRegularFileForReading(const char* path) {
+    return OpenForReading(path, O_NOFOLLOW);
 }
 
 int32_t FileStreamSize(std::FILE* stream) {

@@ -3,10 +3,15 @@
 #include <windows.h>
 
 #include <direct.h>
+#include <fcntl.h>
 #include <io.h>
 #include <share.h>
 #include <stdio.h>
 #include <sys/stat.h>
+
+#include <cstdint>
+
+#include "platform/file_read.h"
 
 namespace platform {
 
@@ -109,6 +114,26 @@ HANDLE OpenPlainFile(const std::string& path, DWORD access, DWORD disposition) {
 }
 
 }  // namespace
+
+// Declared in platform/file_read.h; here beside OpenPlainFile.
+std::FILE* OpenRegularFileForReading(const char* path) {
+    const HANDLE file = OpenPlainFile(path, GENERIC_READ, OPEN_EXISTING);
+    if (file == INVALID_HANDLE_VALUE) {
+        return nullptr;
+    }
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_RDONLY | _O_BINARY);
+    if (fd < 0) {
+        CloseHandle(file);
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return nullptr;
+    }
+    std::FILE* stream = _fdopen(fd, "rb");
+    if (stream == nullptr) {
+        _close(fd);  // closes the handle too
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    }
+    return stream;
+}
 
 bool AppendToFile(const std::string& path, const std::string& content, int32_t* error) {
     HANDLE file = OpenPlainFile(path, FILE_APPEND_DATA, OPEN_ALWAYS);

@@ -99,7 +99,8 @@ class CXmlDocument {
     // the start tag, a repeated name each time) as views of its name and its
     // value, the value as GetAttributeView gives it. Names are never decoded:
     // the name is always a view into GetDocText(). False, and nothing set,
-    // when there is no main element or no such attribute.
+    // when there is no main element or no such attribute. Reading a tag's
+    // attributes one index after the other costs one pass over it in all.
     bool GetAttributeAt(int32_t index, std::string_view* name, std::string_view* value) const;
     // The main element's name as its start tag writes it, a view into
     // GetDocText() (valid as the views above); empty without a main element.

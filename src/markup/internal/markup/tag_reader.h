@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // Reads the word that starts after skipping whitespace at `pos` and stops
 // before `end`: the run up to whitespace or one of ! " ' / ; < = > ? \ (bytes
@@ -56,6 +57,11 @@ struct AttributeEnd {
 // name has no value. `end` (optional) receives where the reading stopped.
 int32_t ListAttributes(const char* text, int32_t tagStart, int32_t tagEnd, AttributeSpan* spans,
                        int32_t capacity, AttributeEnd* end);
+
+// Every attribute of the start tag, in order, into `*spans` (replacing
+// what it held): ListAttributes without a capacity.
+void ListEveryAttribute(const char* text, int32_t tagStart, int32_t tagEnd,
+                        std::vector<AttributeSpan>* spans);
 
 // The first attribute of the start tag whose name matches `name` (the name
 // comparison above, with `flags`), read as ListAttributes reads it. False

@@ -14,6 +14,11 @@ namespace platform {
 // LastErrorCode() then tells why.
 std::FILE* OpenFileForReading(const char* path);
 
+// As OpenFileForReading, but a link of the name is refused, never followed
+// (a symbolic link; on Windows every reparse point): for files in a folder
+// that others may write to, whose names anyone there could point elsewhere.
+std::FILE* OpenRegularFileForReading(const char* path);
+
 // Size in bytes of an open file; leaves the stream at its start. Returns -1
 // when it cannot be measured or is 2 GiB or more (LastErrorCode() tells why).
 int32_t FileStreamSize(std::FILE* stream);

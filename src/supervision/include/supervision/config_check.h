@@ -5,6 +5,7 @@
 // probe.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -93,6 +94,16 @@ int CheckExitCode(const ConfigCheck& check);
 
 // One finding as a line: where (`config.xml` or `app N "name"`), then its text.
 std::string FindingLine(const ConfigCheck& check, const ConfigFinding& finding);
+
+// The findings a check prints of one kind before the rest are only counted.
+constexpr std::size_t kFindingsShownPerKind = 20;
+
+// The findings as lines, in their order: of each kind the first
+// `perKind`, and after the last of those, when there are more,
+// "and N more <the kind>" (a file with thousands of unknown attributes
+// reads in a screen, not in thousands of lines).
+std::vector<std::string> FindingLines(const ConfigCheck& check,
+                                      std::size_t perKind = kFindingsShownPerKind);
 
 // The folder of the daemon that reads the config.xml at `configPath`
 // (absolute): `toolFolder` (the folder of zelkctl, installed beside the

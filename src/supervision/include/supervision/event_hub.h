@@ -47,8 +47,11 @@ struct ConfigNotLoaded {
     std::string_view report;
 };
 struct ConfigPitfalls {  // what a check of the file found
+    // As zelkctl check prints them: of each kind the first ones, then how
+    // many more.
     const std::vector<std::string>& findings;
-    int32_t Count() const { return static_cast<int32_t>(findings.size()); }
+    int32_t count = -1;  // every finding; -1: one for each line of `findings`
+    int32_t Count() const { return count >= 0 ? count : static_cast<int32_t>(findings.size()); }
 };
 // The station's clock jumped: between two events it moved more than
 // kClockJumpMs apart from the steady clock. Reported on the thread whose
