@@ -162,6 +162,8 @@ const char* KindInPlural(Pitfall pitfall) {
             return "evidence values read as their defaults";
         case Pitfall::kEvidenceNotWritable:
             return "evidence folders that cannot be written";
+        case Pitfall::kNoApplication:
+            return "files that name no application";
     }
     return "findings";
 }

@@ -66,6 +66,7 @@ enum class Pitfall {
     kRepeatedAttribute,    // an attribute written twice: the daemon reads the first
     kEvidenceValue,        // an evidence attribute the daemon reads as its default
     kEvidenceNotWritable,  // no dump of a silent application can be written there
+    kNoApplication,        // the file loads and names no application: nothing is watched
 };
 
 struct ConfigFinding {

@@ -24,6 +24,9 @@ class StatusBoard {
 
     // What the snapshot says of config.xml; set before the writer starts.
     void SetConfig(bool loaded, int32_t pitfalls);
+    // The daemon's process, which every snapshot names; its host is made
+    // UTF-8 from the ANSI code page. Set before the writer starts.
+    void SetWriter(const WriterProcess& writer);
 
     // Adds the row of the application at `index` (0 to 19), before its
     // thread runs, and returns `index`. Its name and endpoint are made UTF-8
@@ -55,6 +58,7 @@ class StatusBoard {
     int64_t stopTime_ = 0;
     bool configLoaded_ = false;
     int32_t configPitfalls_ = 0;
+    WriterProcess writer_;
     mutable std::mutex mutex_;
     std::condition_variable wake_;
     std::array<Row, kMaxApplications> rows_;
