@@ -200,6 +200,7 @@ void CDaemon::StartOptions(CXmlDocument& document) {
                                                    ControlSettingsOf(document),
                                                    configFolder + "control.state", *events);
     }
+    evidence = EvidenceSettingsOf(document, configFolder, PlatformFacts());
     const JournalSettings journalSettings =
         JournalSettingsOf(document, configFolder, PlatformFacts());
     if (!journalSettings.folder.empty()) {
@@ -225,7 +226,7 @@ void CDaemon::StartApplication(int index, std::unique_ptr<AppConfig> app) {
     }
     running.store(true);
     auto context = std::unique_ptr<WatchdogThreadContext>(new WatchdogThreadContext{
-        std::move(app), index, running, threadCount, timings, *events, ordered});
+        std::move(app), index, running, threadCount, timings, *events, ordered, evidence});
     // Counted before the thread runs, so that a thread that ends at once
     // never takes the count below zero.
     ++threadCount;

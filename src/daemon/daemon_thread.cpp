@@ -5,6 +5,7 @@
 #include <new>
 
 #include "daemon/event_log.h"
+#include "daemon/evidence_writer.h"
 #include "daemon/platform_seams.h"
 #include "daemon/watchdog.h"
 #include "daemon/watchdog_thread.h"
@@ -44,9 +45,13 @@ unsigned WatchApplication(WatchdogThreadContext* started) {
         DirectoryFileCounter files;
         PlatformShellRunner shell;
         PlatformClock clock;
-        Watchdog watchdog(
-            app, context->timings,
-            WatchdogSeams{connection, processes, files, shell, clock, *sink, context->orders});
+        WatchdogSeams seams{connection, processes, files, shell, clock, *sink, context->orders};
+        std::unique_ptr<EvidenceWriter> evidence;
+        if (!context->evidence.folder.empty()) {
+            evidence = std::make_unique<EvidenceWriter>(context->evidence);
+            seams.evidence = evidence.get();
+        }
+        Watchdog watchdog(app, context->timings, seams);
         watchdog.Run(context->running);
         // Leaving the scope closes the socket and releases both buffers.
     } catch (const std::bad_alloc&) {

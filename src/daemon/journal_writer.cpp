@@ -37,7 +37,9 @@ int64_t PlatformWallMs() {
     return platform::CurrentTime() * journal::kMsPerSecond;
 }
 
-journal::Time TimeOf(int64_t ms) {
+}  // namespace
+
+journal::Time LocalJournalTime(int64_t ms) {
     journal::Time time;
     time.ms = ms;
     const int64_t seconds = journal::FloorDiv(ms, journal::kMsPerSecond);
@@ -47,6 +49,10 @@ journal::Time TimeOf(int64_t ms) {
     }
     return time;
 }
+
+namespace {
+
+const auto& TimeOf = LocalJournalTime;
 
 // The first moment of the local day `day`.
 journal::Time MidnightOf(int64_t day, const journal::Time& near) {

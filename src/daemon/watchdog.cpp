@@ -112,6 +112,8 @@ void Watchdog::BeginConnectionAttempt() {
     commands_.Reset();
     receive_->Clear();
     framer_.Clear();
+    lastReceived_ = 0;
+    lastReceivedAtMs_ = -1;
     int32_t error = 0;
     const bool created = seams_.connection.Open(app_.address, &error);
     const bool paused = state_.paused;
@@ -202,6 +204,13 @@ void Watchdog::CarryOut(const WatchdogActions& actions, int received) {
             note);
     }
     if (actions.terminate != Cycle::kNone) {
+        // Only a silent application is still there to be looked at: a
+        // failing one has closed its end, a connecting one never answered.
+        if (actions.terminate == Cycle::kSilent && seams_.evidence != nullptr) {
+            // Whatever becomes of the dump, even memory running out, the
+            // termination follows.
+            Guarded([this, &actions] { TakeEvidence(actions.terminate); });
+        }
         Terminate(actions.terminate);
     }
     if (actions.launch != Cycle::kNone) {
@@ -217,6 +226,28 @@ void Watchdog::CarryOut(const WatchdogActions& actions, int received) {
         // A socket that cannot be waited on fails every wait at once; without
         // a pause the thread would spin and flood the log.
         seams_.clock.SleepMs(timings_.readWaitMs);
+    }
+}
+
+void Watchdog::TakeEvidence(Cycle cycle) {
+    EvidenceRequest request;
+    request.cycle = cycle;
+    request.count = CycleCount(cycle, CycleAction::kTerminate);
+    if (lastReceivedAtMs_ >= 0) {
+        request.lastMessageAgeMs = seams_.clock.NowMs() - lastReceivedAtMs_;
+        const std::size_t bytes = static_cast<std::size_t>(lastReceived_);
+        const std::size_t tail = std::min(bytes, kEvidenceMessageBytes);
+        request.lastMessage.assign(receive_->Data() + (bytes - tail), tail);
+    }
+    for (const EvidenceRecord& record : seams_.evidence->TakeEvidence(app_, request)) {
+        ev::Evidence taken;
+        taken.path = record.path;
+        taken.bytes = record.bytes;
+        taken.milliseconds = record.milliseconds;
+        taken.result = record.result;
+        taken.error = record.error;
+        taken.streakStart = record.streakStart;
+        sink_->Report(taken);
     }
 }
 
@@ -240,6 +271,8 @@ void Watchdog::Launch(Cycle cycle) {
 void Watchdog::HandleReceived(int received) {
     sink_->Report(ev::DataReceived{received});
     receive_->Terminate(received);
+    lastReceived_ = received;
+    lastReceivedAtMs_ = seams_.clock.NowMs();
     const FramedMessage message =
         framer_.Append(receive_->Data(), static_cast<std::size_t>(received));
     if (message.discardedBytes > 0) {

@@ -52,6 +52,9 @@ enum class F : uint8_t {
     kAction,
     kUntil,
     kAnswer,
+    kBytes,
+    kMilliseconds,
+    kOutcome,
 };
 
 constexpr Field Text(std::string_view name, std::string Event::*member, bool onlyWhenSet = false) {
@@ -112,9 +115,12 @@ constexpr Field kFields[] = {
     Text("action", &Event::action),
     Text("until", &Event::until, true),
     Text("answer", &Event::answer),
+    Number("bytes", &Event::bytes),
+    Number("milliseconds", &Event::milliseconds),
+    Text("outcome", &Event::outcome),
 };
 constexpr std::size_t kFieldCount = sizeof kFields / sizeof kFields[0];
-static_assert(kFieldCount == static_cast<std::size_t>(F::kAnswer) + 1, "one row per field");
+static_assert(kFieldCount == static_cast<std::size_t>(F::kOutcome) + 1, "one row per field");
 
 constexpr std::size_t kMaxOwnFields = 7;
 
@@ -159,6 +165,10 @@ constexpr KindRow kKinds[] = {
      "control",
      false,
      {F::kApp, F::kBy, F::kAction, F::kReason, F::kUntil, F::kOk, F::kAnswer}},
+    {EventKind::kEvidence,
+     "evidence",
+     true,
+     {F::kOutcome, F::kPath, F::kBytes, F::kMilliseconds, F::kError}},
 };
 constexpr std::size_t kKindCount = sizeof kKinds / sizeof kKinds[0];
 static_assert(kKindCount == static_cast<std::size_t>(EventKind::kUnknown),

@@ -81,6 +81,17 @@ class AdminEventMapping::AppMapper {
                     {app_.name, std::string(e.command), std::to_string(e.error),
                      mapping_.errorText_(e.error)});
     }
+    // Every dump written is told; one not made only as a streak begins.
+    Notice operator()(const ev::Evidence& e) {
+        if (e.result == EvidenceResult::kWritten) {
+            return Said(AdminEventId::kDumpWritten,
+                        {app_.name, std::string(e.path), std::to_string(e.bytes)});
+        }
+        if (!e.streakStart) {
+            return std::nullopt;
+        }
+        return Said(AdminEventId::kDumpNotMade, {app_.name, DumpReason(e)});
+    }
     Notice operator()(const ev::Mismatch& e) {
         return Said(AdminEventId::kResultMismatch,
                     {app_.name, std::string(e.key), std::to_string(e.pictures),
@@ -103,6 +114,20 @@ class AdminEventMapping::AppMapper {
   private:
     static Notice Said(AdminEventId id, std::vector<std::string> inserts) {
         return std::make_pair(id, std::move(inserts));
+    }
+    std::string DumpReason(const ev::Evidence& e) const {
+        switch (e.result) {
+            case EvidenceResult::kTimedOut:
+                return "abandoned after " + std::to_string(e.milliseconds) + " ms";
+            case EvidenceResult::kFailed:
+                return "error " + std::to_string(e.error) + ": " + mapping_.errorText_(e.error);
+            case EvidenceResult::kNotAvailable:
+                return "no dump writer on this system";
+            case EvidenceResult::kNotKept:
+            case EvidenceResult::kWritten:
+                break;
+        }
+        return "it would not fit the evidence folder's bounds";
     }
     Notice NotWatched() const {
         return Said(AdminEventId::kAppNotWatched, {app_.name, app_.endpoint});

@@ -27,8 +27,8 @@ struct AppElement {
     std::vector<std::string> picMonitors;   // likewise
 };
 
-// The program a shell command line starts: its first word, or the text
-// between its first pair of double quotes.
+}  // namespace
+
 std::string CommandProgram(const std::string& command) {
     const std::size_t begin = command.find_first_not_of(" \t");
     if (begin == std::string::npos) {
@@ -41,6 +41,8 @@ std::string CommandProgram(const std::string& command) {
     const std::size_t end = command.find_first_of(" \t", begin);
     return command.substr(begin, end == std::string::npos ? end : end - begin);
 }
+
+namespace {
 
 std::vector<std::string> ChildTexts(CXmlDocument& document, const char* name, char separator) {
     std::vector<std::string> texts;
@@ -325,6 +327,32 @@ void CheckStatusFolder(ConfigProbe& probe, Checker* checker, const std::string& 
     }
 }
 
+// The daemon makes a missing evidence folder; one that exists must be writable.
+void CheckEvidence(CXmlDocument& document, const std::string& daemonFolder, ConfigProbe& probe,
+                   Checker* checker) {
+    std::vector<std::string> invalid;
+    const EvidenceSettings settings =
+        EvidenceSettingsOf(document, daemonFolder, probe.Facts(), &invalid);
+    for (const std::string& attribute : invalid) {
+        checker->Add(Pitfall::kEvidenceValue,
+                     "evidence " + attribute + " " +
+                         Quoted(OptionAttributeOf(document, n::kEvidence, attribute.c_str())) +
+                         " is not one the daemon reads: it uses " +
+                         (attribute == n::kKeep        ? std::to_string(settings.keep)
+                          : attribute == n::kMegabytes ? std::to_string(settings.megabytes)
+                                                       : std::string("mini")),
+                     -1);
+    }
+    if (!settings.folder.empty() && probe.FolderExists(settings.folder) &&
+        !probe.FolderWritable(settings.folder)) {
+        checker->Add(Pitfall::kEvidenceNotWritable,
+                     "evidence folder " + Quoted(settings.folder) +
+                         " cannot be written: the daemon terminates silent applications without "
+                         "a dump",
+                     -1);
+    }
+}
+
 // False, with its finding, when the top element is not `config`.
 bool CheckTopElement(CXmlDocument& document, Checker* checker) {
     document.ResetPosition();
@@ -361,6 +389,7 @@ ConfigCheck CheckConfigDocument(CXmlDocument& document, const std::string& daemo
                        [&](std::unique_ptr<AppConfig> app) { check.apps.push_back(*app); });
     check.statusFolder = StatusFolder(document, daemonFolder, facts);
     CheckStatusFolder(probe, &checker, check.statusFolder);
+    CheckEvidence(document, daemonFolder, probe, &checker);
     if (!CheckTopElement(document, &checker)) {
         return check;
     }

@@ -51,6 +51,7 @@ const std::vector<KnownConfigElement>& KnownConfigElements() {
         {n::kStatus, n::kConfig, {n::kFolder}},
         {n::kJournal, n::kConfig, {n::kFolder, n::kDays}},
         {n::kControl, n::kConfig, {n::kGroup, n::kMaxPauseHours}},
+        {n::kEvidence, n::kConfig, {n::kFolder, n::kKeep, n::kMegabytes, n::kType}},
         {n::kSocket, n::kApp, {n::kIp, n::kPort}},
         {n::kSubApp, n::kApp, {n::kName, n::kStartPath, n::kStopPath}},
         {n::kFileMonitor, n::kSubApp, {}},
@@ -76,11 +77,7 @@ bool LoadConfigDocument(const std::string& configPath, CXmlDocument& document, b
     return false;
 }
 
-namespace {
-
-// An attribute of the first `element` directly inside the top `config`
-// element; empty when there is none. Leaves the positions reset.
-std::string OptionAttribute(CXmlDocument& document, const char* element, const char* attribute) {
+std::string OptionAttributeOf(CXmlDocument& document, const char* element, const char* attribute) {
     document.ResetPosition();
     std::string value;
     if (document.FindElement(n::kConfig)) {
@@ -93,8 +90,6 @@ std::string OptionAttribute(CXmlDocument& document, const char* element, const c
     return value;
 }
 
-}  // namespace
-
 std::string ResolvePath(const std::string& path, const std::string& base,
                         const SystemFacts& facts) {
     return path.empty() || facts.isAbsolutePath(path) ? path : base + path;
@@ -102,10 +97,19 @@ std::string ResolvePath(const std::string& path, const std::string& base,
 
 std::string StatusFolder(CXmlDocument& document, const std::string& daemonFolder,
                          const SystemFacts& facts) {
-    return ResolvePath(OptionAttribute(document, n::kStatus, n::kFolder), daemonFolder, facts);
+    return ResolvePath(OptionAttributeOf(document, n::kStatus, n::kFolder), daemonFolder, facts);
 }
 
 namespace {
+
+// A plain decimal number from 1 to `max`, or 0.
+uint32_t BoundedNumber(const std::string& text, uint32_t max) {
+    if (text.empty() || text.size() > 10 || text.find_first_not_of("0123456789") != text.npos) {
+        return 0;
+    }
+    const unsigned long long value = std::stoull(text);
+    return value >= 1 && value <= max ? static_cast<uint32_t>(value) : 0;
+}
 
 // A whole number from 1 to `max` written with at most `digits` digits, or `fallback`.
 int SmallNumber(const std::string& text, std::size_t digits, int max, int fallback) {
@@ -118,11 +122,37 @@ int SmallNumber(const std::string& text, std::size_t digits, int max, int fallba
 
 }  // namespace
 
+EvidenceSettings EvidenceSettingsOf(CXmlDocument& document, const std::string& daemonFolder,
+                                    const SystemFacts& facts, std::vector<std::string>* invalid) {
+    EvidenceSettings settings;
+    settings.folder =
+        ResolvePath(OptionAttributeOf(document, n::kEvidence, n::kFolder), daemonFolder, facts);
+    const auto number = [&](const char* attribute, uint32_t max, uint32_t* value) {
+        const std::string text = OptionAttributeOf(document, n::kEvidence, attribute);
+        const uint32_t read = BoundedNumber(text, max);
+        if (read != 0) {
+            *value = read;
+        } else if (!text.empty() && invalid != nullptr) {
+            invalid->push_back(attribute);
+        }
+    };
+    number(n::kKeep, kEvidenceMaxKeep, &settings.keep);
+    number(n::kMegabytes, kEvidenceMaxMegabytes, &settings.megabytes);
+    const std::string type = OptionAttributeOf(document, n::kEvidence, n::kType);
+    if (type == "full") {
+        settings.type = EvidenceType::kFull;
+    } else if (type != "mini" && !type.empty() && invalid != nullptr) {
+        invalid->push_back(n::kType);
+    }
+    return settings;
+}
+
 ControlSettings ControlSettingsOf(CXmlDocument& document) {
     ControlSettings settings;
-    settings.group = OptionAttribute(document, n::kControl, n::kGroup);
-    settings.maxPauseHours = SmallNumber(OptionAttribute(document, n::kControl, n::kMaxPauseHours),
-                                         3, kMaxPauseHoursLimit, kDefaultPauseHours);
+    settings.group = OptionAttributeOf(document, n::kControl, n::kGroup);
+    settings.maxPauseHours =
+        SmallNumber(OptionAttributeOf(document, n::kControl, n::kMaxPauseHours), 3,
+                    kMaxPauseHoursLimit, kDefaultPauseHours);
     return settings;
 }
 
@@ -130,8 +160,8 @@ JournalSettings JournalSettingsOf(CXmlDocument& document, const std::string& dae
                                   const SystemFacts& facts) {
     JournalSettings settings;
     settings.folder =
-        ResolvePath(OptionAttribute(document, n::kJournal, n::kFolder), daemonFolder, facts);
-    settings.days = SmallNumber(OptionAttribute(document, n::kJournal, n::kDays), 3,
+        ResolvePath(OptionAttributeOf(document, n::kJournal, n::kFolder), daemonFolder, facts);
+    settings.days = SmallNumber(OptionAttributeOf(document, n::kJournal, n::kDays), 3,
                                 kJournalMaxDays, kJournalDefaultDays);
     return settings;
 }

@@ -158,6 +158,10 @@ const char* KindInPlural(Pitfall pitfall) {
             return "commands started by a relative path";
         case Pitfall::kRepeatedAttribute:
             return "attributes written again";
+        case Pitfall::kEvidenceValue:
+            return "evidence values read as their defaults";
+        case Pitfall::kEvidenceNotWritable:
+            return "evidence folders that cannot be written";
         case Pitfall::kNoApplication:
             return "files that name no application";
     }

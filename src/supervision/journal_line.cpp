@@ -167,6 +167,32 @@ bool AppLine(const ev::OutOfMemory&, const AppText&, journal::Event* j) {
     return true;
 }
 
+const char* OutcomeName(EvidenceResult result) {
+    switch (result) {
+        case EvidenceResult::kWritten:
+            return "written";
+        case EvidenceResult::kTimedOut:
+            return "timed_out";
+        case EvidenceResult::kFailed:
+            return "failed";
+        case EvidenceResult::kNotAvailable:
+            return "not_available";
+        case EvidenceResult::kNotKept:
+            break;
+    }
+    return "not_kept";
+}
+
+bool AppLine(const ev::Evidence& e, const AppText& text, journal::Event* j) {
+    j->kind = EventKind::kEvidence;
+    j->outcome = OutcomeName(e.result);
+    j->path = text.utf8(std::string(e.path));
+    j->bytes = static_cast<int64_t>(e.bytes);
+    j->milliseconds = e.milliseconds;
+    j->error = e.error;
+    return true;
+}
+
 // The journal's event of each event of the supervisor itself, or false.
 bool DaemonLine(const de::Stopping&, TextToUtf8, journal::Event*) {
     return false;

@@ -147,10 +147,38 @@ class Lines {
         Log(kWarning, __LINE__, 0,
             FormatLogText("%s watchdog pass given up: out of memory", Name().c_str()));
     }
+    // A dump not written is a warning once per streak, then a trace line.
+    void operator()(const ev::Evidence& e) {
+        const std::string path = SanitizeForLog(std::string(e.path));
+        const std::string took = std::to_string(e.milliseconds) + " ms";
+        switch (e.result) {
+            case EvidenceResult::kWritten:
+                Log(kTrace, __LINE__, 0,
+                    Name() + " dump before termination: " + path + ", " + std::to_string(e.bytes) +
+                        " bytes in " + took);
+                return;
+            case EvidenceResult::kTimedOut:
+                NoDump(e, "abandoned after " + took + ", the partial file removed: " + path);
+                return;
+            case EvidenceResult::kFailed:
+                NoDump(e, "cannot be written: " + path);
+                return;
+            case EvidenceResult::kNotAvailable:
+                NoDump(e, "no dump writer on this system (gdb's gcore or dbghelp)");
+                return;
+            case EvidenceResult::kNotKept:
+                NoDump(e, "it would not fit the evidence folder's bounds");
+                return;
+        }
+    }
     template <typename Silent>
     void operator()(const Silent&) {}
 
   private:
+    void NoDump(const ev::Evidence& e, const std::string& why) {
+        Log(e.streakStart ? kWarning : kTrace, __LINE__, e.error,
+            Name() + " no dump before termination: " + why);
+    }
     void Log(int level, int line, int32_t code, const std::string& message) {
         output_.Log(level, line, kWatchdog, code, message);
     }

@@ -239,6 +239,11 @@ TEST_F(ReporterTest, TheHubsEventsMapToTheTable) {
         mapping.OnAppEvent(app, ev::SilentWait{wait}, 0);
     }
     mapping.OnAppEvent(app, ev::Terminate{Cycle::kSilent, 30}, 0);
+    // Every dump written; one not made only as its streak begins.
+    mapping.OnAppEvent(app, ev::Evidence{"/e/rec_1.dmp", 4096, 5, EvidenceResult::kWritten}, 0);
+    mapping.OnAppEvent(app, ev::Evidence{"/e/rec_2.dmp", 0, 3, EvidenceResult::kFailed, 28, true},
+                       0);
+    mapping.OnAppEvent(app, ev::Evidence{"", 0, 0, EvidenceResult::kNotAvailable, 0, false}, 0);
     mapping.OnAppEvent(app, ev::Terminated{Cycle::kSilent, 1, 1}, 0);
     const ev::Launched noUser{Cycle::kSilent, false, 1008, 0, false, "rec.exe"};
     mapping.OnAppEvent(app, noUser, 0);
@@ -252,6 +257,8 @@ TEST_F(ReporterTest, TheHubsEventsMapToTheTable) {
     EXPECT_EQ(sink.Lines(), (std::vector<std::string>{
                                 "1001 -1 1.0.0|3",
                                 "2002 2 rec|127.0.0.1:9000|30",
+                                "3006 2 rec|/e/rec_1.dmp|4096",
+                                "3007 2 rec|error 28: text 28",
                                 "3001 2 rec|30 silent waits|1",
                                 "3004 2 rec",
                                 "3005 2 rec",

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -87,6 +88,26 @@ struct FakeProcesses final : ProcessControl {
         launched.started = true;
         launched.session = 1;
         return launched;
+    }
+};
+
+// Records each request for dumps, and "dump:<name>" among `processes`'
+// calls (when set); answers with `records`, or runs out of memory.
+struct FakeEvidence final : EvidenceTaker {
+    std::vector<EvidenceRequest> requests;
+    std::vector<EvidenceRecord> records;
+    FakeProcesses* processes = nullptr;
+    bool outOfMemory = false;
+    std::vector<EvidenceRecord> TakeEvidence(const AppConfig& app,
+                                             const EvidenceRequest& request) override {
+        requests.push_back(request);
+        if (processes != nullptr) {
+            processes->calls.push_back("dump:" + app.name);
+        }
+        if (outOfMemory) {
+            throw std::bad_alloc();
+        }
+        return records;
     }
 };
 

@@ -192,6 +192,67 @@ TEST_F(WatchdogTest, WithTheStatusRecordTheWatchdogDoesTheSameAndTheRecordCounts
     EXPECT_EQ(status.silentWaits, 1);  // the wait after the script
 }
 
+// Only the silent cycle's termination is preceded by dumps (a failing
+// application has closed its end, a connecting one never answered), and the
+// termination follows whatever became of them: abandoned, failed, or memory
+// running out.
+TEST_F(WatchdogTest, OnlyTheSilentTerminationTakesEvidenceAndItIsTerminatedWhatever) {
+    FakeEvidence evidence;
+    evidence.processes = &processes;
+    evidence.records = {{"/e/app-1.dmp", 0, 30000, EvidenceResult::kTimedOut, 0, true},
+                        {"/e/app-2.dmp", 0, 2, EvidenceResult::kFailed, 28, false}};
+    for (bool outOfMemory : {false, true}) {
+        SCOPED_TRACE(outOfMemory);
+        evidence.outOfMemory = outOfMemory;
+        evidence.requests.clear();
+        processes.calls.clear();
+        log.output.lines.clear();
+        running.store(true);
+        ScriptEveryCycle(connection, files);
+        WatchdogSeams seams = Seams();
+        seams.evidence = &evidence;
+        Watchdog(app, DaemonTimings(), seams, 4096, 8192).Run(running);
+
+        const std::vector<std::string> cycle = {"close:app", "open:app.exe --station 12"};
+        EXPECT_EQ(processes.calls,
+                  (std::vector<std::string>{cycle[0], cycle[1], "dump:app", cycle[0], cycle[1],
+                                            cycle[0], cycle[1]}));
+        ASSERT_EQ(evidence.requests.size(), 1u);
+        EXPECT_EQ(evidence.requests[0].cycle, Cycle::kSilent);
+        EXPECT_EQ(evidence.requests[0].count, 30);
+        EXPECT_EQ(evidence.requests[0].lastMessage, kHandshake);
+        EXPECT_EQ(evidence.requests[0].lastMessageAgeMs, 30 * 3000);
+        const auto at = std::find(log.Lines().begin(), log.Lines().end(),
+                                  kLine + "recv data time out, try close process:app");
+        ASSERT_LT(at + 2, log.Lines().end());
+        if (outOfMemory) {
+            EXPECT_EQ(at[1],
+                      "WARNING|CDaemon::DaemonThread|0|app watchdog pass given up: out of "
+                      "memory");
+        } else {
+            EXPECT_EQ(at[1],
+                      "WARNING|CDaemon::DaemonThread|0|app no dump before termination: "
+                      "abandoned after 30000 ms, the partial file removed: /e/app-1.dmp");
+            EXPECT_EQ(at[2],
+                      "TRACE|CDaemon::DaemonThread|28|app no dump before termination: "
+                      "cannot be written: /e/app-2.dmp");
+        }
+    }
+}
+
+// The tail of the last read goes to the dumper: at most its 4 KiB.
+TEST_F(WatchdogTest, TheLastMessageHandedToTheDumperIsTheTailOfTheLastRead) {
+    FakeEvidence evidence;
+    connection.Add(1, platform::WaitOutcome::kReadable, kHandshake);
+    connection.Add(1, platform::WaitOutcome::kReadable, std::string(5000, 'a') + "end");
+    connection.Add(30, platform::WaitOutcome::kTimedOut);
+    WatchdogSeams seams = Seams();
+    seams.evidence = &evidence;
+    Watchdog(app, DaemonTimings(), seams, 8192, 16384).Run(running);
+    ASSERT_EQ(evidence.requests.size(), 1u);
+    EXPECT_EQ(evidence.requests[0].lastMessage, std::string(4093, 'a') + "end");
+}
+
 // The loop completes what the counting noted: the read's result and the
 // socket error of the pass reach the failed read's event and the row's.
 TEST_F(WatchdogTest, AFailedReadCarriesWhatTheReadReturnedAndTheSocketError) {
@@ -342,8 +403,8 @@ TEST(WatchdogThread, ASetUpWithoutMemoryIsToldAsNotWatched) {
         auto app = std::make_unique<AppConfig>();
         app->name = "app";
         app->ip = "127.0.0.1";
-        auto* context =
-            new WatchdogThreadContext{std::move(app), 0, stopped, threads, DaemonTimings(), hub};
+        auto* context = new WatchdogThreadContext{std::move(app),  0,   stopped, threads,
+                                                  DaemonTimings(), hub, nullptr, {}};
         bool failed = false;
         {
             FailingAllocations guard(failAt);

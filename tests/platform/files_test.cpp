@@ -65,6 +65,22 @@ TEST(NewFiles, NeverGoThroughANameThatIsTaken) {
     EXPECT_EQ(ReadWholeFile(victim), "keep");
 }
 
+// The retention of dumps counts what is really in the folder: regular files
+// only, never what a link names.
+TEST(RegularFileBytes, MeasuresRegularFilesOnly) {
+    testing_support::TempFolder folder;
+    const fs::path file = folder.path() / "dump";
+    std::ofstream(file, std::ios::binary) << "12345";
+    uint64_t bytes = 0;
+    ASSERT_TRUE(platform::RegularFileBytes(file.string(), &bytes));
+    EXPECT_EQ(bytes, 5u);
+    EXPECT_FALSE(platform::RegularFileBytes(folder.path().string(), &bytes));
+    EXPECT_FALSE(platform::RegularFileBytes((folder.path() / "none").string(), &bytes));
+    if (PlantLink(file, folder.path() / "link")) {
+        EXPECT_FALSE(platform::RegularFileBytes((folder.path() / "link").string(), &bytes));
+    }
+}
+
 // A reader of files in a folder others can write to reads the file, never
 // what a link of its name points to; the plain reader follows the link.
 TEST(ReadFile, TheRegularReaderNeverFollowsALink) {

@@ -174,6 +174,14 @@ TEST(ConfigCheck, NamesEachPitfallAndNothingElse) {
          Pitfall::kStatusNotWritable, -1, "\"/missing\" cannot be written (it does not exist)"},
         {"<config><status folder=\"/readonly\"/>" + App(1) + "</config>",
          Pitfall::kStatusNotWritable, -1, "\"/readonly\" cannot be written:"},
+        {"<config><evidence folder=\"/status\" keep=\"0\"/>" + App(1) + "</config>",
+         Pitfall::kEvidenceValue, -1,
+         "evidence keep \"0\" is not one the daemon reads: it uses 10"},
+        {"<config><evidence folder=\"/status\" type=\"Full\"/>" + App(1) + "</config>",
+         Pitfall::kEvidenceValue, -1, "type \"Full\" is not one the daemon reads: it uses mini"},
+        // The daemon makes a missing evidence folder, but cannot write into a read-only one.
+        {"<config><evidence folder=\"/readonly\"/>" + App(1) + "</config>",
+         Pitfall::kEvidenceNotWritable, -1, "\"/readonly\" cannot be written"},
         // A relative status folder counts from the daemon's folder.
         {"<config><status folder=\"st\"/>" + App(1) + "</config>", Pitfall::kStatusNotWritable, -1,
          "\"" + kDaemonFolder + "st\" cannot be written"},

@@ -226,4 +226,40 @@ TEST(ConfigWalk, ExhaustedMemoryEndsTheWalkWithTheRecordsTakenSoFar) {
     EXPECT_GT(failures, 0);
 }
 
+TEST(ConfigWalk, EvidenceSettings) {
+    const auto settings = [](const std::string& element, std::vector<std::string>* invalid) {
+        CXmlDocument document;
+        document.SetDocText("<config>" + element + App(1) + "</config>");
+        return EvidenceSettingsOf(document, "/opt/d" + kSep, kFacts, invalid);
+    };
+    std::vector<std::string> invalid;
+    // No element, or one without a folder: off.
+    EXPECT_EQ(settings("", &invalid).folder, "");
+    EXPECT_EQ(settings("<evidence keep=\"3\"/>", &invalid).folder, "");
+    // A relative folder counts from the daemon's folder; the defaults.
+    EvidenceSettings read = settings("<evidence folder=\"dumps\"/>", &invalid);
+    EXPECT_EQ(read.folder, "/opt/d" + kSep + "dumps");
+    EXPECT_EQ(read.keep, kEvidenceDefaultKeep);
+    EXPECT_EQ(read.megabytes, kEvidenceDefaultMegabytes);
+    EXPECT_EQ(read.type, EvidenceType::kMini);
+    EXPECT_TRUE(invalid.empty());
+    read =
+        settings("<evidence folder=\"/e\" keep=\"1000\" megabytes=\"1\" type=\"full\"/>", &invalid);
+    EXPECT_EQ(read.folder, "/e");
+    EXPECT_EQ(read.keep, 1000u);
+    EXPECT_EQ(read.megabytes, 1u);
+    EXPECT_EQ(read.type, EvidenceType::kFull);
+    EXPECT_TRUE(invalid.empty());
+    // Out of range, signed or not numbers: the defaults, each named.
+    read = settings("<evidence folder=\"/e\" keep=\"1001\" megabytes=\"-5\" type=\"FULL\"/>",
+                    &invalid);
+    EXPECT_EQ(read.keep, kEvidenceDefaultKeep);
+    EXPECT_EQ(read.megabytes, kEvidenceDefaultMegabytes);
+    EXPECT_EQ(read.type, EvidenceType::kMini);
+    EXPECT_EQ(invalid, (std::vector<std::string>{"keep", "megabytes", "type"}));
+    invalid.clear();
+    settings("<evidence folder=\"/e\" keep=\"0\" megabytes=\"99999999999999\"/>", &invalid);
+    EXPECT_EQ(invalid, (std::vector<std::string>{"keep", "megabytes"}));
+}
+
 }  // namespace

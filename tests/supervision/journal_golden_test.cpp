@@ -67,6 +67,11 @@ std::vector<std::string> Lines() {
     app(ev::Install{"/opt/install.sh", false, 2});
     app(ev::BufferOverflow{50, 20});
     app(ev::OutOfMemory{});
+    app(ev::Evidence{"/var/lib/zelk/evidence/sim_20261209T031415123Z_42.dmp", 1048576, 812,
+                     EvidenceResult::kWritten, 0, false});
+    app(ev::Evidence{"/full/sim_20261209T031415123Z_42.dmp", 0, 3, EvidenceResult::kFailed, 28,
+                     true});
+    app(ev::Evidence{"", 0, 0, EvidenceResult::kNotAvailable, 0, true});
 
     const auto daemon = [&](const DaemonEvent& event) {
         lines.push_back(JournalLine(event, kTime, Same));

@@ -254,6 +254,10 @@ TEST(EventText, EachKindInWords) {
         {R"("sub_app":"rec","command":"i.bat","ok":true)", "install", "rec: i.bat (run)"},
         {R"("discarded":100,"kept":5)", "buffer_overflow", "100 bytes discarded, 5 kept"},
         {R"("x":1)", "out_of_memory", "out of memory"},
+        {R"("outcome":"written","path":"/e/a.dmp","bytes":4096,"milliseconds":812,"error":0)",
+         "evidence", "dump written: /e/a.dmp, 4096 bytes in 812 ms"},
+        {R"("outcome":"failed","path":"/e/a.dmp","bytes":0,"milliseconds":3,"error":28)",
+         "evidence", "dump not made (failed, error 28): /e/a.dmp in 3 ms"},
         {R"("x":1)", "disk_full", ""},
     };
     for (const auto& c : cases) {

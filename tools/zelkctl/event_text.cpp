@@ -246,6 +246,27 @@ void StateText(Line& line, const Event& e) {
     }
 }
 
+// "dump written: /var/lib/zelk/evidence/x.dmp, 1048576 bytes in 812 ms".
+void EvidenceText(Line& line, const Event& e) {
+    line.Text("dump ").Text(e.outcome == "written" ? "written" : "not made");
+    if (e.outcome != "written" && !e.outcome.empty()) {
+        line.Text(" (").Field(e.outcome);
+        if (Has(e.error) && e.error != 0) {
+            line.Text(", error ").Number(e.error);
+        }
+        line.Text(")");
+    }
+    if (!e.path.empty()) {
+        line.Text(": ").Field(e.path);
+    }
+    if (Has(e.bytes) && e.outcome == "written") {
+        line.Text(", ").Number(e.bytes).Text(" bytes");
+    }
+    if (Has(e.milliseconds)) {
+        line.Text(" in ").Number(e.milliseconds).Text(" ms");
+    }
+}
+
 void ClockJumpText(Line& line, const Event& e) {
     line.Text("the clock moved from ").Field(e.from).Text(" to ").Field(e.to);
 }
@@ -325,6 +346,8 @@ void AppendEventDetails(std::string* out, const Event& e) {
             return ClockJumpText(line, e);
         case EventKind::kControl:
             return ControlText(line, e);
+        case EventKind::kEvidence:
+            return EvidenceText(line, e);
         case EventKind::kUnknown:
             return;
     }

@@ -9,6 +9,7 @@
 #include "zelkctl/command_line.h"
 #include "zelkctl/command_support.h"
 #include "zelkctl/control_command.h"
+#include "zelkctl/evidence_command.h"
 #include "zelkctl/history_command.h"
 #include "zelkctl/status_command.h"
 #include "zelkctl/timeline_command.h"
@@ -17,9 +18,9 @@ namespace {
 
 // The commands, in the order the tool's help lists them.
 const zelkctl::CommandEntry* const kCommands[] = {
-    &zelkctl::kStatusCommand,   &zelkctl::kCheckCommand, &zelkctl::kHistoryCommand,
-    &zelkctl::kTimelineCommand, &zelkctl::kPauseCommand, &zelkctl::kResumeCommand,
-    &zelkctl::kRestartCommand,
+    &zelkctl::kStatusCommand,   &zelkctl::kCheckCommand,    &zelkctl::kHistoryCommand,
+    &zelkctl::kTimelineCommand, &zelkctl::kEvidenceCommand, &zelkctl::kPauseCommand,
+    &zelkctl::kResumeCommand,   &zelkctl::kRestartCommand,
 };
 constexpr std::size_t kCommandCount = std::size(kCommands);
 

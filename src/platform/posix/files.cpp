@@ -20,6 +20,15 @@ bool PathExists(const std::string& path) {
     return stat(path.c_str(), &info) == 0;
 }
 
+bool RegularFileBytes(const std::string& path, uint64_t* bytes) {
+    struct stat info;
+    if (lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        return false;
+    }
+    *bytes = static_cast<uint64_t>(info.st_size);
+    return true;
+}
+
 bool RemoveFile(const std::string& path) {
     return unlink(path.c_str()) == 0;
 }

@@ -23,6 +23,16 @@ bool PathExists(const std::string& path) {
     return _access(path.c_str(), 0) == 0;
 }
 
+bool RegularFileBytes(const std::string& path, uint64_t* bytes) {
+    WIN32_FILE_ATTRIBUTE_DATA info;
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &info) ||
+        (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) {
+        return false;
+    }
+    *bytes = (static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+    return true;
+}
+
 bool RemoveFile(const std::string& path) {
     return remove(path.c_str()) == 0;
 }

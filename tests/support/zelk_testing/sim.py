@@ -100,6 +100,8 @@ class SimSetup:
         # a status element; the same for the event journal.
         self.status_folder = None
         self.journal_folder = None
+        # A folder for dumps of silent applications, or None.
+        self.evidence_folder = None
 
     def __enter__(self):
         return self
@@ -157,6 +159,8 @@ class SimSetup:
             lines.append('  <status folder="%s"/>' % attr(self.native(self.status_folder)))
         if self.journal_folder is not None:
             lines.append('  <journal folder="%s"/>' % attr(self.native(self.journal_folder)))
+        if self.evidence_folder is not None:
+            lines.append('  <evidence folder="%s" keep="2"/>' % attr(self.native(self.evidence_folder)))
         for app in self.apps:
             start, stop = app.sub_commands
             lines += [

@@ -13,6 +13,7 @@
 #include "daemon/watchdog.h"
 #include "platform/threads.h"
 #include "supervision/app_config.h"
+#include "supervision/config_walk.h"
 
 class ControlService;
 class CXmlDocument;
@@ -112,8 +113,8 @@ class CDaemon {
     bool StartApplications();
     // Starts the watchdog thread of the record taken at `index`.
     void StartApplication(int index, std::unique_ptr<AppConfig> app);
-    // What config.xml turns on beside the applications: the status snapshot
-    // and the event journal.
+    // What config.xml turns on beside the applications: the status snapshot,
+    // the event journal and the evidence folder.
     void StartOptions(CXmlDocument& document);
     // Tells the consumers what a check of config.xml finds.
     void ReportPitfalls(CXmlDocument& document);
@@ -138,6 +139,9 @@ class CDaemon {
     bool controlConsole = false;
     std::unique_ptr<ControlService> control;
     std::array<WatchdogOrders, kMaxApplications> orders;
+    // Dumps of silent applications before their termination: off unless
+    // config.xml asks for them.
+    EvidenceSettings evidence;
     bool startAnnounced = false;
     // Stop has told the consumers already (Start clears it).
     bool stopAnnounced = true;

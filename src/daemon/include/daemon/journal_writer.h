@@ -20,6 +20,7 @@
 #include <string>
 #include <thread>
 
+#include "journal/time_format.h"
 #include "supervision/config_walk.h"
 #include "supervision/event_hub.h"
 
@@ -44,6 +45,9 @@ struct JournalSeams {
     int64_t stopLimitMs = kJournalStopLimitMs;
 };
 JournalSeams PlatformJournalSeams();
+
+// The instant `ms` (since the epoch) with the station's offset from UTC at it.
+journal::Time LocalJournalTime(int64_t ms);
 
 class JournalService final : public EventConsumer {
   public:

@@ -38,7 +38,12 @@ struct WatchdogSeams {
     WatchdogClock& clock;
     WatchdogSink& sink;
     const WatchdogOrders* orders = nullptr;  // none: nobody controls it
+    // Dumps a silent application before its termination; null: no evidence.
+    EvidenceTaker* evidence = nullptr;
 };
+
+// The most bytes of the last read the text beside a dump shows.
+constexpr std::size_t kEvidenceMessageBytes = 4096;
 
 // Sleeps a read wait at a time until `running` is found false: what a
 // watchdog thread that cannot watch does, so that the supervisor's count of
@@ -77,6 +82,7 @@ class Watchdog {
     // Takes up a pause, a resume or a restart the control channel asked for.
     void FollowOrders();
     void CarryOut(const WatchdogActions& actions, int received);
+    void TakeEvidence(Cycle cycle);
     void Terminate(Cycle cycle);
     void Launch(Cycle cycle);
     void HandleReceived(int received);
@@ -89,6 +95,10 @@ class Watchdog {
     WatchdogState state_;
     std::unique_ptr<ReceiveBuffer> receive_;
     MessageFramer framer_;
+    // The bytes of the last read, still in the receive buffer, and when it
+    // came on the watchdog's clock (-1: none since the connection attempt).
+    int lastReceived_ = 0;
+    int64_t lastReceivedAtMs_ = -1;
     // The sub-application's command state; reset with every new connection
     // attempt, so a reconnection cancels a pending install.
     CommandState commands_;

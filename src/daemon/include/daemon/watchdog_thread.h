@@ -9,6 +9,7 @@
 #include "daemon/timings.h"
 #include "daemon/watchdog.h"
 #include "supervision/app_config.h"
+#include "supervision/config_walk.h"
 #include "supervision/event_hub.h"
 
 struct WatchdogThreadContext {
@@ -19,6 +20,7 @@ struct WatchdogThreadContext {
     DaemonTimings timings;
     EventHub& events;
     const WatchdogOrders* orders = nullptr;  // the control channel's, if it serves
+    EvidenceSettings evidence;               // no folder: no dumps
 };
 
 // The thread's work: the watchdog of `context->app` built with the production

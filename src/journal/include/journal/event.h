@@ -41,6 +41,8 @@ enum class EventKind : uint8_t {
     // A request on the control channel (or a pause's end by its time): app,
     // by, action, reason, until, ok, answer.
     kControl,
+    // A dump of a silent application's process before its termination.
+    kEvidence,
     // A kind this reader does not know (a newer daemon's): kept under its
     // name; nothing writes it.
     kUnknown,
@@ -82,11 +84,14 @@ struct Event {
     std::string state, since, from, to;
     // control: who asked, what, until when (RFC 3339) and the answer.
     std::string by, action, until, answer;
+    // evidence: what became of the dump ("written", "timed_out", "failed",
+    // "not_available", "not_kept"), with path, bytes, milliseconds and error.
+    std::string outcome;
     std::vector<std::string> findings;
     int64_t apps = kNoNumber, pid = kNoNumber, count = kNoNumber, waits = kNoNumber,
             code = kNoNumber, error = kNoNumber, session = kNoNumber, processes = kNoNumber,
             result = kNoNumber, vehicles = kNoNumber, pictures = kNoNumber, files = kNoNumber,
-            discarded = kNoNumber, kept = kNoNumber;
+            discarded = kNoNumber, kept = kNoNumber, bytes = kNoNumber, milliseconds = kNoNumber;
     int ok = kNoFlag, closed = kNoFlag, user = kNoFlag;
 };
 

@@ -14,6 +14,10 @@ bool MakeFolder(const std::string& path);
 // True if `path` names an existing file or folder.
 bool PathExists(const std::string& path);
 
+// The size of the regular file `path`, not following a link. False when
+// there is no such file (a link, a folder or nothing of that name).
+bool RegularFileBytes(const std::string& path, uint64_t* bytes);
+
 // Deletes a file. False if nothing was deleted.
 bool RemoveFile(const std::string& path);
 

@@ -37,6 +37,8 @@ ZELK_ADMIN_EVENT(3002, Information, AppLaunched, "app,command,session", "The app
 ZELK_ADMIN_EVENT(3003, Error, LaunchFailed, "app,command,error,error text", "The application %1 could not be launched, error %3: %4 Command: %2") \
 ZELK_ADMIN_EVENT(3004, Warning, NoInteractiveUser, "app", "The application %1 cannot be launched: no user is logged on at the console. It is launched once one logs on.") \
 ZELK_ADMIN_EVENT(3005, Information, UserLoggedOn, "app", "A user is logged on again: the application %1 can be launched.") \
+ZELK_ADMIN_EVENT(3006, Information, DumpWritten, "app,path,bytes", "A dump of the silent application %1 was written before its termination: %2 (%3 bytes).") \
+ZELK_ADMIN_EVENT(3007, Warning, DumpNotMade, "app,reason", "No dump of the silent application %1 could be made before its termination: %2. It was terminated all the same.") \
 ZELK_ADMIN_EVENT(4001, Warning, ResultMismatch, "app,train,pictures,files", "The result files of train %2 of the application %1 do not match: %3 pictures, %4 XML files.") \
 ZELK_ADMIN_EVENT(4002, Warning, UninstallRun, "app,sub-application,command", "The uninstall command of the sub-application %2 of %1 was run: %3") \
 ZELK_ADMIN_EVENT(4003, Information, InstallRun, "app,sub-application,command", "The install command of the sub-application %2 of %1 was run: %3") \

@@ -64,6 +64,8 @@ enum class Pitfall {
     kRelativeFolder,       // a result folder that depends on the daemon's current folder
     kRelativeCommand,      // a command whose program depends on the daemon's current folder
     kRepeatedAttribute,    // an attribute written twice: the daemon reads the first
+    kEvidenceValue,        // an evidence attribute the daemon reads as its default
+    kEvidenceNotWritable,  // no dump of a silent application can be written there
     kNoApplication,        // the file loads and names no application: nothing is watched
 };
 
@@ -83,6 +85,10 @@ struct ConfigCheck {
     std::string statusFolder;             // absolute; empty when the status snapshot is off
     std::vector<ConfigFinding> findings;  // the file's first, then by application
 };
+
+// The program a shell command line starts: its first word, or the text
+// between its first pair of double quotes.
+std::string CommandProgram(const std::string& command);
 
 // 0 when nothing was found, 1 for findings, 2 when the file is not loaded.
 int CheckExitCode(const ConfigCheck& check);

@@ -37,6 +37,10 @@ constexpr const char kFolder[] = "folder";
 constexpr const char kDays[] = "days";
 constexpr const char kGroup[] = "group";
 constexpr const char kMaxPauseHours[] = "maxPauseHours";
+constexpr const char kEvidence[] = "evidence";
+constexpr const char kKeep[] = "keep";
+constexpr const char kMegabytes[] = "megabytes";
+constexpr const char kType[] = "type";
 }  // namespace config_name
 
 // One element the daemon reads from config.xml, the element it is read in
@@ -98,6 +102,10 @@ std::string StatusFolder(CXmlDocument& document, const std::string& daemonFolder
 // current folder.
 std::string ResolvePath(const std::string& path, const std::string& base, const SystemFacts& facts);
 
+// An attribute of the first `element` directly inside the top `config`
+// element; empty when there is none. Leaves the positions reset.
+std::string OptionAttributeOf(CXmlDocument& document, const char* element, const char* attribute);
+
 // The event journal: off unless config.xml has a `journal` element directly
 // inside `config` whose `folder` is not empty. The folder counts as the
 // status folder's does; `days` is how many days of files are kept, from 1 to
@@ -122,6 +130,27 @@ struct ControlSettings {
     int maxPauseHours = kDefaultPauseHours;
 };
 ControlSettings ControlSettingsOf(CXmlDocument& document);
+// Dumps of silent applications before their termination: off unless
+// config.xml has an `evidence` element directly inside `config` whose
+// `folder` is not empty. The folder counts as the journal's does. `keep` (1
+// to kEvidenceMaxKeep dumps per application), `megabytes` (1 to
+// kEvidenceMaxMegabytes for all dumps together) and `type` ("mini" or
+// "full") take their defaults when missing or not one of those; `*invalid`,
+// if given, receives the names of the attributes that were not.
+constexpr uint32_t kEvidenceDefaultKeep = 10;
+constexpr uint32_t kEvidenceMaxKeep = 1000;
+constexpr uint32_t kEvidenceDefaultMegabytes = 2048;
+constexpr uint32_t kEvidenceMaxMegabytes = 1048576;
+enum class EvidenceType { kMini, kFull };
+struct EvidenceSettings {
+    std::string folder;  // absolute; empty: off
+    uint32_t keep = kEvidenceDefaultKeep;
+    uint32_t megabytes = kEvidenceDefaultMegabytes;
+    EvidenceType type = EvidenceType::kMini;
+};
+EvidenceSettings EvidenceSettingsOf(CXmlDocument& document, const std::string& daemonFolder,
+                                    const SystemFacts& facts,
+                                    std::vector<std::string>* invalid = nullptr);
 
 // The number of applications the walk takes from a loaded document.
 int CountConfigApps(CXmlDocument& document);

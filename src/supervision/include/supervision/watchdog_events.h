@@ -48,6 +48,16 @@ struct WatchdogState {
     bool paused = false;          // in maintenance: the rows that act on the application wait
 };
 
+// What became of one dump of a silent application taken before its
+// termination (the evidence folder of config.xml).
+enum class EvidenceResult {
+    kWritten,
+    kTimedOut,      // abandoned at the time limit, the partial file removed
+    kFailed,        // the file could not be made or written (`error` tells why)
+    kNotAvailable,  // this system has no way to write one
+    kNotKept,       // it would not fit the folder's bounds, so none was begun
+};
+
 // The kinds. A text is a view valid only during the Report call. A
 // `socketError` is the thread's last socket error when the event was
 // reported: the code its log line shows.
@@ -110,6 +120,16 @@ struct Launched {  // after Launch
     int32_t session = 0;     // the session it was launched into
     bool userFound = false;  // false: no user was logged on to launch for
     std::string_view command;
+};
+struct Evidence {           // a dump of one process, just before Terminated
+    std::string_view path;  // the dump file; empty when none was begun
+    uint64_t bytes = 0;     // its size, when written
+    uint32_t milliseconds = 0;
+    EvidenceResult result = EvidenceResult::kFailed;
+    int32_t error = 0;  // the platform's code, for kFailed
+    // The first dump not written since the last one that was (or since the
+    // start): the one a warning is given for.
+    bool streakStart = false;
 };
 struct ConnectionAttempt {};  // a socket was created (or not) and its connect issued
 
@@ -174,14 +194,14 @@ using WatchdogPayload = std::variant<
     watchdog_event::ConnectingWait, watchdog_event::SilentWait, watchdog_event::ReadFailed,
     watchdog_event::WaitFailed, watchdog_event::Connected, watchdog_event::Resumed,
     watchdog_event::Terminate, watchdog_event::Launch, watchdog_event::Reconnect,
-    watchdog_event::Terminated, watchdog_event::Launched, watchdog_event::ConnectionAttempt,
-    watchdog_event::ThreadNotStarted, watchdog_event::ThreadStart, watchdog_event::ThreadExit,
-    watchdog_event::BuffersMissing, watchdog_event::SocketCreateFailed, watchdog_event::Readable,
-    watchdog_event::DataReceived, watchdog_event::BufferOverflow, watchdog_event::Handshake,
-    watchdog_event::Train, watchdog_event::TrainKeyRefused, watchdog_event::PictureTry,
-    watchdog_event::XmlTry, watchdog_event::Mismatch, watchdog_event::UninstallStarting,
-    watchdog_event::Uninstall, watchdog_event::InstallStarting, watchdog_event::Install,
-    watchdog_event::OutOfMemory>;
+    watchdog_event::Terminated, watchdog_event::Launched, watchdog_event::Evidence,
+    watchdog_event::ConnectionAttempt, watchdog_event::ThreadNotStarted,
+    watchdog_event::ThreadStart, watchdog_event::ThreadExit, watchdog_event::BuffersMissing,
+    watchdog_event::SocketCreateFailed, watchdog_event::Readable, watchdog_event::DataReceived,
+    watchdog_event::BufferOverflow, watchdog_event::Handshake, watchdog_event::Train,
+    watchdog_event::TrainKeyRefused, watchdog_event::PictureTry, watchdog_event::XmlTry,
+    watchdog_event::Mismatch, watchdog_event::UninstallStarting, watchdog_event::Uninstall,
+    watchdog_event::InstallStarting, watchdog_event::Install, watchdog_event::OutOfMemory>;
 
 // True when `Kind` is one of the alternatives of `Variant`.
 template <typename Kind, typename Variant>

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "supervision/app_config.h"
+#include "supervision/watchdog_events.h"
 
 // What terminating an application's processes did.
 struct TerminateOutcome {
@@ -31,6 +32,39 @@ class ProcessControl {
     virtual ~ProcessControl() = default;
     virtual TerminateOutcome Terminate(const std::string& name) = 0;
     virtual LaunchOutcome Launch(const std::string& path) = 0;
+};
+
+// What the watchdog holds of a silent application when its termination row
+// is reached, for the text beside its dumps.
+struct EvidenceRequest {
+    Cycle cycle = Cycle::kNone;  // the cycle whose row terminates
+    int32_t count = 0;           // its count: the row's
+    // Milliseconds on the watchdog's clock since the last data was received
+    // (-1: none on this connection) and the tail of that read's bytes, as
+    // they came.
+    int64_t lastMessageAgeMs = -1;
+    std::string lastMessage;
+};
+
+// One dump EvidenceTaker made or tried to make, as ev::Evidence tells it.
+struct EvidenceRecord {
+    std::string path;
+    uint64_t bytes = 0;
+    uint32_t milliseconds = 0;
+    EvidenceResult result = EvidenceResult::kFailed;
+    int32_t error = 0;
+    bool streakStart = false;
+};
+
+// Writing a dump of every process of the application's name before it is
+// terminated (only when config.xml asks for evidence). Returns what became
+// of each; whatever it returns, the termination follows. It must return
+// within the dump writer's time limit per process.
+class EvidenceTaker {
+  public:
+    virtual ~EvidenceTaker() = default;
+    virtual std::vector<EvidenceRecord> TakeEvidence(const AppConfig& app,
+                                                     const EvidenceRequest& request) = 0;
 };
 
 using FileList = std::vector<std::string>;
