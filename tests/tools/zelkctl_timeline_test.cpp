@@ -507,6 +507,38 @@ TEST(TimelineDrawing, TheSvgIsWellFormedSelfContainedAndTitled) {
     EXPECT_NE(html.find("<svg xmlns="), std::string::npos);
 }
 
+TEST(TimelineDrawing, CrowdedMarkersAreCountedPerBucketAndLoneOnesDrawn) {
+    const FixedZone zone;
+    const DayWindow day = MakeDayWindow(zone, DaysFromCivil(2026, 12, 9));
+    Timeline timeline;
+    Lane lane;
+    lane.name = "storm";
+    lane.index = 0;
+    lane.spans.push_back({day.startMs, day.endMs, LaneState::kConnected});
+    // A termination every 3 minutes (2 pixels apart), and one launch alone.
+    for (int i = 0; i < 480; ++i) {
+        lane.markers.push_back(
+            {day.startMs + i * 3 * kMsPerMinute, MarkerKind::kTermination, false, "detail"});
+    }
+    lane.markers.push_back({At("2026-12-09T12:01:00+01:00"), MarkerKind::kLaunch, true, "x"});
+    timeline.lanes.push_back(lane);
+    const std::string svg = TimelineSvg(timeline, day, zone, "st", 0);
+    CXmlDocument document(svg);
+    ASSERT_TRUE(document.CheckWellFormed()) << document.GetResultReport();
+    int boxes = 0, counted = 0;
+    const std::string box = "text-anchor=\"middle\" fill=\"#000000\">";
+    for (std::size_t at = svg.find(box); at != std::string::npos; at = svg.find(box, at)) {
+        at += box.size();
+        ++boxes;
+        counted += std::stoi(svg.substr(at));
+    }
+    EXPECT_EQ(boxes, 60);  // buckets of 24 minutes
+    EXPECT_EQ(counted, 480);
+    EXPECT_NE(svg.find("storm, 00:00 to 00:24:\n8 \xC3\x97 terminated"), std::string::npos);
+    EXPECT_NE(svg.find("12:01:00 launched: x"), std::string::npos);
+    EXPECT_LT(svg.size(), 40000u);
+}
+
 // The texts of the axis's labels in `svg`, in order.
 std::vector<std::string> AxisLabels(const std::string& svg) {
     std::vector<std::string> labels;
