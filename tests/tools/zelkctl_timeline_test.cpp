@@ -539,6 +539,33 @@ TEST(TimelineDrawing, CrowdedMarkersAreCountedPerBucketAndLoneOnesDrawn) {
     EXPECT_LT(svg.size(), 40000u);
 }
 
+TEST(TimelineDrawing, MarkersStayInTheirLaneAndNowIsNotClipped) {
+    const FixedZone zone;
+    const DayWindow day = MakeDayWindow(zone, DaysFromCivil(2026, 12, 9));
+    const std::string svg =
+        TimelineSvg(Sample("a"), day, zone, "st", At("2026-12-09T23:58:00+01:00"));
+    // Lane a's band: 96 to 140, a line between it and b's, below, without
+    // markers; the legend's glyphs under both. A gap of 4 pixels at least
+    // between a glyph and the band's edge.
+    int inLane = 0;
+    const std::string path = "<path d=\"M";
+    for (std::size_t at = svg.find(path); at != std::string::npos; at = svg.find(path, at)) {
+        at += path.size();
+        const double y = std::stod(svg.substr(svg.find(' ', at) + 1));
+        if (y < 184) {
+            EXPECT_GE(y, 100) << svg.substr(at, 40);
+            EXPECT_LE(y, 136) << svg.substr(at, 40);
+            ++inLane;
+        }
+    }
+    EXPECT_EQ(inLane, 2);  // the termination and the launch
+    EXPECT_NE(svg.find("<line x1=\"0\" y1=\"140\""), std::string::npos);
+    EXPECT_NE(svg.find("text-anchor=\"end\">now 23:58</text>"), std::string::npos);
+    const std::string early =
+        TimelineSvg(Sample("a"), day, zone, "st", At("2026-12-09T01:00:00+01:00"));
+    EXPECT_NE(early.find("font-size=\"10\">now 01:00</text>"), std::string::npos);
+}
+
 // The texts of the axis's labels in `svg`, in order.
 std::vector<std::string> AxisLabels(const std::string& svg) {
     std::vector<std::string> labels;

@@ -19,9 +19,10 @@ constexpr int kCharPx = 7;                 // a character of the 12 px font, at 
 constexpr double kLegendCharPx = 6.3;      // ... and on average, for the legend's words
 constexpr std::size_t kMaxNameChars = 28;  // longer names are cut in the picture
 constexpr int kTopPx = 96;                 // title, subtitle and hour labels above the lanes
-constexpr int kLanePx = 36;                // one lane
-constexpr int kBarTopPx = 11;              // the state bar within its lane ...
-constexpr int kBarPx = 14;                 // ... and its height
+// One lane, its markers within its band with a clear gap to the next's.
+constexpr int kLanePx = 44;
+constexpr int kBarTopPx = 15;  // the state bar within its lane ...
+constexpr int kBarPx = 14;     // ... and its height
 constexpr int kRightPx = 24;
 constexpr int kLegendPx = 76;
 // Markers of one strip whose glyphs would overlap (closer than kGlyphPx)
@@ -179,12 +180,16 @@ class Picture {
             return;
         }
         const double x = X(nowMs_);
+        const std::string label = "now " + XmlText(Clock(nowMs_));
+        // Left of the line where the label would pass the picture's edge.
+        const bool left = x + 3 + static_cast<double>(label.size()) * kCharPx > width_;
         out_ += "<g><title>now, " + XmlText(Clock(nowMs_)) + "</title><line x1=\"" + Px(x) +
                 "\" y1=\"" + Px(kTopPx - 6) + "\" x2=\"" + Px(x) + "\" y2=\"" + Px(lanesBottom_) +
                 "\" stroke=\"#000000\" stroke-width=\"1.5\" stroke-dasharray=\"4 3\"/>"
                 "<text x=\"" +
-                Px(x + 3) + "\" y=\"" + Px(lanesBottom_ + 12) + "\" font-size=\"10\">now " +
-                XmlText(Clock(nowMs_)) + "</text></g>\n";
+                Px(left ? x - 3 : x + 3) + "\" y=\"" + Px(lanesBottom_ + 12) +
+                "\" font-size=\"10\"" + (left ? " text-anchor=\"end\"" : "") + ">" + label +
+                "</text></g>\n";
     }
 
     void LaneDrawing(std::size_t i) {
@@ -194,6 +199,10 @@ class Picture {
         if (i % 2 == 1) {
             out_ += "<rect x=\"0\" y=\"" + Px(top) + "\" width=\"" + Px(width_) + "\" height=\"" +
                     Px(kLanePx) + "\" fill=\"#f4f4f4\"/>\n";
+        }
+        if (i > 0) {
+            out_ += "<line x1=\"0\" y1=\"" + Px(top) + "\" x2=\"" + Px(width_) + "\" y2=\"" +
+                    Px(top) + "\" stroke=\"#cccccc\"/>\n";
         }
         std::string name = labels_[i];
         if (DisplayWidth(name) > kMaxNameChars) {
