@@ -496,10 +496,10 @@ TEST(TimelineDrawing, TheSvgIsWellFormedSelfContainedAndTitled) {
         EXPECT_TRUE(document.FindChildElement("title"));
     }
     EXPECT_GE(groups, 7);  // six kinds of marker and the line of now
-    for (const char* text :
-         {"Station st&lt;a&gt;tion, Wednesday 2026-12-09",
-          "x&lt;script&gt;alert(1)&lt;/script&gt;&amp;", "train 2026&lt;&amp;&gt;", "#009E73",
-          "#56B4E9", "#F0E442", "#E69F00", "#D55E00", "#CC79A7", "url(#off)", "FAILED"}) {
+    for (const char* text : {"Station st&lt;a&gt;tion, Wednesday 2026-12-09",
+                             "x&lt;script&gt;alert(1)&lt;/script&gt;&amp;",
+                             "train 2026&lt;&amp;&gt;", "#009E73", "#56B4E9", "#F0E442", "#E69F00",
+                             "#D55E00", "#CC79A7", "url(#off)", "url(#down)", "FAILED"}) {
         EXPECT_NE(svg.find(text), std::string::npos) << text;
     }
     const std::string html = TimelineHtml(Sample("a"), day, zone, "st", 0);

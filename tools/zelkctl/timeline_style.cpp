@@ -16,8 +16,9 @@ constexpr ShadeStyle kShadeStyles[kShadeCount] = {
     {"connecting", "a new connection, no data on it yet", "#56B4E9", '-'},      // sky blue
     {"silent", "connected, waiting without data", "#F0E442", '~'},              // yellow
     {"failing", "reads fail: the application closed its end", "#E69F00", '!'},  // orange
-    {"down", "terminated, until the next connection", "#D55E00", 'X'},          // vermillion
-    {"not watched", "the watchdog thread did not start", "#CC79A7", '?'},       // reddish purple
+    {"down", "terminated, until the next connection", "#D55E00",
+     'X'},  // vermillion, striped dark in the SVG
+    {"not watched", "the watchdog thread did not start", "#CC79A7", '?'},  // reddish purple
     {"daemon off", "the daemon did not run", "#999999", '.'},  // grey, hatched in the SVG
 };
 

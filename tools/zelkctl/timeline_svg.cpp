@@ -111,7 +111,18 @@ class Picture {
         out_ +=
             "<defs><pattern id=\"off\" width=\"6\" height=\"6\" patternUnits=\"userSpaceOnUse\" "
             "patternTransform=\"rotate(45)\"><rect width=\"6\" height=\"6\" fill=\"#e6e6e6\"/>"
-            "<rect width=\"3\" height=\"6\" fill=\"#999999\"/></pattern></defs>\n";
+            "<rect width=\"3\" height=\"6\" fill=\"#999999\"/></pattern>"
+            // "Down" striped dark across its vermillion, so that it differs
+            // from the orange of failing by more than a shade.
+            "<pattern id=\"down\" width=\"6\" height=\"6\" patternUnits=\"userSpaceOnUse\" "
+            "patternTransform=\"rotate(-45)\"><rect width=\"6\" height=\"6\" fill=\"#D55E00\"/>"
+            "<rect width=\"2\" height=\"6\" fill=\"#5a1e00\"/></pattern></defs>\n";
+    }
+
+    static std::string Fill(Shade shade) {
+        return shade == Shade::kDaemonOff ? "url(#off)"
+               : shade == Shade::kDown    ? "url(#down)"
+                                          : StyleOf(shade).colour;
     }
 
     void Heading() {
@@ -237,8 +248,7 @@ class Picture {
             if (shade != Shade::kNone) {
                 const int64_t from = day_.startMs + length_ * run / plot_;
                 const int64_t to = day_.startMs + length_ * px / plot_;
-                const std::string fill =
-                    shade == Shade::kDaemonOff ? "url(#off)" : StyleOf(shade).colour;
+                const std::string fill = Fill(shade);
                 out_ += "<rect x=\"" + Px(left_ + run) + "\" y=\"" + Px(barTop) + "\" width=\"" +
                         Px(px - run) + "\" height=\"" + Px(kBarPx) + "\" fill=\"" + fill +
                         "\"><title>" + XmlText(labels_[i]) + ": " + StyleOf(shade).label + ", " +
@@ -430,7 +440,7 @@ class Picture {
         double x = 16;
         for (const Shade shade : LegendShades()) {
             const ShadeStyle& style = StyleOf(shade);
-            const std::string fill = shade == Shade::kDaemonOff ? "url(#off)" : style.colour;
+            const std::string fill = Fill(shade);
             out_ += "<g><title>" + XmlText(style.meaning) + "</title><rect x=\"" + Px(x) +
                     "\" y=\"" + Px(y - 10) + "\" width=\"22\" height=\"12\" fill=\"" + fill +
                     "\"/><text x=\"" + Px(x + 27) + "\" y=\"" + Px(y) + "\">" + style.label +
