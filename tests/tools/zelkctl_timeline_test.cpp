@@ -318,6 +318,19 @@ TEST(TimelineCells, AnOutageShowsHoweverShortTheLongestStateOtherwise) {
     const std::vector<Shade> shades = CellShades(lane, off, t0, t0 + 5 * q, 5);
     EXPECT_EQ(shades, (std::vector<Shade>{Shade::kConnected, Shade::kDown, Shade::kSilent,
                                           Shade::kDaemonOff, Shade::kNone}));
+    // The terminal's quarters: what lasted longest, and off only where the
+    // daemon was off for most of the cell.
+    EXPECT_EQ(DominantCellShades(lane, off, t0, t0 + 5 * q, 5),
+              (std::vector<Shade>{Shade::kConnected, Shade::kConnected, Shade::kSilent,
+                                  Shade::kConnected, Shade::kNone}));
+    lane.spans = {{t0, t0 + 5 * kMsPerMinute, LaneState::kConnected},
+                  {t0 + 5 * kMsPerMinute, t0 + 10 * kMsPerMinute, LaneState::kFailing},
+                  {t0 + 10 * kMsPerMinute, t0 + q, LaneState::kDown},  // a tie: the urgent
+                  {t0 + q, t0 + 2 * q + 7 * kMsPerMinute, LaneState::kConnected}};
+    const std::vector<Span> offs = {{t0 + q, t0 + q + 7 * kMsPerMinute, LaneState::kNone},
+                                    {t0 + 2 * q, t0 + 2 * q + 8 * kMsPerMinute, LaneState::kNone}};
+    EXPECT_EQ(DominantCellShades(lane, offs, t0, t0 + 3 * q, 3),
+              (std::vector<Shade>{Shade::kDown, Shade::kConnected, Shade::kDaemonOff}));
 }
 
 TEST(LocalTime, DaysOfTheClockChangesAndTimesOnTheCommandLine) {
@@ -617,6 +630,28 @@ TEST(TimelineDrawing, TheTerminalDrawingIsPlainUnlessColourIsAsked) {
     const std::string colour = TextTimeline(Sample("a"), day, zone, "st", true);
     EXPECT_NE(colour.find("\x1b[48;2;0;158;115m"), std::string::npos);  // connected
     EXPECT_NE(colour.find("\x1b[48;2;213;94;0m"), std::string::npos);   // down
+}
+
+TEST(TimelineDrawing, TheTerminalCountsRestartsSharingACell) {
+    const FixedZone zone;
+    const DayWindow day = MakeDayWindow(zone, DaysFromCivil(2026, 12, 9));
+    Timeline timeline;
+    Lane lane;
+    lane.name = "a";
+    lane.spans.push_back({day.startMs, day.endMs, LaneState::kConnected});
+    const auto add = [&](int minute, int n) {
+        for (int i = 0; i < n; ++i) {
+            const int64_t t = day.startMs + (minute + i) * kMsPerMinute;
+            lane.markers.push_back({t, MarkerKind::kTermination, false, ""});
+            lane.markers.push_back({t + 1000, MarkerKind::kLaunch, false, ""});
+        }
+    };
+    add(60, 3);
+    add(120, 12);
+    add(180, 1);
+    timeline.lanes.push_back(lane);
+    const std::string text = TextTimeline(timeline, day, zone, "st", false);
+    EXPECT_NE(text.find("\na   ====3===+===T===="), std::string::npos) << text;
 }
 
 TEST(TimelineDrawing, TheTerminalDrawsAWindowInNinetySixCharacters) {
