@@ -441,6 +441,31 @@ TEST(TimelineAxis, MarksAndTitlesFollowTheClock) {
               "Station st, Wednesday 2026-12-09, 20:00 to 24:00");
 }
 
+TEST(TimelineAxis, AShortRunIsDrawnOverWholeTicksAroundIt) {
+    const CentralEurope zone;
+    const DayWindow day = MakeDayWindow(zone, DaysFromCivil(2026, 12, 9));
+    Timeline timeline;
+    int64_t first = 0, last = 0;
+    EXPECT_FALSE(TimelineRange(timeline, &first, &last));
+    Lane lane;
+    lane.spans.push_back(
+        {At("2026-12-09T15:52:00+01:00"), At("2026-12-09T16:03:00+01:00"), LaneState::kConnected});
+    lane.markers.push_back({At("2026-12-09T16:06:30+01:00"), MarkerKind::kTrain, false, ""});
+    timeline.lanes.push_back(lane);
+    timeline.daemonOff.push_back(
+        {At("2026-12-09T15:50:10+01:00"), At("2026-12-09T15:52:00+01:00"), LaneState::kNone});
+    ASSERT_TRUE(TimelineRange(timeline, &first, &last));
+    EXPECT_EQ(first, At("2026-12-09T15:50:10+01:00"));
+    // Over 16 minutes: ticks of 2 minutes, from 15:50 to 16:08.
+    const DayWindow zoomed = ZoomedWindow(zone, day, first, last);
+    EXPECT_EQ(zoomed.fromMinute, 15 * 60 + 50);
+    EXPECT_EQ(zoomed.toMinute, 16 * 60 + 8);
+    EXPECT_EQ(zoomed.startMs, At("2026-12-09T15:50:00+01:00"));
+    // A run to the day's last minute stays within the day.
+    EXPECT_EQ(ZoomedWindow(zone, day, At("2026-12-09T23:10:00+01:00"), day.endMs).toMinute,
+              kMinutesPerDay);
+}
+
 TEST(LocalTime, TimesAndDurationsForPeople) {
     EXPECT_EQ(LocalDateTimeText(At("2026-10-25T01:30:00Z"), 60), "2026-10-25 02:30:00+01:00");
     EXPECT_EQ(DurationText(0), "0s");
