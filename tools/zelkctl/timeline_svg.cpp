@@ -7,6 +7,7 @@
 #include "zelkctl/event_text.h"
 #include "zelkctl/timeline_axis.h"
 #include "zelkctl/timeline_style.h"
+#include "zelkctl/timeline_svg_shapes.h"
 
 namespace zelkctl {
 
@@ -21,8 +22,7 @@ constexpr std::size_t kMaxNameChars = 28;  // longer names are cut in the pictur
 constexpr int kTopPx = 96;                 // title, subtitle and hour labels above the lanes
 // One lane, its markers within its band with a clear gap to the next's.
 constexpr int kLanePx = 44;
-constexpr int kBarTopPx = 15;  // the state bar within its lane ...
-constexpr int kBarPx = 14;     // ... and its height
+constexpr int kBarTopPx = 15;  // the state bar within its lane (kBarPx high)
 constexpr int kRightPx = 24;
 constexpr int kLegendPx = 76;
 // Markers of one strip whose glyphs would overlap (closer than kGlyphPx)
@@ -32,16 +32,6 @@ constexpr int kBucketPx = 16;
 constexpr int kGlyphPx = 10;
 // Details listed in the hover text of a group of trains.
 constexpr std::size_t kMaxGroupDetails = 6;
-
-std::string Px(double value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.1f", value);
-    std::string s = text;
-    if (s.size() > 2 && s.compare(s.size() - 2, 2, ".0") == 0) {
-        s.resize(s.size() - 2);
-    }
-    return s;
-}
 
 class Picture {
   public:
@@ -257,39 +247,6 @@ class Picture {
             run = px;
         }
         Markers(lane, barTop, labels_[i]);
-    }
-
-    // The glyph of one marker kind at x, for a lane whose bar starts at barTop.
-    std::string MarkerShape(MarkerKind kind, double x, int barTop, bool failed) const {
-        const int barBottom = barTop + kBarPx;
-        const double middle = barTop + kBarPx / 2.0;
-        switch (kind) {
-            case MarkerKind::kTermination:
-                return "<path d=\"M" + Px(x - 4.5) + " " + Px(barTop - 9) +
-                       "h9l-4.5 8.5z\" fill=\"#000000\"/>";
-            case MarkerKind::kLaunch:
-                return "<path d=\"M" + Px(x - 4.5) + " " + Px(barBottom + 9) +
-                       "h9l-4.5 -8.5z\" fill=\"" + std::string(failed ? "#ffffff" : "#0072B2") +
-                       "\" stroke=\"#0072B2\" stroke-width=\"1.2\"/>";
-            case MarkerKind::kTrain:
-                return "<circle cx=\"" + Px(x) + "\" cy=\"" + Px(middle) +
-                       "\" r=\"2.2\" fill=\"#000000\"/>";
-            case MarkerKind::kMismatch:
-                return "<circle cx=\"" + Px(x) + "\" cy=\"" + Px(middle) +
-                       "\" r=\"5\" fill=\"#ffffff\" stroke=\"#D55E00\" stroke-width=\"2.4\"/>";
-            case MarkerKind::kUninstall:
-            case MarkerKind::kInstall: {
-                const bool up = kind == MarkerKind::kUninstall;
-                const double y = up ? barTop - 10.5 : barBottom + 1.5;
-                return "<rect x=\"" + Px(x - 4.5) + "\" y=\"" + Px(y) +
-                       "\" width=\"9\" height=\"9\" fill=\"#ffffff\" stroke=\"#000000\"" +
-                       (failed ? " stroke-dasharray=\"2 1\"" : "") + "/><text x=\"" + Px(x) +
-                       "\" y=\"" + Px(y + 7.5) +
-                       "\" font-size=\"8\" font-weight=\"bold\" text-anchor=\"middle\">" +
-                       (up ? "U" : "I") + "</text>";
-            }
-        }
-        return std::string();
     }
 
     // One marker, or a group of trains, with its details as hover text.
