@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "daemon/control_service.h"
 #include "daemon/event_log.h"
 #include "daemon/journal_writer.h"
 #include "daemon/platform_config.h"
@@ -44,6 +45,12 @@ class StatusConsumer final : public EventConsumer {
     void OnDaemonEvent(const DaemonEvent& event, int64_t) override {
         if (const auto* pitfalls = std::get_if<daemon_event::ConfigPitfalls>(&event)) {
             board_.SetConfig(true, pitfalls->Count());
+        } else if (const auto* control = std::get_if<daemon_event::Control>(&event)) {
+            const bool pauses = control->action == "pause" || control->action == "pause_kept";
+            const bool ends = control->action == "resume" || control->action == "pause_ended";
+            if (control->granted && (pauses || ends)) {
+                board_.SetMaintenance(control->index, pauses, control->untilMs / 1000);
+            }
         }
     }
 
@@ -99,6 +106,11 @@ void CDaemon::Init(const std::string& moduleFolder) {
     configPath = moduleFolder + "config.xml";
 }
 
+void CDaemon::ServeControl(const std::string& channel, bool consoleMode) {
+    controlChannel = channel;
+    controlConsole = consoleMode;
+}
+
 void CDaemon::AddEventConsumer(EventConsumer* consumer) {
     extraConsumers.push_back(consumer);
 }
@@ -137,6 +149,9 @@ bool CDaemon::StartApplications() {
         });
     if (outOfMemory) {
         supervisor_log::ConfigOutOfMemory(taken);
+    }
+    if (control) {
+        control->Start();
     }
     AnnounceStart(taken);
     return taken > 0;
@@ -180,6 +195,11 @@ void CDaemon::StartOptions(CXmlDocument& document) {
             status.reset();
         }
     }
+    if (!controlChannel.empty()) {
+        control = std::make_unique<ControlService>(controlChannel, controlConsole,
+                                                   ControlSettingsOf(document),
+                                                   configFolder + "control.state", *events);
+    }
     const JournalSettings journalSettings =
         JournalSettingsOf(document, configFolder, PlatformFacts());
     if (!journalSettings.folder.empty()) {
@@ -198,9 +218,14 @@ void CDaemon::StartApplication(int index, std::unique_ptr<AppConfig> app) {
     if (status) {
         status->Board().Add(*app, index);
     }
+    WatchdogOrders* ordered = nullptr;
+    if (control) {
+        ordered = &orders[static_cast<size_t>(index)];
+        control->AddApp(index, app->name, *ordered);
+    }
     running.store(true);
-    auto context = std::unique_ptr<WatchdogThreadContext>(
-        new WatchdogThreadContext{std::move(app), index, running, threadCount, timings, *events});
+    auto context = std::unique_ptr<WatchdogThreadContext>(new WatchdogThreadContext{
+        std::move(app), index, running, threadCount, timings, *events, ordered});
     // Counted before the thread runs, so that a thread that ends at once
     // never takes the count below zero.
     ++threadCount;
@@ -228,6 +253,9 @@ bool CDaemon::WatchdogsAlive(int64_t withinMs) const {
 }
 
 bool CDaemon::Stop() {
+    if (control) {
+        control->Stop();  // no order reaches a watchdog that is ending
+    }
     running.store(false);
     // A second Stop (the destructor's) says nothing new to the consumers.
     const bool announce = !stopAnnounced;

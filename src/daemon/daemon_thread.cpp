@@ -44,8 +44,9 @@ unsigned WatchApplication(WatchdogThreadContext* started) {
         DirectoryFileCounter files;
         PlatformShellRunner shell;
         PlatformClock clock;
-        Watchdog watchdog(app, context->timings,
-                          WatchdogSeams{connection, processes, files, shell, clock, *sink});
+        Watchdog watchdog(
+            app, context->timings,
+            WatchdogSeams{connection, processes, files, shell, clock, *sink, context->orders});
         watchdog.Run(context->running);
         // Leaving the scope closes the socket and releases both buffers.
     } catch (const std::bad_alloc&) {

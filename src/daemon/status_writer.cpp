@@ -5,6 +5,8 @@
 
 #include "daemon/event_log.h"
 #include "platform/directory.h"
+#include "platform/host_name.h"
+#include "platform/process_identity.h"
 #include "platform/system.h"
 #include "supervision/config_walk.h"
 
@@ -100,7 +102,10 @@ void StatusFileWriter::RemoveStaleTemporaries() {
 }
 
 StatusService::StatusService(const std::string& folder, int64_t daemonStartTime)
-    : board_(daemonStartTime, platform::CurrentTime), writer_(folder) {}
+    : board_(daemonStartTime, platform::CurrentTime), writer_(folder) {
+    const platform::ProcessIdentity own = platform::OwnProcess();
+    board_.SetWriter(WriterProcess{platform::HostName(), own.id, own.start});
+}
 
 StatusService::~StatusService() {
     Stop();

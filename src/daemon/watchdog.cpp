@@ -67,7 +67,8 @@ Watchdog::Watchdog(const AppConfig& app, const DaemonTimings& timings, const Wat
       seams_(seams),
       sink_(new Stamping(seams.sink, state_, commands_)),
       receive_(new (std::nothrow) ReceiveBuffer(receiveBytes)),
-      framer_(messageBytes) {}
+      framer_(messageBytes),
+      restartsDone_(seams.orders != nullptr ? seams.orders->restarts.load() : 0) {}
 
 Watchdog::~Watchdog() = default;
 
@@ -113,14 +114,40 @@ void Watchdog::BeginConnectionAttempt() {
     framer_.Clear();
     int32_t error = 0;
     const bool created = seams_.connection.Open(app_.address, &error);
+    const bool paused = state_.paused;
     state_ = NewConnectionState(created);
+    state_.paused = paused;
     if (!created) {
         sink_->Report(ev::SocketCreateFailed{error});
     }
     sink_->Report(ev::ConnectionAttempt{});
 }
 
+void Watchdog::FollowOrders() {
+    if (seams_.orders == nullptr) {
+        return;
+    }
+    const bool paused = seams_.orders->paused.load();
+    if (paused != state_.paused) {
+        if (paused) {
+            PauseWatchdog(&state_);
+        } else {
+            ResumeWatchdog(&state_);
+        }
+    }
+    commands_.Hold(paused);
+    const uint32_t restarts = seams_.orders->restarts.load();
+    if (restarts != restartsDone_) {
+        // Asked for by an operator, not by a row: no cycle led to it.
+        restartsDone_ = restarts;
+        Terminate(Cycle::kNone);
+        Launch(Cycle::kNone);
+        ClearCounts(&state_);
+    }
+}
+
 void Watchdog::Pass() {
+    FollowOrders();
     PassOutcome outcome = PassOutcome::kTimeout;
     int received = 0;
     if (state_.socketMissing) {

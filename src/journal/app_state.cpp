@@ -51,6 +51,26 @@ AppState NextState(AppState current, const Event& event) {
     return current;
 }
 
+bool SilenceShown(int32_t silentWaits) {
+    return silentWaits > kSilentWaitsTolerated;
+}
+
+int64_t SilenceShownAtMs(int64_t beganMs) {
+    return beganMs + kSilentWaitsTolerated * kWaitMs;
+}
+
+bool TerminationRestarts(AppState before) {
+    return before != AppState::kDown;
+}
+
+bool IsRestart(AppState before, const Event& event) {
+    return event.kind == EventKind::kTerminated && TerminationRestarts(before);
+}
+
+bool IsFlapping(int32_t restartsWithinWindow) {
+    return restartsWithinWindow >= kFlappingRestarts;
+}
+
 const char* StateName(AppState state) {
     const auto i = static_cast<std::size_t>(state);
     return i < kAppStateCount ? kStateNames[i] : "";

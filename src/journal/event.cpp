@@ -48,6 +48,10 @@ enum class F : uint8_t {
     kSince,
     kFrom,
     kTo,
+    kBy,
+    kAction,
+    kUntil,
+    kAnswer,
 };
 
 constexpr Field Text(std::string_view name, std::string Event::*member, bool onlyWhenSet = false) {
@@ -104,9 +108,13 @@ constexpr Field kFields[] = {
     Text("since", &Event::since, true),
     Text("from", &Event::from),
     Text("to", &Event::to),
+    Text("by", &Event::by),
+    Text("action", &Event::action),
+    Text("until", &Event::until, true),
+    Text("answer", &Event::answer),
 };
 constexpr std::size_t kFieldCount = sizeof kFields / sizeof kFields[0];
-static_assert(kFieldCount == static_cast<std::size_t>(F::kTo) + 1, "one row per field");
+static_assert(kFieldCount == static_cast<std::size_t>(F::kAnswer) + 1, "one row per field");
 
 constexpr std::size_t kMaxOwnFields = 7;
 
@@ -147,6 +155,10 @@ constexpr KindRow kKinds[] = {
     {EventKind::kOutOfMemory, "out_of_memory", true, {}},
     {EventKind::kState, "state", true, {F::kState, F::kSince}},
     {EventKind::kClockJump, "clock_jump", false, {F::kFrom, F::kTo}},
+    {EventKind::kControl,
+     "control",
+     false,
+     {F::kApp, F::kBy, F::kAction, F::kReason, F::kUntil, F::kOk, F::kAnswer}},
 };
 constexpr std::size_t kKindCount = sizeof kKinds / sizeof kKinds[0];
 static_assert(kKindCount == static_cast<std::size_t>(EventKind::kUnknown),

@@ -7,7 +7,9 @@
 
 #include "daemon/daemon.h"
 #include "platform/console.h"
+#include "platform/control_channel.h"
 #include "platform/service_host.h"
+#include "platform/system.h"
 #include "service/program_info.h"
 #include "service/service.h"
 
@@ -24,6 +26,8 @@ void RunConsoleMode() {
     platform::CatchConsoleStopRequests();
     CDaemon* daemon = new CDaemon();
     daemon->Init();
+    daemon->ServeControl(platform::ConsoleControlChannel(platform::FolderOf(daemon->ConfigPath())),
+                         true);
     PrintLine("=======================start=====================");
     daemon->Start();
     platform::ConsolePause();

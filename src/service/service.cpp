@@ -6,6 +6,7 @@
 #include "daemon/admin_event_output.h"
 #include "daemon/daemon.h"
 #include "log/log.h"
+#include "platform/control_channel.h"
 #include "platform/error_text.h"
 #include "supervision/admin_event_mapping.h"
 
@@ -26,6 +27,7 @@ constexpr uint32_t kNoWaitMs = 0;       // interrogate and other codes
 
 void InitProcessDaemon() {
     g_processDaemon->Init();
+    g_processDaemon->ServeControl(platform::ServiceControlChannel(), false);
 }
 bool StartProcessDaemon() {
     return g_processDaemon->Start();

@@ -19,6 +19,8 @@ std::string CycleReason(Cycle cycle) {
             return std::to_string(count) + " silent waits";
         case Cycle::kFailing:
             return std::to_string(count) + " failed reads in a row";
+        case Cycle::kNone:
+            return "a restart an operator asked for";
         default:
             return "a watchdog cycle";
     }
@@ -156,6 +158,30 @@ void AdminEventMapping::OnDaemonEvent(const DaemonEvent& event, int64_t) {
             },
             [](const de::ConfigLoaded&) {},
             [](const de::ClockJump&) {},
+            [&](const de::Control& control) { ReportControl(control); },
         },
         event);
+}
+
+void AdminEventMapping::ReportControl(const daemon_event::Control& control) {
+    const std::string app(control.app);
+    const std::string by(control.by);
+    const std::string reason(control.reason);
+    if (!control.granted) {
+        if (control.error == "denied") {
+            reporter_.Report(AdminEventId::kControlRefused, -1,
+                             {app, by, std::string(control.action), std::string(control.answer)});
+        }
+        return;
+    }
+    if (control.action == "pause") {
+        reporter_.Report(AdminEventId::kAppPaused, control.index,
+                         {app, by, std::string(control.untilText), reason});
+    } else if (control.action == "resume") {
+        reporter_.Report(AdminEventId::kAppResumed, control.index, {app, by});
+    } else if (control.action == "pause_ended") {
+        reporter_.Report(AdminEventId::kPauseEnded, control.index, {app, reason});
+    } else if (control.action == "restart") {
+        reporter_.Report(AdminEventId::kRestartRequested, control.index, {app, by, reason});
+    }
 }

@@ -3,6 +3,9 @@
 #include <limits>
 
 CommandAction CommandState::OnMismatch() {
+    if (held) {
+        return CommandAction::kNone;
+    }
     uninstallPending = true;
     handshakeCount = 0;
     return CommandAction::kUninstall;
@@ -14,7 +17,7 @@ CommandAction CommandState::OnHandshake() {
     if (handshakeCount < std::numeric_limits<int32_t>::max()) {
         ++handshakeCount;
     }
-    if (uninstallPending && handshakeCount == kHandshakesBeforeInstall) {
+    if (!held && uninstallPending && handshakeCount >= kHandshakesBeforeInstall) {
         uninstallPending = false;
         return CommandAction::kInstall;
     }

@@ -368,6 +368,9 @@ ConfigCheck CheckConfigDocument(CXmlDocument& document, const std::string& daemo
     std::vector<AppElement> elements;
     std::vector<std::string> unwatched;
     ReadAppElements(document, check.apps.size(), facts.pathSeparator, &elements, &unwatched);
+    if (check.apps.empty()) {
+        checker.Add(Pitfall::kNoApplication, "names no application: nothing is watched", -1);
+    }
     if (!unwatched.empty()) {
         checker.Add(Pitfall::kBeyondTwenty,
                     std::to_string(unwatched.size()) +

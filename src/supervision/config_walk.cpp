@@ -50,6 +50,7 @@ const std::vector<KnownConfigElement>& KnownConfigElements() {
         {n::kApp, n::kConfig, {n::kName, n::kPath}},
         {n::kStatus, n::kConfig, {n::kFolder}},
         {n::kJournal, n::kConfig, {n::kFolder, n::kDays}},
+        {n::kControl, n::kConfig, {n::kGroup, n::kMaxPauseHours}},
         {n::kSocket, n::kApp, {n::kIp, n::kPort}},
         {n::kSubApp, n::kApp, {n::kName, n::kStartPath, n::kStopPath}},
         {n::kFileMonitor, n::kSubApp, {}},
@@ -104,18 +105,34 @@ std::string StatusFolder(CXmlDocument& document, const std::string& daemonFolder
     return ResolvePath(OptionAttribute(document, n::kStatus, n::kFolder), daemonFolder, facts);
 }
 
+namespace {
+
+// A whole number from 1 to `max` written with at most `digits` digits, or `fallback`.
+int SmallNumber(const std::string& text, std::size_t digits, int max, int fallback) {
+    if (text.empty() || text.size() > digits || text.find_first_not_of("0123456789") != text.npos) {
+        return fallback;
+    }
+    const int value = std::stoi(text);
+    return value >= 1 && value <= max ? value : fallback;
+}
+
+}  // namespace
+
+ControlSettings ControlSettingsOf(CXmlDocument& document) {
+    ControlSettings settings;
+    settings.group = OptionAttribute(document, n::kControl, n::kGroup);
+    settings.maxPauseHours = SmallNumber(OptionAttribute(document, n::kControl, n::kMaxPauseHours),
+                                         3, kMaxPauseHoursLimit, kDefaultPauseHours);
+    return settings;
+}
+
 JournalSettings JournalSettingsOf(CXmlDocument& document, const std::string& daemonFolder,
                                   const SystemFacts& facts) {
     JournalSettings settings;
     settings.folder =
         ResolvePath(OptionAttribute(document, n::kJournal, n::kFolder), daemonFolder, facts);
-    const std::string days = OptionAttribute(document, n::kJournal, n::kDays);
-    if (!days.empty() && days.size() <= 3 && days.find_first_not_of("0123456789") == days.npos) {
-        const int value = std::stoi(days);
-        if (value >= 1 && value <= kJournalMaxDays) {
-            settings.days = value;
-        }
-    }
+    settings.days = SmallNumber(OptionAttribute(document, n::kJournal, n::kDays), 3,
+                                kJournalMaxDays, kJournalDefaultDays);
     return settings;
 }
 

@@ -158,6 +158,8 @@ const char* KindInPlural(Pitfall pitfall) {
             return "commands started by a relative path";
         case Pitfall::kRepeatedAttribute:
             return "attributes written again";
+        case Pitfall::kNoApplication:
+            return "files that name no application";
     }
     return "findings";
 }

@@ -176,6 +176,10 @@ bool DaemonLine(const de::ClockJump&, TextToUtf8, journal::Event*) {
     return false;  // ClockJumpLine: it needs the event's time
 }
 
+bool DaemonLine(const de::Control&, TextToUtf8, journal::Event*) {
+    return false;  // ControlLine: it needs the event's time
+}
+
 template <typename StartOrStop>
 bool RunLine(EventKind kind, const StartOrStop& e, journal::Event* j) {
     j->kind = kind;
@@ -225,6 +229,23 @@ bool ClockJumpLine(const de::ClockJump& e, const journal::Time& time, journal::E
     return true;
 }
 
+// The texts of a control request are UTF-8 already (the channel's JSON, or
+// the application's name as converted for it); the pause's end is written
+// in the offset of the event's own time.
+bool ControlLine(const de::Control& e, const journal::Time& time, journal::Event* j) {
+    j->kind = EventKind::kControl;
+    j->app = std::string(e.app);
+    j->by = std::string(e.by);
+    j->action = std::string(e.action);
+    j->reason = std::string(e.reason);
+    if (e.untilMs != 0) {
+        j->until = journal::FormatRfc3339(journal::Time{e.untilMs, time.offsetMinutes});
+    }
+    j->ok = Flag(e.granted);
+    j->answer = std::string(e.answer);
+    return true;
+}
+
 }  // namespace
 
 bool JournalEventOf(const AppIdentity& app, const WatchdogEvent& event, const journal::Time& time,
@@ -242,10 +263,14 @@ bool JournalEventOf(const AppIdentity& app, const WatchdogEvent& event, const jo
 
 bool JournalEventOf(const DaemonEvent& event, const journal::Time& time, TextToUtf8 utf8,
                     journal::Event* line) {
-    const bool made =
-        std::holds_alternative<de::ClockJump>(event)
-            ? ClockJumpLine(std::get<de::ClockJump>(event), time, line)
-            : std::visit([&](const auto& kind) { return DaemonLine(kind, utf8, line); }, event);
+    bool made = false;
+    if (const auto* jump = std::get_if<de::ClockJump>(&event)) {
+        made = ClockJumpLine(*jump, time, line);
+    } else if (const auto* control = std::get_if<de::Control>(&event)) {
+        made = ControlLine(*control, time, line);
+    } else {
+        made = std::visit([&](const auto& kind) { return DaemonLine(kind, utf8, line); }, event);
+    }
     line->time = time;
     return made;
 }

@@ -11,7 +11,7 @@ namespace {
 // What makes a change worth writing at once: the state, a pending install,
 // and every termination and launch.
 struct Visible {
-    AppState state;
+    journal::AppState state;
     bool installPending;
     uint64_t terminations;
     uint64_t launches;
@@ -36,6 +36,27 @@ void StatusBoard::SetConfig(bool loaded, int32_t pitfalls) {
     std::lock_guard<std::mutex> lock(mutex_);
     configLoaded_ = loaded;
     configPitfalls_ = pitfalls;
+}
+
+void StatusBoard::SetMaintenance(int index, bool paused, int64_t until) {
+    if (index < 0 || index >= kMaxApplications) {
+        return;
+    }
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        AppStatus& status = rows_[static_cast<std::size_t>(index)].record.status;
+        status.maintenance = paused;
+        status.maintenanceUntil = paused ? until : 0;
+        changed_ = true;
+    }
+    wake_.notify_all();
+}
+
+void StatusBoard::SetWriter(const WriterProcess& writer) {
+    WriterProcess utf8 = writer;
+    utf8.host = AnsiToUtf8(writer.host);
+    std::lock_guard<std::mutex> lock(mutex_);
+    writer_ = utf8;
 }
 
 int StatusBoard::Add(const AppConfig& app, int index) {
@@ -73,6 +94,7 @@ StatusSnapshot StatusBoard::Snapshot() const {
     snapshot.daemonStopTime = stopTime_;
     snapshot.configLoaded = configLoaded_;
     snapshot.configPitfalls = configPitfalls_;
+    snapshot.writer = writer_;
     for (const Row& row : rows_) {
         if (row.used) {
             snapshot.apps.push_back(StatusAt(row.record, snapshot.writeTime));

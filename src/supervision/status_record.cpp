@@ -2,7 +2,7 @@
 
 #include "supervision/status_state.h"
 
-void TerminationTimes::Add(int64_t time) {
+void RecentTimes::Add(int64_t time) {
     times_[next_] = time;
     next_ = (next_ + 1) % kCapacity;
     if (count_ < kCapacity) {
@@ -10,7 +10,7 @@ void TerminationTimes::Add(int64_t time) {
     }
 }
 
-int32_t TerminationTimes::Within(int64_t now, int64_t seconds) const {
+int32_t RecentTimes::Within(int64_t now, int64_t seconds) const {
     int32_t within = 0;
     for (std::size_t i = 0; i < count_; ++i) {
         const int64_t time = times_[i];
@@ -23,13 +23,16 @@ int32_t TerminationTimes::Within(int64_t now, int64_t seconds) const {
 
 void ApplyEvent(AppRecord& record, const WatchdogEvent& event, int64_t now) {
     AppStatus& status = record.status;
+    namespace ev = watchdog_event;
+    if (event.Is<ev::ThreadExit>()) {
+        return;
+    }
     // The connection's state and counts, as the event left them.
     const WatchdogState& state = event.state;
     status.connected = state.connection == ConnectionState::kConnected;
     status.silentWaits = status.connected ? state.recvTimeouts : state.connectTimeouts;
     status.recvFailures = state.recvFailures;
     status.installPending = event.installPending;
-    namespace ev = watchdog_event;
     std::visit(Overloaded{
                    [&](const ev::ThreadNotStarted&) { status.notWatched = true; },
                    [&](const ev::DataReceived& data) {
@@ -38,6 +41,10 @@ void ApplyEvent(AppRecord& record, const WatchdogEvent& event, int64_t now) {
                        status.bytesReceived += static_cast<uint64_t>(data.bytes);
                    },
                    [&](const ev::Terminate&) {
+                       if (journal::TerminationRestarts(StateOf(status))) {
+                           ++status.restarts;
+                           record.restartTimes.Add(now);
+                       }
                        ++status.terminations;
                        status.down = true;
                        record.terminationTimes.Add(now);
@@ -72,6 +79,8 @@ void CountTerminatedProcesses(AppRecord& record, int32_t processes) {
 
 AppStatus StatusAt(const AppRecord& record, int64_t now) {
     AppStatus status = record.status;
-    status.terminationsLastHour = record.terminationTimes.Within(now, kFlappingWindowSeconds);
+    status.terminationsLastHour =
+        record.terminationTimes.Within(now, journal::kFlappingWindowSeconds);
+    status.restartsLastHour = record.restartTimes.Within(now, journal::kFlappingWindowSeconds);
     return status;
 }

@@ -39,6 +39,8 @@ struct AppMetric {
 
 // The one-of-N state lines. The reader takes only the two states that no
 // other metric tells; the rest follow from the gauges.
+using journal::AppState;
+
 template <AppState kState>
 uint64_t InState(const AppStatus& app) {
     return StateOf(app) == kState ? 1 : 0;
@@ -64,6 +66,12 @@ const AppMetric kAppMetrics[] = {
     ZELK_STATE(AppState::kFailing, "failing"),
     ZELK_STATE(AppState::kDown, "down"),
     ZELK_STATE(AppState::kNotWatched, "not_watched"),
+    {"zelk_app_maintenance", "gauge",
+     "1 while the application is paused for maintenance: its watchdog takes no action on it.",
+     nullptr, nullptr, kFlag, ZELK_FIELD(AppStatus, maintenance, v != 0)},
+    {"zelk_app_maintenance_until_time_seconds", "gauge",
+     "When the application's maintenance ends by itself, 0 when it is not paused.", nullptr,
+     nullptr, kTime, ZELK_FIELD(AppStatus, maintenanceUntil, v)},
     {"zelk_app_connected", "gauge", "1 while the watchdog is connected to the application.",
      nullptr, nullptr, kFlag, ZELK_FIELD(AppStatus, connected, v != 0)},
     {"zelk_app_silent_waits", "gauge",
@@ -87,17 +95,26 @@ const AppMetric kAppMetrics[] = {
     {"zelk_app_bytes_received_total", "counter", "Bytes received from the application.", nullptr,
      nullptr, kCount, ZELK_FIELD(AppStatus, bytesReceived, v)},
     {"zelk_app_terminations_total", "counter",
-     "The same as zelk_app_termination_attempts_total, kept for existing queries.", nullptr,
-     nullptr, kCount, ZELK_FIELD(AppStatus, terminations, v)},
+     "The same as zelk_app_termination_attempts_total, kept for existing queries: attempts, "
+     "two for one restart of a silent application (zelk_app_restarts_total counts restarts).",
+     nullptr, nullptr, kCount, ZELK_FIELD(AppStatus, terminations, v)},
     {"zelk_app_termination_attempts_total", "counter",
-     "Times the watchdog set out to terminate the application's processes.", nullptr, nullptr,
-     kCount, ZELK_FIELD(AppStatus, terminations, v)},
+     "Times the watchdog set out to terminate the application's processes: attempts, two for "
+     "one restart of a silent application (zelk_app_restarts_total counts restarts).",
+     nullptr, nullptr, kCount, ZELK_FIELD(AppStatus, terminations, v)},
     {"zelk_app_processes_terminated_total", "counter",
      "Processes of the application the watchdog terminated.", nullptr, nullptr, kCount,
      ZELK_FIELD(AppStatus, processesTerminated, v)},
     {"zelk_app_terminations_last_hour", "gauge",
-     "Termination attempts within the hour before the write time.", nullptr, nullptr, kRun,
-     ZELK_FIELD(AppStatus, terminationsLastHour, v)},
+     "Termination attempts within the hour before the write time (restarts: "
+     "zelk_app_restarts_last_hour).",
+     nullptr, nullptr, kRun, ZELK_FIELD(AppStatus, terminationsLastHour, v)},
+    {"zelk_app_restarts_total", "counter",
+     "Restarts: terminations that began a down period (the application was not already down).",
+     nullptr, nullptr, kCount, ZELK_FIELD(AppStatus, restarts, v)},
+    {"zelk_app_restarts_last_hour", "gauge",
+     "Restarts within the hour before the write time; 3 or more are a restart storm.", nullptr,
+     nullptr, kRun, ZELK_FIELD(AppStatus, restartsLastHour, v)},
     {"zelk_app_launches_total", "counter", "Times the watchdog launched the application.", nullptr,
      nullptr, kCount, ZELK_FIELD(AppStatus, launches, v)},
     {"zelk_app_reconnects_total", "counter",
@@ -126,6 +143,7 @@ struct DaemonMetric {
 
 const char kWriteTime[] = "zelk_status_write_time_seconds";
 const char kBuildInfo[] = "zelk_build_info";
+const char kProcess[] = "zelk_daemon_process";
 
 const DaemonMetric kDaemonMetrics[] = {
     {"zelk_daemon_start_time_seconds", "Start time of the daemon, in seconds since the epoch.",
@@ -242,12 +260,52 @@ bool ParseIndex(const std::string& text, int* index) {
     return *index < kMaxApplications;
 }
 
+// A label holding a whole number from 0 to `max` in plain decimal digits.
+bool NumberLabel(const std::string& text, uint64_t max, uint64_t* value) {
+    if (text.empty() || text.size() > 20 || text.find_first_not_of("0123456789") != text.npos) {
+        return false;
+    }
+    uint64_t n = 0;
+    for (char c : text) {
+        const uint64_t digit = static_cast<uint64_t>(c - '0');
+        if (n > (max - digit) / 10) {
+            return false;
+        }
+        n = n * 10 + digit;
+    }
+    *value = n;
+    return true;
+}
+
+// The writer's process from the labels of its sample; false when a number
+// does not read.
+bool ParseWriter(Sample& sample, WriterProcess* writer) {
+    uint64_t id = 0;
+    uint64_t start = 0;
+    if (!NumberLabel(sample.labels["pid"], std::numeric_limits<uint32_t>::max(), &id) ||
+        !NumberLabel(sample.labels["start"], std::numeric_limits<uint64_t>::max(), &start)) {
+        return false;
+    }
+    writer->host = sample.labels["host"];
+    writer->id = static_cast<uint32_t>(id);
+    writer->start = start;
+    return true;
+}
+
 }  // namespace
 
 std::string FormatStatus(const StatusSnapshot& snapshot) {
     std::string out;
     Header(&out, kBuildInfo, "gauge", "The daemon's version, in the label version.");
     out += std::string(kBuildInfo) + "{version=\"" + EscapeLabel(snapshot.version) + "\"} 1\n";
+    if (snapshot.writer.id != 0) {
+        Header(&out, kProcess, "gauge",
+               "The daemon's process, 1: the host it runs on, its id and its start as the system "
+               "tells it (Linux: clock ticks after boot; Windows: microseconds since the epoch).");
+        out += std::string(kProcess) + "{host=\"" + EscapeLabel(snapshot.writer.host) +
+               "\",pid=\"" + std::to_string(snapshot.writer.id) + "\",start=\"" +
+               std::to_string(snapshot.writer.start) + "\"} 1\n";
+    }
     for (const DaemonMetric& metric : kDaemonMetrics) {
         Header(&out, metric.name, "gauge", metric.help);
         out += std::string(metric.name) + " " + std::to_string(metric.get(snapshot)) + "\n";
@@ -309,6 +367,13 @@ bool ParseStatus(const std::string& text, StatusSnapshot* snapshot, std::string*
                 return false;
             }
             parsed.version = sample.labels["version"];
+            continue;
+        }
+        if (sample.name == kProcess) {
+            if (!WholeValue(sample.value, kFlag, &value) || !ParseWriter(sample, &parsed.writer)) {
+                *error = where + ": the process of " + sample.name + " is not a number";
+                return false;
+            }
             continue;
         }
         for (const DaemonMetric& metric : kDaemonMetrics) {

@@ -2,6 +2,8 @@
 
 #include "supervision/status_snapshot.h"
 
+using journal::AppState;
+
 AppState StateOf(const AppStatus& app) {
     if (app.notWatched) {
         return AppState::kNotWatched;
@@ -12,30 +14,12 @@ AppState StateOf(const AppStatus& app) {
     if (app.connected && app.recvFailures > 0) {
         return AppState::kFailing;
     }
-    if (app.connected && app.silentWaits > kSilentWarningWaits) {
+    if (app.connected && journal::SilenceShown(app.silentWaits)) {
         return AppState::kSilent;
     }
     return app.connected ? AppState::kConnected : AppState::kConnecting;
 }
 
-const char* StateName(AppState state) {
-    switch (state) {
-        case AppState::kConnected:
-            return "connected";
-        case AppState::kConnecting:
-            return "connecting";
-        case AppState::kSilent:
-            return "silent";
-        case AppState::kFailing:
-            return "failing";
-        case AppState::kDown:
-            return "down";
-        case AppState::kNotWatched:
-            break;
-    }
-    return "not_watched";
-}
-
 bool IsFlapping(const AppStatus& app) {
-    return app.terminationsLastHour >= kFlappingTerminations;
+    return journal::IsFlapping(app.restartsLastHour);
 }

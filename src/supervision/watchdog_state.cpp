@@ -18,10 +18,11 @@ int32_t Raise(WatchdogState* state, Cycle cycle) {
     return 0;
 }
 
-// Carries out the rows of `cycle` that `count` reaches.
-void ApplyRows(Cycle cycle, int32_t count, WatchdogActions* actions) {
+// Carries out the rows of `cycle` that `count` reaches, but those a pause
+// holds when `paused`.
+void ApplyRows(Cycle cycle, int32_t count, bool paused, WatchdogActions* actions) {
     for (const CycleRow& row : kCycleRows) {
-        if (row.cycle != cycle || row.count != count) {
+        if (row.cycle != cycle || row.count != count || (paused && row.heldInPause)) {
             continue;
         }
         switch (row.action) {
@@ -47,7 +48,7 @@ template <typename Note>
 void Count(WatchdogState* state, Cycle cycle, WatchdogActions* actions) {
     const int32_t count = Raise(state, cycle);
     AddNote(actions, Note{count});
-    ApplyRows(cycle, count, actions);
+    ApplyRows(cycle, count, state->paused, actions);
 }
 
 // A readable socket: both time-out counts start anew, and the connection
@@ -84,6 +85,21 @@ WatchdogState NewConnectionState(bool socketCreated) {
     return state;
 }
 
+void ClearCounts(WatchdogState* state) {
+    for (const CycleRow& row : kCycleRows) {
+        state->*row.counter = 0;
+    }
+}
+
+void PauseWatchdog(WatchdogState* state) {
+    state->paused = true;
+}
+
+void ResumeWatchdog(WatchdogState* state) {
+    state->paused = false;
+    ClearCounts(state);
+}
+
 WatchdogActions Step(WatchdogState* state, PassOutcome outcome) {
     WatchdogActions actions;
     if (outcome != PassOutcome::kWaitFailed) {
@@ -92,7 +108,7 @@ WatchdogActions Step(WatchdogState* state, PassOutcome outcome) {
     switch (outcome) {
         case PassOutcome::kNoSocket:
             // Nothing to report but the reconnection its row makes.
-            ApplyRows(Cycle::kNoSocket, Raise(state, Cycle::kNoSocket), &actions);
+            ApplyRows(Cycle::kNoSocket, Raise(state, Cycle::kNoSocket), state->paused, &actions);
             break;
         case PassOutcome::kWaitFailed:
             actions.pauseAfterFailedWait = true;
@@ -111,7 +127,9 @@ WatchdogActions Step(WatchdogState* state, PassOutcome outcome) {
             break;
     }
     if (actions.reconnect) {
+        const bool paused = state->paused;
         *state = NewConnectionState();
+        state->paused = paused;
     }
     return actions;
 }

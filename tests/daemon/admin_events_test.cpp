@@ -264,4 +264,32 @@ TEST_F(ReporterTest, TheHubsEventsMapToTheTable) {
                             }));
 }
 
+// Control requests: each granted action its own ID, a refusal for want of
+// rights one too; other refusals and status requests none.
+TEST_F(ReporterTest, ControlRequestsMapToTheirOwnIds) {
+    AdminEventMapping mapping(reporter, [](int32_t) { return std::string(); });
+    using daemon_event::Control;
+    mapping.OnDaemonEvent(Control{"root", "pause", 2, "rec", "update", 1, "10:00", true, "", "ok"},
+                          0);
+    mapping.OnDaemonEvent(Control{"root", "status", -1, "", "", 0, "", true, "", "ok"}, 0);
+    mapping.OnDaemonEvent(Control{"root", "pause", -1, "x", "r", 0, "", false, "unknown_app", "no"},
+                          0);
+    mapping.OnDaemonEvent(Control{"", "pause_ended", 2, "rec", "update", 0, "", true, "", "end"},
+                          0);
+    mapping.OnDaemonEvent(Control{"root", "restart", 2, "rec", "hung", 0, "", true, "", "ok"}, 0);
+    mapping.OnDaemonEvent(Control{"root", "resume", 2, "rec", "", 0, "", true, "", "ok"}, 0);
+    mapping.OnDaemonEvent(
+        Control{"nobody", "resume", -1, "rec", "", 0, "", false, "denied", "refused: no"}, 0);
+    mapping.OnAppEvent(AppIdentity{2, "rec", "127.0.0.1:9000", "sub"},
+                       watchdog_event::Terminated{Cycle::kNone, 1, 1}, 0);
+    EXPECT_EQ(sink.Lines(), (std::vector<std::string>{
+                                "5001 2 rec|root|10:00|update",
+                                "5003 2 rec|update",
+                                "5004 2 rec|root|hung",
+                                "5002 2 rec|root",
+                                "5005 -1 rec|nobody|resume|refused: no",
+                                "3001 2 rec|a restart an operator asked for|1",
+                            }));
+}
+
 }  // namespace

@@ -16,7 +16,7 @@
 namespace {
 
 // Events of one watchdog connection, one letter each: M mismatch,
-// H handshake, C new connection attempt.
+// H handshake, C new connection attempt, P held (maintenance), R released.
 std::string Actions(const std::string& events) {
     CommandState state;
     std::string out;
@@ -26,6 +26,8 @@ std::string Actions(const std::string& events) {
             action = state.OnMismatch();
         } else if (e == 'H') {
             action = state.OnHandshake();
+        } else if (e == 'P' || e == 'R') {
+            state.Hold(e == 'P');
         } else {
             state.Reset();
         }
@@ -55,6 +57,10 @@ TEST(CommandState, CommandsFollowMismatchesHandshakesAndReconnections) {
         {"HHHHMHHHHH", "....U....I"},
         // Each mismatch after an install starts a new cycle.
         {"MHHHHHMHHHHH", "U....IU....I"},
+        // Held: no uninstall, and a pending install waits for the release.
+        {"PMHHHHHHRH", ".........."},
+        {"MHHPHHHHRH", "U........I"},
+        {"MPRMHHHHH", "U..U....I"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(Actions(c.events), c.actions) << c.events;

@@ -25,6 +25,7 @@ namespace {
 namespace fs = std::filesystem;
 using testing_support::ReadWholeFile;
 namespace ev = watchdog_event;
+using journal::AppState;
 
 constexpr int64_t kStart = 1765195200;
 constexpr ConnectionState kConnecting = ConnectionState::kConnecting;
@@ -65,12 +66,15 @@ TEST(StatusRecord, FollowsTheWatchdogThroughItsCycles) {
         {Event(ev::Terminate{Cycle::kFailing, 11}, kConnected, 0, 11, true), AppState::kDown},
         {Event(ev::Terminated{Cycle::kFailing, 1, 1}, kConnected, 0, 11, true), AppState::kDown},
         {Event(ev::Launch{Cycle::kFailing, 20}, kConnected, 0, 20, true), AppState::kDown},
+        // The old connection's failed reads terminate again: no new restart.
+        {Event(ev::Terminate{Cycle::kFailing, 11}, kConnected, 0, 11), AppState::kDown},
         // A reconnection cancels the pending install; down lasts.
         {Event(ev::Reconnect{Cycle::kSilent, 60}, kConnecting), AppState::kDown},
         {Event(ev::DataReceived{1}, kConnected), AppState::kConnected},
         {Event(ev::SilentWait{45}, kConnected, 45), AppState::kSilent},
         {Event(ev::Launch{Cycle::kSilent, 45}, kConnected, 45), AppState::kSilent},
-        {Event(ev::ThreadExit{}), AppState::kConnecting},
+        // The thread's exit keeps what the last snapshot shows.
+        {Event(ev::ThreadExit{}, kConnected, 45), AppState::kSilent},
         {Event(ev::ThreadNotStarted{}), AppState::kNotWatched},
     };
     AppRecord record;
@@ -92,14 +96,16 @@ TEST(StatusRecord, FollowsTheWatchdogThroughItsCycles) {
     EXPECT_EQ(status.bytesReceived, 241u);
     EXPECT_EQ(status.lastMessageTime, kStart + 10);
     EXPECT_EQ(status.lastTrainTime, kStart + 10);
-    EXPECT_EQ(status.terminations, 2u);
+    EXPECT_EQ(status.terminations, 3u);
+    EXPECT_EQ(status.restarts, 2u);
     EXPECT_EQ(status.processesTerminated, 1u);
     EXPECT_EQ(status.launches, 2u);
     EXPECT_EQ(status.reconnects, 1u);
     EXPECT_EQ(status.fileMismatches, 1u);
     EXPECT_EQ(status.uninstallCommands, 1u);
     EXPECT_EQ(status.installCommands, 0u);
-    EXPECT_EQ(StatusAt(record, now).terminationsLastHour, 2);
+    EXPECT_EQ(StatusAt(record, now).terminationsLastHour, 3);
+    EXPECT_EQ(StatusAt(record, now).restartsLastHour, 2);
 }
 
 TEST(StatusRecord, CountsTheTerminationsOfTheLastHour) {
@@ -108,6 +114,8 @@ TEST(StatusRecord, CountsTheTerminationsOfTheLastHour) {
         ApplyEvent(record, Event(ev::Terminate{Cycle::kSilent, 30}, kConnected, 30), at);
     }
     EXPECT_EQ(StatusAt(record, kStart + 3000).terminationsLastHour, 3);
+    // No data came between them: one down period, one restart.
+    EXPECT_EQ(StatusAt(record, kStart + 3000).restartsLastHour, 1);
     EXPECT_EQ(StatusAt(record, kStart + 3650).terminationsLastHour, 2);
     EXPECT_EQ(StatusAt(record, kStart + 7000).terminationsLastHour, 0);
     // The clock set back a little keeps them; by a day, it drops them.
@@ -120,13 +128,14 @@ TEST(StatusRecord, CountsTheTerminationsOfTheLastHour) {
         ApplyEvent(storm, Event(ev::Terminate{Cycle::kFailing, 11}, kConnected, 0, 11), kStart + i);
     }
     EXPECT_EQ(StatusAt(storm, kStart + 200).terminationsLastHour,
-              static_cast<int32_t>(TerminationTimes::kCapacity));
+              static_cast<int32_t>(RecentTimes::kCapacity));
     EXPECT_EQ(storm.status.terminations, 200u);
 }
 
 StatusSnapshot Sample() {
     StatusSnapshot snapshot;
     snapshot.version = "1.2.3";
+    snapshot.writer = WriterProcess{"post-\"7\"", 4242, 18446744073709551615ull};
     snapshot.daemonStartTime = kStart;
     snapshot.daemonStopTime = kStart + 61;
     snapshot.writeTime = kStart + 60;
@@ -147,6 +156,8 @@ StatusSnapshot Sample() {
     app.terminations = 5;
     app.processesTerminated = 2;
     app.terminationsLastHour = 3;
+    app.restarts = 4;
+    app.restartsLastHour = 2;
     app.reconnects = 4;
     snapshot.apps.push_back(app);
     return snapshot;
@@ -158,6 +169,8 @@ TEST(StatusText, WritesHelpTypeAndEscapedLabelsAndReadsBackTheSame) {
         "{app=\"a \\\"b\\\"\\\\c\\nd\",index=\"7\",endpoint=\"127.0.0.1:9000\"";
     for (const std::string& line : {
              std::string("# TYPE zelk_build_info gauge\nzelk_build_info{version=\"1.2.3\"} 1\n"),
+             std::string("zelk_daemon_process{host=\"post-\\\"7\\\"\",pid=\"4242\","
+                         "start=\"18446744073709551615\"} 1\n"),
              std::string("# TYPE zelk_daemon_start_time_seconds gauge\n"
                          "zelk_daemon_start_time_seconds 1765195200\n"),
              std::string("zelk_daemon_stop_time_seconds 1765195261\n"),
@@ -176,6 +189,8 @@ TEST(StatusText, WritesHelpTypeAndEscapedLabelsAndReadsBackTheSame) {
              "zelk_app_termination_attempts_total" + labels + "} 5\n",
              "zelk_app_processes_terminated_total" + labels + "} 2\n",
              "zelk_app_terminations_last_hour" + labels + "} 3\n",
+             "zelk_app_restarts_total" + labels + "} 4\n",
+             "zelk_app_restarts_last_hour" + labels + "} 2\n",
          }) {
         EXPECT_NE(text.find(line), std::string::npos) << line << "\nin:\n" << text;
     }
@@ -216,6 +231,10 @@ TEST(StatusText, RefusesWhatIsNoSnapshotOfOursWithAReason) {
         {time + app + "99999999999\"} 1\n", "index label"},
         {time + app + "\"} 1\n", "index label"},
         {time + "zelk_app_connected 1\n", "index label"},
+        {time + "zelk_daemon_process{host=\"h\",pid=\"4294967296\",start=\"1\"} 1\n",
+         "line 2: the process of zelk_daemon_process is not a number"},
+        {time + "zelk_daemon_process{host=\"h\",pid=\"12\",start=\"-1\"} 1\n", "the process"},
+        {time + "zelk_daemon_process{host=\"h\",start=\"1\"} 1\n", "the process"},
     };
     for (const Case& c : cases) {
         StatusSnapshot read;

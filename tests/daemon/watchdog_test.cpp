@@ -360,4 +360,36 @@ TEST(WatchdogThread, ASetUpWithoutMemoryIsToldAsNotWatched) {
     EXPECT_GT(failures, 0);
 }
 
+// The control channel's orders, as the watchdog follows them: a paused
+// application is read but never terminated, launched or reinstalled; a
+// restart terminates and launches it at the next pass.
+TEST_F(WatchdogTest, OrdersPauseEveryActionAndRestartAtTheNextPass) {
+    WatchdogOrders orders;
+    orders.paused.store(true);
+    files.pictures = 3;
+    files.xmlFiles = 1;
+    connection.Add(1, platform::WaitOutcome::kReadable, kTrain);
+    connection.Add(6, platform::WaitOutcome::kReadable, kHandshake);
+    connection.Add(90, platform::WaitOutcome::kTimedOut);
+    connection.Add(40, platform::WaitOutcome::kReadable);
+    WatchdogSeams seams = Seams();
+    seams.orders = &orders;
+    {
+        Watchdog watchdog(app, DaemonTimings(), seams, 4096, 8192);
+        watchdog.Run(running);
+    }
+    EXPECT_TRUE(processes.calls.empty());
+    EXPECT_TRUE(shell.commands.empty());
+    EXPECT_EQ(connection.opens, 1);
+
+    running.store(true);
+    orders.paused.store(false);
+    connection.Add(1, platform::WaitOutcome::kTimedOut);
+    Watchdog watchdog(app, DaemonTimings(), seams, 4096, 8192);
+    orders.restarts.fetch_add(1);
+    watchdog.Run(running);
+    EXPECT_EQ(processes.calls,
+              (std::vector<std::string>{"close:app", "open:app.exe --station 12"}));
+}
+
 }  // namespace

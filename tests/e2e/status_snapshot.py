@@ -103,7 +103,13 @@ def main():
 
         setup.stop_daemon(20)
         last = read_snapshot(path)
-        assert last[("zelk_app_connected", ok, None)] == 0, last
+        # The last snapshot keeps each application's state at the stop.
+        assert last[("zelk_app_state", ok, "connected")] == 1, last
+        # The silent cycle's termination and the failing one's that followed
+        # on the killed process's connection are one restart.
+        assert last[("zelk_app_restarts_total", quiet, None)] == 1, last
+        assert last[("zelk_app_termination_attempts_total", quiet, None)] >= 1, last
+        assert any(key[0] == "zelk_daemon_process" and value == 1 for key, value in last.items()), last
         assert last[("zelk_daemon_stop_time_seconds", None, None)] > 0, last
         assert os.listdir(setup.status_folder) == ["zelk.prom"], os.listdir(setup.status_folder)
         lint(path)

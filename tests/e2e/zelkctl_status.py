@@ -1,7 +1,7 @@
 """zelkctl status against a live daemon with the status enabled: exit 0 while
 the application is connected and the snapshot fresh, 1 once the application
 has gone (its reads fail), 2 as soon as the daemon has stopped (its last
-snapshot says when), 3 when there is no snapshot at all."""
+snapshot says when) or has been killed, 3 when there is no snapshot at all."""
 
 import argparse
 import os
@@ -52,9 +52,18 @@ def main():
 
         setup.stop_daemon(30)
         wait_for_exit_code(status, 2, 5, "the daemon stopped at")
+        # A daemon killed without its stop: told at once on its own host, not
+        # after the snapshot has grown stale.
+        mark = len(setup.run.text())
+        setup.run.start()
+        setup.run.wait_for("=======================start=====================", 60 if args.wine else 15,
+                           mark)
+        wait_for_exit_code(status, 1, 30, "up ")
+        setup.run.kill()
+        wait_for_exit_code(status, 2, 5, "daemon not running (process ")
         os.remove(os.path.join(setup.status_folder, "zelk.prom"))
         wait_for_exit_code(status, 3, 5)
-        print("zelkctl status: 0 connected, 1 application gone, 2 daemon stopped, 3 no snapshot")
+        print("zelkctl status: 0 connected, 1 application gone, 2 daemon stopped or killed, 3 no snapshot")
 
 
 if __name__ == "__main__":

@@ -45,7 +45,7 @@ PROGRAMS = ["prometheus", "promtool", "prometheus-node-exporter", "prometheus-al
 # a daemon built before them writes none, and a dashboard query that needs
 # one is skipped with its name instead of failing.
 NEW_METRICS = {"zelk_app_state", "zelk_app_terminations_last_hour",
-               "zelk_app_termination_attempts_total", "zelk_app_processes_terminated_total",
+               "zelk_app_restarts_last_hour", "zelk_app_termination_attempts_total", "zelk_app_processes_terminated_total",
                "zelk_daemon_stop_time_seconds", "zelk_config_loaded", "zelk_config_pitfalls",
                "zelk_build_info"}
 

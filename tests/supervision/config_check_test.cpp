@@ -119,6 +119,7 @@ TEST(ConfigCheck, NamesEachPitfallAndNothingElse) {
     const Case cases[] = {
         {"<Config>" + App(1) + "</Config>", Pitfall::kTopNotConfig, -1, "<Config>"},
         {Config(twentyTwo), Pitfall::kBeyondTwenty, -1, "\"a21.exe\", \"a22.exe\""},
+        {Config("<journal folder=\"j\"/>"), Pitfall::kNoApplication, -1, "nothing is watched"},
         {Config("<app path=\"run\">" + socket + SubApp(kMonitors) + "</app>"), Pitfall::kEmptyName,
          0, "never terminated"},
         {Config("<app name=\"n\" path=\"run\">" + SubApp(kMonitors) + "</app>"), Pitfall::kNoSocket,

@@ -78,6 +78,11 @@ std::vector<std::string> Lines() {
     const std::vector<std::string> findings = {"app 1 \"a\": empty path", "second"};
     daemon(de::ConfigPitfalls{findings});
     daemon(de::ClockJump{kTime.ms - 400LL * 86400000, kTime.ms});
+    de::Control pause{"root", "pause", 1,  "sim_silent",       "installing 2.4", kTime.ms + 3600000,
+                      "",     true,    "", "sim_silent paused"};
+    daemon(pause);
+    daemon(de::Control{"nobody", "resume", -1, "sim_silent", "", 0, "", false, "denied",
+                       "refused: user 'nobody' may not control ZELK_Daemon (it takes root)"});
     // The states a day's file begins with, as the writer makes them.
     journal::Event state;
     state.kind = journal::EventKind::kState;

@@ -166,4 +166,40 @@ TEST(WatchdogState, TimeoutsBetweenFailuresDoNotResetTheFailureCount) {
               "failure:11 terminate:11 [sleep][terminate]");
 }
 
+// Maintenance: the counting goes on, no row acts on the application, and
+// resuming counts from zero, so the termination comes one whole cycle later.
+TEST(WatchdogState, APausedWatchdogCountsButTakesNoActionUntilResumed) {
+    for (const PassOutcome outcome : {PassOutcome::kTimeout, PassOutcome::kReadFailed}) {
+        WatchdogState state = NewConnectionState();
+        Step(&state, PassOutcome::kReadData);
+        PauseWatchdog(&state);
+        const std::string note = outcome == PassOutcome::kTimeout ? "silent:" : "failure:";
+        EXPECT_EQ(Unusual(&state, outcome, 100, note), Steps{});
+        EXPECT_EQ(state.connection, ConnectionState::kConnected);
+        ResumeWatchdog(&state);
+        EXPECT_FALSE(state.paused);
+        const int terminateAt = outcome == PassOutcome::kTimeout ? 30 : 11;
+        const Steps unusual = Unusual(&state, outcome, terminateAt, note);
+        ASSERT_EQ(unusual.size(), 1u);
+        EXPECT_EQ(unusual[0].first, terminateAt);
+    }
+    // A connection attempt that never brings data is neither closed nor replaced.
+    WatchdogState connecting = NewConnectionState();
+    PauseWatchdog(&connecting);
+    EXPECT_EQ(Unusual(&connecting, PassOutcome::kTimeout, 90, "connecting:"), Steps{});
+}
+
+TEST(WatchdogState, APauseOutlivesANewSocketAndStillReplacesABrokenOne) {
+    WatchdogState state = NewConnectionState(false);
+    PauseWatchdog(&state);
+    EXPECT_EQ(Describe(Step(&state, PassOutcome::kNoSocket)), "reconnect:1 [reconnect]");
+    EXPECT_TRUE(state.paused);
+    for (int i = 1; i < 30; ++i) {
+        Step(&state, PassOutcome::kWaitFailed);
+    }
+    EXPECT_EQ(Describe(Step(&state, PassOutcome::kWaitFailed)),
+              "waitFailed:30 reconnect:30 [reconnect][pause]");
+    EXPECT_TRUE(state.paused);
+}
+
 }  // namespace

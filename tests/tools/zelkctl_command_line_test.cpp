@@ -6,6 +6,7 @@
 
 #include "zelkctl/check_command.h"
 #include "zelkctl/command_line.h"
+#include "zelkctl/control_command.h"
 #include "zelkctl/history_command.h"
 #include "zelkctl/status_command.h"
 #include "zelkctl/status_view.h"
@@ -229,6 +230,39 @@ TEST(ZelkctlCommandLine, TheJournalCommandsRejectBadCommandLines) {
               "--from 04:00 must come at least a minute before --to 03:00");
     EXPECT_EQ(ErrorOf(ParseTimelineOptions, {"timeline", "--journal", "a", "--journal", "b"}),
               "--journal given twice");
+}
+
+TEST(ControlOptions, PauseResumeAndRestartNeedWhatTheyRecord) {
+    ControlOptions o;
+    o.request.op = ControlOp::kPause;
+    std::string error;
+    ASSERT_TRUE(
+        ParseControlOptions({"pause", "Recorder", "--reason", "update", "--for", "2h"}, &o, &error))
+        << error;
+    EXPECT_EQ(o.request.app, "Recorder");
+    EXPECT_EQ(o.request.seconds, 7200);
+    struct Case {
+        ControlOp op;
+        std::vector<std::string> arguments;
+    };
+    const Case bad[] = {
+        {ControlOp::kPause, {"pause", "Recorder"}},                           // no reason
+        {ControlOp::kPause, {"pause", "--reason", "r"}},                      // no application
+        {ControlOp::kPause, {"pause", "a", "--reason", "r", "--for", "2w"}},  // no such unit
+        {ControlOp::kPause, {"pause", "a", "b", "--reason", "r"}},            // two applications
+        {ControlOp::kResume, {"resume", "a", "--reason", "r"}},               // resume takes none
+        {ControlOp::kRestart, {"restart", "a", "--reason", "r", "--for", "1h"}},
+    };
+    for (const Case& c : bad) {
+        ControlOptions options;
+        options.request.op = c.op;
+        EXPECT_FALSE(ParseControlOptions(c.arguments, &options, &error)) << Joined(c.arguments);
+    }
+    EXPECT_EQ(ParseDuration("90"), 90);
+    EXPECT_EQ(ParseDuration("30m"), 1800);
+    EXPECT_EQ(ParseDuration("1d"), 86400);
+    EXPECT_EQ(ParseDuration("-5s"), 0);
+    EXPECT_EQ(ParseDuration("h"), 0);
 }
 
 }  // namespace

@@ -192,6 +192,11 @@ def check_status(tool, folder):
         (2, ["--file", tool.path(snapshot)], snapshot_text(100, 1), "CRITICAL: snapshot written"),
         (3, ["--file", tool.path(missing)], None, "zelkctl: cannot read %s: " % tool.path(missing)),
         (3, ["--config", tool.path(no_status)], None, "has no <status folder=\"...\"/> element"),
+        # What it means and what to do, with the system's own service command.
+        (3, ["--file", tool.path(missing)], None, "not written its status snapshot (yet): is the "
+         "service running? `%s`" % ("sc query ZELK_Daemon" if tool.wine else
+                                    "systemctl status zelk-daemon")),
+        (3, ["--config", tool.path(no_status)], None, "to config.xml and restart the service"),
     ]
     for code, args, text, said in cases:
         if text is not None:

@@ -32,8 +32,14 @@ AppStatus NotWatched(AppStatus app) {
     return app;
 }
 
-AppStatus Terminated(AppStatus app, int32_t lastHour) {
-    app.terminationsLastHour = lastHour;
+AppStatus Paused(AppStatus app) {
+    app.maintenance = true;
+    app.maintenanceUntil = 1765000000;
+    return app;
+}
+
+AppStatus Restarted(AppStatus app, int32_t lastHour) {
+    app.restartsLastHour = lastHour;
     return app;
 }
 
@@ -86,9 +92,12 @@ TEST(ZelkctlStatus, StateInWordsWithTheExitCodeOfEach) {
         {Down(App("a", false, 4)), "down, connecting, 4 waits", kStatusWarning},
         {Down(App("a", true, 0, 12)), "down, failing, 12 reads", kStatusWarning},
         {NotWatched(Down(App("a", false))), "not watched", kStatusCritical},
-        {Terminated(App("a", true), 2), "connected", kStatusOk},
-        {Terminated(App("a", true), 3), "flapping, 3 in 1h; connected", kStatusWarning},
-        {Terminated(Down(App("a", false, 2)), 5), "flapping, 5 in 1h; down, connecting, 2 waits",
+        {Restarted(App("a", true), 2), "connected", kStatusOk},
+        {Restarted(App("a", true), 3), "flapping, 3 in 1h; connected", kStatusWarning},
+        {Restarted(Down(App("a", false, 2)), 5), "flapping, 5 in 1h; down, connecting, 2 waits",
+         kStatusWarning},
+        {Paused(App("a", true)), "maintenance (no action taken); connected", kStatusWarning},
+        {Paused(App("a", true, 40)), "maintenance (no action taken); silent, 40 waits",
          kStatusWarning},
     };
     for (const Case& c : cases) {
@@ -123,7 +132,8 @@ TEST(ZelkctlStatus, ExitCodeCriticalOverWarningOverOk) {
         {Snapshot(kNow, {App("a", false), App("b", true)}), kStatusWarning},
         {Snapshot(kNow, {App("a", false), NotWatched(App("b", false))}), kStatusCritical},
         {Snapshot(kNow - kStaleSeconds - 1, {App("a", false)}), kStatusCritical},
-        {Snapshot(kNow, {}), kStatusOk},
+        // A station that watches nothing is worth a look, not a page.
+        {Snapshot(kNow, {}), kStatusWarning},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(StatusExitCode(c.snapshot, kNow), c.code)
@@ -149,7 +159,8 @@ TEST(ZelkctlStatus, TheTableAlignsEveryColumn) {
     EXPECT_EQ(lines[0],
               "WARNING: 1 of 2 applications need attention (x: connecting); snapshot written 1s "
               "ago");
-    EXPECT_EQ(lines[1], "snapshot /s/zelk.prom, daemon 1.0.0, up 1m 40s");
+    // Uptime as of now, one second after the write.
+    EXPECT_EQ(lines[1], "snapshot /s/zelk.prom, daemon 1.0.0, up 1m 41s");
     EXPECT_EQ(lines[2], "config.xml has 2 pitfalls: zelkctl check names them");
     const std::size_t state = lines[4].find("STATE");
     const std::size_t last = lines[4].find("LAST MESSAGE");
@@ -176,6 +187,43 @@ TEST(ZelkctlStatus, TheStopTimeIsTheLocalClocks) {
                                         " seconds since the epoch; nothing is watched");
 }
 
+// Once the daemon no longer writes, each row keeps its last state and its
+// last message ages to now; the uptime is as of the stop or the last write.
+TEST(ZelkctlStatus, AfterTheDaemonTheAgesRunToNow) {
+    AppStatus app = App("a", true);
+    app.lastMessageTime = kNow - 605;
+    const StatusSnapshot stopped = Stopped(Snapshot(kNow - 600, {app}), kNow - 599);
+    std::vector<std::string> lines =
+        testing_support::SplitLines(StatusReport(stopped, "s", kNow, NineOClock));
+    ASSERT_GE(lines.size(), 4u);
+    EXPECT_EQ(lines[1], "snapshot s, daemon 1.0.0, ran 1m 41s");
+    EXPECT_NE(lines.back().find("connected"), std::string::npos) << lines.back();
+    EXPECT_NE(lines.back().find("10m 05s ago"), std::string::npos) << lines.back();
+
+    StatusSnapshot gone = Snapshot(kNow - 30, {app});
+    gone.writer = WriterProcess{"post-7", 77, 5};
+    EXPECT_EQ(StatusExitCode(gone, kNow, false), kStatusOk);
+    EXPECT_EQ(StatusExitCode(gone, kNow, true), kStatusCritical);
+    lines = testing_support::SplitLines(StatusReport(gone, "s", kNow, NineOClock, true));
+    ASSERT_GE(lines.size(), 4u);
+    EXPECT_EQ(lines[0],
+              "CRITICAL: daemon not running (process 77 gone); its last snapshot written 30s ago; "
+              "nothing is watched");
+    EXPECT_EQ(lines[1], "snapshot s, daemon 1.0.0, up 1m 40s at its last write");
+    EXPECT_NE(lines.back().find("10m 05s ago"), std::string::npos) << lines.back();
+    // While it writes, the ages are as of the write.
+    lines = testing_support::SplitLines(StatusReport(gone, "s", kNow, NineOClock, false));
+    EXPECT_NE(lines.back().find("9m 35s ago"), std::string::npos) << lines.back();
+
+    // Only a running daemon of this host is asked after.
+    EXPECT_TRUE(WriterToAsk(gone, "post-7"));
+    EXPECT_FALSE(WriterToAsk(gone, "post-8"));
+    EXPECT_FALSE(WriterToAsk(gone, ""));
+    EXPECT_FALSE(WriterToAsk(Stopped(gone, kNow - 29), "post-7"));
+    gone.writer.id = 0;
+    EXPECT_FALSE(WriterToAsk(gone, "post-7"));
+}
+
 TEST(ZelkctlStatus, ReadsSnapshotFilesWithTheExitCodeOfEachState) {
     testing_support::TempFolder folder;
     const std::string dir = folder.WithSeparator();
@@ -194,10 +242,12 @@ TEST(ZelkctlStatus, ReadsSnapshotFilesWithTheExitCodeOfEachState) {
         {write("down.prom",
                FormatStatus(Snapshot(kNow, {App("a", true), Down(App("b", false, 9))}))),
          kStatusWarning, "WARNING: 1 of 2 applications need attention (b: down)"},
-        {write("storm.prom", FormatStatus(Snapshot(kNow, {Terminated(App("a", true), 4)}))),
+        {write("storm.prom", FormatStatus(Snapshot(kNow, {Restarted(App("a", true), 4)}))),
          kStatusWarning, "(a: flapping, 4 in 1h)"},
         {write("failing.prom", FormatStatus(Snapshot(kNow, {App("a", true, 0, 2)}))),
          kStatusWarning, "failing, 2 reads"},
+        {write("paused.prom", FormatStatus(Snapshot(kNow, {Paused(App("a", true))}))),
+         kStatusWarning, "maintenance (no action taken)"},
         {write("unwatched.prom",
                FormatStatus(Snapshot(kNow, {App("a", true), NotWatched(App("b", false))}))),
          kStatusCritical,

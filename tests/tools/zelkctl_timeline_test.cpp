@@ -74,8 +74,15 @@ TEST(TimelineSpans, FollowARestartCycle) {
             Ev("2026-12-09T00:10:00+01:00", EventKind::kSilence, "a", 0),
             Ev("2026-12-09T00:11:27+01:00", EventKind::kTerminated, "a", 0),
             Ev("2026-12-09T00:12:12+01:00", EventKind::kLaunched, "a", 0),
+            // The killed process's connection fails: a second termination,
+            // no second restart.
+            Ev("2026-12-09T00:12:40+01:00", EventKind::kFailing, "a", 0),
+            Ev("2026-12-09T00:12:50+01:00", EventKind::kTerminated, "a", 0),
             Ev("2026-12-09T00:12:57+01:00", EventKind::kReconnect, "a", 0),
             Ev("2026-12-09T00:13:03+01:00", EventKind::kConnected, "a", 0),
+            // Quiet for less than the tolerated gap: still connected.
+            Ev("2026-12-09T00:15:00+01:00", EventKind::kSilence, "a", 0),
+            Ev("2026-12-09T00:15:29+01:00", EventKind::kResumed, "a", 0),
             Ev("2026-12-09T00:20:00+01:00", EventKind::kFailing, "a", 0),
             Ev("2026-12-09T00:20:30+01:00", EventKind::kResumed, "a", 0),
             Ev("2026-12-09T00:30:00+01:00", EventKind::kTrain, "a", 0),
@@ -86,8 +93,9 @@ TEST(TimelineSpans, FollowARestartCycle) {
     ExpectSpans(
         a, {
                {"2026-12-09T00:00:00+01:00", "2026-12-09T00:00:06+01:00", LaneState::kConnecting},
-               {"2026-12-09T00:00:06+01:00", "2026-12-09T00:10:00+01:00", LaneState::kConnected},
-               {"2026-12-09T00:10:00+01:00", "2026-12-09T00:11:27+01:00", LaneState::kSilent},
+               // silent from the eleventh quiet wait, 30 s after the first
+               {"2026-12-09T00:00:06+01:00", "2026-12-09T00:10:30+01:00", LaneState::kConnected},
+               {"2026-12-09T00:10:30+01:00", "2026-12-09T00:11:27+01:00", LaneState::kSilent},
                // the launch and the reconnect of the restart stay down
                {"2026-12-09T00:11:27+01:00", "2026-12-09T00:13:03+01:00", LaneState::kDown},
                {"2026-12-09T00:13:03+01:00", "2026-12-09T00:20:00+01:00", LaneState::kConnected},
@@ -263,7 +271,8 @@ TEST(TimelineSpans, TheClockGoingBackAnHourKeepsEverySpanInOrder) {
         "2026-10-25T00:00:00+02:00", "2026-10-26T00:00:00+01:00");
     ASSERT_EQ(t.lanes.size(), 1u);
     const Lane& a = t.lanes[0];
-    EXPECT_EQ(a.stateMs[static_cast<int>(LaneState::kSilent)], 30 * kMsPerMinute);
+    // Silent from 30 s after the silence line.
+    EXPECT_EQ(a.stateMs[static_cast<int>(LaneState::kSilent)], 30 * kMsPerMinute - 30000);
     EXPECT_EQ(a.stateMs[static_cast<int>(LaneState::kDown)], 20 * kMsPerMinute);
     int64_t total = 0;
     for (std::size_t i = 0; i < a.spans.size(); ++i) {
@@ -298,7 +307,8 @@ TEST(TimelineSpans, AnEventOutOfOrderCountsAtTheTimeBeforeIt) {
         t.lanes[0],
         {
             {"2026-12-09T08:00:00+01:00", "2026-12-09T08:10:00+01:00", LaneState::kConnecting},
-            {"2026-12-09T08:10:00+01:00", "2026-12-09T08:20:00+01:00", LaneState::kSilent},
+            {"2026-12-09T08:10:00+01:00", "2026-12-09T08:10:30+01:00", LaneState::kConnected},
+            {"2026-12-09T08:10:30+01:00", "2026-12-09T08:20:00+01:00", LaneState::kSilent},
             {"2026-12-09T08:20:00+01:00", "2026-12-09T09:00:00+01:00", LaneState::kConnected},
         });
 }
@@ -691,8 +701,10 @@ TEST(TimelineDrawing, TheTerminalDrawsAWindowInNinetySixCharacters) {
     EXPECT_EQ(text.substr(ruler, text.find('\n', ruler) - ruler),
               "    03:00   03:05   03:10   03:15   03:20   03:25   03:30   03:35   03:40   03:45   "
               "03:50   03:55");
-    // Silent, then terminated at 03:01:30, launched at 03:02 and down.
-    EXPECT_NE(text.find("\na   ~~TL" + std::string(92, 'X') + "  T1 L1\n"), std::string::npos);
+    // Quiet from 03:00, silent from 03:00:30, terminated at 03:01:30,
+    // launched at 03:02 and down.
+    EXPECT_NE(text.find("\na   =~TL" + std::string(92, 'X') + "  T1 L1\n"), std::string::npos)
+        << text;
     EXPECT_NE(text.find("\nb   " + std::string(96, '?') + "\n"), std::string::npos);
     EXPECT_NE(text.find("\nOne character: 37.5 seconds\n"), std::string::npos);
 

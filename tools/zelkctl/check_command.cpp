@@ -50,6 +50,8 @@ one line per pitfall found:
   - the file is not loaded (why, at which line and column, and the XML
     engine's report)
   - the top element is not config
+  - no application: the daemon runs and watches nothing (zelkctl status
+    warns of it too)
   - an element or attribute the daemon does not read where it stands, with
     its line and column and the known name it most resembles (prot for
     port, sokcet for socket, a fileMonitor outside subApp), or written

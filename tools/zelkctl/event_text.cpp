@@ -250,6 +250,27 @@ void ClockJumpText(Line& line, const Event& e) {
     line.Text("the clock moved from ").Field(e.from).Text(" to ").Field(e.to);
 }
 
+// "pause of sim_silent by root until 2026-12-10T09:14:00.000+01:00: installing
+// 2.4 (granted)", "refused: ...".
+void ControlText(Line& line, const Event& e) {
+    line.Field(e.action);
+    if (!e.app.empty()) {
+        line.Text(" of ").Field(e.app);
+    }
+    if (!e.by.empty()) {
+        line.Text(" by ").Field(e.by);
+    }
+    if (!e.until.empty()) {
+        line.Text(" until ").Field(e.until);
+    }
+    if (!e.reason.empty()) {
+        line.Text(": ").Field(e.reason);
+    }
+    if (e.ok == 0) {
+        line.Text(" (refused: ").Field(e.answer).Text(")");
+    }
+}
+
 }  // namespace
 
 std::string EventDetails(const Event& e) {
@@ -302,6 +323,8 @@ void AppendEventDetails(std::string* out, const Event& e) {
             return StateText(line, e);
         case EventKind::kClockJump:
             return ClockJumpText(line, e);
+        case EventKind::kControl:
+            return ControlText(line, e);
         case EventKind::kUnknown:
             return;
     }

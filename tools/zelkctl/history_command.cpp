@@ -95,8 +95,10 @@ std::string HistoryHelp() {
 
 Lists what the daemon's event journal holds, in time order: one row per
 event with its time, application, kind and details; then, per application,
-the time it spent connected, connecting, silent, failing and down in the
-range, and its terminations, launches, trains and mismatches.
+the time it spent connected, connecting, silent (more than 10 waits
+without data, as zelkctl status tells it), failing and down in the range,
+and its restarts (a silent one's restart terminates twice and counts
+once), launches, trains and mismatches.
 
   --config PATH     the daemon's config.xml, whose <journal folder="..."/>
                     element names the journal's folder (a relative folder

@@ -171,8 +171,8 @@ std::string SummaryText(const Timeline& timeline, int64_t fromMs, int64_t toMs,
     if (timeline.lanes.empty()) {
         out += "no application in this range\n";
     } else {
-        TextTable table({"APP", "CONNECTED", "CONNECTING", "SILENT", "FAILING", "DOWN",
-                         "TERMINATED", "LAUNCHED", "TRAINS", "MISMATCHES"});
+        TextTable table({"APP", "CONNECTED", "CONNECTING", "SILENT", "FAILING", "DOWN", "RESTARTS",
+                         "LAUNCHED", "TRAINS", "MISMATCHES"});
         const std::vector<std::string> labels = LaneLabels(timeline);
         for (std::size_t i = 0; i < timeline.lanes.size(); ++i) {
             const Lane& lane = timeline.lanes[i];

@@ -8,6 +8,7 @@
 #include "zelkctl/check_command.h"
 #include "zelkctl/command_line.h"
 #include "zelkctl/command_support.h"
+#include "zelkctl/control_command.h"
 #include "zelkctl/history_command.h"
 #include "zelkctl/status_command.h"
 #include "zelkctl/timeline_command.h"
@@ -16,10 +17,9 @@ namespace {
 
 // The commands, in the order the tool's help lists them.
 const zelkctl::CommandEntry* const kCommands[] = {
-    &zelkctl::kStatusCommand,
-    &zelkctl::kCheckCommand,
-    &zelkctl::kHistoryCommand,
-    &zelkctl::kTimelineCommand,
+    &zelkctl::kStatusCommand,   &zelkctl::kCheckCommand, &zelkctl::kHistoryCommand,
+    &zelkctl::kTimelineCommand, &zelkctl::kPauseCommand, &zelkctl::kResumeCommand,
+    &zelkctl::kRestartCommand,
 };
 constexpr std::size_t kCommandCount = std::size(kCommands);
 

@@ -4,11 +4,16 @@
 #include <ctime>
 
 #include "daemon/platform_config.h"
+#include "platform/files.h"
+#include "platform/host_name.h"
+#include "platform/process_identity.h"
+#include "platform/service_host.h"
 #include "platform/system.h"
 #include "platform/watch_terminal.h"
 #include "supervision/config_walk.h"
 #include "supervision/status_snapshot.h"
 #include "supervision/status_state.h"
+#include "supervision/utf8_text.h"
 #include "zelkctl/command_support.h"
 #include "zelkctl/status_view.h"
 
@@ -65,6 +70,17 @@ int Watch(const std::string& path, int seconds) {
     return exitCode;
 }
 
+// Whether the daemon that wrote `snapshot` is known to be gone: it ran on
+// this host and its process no longer runs. A reader elsewhere, or a system
+// that does not tell, waits for the snapshot to grow stale instead.
+bool WriterGone(const StatusSnapshot& snapshot) {
+    if (!WriterToAsk(snapshot, AnsiToUtf8(platform::HostName()))) {
+        return false;
+    }
+    const platform::ProcessIdentity writer{snapshot.writer.id, snapshot.writer.start};
+    return platform::ProcessRuns(writer) == platform::ProcessLiveness::kGone;
+}
+
 int StatusMain(const std::vector<std::string>& arguments) {
     return RunCommandLine(arguments, ParseStatusOptions, StatusHelp, RunStatus);
 }
@@ -112,12 +128,16 @@ and whether an install command is due, under a line with the snapshot's age.
 
 States: connected; connecting, N waits (no data yet on a new connection);
 silent, N waits (connected, more than )" +
-           std::to_string(kSilentWarningWaits) + R"( waits of 3 s without data);
+           std::to_string(journal::kSilentWaitsTolerated) + R"( waits of 3 s without data);
 failing, N reads (reads fail in a row); down (from a termination until data
 arrives again); not watched (the daemon could not start its watchdog). An
-application terminated )" +
-           std::to_string(kFlappingTerminations) + R"( times or more within the last hour is also
-flapping, N in 1h.
+application restarted )" +
+           std::to_string(journal::kFlappingRestarts) +
+           R"( times or more within the last hour is also
+flapping, N in 1h (a restart: a termination of an application that was not
+down already, so the two terminations of a silent one's restart count once).
+Once the daemon has stopped, or is gone, each row keeps its last state and
+the ages run to now.
 
   --config PATH     the daemon's config.xml, whose <status folder="..."/>
                     element names the folder of zelk.prom (a relative folder
@@ -128,8 +148,12 @@ flapping, N in 1h.
 
 Exit codes, as monitoring plugins give them:
   0  every application connected and the snapshot fresh
-  1  some application connecting, silent, failing, down or flapping
-  2  the daemon stopped, or its snapshot is older than )" +
+  1  some application connecting, silent, failing, down or flapping, in
+     maintenance ("maintenance": paused with zelkctl pause, no action taken;
+     who, why and until when: zelkctl history --event control), or
+     config.xml names no application (nothing is watched)
+  2  the daemon stopped, its process is gone (told at once on the daemon's
+     own computer), or its snapshot is older than )" +
            std::to_string(kStaleSeconds) + R"( seconds (it writes at
      least every )" +
            std::to_string(kStatusRoutineIntervalSeconds) +
@@ -147,11 +171,15 @@ StatusResult ReadStatus(const std::string& path, int64_t now) {
     StatusSnapshot snapshot;
     if (!ReadSmallFile(path, kMaxSnapshotBytes, "status snapshot", &text, &reason)) {
         result.error = reason;
+        if (!platform::PathExists(path)) {
+            result.error += "; " + NoSnapshotAdvice(platform::kServiceStatusCommand);
+        }
     } else if (!ParseStatus(text, &snapshot, &reason)) {
         result.error = path + " is not a status snapshot: " + reason;
     } else {
-        result.exitCode = StatusExitCode(snapshot, now);
-        result.text = StatusReport(snapshot, path, now, platform::LocalTime);
+        const bool writerGone = WriterGone(snapshot);
+        result.exitCode = StatusExitCode(snapshot, now, writerGone);
+        result.text = StatusReport(snapshot, path, now, platform::LocalTime, writerGone);
     }
     return result;
 }
@@ -171,7 +199,8 @@ bool FindSnapshot(const StatusOptions& options, std::string* path, std::string* 
         if (error->empty()) {
             *error = configPath +
                      " has no <status folder=\"...\"/> element: the daemon writes no "
-                     "status snapshot";
+                     "status snapshot; " +
+                     NoStatusElementAdvice(platform::kServiceStatusCommand);
         }
         return false;
     }

@@ -12,6 +12,8 @@ namespace zelkctl {
 
 namespace {
 
+using journal::AppState;
+
 std::string Count(int64_t n, const char* unit) {
     return std::to_string(n) + " " + unit + (n == 1 ? "" : "s");
 }
@@ -56,6 +58,7 @@ std::string PlainStateText(const AppStatus& app) {
         case AppState::kConnecting:
             return "connecting, " + Count(app.silentWaits, "wait");
         case AppState::kConnected:
+        case AppState::kNone:  // StateOf never gives it
             break;
     }
     return app.silentWaits > 0 ? "connected, " + Count(app.silentWaits, "wait") + " silent"
@@ -65,14 +68,33 @@ std::string PlainStateText(const AppStatus& app) {
 // The state's first word, or "flapping, N in 1h", for the verdict.
 std::string ShortState(const AppStatus& app) {
     if (StateOf(app) != AppState::kNotWatched && IsFlapping(app)) {
-        return "flapping, " + std::to_string(app.terminationsLastHour) + " in 1h";
+        return "flapping, " + std::to_string(app.restartsLastHour) + " in 1h";
     }
-    return StateOf(app) == AppState::kNotWatched ? "not watched" : StateName(StateOf(app));
+    return StateOf(app) == AppState::kNotWatched ? "not watched" : journal::StateName(StateOf(app));
 }
 
 bool IsStale(const StatusSnapshot& snapshot, int64_t now) {
     const int64_t age = now - snapshot.writeTime;
     return age > kStaleSeconds || age < -kStaleSeconds;
+}
+
+// The daemon no longer writes: it said it stopped, its process is gone, or
+// its snapshot is stale.
+bool NotWriting(const StatusSnapshot& snapshot, int64_t now, bool writerGone) {
+    return snapshot.daemonStopTime != 0 || writerGone || IsStale(snapshot, now);
+}
+
+// ", up 2m 22s" as of now while the daemon runs, ", ran ..." up to its stop,
+// ", up ... at its last write" when it is gone or stuck.
+std::string Uptime(const StatusSnapshot& snapshot, int64_t now, bool writerGone) {
+    if (snapshot.daemonStopTime != 0) {
+        return ", ran " + Duration(snapshot.daemonStopTime - snapshot.daemonStartTime);
+    }
+    if (writerGone || IsStale(snapshot, now)) {
+        return ", up " + Duration(snapshot.writeTime - snapshot.daemonStartTime) +
+               " at its last write";
+    }
+    return ", up " + Duration(now - snapshot.daemonStartTime);
 }
 
 std::string LocalDateTime(int64_t seconds, LocalTimeOf localTime) {
@@ -85,12 +107,17 @@ std::string LocalDateTime(int64_t seconds, LocalTimeOf localTime) {
     return text;
 }
 
-std::string Verdict(const StatusSnapshot& snapshot, int64_t now, LocalTimeOf localTime) {
+std::string Verdict(const StatusSnapshot& snapshot, int64_t now, LocalTimeOf localTime,
+                    bool writerGone) {
     const int64_t age = now - snapshot.writeTime;
     const std::string written = "snapshot written " + Duration(age) + " ago";
     if (snapshot.daemonStopTime != 0) {
         return "CRITICAL: the daemon stopped at " +
                LocalDateTime(snapshot.daemonStopTime, localTime) + "; nothing is watched";
+    }
+    if (writerGone) {
+        return "CRITICAL: daemon not running (process " + std::to_string(snapshot.writer.id) +
+               " gone); its last " + written + "; nothing is watched";
     }
     if (age < -kStaleSeconds) {
         return "CRITICAL: snapshot written " + Duration(-age) +
@@ -126,7 +153,7 @@ std::string Verdict(const StatusSnapshot& snapshot, int64_t now, LocalTimeOf loc
                "); " + written;
     }
     if (total == 0) {
-        return "OK: no application configured; " + written;
+        return "WARNING: config.xml names no application: nothing is watched; " + written;
     }
     return "OK: " + Plural(total, "application", "applications") + " connected; " + written;
 }
@@ -134,6 +161,9 @@ std::string Verdict(const StatusSnapshot& snapshot, int64_t now, LocalTimeOf loc
 }  // namespace
 
 std::string StateText(const AppStatus& app) {
+    if (app.maintenance) {
+        return "maintenance (no action taken); " + PlainStateText(app);
+    }
     if (StateOf(app) != AppState::kNotWatched && IsFlapping(app)) {
         return ShortState(app) + "; " + PlainStateText(app);
     }
@@ -145,14 +175,22 @@ int AppExitCode(const AppStatus& app) {
     if (state == AppState::kNotWatched) {
         return kStatusCritical;
     }
+    if (app.maintenance) {
+        return kStatusWarning;
+    }
     return state == AppState::kConnected && !IsFlapping(app) ? kStatusOk : kStatusWarning;
 }
 
-int StatusExitCode(const StatusSnapshot& snapshot, int64_t now) {
-    if (snapshot.daemonStopTime != 0 || IsStale(snapshot, now)) {
+bool WriterToAsk(const StatusSnapshot& snapshot, const std::string& localHost) {
+    return snapshot.writer.id != 0 && !localHost.empty() && snapshot.writer.host == localHost &&
+           snapshot.daemonStopTime == 0;
+}
+
+int StatusExitCode(const StatusSnapshot& snapshot, int64_t now, bool writerGone) {
+    if (NotWriting(snapshot, now, writerGone)) {
         return kStatusCritical;
     }
-    int worst = kStatusOk;
+    int worst = snapshot.apps.empty() ? kStatusWarning : kStatusOk;
     for (const AppStatus& app : snapshot.apps) {
         const int code = AppExitCode(app);
         worst = code > worst ? code : worst;
@@ -175,20 +213,29 @@ std::string Duration(int64_t seconds) {
     return std::to_string(s / 86400) + "d " + two(s / 3600 % 24) + "h";
 }
 
+std::string NoSnapshotAdvice(const char* serviceCommand) {
+    return std::string(
+               "the daemon has not written its status snapshot (yet): is the service "
+               "running? `") +
+           serviceCommand +
+           "` tells; it writes the snapshot within seconds of its start, and at least every " +
+           std::to_string(kStatusRoutineIntervalSeconds) + " s";
+}
+
+std::string NoStatusElementAdvice(const char* serviceCommand) {
+    return std::string("add <status folder=\"...\"/> to config.xml and restart the service (`") +
+           serviceCommand + "` shows it)";
+}
+
 std::string StatusReport(const StatusSnapshot& snapshot, const std::string& source, int64_t now,
-                         LocalTimeOf localTime) {
-    // Ages of messages are as of the write: the daemon does not rewrite the
-    // snapshot for every message, and the verdict line tells its own age.
-    std::string out = Verdict(snapshot, now, localTime) + "\n";
+                         LocalTimeOf localTime, bool writerGone) {
+    std::string out = Verdict(snapshot, now, localTime, writerGone) + "\n";
     out += "snapshot " + source;
     if (!snapshot.version.empty()) {
         out += ", daemon " + Shown(snapshot.version);
     }
     if (snapshot.daemonStartTime != 0) {
-        const int64_t end =
-            snapshot.daemonStopTime != 0 ? snapshot.daemonStopTime : snapshot.writeTime;
-        out += (snapshot.daemonStopTime != 0 ? ", ran " : ", up ") +
-               Duration(end - snapshot.daemonStartTime);
+        out += Uptime(snapshot, now, writerGone);
     }
     out += "\n";
     if (snapshot.configPitfalls > 0) {
@@ -199,11 +246,12 @@ std::string StatusReport(const StatusSnapshot& snapshot, const std::string& sour
     if (snapshot.apps.empty()) {
         return out + "The daemon watches no application.\n";
     }
+    const int64_t agesTo = NotWriting(snapshot, now, writerGone) ? now : snapshot.writeTime;
     TextTable table({"APP", "ENDPOINT", "STATE", "LAST MESSAGE", "TRAINS", "MISMATCHES",
                      "TERM/LAUNCH/RECONN", "INSTALL"});
     for (const AppStatus& app : snapshot.apps) {
         table.AddRow({Shown(app.name), Shown(app.endpoint), StateText(app),
-                      Ago(app.lastMessageTime, snapshot.writeTime), std::to_string(app.trains),
+                      Ago(app.lastMessageTime, agesTo), std::to_string(app.trains),
                       std::to_string(app.fileMismatches),
                       std::to_string(app.processesTerminated) + "/" + std::to_string(app.launches) +
                           "/" + std::to_string(app.reconnects),

@@ -82,8 +82,16 @@ void TimelineBuilder::Enter(LaneSlot& slot, LaneState state, int64_t t) {
     slot.sinceMs = t;
 }
 
+void TimelineBuilder::SettleSilence(LaneSlot& slot, int64_t t) {
+    if (slot.silencePending && t >= slot.silentShownMs) {
+        Enter(slot, LaneState::kSilent, slot.silentShownMs);
+    }
+    slot.silencePending = false;
+}
+
 void TimelineBuilder::StopAll(int64_t t) {
     for (LaneSlot& slot : slots_) {
+        SettleSilence(slot, t);
         Enter(slot, LaneState::kNone, t);
         slot.assumed = false;
     }
@@ -133,9 +141,22 @@ void TimelineBuilder::ApplyAppEvent(LaneSlot& slot, const Event& event, int64_t 
     if (!event.endpoint.empty()) {
         slot.lane.endpoint = event.endpoint;
     }
-    Enter(slot, journal::NextState(slot.state, event), t);
+    SettleSilence(slot, t);
+    const bool restart = journal::IsRestart(slot.state, event);
+    LaneState next = journal::NextState(slot.state, event);
+    if (event.kind == EventKind::kSilence && next == LaneState::kSilent) {
+        // A quiet gap is silence worth showing only once it outlasts what
+        // the shared rule tolerates; connected until then.
+        slot.silencePending = true;
+        slot.silentShownMs = journal::SilenceShownAtMs(t);
+        next = LaneState::kConnected;
+    }
+    Enter(slot, next, t);
     MarkerKind marker{};
-    if (!MarkerOf(event.kind, &marker) || t < windowStartMs_ || t >= windowEndMs_) {
+    // A termination that finds the application down already (the second of
+    // a silent one's restart) is no restart of its own: no marker.
+    if (!MarkerOf(event.kind, &marker) || (event.kind == EventKind::kTerminated && !restart) ||
+        t < windowStartMs_ || t >= windowEndMs_) {
         return;
     }
     ++slot.lane.markerCounts[static_cast<int>(marker)];
@@ -205,6 +226,7 @@ void TimelineBuilder::Add(const Event& event) {
 Timeline TimelineBuilder::Finish(int64_t endMs) {
     const int64_t end = anyEvent_ ? std::max(endMs, lastMs_) : endMs;
     for (LaneSlot& slot : slots_) {
+        SettleSilence(slot, end);
         Record(slot.lane, slot.state, slot.sinceMs, end);
     }
     if (offOpen_) {

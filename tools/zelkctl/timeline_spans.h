@@ -83,10 +83,15 @@ class TimelineBuilder {
         // hold that place in this run.
         bool assumed = false;
         bool seenInRun = false;
+        // A silence line seen, shown as silent from silentShownMs on
+        // (journal::SilenceShownAtMs) unless the next event comes first.
+        bool silencePending = false;
+        int64_t silentShownMs = 0;
     };
 
     LaneSlot& SlotFor(const journal::Event& event, int64_t t);
     void Enter(LaneSlot& slot, LaneState state, int64_t t);
+    void SettleSilence(LaneSlot& slot, int64_t t);
     void Record(Lane& lane, LaneState state, int64_t from, int64_t to);
     void RecordOff(int64_t from, int64_t to);
     void StopAll(int64_t t);

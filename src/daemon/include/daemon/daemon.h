@@ -10,9 +10,11 @@
 #include <vector>
 
 #include "daemon/timings.h"
+#include "daemon/watchdog.h"
 #include "platform/threads.h"
 #include "supervision/app_config.h"
 
+class ControlService;
 class CXmlDocument;
 class EventConsumer;
 class EventHub;
@@ -66,6 +68,11 @@ class CDaemon {
     // supervisor), watches the application until `running` is cleared, then
     // lowers `threadCount` once. Returns 0.
     static unsigned ZELK_THREAD_CALL DaemonThread(void* context);
+
+    // Serves the control channel `channel` (platform/control_channel.h) from
+    // Start to Stop; before Start. Without it nobody controls the daemon.
+    // `consoleMode`: the daemon's own user may control it too.
+    void ServeControl(const std::string& channel, bool consoleMode);
 
     // An extra consumer of the supervisor's events (the administrator
     // events of service mode); before Start. Not owned.
@@ -125,6 +132,12 @@ class CDaemon {
     std::unique_ptr<StatusService> status;
     std::unique_ptr<EventConsumer> statusConsumer;
     std::unique_ptr<JournalService> journal;
+    // The control channel, when ServeControl asked for it, and what it
+    // orders each watchdog.
+    std::string controlChannel;
+    bool controlConsole = false;
+    std::unique_ptr<ControlService> control;
+    std::array<WatchdogOrders, kMaxApplications> orders;
     bool startAnnounced = false;
     // Stop has told the consumers already (Start clears it).
     bool stopAnnounced = true;

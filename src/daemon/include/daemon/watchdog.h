@@ -23,6 +23,13 @@
 // One read's bytes; a read takes one byte less, so a terminating zero fits.
 constexpr std::size_t kReceiveBufferBytes = 10485760;
 
+// What the control channel asks of one watchdog: written by the control
+// thread, followed by the watchdog at the start of each pass.
+struct WatchdogOrders {
+    std::atomic<bool> paused{false};    // maintenance
+    std::atomic<uint32_t> restarts{0};  // raised once per restart asked for
+};
+
 struct WatchdogSeams {
     Connection& connection;
     ProcessControl& processes;
@@ -30,6 +37,7 @@ struct WatchdogSeams {
     ShellRunner& shell;
     WatchdogClock& clock;
     WatchdogSink& sink;
+    const WatchdogOrders* orders = nullptr;  // none: nobody controls it
 };
 
 // Sleeps a read wait at a time until `running` is found false: what a
@@ -66,6 +74,8 @@ class Watchdog {
     void Guarded(Step step);
     void BeginConnectionAttempt();
     void Pass();
+    // Takes up a pause, a resume or a restart the control channel asked for.
+    void FollowOrders();
     void CarryOut(const WatchdogActions& actions, int received);
     void Terminate(Cycle cycle);
     void Launch(Cycle cycle);
@@ -82,4 +92,5 @@ class Watchdog {
     // The sub-application's command state; reset with every new connection
     // attempt, so a reconnection cancels a pending install.
     CommandState commands_;
+    uint32_t restartsDone_ = 0;
 };

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "daemon/timings.h"
+#include "daemon/watchdog.h"
 #include "supervision/app_config.h"
 #include "supervision/event_hub.h"
 
@@ -17,6 +18,7 @@ struct WatchdogThreadContext {
     std::atomic<int32_t>& threadCount;  // lowered once, as the thread's very last step
     DaemonTimings timings;
     EventHub& events;
+    const WatchdogOrders* orders = nullptr;  // the control channel's, if it serves
 };
 
 // The thread's work: the watchdog of `context->app` built with the production

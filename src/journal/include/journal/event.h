@@ -38,6 +38,9 @@ enum class EventKind : uint8_t {
     // The station's clock moved by more than a minute against the steady
     // clock: from, to.
     kClockJump,
+    // A request on the control channel (or a pause's end by its time): app,
+    // by, action, reason, until, ok, answer.
+    kControl,
     // A kind this reader does not know (a newer daemon's): kept under its
     // name; nothing writes it.
     kUnknown,
@@ -77,6 +80,8 @@ struct Event {
     // state: the application's state (app_state.h) and since when (RFC 3339,
     // empty when unknown); clock_jump: the time before and after the jump.
     std::string state, since, from, to;
+    // control: who asked, what, until when (RFC 3339) and the answer.
+    std::string by, action, until, answer;
     std::vector<std::string> findings;
     int64_t apps = kNoNumber, pid = kNoNumber, count = kNoNumber, waits = kNoNumber,
             code = kNoNumber, error = kNoNumber, session = kNoNumber, processes = kNoNumber,

@@ -7,6 +7,14 @@
 
 namespace platform {
 
+// What an operator runs to see whether the daemon's service runs, as the
+// packages install it.
+#ifdef _WIN32
+constexpr const char* kServiceStatusCommand = "sc query ZELK_Daemon";
+#else
+constexpr const char* kServiceStatusCommand = "systemctl status zelk-daemon";
+#endif
+
 // The service entry, run by the dispatcher on a thread of its own.
 using ServiceMainFunction = void (*)(int argc, char** argv);
 

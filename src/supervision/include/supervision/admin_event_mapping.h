@@ -36,6 +36,9 @@ class AdminEventMapping final : public EventConsumer {
         bool noUser = false;  // its last launch found no user to launch for
     };
 
+    // The administrator event of a control request, if it makes one.
+    void ReportControl(const daemon_event::Control& control);
+
     AdminEventReporter& reporter_;
     ErrorText errorText_;
     std::mutex mutex_;  // every application's thread reports here

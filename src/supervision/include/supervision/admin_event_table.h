@@ -8,7 +8,8 @@
 // ZELK_ADMIN_EVENT(id, level, name, inserts, text)
 //   id       the stable event ID an administrator sets triggers on; never
 //            reused. Bands: 1xxx the service, 2xxx an application's
-//            connection, 3xxx process control, 4xxx trains and sub-applications.
+//            connection, 3xxx process control, 4xxx trains and sub-applications,
+//            5xxx an operator's control requests.
 //   level    Error, Warning or Information.
 //   name     the symbolic name: AdminEventId::k<name>, and the message's
 //            symbol in the message file.
@@ -38,5 +39,10 @@ ZELK_ADMIN_EVENT(3004, Warning, NoInteractiveUser, "app", "The application %1 ca
 ZELK_ADMIN_EVENT(3005, Information, UserLoggedOn, "app", "A user is logged on again: the application %1 can be launched.") \
 ZELK_ADMIN_EVENT(4001, Warning, ResultMismatch, "app,train,pictures,files", "The result files of train %2 of the application %1 do not match: %3 pictures, %4 XML files.") \
 ZELK_ADMIN_EVENT(4002, Warning, UninstallRun, "app,sub-application,command", "The uninstall command of the sub-application %2 of %1 was run: %3") \
-ZELK_ADMIN_EVENT(4003, Information, InstallRun, "app,sub-application,command", "The install command of the sub-application %2 of %1 was run: %3")
+ZELK_ADMIN_EVENT(4003, Information, InstallRun, "app,sub-application,command", "The install command of the sub-application %2 of %1 was run: %3") \
+ZELK_ADMIN_EVENT(5001, Information, AppPaused, "app,user,until,reason", "The application %1 is in maintenance until %3, paused by %2: %4. Its watchdog takes no action on it until then.") \
+ZELK_ADMIN_EVENT(5002, Information, AppResumed, "app,user", "The application %1 is supervised again, resumed by %2. Its counts start from zero.") \
+ZELK_ADMIN_EVENT(5003, Warning, PauseEnded, "app,reason", "The maintenance of the application %1 (%2) has reached its end: the application is supervised again.") \
+ZELK_ADMIN_EVENT(5004, Information, RestartRequested, "app,user,reason", "The application %1 is terminated and launched again at the request of %2: %3") \
+ZELK_ADMIN_EVENT(5005, Warning, ControlRefused, "app,user,request,reason", "A control request (%3) for %1 from %2 was refused: %4")
 // clang-format on

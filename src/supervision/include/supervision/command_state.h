@@ -34,12 +34,18 @@ class CommandState {
     // pending and this is its fifth handshake.
     CommandAction OnHandshake();
 
+    // Maintenance: while held no command becomes due (a mismatch changes
+    // nothing; an install already pending waits for the first handshake
+    // after the hold).
+    void Hold(bool held) { this->held = held; }
+
     bool UninstallPending() const { return uninstallPending; }
     int32_t HandshakeCount() const { return handshakeCount; }
 
   private:
     bool uninstallPending = false;
     int32_t handshakeCount = 0;
+    bool held = false;
 };
 
 // Carries out `action` for the application: reports it is starting, hands

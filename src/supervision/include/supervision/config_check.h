@@ -64,6 +64,7 @@ enum class Pitfall {
     kRelativeFolder,       // a result folder that depends on the daemon's current folder
     kRelativeCommand,      // a command whose program depends on the daemon's current folder
     kRepeatedAttribute,    // an attribute written twice: the daemon reads the first
+    kNoApplication,        // the file loads and names no application: nothing is watched
 };
 
 struct ConfigFinding {

@@ -26,6 +26,7 @@ constexpr const char kFileMonitor[] = "fileMonitor";
 constexpr const char kPicMonitor[] = "picMonitor";
 constexpr const char kStatus[] = "status";
 constexpr const char kJournal[] = "journal";
+constexpr const char kControl[] = "control";
 constexpr const char kName[] = "name";
 constexpr const char kPath[] = "path";
 constexpr const char kIp[] = "ip";
@@ -34,6 +35,8 @@ constexpr const char kStartPath[] = "startPath";
 constexpr const char kStopPath[] = "stopPath";
 constexpr const char kFolder[] = "folder";
 constexpr const char kDays[] = "days";
+constexpr const char kGroup[] = "group";
+constexpr const char kMaxPauseHours[] = "maxPauseHours";
 }  // namespace config_name
 
 // One element the daemon reads from config.xml, the element it is read in
@@ -107,6 +110,18 @@ struct JournalSettings {
 };
 JournalSettings JournalSettingsOf(CXmlDocument& document, const std::string& daemonFolder,
                                   const SystemFacts& facts);
+
+// The control channel's settings: `<control group=".." maxPauseHours=".."/>`
+// directly inside `config`, optional (docs/control.md). Without it the
+// channel is served all the same with these defaults; an hour count that is
+// not a whole number from 1 to kMaxPauseHoursLimit gives the default.
+constexpr int kDefaultPauseHours = 24;
+constexpr int kMaxPauseHoursLimit = 168;
+struct ControlSettings {
+    std::string group;  // POSIX: a group whose members may control the daemon; empty: none
+    int maxPauseHours = kDefaultPauseHours;
+};
+ControlSettings ControlSettingsOf(CXmlDocument& document);
 
 // The number of applications the walk takes from a loaded document.
 int CountConfigApps(CXmlDocument& document);

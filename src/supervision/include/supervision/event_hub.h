@@ -61,12 +61,27 @@ struct ClockJump {
     int64_t toMs = 0;    // what it reads
 };
 
+// A request on the control channel, granted or refused, or the end of a
+// pause by its time (action "pause_ended", by empty).
+struct Control {
+    std::string_view by;      // the caller, as the system named it
+    std::string_view action;  // the request's op, or "pause_ended"
+    int32_t index = -1;       // the application's, or -1
+    std::string_view app;     // as the request named it (UTF-8)
+    std::string_view reason;
+    int64_t untilMs = 0;         // a pause's end, ms since the epoch; 0: none
+    std::string_view untilText;  // the same in local time, for people
+    bool granted = false;
+    std::string_view error;   // the answer's code when refused ("denied", ...)
+    std::string_view answer;  // the answer's message
+};
+
 }  // namespace daemon_event
 
 using DaemonEvent =
     std::variant<daemon_event::Started, daemon_event::Stopping, daemon_event::Stopped,
                  daemon_event::ConfigLoaded, daemon_event::ConfigNotLoaded,
-                 daemon_event::ConfigPitfalls, daemon_event::ClockJump>;
+                 daemon_event::ConfigPitfalls, daemon_event::ClockJump, daemon_event::Control>;
 
 // How far the station's clock may move apart from the steady clock between
 // two events before it counts as a jump (an NTP or GPS correction, a wrong

@@ -24,11 +24,17 @@ class StatusBoard {
 
     // What the snapshot says of config.xml; set before the writer starts.
     void SetConfig(bool loaded, int32_t pitfalls);
+    // The daemon's process, which every snapshot names; its host is made
+    // UTF-8 from the ANSI code page. Set before the writer starts.
+    void SetWriter(const WriterProcess& writer);
 
     // Adds the row of the application at `index` (0 to 19), before its
     // thread runs, and returns `index`. Its name and endpoint are made UTF-8
     // from the ANSI code page.
     int Add(const AppConfig& app, int index);
+    // The maintenance of the row at `index`: paused until `until` (seconds
+    // since the epoch), or not paused; wakes the writer.
+    void SetMaintenance(int index, bool paused, int64_t until);
     // Applies a watchdog's event to the row at `index` and wakes the writer
     // when the application's state changed.
     void Apply(int index, const WatchdogEvent& event);
@@ -55,6 +61,7 @@ class StatusBoard {
     int64_t stopTime_ = 0;
     bool configLoaded_ = false;
     int32_t configPitfalls_ = 0;
+    WriterProcess writer_;
     mutable std::mutex mutex_;
     std::condition_variable wake_;
     std::array<Row, kMaxApplications> rows_;

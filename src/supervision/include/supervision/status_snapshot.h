@@ -47,15 +47,28 @@ struct AppStatus {
     uint64_t terminations = 0;         // termination attempts: CloseExe calls of the watchdog
     uint64_t processesTerminated = 0;  // processes those attempts actually ended
     int32_t terminationsLastHour = 0;  // attempts within the last hour of the write time
+    uint64_t restarts = 0;             // terminations that began a down period
+    int32_t restartsLastHour = 0;      // restarts within the last hour of the write time
     uint64_t launches = 0;             // OpenExe calls of the watchdog
     uint64_t reconnects = 0;           // every "goto loop"
     uint64_t fileMismatches = 0;
     uint64_t uninstallCommands = 0;
     uint64_t installCommands = 0;
+    bool maintenance = false;      // paused through the control channel: no action taken
+    int64_t maintenanceUntil = 0;  // the pause's end
+};
+
+// The process that writes the snapshot, so that a reader on the same host
+// can tell at once that it is gone (platform::ProcessRuns).
+struct WriterProcess {
+    std::string host;    // the host name the daemon runs on, UTF-8; empty: unknown
+    uint32_t id = 0;     // 0: unknown (a snapshot of an older daemon)
+    uint64_t start = 0;  // its start as the system tells it (platform::OwnProcess)
 };
 
 struct StatusSnapshot {
     std::string version;  // the daemon's version
+    WriterProcess writer;
     int64_t daemonStartTime = 0;
     int64_t daemonStopTime = 0;  // 0 while the daemon runs; set in its last snapshot
     int64_t writeTime = 0;
@@ -75,5 +88,6 @@ std::string FormatStatus(const StatusSnapshot& snapshot);
 // `*error` saying why in one line, when the text is not such a snapshot: a
 // line that is no sample, a value that is not a whole number within its
 // metric's range (NaN and infinities included), an index label that is not
-// 0 to 19, or no write time.
+// 0 to 19, a process whose id or start label is no such number, or no write
+// time.
 bool ParseStatus(const std::string& text, StatusSnapshot* snapshot, std::string* error);

@@ -45,6 +45,7 @@ struct WatchdogState {
     int32_t noSocketWaits = 0;    // waits sat out for want of a socket
     bool dataReceived = false;    // a read brought data since the connection attempt
     bool socketMissing = false;   // the connection attempt could not create a socket
+    bool paused = false;          // in maintenance: the rows that act on the application wait
 };
 
 // The kinds. A text is a view valid only during the Report call. A

@@ -22,6 +22,7 @@ struct CycleRow {
     int32_t count;
     CycleAction action;
     int32_t WatchdogState::*counter;  // the state's count of the cycle
+    bool heldInPause;                 // a paused watchdog does not carry it out
 };
 
 // Every threshold of the watchdog. With the 3-second wait an application that
@@ -32,18 +33,24 @@ struct CycleRow {
 // be waited on is replaced after one connect cycle of failed waits (each
 // followed by a wait's pause), and one that could not be created after one
 // wait.
+//
+// In maintenance (WatchdogState::paused) the counting goes on and is
+// reported, but no row that acts because of the application does anything:
+// no termination, no launch, no replacement of its connection. The rows of
+// the watchdog's own socket faults still replace a socket that cannot work
+// at all, so that the watchdog keeps connecting.
 inline constexpr CycleRow kCycleRows[] = {
-    {Cycle::kConnecting, 10, CycleAction::kTerminate, &WatchdogState::connectTimeouts},
-    {Cycle::kConnecting, 20, CycleAction::kLaunch, &WatchdogState::connectTimeouts},
-    {Cycle::kConnecting, 30, CycleAction::kReconnect, &WatchdogState::connectTimeouts},
-    {Cycle::kSilent, 30, CycleAction::kTerminate, &WatchdogState::recvTimeouts},
-    {Cycle::kSilent, 45, CycleAction::kLaunch, &WatchdogState::recvTimeouts},
-    {Cycle::kSilent, 60, CycleAction::kReconnect, &WatchdogState::recvTimeouts},
-    {Cycle::kFailing, 11, CycleAction::kTerminate, &WatchdogState::recvFailures},
-    {Cycle::kFailing, 20, CycleAction::kLaunch, &WatchdogState::recvFailures},
-    {Cycle::kFailing, 31, CycleAction::kReconnect, &WatchdogState::recvFailures},
-    {Cycle::kWaitFailing, 30, CycleAction::kReconnect, &WatchdogState::waitFailures},
-    {Cycle::kNoSocket, 1, CycleAction::kReconnect, &WatchdogState::noSocketWaits},
+    {Cycle::kConnecting, 10, CycleAction::kTerminate, &WatchdogState::connectTimeouts, true},
+    {Cycle::kConnecting, 20, CycleAction::kLaunch, &WatchdogState::connectTimeouts, true},
+    {Cycle::kConnecting, 30, CycleAction::kReconnect, &WatchdogState::connectTimeouts, true},
+    {Cycle::kSilent, 30, CycleAction::kTerminate, &WatchdogState::recvTimeouts, true},
+    {Cycle::kSilent, 45, CycleAction::kLaunch, &WatchdogState::recvTimeouts, true},
+    {Cycle::kSilent, 60, CycleAction::kReconnect, &WatchdogState::recvTimeouts, true},
+    {Cycle::kFailing, 11, CycleAction::kTerminate, &WatchdogState::recvFailures, true},
+    {Cycle::kFailing, 20, CycleAction::kLaunch, &WatchdogState::recvFailures, true},
+    {Cycle::kFailing, 31, CycleAction::kReconnect, &WatchdogState::recvFailures, true},
+    {Cycle::kWaitFailing, 30, CycleAction::kReconnect, &WatchdogState::waitFailures, false},
+    {Cycle::kNoSocket, 1, CycleAction::kReconnect, &WatchdogState::noSocketWaits, false},
 };
 
 // The count at which `cycle` carries out `action`, or 0 when it never does.
@@ -93,6 +100,15 @@ struct WatchdogActions {
 // The state of a fresh connection attempt: connecting, every count zero.
 // `socketCreated`: whether the attempt could create its socket.
 WatchdogState NewConnectionState(bool socketCreated = true);
+
+// Maintenance begins: the rows held in a pause wait until ResumeWatchdog.
+void PauseWatchdog(WatchdogState* state);
+// Maintenance ends (or a restart was carried out): every count starts from
+// zero, so that an application that was down meanwhile is not acted on at
+// once; the connection itself is kept.
+void ResumeWatchdog(WatchdogState* state);
+// Every count back to zero; the connection and the pause are kept.
+void ClearCounts(WatchdogState* state);
 
 // Advances `state` by one pass and returns the actions to carry out.
 WatchdogActions Step(WatchdogState* state, PassOutcome outcome);
