@@ -328,6 +328,19 @@ TEST(TimelineCells, AnOutageShowsHoweverShortTheLongestStateOtherwise) {
     const std::vector<Shade> shades = CellShades(lane, off, t0, t0 + 5 * q, 5);
     EXPECT_EQ(shades, (std::vector<Shade>{Shade::kConnected, Shade::kDown, Shade::kSilent,
                                           Shade::kDaemonOff, Shade::kNone}));
+    // The terminal's quarters: what lasted longest, and off only where the
+    // daemon was off for most of the cell.
+    EXPECT_EQ(DominantCellShades(lane, off, t0, t0 + 5 * q, 5),
+              (std::vector<Shade>{Shade::kConnected, Shade::kConnected, Shade::kSilent,
+                                  Shade::kConnected, Shade::kNone}));
+    lane.spans = {{t0, t0 + 5 * kMsPerMinute, LaneState::kConnected},
+                  {t0 + 5 * kMsPerMinute, t0 + 10 * kMsPerMinute, LaneState::kFailing},
+                  {t0 + 10 * kMsPerMinute, t0 + q, LaneState::kDown},  // a tie: the urgent
+                  {t0 + q, t0 + 2 * q + 7 * kMsPerMinute, LaneState::kConnected}};
+    const std::vector<Span> offs = {{t0 + q, t0 + q + 7 * kMsPerMinute, LaneState::kNone},
+                                    {t0 + 2 * q, t0 + 2 * q + 8 * kMsPerMinute, LaneState::kNone}};
+    EXPECT_EQ(DominantCellShades(lane, offs, t0, t0 + 3 * q, 3),
+              (std::vector<Shade>{Shade::kDown, Shade::kConnected, Shade::kDaemonOff}));
 }
 
 TEST(LocalTime, DaysOfTheClockChangesAndTimesOnTheCommandLine) {
@@ -438,6 +451,31 @@ TEST(TimelineAxis, MarksAndTitlesFollowTheClock) {
               "Station st, Wednesday 2026-12-09, 20:00 to 24:00");
 }
 
+TEST(TimelineAxis, AShortRunIsDrawnOverWholeTicksAroundIt) {
+    const CentralEurope zone;
+    const DayWindow day = MakeDayWindow(zone, DaysFromCivil(2026, 12, 9));
+    Timeline timeline;
+    int64_t first = 0, last = 0;
+    EXPECT_FALSE(TimelineRange(timeline, &first, &last));
+    Lane lane;
+    lane.spans.push_back(
+        {At("2026-12-09T15:52:00+01:00"), At("2026-12-09T16:03:00+01:00"), LaneState::kConnected});
+    lane.markers.push_back({At("2026-12-09T16:06:30+01:00"), MarkerKind::kTrain, false, ""});
+    timeline.lanes.push_back(lane);
+    timeline.daemonOff.push_back(
+        {At("2026-12-09T15:50:10+01:00"), At("2026-12-09T15:52:00+01:00"), LaneState::kNone});
+    ASSERT_TRUE(TimelineRange(timeline, &first, &last));
+    EXPECT_EQ(first, At("2026-12-09T15:50:10+01:00"));
+    // Over 16 minutes: ticks of 2 minutes, from 15:50 to 16:08.
+    const DayWindow zoomed = ZoomedWindow(zone, day, first, last);
+    EXPECT_EQ(zoomed.fromMinute, 15 * 60 + 50);
+    EXPECT_EQ(zoomed.toMinute, 16 * 60 + 8);
+    EXPECT_EQ(zoomed.startMs, At("2026-12-09T15:50:00+01:00"));
+    // A run to the day's last minute stays within the day.
+    EXPECT_EQ(ZoomedWindow(zone, day, At("2026-12-09T23:10:00+01:00"), day.endMs).toMinute,
+              kMinutesPerDay);
+}
+
 TEST(LocalTime, TimesAndDurationsForPeople) {
     EXPECT_EQ(LocalDateTimeText(At("2026-10-25T01:30:00Z"), 60), "2026-10-25 02:30:00+01:00");
     EXPECT_EQ(DurationText(0), "0s");
@@ -506,15 +544,74 @@ TEST(TimelineDrawing, TheSvgIsWellFormedSelfContainedAndTitled) {
         EXPECT_TRUE(document.FindChildElement("title"));
     }
     EXPECT_GE(groups, 7);  // six kinds of marker and the line of now
-    for (const char* text :
-         {"Station st&lt;a&gt;tion, Wednesday 2026-12-09",
-          "x&lt;script&gt;alert(1)&lt;/script&gt;&amp;", "train 2026&lt;&amp;&gt;", "#009E73",
-          "#56B4E9", "#F0E442", "#E69F00", "#D55E00", "#CC79A7", "url(#off)", "FAILED"}) {
+    for (const char* text : {"Station st&lt;a&gt;tion, Wednesday 2026-12-09",
+                             "x&lt;script&gt;alert(1)&lt;/script&gt;&amp;",
+                             "train 2026&lt;&amp;&gt;", "#009E73", "#56B4E9", "#F0E442", "#E69F00",
+                             "#D55E00", "#CC79A7", "url(#off)", "url(#down)", "FAILED"}) {
         EXPECT_NE(svg.find(text), std::string::npos) << text;
     }
     const std::string html = TimelineHtml(Sample("a"), day, zone, "st", 0);
     EXPECT_EQ(html.find("<!DOCTYPE html>"), 0u);
     EXPECT_NE(html.find("<svg xmlns="), std::string::npos);
+}
+
+TEST(TimelineDrawing, CrowdedMarkersAreCountedPerBucketAndLoneOnesDrawn) {
+    const FixedZone zone;
+    const DayWindow day = MakeDayWindow(zone, DaysFromCivil(2026, 12, 9));
+    Timeline timeline;
+    Lane lane;
+    lane.name = "storm";
+    lane.index = 0;
+    lane.spans.push_back({day.startMs, day.endMs, LaneState::kConnected});
+    // A termination every 3 minutes (2 pixels apart), and one launch alone.
+    for (int i = 0; i < 480; ++i) {
+        lane.markers.push_back(
+            {day.startMs + i * 3 * kMsPerMinute, MarkerKind::kTermination, false, "detail"});
+    }
+    lane.markers.push_back({At("2026-12-09T12:01:00+01:00"), MarkerKind::kLaunch, true, "x"});
+    timeline.lanes.push_back(lane);
+    const std::string svg = TimelineSvg(timeline, day, zone, "st", 0);
+    CXmlDocument document(svg);
+    ASSERT_TRUE(document.CheckWellFormed()) << document.GetResultReport();
+    int boxes = 0, counted = 0;
+    const std::string box = "text-anchor=\"middle\" fill=\"#000000\">";
+    for (std::size_t at = svg.find(box); at != std::string::npos; at = svg.find(box, at)) {
+        at += box.size();
+        ++boxes;
+        counted += std::stoi(svg.substr(at));
+    }
+    EXPECT_EQ(boxes, 60);  // buckets of 24 minutes
+    EXPECT_EQ(counted, 480);
+    EXPECT_NE(svg.find("storm, 00:00 to 00:24:\n8 \xC3\x97 terminated"), std::string::npos);
+    EXPECT_NE(svg.find("12:01:00 launched: x"), std::string::npos);
+    EXPECT_LT(svg.size(), 40000u);
+}
+
+TEST(TimelineDrawing, MarkersStayInTheirLaneAndNowIsNotClipped) {
+    const FixedZone zone;
+    const DayWindow day = MakeDayWindow(zone, DaysFromCivil(2026, 12, 9));
+    const std::string svg =
+        TimelineSvg(Sample("a"), day, zone, "st", At("2026-12-09T23:58:00+01:00"));
+    // Lane a's band: 96 to 140, a line between it and b's, below, without
+    // markers; the legend's glyphs under both. A gap of 4 pixels at least
+    // between a glyph and the band's edge.
+    int inLane = 0;
+    const std::string path = "<path d=\"M";
+    for (std::size_t at = svg.find(path); at != std::string::npos; at = svg.find(path, at)) {
+        at += path.size();
+        const double y = std::stod(svg.substr(svg.find(' ', at) + 1));
+        if (y < 184) {
+            EXPECT_GE(y, 100) << svg.substr(at, 40);
+            EXPECT_LE(y, 136) << svg.substr(at, 40);
+            ++inLane;
+        }
+    }
+    EXPECT_EQ(inLane, 2);  // the termination and the launch
+    EXPECT_NE(svg.find("<line x1=\"0\" y1=\"140\""), std::string::npos);
+    EXPECT_NE(svg.find("text-anchor=\"end\">now 23:58</text>"), std::string::npos);
+    const std::string early =
+        TimelineSvg(Sample("a"), day, zone, "st", At("2026-12-09T01:00:00+01:00"));
+    EXPECT_NE(early.find("font-size=\"10\">now 01:00</text>"), std::string::npos);
 }
 
 // The texts of the axis's labels in `svg`, in order.
@@ -568,6 +665,28 @@ TEST(TimelineDrawing, TheTerminalDrawingIsPlainUnlessColourIsAsked) {
     const std::string colour = TextTimeline(Sample("a"), day, zone, "st", true);
     EXPECT_NE(colour.find("\x1b[48;2;0;158;115m"), std::string::npos);  // connected
     EXPECT_NE(colour.find("\x1b[48;2;213;94;0m"), std::string::npos);   // down
+}
+
+TEST(TimelineDrawing, TheTerminalCountsRestartsSharingACell) {
+    const FixedZone zone;
+    const DayWindow day = MakeDayWindow(zone, DaysFromCivil(2026, 12, 9));
+    Timeline timeline;
+    Lane lane;
+    lane.name = "a";
+    lane.spans.push_back({day.startMs, day.endMs, LaneState::kConnected});
+    const auto add = [&](int minute, int n) {
+        for (int i = 0; i < n; ++i) {
+            const int64_t t = day.startMs + (minute + i) * kMsPerMinute;
+            lane.markers.push_back({t, MarkerKind::kTermination, false, ""});
+            lane.markers.push_back({t + 1000, MarkerKind::kLaunch, false, ""});
+        }
+    };
+    add(60, 3);
+    add(120, 12);
+    add(180, 1);
+    timeline.lanes.push_back(lane);
+    const std::string text = TextTimeline(timeline, day, zone, "st", false);
+    EXPECT_NE(text.find("\na   ====3===+===T===="), std::string::npos) << text;
 }
 
 TEST(TimelineDrawing, TheTerminalDrawsAWindowInNinetySixCharacters) {

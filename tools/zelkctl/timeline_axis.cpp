@@ -1,5 +1,7 @@
 #include "zelkctl/timeline_axis.h"
 
+#include <algorithm>
+
 namespace zelkctl {
 
 namespace {
@@ -46,6 +48,42 @@ std::string TimelineTitle(const DayWindow& window, const LocalZone& zone,
     };
     return title + ", " + end(window.fromMinute, window.startMs) + " to " +
            end(window.toMinute, window.endMs - 1);
+}
+
+bool TimelineRange(const Timeline& timeline, int64_t* firstMs, int64_t* lastMs) {
+    bool any = false;
+    const auto take = [&](int64_t from, int64_t to) {
+        *firstMs = any ? std::min(*firstMs, from) : from;
+        *lastMs = any ? std::max(*lastMs, to) : to;
+        any = true;
+    };
+    for (const Lane& lane : timeline.lanes) {
+        for (const Span& span : lane.spans) {
+            take(span.startMs, span.endMs);
+        }
+        for (const Marker& marker : lane.markers) {
+            take(marker.timeMs, marker.timeMs + 1);
+        }
+    }
+    for (const Span& span : timeline.daemonOff) {
+        take(span.startMs, span.endMs);
+    }
+    return any;
+}
+
+DayWindow ZoomedWindow(const LocalZone& zone, const DayWindow& day, int64_t firstMs,
+                       int64_t lastMs) {
+    // Minutes after the day's local midnight.
+    const auto minuteOf = [&](int64_t ms) {
+        const int64_t local = ms / kMsPerSecond + zone.OffsetMinutesAt(ms / kMsPerSecond) * 60;
+        return local / 60 - day.day * kMinutesPerDay;
+    };
+    const int step = TickStepMinutes(lastMs - firstMs);
+    int64_t from = minuteOf(firstMs) / step * step;
+    int64_t to = (minuteOf(lastMs - 1) / step + 1) * step;
+    from = std::max<int64_t>(from, day.fromMinute);
+    to = std::min<int64_t>(std::max(to, from + step), day.toMinute);
+    return MakeDayWindow(zone, day.day, static_cast<int>(from), static_cast<int>(to));
 }
 
 }  // namespace zelkctl

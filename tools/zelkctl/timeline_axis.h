@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "zelkctl/journal_time.h"
+#include "zelkctl/timeline_spans.h"
 
 namespace zelkctl {
 
@@ -35,5 +36,17 @@ std::string MarkLabel(const TimeAxis& axis, const ClockMark& mark);
 // is. `station` as given: the caller makes it printable.
 std::string TimelineTitle(const DayWindow& window, const LocalZone& zone,
                           const std::string& station);
+
+// A day whose journal holds less than this is drawn over what it holds.
+constexpr int64_t kZoomBelowMs = 12 * kMsPerHour;
+
+// The first and last moments `timeline` shows anything (a state, a
+// marker, the daemon off); false when it shows nothing.
+bool TimelineRange(const Timeline& timeline, int64_t* firstMs, int64_t* lastMs);
+
+// The window of `day` (a whole day) from `firstMs` to `lastMs`, widened to
+// whole ticks of its axis and kept within the day.
+DayWindow ZoomedWindow(const LocalZone& zone, const DayWindow& day, int64_t firstMs,
+                       int64_t lastMs);
 
 }  // namespace zelkctl

@@ -10,6 +10,7 @@
 #include "platform/terminal_output.h"
 #include "zelkctl/command_support.h"
 #include "zelkctl/journal_source.h"
+#include "zelkctl/timeline_axis.h"
 #include "zelkctl/timeline_spans.h"
 #include "zelkctl/timeline_svg.h"
 #include "zelkctl/timeline_text.h"
@@ -128,7 +129,7 @@ int ShowTimeline(const TimelineOptions& options) {
     if (!options.day.empty() && !ParseDate(options.day, &day)) {
         return kUsageError;
     }
-    const DayWindow window = MakeDayWindow(zone, day, options.fromMinute, options.toMinute);
+    DayWindow window = MakeDayWindow(zone, day, options.fromMinute, options.toMinute);
     if (window.endMs - window.startMs < kMsPerMinute) {
         TellError(ClockTimeText(options.fromMinute) + " to " + ClockTimeText(options.toMinute) +
                   " does not occur on " + DateText(day) + ": the clocks skip it");
@@ -144,6 +145,11 @@ int ShowTimeline(const TimelineOptions& options) {
     int code = ReadTimeline(files, window, nowMs, &timeline, &reading) ? 0 : kJournalUnusable;
     if (!ChooseLanes(options.journal.apps, window.day, &timeline)) {
         return kJournalUnusable;
+    }
+    int64_t firstMs = 0, lastMs = 0;
+    if (!options.windowGiven && TimelineRange(timeline, &firstMs, &lastMs) &&
+        lastMs - firstMs < kZoomBelowMs) {
+        window = ZoomedWindow(zone, window, firstMs, lastMs);
     }
     std::string station = platform::HostName();
     if (station.empty()) {
@@ -196,6 +202,7 @@ bool ParseTimelineOptions(const std::vector<std::string>& arguments, TimelineOpt
     if (!CheckJournalChoice(o->journal, error)) {
         return false;
     }
+    o->windowGiven = fromGiven || toGiven;
     if (o->fromMinute >= o->toMinute) {
         *error = "--from " + ClockTimeText(o->fromMinute) +
                  " must come at least a minute before --to " + ClockTimeText(o->toMinute);
@@ -223,7 +230,9 @@ uninstall and install commands).
   --day YYYY-MM-DD  the day to draw; default: today
   --from HH:MM      draw only the window of the day from this local time
   --to HH:MM        to this one (24:00: the day's end), at least a minute
-                    later; defaults: 00:00 and 24:00. The axis has hour
+                    later; defaults: 00:00 and 24:00, or, when the journal
+                    holds less than 12 hours of the day (a short run), the
+                    stretch it holds, in whole ticks. The axis has hour
                     marks, or for a short window ticks every 1 to 30
                     minutes. On the day the clocks go back, a window holds
                     every moment the clock showed a time within it (both

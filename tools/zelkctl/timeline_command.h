@@ -18,9 +18,11 @@ struct TimelineOptions {
     bool outputHtml = false;  // --output names an .html (or .htm) file
     // --from and --to, the window of the day as minutes after its local
     // midnight (checked: from at least a minute before to); not given, the
-    // day's start and end.
+    // day's start and end, or the stretch the journal holds when that is
+    // shorter than kZoomBelowMs.
     int fromMinute = 0;
     int toMinute = kMinutesPerDay;
+    bool windowGiven = false;  // --from or --to
 };
 
 // Reads the arguments of `timeline` (arguments[0] is its name). False with

@@ -16,8 +16,9 @@ constexpr ShadeStyle kShadeStyles[kShadeCount] = {
     {"connecting", "a new connection, no data on it yet", "#56B4E9", '-'},      // sky blue
     {"silent", "connected, waiting without data", "#F0E442", '~'},              // yellow
     {"failing", "reads fail: the application closed its end", "#E69F00", '!'},  // orange
-    {"down", "terminated, until the next connection", "#D55E00", 'X'},          // vermillion
-    {"not watched", "the watchdog thread did not start", "#CC79A7", '?'},       // reddish purple
+    {"down", "terminated, until the next connection", "#D55E00",
+     'X'},  // vermillion, striped dark in the SVG
+    {"not watched", "the watchdog thread did not start", "#CC79A7", '?'},  // reddish purple
     {"daemon off", "the daemon did not run", "#999999", '.'},  // grey, hatched in the SVG
 };
 
@@ -91,18 +92,20 @@ std::vector<std::string> LaneLabels(const Timeline& timeline) {
     return labels;
 }
 
-std::vector<Shade> CellShades(const Lane& lane, const std::vector<Span>& daemonOff, int64_t startMs,
-                              int64_t endMs, int count) {
-    std::vector<Shade> shades(static_cast<std::size_t>(std::max(count, 0)), Shade::kNone);
+namespace {
+
+// The time of each shade in each of `count` equal cells of [startMs, endMs),
+// kShadeCount entries a cell; empty when there is no cell.
+std::vector<int64_t> CellTimes(const Lane& lane, const std::vector<Span>& daemonOff,
+                               int64_t startMs, int64_t endMs, int count) {
     const int64_t length = endMs - startMs;
     if (count <= 0 || length <= 0) {
-        return shades;
+        return {};
     }
     const auto boundary = [&](int64_t i) { return startMs + length * i / count; };
     const auto cellOf = [&](int64_t t) {
         return std::min<int64_t>(count - 1, std::max<int64_t>(0, (t - startMs) * count / length));
     };
-    // Time of each shade in each cell.
     std::vector<int64_t> time(static_cast<std::size_t>(count) * kShadeCount, 0);
     const auto add = [&](const Span& span, Shade shade) {
         const int64_t from = std::max(span.startMs, startMs);
@@ -123,8 +126,21 @@ std::vector<Shade> CellShades(const Lane& lane, const std::vector<Span>& daemonO
     for (const Span& span : daemonOff) {
         add(span, Shade::kDaemonOff);
     }
-    for (int cell = 0; cell < count; ++cell) {
-        const int64_t* t = &time[static_cast<std::size_t>(cell) * kShadeCount];
+    return time;
+}
+
+// The application's states, the most urgent first: a tie goes to it.
+constexpr Shade kByUrgency[] = {Shade::kDown,   Shade::kFailing,    Shade::kNotWatched,
+                                Shade::kSilent, Shade::kConnecting, Shade::kConnected};
+
+}  // namespace
+
+std::vector<Shade> CellShades(const Lane& lane, const std::vector<Span>& daemonOff, int64_t startMs,
+                              int64_t endMs, int count) {
+    std::vector<Shade> shades(static_cast<std::size_t>(std::max(count, 0)), Shade::kNone);
+    const std::vector<int64_t> time = CellTimes(lane, daemonOff, startMs, endMs, count);
+    for (std::size_t cell = 0; cell < time.size() / kShadeCount; ++cell) {
+        const int64_t* t = &time[cell * kShadeCount];
         Shade chosen = Shade::kNone;
         for (const Shade urgent : kUrgent) {
             if (t[static_cast<int>(urgent)] > 0) {
@@ -141,7 +157,31 @@ std::vector<Shade> CellShades(const Lane& lane, const std::vector<Span>& daemonO
                 }
             }
         }
-        shades[static_cast<std::size_t>(cell)] = chosen;
+        shades[cell] = chosen;
+    }
+    return shades;
+}
+
+std::vector<Shade> DominantCellShades(const Lane& lane, const std::vector<Span>& daemonOff,
+                                      int64_t startMs, int64_t endMs, int count) {
+    std::vector<Shade> shades(static_cast<std::size_t>(std::max(count, 0)), Shade::kNone);
+    const std::vector<int64_t> time = CellTimes(lane, daemonOff, startMs, endMs, count);
+    for (std::size_t cell = 0; cell < time.size() / kShadeCount; ++cell) {
+        const int64_t* t = &time[cell * kShadeCount];
+        int64_t running = 0, longest = 0;
+        Shade chosen = Shade::kNone;
+        for (const Shade shade : kByUrgency) {
+            running += t[static_cast<int>(shade)];
+            if (t[static_cast<int>(shade)] > longest) {
+                longest = t[static_cast<int>(shade)];
+                chosen = shade;
+            }
+        }
+        // Off only where the daemon was off for longer than it ran.
+        if (t[static_cast<int>(Shade::kDaemonOff)] > running) {
+            chosen = Shade::kDaemonOff;
+        }
+        shades[cell] = chosen;
     }
     return shades;
 }

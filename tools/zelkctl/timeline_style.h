@@ -56,5 +56,10 @@ std::vector<std::string> LaneLabels(const Timeline& timeline);
 // state that lasted longest in it.
 std::vector<Shade> CellShades(const Lane& lane, const std::vector<Span>& daemonOff, int64_t startMs,
                               int64_t endMs, int count);
+// The same cells as the terminal shows them, each a quarter of an hour or
+// so: the state that lasted longest in it (the more urgent on a tie), and
+// daemon off only where the daemon was off for longer than it ran.
+std::vector<Shade> DominantCellShades(const Lane& lane, const std::vector<Span>& daemonOff,
+                                      int64_t startMs, int64_t endMs, int count);
 
 }  // namespace zelkctl

@@ -7,6 +7,7 @@
 #include "zelkctl/event_text.h"
 #include "zelkctl/timeline_axis.h"
 #include "zelkctl/timeline_style.h"
+#include "zelkctl/timeline_svg_shapes.h"
 
 namespace zelkctl {
 
@@ -19,26 +20,18 @@ constexpr int kCharPx = 7;                 // a character of the 12 px font, at 
 constexpr double kLegendCharPx = 6.3;      // ... and on average, for the legend's words
 constexpr std::size_t kMaxNameChars = 28;  // longer names are cut in the picture
 constexpr int kTopPx = 96;                 // title, subtitle and hour labels above the lanes
-constexpr int kLanePx = 36;                // one lane
-constexpr int kBarTopPx = 11;              // the state bar within its lane ...
-constexpr int kBarPx = 14;                 // ... and its height
+// One lane, its markers within its band with a clear gap to the next's.
+constexpr int kLanePx = 44;
+constexpr int kBarTopPx = 15;  // the state bar within its lane (kBarPx high)
 constexpr int kRightPx = 24;
 constexpr int kLegendPx = 76;
-// Markers of one kind closer than this to the one before are drawn as one,
-// with all their details in its hover text.
-constexpr int kMarkerSpacingPx = 7;
-// Details listed in the hover text of a group of markers.
+// Markers of one strip whose glyphs would overlap (closer than kGlyphPx)
+// are counted per bucket of this many pixels (24 minutes of a day) instead;
+// trains within a bucket of the first are one dot.
+constexpr int kBucketPx = 16;
+constexpr int kGlyphPx = 10;
+// Details listed in the hover text of a group of trains.
 constexpr std::size_t kMaxGroupDetails = 6;
-
-std::string Px(double value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.1f", value);
-    std::string s = text;
-    if (s.size() > 2 && s.compare(s.size() - 2, 2, ".0") == 0) {
-        s.resize(s.size() - 2);
-    }
-    return s;
-}
 
 class Picture {
   public:
@@ -108,7 +101,18 @@ class Picture {
         out_ +=
             "<defs><pattern id=\"off\" width=\"6\" height=\"6\" patternUnits=\"userSpaceOnUse\" "
             "patternTransform=\"rotate(45)\"><rect width=\"6\" height=\"6\" fill=\"#e6e6e6\"/>"
-            "<rect width=\"3\" height=\"6\" fill=\"#999999\"/></pattern></defs>\n";
+            "<rect width=\"3\" height=\"6\" fill=\"#999999\"/></pattern>"
+            // "Down" striped dark across its vermillion, so that it differs
+            // from the orange of failing by more than a shade.
+            "<pattern id=\"down\" width=\"6\" height=\"6\" patternUnits=\"userSpaceOnUse\" "
+            "patternTransform=\"rotate(-45)\"><rect width=\"6\" height=\"6\" fill=\"#D55E00\"/>"
+            "<rect width=\"2\" height=\"6\" fill=\"#5a1e00\"/></pattern></defs>\n";
+    }
+
+    static std::string Fill(Shade shade) {
+        return shade == Shade::kDaemonOff ? "url(#off)"
+               : shade == Shade::kDown    ? "url(#down)"
+                                          : StyleOf(shade).colour;
     }
 
     void Heading() {
@@ -177,12 +181,16 @@ class Picture {
             return;
         }
         const double x = X(nowMs_);
+        const std::string label = "now " + XmlText(Clock(nowMs_));
+        // Left of the line where the label would pass the picture's edge.
+        const bool left = x + 3 + static_cast<double>(label.size()) * kCharPx > width_;
         out_ += "<g><title>now, " + XmlText(Clock(nowMs_)) + "</title><line x1=\"" + Px(x) +
                 "\" y1=\"" + Px(kTopPx - 6) + "\" x2=\"" + Px(x) + "\" y2=\"" + Px(lanesBottom_) +
                 "\" stroke=\"#000000\" stroke-width=\"1.5\" stroke-dasharray=\"4 3\"/>"
                 "<text x=\"" +
-                Px(x + 3) + "\" y=\"" + Px(lanesBottom_ + 12) + "\" font-size=\"10\">now " +
-                XmlText(Clock(nowMs_)) + "</text></g>\n";
+                Px(left ? x - 3 : x + 3) + "\" y=\"" + Px(lanesBottom_ + 12) +
+                "\" font-size=\"10\"" + (left ? " text-anchor=\"end\"" : "") + ">" + label +
+                "</text></g>\n";
     }
 
     void LaneDrawing(std::size_t i) {
@@ -192,6 +200,10 @@ class Picture {
         if (i % 2 == 1) {
             out_ += "<rect x=\"0\" y=\"" + Px(top) + "\" width=\"" + Px(width_) + "\" height=\"" +
                     Px(kLanePx) + "\" fill=\"#f4f4f4\"/>\n";
+        }
+        if (i > 0) {
+            out_ += "<line x1=\"0\" y1=\"" + Px(top) + "\" x2=\"" + Px(width_) + "\" y2=\"" +
+                    Px(top) + "\" stroke=\"#cccccc\"/>\n";
         }
         std::string name = labels_[i];
         if (DisplayWidth(name) > kMaxNameChars) {
@@ -226,8 +238,7 @@ class Picture {
             if (shade != Shade::kNone) {
                 const int64_t from = day_.startMs + length_ * run / plot_;
                 const int64_t to = day_.startMs + length_ * px / plot_;
-                const std::string fill =
-                    shade == Shade::kDaemonOff ? "url(#off)" : StyleOf(shade).colour;
+                const std::string fill = Fill(shade);
                 out_ += "<rect x=\"" + Px(left_ + run) + "\" y=\"" + Px(barTop) + "\" width=\"" +
                         Px(px - run) + "\" height=\"" + Px(kBarPx) + "\" fill=\"" + fill +
                         "\"><title>" + XmlText(labels_[i]) + ": " + StyleOf(shade).label + ", " +
@@ -235,95 +246,150 @@ class Picture {
             }
             run = px;
         }
-        Markers(lane, barTop);
+        Markers(lane, barTop, labels_[i]);
     }
 
-    // The glyph of one marker kind at x, for a lane whose bar starts at barTop.
-    std::string MarkerShape(MarkerKind kind, double x, int barTop, bool failed) const {
-        const int barBottom = barTop + kBarPx;
-        const double middle = barTop + kBarPx / 2.0;
-        switch (kind) {
-            case MarkerKind::kTermination:
-                return "<path d=\"M" + Px(x - 4.5) + " " + Px(barTop - 9) +
-                       "h9l-4.5 8.5z\" fill=\"#000000\"/>";
-            case MarkerKind::kLaunch:
-                return "<path d=\"M" + Px(x - 4.5) + " " + Px(barBottom + 9) +
-                       "h9l-4.5 -8.5z\" fill=\"" + std::string(failed ? "#ffffff" : "#0072B2") +
-                       "\" stroke=\"#0072B2\" stroke-width=\"1.2\"/>";
-            case MarkerKind::kTrain:
-                return "<circle cx=\"" + Px(x) + "\" cy=\"" + Px(middle) +
-                       "\" r=\"2.2\" fill=\"#000000\"/>";
-            case MarkerKind::kMismatch:
-                return "<circle cx=\"" + Px(x) + "\" cy=\"" + Px(middle) +
-                       "\" r=\"5\" fill=\"#ffffff\" stroke=\"#D55E00\" stroke-width=\"2.4\"/>";
-            case MarkerKind::kUninstall:
-            case MarkerKind::kInstall: {
-                const bool up = kind == MarkerKind::kUninstall;
-                const double y = up ? barTop - 10.5 : barBottom + 1.5;
-                return "<rect x=\"" + Px(x - 4.5) + "\" y=\"" + Px(y) +
-                       "\" width=\"9\" height=\"9\" fill=\"#ffffff\" stroke=\"#000000\"" +
-                       (failed ? " stroke-dasharray=\"2 1\"" : "") + "/><text x=\"" + Px(x) +
-                       "\" y=\"" + Px(y + 7.5) +
-                       "\" font-size=\"8\" font-weight=\"bold\" text-anchor=\"middle\">" +
-                       (up ? "U" : "I") + "</text>";
+    // One marker, or a group of trains, with its details as hover text.
+    void MarkerGroup(MarkerKind kind, const std::vector<const Marker*>& group, double x,
+                     int barTop) {
+        bool failed = false;
+        // One line per detail: escaped line by line, as line breaks are kept
+        // in a hover text.
+        std::string title;
+        const auto line = [&](const std::string& text) {
+            title += (title.empty() ? "" : "\n") + XmlText(text);
+        };
+        if (group.size() > 1) {
+            line(std::to_string(group.size()) + " \xC3\x97 " + StyleOf(kind).label + ", " +
+                 FullClock(group.front()->timeMs) + " to " + FullClock(group.back()->timeMs) + ":");
+        }
+        for (std::size_t i = 0; i < group.size(); ++i) {
+            failed = failed || group[i]->failed;
+            if (i < kMaxGroupDetails) {
+                line(FullClock(group[i]->timeMs) + " " + StyleOf(kind).label +
+                     (group[i]->detail.empty() ? "" : ": " + group[i]->detail));
             }
         }
-        return std::string();
+        if (group.size() > kMaxGroupDetails) {
+            line("and " + std::to_string(group.size() - kMaxGroupDetails) + " more");
+        }
+        out_ += "<g><title>" + title + "</title>" + MarkerShape(kind, x, barTop, failed) + "</g>\n";
     }
 
-    void Markers(const Lane& lane, int barTop) {
-        // Trains first, so that a mismatch ring lies over its train's dot.
-        for (const MarkerKind kind :
-             {MarkerKind::kTrain, MarkerKind::kMismatch, MarkerKind::kTermination,
-              MarkerKind::kLaunch, MarkerKind::kUninstall, MarkerKind::kInstall}) {
-            std::vector<const Marker*> group;
-            double groupX = 0;
-            const auto flush = [&] {
-                if (group.empty()) {
-                    return;
-                }
-                bool failed = false;
-                // One line per detail: escaped line by line, as line breaks
-                // are kept in a hover text.
-                std::string title;
-                const auto line = [&](const std::string& text) {
-                    title += (title.empty() ? "" : "\n") + XmlText(text);
-                };
-                if (group.size() > 1) {
-                    line(std::to_string(group.size()) + " \xC3\x97 " + StyleOf(kind).label + ", " +
-                         FullClock(group.front()->timeMs) + " to " +
-                         FullClock(group.back()->timeMs) + ":");
-                }
-                for (std::size_t i = 0; i < group.size(); ++i) {
-                    failed = failed || group[i]->failed;
-                    if (i < kMaxGroupDetails) {
-                        line(FullClock(group[i]->timeMs) + " " + StyleOf(kind).label +
-                             (group[i]->detail.empty() ? "" : ": " + group[i]->detail));
-                    }
-                }
-                if (group.size() > kMaxGroupDetails) {
-                    line("and " + std::to_string(group.size() - kMaxGroupDetails) + " more");
-                }
-                out_ += "<g><title>" + title + "</title>" +
-                        MarkerShape(kind, groupX, barTop, failed) + "</g>\n";
+    // Trains: dots closer than a bucket drawn as one.
+    void Trains(const Lane& lane, int barTop) {
+        std::vector<const Marker*> group;
+        double groupX = 0;
+        for (const Marker& marker : lane.markers) {
+            if (marker.kind != MarkerKind::kTrain || !InWindow(marker.timeMs)) {
+                continue;
+            }
+            const double x = X(marker.timeMs);
+            if (!group.empty() && x - groupX >= kBucketPx) {
+                MarkerGroup(MarkerKind::kTrain, group, groupX, barTop);
                 group.clear();
-            };
-            for (const Marker& marker : lane.markers) {
-                if (marker.kind != kind || marker.timeMs < day_.startMs ||
-                    marker.timeMs >= day_.endMs) {
-                    continue;
-                }
-                const double x = X(marker.timeMs);
-                if (!group.empty() && x - groupX >= kMarkerSpacingPx) {
-                    flush();
-                }
-                if (group.empty()) {
-                    groupX = x;
-                }
-                group.push_back(&marker);
             }
-            flush();
+            if (group.empty()) {
+                groupX = x;
+            }
+            group.push_back(&marker);
         }
+        if (!group.empty()) {
+            MarkerGroup(MarkerKind::kTrain, group, groupX, barTop);
+        }
+    }
+
+    bool InWindow(int64_t ms) const { return ms >= day_.startMs && ms < day_.endMs; }
+
+    // The markers of one strip of a lane (above its bar, on it, or below
+    // it): each on its own where it has room, and in a bucket where glyphs
+    // would overlap, one box with their count instead, its details as hover
+    // text, so that a day of storms stays light and readable.
+    void Strip(const Lane& lane, std::initializer_list<MarkerKind> kinds, int barTop, double boxY,
+               const std::string& laneLabel) {
+        std::vector<const Marker*> shown;
+        for (const Marker& marker : lane.markers) {
+            if (std::find(kinds.begin(), kinds.end(), marker.kind) != kinds.end() &&
+                InWindow(marker.timeMs)) {
+                shown.push_back(&marker);
+            }
+        }
+        std::sort(shown.begin(), shown.end(),
+                  [](const Marker* a, const Marker* b) { return a->timeMs < b->timeMs; });
+        const auto bucketOf = [&](const Marker* m) {
+            return static_cast<int>((X(m->timeMs) - left_) / kBucketPx);
+        };
+        std::vector<bool> crowded(static_cast<std::size_t>(plot_ / kBucketPx + 2), false);
+        for (std::size_t i = 1; i < shown.size(); ++i) {
+            if (X(shown[i]->timeMs) - X(shown[i - 1]->timeMs) < kGlyphPx) {
+                crowded[static_cast<std::size_t>(bucketOf(shown[i]))] = true;
+                crowded[static_cast<std::size_t>(bucketOf(shown[i - 1]))] = true;
+            }
+        }
+        for (std::size_t i = 0; i < shown.size();) {
+            const int bucket = bucketOf(shown[i]);
+            if (!crowded[static_cast<std::size_t>(bucket)]) {
+                MarkerGroup(shown[i]->kind, {shown[i]}, X(shown[i]->timeMs), barTop);
+                ++i;
+                continue;
+            }
+            std::size_t end = i;
+            while (end < shown.size() && bucketOf(shown[end]) == bucket) {
+                ++end;
+            }
+            CountBox(std::vector<const Marker*>(shown.begin() + static_cast<std::ptrdiff_t>(i),
+                                                shown.begin() + static_cast<std::ptrdiff_t>(end)),
+                     bucket, boxY, laneLabel);
+            i = end;
+        }
+    }
+
+    // The box of a crowded bucket: how many markers it stands for, in the
+    // colour of the kind most of them are, dashed when one of them failed.
+    void CountBox(const std::vector<const Marker*>& markers, int bucket, double y,
+                  const std::string& laneLabel) {
+        int counts[kMarkerKindCount] = {};
+        int failures = 0;
+        for (const Marker* m : markers) {
+            ++counts[static_cast<int>(m->kind)];
+            failures += m->failed ? 1 : 0;
+        }
+        const int most =
+            static_cast<int>(std::max_element(counts, counts + kMarkerKindCount) - counts);
+        const int64_t from =
+            day_.startMs + static_cast<int64_t>(bucket) * kBucketPx * length_ / plot_;
+        const int64_t to = std::min(day_.endMs, from + kBucketPx * length_ / plot_);
+        std::string title = XmlText(laneLabel) + ", " + Clock(from) + " to " + Clock(to) + ":";
+        for (int k = 0; k < kMarkerKindCount; ++k) {
+            if (counts[k] > 0) {
+                title += "\n" + std::to_string(counts[k]) + " \xC3\x97 " +
+                         StyleOf(static_cast<MarkerKind>(k)).label;
+            }
+        }
+        if (failures > 0) {
+            title += "\n" + std::to_string(failures) + " of them failed";
+        }
+        const std::size_t n = markers.size();
+        const std::string count = n > 999 ? "999+" : std::to_string(n);
+        const double x = left_ + bucket * kBucketPx + 0.5;
+        const char* colour = StyleOf(static_cast<MarkerKind>(most)).colour;
+        out_ += "<g><title>" + title + "</title><rect x=\"" + Px(x) + "\" y=\"" + Px(y) +
+                "\" width=\"" + Px(kBucketPx - 1) +
+                "\" height=\"9\" rx=\"2\" fill=\"#ffffff\" stroke=\"" + colour + "\"" +
+                (failures > 0 ? " stroke-dasharray=\"2 1\"" : "") + "/><text x=\"" +
+                Px(x + (kBucketPx - 1) / 2.0) + "\" y=\"" + Px(y + 7.5) +
+                "\" font-size=\"8\" font-weight=\"bold\" text-anchor=\"middle\" fill=\"" + colour +
+                "\">" + count + "</text></g>\n";
+    }
+
+    void Markers(const Lane& lane, int barTop, const std::string& laneLabel) {
+        // Trains first, so that a mismatch ring lies over its train's dot.
+        Trains(lane, barTop);
+        Strip(lane, {MarkerKind::kMismatch}, barTop, barTop + 2.5, laneLabel);
+        Strip(lane, {MarkerKind::kTermination, MarkerKind::kUninstall}, barTop, barTop - 10.5,
+              laneLabel);
+        Strip(lane, {MarkerKind::kLaunch, MarkerKind::kInstall}, barTop, barTop + kBarPx + 1.5,
+              laneLabel);
     }
 
     void Legend() {
@@ -331,7 +397,7 @@ class Picture {
         double x = 16;
         for (const Shade shade : LegendShades()) {
             const ShadeStyle& style = StyleOf(shade);
-            const std::string fill = shade == Shade::kDaemonOff ? "url(#off)" : style.colour;
+            const std::string fill = Fill(shade);
             out_ += "<g><title>" + XmlText(style.meaning) + "</title><rect x=\"" + Px(x) +
                     "\" y=\"" + Px(y - 10) + "\" width=\"22\" height=\"12\" fill=\"" + fill +
                     "\"/><text x=\"" + Px(x + 27) + "\" y=\"" + Px(y) + "\">" + style.label +

@@ -158,35 +158,51 @@ int Rank(int kind) {
                                        std::begin(kMarkerPrecedence));
 }
 
-// The marker each character of `lane` shows, by precedence; -1 for none.
-std::vector<int> CellMarkers(const Lane& lane, const DayWindow& window, const CellLayout& layout) {
-    std::vector<int> marker(static_cast<std::size_t>(layout.cells), -1);
+// What a character of a lane shows of its markers: the letter of the kind
+// that comes first by precedence, or, when several of that kind fell in it
+// (restarts, mostly), their count ('+': more than 9), so that a storm reads
+// as how dense it was; 0 for none.
+struct CellMarks {
+    int first = -1;
+    int count = 0;  // markers of that kind
+    char Glyph() const {
+        if (count <= 1) {
+            return count == 0 ? 0 : StyleOf(static_cast<MarkerKind>(first)).glyph;
+        }
+        return count > 9 ? '+' : static_cast<char>('0' + count);
+    }
+};
+
+std::vector<CellMarks> CellMarkers(const Lane& lane, const DayWindow& window,
+                                   const CellLayout& layout) {
+    std::vector<CellMarks> marks(static_cast<std::size_t>(layout.cells));
     for (const Marker& m : lane.markers) {
         if (m.timeMs < window.startMs || m.timeMs >= window.startMs + layout.lengthMs ||
             StyleOf(m.kind).glyph == 0) {
             continue;
         }
-        int& shown = marker[CellOf(window, layout, m.timeMs)];
-        if (Rank(static_cast<int>(m.kind)) < Rank(shown)) {
-            shown = static_cast<int>(m.kind);
+        CellMarks& cell = marks[CellOf(window, layout, m.timeMs)];
+        if (Rank(static_cast<int>(m.kind)) < Rank(cell.first)) {
+            cell.first = static_cast<int>(m.kind);
+            cell.count = 0;
         }
+        cell.count += cell.first == static_cast<int>(m.kind) ? 1 : 0;
     }
-    return marker;
+    return marks;
 }
 
 // One lane's row: its label, its characters and its counts.
 std::string LaneRow(const Lane& lane, const std::string& label, const Timeline& timeline,
                     const DayWindow& window, const CellLayout& layout, std::size_t nameWidth,
                     bool colour) {
-    const std::vector<Shade> shades = CellShades(lane, timeline.daemonOff, window.startMs,
-                                                 window.startMs + layout.lengthMs, layout.cells);
-    const std::vector<int> marker = CellMarkers(lane, window, layout);
+    const std::vector<Shade> shades = DominantCellShades(
+        lane, timeline.daemonOff, window.startMs, window.startMs + layout.lengthMs, layout.cells);
+    const std::vector<CellMarks> marks = CellMarkers(lane, window, layout);
     std::string row = Fit(label, nameWidth) + " ";
     for (std::size_t c = 0; c < shades.size(); ++c) {
         const ShadeStyle& style = StyleOf(shades[c]);
-        const char glyph =
-            marker[c] >= 0 ? StyleOf(static_cast<MarkerKind>(marker[c])).glyph : style.glyph;
-        row += Glyph(glyph, style.colour, colour, marker[c] >= 0);
+        const char mark = marks[c].Glyph();
+        row += Glyph(mark != 0 ? mark : style.glyph, style.colour, colour, mark != 0);
     }
     const std::string counts = Counts(lane);
     if (!counts.empty()) {
@@ -208,7 +224,7 @@ std::string Legend(bool colour, int64_t cellMs) {
     for (const MarkerKind kind : kMarkerPrecedence) {
         markers += std::string(1, StyleOf(kind).glyph) + " " + StyleOf(kind).label + "  ";
     }
-    out += markers + "(a letter takes its cell)\n";
+    out += markers + "(a letter takes its cell; 2-9: that many of the first, +: more)\n";
     return out + "One character: " + CellDurationText(cellMs) + "\n";
 }
 

@@ -1,0 +1,49 @@
+#include "zelkctl/timeline_svg_shapes.h"
+
+#include <cstdio>
+
+namespace zelkctl {
+
+std::string Px(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f", value);
+    std::string s = text;
+    if (s.size() > 2 && s.compare(s.size() - 2, 2, ".0") == 0) {
+        s.resize(s.size() - 2);
+    }
+    return s;
+}
+
+std::string MarkerShape(MarkerKind kind, double x, int barTop, bool failed) {
+    const int barBottom = barTop + kBarPx;
+    const double middle = barTop + kBarPx / 2.0;
+    switch (kind) {
+        case MarkerKind::kTermination:
+            return "<path d=\"M" + Px(x - 4.5) + " " + Px(barTop - 9) +
+                   "h9l-4.5 8.5z\" fill=\"#000000\"/>";
+        case MarkerKind::kLaunch:
+            return "<path d=\"M" + Px(x - 4.5) + " " + Px(barBottom + 9) +
+                   "h9l-4.5 -8.5z\" fill=\"" + std::string(failed ? "#ffffff" : "#0072B2") +
+                   "\" stroke=\"#0072B2\" stroke-width=\"1.2\"/>";
+        case MarkerKind::kTrain:
+            return "<circle cx=\"" + Px(x) + "\" cy=\"" + Px(middle) +
+                   "\" r=\"2.2\" fill=\"#000000\"/>";
+        case MarkerKind::kMismatch:
+            return "<circle cx=\"" + Px(x) + "\" cy=\"" + Px(middle) +
+                   "\" r=\"5\" fill=\"#ffffff\" stroke=\"#D55E00\" stroke-width=\"2.4\"/>";
+        case MarkerKind::kUninstall:
+        case MarkerKind::kInstall: {
+            const bool up = kind == MarkerKind::kUninstall;
+            const double y = up ? barTop - 10.5 : barBottom + 1.5;
+            return "<rect x=\"" + Px(x - 4.5) + "\" y=\"" + Px(y) +
+                   "\" width=\"9\" height=\"9\" fill=\"#ffffff\" stroke=\"#000000\"" +
+                   (failed ? " stroke-dasharray=\"2 1\"" : "") + "/><text x=\"" + Px(x) +
+                   "\" y=\"" + Px(y + 7.5) +
+                   "\" font-size=\"8\" font-weight=\"bold\" text-anchor=\"middle\">" +
+                   (up ? "U" : "I") + "</text>";
+        }
+    }
+    return std::string();
+}
+
+}  // namespace zelkctl
