@@ -164,6 +164,18 @@ ControlEvent Simple(ControlEventKind kind, int32_t error, const std::string& tex
     return event;
 }
 
+ControlLimits ServedLimits(const ControlLimits& limits) {
+    constexpr unsigned kMostClients = 63;
+    ControlLimits served = limits;
+    served.maxClients = std::max(1u, std::min(limits.maxClients, kMostClients));
+    return served;
+}
+
+ControlEvent NotOpen(const std::string& channel, int32_t error) {
+    return Simple(ControlEventKind::kFailed, error,
+                  "the control channel " + channel + " is not open");
+}
+
 bool EventBeforeWaiting(bool stopRaised, std::deque<ControlEvent>& queued, int64_t nowMs,
                         int64_t untilMs, bool looked, ControlEvent* event) {
     if (stopRaised) {

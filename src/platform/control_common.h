@@ -33,6 +33,11 @@ struct Exchange {
     CallerIdentity caller;
 };
 
+// The limits a server keeps: `limits` with its count of clients served at
+// once brought within 1 to 63 (what one wait of the system can watch beside
+// the stop).
+ControlLimits ServedLimits(const ControlLimits& limits);
+
 // Starts the exchange of a client that has just connected.
 void Begin(Exchange& exchange, uint64_t id, const ControlLimits& limits);
 
@@ -74,6 +79,10 @@ bool TakeAnswerBytes(std::string& received, const char* bytes, std::size_t count
 
 // An event without a client: the stop, an idle wait, a failure.
 ControlEvent Simple(ControlEventKind kind, int32_t error = 0, const std::string& text = "");
+
+// The failure of a Next on a channel that is not open (`error`: the
+// system's code for a bad handle).
+ControlEvent NotOpen(const std::string& channel, int32_t error);
 
 // The event the server's Next hands out before it waits, if any: the stop,
 // else the oldest queued event, else kIdle once the wait is over (after at

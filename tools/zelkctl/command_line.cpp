@@ -155,12 +155,17 @@ bool TakeJournalOption(const std::string& name, const std::string& value, Journa
                    error);
 }
 
-bool CheckJournalChoice(const JournalChoice& choice, std::string* error) {
-    if (!choice.configPath.empty() && !choice.journalFolder.empty()) {
-        *error = "--config and --journal exclude each other";
+bool ConfigExcludes(const std::string& configPath, const std::string& other, const char* otherName,
+                    std::string* error) {
+    if (!configPath.empty() && !other.empty()) {
+        *error = std::string("--config and ") + otherName + " exclude each other";
         return false;
     }
     return true;
+}
+
+bool CheckJournalChoice(const JournalChoice& choice, std::string* error) {
+    return ConfigExcludes(choice.configPath, choice.journalFolder, "--journal", error);
 }
 
 std::string KindList() {

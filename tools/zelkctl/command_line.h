@@ -100,6 +100,11 @@ bool IsJournalOption(const OptionScanner& scan);
 // `*error` set ("--config given twice").
 bool TakeJournalOption(const std::string& name, const std::string& value, JournalChoice* choice,
                        std::string* error);
+// True unless both `configPath` and `other` are set: then false, with
+// "--config and OTHERNAME exclude each other" in `*error`.
+bool ConfigExcludes(const std::string& configPath, const std::string& other, const char* otherName,
+                    std::string* error);
+
 // The check once every option is read: --config and --journal exclude each
 // other. False with `*error` set.
 bool CheckJournalChoice(const JournalChoice& choice, std::string* error);

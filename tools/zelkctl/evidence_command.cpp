@@ -87,11 +87,7 @@ bool ParseEvidenceOptions(const std::vector<std::string>& arguments, EvidenceOpt
             return scan.Unexpected(error);
         }
     }
-    if (!o->configPath.empty() && !o->folder.empty()) {
-        *error = "--config and --folder exclude each other";
-        return false;
-    }
-    return true;
+    return ConfigExcludes(o->configPath, o->folder, "--folder", error);
 }
 
 std::string EvidenceHelp() {

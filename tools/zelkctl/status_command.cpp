@@ -111,11 +111,7 @@ bool ParseStatusOptions(const std::vector<std::string>& arguments, StatusOptions
             return scan.Unexpected(error);
         }
     }
-    if (!o->configPath.empty() && !o->snapshotPath.empty()) {
-        *error = "--config and --file exclude each other";
-        return false;
-    }
-    return true;
+    return ConfigExcludes(o->configPath, o->snapshotPath, "--file", error);
 }
 
 std::string StatusHelp() {

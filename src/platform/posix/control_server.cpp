@@ -209,8 +209,7 @@ ControlOpenResult ControlServer::Open(const std::string& channel, const ControlA
     state_.reset(new State);
     State& s = *state_;
     s.channel = channel;
-    s.limits = limits;
-    s.limits.maxClients = std::max(1u, std::min(limits.maxClients, 63u));
+    s.limits = control::ServedLimits(limits);
     s.hasGroup = !access.group.empty();
     if (s.hasGroup && !control::FindGroup(access.group, &s.group)) {
         return Failure(ControlOpenStatus::kUnknownGroup, 0, channel,
@@ -322,8 +321,7 @@ void ControlServer::State::RemoveClosed() {
 ControlEvent ControlServer::Next(ControlStop& stop, unsigned maxWaitMs) {
     State& s = *state_;
     if (s.listener < 0 || !stop.IsValid()) {
-        return control::Simple(ControlEventKind::kFailed, EBADF,
-                               "the control channel " + s.channel + " is not open");
+        return control::NotOpen(s.channel, EBADF);
     }
     const int64_t until = MonotonicMs() + maxWaitMs;
     std::vector<pollfd> waits;

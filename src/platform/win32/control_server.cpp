@@ -173,8 +173,7 @@ ControlOpenResult ControlServer::Open(const std::string& channel, const ControlA
     state_.reset(new State);
     State& s = *state_;
     s.channel = channel;
-    s.limits = limits;
-    s.limits.maxClients = std::max(1u, std::min(limits.maxClients, 63u));
+    s.limits = control::ServedLimits(limits);
     s.descriptor = control::PipeDescriptor(access.serverUser);
     ControlOpenResult result;
     for (unsigned i = 0; i < s.limits.maxClients; ++i) {
@@ -343,8 +342,7 @@ void ControlServer::State::Expire(int64_t nowMs) {
 ControlEvent ControlServer::Next(ControlStop& stop, unsigned maxWaitMs) {
     State& s = *state_;
     if (s.slots.empty() || !stop.IsValid()) {
-        return control::Simple(ControlEventKind::kFailed, ERROR_INVALID_HANDLE,
-                               "the control channel " + s.channel + " is not open");
+        return control::NotOpen(s.channel, ERROR_INVALID_HANDLE);
     }
     const int64_t until = MonotonicMs() + maxWaitMs;
     std::vector<HANDLE> waits;
