@@ -582,7 +582,7 @@ TEST(TimelineDrawing, CrowdedMarkersAreCountedPerBucketAndLoneOnesDrawn) {
     }
     EXPECT_EQ(boxes, 60);  // buckets of 24 minutes
     EXPECT_EQ(counted, 480);
-    EXPECT_NE(svg.find("storm, 00:00 to 00:24:\n8 \xC3\x97 terminated"), std::string::npos);
+    EXPECT_NE(svg.find("storm, 00:00 to 00:24:\n8 \xC3\x97 restart"), std::string::npos);
     EXPECT_NE(svg.find("12:01:00 launched: x"), std::string::npos);
     EXPECT_LT(svg.size(), 40000u);
 }
@@ -639,7 +639,7 @@ TEST(TimelineDrawing, AShortWindowHasItsTicksAndNothingOutsideIt) {
     EXPECT_EQ(labels, expected);
     EXPECT_NE(svg.find("Station st, Wednesday 2026-12-09, 03:00 to 04:00"), std::string::npos);
     // The termination inside; the train of 06:00 outside.
-    EXPECT_NE(svg.find("03:01:30 terminated"), std::string::npos);
+    EXPECT_NE(svg.find("03:01:30 restart"), std::string::npos);
     EXPECT_EQ(svg.find("train 2026"), std::string::npos);
 }
 
@@ -655,12 +655,15 @@ TEST(TimelineDrawing, TheTerminalDrawingIsPlainUnlessColourIsAsked) {
     ASSERT_NE(row, std::string::npos);
     const std::string cells = plain.substr(row + 12, 96);
     EXPECT_EQ(cells.substr(0, 12), "============");
-    EXPECT_EQ(cells.substr(12, 2), "TX");  // the launch shares the termination's quarter
+    EXPECT_EQ(cells.substr(12, 2), "RX");  // the launch shares the restart's quarter
     EXPECT_EQ(cells.substr(20, 3), "!!=");
     EXPECT_EQ(cells.substr(24, 1), "M");  // before the uninstall and install of its quarter
     EXPECT_EQ(cells.substr(80, 16), std::string(16, '.'));
     EXPECT_NE(plain.find("?????"), std::string::npos);  // b not watched
-    EXPECT_NE(plain.find("T1 L1 M1 U1 I1, 1 train"), std::string::npos);
+    // The key names what is marked: restarts, not every termination.
+    EXPECT_NE(plain.find("R restart  L launched"), std::string::npos);
+    EXPECT_EQ(plain.find("terminated"), std::string::npos);
+    EXPECT_NE(plain.find("R1 L1 M1 U1 I1, 1 train"), std::string::npos);
 
     const std::string colour = TextTimeline(Sample("a"), day, zone, "st", true);
     EXPECT_NE(colour.find("\x1b[48;2;0;158;115m"), std::string::npos);  // connected
@@ -686,7 +689,7 @@ TEST(TimelineDrawing, TheTerminalCountsRestartsSharingACell) {
     add(180, 1);
     timeline.lanes.push_back(lane);
     const std::string text = TextTimeline(timeline, day, zone, "st", false);
-    EXPECT_NE(text.find("\na   ====3===+===T===="), std::string::npos) << text;
+    EXPECT_NE(text.find("\na   ====3===+===R===="), std::string::npos) << text;
 }
 
 TEST(TimelineDrawing, TheTerminalDrawsAWindowInNinetySixCharacters) {
@@ -703,7 +706,7 @@ TEST(TimelineDrawing, TheTerminalDrawsAWindowInNinetySixCharacters) {
               "03:50   03:55");
     // Quiet from 03:00, silent from 03:00:30, terminated at 03:01:30,
     // launched at 03:02 and down.
-    EXPECT_NE(text.find("\na   =~TL" + std::string(92, 'X') + "  T1 L1\n"), std::string::npos)
+    EXPECT_NE(text.find("\na   =~RL" + std::string(92, 'X') + "  R1 L1\n"), std::string::npos)
         << text;
     EXPECT_NE(text.find("\nb   " + std::string(96, '?') + "\n"), std::string::npos);
     EXPECT_NE(text.find("\nOne character: 37.5 seconds\n"), std::string::npos);

@@ -220,7 +220,7 @@ Draws one day of the station, or a window of it, from the daemon's event
 journal: one lane per application with its states (connected, connecting,
 silent, failing, down from a termination to the next connection, not
 watched, and the daemon not running) and what the daemon did
-(terminations, launches, trains, trains whose result files did not match,
+(restarts, launches, trains, trains whose result files did not match,
 uninstall and install commands).
 
   --config PATH     the daemon's config.xml, whose <journal folder="..."/>

@@ -24,7 +24,9 @@ constexpr ShadeStyle kShadeStyles[kShadeCount] = {
 
 // In the order of MarkerKind.
 constexpr MarkerStyle kMarkerStyles[kMarkerKindCount] = {
-    {"terminated", "the daemon terminated the application's processes", "#000000", 'T'},
+    // Only a termination that began a restart is marked: the second one of a
+    // silent cycle, which finds the application down already, is not.
+    {"restart", "the daemon terminated the application to launch it again", "#000000", 'R'},
     {"launched", "the daemon launched the application (hollow: the launch failed)", "#0072B2", 'L'},
     // Too frequent for a cell of its own: counted at the row's end.
     {"train", "a train passed and was reported", "#000000", 0},

@@ -14,7 +14,7 @@ namespace zelkctl {
 // The picture of `timeline` over `day` (a whole day, or a window of it) at
 // `station`: one lane per application with its states as coloured
 // stretches (hatched grey where the daemon did not run), markers for
-// terminations, launches, trains, mismatches and commands, each with its
+// restarts, launches, trains, mismatches and commands, each with its
 // details as a <title> shown on hover, a time axis (hour marks, or ticks
 // for a short window), a legend, and the station, the day and the window
 // in the title. Times are told in `zone`. A line marks `nowMs` when it
