@@ -692,6 +692,42 @@ TEST(TimelineDrawing, TheTerminalCountsRestartsSharingACell) {
     EXPECT_NE(text.find("\na   ====3===+===R===="), std::string::npos) << text;
 }
 
+TEST(TimelineDrawing, EvidenceIsMarkedBeforeItsRestart) {
+    Event written = Ev("2026-12-09T03:01:29+01:00", EventKind::kEvidence, "a", 0);
+    written.outcome = "written";
+    written.path = "/e/a.dmp";
+    Event failed = Ev("2026-12-09T05:01:29+01:00", EventKind::kEvidence, "a", 0);
+    failed.outcome = "failed";
+    const Timeline t = Build(
+        {
+            Started("2026-12-09T00:00:00+01:00", 1),
+            Ev("2026-12-09T00:00:03+01:00", EventKind::kConnected, "a", 0),
+            written,
+            Ev("2026-12-09T03:01:30+01:00", EventKind::kTerminated, "a", 0),
+            Ev("2026-12-09T04:00:00+01:00", EventKind::kConnected, "a", 0),
+            failed,
+        },
+        "2026-12-09T00:00:00+01:00", "2026-12-10T00:00:00+01:00");
+    ASSERT_EQ(t.lanes.size(), 1u);
+    const Lane& lane = t.lanes[0];
+    EXPECT_EQ(lane.markerCounts[static_cast<int>(MarkerKind::kEvidence)], 2);
+    ASSERT_EQ(lane.markers.size(), 3u);
+    EXPECT_FALSE(lane.markers[0].failed);
+    EXPECT_TRUE(lane.markers[2].failed);
+
+    const FixedZone zone;
+    const DayWindow day = MakeDayWindow(zone, DaysFromCivil(2026, 12, 9));
+    const std::string text = TextTimeline(t, day, zone, "st", false);
+    // The dump takes the quarter of its restart; the counts tell both.
+    EXPECT_NE(text.find("\na   ============EX"), std::string::npos) << text;
+    EXPECT_NE(text.find("R1 E2\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("  E evidence  "), std::string::npos) << text;
+    const std::string svg = TimelineSvg(t, day, zone, "st", 0);
+    EXPECT_NE(svg.find("03:01:29 evidence: dump written: /e/a.dmp"), std::string::npos);
+    EXPECT_NE(svg.find("stroke-dasharray=\"2 1\"/></g>"), std::string::npos);  // none made
+    EXPECT_NE(svg.find(">evidence</text>"), std::string::npos);                // the legend's
+}
+
 TEST(TimelineDrawing, TheTerminalDrawsAWindowInNinetySixCharacters) {
     const FixedZone zone;
     const DayWindow window = MakeDayWindow(zone, DaysFromCivil(2026, 12, 9), 3 * 60, 4 * 60);

@@ -221,7 +221,7 @@ journal: one lane per application with its states (connected, connecting,
 silent, failing, down from a termination to the next connection, not
 watched, and the daemon not running) and what the daemon did
 (restarts, launches, trains, trains whose result files did not match,
-uninstall and install commands).
+uninstall and install commands, dumps kept as evidence).
 
   --config PATH     the daemon's config.xml, whose <journal folder="..."/>
                     element names the journal's folder; default: the

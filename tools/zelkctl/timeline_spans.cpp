@@ -34,6 +34,9 @@ bool MarkerOf(EventKind kind, MarkerKind* marker) {
         case EventKind::kInstall:
             *marker = MarkerKind::kInstall;
             return true;
+        case EventKind::kEvidence:
+            *marker = MarkerKind::kEvidence;
+            return true;
         default:
             return false;
     }
@@ -161,7 +164,9 @@ void TimelineBuilder::ApplyAppEvent(LaneSlot& slot, const Event& event, int64_t 
     }
     ++slot.lane.markerCounts[static_cast<int>(marker)];
     if (keepMarkers_) {
-        slot.lane.markers.push_back({event.time.ms, marker, event.ok == 0, EventDetails(event)});
+        const bool failed =
+            event.kind == EventKind::kEvidence ? event.outcome != "written" : event.ok == 0;
+        slot.lane.markers.push_back({event.time.ms, marker, failed, EventDetails(event)});
     }
 }
 

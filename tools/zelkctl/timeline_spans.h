@@ -25,13 +25,23 @@ struct Span {
     LaneState state;
 };
 
-enum class MarkerKind : uint8_t { kTermination, kLaunch, kTrain, kMismatch, kUninstall, kInstall };
-constexpr int kMarkerKindCount = 6;
+// kTermination: a termination that began a restart. kEvidence: a dump of
+// the application's processes, before a termination.
+enum class MarkerKind : uint8_t {
+    kTermination,
+    kLaunch,
+    kTrain,
+    kMismatch,
+    kUninstall,
+    kInstall,
+    kEvidence,
+};
+constexpr int kMarkerKindCount = 7;
 
 struct Marker {
     int64_t timeMs;
     MarkerKind kind;
-    bool failed;         // a launch or a command that did not succeed
+    bool failed;         // a launch, a command or a dump that did not succeed
     std::string detail;  // the event's details, as history prints them
 };
 

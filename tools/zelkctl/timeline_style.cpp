@@ -37,6 +37,9 @@ constexpr MarkerStyle kMarkerStyles[kMarkerKindCount] = {
      "#000000", 'U'},
     {"install command", "the sub-application's install command ran (dashed: not taken)", "#000000",
      'I'},
+    {"evidence",
+     "a dump of the application's processes kept before its termination (dashed: none made)",
+     "#000000", 'E'},
 };
 
 // Precedence of the shades that show in a cell however briefly they lasted.

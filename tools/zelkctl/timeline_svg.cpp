@@ -385,7 +385,8 @@ class Picture {
     void Markers(const Lane& lane, int barTop, const std::string& laneLabel) {
         // Trains first, so that a mismatch ring lies over its train's dot.
         Trains(lane, barTop);
-        Strip(lane, {MarkerKind::kMismatch}, barTop, barTop + 2.5, laneLabel);
+        Strip(lane, {MarkerKind::kMismatch, MarkerKind::kEvidence}, barTop, barTop + 2.5,
+              laneLabel);
         Strip(lane, {MarkerKind::kTermination, MarkerKind::kUninstall}, barTop, barTop - 10.5,
               laneLabel);
         Strip(lane, {MarkerKind::kLaunch, MarkerKind::kInstall}, barTop, barTop + kBarPx + 1.5,
@@ -408,7 +409,8 @@ class Picture {
         x = 16 + 4.5;
         for (const MarkerKind kind :
              {MarkerKind::kTermination, MarkerKind::kLaunch, MarkerKind::kTrain,
-              MarkerKind::kMismatch, MarkerKind::kUninstall, MarkerKind::kInstall}) {
+              MarkerKind::kMismatch, MarkerKind::kUninstall, MarkerKind::kInstall,
+              MarkerKind::kEvidence}) {
             const int barTop = y2 - 10;
             std::string shape = MarkerShape(kind, x, barTop, false);
             // Markers sit on a bar: in the legend, shift the ones drawn above

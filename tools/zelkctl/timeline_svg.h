@@ -14,10 +14,10 @@ namespace zelkctl {
 // The picture of `timeline` over `day` (a whole day, or a window of it) at
 // `station`: one lane per application with its states as coloured
 // stretches (hatched grey where the daemon did not run), markers for
-// restarts, launches, trains, mismatches and commands, each with its
-// details as a <title> shown on hover, a time axis (hour marks, or ticks
-// for a short window), a legend, and the station, the day and the window
-// in the title. Times are told in `zone`. A line marks `nowMs` when it
+// restarts, launches, trains, mismatches, commands and evidence, each
+// with its details as a <title> shown on hover, a time axis (hour marks,
+// or ticks for a short window), a legend, and the station, the day and the
+// window in the title. Times are told in `zone`. A line marks `nowMs` when it
 // falls in the window.
 std::string TimelineSvg(const Timeline& timeline, const DayWindow& day, const LocalZone& zone,
                         const std::string& station, int64_t nowMs);

@@ -31,6 +31,11 @@ std::string MarkerShape(MarkerKind kind, double x, int barTop, bool failed) {
         case MarkerKind::kMismatch:
             return "<circle cx=\"" + Px(x) + "\" cy=\"" + Px(middle) +
                    "\" r=\"5\" fill=\"#ffffff\" stroke=\"#D55E00\" stroke-width=\"2.4\"/>";
+        case MarkerKind::kEvidence:
+            // A diamond on the bar, white so that it shows on every state.
+            return "<path d=\"M" + Px(x) + " " + Px(middle - 6) + "l5 6l-5 6l-5 -6z\" " +
+                   "fill=\"#ffffff\" stroke=\"#000000\" stroke-width=\"1.5\"" +
+                   (failed ? " stroke-dasharray=\"2 1\"" : "") + "/>";
         case MarkerKind::kUninstall:
         case MarkerKind::kInstall: {
             const bool up = kind == MarkerKind::kUninstall;

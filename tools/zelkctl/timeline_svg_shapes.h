@@ -16,8 +16,8 @@ std::string Px(double value);
 
 // The glyph of a marker of `kind` at `x`, for a lane whose bar starts at
 // `barTop`: terminations and uninstalls above the bar, launches and
-// installs below it, trains and mismatches on it; `failed` draws a launch
-// hollow and a command dashed.
+// installs below it, trains, mismatches and evidence on it; `failed` draws
+// a launch hollow, and a command or evidence dashed.
 std::string MarkerShape(MarkerKind kind, double x, int barTop, bool failed);
 
 }  // namespace zelkctl

@@ -16,9 +16,10 @@ namespace {
 constexpr std::size_t kMaxNameColumns = 24;
 
 // Which marker a cell shows when several happened in it.
-constexpr MarkerKind kMarkerPrecedence[] = {MarkerKind::kMismatch, MarkerKind::kTermination,
-                                            MarkerKind::kLaunch, MarkerKind::kUninstall,
-                                            MarkerKind::kInstall};
+// Evidence goes before the restart it precedes, which the counts still tell.
+constexpr MarkerKind kMarkerPrecedence[] = {MarkerKind::kMismatch,    MarkerKind::kEvidence,
+                                            MarkerKind::kTermination, MarkerKind::kLaunch,
+                                            MarkerKind::kUninstall,   MarkerKind::kInstall};
 
 // `text` cut or padded with blanks to `width` characters.
 std::string Fit(const std::string& text, std::size_t width) {
@@ -66,7 +67,7 @@ std::string Counts(const Lane& lane) {
     std::string text;
     for (const MarkerKind kind :
          {MarkerKind::kTermination, MarkerKind::kLaunch, MarkerKind::kMismatch,
-          MarkerKind::kUninstall, MarkerKind::kInstall}) {
+          MarkerKind::kUninstall, MarkerKind::kInstall, MarkerKind::kEvidence}) {
         const int n = lane.markerCounts[static_cast<int>(kind)];
         if (n > 0) {
             text +=
