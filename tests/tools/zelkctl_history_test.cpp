@@ -113,6 +113,50 @@ TEST(HistoryReport, ChoosesByApplicationKindAndRange) {
     EXPECT_EQ(Report(query).find("No events in the journal for this choice.\n"), 0u);
 }
 
+TEST(HistoryReport, TellsMaintenanceAndCountsAnOperatorsRestartOnce) {
+    const std::string control =
+        std::string(kDay) +
+        "{\"time\":\"2026-12-09T02:10:00.000+01:00\",\"event\":\"control\",\"app\":\"sim_"
+        "silent\",\"by\":\"root\",\"action\":\"pause\",\"reason\":\"firmware 2.4\","
+        "\"until\":\"2026-12-09T03:10:00.000+01:00\",\"ok\":true,\"answer\":\"paused\"}\n"
+        "{\"time\":\"2026-12-09T02:20:00.000+01:00\",\"event\":\"control\",\"app\":\"sim_"
+        "silent\",\"by\":\"root\",\"action\":\"resume\",\"ok\":true,\"answer\":\"resumed\"}\n"
+        "{\"time\":\"2026-12-09T02:30:00.000+01:00\",\"event\":\"control\",\"app\":\"Z\xC3\xA4"
+        "hler\",\"by\":\"root\",\"action\":\"restart\",\"reason\":\"stuck\",\"ok\":true,"
+        "\"answer\":\"restarted\"}\n"
+        "{\"time\":\"2026-12-09T02:30:00.100+01:00\",\"event\":\"terminated\",\"app\":\"Z\xC3"
+        "\xA4hler\",\"index\":1,\"cycle\":\"none\",\"count\":0,\"processes\":1,\"result\":1}\n"
+        "{\"time\":\"2026-12-09T02:30:00.200+01:00\",\"event\":\"launched\",\"app\":\"Z\xC3"
+        "\xA4hler\",\"index\":1,\"cycle\":\"none\",\"count\":0,\"ok\":true}\n"
+        "{\"time\":\"2026-12-09T02:40:00.000+01:00\",\"event\":\"control\",\"app\":\"sim_"
+        "silent\",\"by\":\"nobody\",\"action\":\"pause\",\"ok\":false,\"answer\":\"denied\"}"
+        "\n";
+    const CentralEurope zone;
+    HistoryQuery query;
+    query.apps = {"sim_silent"};
+    for (const bool one : {false, true}) {
+        HistoryReport report(one ? query : HistoryQuery(), zone);
+        ReadJournalText(control, [&](const journal::Event& event, std::string_view line) {
+            report.Add(event, line);
+        });
+        const std::string out = report.Finish(At("2026-12-09T03:00:00+01:00"));
+        EXPECT_NE(out.find("sim_silent in maintenance from 2026-12-09 02:10 to 2026-12-09 02:20 "
+                           "(10m 0s) by root: firmware 2.4\n"),
+                  std::string::npos)
+            << out;
+        // A control request goes with the application it names.
+        EXPECT_EQ(out.find("restart of Z\xC3\xA4hler by root") == std::string::npos, one) << out;
+        if (!one) {
+            // The operator's restart is one restart, its control line none.
+            EXPECT_NE(
+                out.find("\nZ\xC3\xA4hler      2h 29m     6s          0s      0s       29m 59s  "
+                         "1         1"),
+                std::string::npos)
+                << out;
+        }
+    }
+}
+
 TEST(HistoryReport, JsonLinesAreTheJournalsOwnLines) {
     HistoryQuery query;
     query.json = true;
@@ -242,6 +286,8 @@ TEST(EventText, EachKindInWords) {
         {R"("cycle":"connecting","count":10,"processes":0,"result":0)", "terminated",
          "connecting cycle, wait 10: no process terminated"},
         {R"("result":-1)", "terminated", "the name is empty: nothing terminated"},
+        {R"("cycle":"none","count":0,"processes":1,"result":1)", "terminated",
+         "on request: 1 process terminated"},
         {R"("cycle":"silent","count":45,"ok":false,"error":2,"command":"x.exe")", "launched",
          "silent cycle, wait 45: FAILED (error 2): x.exe"},
         {R"("cycle":"socket","count":1)", "reconnect",

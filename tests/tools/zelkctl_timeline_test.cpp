@@ -313,6 +313,67 @@ TEST(TimelineSpans, AnEventOutOfOrderCountsAtTheTimeBeforeIt) {
         });
 }
 
+Event Control(const char* time, const char* action, bool granted = true) {
+    Event e = Ev(time, EventKind::kControl, "a");
+    e.action = action;
+    e.by = "root";
+    e.reason = "firmware";
+    e.ok = granted ? 1 : 0;
+    return e;
+}
+
+TEST(TimelineSpans, PausesGiveMaintenanceThatAStopInterrupts) {
+    Event pause = Control("2026-12-09T01:00:00+01:00", "pause");
+    pause.until = "2026-12-09T02:00:00+01:00";
+    const Timeline t = Build(
+        {
+            Started("2026-12-09T00:00:00+01:00", 1),
+            Ev("2026-12-09T00:00:03+01:00", EventKind::kConnected, "a", 0),
+            Control("2026-12-09T00:30:00+01:00", "pause", false),  // refused
+            pause,
+            Control("2026-12-09T01:10:00+01:00", "pause"),  // a second one changes nothing
+            Control("2026-12-09T01:30:00+01:00", "resume"),
+            Control("2026-12-09T03:00:00+01:00", "pause"),
+            Ev("2026-12-09T04:00:00+01:00", EventKind::kDaemonStopped),
+            // The next start keeps the pause, before its own line.
+            Control("2026-12-09T05:00:00+01:00", "pause_kept"),
+            Started("2026-12-09T05:00:00+01:00", 1),
+            Control("2026-12-09T06:00:00+01:00", "pause_ended"),
+            Control("2026-12-09T07:00:00+01:00", "pause"),
+        },
+        "2026-12-09T00:00:00+01:00", "2026-12-09T08:00:00+01:00");
+    ASSERT_EQ(t.lanes.size(), 1u);
+    const std::vector<Maintenance>& m = t.lanes[0].maintenance;
+    const std::vector<std::pair<const char*, const char*>> expected = {
+        {"2026-12-09T01:00:00+01:00", "2026-12-09T01:30:00+01:00"},
+        {"2026-12-09T03:00:00+01:00", "2026-12-09T04:00:00+01:00"},
+        {"2026-12-09T05:00:00+01:00", "2026-12-09T06:00:00+01:00"},
+        {"2026-12-09T07:00:00+01:00", "2026-12-09T08:00:00+01:00"},
+    };
+    ASSERT_EQ(m.size(), expected.size());
+    for (std::size_t i = 0; i < m.size(); ++i) {
+        EXPECT_EQ(m[i].startMs, At(expected[i].first)) << i;
+        EXPECT_EQ(m[i].endMs, At(expected[i].second)) << i;
+        EXPECT_EQ(m[i].open, i == 3) << i;
+    }
+    EXPECT_EQ(m[0].by, "root");
+    EXPECT_EQ(m[0].reason, "firmware");
+    EXPECT_EQ(m[0].untilMs, At("2026-12-09T02:00:00+01:00"));
+    // The states go on beneath the maintenance: connected until the stop.
+    EXPECT_EQ(t.lanes[0].stateMs[static_cast<int>(LaneState::kConnected)],
+              At("2026-12-09T04:00:00+01:00") - At("2026-12-09T00:00:03+01:00"));
+
+    // A window within the second pause: clipped to it.
+    const Timeline w = Build({Started("2026-12-09T00:00:00+01:00", 1),
+                              Ev("2026-12-09T00:00:03+01:00", EventKind::kConnected, "a", 0),
+                              Control("2026-12-09T03:00:00+01:00", "pause")},
+                             "2026-12-09T03:30:00+01:00", "2026-12-09T03:40:00+01:00");
+    ASSERT_EQ(w.lanes.size(), 1u);
+    ASSERT_EQ(w.lanes[0].maintenance.size(), 1u);
+    EXPECT_EQ(w.lanes[0].maintenance[0].startMs, At("2026-12-09T03:30:00+01:00"));
+    EXPECT_EQ(w.lanes[0].maintenance[0].endMs, At("2026-12-09T03:40:00+01:00"));
+}
+
 TEST(TimelineCells, AnOutageShowsHoweverShortTheLongestStateOtherwise) {
     Lane lane;
     const int64_t t0 = At("2026-12-09T00:00:00Z");
@@ -726,6 +787,35 @@ TEST(TimelineDrawing, EvidenceIsMarkedBeforeItsRestart) {
     EXPECT_NE(svg.find("03:01:29 evidence: dump written: /e/a.dmp"), std::string::npos);
     EXPECT_NE(svg.find("stroke-dasharray=\"2 1\"/></g>"), std::string::npos);  // none made
     EXPECT_NE(svg.find(">evidence</text>"), std::string::npos);                // the legend's
+}
+
+TEST(TimelineDrawing, MaintenanceIsDrawnOverTheStatesWithWhoAndWhy) {
+    const FixedZone zone;
+    const DayWindow day = MakeDayWindow(zone, DaysFromCivil(2026, 12, 9));
+    Timeline timeline;
+    Lane lane;
+    lane.name = "a";
+    lane.spans.push_back({day.startMs, day.endMs, LaneState::kConnected});
+    // 01:00 to 02:10, and a pause of five minutes: too short for a cell.
+    lane.maintenance.push_back({At("2026-12-09T01:00:00+01:00"), At("2026-12-09T02:10:00+01:00"),
+                                "root", "firmware <2.4>", At("2026-12-09T02:00:00+01:00")});
+    lane.maintenance.push_back(
+        {At("2026-12-09T05:00:00+01:00"), At("2026-12-09T05:05:00+01:00"), "", "", 0, true});
+    timeline.lanes.push_back(lane);
+    const std::string text = TextTimeline(timeline, day, zone, "st", false);
+    EXPECT_NE(text.find("\na   ====/////" + std::string(87, '=') + "\n"), std::string::npos)
+        << text;
+    EXPECT_NE(text.find(". daemon off  / maintenance\n"), std::string::npos) << text;
+
+    const std::string svg = TimelineSvg(timeline, day, zone, "st", 0);
+    CXmlDocument document(svg);
+    ASSERT_TRUE(document.CheckWellFormed()) << document.GetResultReport();
+    EXPECT_NE(svg.find("a: maintenance, 01:00 to 02:10, by root, paused until 02:00: firmware "
+                       "&lt;2.4&gt;</title><rect x=\""),
+              std::string::npos);
+    EXPECT_NE(svg.find("a: maintenance, 05:00 to now, still paused</title>"), std::string::npos);
+    EXPECT_NE(svg.find("fill=\"url(#maintenance)\" stroke=\"#333333\"/><text"),
+              std::string::npos);  // the legend's
 }
 
 TEST(TimelineDrawing, TheTerminalDrawsAWindowInNinetySixCharacters) {

@@ -57,8 +57,13 @@ std::string_view CountUnit(const std::string& cycle) {
     return cycle == "failing" ? "read" : "wait";
 }
 
-// "silent cycle, wait 30"; only what the event gives.
+// "silent cycle, wait 30"; only what the event gives. No cycle led to an
+// operator's restart: "on request".
 void CycleText(Line& line, const Event& e) {
+    if (e.cycle == "none") {
+        line.Text("on request");
+        return;
+    }
     if (!e.cycle.empty()) {
         line.Field(e.cycle).Text(" cycle");
     }

@@ -98,15 +98,18 @@ event with its time, application, kind and details; then, per application,
 the time it spent connected, connecting, silent (more than 10 waits
 without data, as zelkctl status tells it), failing and down in the range,
 and its restarts (a silent one's restart terminates twice and counts
-once), launches, trains and mismatches.
+once; an operator's restart counts), launches, trains and mismatches;
+then each stretch of maintenance (a pause by an operator): when, how long,
+who and why.
 
   --config PATH     the daemon's config.xml, whose <journal folder="..."/>
                     element names the journal's folder (a relative folder
                     counts from the folder of config.xml); default: the
                     config.xml beside zelkctl
   --journal FOLDER  read the journal files (zelk-events-*.jsonl) in FOLDER
-  --app NAME        only this application (again for more); the daemon's own
-                    events (start, stop, configuration) stay listed
+  --app NAME        only this application (again for more), with the control
+                    requests that name it; the daemon's own events (start,
+                    stop, configuration) stay listed
   --since TIME      from TIME on, and --until TIME: before it. TIME is a date
                     YYYY-MM-DD (its midnight), "YYYY-MM-DD HH:MM" in local
                     time, or -Nm / -Nh / -Nd: N minutes, hours or days ago

@@ -25,6 +25,13 @@ std::string Padded(std::string text, std::size_t width) {
     return text.append(width > shown ? width - shown : 0, ' ');
 }
 
+// Whether `event` concerns one application: its own events, and the control
+// requests that name one.
+bool AboutApp(const journal::Event& event) {
+    return journal::IsAppKind(event.kind) ||
+           (event.kind == journal::EventKind::kControl && !event.app.empty());
+}
+
 }  // namespace
 
 bool Matches(const HistoryQuery& query, const journal::Event& event) {
@@ -34,7 +41,7 @@ bool Matches(const HistoryQuery& query, const journal::Event& event) {
     if (!query.kinds.empty() && !Contains(query.kinds, event.kindName)) {
         return false;
     }
-    return query.apps.empty() || !journal::IsAppKind(event.kind) || Contains(query.apps, event.app);
+    return query.apps.empty() || !AboutApp(event) || Contains(query.apps, event.app);
 }
 
 HistoryReport::HistoryReport(const HistoryQuery& query, const LocalZone& zone)
@@ -44,7 +51,7 @@ HistoryReport::HistoryReport(const HistoryQuery& query, const LocalZone& zone)
 }
 
 void HistoryReport::Meet(const journal::Event& event) {
-    if (query_.apps.empty() || !journal::IsAppKind(event.kind) || event.app.empty() ||
+    if (query_.apps.empty() || !AboutApp(event) || event.app.empty() ||
         !metNames_.insert(event.app).second) {
         return;
     }
@@ -161,6 +168,30 @@ std::string HistoryReport::Finish(int64_t endMs) {
     return out;
 }
 
+namespace {
+
+// "sim_silent in maintenance from 2026-12-10 09:00 to 09:03 (3m) by root:
+// firmware update", a line for each stretch of the lane's.
+template <typename Local>
+std::string MaintenanceText(const std::string& label, const Lane& lane, const Local& local) {
+    std::string out;
+    for (const Maintenance& m : lane.maintenance) {
+        out += label + " in maintenance from " + local(m.startMs) + " to " +
+               (m.open ? "the end, still paused" : local(m.endMs)) + " (" +
+               DurationText(m.endMs - m.startMs) + ")";
+        if (!m.by.empty()) {
+            out += " by " + Printable(m.by);
+        }
+        if (!m.reason.empty()) {
+            out += ": " + Printable(m.reason);
+        }
+        out += "\n";
+    }
+    return out;
+}
+
+}  // namespace
+
 std::string SummaryText(const Timeline& timeline, int64_t fromMs, int64_t toMs,
                         const LocalZone& zone) {
     const auto local = [&zone](int64_t ms) {
@@ -189,6 +220,9 @@ std::string SummaryText(const Timeline& timeline, int64_t fromMs, int64_t toMs,
                           count(MarkerKind::kMismatch)});
         }
         out += table.Text();
+        for (std::size_t i = 0; i < timeline.lanes.size(); ++i) {
+            out += MaintenanceText(labels[i], timeline.lanes[i], local);
+        }
     }
     int64_t off = 0;
     for (const Span& span : timeline.daemonOff) {

@@ -24,9 +24,9 @@ struct HistoryQuery {
 };
 
 // True when `event` is shown for `query`: within the range, of a chosen
-// kind, and about a chosen application. The daemon's own events (start,
-// stop, configuration) go with every choice of applications, as they
-// explain what happened to each.
+// kind, and about a chosen application (a control request names the one it
+// concerns). The daemon's own events (start, stop, configuration) go with
+// every choice of applications, as they explain what happened to each.
 bool Matches(const HistoryQuery& query, const journal::Event& event);
 
 class HistoryReport {
@@ -98,7 +98,8 @@ class HistoryReport {
 // The summary of `timeline` from `fromMs` to `toMs` (written in the local
 // time of `zone`): one row per application with its time connected,
 // connecting, silent, failing and down, and its terminations, launches,
-// trains and mismatches; then the time the daemon did not run, if any.
+// trains and mismatches; a line for each stretch of maintenance (who, why,
+// how long); then the time the daemon did not run, if any.
 std::string SummaryText(const Timeline& timeline, int64_t fromMs, int64_t toMs,
                         const LocalZone& zone);
 

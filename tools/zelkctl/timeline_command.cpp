@@ -219,7 +219,8 @@ std::string TimelineHelp() {
 Draws one day of the station, or a window of it, from the daemon's event
 journal: one lane per application with its states (connected, connecting,
 silent, failing, down from a termination to the next connection, not
-watched, and the daemon not running) and what the daemon did
+watched, and the daemon not running; maintenance, an operator's pause,
+over them) and what the daemon did
 (restarts, launches, trains, trains whose result files did not match,
 uninstall and install commands, dumps kept as evidence).
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "journal/time_format.h"
 #include "zelkctl/event_text.h"
 
 namespace zelkctl {
@@ -92,7 +93,53 @@ void TimelineBuilder::SettleSilence(LaneSlot& slot, int64_t t) {
     slot.silencePending = false;
 }
 
+void TimelineBuilder::EndMaintenance(const std::string& app, int64_t t, bool open) {
+    const auto found = paused_.find(app);
+    if (found == paused_.end()) {
+        return;
+    }
+    Maintenance m = std::move(found->second);
+    paused_.erase(found);
+    m.startMs = std::max(m.startMs, windowStartMs_);
+    m.endMs = std::min(t, windowEndMs_);
+    m.open = open;
+    if (m.startMs < m.endMs) {
+        maintenance_[app].push_back(std::move(m));
+    }
+}
+
+void TimelineBuilder::ApplyControl(const Event& event, int64_t t) {
+    if (event.ok == 0 || event.app.empty()) {
+        return;  // refused, or the daemon's own (a reload)
+    }
+    if (event.action == "pause" || event.action == "pause_kept") {
+        if (paused_.count(event.app) != 0) {
+            return;
+        }
+        Maintenance m{t, t, event.by, event.reason};
+        journal::Time until;
+        if (journal::ParseRfc3339(event.until, &until)) {
+            m.untilMs = until.ms;
+        }
+        paused_.emplace(event.app, std::move(m));
+    } else if (event.action == "resume" || event.action == "pause_ended") {
+        EndMaintenance(event.app, t, false);
+    }
+}
+
 void TimelineBuilder::StopAll(int64_t t) {
+    // A pause outlives the daemon, but nothing is held while it does not
+    // run: its maintenance ends here and begins again when a start keeps
+    // the pause. One kept already by the next run's start stays.
+    std::vector<std::string> ended;
+    for (const auto& pause : paused_) {
+        if (pause.second.startMs < t) {
+            ended.push_back(pause.first);
+        }
+    }
+    for (const std::string& app : ended) {
+        EndMaintenance(app, t, false);
+    }
     for (LaneSlot& slot : slots_) {
         SettleSilence(slot, t);
         Enter(slot, LaneState::kNone, t);
@@ -171,6 +218,12 @@ void TimelineBuilder::ApplyAppEvent(LaneSlot& slot, const Event& event, int64_t 
 }
 
 void TimelineBuilder::Add(const Event& event) {
+    if (event.kind == EventKind::kControl) {
+        // Not the last line of a run either: a start writes the pauses it
+        // keeps before its own line.
+        ApplyControl(event, anyEvent_ ? std::max(event.time.ms, lastMs_) : event.time.ms);
+        return;
+    }
     // Only the daemon's start and stop and the applications' events tell
     // what ran when. The configuration's events are left out: the daemon
     // writes them as it starts, before its start line, and they must not
@@ -237,6 +290,15 @@ Timeline TimelineBuilder::Finish(int64_t endMs) {
     if (offOpen_) {
         RecordOff(offSinceMs_, end);
     }
+    while (!paused_.empty()) {
+        EndMaintenance(paused_.begin()->first, end, true);
+    }
+    for (LaneSlot& slot : slots_) {
+        const auto found = maintenance_.find(slot.lane.name);
+        if (found != maintenance_.end()) {
+            slot.lane.maintenance = found->second;
+        }
+    }
     Timeline timeline;
     timeline.startMs = windowStartMs_;
     timeline.endMs = windowEndMs_;
@@ -254,6 +316,7 @@ Timeline TimelineBuilder::Finish(int64_t endMs) {
                      });
     slots_.clear();
     slotOf_.clear();
+    maintenance_.clear();
     assumedAt_.clear();
     return timeline;
 }

@@ -45,12 +45,24 @@ struct Marker {
     std::string detail;  // the event's details, as history prints them
 };
 
+// A stretch in which an operator had taken the application out of
+// supervision (paused it): who, why, and the end the pause was given.
+struct Maintenance {
+    int64_t startMs;
+    int64_t endMs;  // exclusive
+    std::string by;
+    std::string reason;
+    int64_t untilMs = 0;  // the pause's planned end; 0: not known
+    bool open = false;    // still paused at the end of what was read
+};
+
 struct Lane {
     std::string name;  // the application's name as the journal gives it
     int index = -1;    // its place in config.xml from 0, -1 unknown
     std::string endpoint;
     std::vector<Span> spans;  // within the window, in time order, never kNone
     std::vector<Marker> markers;
+    std::vector<Maintenance> maintenance;   // within the window, in time order
     int64_t stateMs[kLaneStateCount] = {};  // time in each state within the window
     int markerCounts[kMarkerKindCount] = {};
 };
@@ -69,7 +81,9 @@ struct Timeline {
 // Feeds the events in time order (an event earlier than the one before it
 // counts as happening at the same time as that one) and clips what they
 // mean to [windowStartMs, windowEndMs). Events of the configuration and of
-// unknown kinds change nothing. Events before the window set the
+// unknown kinds change nothing; granted control requests (a pause, kept
+// across a start, until a resume or its end) give maintenance, which a
+// daemon's stop or crash ends until it keeps the pause again. Events before the window set the
 // states the window starts with; an event after it can still close a span
 // (a start without a stop before it).
 class TimelineBuilder {
@@ -106,6 +120,8 @@ class TimelineBuilder {
     void RecordOff(int64_t from, int64_t to);
     void StopAll(int64_t t);
     void ApplyAppEvent(LaneSlot& slot, const journal::Event& event, int64_t t);
+    void ApplyControl(const journal::Event& event, int64_t t);
+    void EndMaintenance(const std::string& app, int64_t t, bool open);
 
     int64_t windowStartMs_;
     int64_t windowEndMs_;
@@ -118,6 +134,10 @@ class TimelineBuilder {
     std::map<std::pair<int, std::string>, std::size_t> slotOf_;
     std::map<int, std::vector<std::size_t>> assumedAt_;
     std::vector<Span> off_;
+    // By application's name (control requests name no place): the pauses
+    // in force, and the maintenance that ended within the window.
+    std::map<std::string, Maintenance> paused_;
+    std::map<std::string, std::vector<Maintenance>> maintenance_;
     bool anyEvent_ = false;
     int64_t lastMs_ = 0;
     bool running_ = false;     // the daemon runs (as far as the events tell)

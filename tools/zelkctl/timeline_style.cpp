@@ -20,6 +20,8 @@ constexpr ShadeStyle kShadeStyles[kShadeCount] = {
      'X'},  // vermillion, striped dark in the SVG
     {"not watched", "the watchdog thread did not start", "#CC79A7", '?'},  // reddish purple
     {"daemon off", "the daemon did not run", "#999999", '.'},  // grey, hatched in the SVG
+    {"maintenance", "paused by an operator: no action taken on it (hover: who and why)", "#BBBBBB",
+     '/'},  // light grey; in the SVG dark stripes over the state, framed
 };
 
 // In the order of MarkerKind.
@@ -72,8 +74,8 @@ Shade ShadeOf(LaneState state) {
 }
 
 std::vector<Shade> LegendShades() {
-    return {Shade::kConnected, Shade::kConnecting, Shade::kSilent,   Shade::kFailing,
-            Shade::kDown,      Shade::kNotWatched, Shade::kDaemonOff};
+    return {Shade::kConnected, Shade::kConnecting, Shade::kSilent,    Shade::kFailing,
+            Shade::kDown,      Shade::kNotWatched, Shade::kDaemonOff, Shade::kMaintenance};
 }
 
 const MarkerStyle& StyleOf(MarkerKind kind) {
@@ -131,6 +133,9 @@ std::vector<int64_t> CellTimes(const Lane& lane, const std::vector<Span>& daemon
     for (const Span& span : daemonOff) {
         add(span, Shade::kDaemonOff);
     }
+    for (const Maintenance& m : lane.maintenance) {
+        add(Span{m.startMs, m.endMs, LaneState::kNone}, Shade::kMaintenance);
+    }
     return time;
 }
 
@@ -181,6 +186,10 @@ std::vector<Shade> DominantCellShades(const Lane& lane, const std::vector<Span>&
                 longest = t[static_cast<int>(shade)];
                 chosen = shade;
             }
+        }
+        const int64_t paused = t[static_cast<int>(Shade::kMaintenance)];
+        if (paused > 0 && 2 * paused >= running) {
+            chosen = Shade::kMaintenance;
         }
         // Off only where the daemon was off for longer than it ran.
         if (t[static_cast<int>(Shade::kDaemonOff)] > running) {

@@ -23,8 +23,10 @@ enum class Shade : uint8_t {
     kDown,
     kNotWatched,
     kDaemonOff,
+    // Over the application's state: an operator had paused it.
+    kMaintenance,
 };
-constexpr int kShadeCount = 8;
+constexpr int kShadeCount = 9;
 
 struct ShadeStyle {
     const char* label;    // legend text
@@ -57,8 +59,10 @@ std::vector<std::string> LaneLabels(const Timeline& timeline);
 std::vector<Shade> CellShades(const Lane& lane, const std::vector<Span>& daemonOff, int64_t startMs,
                               int64_t endMs, int count);
 // The same cells as the terminal shows them, each a quarter of an hour or
-// so: the state that lasted longest in it (the more urgent on a tie), and
-// daemon off only where the daemon was off for longer than it ran.
+// so: the state that lasted longest in it (the more urgent on a tie),
+// maintenance where the application was paused for at least half the time
+// the daemon ran, and daemon off only where the daemon was off for longer
+// than it ran.
 std::vector<Shade> DominantCellShades(const Lane& lane, const std::vector<Span>& daemonOff,
                                       int64_t startMs, int64_t endMs, int count);
 

@@ -96,23 +96,13 @@ class Picture {
     std::string Clock(int64_t ms) const { return ShortClockText(ms, OffsetAt(ms)); }
     std::string FullClock(int64_t ms) const { return ClockText(ms, OffsetAt(ms)); }
 
-    void Definitions() {
-        // The hatching of "daemon off": grey stripes on light grey.
-        out_ +=
-            "<defs><pattern id=\"off\" width=\"6\" height=\"6\" patternUnits=\"userSpaceOnUse\" "
-            "patternTransform=\"rotate(45)\"><rect width=\"6\" height=\"6\" fill=\"#e6e6e6\"/>"
-            "<rect width=\"3\" height=\"6\" fill=\"#999999\"/></pattern>"
-            // "Down" striped dark across its vermillion, so that it differs
-            // from the orange of failing by more than a shade.
-            "<pattern id=\"down\" width=\"6\" height=\"6\" patternUnits=\"userSpaceOnUse\" "
-            "patternTransform=\"rotate(-45)\"><rect width=\"6\" height=\"6\" fill=\"#D55E00\"/>"
-            "<rect width=\"2\" height=\"6\" fill=\"#5a1e00\"/></pattern></defs>\n";
-    }
+    void Definitions() { out_ += PatternDefinitions(); }
 
     static std::string Fill(Shade shade) {
-        return shade == Shade::kDaemonOff ? "url(#off)"
-               : shade == Shade::kDown    ? "url(#down)"
-                                          : StyleOf(shade).colour;
+        return shade == Shade::kDaemonOff     ? "url(#off)"
+               : shade == Shade::kDown        ? "url(#down)"
+               : shade == Shade::kMaintenance ? "url(#maintenance)"
+                                              : StyleOf(shade).colour;
     }
 
     void Heading() {
@@ -246,7 +236,29 @@ class Picture {
             }
             run = px;
         }
+        for (const Maintenance& m : lane.maintenance) {
+            MaintenanceDrawing(m, barTop, labels_[i]);
+        }
         Markers(lane, barTop, labels_[i]);
+    }
+
+    // A stretch of maintenance over the lane's states, who and why as its
+    // hover text.
+    void MaintenanceDrawing(const Maintenance& m, int barTop, const std::string& laneLabel) {
+        const double from = X(std::max(m.startMs, day_.startMs));
+        const double to = X(std::min(m.endMs, day_.endMs));
+        std::string title = laneLabel + ": maintenance, " + Clock(m.startMs) + " to " +
+                            (m.open ? "now, still paused" : Clock(m.endMs));
+        if (!m.by.empty()) {
+            title += ", by " + m.by;
+        }
+        if (m.untilMs != 0) {
+            title += ", paused until " + Clock(m.untilMs);
+        }
+        if (!m.reason.empty()) {
+            title += ": " + m.reason;
+        }
+        out_ += MaintenanceShape(from, std::max(to - from, 1.0), barTop, XmlText(title));
     }
 
     // One marker, or a group of trains, with its details as hover text.
@@ -401,8 +413,8 @@ class Picture {
             const std::string fill = Fill(shade);
             out_ += "<g><title>" + XmlText(style.meaning) + "</title><rect x=\"" + Px(x) +
                     "\" y=\"" + Px(y - 10) + "\" width=\"22\" height=\"12\" fill=\"" + fill +
-                    "\"/><text x=\"" + Px(x + 27) + "\" y=\"" + Px(y) + "\">" + style.label +
-                    "</text></g>\n";
+                    (shade == Shade::kMaintenance ? "\" stroke=\"#333333" : "") + "\"/><text x=\"" +
+                    Px(x + 27) + "\" y=\"" + Px(y) + "\">" + style.label + "</text></g>\n";
             x += 27 + static_cast<double>(std::string(style.label).size()) * kLegendCharPx + 18;
         }
         const int y2 = y + 26;

@@ -14,6 +14,24 @@ std::string Px(double value) {
     return s;
 }
 
+std::string PatternDefinitions() {
+    return "<defs><pattern id=\"off\" width=\"6\" height=\"6\" patternUnits=\"userSpaceOnUse\" "
+           "patternTransform=\"rotate(45)\"><rect width=\"6\" height=\"6\" fill=\"#e6e6e6\"/>"
+           "<rect width=\"3\" height=\"6\" fill=\"#999999\"/></pattern>"
+           "<pattern id=\"down\" width=\"6\" height=\"6\" patternUnits=\"userSpaceOnUse\" "
+           "patternTransform=\"rotate(-45)\"><rect width=\"6\" height=\"6\" fill=\"#D55E00\"/>"
+           "<rect width=\"2\" height=\"6\" fill=\"#5a1e00\"/></pattern>"
+           "<pattern id=\"maintenance\" width=\"5\" height=\"5\" patternUnits=\"userSpaceOnUse\" "
+           "patternTransform=\"rotate(90)\"><rect width=\"2\" height=\"5\" fill=\"#222222\" "
+           "fill-opacity=\"0.6\"/></pattern></defs>\n";
+}
+
+std::string MaintenanceShape(double x, double width, int barTop, const std::string& title) {
+    return "<g><title>" + title + "</title><rect x=\"" + Px(x) + "\" y=\"" + Px(barTop - 2) +
+           "\" width=\"" + Px(width) + "\" height=\"" + Px(kBarPx + 4) +
+           "\" fill=\"url(#maintenance)\" stroke=\"#333333\"/></g>\n";
+}
+
 std::string MarkerShape(MarkerKind kind, double x, int barTop, bool failed) {
     const int barBottom = barTop + kBarPx;
     const double middle = barTop + kBarPx / 2.0;

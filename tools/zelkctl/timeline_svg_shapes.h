@@ -20,4 +20,14 @@ std::string Px(double value);
 // a launch hollow, and a command or evidence dashed.
 std::string MarkerShape(MarkerKind kind, double x, int barTop, bool failed);
 
+// The picture's patterns: the hatching of "daemon off" (grey on light
+// grey), the stripes of "down" (dark across its vermillion, so that it
+// differs from failing by more than a shade) and of maintenance (dark,
+// half transparent, over the state they cover).
+std::string PatternDefinitions();
+
+// A stretch of maintenance from `x`, `width` wide, over a lane's bar that
+// starts at `barTop`, with `title` (escaped already) as its hover text.
+std::string MaintenanceShape(double x, double width, int barTop, const std::string& title);
+
 }  // namespace zelkctl
