@@ -1,7 +1,7 @@
 """Opens timeline pictures in headless Chromium and measures them there:
 every text and shape of the edge pictures (now at the very end and at the
-start of the day, a long lane name, a window ending at now) lies inside the
-SVG's viewport, the "now" label included; a storm day (20 applications,
+start of the day, a long lane name, a window ending at now, maintenance to
+the day's end) lies inside the SVG's viewport, the "now" label included; a storm day (20 applications,
 100,000 events, drawn by zelkctl from a generated journal) renders and its
 element count stays bounded. Exits 77 (skipped) where Chromium is absent.
 
@@ -49,6 +49,7 @@ const now = [...svg.querySelectorAll("text")].filter(t => t.textContent.startsWi
   .map(t => t.textContent);
 document.getElementById("probe").textContent = JSON.stringify({
   elements: svg.querySelectorAll("*").length, texts: texts, outside: outside, now: now,
+  maintenance: svg.querySelectorAll('rect[fill="url(#maintenance)"]').length,
   ms: performance.now()});
 </script>"""
 
@@ -90,6 +91,8 @@ def check_edges(browser, pictures, keep):
         assert found["texts"] > 20, (name, found["texts"])
         assert found["outside"] == [], (name, found["outside"])
         assert found["now"] == [now], (name, found["now"])
+        # The lane's maintenance and the legend's.
+        assert found["maintenance"] == 2, (name, found["maintenance"])
 
 
 def check_storm(browser, zelkctl, keep):

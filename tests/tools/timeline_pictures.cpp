@@ -27,10 +27,13 @@ Event Ev(int64_t ms, EventKind kind, const std::string& app = "", int index = -1
     return e;
 }
 
-// One restart cycle of application `index` at `t`: silence, its
-// termination, the launch, the new connection and a train: five events.
+// One restart cycle of application `index` at `t`: silence, the dump, its
+// termination, the launch, the new connection and a train.
 void Cycle(TimelineBuilder* builder, const std::string& app, int index, int64_t t) {
     builder->Add(Ev(t, EventKind::kSilence, app, index));
+    Event evidence = Ev(t + 29000, EventKind::kEvidence, app, index);
+    evidence.outcome = "written";
+    builder->Add(evidence);
     builder->Add(Ev(t + 30000, EventKind::kTerminated, app, index));
     builder->Add(Ev(t + 31000, EventKind::kLaunched, app, index));
     builder->Add(Ev(t + 40000, EventKind::kConnected, app, index));
@@ -39,8 +42,8 @@ void Cycle(TimelineBuilder* builder, const std::string& app, int index, int64_t 
     builder->Add(train);
 }
 
-// The day with every kind of state and marker on two lanes, one of them
-// named at length.
+// The day with every kind of state and marker, and maintenance, on two
+// lanes, one of them named at length.
 Timeline EdgeDay(const DayWindow& day) {
     TimelineBuilder builder(day.startMs, day.endMs, true);
     const std::string longName =
@@ -53,7 +56,13 @@ Timeline EdgeDay(const DayWindow& day) {
     Cycle(&builder, longName, 0, day.startMs + 3 * kMsPerHour);
     builder.Add(Ev(day.startMs + 5 * kMsPerHour, EventKind::kFailing, longName, 0));
     builder.Add(Ev(day.startMs + 5 * kMsPerHour + 1800000, EventKind::kResumed, longName, 0));
-    // Markers in the last and the first minute of the day.
+    // Maintenance from 07:00 to the day's end.
+    Event pause = Ev(day.startMs + 7 * kMsPerHour, EventKind::kControl, longName);
+    pause.action = "pause";
+    pause.ok = 1;
+    pause.by = "root";
+    builder.Add(pause);
+    // Markers in the last minute of the day.
     Cycle(&builder, longName, 0, day.endMs - 59000);
     return builder.Finish(day.endMs);
 }

@@ -93,7 +93,7 @@ void TimelineBuilder::SettleSilence(LaneSlot& slot, int64_t t) {
     slot.silencePending = false;
 }
 
-void TimelineBuilder::EndMaintenance(const std::string& app, int64_t t, bool open) {
+void TimelineBuilder::EndMaintenance(std::string app, int64_t t, bool open) {
     const auto found = paused_.find(app);
     if (found == paused_.end()) {
         return;
@@ -104,7 +104,7 @@ void TimelineBuilder::EndMaintenance(const std::string& app, int64_t t, bool ope
     m.endMs = std::min(t, windowEndMs_);
     m.open = open;
     if (m.startMs < m.endMs) {
-        maintenance_[app].push_back(std::move(m));
+        maintenance_[std::move(app)].push_back(std::move(m));
     }
 }
 

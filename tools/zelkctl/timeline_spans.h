@@ -121,7 +121,8 @@ class TimelineBuilder {
     void StopAll(int64_t t);
     void ApplyAppEvent(LaneSlot& slot, const journal::Event& event, int64_t t);
     void ApplyControl(const journal::Event& event, int64_t t);
-    void EndMaintenance(const std::string& app, int64_t t, bool open);
+    // `app` by value: it may be the key of the pause that ends.
+    void EndMaintenance(std::string app, int64_t t, bool open);
 
     int64_t windowStartMs_;
     int64_t windowEndMs_;
