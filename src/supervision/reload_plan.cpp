@@ -3,6 +3,8 @@
 #include "markup/markup.h"
 #include "supervision/config_check.h"
 #include "supervision/config_diff.h"
+#include "supervision/control_protocol.h"
+#include "supervision/utf8_text.h"
 
 ConfigOptions ConfigOptionsOf(CXmlDocument& document, const std::string& daemonFolder,
                               const SystemFacts& facts) {
@@ -92,4 +94,21 @@ std::string ReloadSummary(const ReloadPlan& plan, bool dryRun) {
                        : "; a removed application's processes are left running";
     }
     return line;
+}
+
+ControlAnswer ReloadAnswerOf(const ReloadPlan& plan, bool dryRun) {
+    ControlAnswer answer;
+    answer.ok = !plan.refused;
+    answer.error = plan.refused ? "config_error" : "";
+    answer.message = ReloadSummary(plan, dryRun);
+    answer.dryRun = dryRun;
+    answer.findings = plan.findings;
+    answer.settings = plan.optionChanges;
+    for (const AppDifference& difference : plan.differences) {
+        if (difference.change != AppChange::kUnchanged) {
+            answer.changes.push_back(
+                {AnsiToUtf8(difference.name), AppChangeName(difference.change), difference.fields});
+        }
+    }
+    return answer;
 }

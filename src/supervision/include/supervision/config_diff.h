@@ -79,3 +79,8 @@ ReloadPlan PlanReload(const std::string& configPath, const std::string& daemonFo
 // One line for the operator: what changes (or would, for a dry run), or why
 // nothing does.
 std::string ReloadSummary(const ReloadPlan& plan, bool dryRun);
+
+struct ControlAnswer;
+// The control channel's answer to a reload of `plan`: refused with the
+// check's findings ("config_error"), or the changes made (or that would be).
+ControlAnswer ReloadAnswerOf(const ReloadPlan& plan, bool dryRun);
