@@ -217,8 +217,11 @@ std::string ControlService::State::Answer(const platform::ControlEvent& event) {
     const std::string until = answer.untilMs != 0 ? LocalText(answer.untilMs) : std::string();
     daemon_event::Control record;
     record.by = by;
-    record.action =
-        parsed.fault == RequestFault::kNone ? ControlOpName(parsed.request.op) : "invalid";
+    // A dry run changes nothing: its own action, so that no record reads as a change.
+    const bool dryRun = parsed.request.op == ControlOp::kReload && parsed.request.dryRun;
+    record.action = parsed.fault != RequestFault::kNone ? "invalid"
+                    : dryRun                            ? "reload_dry_run"
+                                                        : ControlOpName(parsed.request.op);
     const ControlledApp* app = Find(parsed.request.app);
     record.index = app != nullptr ? app->index : -1;
     record.app = parsed.request.app;

@@ -72,9 +72,9 @@ def main():
         assert kept.events().count("accepted") == 1, kept.events()
         setup.stop_daemon(15)
 
-        reloads = [e for e in setup.journal() if e["event"] == "control" and e["action"] == "reload"]
-        assert [e["ok"] for e in reloads] == [True, True, False], reloads
-        assert all(e["by"] for e in reloads), reloads
+        reloads = [(e["action"], e["ok"]) for e in setup.journal()
+                   if e["event"] == "control" and e["action"].startswith("reload")]
+        assert reloads == [("reload_dry_run", True), ("reload", True), ("reload", False)], reloads
         print("control reload: one application moved, one added, the other's connection "
               "untouched; the reload took %.1f s" % took)
 
