@@ -7,10 +7,12 @@
 #include <mutex>
 #include <string>
 
-#include "../support/loopback_listener.h"
 #include "daemon/daemon.h"
 #include "supervision/event_hub.h"
 #include "supervisor_fixture.h"
+
+// After the daemon's headers: windows.h declares a function ControlService.
+#include "../support/loopback_listener.h"
 
 namespace {
 
@@ -167,13 +169,13 @@ class StartCounter final : public EventConsumer {
 
 TEST_F(DaemonThreadTest, ReloadReplacesOnlyWhatChangedAndRefusesABrokenFile) {
     using testing_support::LoopbackListener;
+    CDaemon daemon;  // first: it starts the socket library the listeners need on Windows
     LoopbackListener keptPort, oldPort, newPort, addedPort;
     const auto port = [](LoopbackListener& l) { return std::to_string(ntohs(l.NetworkPort())); };
     const std::string kept = UniqueStem("zelk_kept_"), moved = UniqueStem("zelk_moved_"),
                       gone = UniqueStem("zelk_gone_"), added = UniqueStem("zelk_added_");
     WriteConfig(App(kept, "", port(keptPort)) + App(moved, "", port(oldPort)) +
                 App(gone, "", kClosedPort));
-    CDaemon daemon;
     daemon.Init(folder.WithSeparator());
     DaemonTimings timings = Short();
     timings.readWaitMs = 250;  // no count reaches an action within the test
