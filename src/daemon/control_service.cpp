@@ -78,6 +78,8 @@ struct ControlService::State {
     platform::ControlStop stop;
     platform::ControlServer server;
     bool serving = false;
+    Reloader reloader;
+    bool started = false;  // AddApp after Start comes of a reload
 
     const ControlledApp* Find(const std::string& name) const {
         for (const ControlledApp& app : apps) {
@@ -142,7 +144,10 @@ ControlAnswer ControlService::State::Act(const ControlRequest& request, const st
         return answer;
     };
     if (request.op == ControlOp::kReload) {
-        return refuse("not_available", "reload is not served by this daemon yet: restart it");
+        if (!reloader) {
+            return refuse("not_available", "reload is not served by this daemon: restart it");
+        }
+        return reloader(request.dryRun);
     }
     if (request.op != ControlOp::kStatus && app == nullptr) {
         return refuse("unknown_app", "no application named \"" + request.app + "\" in config.xml");
@@ -212,8 +217,11 @@ std::string ControlService::State::Answer(const platform::ControlEvent& event) {
     const std::string until = answer.untilMs != 0 ? LocalText(answer.untilMs) : std::string();
     daemon_event::Control record;
     record.by = by;
-    record.action =
-        parsed.fault == RequestFault::kNone ? ControlOpName(parsed.request.op) : "invalid";
+    // A dry run changes nothing: its own action, so that no record reads as a change.
+    const bool dryRun = parsed.request.op == ControlOp::kReload && parsed.request.dryRun;
+    record.action = parsed.fault != RequestFault::kNone ? "invalid"
+                    : dryRun                            ? "reload_dry_run"
+                                                        : ControlOpName(parsed.request.op);
     const ControlledApp* app = Find(parsed.request.app);
     record.index = app != nullptr ? app->index : -1;
     record.app = parsed.request.app;
@@ -292,6 +300,8 @@ ControlService::ControlService(std::string channel, bool consoleMode, ControlSet
                        {},
                        {},
                        {},
+                       false,
+                       nullptr,
                        false}) {
     state_->pauses =
         PauseBook::FromFileText(ReadSmallFile(state_->stateFile), platform::CurrentTimeMs());
@@ -315,14 +325,44 @@ void ControlService::AddApp(int index, const std::string& name, WatchdogOrders& 
         const std::string until = LocalText(kept->untilMs);
         record.untilText = until;
         record.granted = true;
-        const std::string answer = "paused until " + until + ", kept across the restart";
+        const std::string answer =
+            "paused until " + until +
+            (state_->started ? ", kept across the reload" : ", kept across the restart");
         record.answer = answer;
         state_->Record(record);
     }
     state_->apps.push_back(std::move(app));
 }
 
+void ControlService::SetReloader(Reloader reloader) {
+    state_->reloader = std::move(reloader);
+}
+
+void ControlService::RemoveApp(int index) {
+    std::vector<ControlledApp>& apps = state_->apps;
+    for (auto it = apps.begin(); it != apps.end(); ++it) {
+        if (it->index == index) {
+            apps.erase(it);
+            return;
+        }
+    }
+}
+
+void ControlService::SetSettings(const ControlSettings& settings) {
+    state_->settings = settings;
+}
+
+std::vector<PauseEntry> ControlService::Pauses() const {
+    return state_->pauses.Entries();
+}
+
+int ControlService::IndexOf(const std::string& app) const {
+    const ControlledApp* found = state_->Find(app);
+    return found != nullptr ? found->index : -1;
+}
+
 bool ControlService::Start() {
+    state_->started = true;
     platform::ControlAccess access;
     access.group = state_->settings.group;
     access.serverUser = state_->consoleMode;

@@ -5,6 +5,7 @@
 #include "daemon/control_service.h"
 #include "daemon/event_log.h"
 #include "daemon/journal_writer.h"
+#include "daemon/option_consumers.h"
 #include "daemon/platform_config.h"
 #include "daemon/platform_seams.h"
 #include "daemon/process_control.h"
@@ -35,35 +36,13 @@ int64_t WallMs() {
     return platform::CurrentTimeMs();
 }
 
-// The status board's side of the events.
-class StatusConsumer final : public EventConsumer {
-  public:
-    explicit StatusConsumer(StatusBoard& board) : board_(board) {}
-    void OnAppEvent(const AppIdentity& app, const WatchdogEvent& event, int64_t) override {
-        board_.Apply(app.index, event);
-    }
-    void OnDaemonEvent(const DaemonEvent& event, int64_t) override {
-        if (const auto* pitfalls = std::get_if<daemon_event::ConfigPitfalls>(&event)) {
-            board_.SetConfig(true, pitfalls->Count());
-        } else if (const auto* control = std::get_if<daemon_event::Control>(&event)) {
-            const bool pauses = control->action == "pause" || control->action == "pause_kept";
-            const bool ends = control->action == "resume" || control->action == "pause_ended";
-            if (control->granted && (pauses || ends)) {
-                board_.SetMaintenance(control->index, pauses, control->untilMs / 1000);
-            }
-        }
-    }
-
-  private:
-    StatusBoard& board_;
-};
-
 }  // namespace
 
 CDaemon::CDaemon()
     : running(false),
       threadCount(0),
-      events(std::make_unique<EventHub>(WallMs, platform::MonotonicMs)) {
+      events(std::make_unique<EventHub>(WallMs, platform::MonotonicMs)),
+      slots(std::make_unique<std::array<WatchdogSlot, kMaxApplications>>()) {
     threads.fill(nullptr);
     if (g_instanceCount.load() == 0) {
         g_socketLibrary.startup();
@@ -180,59 +159,34 @@ void CDaemon::ReportPitfalls(CXmlDocument& document) {
         daemon_event::ConfigPitfalls{findings, static_cast<int32_t>(check.findings.size())});
 }
 
-void CDaemon::StartOptions(CXmlDocument& document) {
-    const std::string configFolder = platform::FolderOf(configPath);
-    const std::string folder = StatusFolder(document, configFolder, PlatformFacts());
-    if (!folder.empty()) {
-        // The writer makes a missing folder first, so the check finds it.
-        status = std::make_unique<StatusService>(folder, platform::CurrentTime());
-        status->Board().SetConfig(true, 0);
-        if (status->Start()) {
-            auto consumer = std::make_unique<StatusConsumer>(status->Board());
-            events->AddConsumer(consumer.get());
-            statusConsumer = std::move(consumer);
-        } else {
-            status.reset();
-        }
-    }
-    if (!controlChannel.empty()) {
-        control = std::make_unique<ControlService>(controlChannel, controlConsole,
-                                                   ControlSettingsOf(document),
-                                                   configFolder + "control.state", *events);
-    }
-    evidence = EvidenceSettingsOf(document, configFolder, PlatformFacts());
-    const JournalSettings journalSettings =
-        JournalSettingsOf(document, configFolder, PlatformFacts());
-    if (!journalSettings.folder.empty()) {
-        journal = std::make_unique<JournalService>(journalSettings);
-        if (journal->Start()) {
-            events->AddConsumer(journal.get());
-        } else {
-            journal.reset();
-        }
-    }
-}
-
 void CDaemon::StartApplication(int index, std::unique_ptr<AppConfig> app) {
+    const std::size_t at = static_cast<std::size_t>(index);
     app->owner = this;
+    watched[at] = std::make_unique<AppConfig>(*app);
     events->AddApp(index, *app);
     if (status) {
         status->Board().Add(*app, index);
     }
     WatchdogOrders* ordered = nullptr;
     if (control) {
-        ordered = &orders[static_cast<size_t>(index)];
+        ordered = &orders[at];
+        ordered->paused.store(false);  // a slot a reload gives anew; AddApp keeps a pause
         control->AddApp(index, app->name, *ordered);
     }
     running.store(true);
-    auto context = std::unique_ptr<WatchdogThreadContext>(new WatchdogThreadContext{
-        std::move(app), index, running, threadCount, timings, *events, ordered, evidence});
+    WatchdogSlot& slot = (*slots)[at];
+    slot.watching.store(true);
+    slot.ended.store(false);
+    auto context = std::unique_ptr<WatchdogThreadContext>(
+        new WatchdogThreadContext{std::move(app), index, slot.watching, threadCount, timings,
+                                  *events, ordered, evidence, &slot.ended});
     // Counted before the thread runs, so that a thread that ends at once
     // never takes the count below zero.
     ++threadCount;
     platform::ThreadHandle handle = g_startThread(&DaemonThread, context.get());
     threads[static_cast<size_t>(index)] = handle;
     if (handle == nullptr) {
+        slot.ended.store(true);
         --threadCount;
         // The thread never ran; nothing is logged, but the others are told.
         events->Report(index, watchdog_event::ThreadNotStarted{});
@@ -258,6 +212,9 @@ bool CDaemon::Stop() {
         control->Stop();  // no order reaches a watchdog that is ending
     }
     running.store(false);
+    for (WatchdogSlot& slot : *slots) {
+        slot.watching.store(false);
+    }
     // A second Stop (the destructor's) says nothing new to the consumers.
     const bool announce = !stopAnnounced;
     stopAnnounced = true;

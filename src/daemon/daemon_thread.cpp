@@ -82,8 +82,12 @@ unsigned WatchApplication(WatchdogThreadContext* started) {
         context->events.SinkFor(context->index).Report(exit);
     }
     std::atomic<int32_t>& threadCount = context->threadCount;
+    std::atomic<bool>* ended = context->ended;
     sink.reset();
     context.reset();
+    if (ended != nullptr) {
+        ended->store(true);
+    }
     --threadCount;
     return 0;
 }

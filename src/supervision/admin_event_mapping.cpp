@@ -196,6 +196,9 @@ void AdminEventMapping::ReportControl(const daemon_event::Control& control) {
         if (control.error == "denied") {
             reporter_.Report(AdminEventId::kControlRefused, -1,
                              {app, by, std::string(control.action), std::string(control.answer)});
+        } else if (control.action == "reload") {
+            reporter_.Report(AdminEventId::kConfigReloadRefused, -1,
+                             {by, std::string(control.answer)});
         }
         return;
     }
@@ -208,5 +211,7 @@ void AdminEventMapping::ReportControl(const daemon_event::Control& control) {
         reporter_.Report(AdminEventId::kPauseEnded, control.index, {app, reason});
     } else if (control.action == "restart") {
         reporter_.Report(AdminEventId::kRestartRequested, control.index, {app, by, reason});
+    } else if (control.action == "reload") {
+        reporter_.Report(AdminEventId::kConfigReloaded, -1, {by, std::string(control.answer)});
     }
 }

@@ -258,6 +258,29 @@ Json PauseObject(const PauseEntry& pause) {
                 {"until", pause.untilMs}};
 }
 
+void AddReloadFields(const ControlAnswer& answer, Json* object) {
+    if (answer.dryRun) {
+        (*object)["dryRun"] = true;
+    }
+    if (!answer.changes.empty()) {
+        Json changes = Json::array();
+        for (const ReloadChange& change : answer.changes) {
+            Json item{{"app", change.app}, {"change", change.change}};
+            if (!change.fields.empty()) {
+                item["fields"] = change.fields;
+            }
+            changes.push_back(std::move(item));
+        }
+        (*object)["changes"] = std::move(changes);
+    }
+    if (!answer.settings.empty()) {
+        (*object)["settings"] = answer.settings;
+    }
+    if (!answer.findings.empty()) {
+        (*object)["findings"] = answer.findings;
+    }
+}
+
 }  // namespace
 
 std::string FormatPauseLine(const PauseEntry& pause) {
@@ -285,6 +308,7 @@ std::string FormatControlAnswer(const ControlAnswer& answer) {
         }
         object["pauses"] = std::move(pauses);
     }
+    AddReloadFields(answer, &object);
     return object.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
@@ -308,6 +332,48 @@ bool Take(const Json& object, const char* name, T* out) {
         return false;
     }
     *out = found->get<T>();
+    return true;
+}
+
+// A list of texts; false when it is not one.
+bool TakeTexts(const Json& object, const char* name, std::vector<std::string>* out) {
+    const auto found = object.find(name);
+    if (found == object.end()) {
+        return true;
+    }
+    if (!found->is_array()) {
+        return false;
+    }
+    for (const Json& item : *found) {
+        if (!item.is_string()) {
+            return false;
+        }
+        out->push_back(item.get<std::string>());
+    }
+    return true;
+}
+
+bool ReadReloadFields(const Json& object, ControlAnswer* answer) {
+    if (!Take(object, "dryRun", &answer->dryRun) ||
+        !TakeTexts(object, "settings", &answer->settings) ||
+        !TakeTexts(object, "findings", &answer->findings)) {
+        return false;
+    }
+    const auto changes = object.find("changes");
+    if (changes == object.end()) {
+        return true;
+    }
+    if (!changes->is_array()) {
+        return false;
+    }
+    for (const Json& item : *changes) {
+        ReloadChange change;
+        if (!item.is_object() || !Take(item, "app", &change.app) ||
+            !Take(item, "change", &change.change) || !TakeTexts(item, "fields", &change.fields)) {
+            return false;
+        }
+        answer->changes.push_back(std::move(change));
+    }
     return true;
 }
 
@@ -344,7 +410,7 @@ bool ParseControlAnswer(std::string_view line, ControlAnswer* answer) {
     ControlAnswer read;
     if (!Take(object, "ok", &read.ok) || !Take(object, "error", &read.error) ||
         !Take(object, "message", &read.message) || !Take(object, "app", &read.app) ||
-        !Take(object, "until", &read.untilMs)) {
+        !Take(object, "until", &read.untilMs) || !ReadReloadFields(object, &read)) {
         return false;
     }
     const auto pauses = object.find("pauses");

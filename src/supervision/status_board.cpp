@@ -73,6 +73,13 @@ int StatusBoard::Add(const AppConfig& app, int index) {
     return index;
 }
 
+void StatusBoard::Remove(int index) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    rows_[static_cast<std::size_t>(index)] = Row();
+    changed_ = true;
+    wake_.notify_all();
+}
+
 void StatusBoard::Apply(int index, const WatchdogEvent& event) {
     const int64_t now = clock_();
     std::lock_guard<std::mutex> lock(mutex_);

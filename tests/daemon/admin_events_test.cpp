@@ -58,7 +58,7 @@ TEST(AdminEventTable, TextsUseExactlyTheirInsertsAndNothingTheMessageFileReads) 
 }
 
 TEST(AdminEventTable, IdsOutsideTheTableAreNotFound) {
-    for (uint32_t id : {0u, 1000u, 1007u, 9999u}) {
+    for (uint32_t id : {0u, 1000u, 1009u, 9999u}) {
         EXPECT_EQ(FindAdminEventKind(id), nullptr) << id;
     }
 }
@@ -272,7 +272,8 @@ TEST_F(ReporterTest, TheHubsEventsMapToTheTable) {
 }
 
 // Control requests: each granted action its own ID, a refusal for want of
-// rights one too; other refusals and status requests none.
+// rights one too, a reload applied or refused its own; other refusals,
+// status requests and dry runs none.
 TEST_F(ReporterTest, ControlRequestsMapToTheirOwnIds) {
     AdminEventMapping mapping(reporter, [](int32_t) { return std::string(); });
     using daemon_event::Control;
@@ -287,6 +288,10 @@ TEST_F(ReporterTest, ControlRequestsMapToTheirOwnIds) {
     mapping.OnDaemonEvent(Control{"root", "resume", 2, "rec", "", 0, "", true, "", "ok"}, 0);
     mapping.OnDaemonEvent(
         Control{"nobody", "resume", -1, "rec", "", 0, "", false, "denied", "refused: no"}, 0);
+    mapping.OnDaemonEvent(Control{"root", "reload", -1, "", "", 0, "", true, "", "added b"}, 0);
+    mapping.OnDaemonEvent(Control{"root", "reload_dry_run", -1, "", "", 0, "", true, "", "w"}, 0);
+    mapping.OnDaemonEvent(
+        Control{"root", "reload", -1, "", "", 0, "", false, "config_error", "not loaded"}, 0);
     mapping.OnAppEvent(AppIdentity{2, "rec", "127.0.0.1:9000", "sub"},
                        watchdog_event::Terminated{Cycle::kNone, 1, 1}, 0);
     EXPECT_EQ(sink.Lines(), (std::vector<std::string>{
@@ -295,6 +300,8 @@ TEST_F(ReporterTest, ControlRequestsMapToTheirOwnIds) {
                                 "5004 2 rec|root|hung",
                                 "5002 2 rec|root",
                                 "5005 -1 rec|nobody|resume|refused: no",
+                                "1007 -1 root|added b",
+                                "1008 -1 root|not loaded",
                                 "3001 2 rec|a restart an operator asked for|1",
                             }));
 }

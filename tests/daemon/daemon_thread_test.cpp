@@ -3,10 +3,16 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <mutex>
 #include <string>
 
 #include "daemon/daemon.h"
+#include "supervision/event_hub.h"
 #include "supervisor_fixture.h"
+
+// After the daemon's headers: windows.h declares a function ControlService.
+#include "../support/loopback_listener.h"
 
 namespace {
 
@@ -132,6 +138,89 @@ TEST_F(DaemonThreadTest, ConfigurationWithoutApplicationsStartsNothing) {
     EXPECT_FALSE(daemon.IsRunning());
     EXPECT_EQ(daemon.ThreadCount(), 0);
     EXPECT_EQ(Messages("CDaemon::Start"), std::vector<std::string>{"Start Server!"});
+}
+
+// The connection attempts and thread starts of each application by name.
+class StartCounter final : public EventConsumer {
+  public:
+    void OnAppEvent(const AppIdentity& app, const WatchdogEvent& event, int64_t) override {
+        std::lock_guard<std::mutex> hold(mutex_);
+        if (event.Is<watchdog_event::ConnectionAttempt>()) {
+            ++connects_[app.name];
+        } else if (event.Is<watchdog_event::ThreadStart>()) {
+            ++threads_[app.name];
+        }
+    }
+    void OnDaemonEvent(const DaemonEvent&, int64_t) override {}
+    int Connects(const std::string& name) {
+        std::lock_guard<std::mutex> hold(mutex_);
+        return connects_[name];
+    }
+    int Threads(const std::string& name) {
+        std::lock_guard<std::mutex> hold(mutex_);
+        return threads_[name];
+    }
+
+  private:
+    std::mutex mutex_;
+    std::map<std::string, int> connects_;
+    std::map<std::string, int> threads_;
+};
+
+TEST_F(DaemonThreadTest, ReloadReplacesOnlyWhatChangedAndRefusesABrokenFile) {
+    using testing_support::LoopbackListener;
+    CDaemon daemon;  // first: it starts the socket library the listeners need on Windows
+    LoopbackListener keptPort, oldPort, newPort, addedPort;
+    const auto port = [](LoopbackListener& l) { return std::to_string(ntohs(l.NetworkPort())); };
+    const std::string kept = UniqueStem("zelk_kept_"), moved = UniqueStem("zelk_moved_"),
+                      gone = UniqueStem("zelk_gone_"), added = UniqueStem("zelk_added_");
+    WriteConfig(App(kept, "", port(keptPort)) + App(moved, "", port(oldPort)) +
+                App(gone, "", kClosedPort));
+    daemon.Init(folder.WithSeparator());
+    DaemonTimings timings = Short();
+    timings.readWaitMs = 250;  // no count reaches an action within the test
+    daemon.SetTimings(timings);
+    StartCounter counter;
+    daemon.AddEventConsumer(&counter);
+    ASSERT_TRUE(daemon.Start());
+    ASSERT_TRUE(keptPort.Accept());
+    ASSERT_TRUE(oldPort.Accept());
+    keptPort.Send("<handshake></handshake>");
+
+    WriteConfig(App(kept, "", port(keptPort)) + App(moved, "", port(newPort)) +
+                App(added, "", port(addedPort)));
+    ControlAnswer answer = daemon.Reload(true);
+    EXPECT_TRUE(answer.ok) << answer.message;
+    EXPECT_TRUE(answer.dryRun);
+    EXPECT_EQ(answer.message.rfind("config.xml would reload: changed " + moved + ", removed " +
+                                       gone + ", added " + added,
+                                   0),
+              0u)
+        << answer.message;
+    EXPECT_EQ(counter.Threads(added), 0);
+
+    answer = daemon.Reload(false);
+    ASSERT_TRUE(answer.ok) << answer.message;
+    ASSERT_EQ(answer.changes.size(), 3u);
+    EXPECT_EQ(answer.changes[0].fields, std::vector<std::string>{"port"});
+    EXPECT_NE(answer.message.find("processes are left running"), std::string::npos);
+    EXPECT_EQ(daemon.ThreadCount(), 3);
+    EXPECT_TRUE(newPort.Accept()) << "the moved application is watched on its new port";
+    EXPECT_TRUE(addedPort.Accept());
+    EXPECT_EQ(counter.Threads(kept), 1);
+    EXPECT_EQ(counter.Connects(kept), 1) << "the unchanged watchdog kept its connection";
+
+    WriteConfig(App(kept, "", port(keptPort)) + App(kept, "", port(newPort)));
+    answer = daemon.Reload(false);
+    EXPECT_FALSE(answer.ok);
+    EXPECT_EQ(answer.error, "config_error");
+    EXPECT_FALSE(answer.findings.empty());
+    EXPECT_TRUE(answer.changes.empty());
+    EXPECT_EQ(daemon.ThreadCount(), 3);
+    daemon.Stop();
+    EXPECT_EQ(counter.Threads(moved), 2);
+    EXPECT_EQ(counter.Connects(kept), 1);
+    EXPECT_EQ(CountMessages("Thread exit!"), 5);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -84,6 +85,26 @@ TEST(ControlAnswer, ReadsBackWhatWasWritten) {
     ASSERT_EQ(read.pauses.size(), 1u);
     EXPECT_EQ(read.pauses[0].by, "root");
     EXPECT_EQ(read.pauses[0].sinceMs, 1764990000000);
+
+    // A reload's answer carries its changes, settings and findings.
+    ControlAnswer reload;
+    reload.ok = false;
+    reload.error = "config_error";
+    reload.message = "config.xml not reloaded";
+    reload.dryRun = true;
+    reload.changes.push_back({"Recorder", "changed", {"port", "path"}});
+    reload.changes.push_back({"Camera", "added", {}});
+    reload.settings = {"journal"};
+    reload.findings = {"config.xml: no application"};
+    ASSERT_TRUE(ParseControlAnswer(FormatControlAnswer(reload), &read));
+    EXPECT_TRUE(read.dryRun);
+    ASSERT_EQ(read.changes.size(), 2u);
+    EXPECT_EQ(read.changes[0].fields, (std::vector<std::string>{"port", "path"}));
+    EXPECT_EQ(read.changes[1].change, "added");
+    EXPECT_EQ(read.settings, reload.settings);
+    EXPECT_EQ(read.findings, reload.findings);
+    EXPECT_FALSE(ParseControlAnswer(R"({"ok":true,"message":"","changes":[{"app":1}]})", &read));
+    EXPECT_FALSE(ParseControlAnswer(R"({"ok":true,"message":"","findings":"x"})", &read));
 
     // A name in the ANSI code page still makes one valid line.
     answer.app = "\xD6\xD0";

@@ -252,12 +252,26 @@ TEST(ControlOptions, PauseResumeAndRestartNeedWhatTheyRecord) {
         {ControlOp::kPause, {"pause", "a", "b", "--reason", "r"}},            // two applications
         {ControlOp::kResume, {"resume", "a", "--reason", "r"}},               // resume takes none
         {ControlOp::kRestart, {"restart", "a", "--reason", "r", "--for", "1h"}},
+        {ControlOp::kReload, {"reload", "a"}},  // reload names none
+        {ControlOp::kPause, {"pause", "a", "--reason", "r", "--dry-run"}},
     };
     for (const Case& c : bad) {
         ControlOptions options;
         options.request.op = c.op;
         EXPECT_FALSE(ParseControlOptions(c.arguments, &options, &error)) << Joined(c.arguments);
     }
+    ControlOptions reload;
+    reload.request.op = ControlOp::kReload;
+    ASSERT_TRUE(ParseControlOptions({"reload", "--dry-run"}, &reload, &error)) << error;
+    EXPECT_TRUE(reload.request.dryRun);
+    EXPECT_EQ(FormatControlRequest(reload.request), R"({"v":1,"op":"reload","dryRun":true})");
+    ControlAnswer answer;
+    answer.changes = {{"Recorder", "changed", {"port", "ip"}}, {"Old", "removed", {}}};
+    answer.settings = {"journal"};
+    EXPECT_EQ(ReloadDetails(answer),
+              "  changed  Recorder (port, ip)\n"
+              "  removed  Old: its processes are left running\n"
+              "  <journal> settings changed\n");
     EXPECT_EQ(ParseDuration("90"), 90);
     EXPECT_EQ(ParseDuration("30m"), 1800);
     EXPECT_EQ(ParseDuration("1d"), 86400);

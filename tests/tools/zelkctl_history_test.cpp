@@ -305,6 +305,10 @@ TEST(EventText, EachKindInWords) {
         {R"("outcome":"failed","path":"/e/a.dmp","bytes":0,"milliseconds":3,"error":28)",
          "evidence", "dump not made (failed, error 28): /e/a.dmp in 3 ms"},
         {R"("x":1)", "disk_full", ""},
+        {R"("by":"root","action":"reload","ok":true,"answer":"config.xml reloaded: added b")",
+         "control", "reload by root: config.xml reloaded: added b"},
+        {R"("by":"root","action":"reload","ok":false,"answer":"not reloaded")", "control",
+         "reload by root (refused: not reloaded)"},
     };
     for (const auto& c : cases) {
         const std::string line = std::string("{\"time\":\"2026-12-09T00:00:00Z\",\"event\":\"") +

@@ -1,5 +1,6 @@
 #include "zelkctl/control_command.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "platform/control_channel.h"
@@ -11,6 +12,9 @@ namespace zelkctl {
 namespace {
 
 constexpr unsigned kCallTimeoutMs = 5000;
+// A reload waits for the watchdogs that go to end their pass and starts the
+// new ones a quarter of a second apart.
+constexpr unsigned kReloadTimeoutMs = 60000;
 constexpr int kRefused = 1;
 constexpr int kNoDaemon = 2;
 
@@ -31,7 +35,9 @@ int RunControl(const ControlOptions& options) {
     const std::string line = FormatControlRequest(options.request);
     platform::ControlCallResult result;
     for (const std::string& channel : Channels(options.configPath)) {
-        result = platform::CallControlChannel(channel, line, kCallTimeoutMs);
+        result = platform::CallControlChannel(
+            channel, line,
+            options.request.op == ControlOp::kReload ? kReloadTimeoutMs : kCallTimeoutMs);
         if (result.status != platform::ControlCallStatus::kNoChannel) {
             break;
         }
@@ -51,9 +57,15 @@ int RunControl(const ControlOptions& options) {
     }
     if (!answer.ok) {
         TellError(answer.message);
+        for (const std::string& finding : answer.findings) {
+            TellError("  " + finding);
+        }
         return kRefused;
     }
     std::printf("%s\n", answer.message.c_str());
+    if (options.request.op == ControlOp::kReload) {
+        std::fputs(ReloadDetails(answer).c_str(), stdout);
+    }
     return AfterOutput(0, kUsageError);
 }
 
@@ -76,11 +88,28 @@ Exit codes: 0 done, 1 refused by the daemon, 2 no daemon answered, 3 a bad
 command line.
 )";
 
+const char* const kReloadHelp = R"(
+Makes the running daemon read config.xml again: the console daemon's of the
+config's folder (--config, default the config.xml beside zelkctl) first,
+then the service's. Applications are paired by name: an unchanged one's
+watchdog is not touched (its connection, counts and pause stay), a changed
+one's is replaced (its pause kept), a removed one's ends and its processes
+are left running, a new one gets a watchdog. The <status>, <journal>,
+<control> and <evidence> settings follow the file. When the file does not
+load, or zelkctl check finds it wrong (no application, an application
+without a name or endpoint, two on one name or endpoint), nothing changes
+and the findings are shown. --dry-run only shows what would change.
+
+Exit codes: 0 done, 1 refused by the daemon, 2 no daemon answered, 3 a bad
+command line.
+)";
+
 const CommandEntry& EntryOf(ControlOp op);
 
 template <ControlOp op>
 std::string ControlHelp() {
-    return std::string("Usage: zelkctl") + (EntryOf(op).summary + 1) + kControlHelp;
+    return std::string("Usage: zelkctl") + (EntryOf(op).summary + 1) +
+           (op == ControlOp::kReload ? kReloadHelp : kControlHelp);
 }
 
 template <ControlOp op>
@@ -145,17 +174,20 @@ bool ParseControlOptions(const std::vector<std::string>& arguments, ControlOptio
             if (!scan.Value("duration", &duration, error)) {
                 return false;
             }
+        } else if (scan.Is("--dry-run") && op == ControlOp::kReload) {
+            o->request.dryRun = true;
         } else if (scan.Is("--config")) {
             if (!scan.Value("path", &o->configPath, error)) {
                 return false;
             }
-        } else if (argument.compare(0, 1, "-") == 0 || !o->request.app.empty()) {
+        } else if (argument.compare(0, 1, "-") == 0 || !o->request.app.empty() ||
+                   op == ControlOp::kReload) {
             return scan.Unexpected(error);
         } else {
             o->request.app = argument;
         }
     }
-    if (o->help) {
+    if (o->help || op == ControlOp::kReload) {
         return true;
     }
     if (o->request.app.empty()) {
@@ -192,11 +224,44 @@ const CommandEntry kRestartCommand = {
     "          terminates and launches APP now, then counts from zero\n",
     ControlHelp<ControlOp::kRestart>, ControlMain<ControlOp::kRestart>};
 
+const CommandEntry kReloadCommand = {
+    "reload",
+    "  reload [--dry-run] [--config PATH]\n"
+    "          the daemon reads config.xml again and applies what changed\n",
+    ControlHelp<ControlOp::kReload>, ControlMain<ControlOp::kReload>};
+
+std::string ReloadDetails(const ControlAnswer& answer) {
+    std::string text;
+    for (const ReloadChange& change : answer.changes) {
+        text += "  " + change.change +
+                std::string(9 - std::min<std::size_t>(change.change.size(), 8), ' ') + change.app;
+        if (!change.fields.empty()) {
+            text += " (";
+            for (std::size_t i = 0; i < change.fields.size(); ++i) {
+                text += (i > 0 ? ", " : "") + change.fields[i];
+            }
+            text += ")";
+        }
+        if (change.change == "removed") {
+            text += ": its processes are left running";
+        }
+        text += "\n";
+    }
+    for (const std::string& setting : answer.settings) {
+        text += "  <" + setting + "> settings changed\n";
+    }
+    for (const std::string& finding : answer.findings) {
+        text += "  finding: " + finding + "\n";
+    }
+    return text;
+}
+
 namespace {
 
 const CommandEntry& EntryOf(ControlOp op) {
     return op == ControlOp::kPause    ? kPauseCommand
            : op == ControlOp::kResume ? kResumeCommand
+           : op == ControlOp::kReload ? kReloadCommand
                                       : kRestartCommand;
 }
 

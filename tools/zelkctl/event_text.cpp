@@ -292,6 +292,10 @@ void ControlText(Line& line, const Event& e) {
     if (!e.reason.empty()) {
         line.Text(": ").Field(e.reason);
     }
+    // A reload's answer is what it changed.
+    if (e.ok != 0 && e.action.rfind("reload", 0) == 0 && !e.answer.empty()) {
+        line.Text(": ").Field(e.answer);
+    }
     if (e.ok == 0) {
         line.Text(" (refused: ").Field(e.answer).Text(")");
     }

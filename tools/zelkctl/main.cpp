@@ -20,7 +20,7 @@ namespace {
 const zelkctl::CommandEntry* const kCommands[] = {
     &zelkctl::kStatusCommand,   &zelkctl::kCheckCommand,    &zelkctl::kHistoryCommand,
     &zelkctl::kTimelineCommand, &zelkctl::kEvidenceCommand, &zelkctl::kPauseCommand,
-    &zelkctl::kResumeCommand,   &zelkctl::kRestartCommand,
+    &zelkctl::kResumeCommand,   &zelkctl::kRestartCommand,  &zelkctl::kReloadCommand,
 };
 constexpr std::size_t kCommandCount = std::size(kCommands);
 

@@ -13,14 +13,18 @@
 #include "daemon/watchdog.h"
 #include "platform/threads.h"
 #include "supervision/app_config.h"
+#include "supervision/config_diff.h"
 #include "supervision/config_walk.h"
+#include "supervision/control_protocol.h"
 
 class ControlService;
 class CXmlDocument;
 class EventConsumer;
 class EventHub;
 class JournalService;
+class OptionConsumers;
 class StatusService;
+struct WatchdogSlot;
 struct WatchdogThreadContext;
 
 class CDaemon {
@@ -75,6 +79,16 @@ class CDaemon {
     // `consoleMode`: the daemon's own user may control it too.
     void ServeControl(const std::string& channel, bool consoleMode);
 
+    // Reads config.xml again and, unless `dryRun`, applies what changed:
+    // an unchanged application's watchdog is not touched, a changed one's is
+    // replaced (its pause kept), a removed one's ends (its processes run on)
+    // and a new one gets a watchdog; the control, evidence, status and
+    // journal settings follow the file. A file that does not load or that
+    // the check finds wrong changes nothing. Returns the control channel's
+    // answer. Between Start and Stop, on the control thread (or in a daemon
+    // that serves no control channel).
+    ControlAnswer Reload(bool dryRun);
+
     // An extra consumer of the supervisor's events (the administrator
     // events of service mode); before Start. Not owned.
     void AddEventConsumer(EventConsumer* consumer);
@@ -120,6 +134,17 @@ class CDaemon {
     void ReportPitfalls(CXmlDocument& document);
     // Tells the consumers the applications start, once per Start.
     void AnnounceStart(int applications);
+    // Carries out a reload's plan; `slotOf` maps its old list to the slots.
+    void ApplyReload(const ReloadPlan& plan, const std::vector<int>& slotOf);
+    // The status snapshot and the journal of `folder`/`settings`, started
+    // and handed to the hub's consumers (through `optionConsumers`); null
+    // when off or when they could not start.
+    void StartStatus(const std::string& folder);
+    void StartJournal(const JournalSettings& settings);
+    // Follows the new file's options: the control settings at once, the
+    // evidence settings for the watchdogs started from now on, and a status
+    // snapshot or journal of changed settings started anew.
+    void ApplyOptions(const ConfigOptions& next);
 
     std::string configPath;
     std::atomic<bool> running;
@@ -131,14 +156,21 @@ class CDaemon {
     std::unique_ptr<EventHub> events;
     std::vector<EventConsumer*> extraConsumers;
     std::unique_ptr<StatusService> status;
-    std::unique_ptr<EventConsumer> statusConsumer;
     std::unique_ptr<JournalService> journal;
+    // The hub's consumer that hands events to the status board and the
+    // journal, which a reload may replace while events flow.
+    std::unique_ptr<OptionConsumers> optionConsumers;
     // The control channel, when ServeControl asked for it, and what it
     // orders each watchdog.
     std::string controlChannel;
     bool controlConsole = false;
     std::unique_ptr<ControlService> control;
     std::array<WatchdogOrders, kMaxApplications> orders;
+    // Each slot's thread flags, and the record its watchdog watches (the
+    // reload's "before"); `watched[i]` is empty where no application is.
+    std::unique_ptr<std::array<WatchdogSlot, kMaxApplications>> slots;
+    std::array<std::unique_ptr<AppConfig>, kMaxApplications> watched;
+    ConfigOptions options;
     // Dumps of silent applications before their termination: off unless
     // config.xml asks for them.
     EvidenceSettings evidence;

@@ -28,6 +28,8 @@ ZELK_ADMIN_EVENT(1003, Information, ServiceStopped, "", "ZELK_Daemon has stopped
 ZELK_ADMIN_EVENT(1004, Error, ConfigNotLoaded, "path,reason", "The configuration %1 was not loaded, so no application is watched. Reason: %2") \
 ZELK_ADMIN_EVENT(1005, Warning, ConfigPitfalls, "count,findings", "The configuration has %1 pitfalls (zelkctl check lists the same): %2") \
 ZELK_ADMIN_EVENT(1006, Warning, EventsHeldBack, "count,id,application", "%1 more events with ID %2 for %3 were held back in the last minute: at most one a minute is reported.") \
+ZELK_ADMIN_EVENT(1007, Information, ConfigReloaded, "user,summary", "The configuration was reloaded at the request of %1: %2") \
+ZELK_ADMIN_EVENT(1008, Warning, ConfigReloadRefused, "user,reason", "A reload of the configuration asked for by %1 was refused and nothing changed: %2") \
 ZELK_ADMIN_EVENT(2001, Information, AppConnected, "app,endpoint", "The application %1 at %2 is connected again and sends its messages.") \
 ZELK_ADMIN_EVENT(2002, Warning, AppSilent, "app,endpoint,waits", "The application %1 at %2 has sent nothing for %3 waits of 3 seconds: it is terminated and launched again.") \
 ZELK_ADMIN_EVENT(2003, Warning, AppReadsFailing, "app,endpoint,failures", "Reads from the application %1 at %2 fail (%3 in a row): it closed or reset the connection.") \

@@ -68,6 +68,14 @@ struct PauseEntry {
     int64_t untilMs = 0;
 };
 
+// One application a reload touches (or would): its name, "changed",
+// "added" or "removed", and for a changed one the settings that moved.
+struct ReloadChange {
+    std::string app;
+    std::string change;
+    std::vector<std::string> fields;
+};
+
 struct ControlAnswer {
     bool ok = false;
     std::string error;    // a code ("denied", "unknown_app", a RequestFaultCode); empty when ok
@@ -75,6 +83,13 @@ struct ControlAnswer {
     std::string app;
     int64_t untilMs = 0;             // a granted pause's end; 0 otherwise
     std::vector<PauseEntry> pauses;  // kStatus: the pauses in force
+    // kReload: whether it was a dry run, the applications it touches, the
+    // option elements whose settings changed, and what the config check found
+    // (the findings that refused it among them).
+    bool dryRun = false;
+    std::vector<ReloadChange> changes;
+    std::vector<std::string> settings;
+    std::vector<std::string> findings;
 };
 
 // The answer's line, without a line end; bytes of the texts that are not

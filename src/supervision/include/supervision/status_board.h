@@ -32,6 +32,9 @@ class StatusBoard {
     // thread runs, and returns `index`. Its name and endpoint are made UTF-8
     // from the ANSI code page.
     int Add(const AppConfig& app, int index);
+    // Drops the row at `index` (a reload removed its application); wakes
+    // the writer.
+    void Remove(int index);
     // The maintenance of the row at `index`: paused until `until` (seconds
     // since the epoch), or not paused; wakes the writer.
     void SetMaintenance(int index, bool paused, int64_t until);
