@@ -140,11 +140,14 @@ void Watchdog::FollowOrders() {
     commands_.Hold(paused);
     const uint32_t restarts = seams_.orders->restarts.load();
     if (restarts != restartsDone_) {
-        // Asked for by an operator, not by a row: no cycle led to it.
+        // Asked for by an operator, not by a row: no cycle led to it. The
+        // connection to the process just ended goes with it, or its failed
+        // reads would end the new one too; counts start from zero.
         restartsDone_ = restarts;
         Terminate(Cycle::kNone);
         Launch(Cycle::kNone);
-        ClearCounts(&state_);
+        seams_.connection.Close();
+        BeginConnectionAttempt();
     }
 }
 

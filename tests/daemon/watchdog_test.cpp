@@ -451,6 +451,7 @@ TEST_F(WatchdogTest, OrdersPauseEveryActionAndRestartAtTheNextPass) {
     watchdog.Run(running);
     EXPECT_EQ(processes.calls,
               (std::vector<std::string>{"close:app", "open:app.exe --station 12"}));
+    EXPECT_EQ(connection.opens, 3) << "the old process's connection is replaced";
 }
 
 }  // namespace
