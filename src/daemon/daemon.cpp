@@ -46,11 +46,7 @@ class StatusConsumer final : public EventConsumer {
         if (const auto* pitfalls = std::get_if<daemon_event::ConfigPitfalls>(&event)) {
             board_.SetConfig(true, pitfalls->Count());
         } else if (const auto* control = std::get_if<daemon_event::Control>(&event)) {
-            const bool pauses = control->action == "pause" || control->action == "pause_kept";
-            const bool ends = control->action == "resume" || control->action == "pause_ended";
-            if (control->granted && (pauses || ends)) {
-                board_.SetMaintenance(control->index, pauses, control->untilMs / 1000);
-            }
+            board_.ApplyControl(*control);
         }
     }
 
