@@ -5,9 +5,12 @@
 // every millisecond and notes every gap of 10 ms or more.
 //
 //   zelk_dump_bench [--mib N]... [--reps N] [--limit-seconds N] [--kinds mini,full]
+//                   [--termination 1]
 //
 // Prints a Markdown table: medians over the repetitions, each on a freshly
-// started stand-in.
+// started stand-in. With --termination 1, instead, the time the daemon's
+// termination row of a silent application takes with and without its mini
+// dump (the evidence writer, then the termination by name).
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -19,6 +22,8 @@
 #include <string>
 #include <vector>
 
+#include "daemon/evidence_writer.h"
+#include "daemon/process_control.h"
 #include "platform/process.h"
 #include "platform/process_dump.h"
 #include "platform/system.h"
@@ -30,6 +35,7 @@ struct Options {
     int reps = 3;
     uint32_t limitMs = platform::kDumpTimeLimitMs;
     std::vector<platform::DumpKind> kinds = {platform::DumpKind::kMini, platform::DumpKind::kFull};
+    bool termination = false;  // the daemon's row to termination instead
 };
 
 struct Sample {
@@ -66,10 +72,9 @@ int64_t LargestGapAfter(const std::string& marker, std::size_t from) {
     return largest;
 }
 
-// Starts the stand-in, dumps it once and ends it. False when it did not start.
-bool TakeSample(const std::filesystem::path& folder, int mebibytes, platform::DumpKind kind,
-                uint32_t limitMs, Sample* sample) {
-    const std::string marker = (folder / "marker.txt").string();
+// Starts the stand-in holding `mebibytes` and waits until it is past its
+// start and quiet; its process id, 0 when it did not start.
+uint32_t StartStandIn(const std::string& marker, int mebibytes) {
     std::filesystem::remove(marker);
     int32_t error = 0;
     platform::UserIdentity* identity =
@@ -85,9 +90,26 @@ bool TakeSample(const std::filesystem::path& folder, int mebibytes, platform::Du
     const uint32_t id = FindProcess(std::filesystem::path(StandInPath()).filename().string());
     if (!launched || id == 0) {
         std::fprintf(stderr, "the stand-in did not start (error %d)\n", static_cast<int>(error));
+        return 0;
+    }
+    platform::SleepMs(1000);
+    return id;
+}
+
+void WaitUntilGone() {
+    while (FindProcess(std::filesystem::path(StandInPath()).filename().string()) != 0) {
+        platform::SleepMs(20);
+    }
+}
+
+// Starts the stand-in, dumps it once and ends it. False when it did not start.
+bool TakeSample(const std::filesystem::path& folder, int mebibytes, platform::DumpKind kind,
+                uint32_t limitMs, Sample* sample) {
+    const std::string marker = (folder / "marker.txt").string();
+    const uint32_t id = StartStandIn(marker, mebibytes);
+    if (id == 0) {
         return false;
     }
-    platform::SleepMs(1000);  // past its start, and quiet
     const std::size_t before = std::filesystem::file_size(marker);
     // A name of its own: the file of an abandoned dump may still be there.
     static int serial = 0;
@@ -95,13 +117,48 @@ bool TakeSample(const std::filesystem::path& folder, int mebibytes, platform::Du
     sample->outcome = platform::WriteProcessDump(id, dump, kind, limitMs);
     platform::SleepMs(500);  // the waking thread notes the gap once it runs again
     sample->largestGapMs = LargestGapAfter(marker, before);
+    int32_t error = 0;
     platform::TerminateProcessById(id, &error);
-    while (FindProcess(std::filesystem::path(StandInPath()).filename().string()) != 0) {
-        platform::SleepMs(20);
-    }
+    WaitUntilGone();
     std::error_code ignored;
     std::filesystem::remove(dump, ignored);
     return true;
+}
+
+// The daemon's termination row of a silent stand-in, as its watchdog takes
+// it: with an evidence folder, the evidence writer's mini dump of every
+// process of the name first, then the termination of them all. The
+// milliseconds from the row to the termination's end; -1 when the stand-in
+// did not start.
+int64_t RowToTermination(const std::filesystem::path& folder, int mebibytes, bool withDump,
+                         uint64_t* dumpBytes) {
+    const uint32_t id = StartStandIn((folder / "marker.txt").string(), mebibytes);
+    if (id == 0) {
+        return -1;
+    }
+    AppConfig app;
+    app.name = std::filesystem::path(StandInPath()).filename().string();
+    app.path = StandInPath();
+    app.ip = "127.0.0.1";
+    app.port = 7001;
+    EvidenceSettings settings;
+    settings.folder = (folder / "evidence").string();
+    EvidenceRequest request;
+    request.cycle = Cycle::kSilent;
+    request.count = 30;
+    const int64_t row = platform::MonotonicMs();
+    if (withDump) {
+        EvidenceWriter writer(settings);
+        for (const EvidenceRecord& record : writer.TakeEvidence(app, request)) {
+            *dumpBytes = record.result == EvidenceResult::kWritten ? record.bytes : 0;
+        }
+    }
+    TerminateProcessesNamed(app.name);
+    const int64_t took = platform::MonotonicMs() - row;
+    WaitUntilGone();
+    std::error_code ignored;
+    std::filesystem::remove_all(settings.folder, ignored);
+    return took;
 }
 
 template <typename T>
@@ -118,6 +175,8 @@ const char* ResultWord(platform::DumpResult result) {
             return "timed out";
         case platform::DumpResult::kFailed:
             return "failed";
+        case platform::DumpResult::kTooLarge:
+            return "too large";
         case platform::DumpResult::kNotAvailable:
             return "not available";
     }
@@ -158,6 +217,8 @@ bool ReadOptions(int argc, char** argv, Options* options) {
             options->reps = std::max(1, std::atoi(value));
         } else if (name == "--limit-seconds") {
             options->limitMs = static_cast<uint32_t>(std::atoi(value)) * 1000;
+        } else if (name == "--termination") {
+            options->termination = std::atoi(value) != 0;
         } else if (name == "--kinds") {
             options->kinds.clear();
             if (std::strstr(value, "mini") != nullptr) {
@@ -183,13 +244,41 @@ int main(int argc, char** argv) {
     if (!ReadOptions(argc, argv, &options)) {
         std::fprintf(stderr,
                      "usage: zelk_dump_bench [--mib N]... [--reps N] [--limit-seconds N] "
-                     "[--kinds mini,full]\n");
+                     "[--kinds mini,full] [--termination 1]\n");
         return 2;
     }
     const std::filesystem::path folder =
         std::filesystem::temp_directory_path() /
         ("zelk_dump_bench_" + std::to_string(platform::MonotonicMs()));
     std::filesystem::create_directories(folder);
+    if (options.termination) {
+        std::printf("Termination row to termination's end, medians of %d:\n\n", options.reps);
+        std::printf(
+            "| held memory | without dump ms (range) | with mini dump ms (range) | dump MiB |\n");
+        std::printf("|---|---:|---:|---:|\n");
+        for (int mebibytes : options.mebibytes) {
+            std::vector<int64_t> without;
+            std::vector<int64_t> with;
+            std::vector<uint64_t> bytes;
+            for (int rep = 0; rep < options.reps; ++rep) {
+                uint64_t written = 0;
+                without.push_back(RowToTermination(folder, mebibytes, false, &written));
+                with.push_back(RowToTermination(folder, mebibytes, true, &written));
+                bytes.push_back(written);
+            }
+            std::printf("| %d MiB | %lld (%lld to %lld) | %lld (%lld to %lld) | %.1f |\n",
+                        mebibytes, static_cast<long long>(Median(without)),
+                        static_cast<long long>(*std::min_element(without.begin(), without.end())),
+                        static_cast<long long>(*std::max_element(without.begin(), without.end())),
+                        static_cast<long long>(Median(with)),
+                        static_cast<long long>(*std::min_element(with.begin(), with.end())),
+                        static_cast<long long>(*std::max_element(with.begin(), with.end())),
+                        static_cast<double>(Median(bytes)) / (1 << 20));
+            std::fflush(stdout);
+        }
+        std::filesystem::remove_all(folder);
+        return 0;
+    }
     std::printf("Dumps of the stand-in, medians of %d (time limit %u s):\n\n", options.reps,
                 options.limitMs / 1000);
     std::printf(

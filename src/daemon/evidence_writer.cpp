@@ -23,9 +23,11 @@ std::string RfcTime(int64_t ms) {
 EvidenceSystem PlatformEvidenceSystem() {
     EvidenceSystem system;
     system.listProcesses = platform::ListProcesses;
-    system.dump = [](uint32_t id, const std::string& path, platform::DumpKind kind) {
-        return platform::WriteProcessDump(id, path, kind);
+    system.dump = [](uint32_t id, const std::string& path, platform::DumpKind kind,
+                     uint64_t maxBytes) {
+        return platform::WriteProcessDump(id, path, kind, platform::kDumpTimeLimitMs, maxBytes);
     };
+    system.availableBytes = platform::AvailableBytes;
     system.wallMs = platform::CurrentTimeMs;
     system.executableVersion = platform::ExecutableVersion;
     return system;
@@ -59,7 +61,14 @@ EvidenceRecord EvidenceWriter::DumpOne(const AppConfig& app, const EvidenceReque
     const int64_t takenAtMs = system_.wallMs();
     // The last dump of the application is the best guess of this one's size.
     UpcomingDump upcoming{app.name, lastBytes_[app.name]};
-    if (!Retain(&upcoming, std::string())) {
+    // While it is written, a dump may take the whole budget but never the
+    // disk's last free bytes.
+    const bool fits = Retain(&upcoming, std::string());
+    uint64_t available = 0;
+    const bool known = system_.availableBytes(settings_.folder, &available);
+    const uint64_t bound =
+        DumpByteBound(settings_.megabytes * kBytesPerMegabyte, known ? &available : nullptr);
+    if (!fits || bound == 0) {
         record.result = EvidenceResult::kNotKept;
     } else {
         const std::string name = EvidenceDumpName({app.name, takenAtMs, processId});
@@ -67,7 +76,8 @@ EvidenceRecord EvidenceWriter::DumpOne(const AppConfig& app, const EvidenceReque
         const platform::DumpOutcome outcome =
             system_.dump(processId, record.path,
                          settings_.type == EvidenceType::kFull ? platform::DumpKind::kFull
-                                                               : platform::DumpKind::kMini);
+                                                               : platform::DumpKind::kMini,
+                         bound);
         record.bytes = outcome.bytes;
         record.milliseconds = outcome.milliseconds;
         record.error = outcome.error;
@@ -91,6 +101,9 @@ EvidenceRecord EvidenceWriter::DumpOne(const AppConfig& app, const EvidenceReque
                 break;
             case platform::DumpResult::kFailed:
                 record.result = EvidenceResult::kFailed;
+                break;
+            case platform::DumpResult::kTooLarge:
+                record.result = EvidenceResult::kNotKept;
                 break;
             case platform::DumpResult::kNotAvailable:
                 record.result = EvidenceResult::kNotAvailable;

@@ -50,3 +50,12 @@ DumpRetentionPlan PlanDumpRetention(const std::vector<KeptDump>& kept, const Upc
     }
     return plan;
 }
+
+uint64_t DumpByteBound(uint64_t budgetBytes, const uint64_t* availableBytes) {
+    if (availableBytes == nullptr) {
+        return budgetBytes;
+    }
+    const uint64_t room =
+        *availableBytes > kDumpDiskReserveBytes ? *availableBytes - kDumpDiskReserveBytes : 0;
+    return std::min(budgetBytes, room);
+}

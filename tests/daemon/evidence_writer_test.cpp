@@ -32,6 +32,8 @@ struct EvidenceWriterTest : ::testing::Test {
     platform::DumpResult result = platform::DumpResult::kWritten;
     std::string dumpBytes = "core";
     std::vector<uint32_t> dumped;
+    std::vector<uint64_t> bounds;  // the most bytes each dump was allowed
+    uint64_t available = 1ull << 40;
     int64_t now = kNow;
 
     void SetUp() override {
@@ -51,8 +53,10 @@ struct EvidenceWriterTest : ::testing::Test {
             *out = {{5, "other.exe"}, {7, "rec.exe"}, {8, "rec.exe"}, {9, "REC.EXE"}};
             return true;
         };
-        system.dump = [this](uint32_t id, const std::string& path, platform::DumpKind) {
+        system.dump = [this](uint32_t id, const std::string& path, platform::DumpKind,
+                             uint64_t maxBytes) {
             dumped.push_back(id);
+            bounds.push_back(maxBytes);
             platform::DumpOutcome outcome;
             outcome.result = result;
             outcome.milliseconds = 12;
@@ -62,6 +66,10 @@ struct EvidenceWriterTest : ::testing::Test {
                 outcome.bytes = dumpBytes.size();
             }
             return outcome;
+        };
+        system.availableBytes = [this](const std::string&, uint64_t* bytes) {
+            *bytes = available;
+            return true;
         };
         system.wallMs = [this] { return now++; };
         system.executableVersion = [](const std::string& path) { return "build of " + path; };
@@ -121,7 +129,10 @@ TEST_F(EvidenceWriterTest, KeepsTheFolderWithinItsBounds) {
     settings.megabytes = 1;
     dumpBytes = std::string(1024 * 1024 + 1, 'x');
     EvidenceWriter bounded(settings, System());
+    bounds.clear();
     std::vector<EvidenceRecord> records = bounded.TakeEvidence(app, request);
+    EXPECT_EQ(bounds, std::vector<uint64_t>{1024u * 1024})
+        << "the budget: the disk is all but empty";
     ASSERT_EQ(records.size(), 2u);
     EXPECT_EQ(records[0].result, EvidenceResult::kNotKept);  // its size was not known before
     EXPECT_TRUE(records[0].streakStart);
@@ -131,6 +142,19 @@ TEST_F(EvidenceWriterTest, KeepsTheFolderWithinItsBounds) {
     EXPECT_EQ(dumped.size(), 3u);
     EXPECT_TRUE(fs::exists(Folder() / other));
     EXPECT_TRUE(fs::exists(Folder() / EvidenceDumpName({"rec.exe", kNow + 1, 8})));
+
+    // While written, a dump may take the budget or what leaves the disk its
+    // reserve, whichever is less; a disk without that much is not dumped to.
+    dumpBytes = "core";
+    EvidenceWriter onDisk(settings, System());
+    available = kDumpDiskReserveBytes + 1000;
+    onDisk.TakeEvidence(app, request);
+    EXPECT_EQ(bounds.back(), 1000u);
+    available = kDumpDiskReserveBytes;
+    dumped.clear();
+    records = onDisk.TakeEvidence(app, request);
+    EXPECT_TRUE(dumped.empty());
+    EXPECT_EQ(records[0].result, EvidenceResult::kNotKept);
 }
 
 TEST_F(EvidenceWriterTest, WarnsOncePerStreakOfDumpsNotMade) {
@@ -151,6 +175,8 @@ TEST_F(EvidenceWriterTest, WarnsOncePerStreakOfDumpsNotMade) {
     EXPECT_EQ(results(), (std::vector<std::string>{"0", "0"}));
     result = platform::DumpResult::kFailed;
     EXPECT_EQ(results(), (std::vector<std::string>{"2 warn", "2"}));
+    result = platform::DumpResult::kTooLarge;
+    EXPECT_EQ(results(), (std::vector<std::string>{"4", "4"}));
 }
 
 }  // namespace

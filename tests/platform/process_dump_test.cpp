@@ -68,6 +68,15 @@ TEST_F(Dumps, NeverWritesOverNorThroughATakenName) {
     EXPECT_EQ(names, expected);
 }
 
+TEST_F(Dumps, ADumpLargerThanItsBoundIsAbandonedAndLeavesNothing) {
+    const uint32_t id = StartStandIn();
+    const platform::DumpOutcome outcome = WriteProcessDump(
+        id, DumpPath("bounded.dmp"), DumpKind::kMini, platform::kDumpTimeLimitMs, 4096);
+    EXPECT_EQ(outcome.result, DumpResult::kTooLarge) << "error " << outcome.error;
+    EXPECT_TRUE(EvidenceNames().empty());
+    EXPECT_TRUE(IsRunning(id));
+}
+
 TEST_F(Dumps, ReportsWhatKeptTheDumpFromBeingWrittenAndLeavesNothing) {
     const platform::DumpOutcome gone =
         WriteProcessDump(0x7FFFFFF1u, DumpPath("gone.dmp"), DumpKind::kMini);

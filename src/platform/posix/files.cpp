@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -26,6 +27,15 @@ bool RegularFileBytes(const std::string& path, uint64_t* bytes) {
         return false;
     }
     *bytes = static_cast<uint64_t>(info.st_size);
+    return true;
+}
+
+bool AvailableBytes(const std::string& folder, uint64_t* bytes) {
+    struct statvfs info;
+    if (statvfs(folder.c_str(), &info) != 0) {
+        return false;
+    }
+    *bytes = static_cast<uint64_t>(info.f_bavail) * info.f_frsize;
     return true;
 }
 

@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <stdio.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -16,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/files.h"
 #include "platform/program_search.h"
 #include "platform/system.h"
 #include "posix/child_process.h"
@@ -71,8 +73,10 @@ class PrivateFolder {
 
 // The child between fork and exec (only async-signal-safe calls): a process
 // group of its own, to be killed as one with gdb past the time limit, output
-// into `output`, no other descriptor of this process.
-[[noreturn]] void ExecGcore(char* const* argv, char* const* envp, int output, int descriptorLimit) {
+// into `output`, no other descriptor of this process, files of at most
+// `maxBytes` (a write past it fails with EFBIG instead of a signal).
+[[noreturn]] void ExecGcore(char* const* argv, char* const* envp, int output, int descriptorLimit,
+                            uint64_t maxBytes) {
     setpgid(0, 0);
     const int null = open("/dev/null", O_RDONLY);
     dup2(null, 0);
@@ -84,6 +88,11 @@ class PrivateFolder {
         }
     }
     RestoreDefaultSignals();
+    if (maxBytes != kUnboundedDumpBytes) {
+        const rlimit size{static_cast<rlim_t>(maxBytes), static_cast<rlim_t>(maxBytes)};
+        setrlimit(RLIMIT_FSIZE, &size);
+        signal(SIGXFSZ, SIG_IGN);
+    }
     execve(argv[0], argv, envp);
     _exit(126);
 }
@@ -178,7 +187,7 @@ void WaitForTool(pid_t child, int output, int64_t deadlineMs, ToolRun* run) {
 // Runs gcore on `processId` with the core's name prefix `prefix`, until
 // `deadlineMs`. False with `*error` when it could not be started.
 bool RunGcore(const std::string& gcore, uint32_t processId, const std::string& prefix,
-              DumpKind kind, int64_t deadlineMs, ToolRun* run, int32_t* error) {
+              DumpKind kind, int64_t deadlineMs, uint64_t maxBytes, ToolRun* run, int32_t* error) {
     std::vector<std::string> words = {gcore};
     if (kind == DumpKind::kFull) {
         words.push_back("-a");
@@ -195,7 +204,7 @@ bool RunGcore(const std::string& gcore, uint32_t processId, const std::string& p
     }
     const pid_t child = fork();
     if (child == 0) {
-        ExecGcore(argv.data(), envp.data(), pipeEnds[1], descriptorLimit);
+        ExecGcore(argv.data(), envp.data(), pipeEnds[1], descriptorLimit, maxBytes);
     }
     const int forkError = errno;
     if (child > 0) {
@@ -306,7 +315,7 @@ void PlaceCore(const std::string& core, const std::string& path, const std::stri
 }  // namespace
 
 DumpOutcome WriteProcessDump(uint32_t processId, const std::string& path, DumpKind kind,
-                             uint32_t timeLimitMs) {
+                             uint32_t timeLimitMs, uint64_t maxBytes) {
     const int64_t start = MonotonicMs();
     DumpOutcome outcome;
     const std::string gcore = FindProgram("gcore", std::string());
@@ -321,7 +330,7 @@ DumpOutcome WriteProcessDump(uint32_t processId, const std::string& path, DumpKi
         if (folder.path().empty()) {
             outcome.error = folder.error();
         } else if (RunGcore(gcore, processId, folder.path() + "/core", kind, start + timeLimitMs,
-                            &run, &outcome.error)) {
+                            maxBytes, &run, &outcome.error)) {
             const std::string core = folder.File("core." + std::to_string(processId));
             if (!run.finished) {
                 kill(static_cast<pid_t>(processId), SIGCONT);
@@ -332,6 +341,13 @@ DumpOutcome WriteProcessDump(uint32_t processId, const std::string& path, DumpKi
                 outcome.error = ENOEXEC;  // gcore could not be started
             } else {
                 PlaceCore(core, path, run.output, &outcome);
+                // gdb words a write cut at the size limit as a full disk:
+                // what tells is a core that reached the limit.
+                uint64_t partial = 0;
+                if (outcome.result == DumpResult::kFailed && RegularFileBytes(core, &partial) &&
+                    partial >= maxBytes) {
+                    outcome.result = DumpResult::kTooLarge;
+                }
             }
         }
     }

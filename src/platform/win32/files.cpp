@@ -33,6 +33,15 @@ bool RegularFileBytes(const std::string& path, uint64_t* bytes) {
     return true;
 }
 
+bool AvailableBytes(const std::string& folder, uint64_t* bytes) {
+    ULARGE_INTEGER available{};
+    if (!GetDiskFreeSpaceExA(folder.c_str(), &available, nullptr, nullptr)) {
+        return false;
+    }
+    *bytes = available.QuadPart;
+    return true;
+}
+
 bool RemoveFile(const std::string& path) {
     return remove(path.c_str()) == 0;
 }

@@ -47,6 +47,8 @@ constexpr DWORD kPssCaptureFlags = 0x00000001     // PSS_CAPTURE_VA_CLONE
                                    | 0x80000000;  // PSS_CREATE_RELEASE_SECTION
 
 constexpr DWORD kAbandonWaitMs = 2000;
+// How often the size of the dump being written is looked at.
+constexpr DWORD kSizeWatchMs = 100;
 
 // The dump writer and the snapshot functions, looked up once and kept loaded
 // for the life of the process (an abandoned dump may still be running in
@@ -227,8 +229,35 @@ bool PrepareJob(DumpJob* job, DWORD* error) {
     return true;
 }
 
+// The memory a full dump of `process` writes at least: every committed
+// region of its address space.
+uint64_t CommittedBytes(HANDLE process) {
+    uint64_t bytes = 0;
+    MEMORY_BASIC_INFORMATION region;
+    for (const char* at = nullptr;
+         VirtualQueryEx(process, at, &region, sizeof(region)) == sizeof(region);
+         at = static_cast<const char*>(region.BaseAddress) + region.RegionSize) {
+        if (region.State == MEM_COMMIT) {
+            bytes += region.RegionSize;
+        }
+        if (region.RegionSize == 0) {
+            break;
+        }
+    }
+    return bytes;
+}
+
+uint64_t FileBytes(HANDLE file) {
+    LARGE_INTEGER size{};
+    return GetFileSizeEx(file, &size) ? static_cast<uint64_t>(size.QuadPart) : 0;
+}
+
 // Keeps the finished dump: clears the mark for deletion and reads its size.
-void KeepDump(DumpJob* job, DumpOutcome* outcome) {
+void KeepDump(DumpJob* job, uint64_t maxBytes, DumpOutcome* outcome) {
+    if (FileBytes(job->file) > maxBytes) {
+        outcome->result = DumpResult::kTooLarge;
+        return;
+    }
     LARGE_INTEGER size{};
     if (!MarkForDeletion(job->file, false) || !GetFileSizeEx(job->file, &size)) {
         outcome->result = DumpResult::kFailed;
@@ -242,9 +271,11 @@ void KeepDump(DumpJob* job, DumpOutcome* outcome) {
 }
 
 // Runs the dump on a thread of its own and waits for it until `deadlineMs`
-// (MonotonicMs). Past it: cancelled where dbghelp asks, the clone ended so
-// that the reads from it fail, and a last wait for the thread.
-void RunJob(const std::shared_ptr<DumpJob>& job, int64_t deadlineMs, DumpOutcome* outcome) {
+// (MonotonicMs) or until its file grows past `maxBytes`. Then: cancelled
+// where dbghelp asks, the clone ended so that the reads from it fail, and a
+// last wait for the thread.
+void RunJob(const std::shared_ptr<DumpJob>& job, int64_t deadlineMs, uint64_t maxBytes,
+            DumpOutcome* outcome) {
     auto* shared = new std::shared_ptr<DumpJob>(job);
     ThreadHandle thread = StartThread(WriteDumpThread, shared);
     if (thread == nullptr) {
@@ -252,11 +283,17 @@ void RunJob(const std::shared_ptr<DumpJob>& job, int64_t deadlineMs, DumpOutcome
         outcome->error = static_cast<int32_t>(GetLastError());
         return;
     }
-    const int64_t left = deadlineMs - MonotonicMs();
-    if (WaitForSingleObject(static_cast<HANDLE>(thread), left > 0 ? static_cast<DWORD>(left) : 0) ==
-        WAIT_OBJECT_0) {
+    bool ended = false;
+    bool tooLarge = false;
+    for (int64_t left = deadlineMs - MonotonicMs(); !ended && !tooLarge && left > 0;
+         left = deadlineMs - MonotonicMs()) {
+        const DWORD wait = left < kSizeWatchMs ? static_cast<DWORD>(left) : kSizeWatchMs;
+        ended = WaitForSingleObject(static_cast<HANDLE>(thread), wait) == WAIT_OBJECT_0;
+        tooLarge = !ended && FileBytes(job->file) > maxBytes;
+    }
+    if (ended) {
         if (job->written) {
-            KeepDump(job.get(), outcome);
+            KeepDump(job.get(), maxBytes, outcome);
         } else {
             outcome->error = static_cast<int32_t>(job->error);
         }
@@ -266,7 +303,7 @@ void RunJob(const std::shared_ptr<DumpJob>& job, int64_t deadlineMs, DumpOutcome
             TerminateProcess(job->clone, ERROR_CANCELLED);
         }
         WaitForSingleObject(static_cast<HANDLE>(thread), kAbandonWaitMs);
-        outcome->result = DumpResult::kTimedOut;
+        outcome->result = tooLarge ? DumpResult::kTooLarge : DumpResult::kTimedOut;
     }
     CloseThreadHandle(thread);
 }
@@ -274,7 +311,7 @@ void RunJob(const std::shared_ptr<DumpJob>& job, int64_t deadlineMs, DumpOutcome
 }  // namespace
 
 DumpOutcome WriteProcessDump(uint32_t processId, const std::string& path, DumpKind kind,
-                             uint32_t timeLimitMs) {
+                             uint32_t timeLimitMs, uint64_t maxBytes) {
     const int64_t start = MonotonicMs();
     DumpOutcome outcome;
     const DumpFunctions& functions = Functions();
@@ -287,10 +324,12 @@ DumpOutcome WriteProcessDump(uint32_t processId, const std::string& path, DumpKi
         job->path = path;
         job->type = DumpType(kind);
         DWORD error = 0;
-        if (PrepareJob(job.get(), &error)) {
-            RunJob(job, start + timeLimitMs, &outcome);
-        } else {
+        if (!PrepareJob(job.get(), &error)) {
             outcome.error = static_cast<int32_t>(error);
+        } else if (kind == DumpKind::kFull && CommittedBytes(job->process) > maxBytes) {
+            outcome.result = DumpResult::kTooLarge;  // the file goes with the job
+        } else {
+            RunJob(job, start + timeLimitMs, maxBytes, &outcome);
         }
     }
     outcome.milliseconds = static_cast<uint32_t>(MonotonicMs() - start);

@@ -21,7 +21,11 @@
 // passes others.
 struct EvidenceSystem {
     std::function<bool(std::vector<platform::ProcessEntry>*)> listProcesses;
-    std::function<platform::DumpOutcome(uint32_t, const std::string&, platform::DumpKind)> dump;
+    // The process, the file, the kind and the most bytes it may take.
+    std::function<platform::DumpOutcome(uint32_t, const std::string&, platform::DumpKind, uint64_t)>
+        dump;
+    // What the disk holding a folder has free; false when unknown.
+    std::function<bool(const std::string&, uint64_t*)> availableBytes;
     std::function<int64_t()> wallMs;
     std::function<std::string(const std::string&)> executableVersion;
 };

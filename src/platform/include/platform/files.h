@@ -18,6 +18,10 @@ bool PathExists(const std::string& path);
 // there is no such file (a link, a folder or nothing of that name).
 bool RegularFileBytes(const std::string& path, uint64_t* bytes);
 
+// The bytes this process's user may still write on the file system that
+// holds `folder`. False when the folder cannot be asked.
+bool AvailableBytes(const std::string& folder, uint64_t* bytes);
+
 // Deletes a file. False if nothing was deleted.
 bool RemoveFile(const std::string& path);
 

@@ -11,6 +11,8 @@ namespace platform {
 
 // How long a dump may take before it is abandoned.
 constexpr uint32_t kDumpTimeLimitMs = 30000;
+// A dump's size when the caller sets no bound.
+constexpr uint64_t kUnboundedDumpBytes = UINT64_MAX;
 
 // Win32: a minidump with the threads, modules, handles, unloaded modules and
 // the memory map (kMini), plus all the process's memory (kFull). POSIX: a
@@ -23,6 +25,7 @@ enum class DumpResult {
     kWritten,
     kTimedOut,  // abandoned at the time limit; the partial file is removed (see WriteProcessDump)
     kFailed,    // `error` holds the platform's code; no file is left
+    kTooLarge,  // it would have grown past the caller's bound; no file is left
     kNotAvailable,  // no dump writer on this system (Win32: dbghelp.dll or its
                     // MiniDumpWriteDump missing; POSIX: gcore not found along PATH)
 };
@@ -42,6 +45,13 @@ struct DumpOutcome {
 // complete (Win32, also when this process dies meanwhile), and is readable by
 // its owner only (POSIX).
 //
+// A dump that would grow past `maxBytes` is abandoned, or not begun when
+// its size is known beforehand, and kTooLarge returned: a process of a huge
+// address space cannot fill the disk. POSIX: gdb may write no more than that
+// to any file (its file-size limit). Win32: a full dump is not begun when the
+// process's committed memory alone is larger; the file's size is watched while
+// it is written and the dump cancelled as at the time limit.
+//
 // Past `timeLimitMs` the dump is abandoned and kTimedOut returned. POSIX:
 // gcore's process group is killed and the process sent SIGCONT, in case gdb
 // left it stopped. Win32: the dump runs on a thread of its own that cannot
@@ -52,7 +62,8 @@ struct DumpOutcome {
 // Wine) goes on until that process ends; its file is removed then, when
 // its thread stops.
 DumpOutcome WriteProcessDump(uint32_t processId, const std::string& path, DumpKind kind,
-                             uint32_t timeLimitMs = kDumpTimeLimitMs);
+                             uint32_t timeLimitMs = kDumpTimeLimitMs,
+                             uint64_t maxBytes = kUnboundedDumpBytes);
 
 // One line that tells which build the executable `path` is, for the text
 // beside a dump; empty when nothing can be read. Win32: the file version of

@@ -36,6 +36,15 @@ struct DumpRetentionPlan {
     std::vector<std::string> remove;  // file names, oldest first
 };
 
+// What a dump leaves free at least on the disk that holds the evidence folder:
+// the log and the journal are written there too.
+constexpr uint64_t kDumpDiskReserveBytes = 64ull * 1024 * 1024;
+
+// The most one dump may grow to while it is written: the folder's whole
+// budget, and no more than leaves kDumpDiskReserveBytes of the disk's
+// `availableBytes` free (null: unknown, the budget alone). 0: no room at all.
+uint64_t DumpByteBound(uint64_t budgetBytes, const uint64_t* availableBytes);
+
 // The removals that bring `kept` plus `upcoming` (none when null) within
 // `settings`: first each application's oldest beyond `keep`, then the oldest
 // of all until the bytes fit the budget. Dumps written at the same time go

@@ -55,7 +55,8 @@ enum class EvidenceResult {
     kTimedOut,      // abandoned at the time limit, the partial file removed
     kFailed,        // the file could not be made or written (`error` tells why)
     kNotAvailable,  // this system has no way to write one
-    kNotKept,       // it would not fit the folder's bounds, so none was begun
+    kNotKept,       // it would not fit the folder's bounds or the disk: none was begun, or it was
+                    // abandoned
 };
 
 // The kinds. A text is a view valid only during the Report call. A
