@@ -47,11 +47,7 @@ void OptionConsumers::OnDaemonEvent(const DaemonEvent& event, int64_t timeMs) {
         if (const auto* pitfalls = std::get_if<daemon_event::ConfigPitfalls>(&event)) {
             board_->SetConfig(true, pitfalls->Count());
         } else if (const auto* control = std::get_if<daemon_event::Control>(&event)) {
-            const bool pauses = control->action == "pause" || control->action == "pause_kept";
-            const bool ends = control->action == "resume" || control->action == "pause_ended";
-            if (control->granted && (pauses || ends)) {
-                board_->SetMaintenance(control->index, pauses, control->untilMs / 1000);
-            }
+            board_->ApplyControl(*control);
         }
     }
     if (journal_ != nullptr) {
@@ -185,7 +181,14 @@ void CDaemon::ApplyOptions(const ConfigOptions& next) {
                 for (const PauseEntry& pause : control->Pauses()) {
                     const int index = control->IndexOf(pause.app);
                     if (index >= 0) {
-                        status->Board().SetMaintenance(index, true, pause.untilMs / 1000);
+                        daemon_event::Control kept;
+                        kept.action = "pause_kept";
+                        kept.granted = true;
+                        kept.index = index;
+                        kept.by = pause.by;
+                        kept.reason = pause.reason;
+                        kept.untilMs = pause.untilMs;
+                        status->Board().ApplyControl(kept);
                     }
                 }
             }

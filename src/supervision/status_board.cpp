@@ -38,15 +38,25 @@ void StatusBoard::SetConfig(bool loaded, int32_t pitfalls) {
     configPitfalls_ = pitfalls;
 }
 
-void StatusBoard::SetMaintenance(int index, bool paused, int64_t until) {
-    if (index < 0 || index >= kMaxApplications) {
+void StatusBoard::ApplyControl(const daemon_event::Control& control) {
+    const bool pauses = control.action == "pause" || control.action == "pause_kept";
+    const bool ends = control.action == "resume" || control.action == "pause_ended";
+    const bool inRange = control.index >= 0 && control.index < kMaxApplications;
+    if (control.granted && !((pauses || ends) && inRange)) {
         return;
     }
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        AppStatus& status = rows_[static_cast<std::size_t>(index)].record.status;
-        status.maintenance = paused;
-        status.maintenanceUntil = paused ? until : 0;
+        if (!control.granted) {
+            ++controlRefused_;
+        } else {
+            AppStatus& status = rows_[static_cast<std::size_t>(control.index)].record.status;
+            status.maintenance = pauses;
+            status.maintenanceUntil = pauses ? control.untilMs / 1000 : 0;
+            // Both UTF-8 already, as the journal takes them.
+            status.maintenanceBy = pauses ? std::string(control.by) : "";
+            status.maintenanceReason = pauses ? std::string(control.reason) : "";
+        }
         changed_ = true;
     }
     wake_.notify_all();
@@ -101,6 +111,7 @@ StatusSnapshot StatusBoard::Snapshot() const {
     snapshot.daemonStopTime = stopTime_;
     snapshot.configLoaded = configLoaded_;
     snapshot.configPitfalls = configPitfalls_;
+    snapshot.controlRefused = controlRefused_;
     snapshot.writer = writer_;
     for (const Row& row : rows_) {
         if (row.used) {

@@ -135,6 +135,7 @@ const AppMetric kAppMetrics[] = {
 // The daemon's own series, one sample each.
 struct DaemonMetric {
     const char* name;
+    const char* type;  // "gauge" or "counter"
     const char* help;
     uint64_t max;
     uint64_t (*get)(const StatusSnapshot&);
@@ -144,21 +145,27 @@ struct DaemonMetric {
 const char kWriteTime[] = "zelk_status_write_time_seconds";
 const char kBuildInfo[] = "zelk_build_info";
 const char kProcess[] = "zelk_daemon_process";
+const char kMaintenanceInfo[] = "zelk_app_maintenance_info";
 
 const DaemonMetric kDaemonMetrics[] = {
-    {"zelk_daemon_start_time_seconds", "Start time of the daemon, in seconds since the epoch.",
-     kTime, ZELK_FIELD(StatusSnapshot, daemonStartTime, v)},
-    {"zelk_daemon_stop_time_seconds",
+    {"zelk_daemon_start_time_seconds", "gauge",
+     "Start time of the daemon, in seconds since the epoch.", kTime,
+     ZELK_FIELD(StatusSnapshot, daemonStartTime, v)},
+    {"zelk_daemon_stop_time_seconds", "gauge",
      "Time the daemon stopped, in seconds since the epoch (0 while it runs).", kTime,
      ZELK_FIELD(StatusSnapshot, daemonStopTime, v)},
-    {kWriteTime, "Time this snapshot was written, in seconds since the epoch.", kTime,
+    {kWriteTime, "gauge", "Time this snapshot was written, in seconds since the epoch.", kTime,
      ZELK_FIELD(StatusSnapshot, writeTime, v)},
-    {"zelk_apps_configured", "Applications taken from config.xml.", kMaxApplications,
+    {"zelk_apps_configured", "gauge", "Applications taken from config.xml.", kMaxApplications,
      ZELK_FIELD(StatusSnapshot, appsConfigured, v)},
-    {"zelk_config_loaded", "1 when config.xml was loaded.", kFlag,
+    {"zelk_config_loaded", "gauge", "1 when config.xml was loaded.", kFlag,
      ZELK_FIELD(StatusSnapshot, configLoaded, v != 0)},
-    {"zelk_config_pitfalls", "Pitfalls zelkctl check finds in the loaded config.xml.", kRun,
-     ZELK_FIELD(StatusSnapshot, configPitfalls, v)},
+    {"zelk_config_pitfalls", "gauge", "Pitfalls zelkctl check finds in the loaded config.xml.",
+     kRun, ZELK_FIELD(StatusSnapshot, configPitfalls, v)},
+    {"zelk_control_refused_total", "counter",
+     "Control requests the daemon refused since its start: for want of rights, malformed, or "
+     "naming no application.",
+     kCount, ZELK_FIELD(StatusSnapshot, controlRefused, v)},
 };
 
 #undef ZELK_FIELD
@@ -307,7 +314,7 @@ std::string FormatStatus(const StatusSnapshot& snapshot) {
                std::to_string(snapshot.writer.start) + "\"} 1\n";
     }
     for (const DaemonMetric& metric : kDaemonMetrics) {
-        Header(&out, metric.name, "gauge", metric.help);
+        Header(&out, metric.name, metric.type, metric.help);
         out += std::string(metric.name) + " " + std::to_string(metric.get(snapshot)) + "\n";
     }
     std::vector<std::string> labels;
@@ -328,6 +335,16 @@ std::string FormatStatus(const StatusSnapshot& snapshot) {
                 out += std::string(",") + metric.label + "=\"" + metric.value + "\"";
             }
             out += "} " + std::to_string(metric.get(snapshot.apps[i])) + "\n";
+        }
+    }
+    Header(&out, kMaintenanceInfo, "gauge",
+           "1 while the application is paused for maintenance: who paused it (by) and why "
+           "(reason).");
+    for (std::size_t i = 0; i < snapshot.apps.size(); ++i) {
+        const AppStatus& app = snapshot.apps[i];
+        if (app.maintenance) {
+            out += kMaintenanceInfo + labels[i] + ",by=\"" + EscapeLabel(app.maintenanceBy) +
+                   "\",reason=\"" + EscapeLabel(app.maintenanceReason) + "\"} 1\n";
         }
     }
     return out;
@@ -374,6 +391,18 @@ bool ParseStatus(const std::string& text, StatusSnapshot* snapshot, std::string*
                 *error = where + ": the process of " + sample.name + " is not a number";
                 return false;
             }
+            continue;
+        }
+        if (sample.name == kMaintenanceInfo) {
+            int index = 0;
+            if (!WholeValue(sample.value, kFlag, &value) ||
+                !ParseIndex(sample.labels["index"], &index)) {
+                *error = badValue;
+                return false;
+            }
+            apps[index].index = index;
+            apps[index].maintenanceBy = sample.labels["by"];
+            apps[index].maintenanceReason = sample.labels["reason"];
             continue;
         }
         for (const DaemonMetric& metric : kDaemonMetrics) {

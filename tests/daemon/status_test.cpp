@@ -159,6 +159,11 @@ StatusSnapshot Sample() {
     app.restarts = 4;
     app.restartsLastHour = 2;
     app.reconnects = 4;
+    app.maintenance = true;
+    app.maintenanceUntil = kStart + 3600;
+    app.maintenanceBy = "STATION\\tech";
+    app.maintenanceReason = "new \"rec\"\nbuild";
+    snapshot.controlRefused = 3;
     snapshot.apps.push_back(app);
     return snapshot;
 }
@@ -191,6 +196,11 @@ TEST(StatusText, WritesHelpTypeAndEscapedLabelsAndReadsBackTheSame) {
              "zelk_app_terminations_last_hour" + labels + "} 3\n",
              "zelk_app_restarts_total" + labels + "} 4\n",
              "zelk_app_restarts_last_hour" + labels + "} 2\n",
+             std::string("# TYPE zelk_control_refused_total counter\n"
+                         "zelk_control_refused_total 3\n"),
+             "zelk_app_maintenance_until_time_seconds" + labels + "} 1765198800\n",
+             "zelk_app_maintenance_info" + labels +
+                 ",by=\"STATION\\\\tech\",reason=\"new \\\"rec\\\"\\nbuild\"} 1\n",
          }) {
         EXPECT_NE(text.find(line), std::string::npos) << line << "\nin:\n" << text;
     }
@@ -200,6 +210,10 @@ TEST(StatusText, WritesHelpTypeAndEscapedLabelsAndReadsBackTheSame) {
     std::string error;
     ASSERT_TRUE(ParseStatus(text, &read, &error)) << error;
     EXPECT_EQ(FormatStatus(read), text);
+    // Only an application in maintenance has the sample that names who and why.
+    StatusSnapshot resumed = Sample();
+    resumed.apps[0].maintenance = false;
+    EXPECT_EQ(FormatStatus(resumed).find("zelk_app_maintenance_info{"), std::string::npos);
 }
 
 TEST(StatusText, RefusesWhatIsNoSnapshotOfOursWithAReason) {
@@ -317,6 +331,50 @@ TEST(StatusBoard, WakesTheWriterForAChangeOfStateOnly) {
         board.Apply(0, step.event);
         EXPECT_EQ(board.Wait(0, true), step.wakes) << step.event.what.index();
     }
+}
+
+TEST(StatusBoard, ControlRequestsPauseAndResumeARowAndRefusalsAreCounted) {
+    g_now = kStart;
+    StatusBoard board(kStart, FakeNow);
+    AppConfig app = Config("a", 7001);
+    board.Add(app, 0);
+    board.Wait(0, true);
+    daemon_event::Control control;
+    control.by = "tech";
+    control.action = "pause_kept";
+    control.index = 0;
+    control.reason = "update";
+    control.untilMs = (kStart + 600) * 1000 + 999;
+    control.granted = true;
+    board.ApplyControl(control);
+    EXPECT_TRUE(board.Wait(0, true));
+    AppStatus status = board.Snapshot().apps[0];
+    EXPECT_TRUE(status.maintenance);
+    EXPECT_EQ(status.maintenanceUntil, kStart + 600);
+    EXPECT_EQ(status.maintenanceBy, "tech");
+    EXPECT_EQ(status.maintenanceReason, "update");
+
+    // A refusal changes no row, whatever it names.
+    control.action = "resume";
+    control.granted = false;
+    board.ApplyControl(control);
+    control.index = -1;
+    board.ApplyControl(control);
+    EXPECT_EQ(board.Snapshot().controlRefused, 2u);
+    EXPECT_TRUE(board.Snapshot().apps[0].maintenance);
+
+    // A restart leaves the maintenance alone; the pause's end takes it away.
+    control.granted = true;
+    control.index = 0;
+    control.action = "restart";
+    board.ApplyControl(control);
+    EXPECT_TRUE(board.Snapshot().apps[0].maintenance);
+    control.action = "pause_ended";
+    board.ApplyControl(control);
+    status = board.Snapshot().apps[0];
+    EXPECT_FALSE(status.maintenance);
+    EXPECT_EQ(status.maintenanceUntil, 0);
+    EXPECT_EQ(status.maintenanceBy, "");
 }
 
 TEST(StatusBoard, TheLastSnapshotCarriesTheStopAndTheConfiguration) {

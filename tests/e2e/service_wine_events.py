@@ -1,7 +1,9 @@
 """The administrator events of the service under Wine's service manager: the
 service starts (1001), an application that accepts and never sends is
 terminated after 10 waits (3001, with its cause and one process ended) and
-launched again (3002), and the stop is said (1002, 1003). Wine's event log
+launched again (3002); paused through the service's pipe with zelkctl
+(5001, with who, until when and why) it is left alone for more than those
+10 waits, and resumed (5002); the stop is said (1002, 1003). Wine's event log
 writes every insert string to its "eventlog" debug channel; the service
 takes its environment from the system's, so the test gives it
 WINEDEBUG=+eventlog there, in a Wine prefix of its own whose session writes
@@ -62,6 +64,32 @@ def wait_for_events(path, ids, timeout):
                          % (ids, timeout, events(path)))
 
 
+def zelkctl(setup, path, *arguments):
+    result = subprocess.run(["wine", path] + list(arguments) + [
+        "--config", setup.native(os.path.join(setup.run.folder, "config.xml"))],
+        stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=120)
+    text = (result.stdout + result.stderr).decode("latin-1")
+    assert result.returncode == 0, "zelkctl %s: rc %d\n%s" % (arguments[0], result.returncode, text)
+    return text
+
+
+def pause_and_resume(setup, app, path, channel):
+    """Pauses `app` for longer than its termination count, then resumes it;
+    returns the events reported meanwhile."""
+    text = zelkctl(setup, path, "pause", app.exe_name, "--reason", "wine maintenance", "--for",
+                   "1h")
+    assert "paused until" in text, text
+    got = wait_for_events(channel, [5001], 30)
+    terminations = [event_id for (event_id, _inserts) in got].count(3001)
+    time.sleep(35)  # past the 10 waits of 3 s that end a connection that never sends
+    text = zelkctl(setup, path, "resume", app.exe_name)
+    assert "resumed" in text, text
+    got = wait_for_events(channel, [5002], 30)
+    ids = [event_id for (event_id, _inserts) in got]
+    assert ids[:ids.index(5002)].count(3001) == terminations, "terminated while paused: %r" % got
+    return got
+
+
 def main():
     args = parse_args()
     if not args.wine:
@@ -92,6 +120,7 @@ def main():
             try:
                 wine("sc", "start", SERVICE)
                 got = wait_for_events(channel, [1001, 3001, 3002], 150)
+                got = pause_and_resume(setup, app, args.zelkctl, channel)
             finally:
                 wine("sc", "stop", SERVICE, check=False)
                 time.sleep(5)
@@ -105,7 +134,13 @@ def main():
             assert by_id[3001] == [app.exe_name, "10 waits without a connection", "1"], got
             assert by_id[3002][0] == app.exe_name and app.exe_name in by_id[3002][1], got
             assert by_id[3002][2].isdigit(), got
+            # The administrator's name as the pipe client's token gives it.
+            paused, resumed = by_id[5001], by_id[5002]
+            assert paused[0] == app.exe_name and paused[1] and paused[2], got
+            assert paused[3] == "wine maintenance", got
+            assert resumed == [app.exe_name, paused[1]], got
             print("Wine event log: %s" % ", ".join(str(event_id) for event_id in ids))
+            print("Wine event log: 5001 %r, 5002 %r" % (paused, resumed))
     finally:
         subprocess.run(["wineserver", "-k"], stderr=subprocess.DEVNULL)
         shutil.rmtree(prefix, ignore_errors=True)

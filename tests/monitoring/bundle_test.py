@@ -152,9 +152,10 @@ class DashboardTest(unittest.TestCase):
         self.assertGreaterEqual(checked, 2, "the state lanes and the state column")
 
 
-def now_query(ref):
-    """The expression of column `ref` of the "now" table, for station "s"."""
-    panel = next(p for p in dashboard()["panels"] if p["title"].endswith(": now"))
+def now_query(ref, table=": now"):
+    """The expression of column `ref` of the "now" table (or another one of
+    the station's), for station "s"."""
+    panel = next(p for p in dashboard()["panels"] if p["title"].endswith(table))
     expr = next(t["expr"] for t in panel["targets"] if t["refId"] == ref)
     return expr.replace("$station", "s")
 
@@ -203,6 +204,24 @@ class DashboardQueriesTest(unittest.TestCase):
                                    "exp_samples": [{"labels": '{instance="s",index="0",'
                                                               'app="a",endpoint="e0"}',
                                                     "value": 1}]}]},
+        ])
+
+    def test_maintenance_names_who_why_and_until_when(self):
+        app = 'job="node",instance="s",app="a",index="0",endpoint="e0"'
+        other = 'job="node",instance="s",app="b",index="1",endpoint="e1"'
+        paused = [
+            {"series": 'zelk_app_maintenance_info{%s,by="tech",reason="update"}' % app,
+             "values": "1x5"},
+            {"series": "zelk_app_maintenance_until_time_seconds{%s}" % app, "values": "3600x5"},
+            {"series": "zelk_app_maintenance_until_time_seconds{%s}" % other, "values": "0x5"},
+        ]
+        self.run_promtool([
+            {"name": "maintenance", "interval": "1m", "input_series": paused,
+             "promql_expr_test": [{"expr": now_query("A", ": in maintenance"), "eval_time": "2m",
+                                   "exp_samples": [{"labels": '{instance="s",index="0",app="a",'
+                                                              'endpoint="e0",by="tech",'
+                                                              'reason="update"}',
+                                                    "value": 3600000}]}]},
         ])
 
 

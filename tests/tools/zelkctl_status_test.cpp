@@ -175,6 +175,25 @@ TEST(ZelkctlStatus, TheTableAlignsEveryColumn) {
     EXPECT_EQ(lines[6].substr(lines[6].size() - 7), "pending");
 }
 
+TEST(ZelkctlStatus, UnderTheTableWhoPausedWhatWhyAndUntilWhen) {
+    AppStatus later = Paused(App("rec", true));
+    later.maintenanceUntil = kNow + 2700;
+    later.maintenanceBy = "tech";
+    later.maintenanceReason = "update\x1b[2J";
+    AppStatus overdue = Paused(App("gate", false, 2));
+    const std::vector<std::string> lines = testing_support::SplitLines(
+        StatusReport(Snapshot(kNow, {App("a", true), later, overdue}), "s", kNow, NineOClock));
+    ASSERT_GE(lines.size(), 4u);
+    EXPECT_EQ(lines[lines.size() - 3], "In maintenance (zelkctl resume APP ends it):");
+    // The reason is the operator's text: its control characters are escaped.
+    EXPECT_EQ(lines[lines.size() - 2],
+              "  rec: paused by tech until 2027-01-15 09:00:00 (45m 00s left): update\\x1B[2J");
+    EXPECT_EQ(lines.back(),
+              "  gate: paused by unknown until 2027-01-15 09:00:00 (ends at the next check): ");
+    const std::string plain = StatusReport(Snapshot(kNow, {App("a", true)}), "s", kNow, NineOClock);
+    EXPECT_EQ(plain.find("In maintenance"), std::string::npos);
+}
+
 TEST(ZelkctlStatus, TheStopTimeIsTheLocalClocks) {
     const StatusSnapshot stopped = Stopped(Snapshot(kNow - 600, {App("a", true)}), kNow - 599);
     const auto verdict = [&](LocalTimeOf localTime) {

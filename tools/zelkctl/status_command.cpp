@@ -146,8 +146,8 @@ Exit codes, as monitoring plugins give them:
   0  every application connected and the snapshot fresh
   1  some application connecting, silent, failing, down or flapping, in
      maintenance ("maintenance": paused with zelkctl pause, no action taken;
-     who, why and until when: zelkctl history --event control), or
-     config.xml names no application (nothing is watched)
+     who, why and until when are listed under the table), or config.xml
+     names no application (nothing is watched)
   2  the daemon stopped, its process is gone (told at once on the daemon's
      own computer), or its snapshot is older than )" +
            std::to_string(kStaleSeconds) + R"( seconds (it writes at

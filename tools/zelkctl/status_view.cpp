@@ -158,6 +158,24 @@ std::string Verdict(const StatusSnapshot& snapshot, int64_t now, LocalTimeOf loc
     return "OK: " + Plural(total, "application", "applications") + " connected; " + written;
 }
 
+// Who paused each application in maintenance, why, and until when, in
+// `localTime`, with the time left as of `now`.
+std::string MaintenanceLines(const StatusSnapshot& snapshot, int64_t now, LocalTimeOf localTime) {
+    std::string out;
+    for (const AppStatus& app : snapshot.apps) {
+        if (!app.maintenance) {
+            continue;
+        }
+        const int64_t left = app.maintenanceUntil - now;
+        out += "  " + Shown(app.name) + ": paused by " +
+               Shown(app.maintenanceBy.empty() ? "unknown" : app.maintenanceBy) + " until " +
+               LocalDateTime(app.maintenanceUntil, localTime) + " (" +
+               (left > 0 ? Duration(left) + " left" : "ends at the next check") +
+               "): " + Shown(app.maintenanceReason) + "\n";
+    }
+    return out.empty() ? out : "\nIn maintenance (zelkctl resume APP ends it):\n" + out;
+}
+
 }  // namespace
 
 std::string StateText(const AppStatus& app) {
@@ -257,7 +275,7 @@ std::string StatusReport(const StatusSnapshot& snapshot, const std::string& sour
                           "/" + std::to_string(app.reconnects),
                       app.installPending ? "pending" : "-"});
     }
-    return out + table.Text();
+    return out + table.Text() + MaintenanceLines(snapshot, now, localTime);
 }
 
 }  // namespace zelkctl

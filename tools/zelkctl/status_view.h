@@ -69,7 +69,8 @@ using LocalTimeOf = bool (*)(int64_t seconds, std::tm* local);
 // daemon's version and uptime as of `now` (its run time once it stopped; its
 // uptime at the last write when it is gone or stuck), and one on
 // config.xml's pitfalls when it has any, then one row per application under
-// a header. The age of an application's last message is as of the snapshot's
+// a header, and under it who paused each application in maintenance, why
+// and until when. The age of an application's last message is as of the snapshot's
 // write while the daemon runs (it does not rewrite it for every message),
 // and as of `now` once it no longer does (stopped, gone or stuck): nothing
 // has been received since, and each row keeps the state it had then.

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "supervision/app_config.h"
+#include "supervision/event_hub.h"
 #include "supervision/status_record.h"
 #include "supervision/status_snapshot.h"
 #include "supervision/watchdog_events.h"
@@ -35,9 +36,11 @@ class StatusBoard {
     // Drops the row at `index` (a reload removed its application); wakes
     // the writer.
     void Remove(int index);
-    // The maintenance of the row at `index`: paused until `until` (seconds
-    // since the epoch), or not paused; wakes the writer.
-    void SetMaintenance(int index, bool paused, int64_t until);
+    // What a control request changed: a granted pause (or one kept across
+    // the daemon's restart) puts its row in maintenance with its end, who and
+    // why; a resume or the pause's end takes it out; a refused request is
+    // counted. Wakes the writer.
+    void ApplyControl(const daemon_event::Control& control);
     // Applies a watchdog's event to the row at `index` and wakes the writer
     // when the application's state changed.
     void Apply(int index, const WatchdogEvent& event);
@@ -64,6 +67,7 @@ class StatusBoard {
     int64_t stopTime_ = 0;
     bool configLoaded_ = false;
     int32_t configPitfalls_ = 0;
+    uint64_t controlRefused_ = 0;
     WriterProcess writer_;
     mutable std::mutex mutex_;
     std::condition_variable wake_;

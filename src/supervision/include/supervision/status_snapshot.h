@@ -54,8 +54,10 @@ struct AppStatus {
     uint64_t fileMismatches = 0;
     uint64_t uninstallCommands = 0;
     uint64_t installCommands = 0;
-    bool maintenance = false;      // paused through the control channel: no action taken
-    int64_t maintenanceUntil = 0;  // the pause's end
+    bool maintenance = false;       // paused through the control channel: no action taken
+    int64_t maintenanceUntil = 0;   // the pause's end
+    std::string maintenanceBy;      // who paused it, as the system named the caller (UTF-8)
+    std::string maintenanceReason;  // why, as the request said it (UTF-8)
 };
 
 // The process that writes the snapshot, so that a reader on the same host
@@ -73,14 +75,17 @@ struct StatusSnapshot {
     int64_t daemonStopTime = 0;  // 0 while the daemon runs; set in its last snapshot
     int64_t writeTime = 0;
     int appsConfigured = 0;
-    bool configLoaded = false;   // config.xml was loaded
-    int32_t configPitfalls = 0;  // findings of zelkctl check in the loaded config.xml
+    bool configLoaded = false;    // config.xml was loaded
+    int32_t configPitfalls = 0;   // findings of zelkctl check in the loaded config.xml
+    uint64_t controlRefused = 0;  // control requests refused since the start
     std::vector<AppStatus> apps;
 };
 
 // The exposition text: HELP and TYPE lines for every metric, one sample per
 // application (labels app, index and endpoint, values escaped), ending with a
 // line end. Label values are written as they are: the board makes them UTF-8.
+// An application in maintenance has one more sample, whose labels by and
+// reason say who paused it and why.
 std::string FormatStatus(const StatusSnapshot& snapshot);
 
 // Reads a text that FormatStatus wrote (comments, unknown metrics and blank
