@@ -143,9 +143,17 @@ TEST(TimelineSpans, TheMidnightStateLinesAloneTellTheDay) {
     connected.state = "connected";
     Event down = Ev("2026-12-09T00:00:00+01:00", EventKind::kState, "b", 1);
     down.state = "down";
+    // Quiet since 10 s before midnight: silent only once the gap is 30 s
+    // long, as the status tells it, not from the state line on.
+    Event quiet = Ev("2026-12-09T00:00:00+01:00", EventKind::kState, "c", 2);
+    quiet.state = "silent";
+    quiet.since = "2026-12-08T23:59:50+01:00";
     const Timeline t =
-        Build({connected, down}, "2026-12-09T00:00:00+01:00", "2026-12-10T00:00:00+01:00");
-    ASSERT_EQ(t.lanes.size(), 2u);
+        Build({connected, down, quiet}, "2026-12-09T00:00:00+01:00", "2026-12-10T00:00:00+01:00");
+    ASSERT_EQ(t.lanes.size(), 3u);
+    ExpectSpans(t.lanes[2],
+                {{"2026-12-09T00:00:00+01:00", "2026-12-09T00:00:20+01:00", LaneState::kConnected},
+                 {"2026-12-09T00:00:20+01:00", "2026-12-10T00:00:00+01:00", LaneState::kSilent}});
     ExpectSpans(t.lanes[0], {{"2026-12-09T00:00:00+01:00", "2026-12-10T00:00:00+01:00",
                               LaneState::kConnected}});
     ExpectSpans(t.lanes[1],

@@ -194,11 +194,16 @@ void TimelineBuilder::ApplyAppEvent(LaneSlot& slot, const Event& event, int64_t 
     SettleSilence(slot, t);
     const bool restart = journal::IsRestart(slot.state, event);
     LaneState next = journal::NextState(slot.state, event);
-    if (event.kind == EventKind::kSilence && next == LaneState::kSilent) {
-        // A quiet gap is silence worth showing only once it outlasts what
-        // the shared rule tolerates; connected until then.
+    // A quiet gap is silence worth showing only once it outlasts what the
+    // shared rule tolerates; connected until then. A day's opening state
+    // line says since when the gap lasts.
+    journal::Time since;
+    const bool opening = event.kind == EventKind::kState && slot.state != LaneState::kSilent &&
+                         journal::ParseRfc3339(event.since, &since) && since.ms <= t;
+    if (next == LaneState::kSilent && (event.kind == EventKind::kSilence || opening) &&
+        journal::SilenceShownAtMs(opening ? since.ms : t) > t) {
         slot.silencePending = true;
-        slot.silentShownMs = journal::SilenceShownAtMs(t);
+        slot.silentShownMs = journal::SilenceShownAtMs(opening ? since.ms : t);
         next = LaneState::kConnected;
     }
     Enter(slot, next, t);
