@@ -123,6 +123,31 @@ def check_zelkctl():
     assert " ".join(exit_two.split()) in " ".join(page.split()), page
 
 
+def check_control():
+    """The installed zelkctl controls the installed daemon, run in console
+    mode, through the channel of its folder: a pause, a resume and a dry run
+    of a reload. The daemon stops at a key, and once more at the end."""
+    env = {k: v for k, v in os.environ.items() if k != "NOTIFY_SOCKET"}
+    daemon = subprocess.Popen(["/opt/zelk/ZELK_Daemon"], cwd="/", env=env,
+                              stdin=subprocess.PIPE, stdout=subprocess.DEVNULL,
+                              stderr=subprocess.DEVNULL)
+    try:
+        pause = ["/usr/bin/zelkctl", "pause", "zelk_package_test.exe", "--reason", "package"]
+        deadline = time.monotonic() + 15
+        rc, output = run(pause, check=False, cwd="/")
+        while rc == 2 and time.monotonic() < deadline:  # no daemon answers yet
+            time.sleep(0.3)
+            rc, output = run(pause, check=False, cwd="/")
+        assert rc == 0 and "zelk_package_test.exe" in output, (rc, output)
+        rc, output = run(["/usr/bin/zelkctl", "resume", "zelk_package_test.exe"], check=False, cwd="/")
+        assert rc == 0, (rc, output)
+        rc, output = run(["/usr/bin/zelkctl", "reload", "--dry-run"], check=False, cwd="/")
+        assert rc == 0 and "no change" in output, (rc, output)
+    finally:
+        daemon.communicate(b"\n\n", timeout=60)
+    assert not os.path.lexists("/opt/zelk/control.state"), "a resumed pause is not kept"
+
+
 def check_out_of_the_box(with_zelkctl):
     """Right after the installation, as packaged: the configuration names
     the node exporter's textfile folder for the status, the monitoring
@@ -185,6 +210,7 @@ def main():
         assert os.path.islink("/opt/zelk/ZELK_LOG"), "the daemon replaced its log link"
         if with_zelkctl:
             check_zelkctl()
+            check_control()
 
         # The same version again keeps the changed conffile, without a copy
         # of the packaged one beside it.

@@ -180,6 +180,10 @@ def main():
                 time.sleep(0.2)
             rc, text = prefix.wine(r"C:\Program Files\ZELK\zelkctl.exe", "status")
             assert rc != 3 and r"C:\Program Files\ZELK\status\zelk.prom" in text, (rc, text)
+            # The service answers on its pipe: a reload of a file that names
+            # no application is refused by the daemon, with the finding.
+            rc, text = prefix.wine(r"C:\Program Files\ZELK\zelkctl.exe", "reload", "--dry-run")
+            assert rc == 1 and "config.xml not reloaded, nothing changed" in text, (rc, text)
         for name in MONITORING_FILES:
             installed = open(os.path.join(folder, "monitoring", name), "rb").read()
             assert installed == open(os.path.join(ROOT, "monitoring", name), "rb").read(), name
