@@ -184,6 +184,9 @@ TEST(ZelkctlStatus, UnderTheTableWhoPausedWhatWhyAndUntilWhen) {
     const std::vector<std::string> lines = testing_support::SplitLines(
         StatusReport(Snapshot(kNow, {App("a", true), later, overdue}), "s", kNow, NineOClock));
     ASSERT_GE(lines.size(), 4u);
+    EXPECT_NE(lines[0].find("need attention (rec: maintenance; gate: maintenance)"),
+              std::string::npos)
+        << lines[0];
     EXPECT_EQ(lines[lines.size() - 3], "In maintenance (zelkctl resume APP ends it):");
     // The reason is the operator's text: its control characters are escaped.
     EXPECT_EQ(lines[lines.size() - 2],

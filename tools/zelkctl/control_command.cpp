@@ -58,7 +58,9 @@ int RunControl(const ControlOptions& options) {
     if (!answer.ok) {
         TellError(answer.message);
         for (const std::string& finding : answer.findings) {
-            TellError("  " + finding);
+            if (answer.message.find(finding) == std::string::npos) {  // not told already
+                TellError("  " + finding);
+            }
         }
         return kRefused;
     }

@@ -67,6 +67,9 @@ std::string PlainStateText(const AppStatus& app) {
 
 // The state's first word, or "flapping, N in 1h", for the verdict.
 std::string ShortState(const AppStatus& app) {
+    if (app.maintenance) {
+        return "maintenance";
+    }
     if (StateOf(app) != AppState::kNotWatched && IsFlapping(app)) {
         return "flapping, " + std::to_string(app.restartsLastHour) + " in 1h";
     }
