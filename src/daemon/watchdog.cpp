@@ -142,12 +142,16 @@ void Watchdog::FollowOrders() {
     if (restarts != restartsDone_) {
         // Asked for by an operator, not by a row: no cycle led to it. The
         // connection to the process just ended goes with it, or its failed
-        // reads would end the new one too; counts start from zero.
+        // reads would end the new one too. The new process is given one
+        // wait to listen: the row of a missing socket connects anew after
+        // it. Counts start from zero.
         restartsDone_ = restarts;
         Terminate(Cycle::kNone);
         Launch(Cycle::kNone);
         seams_.connection.Close();
-        BeginConnectionAttempt();
+        const bool paused = state_.paused;
+        state_ = NewConnectionState(false);
+        state_.paused = paused;
     }
 }
 

@@ -21,6 +21,23 @@ int32_t RecentTimes::Within(int64_t now, int64_t seconds) const {
     return within;
 }
 
+namespace {
+
+// A termination the watchdog decided on or an operator asked for: the
+// application is down until its next connection.
+void NoteTermination(AppRecord& record, int64_t now) {
+    AppStatus& status = record.status;
+    if (journal::TerminationRestarts(StateOf(status))) {
+        ++status.restarts;
+        record.restartTimes.Add(now);
+    }
+    ++status.terminations;
+    status.down = true;
+    record.terminationTimes.Add(now);
+}
+
+}  // namespace
+
 void ApplyEvent(AppRecord& record, const WatchdogEvent& event, int64_t now) {
     AppStatus& status = record.status;
     namespace ev = watchdog_event;
@@ -40,19 +57,20 @@ void ApplyEvent(AppRecord& record, const WatchdogEvent& event, int64_t now) {
                        status.down = false;
                        status.bytesReceived += static_cast<uint64_t>(data.bytes);
                    },
-                   [&](const ev::Terminate&) {
-                       if (journal::TerminationRestarts(StateOf(status))) {
-                           ++status.restarts;
-                           record.restartTimes.Add(now);
-                       }
-                       ++status.terminations;
-                       status.down = true;
-                       record.terminationTimes.Add(now);
-                   },
+                   [&](const ev::Terminate&) { NoteTermination(record, now); },
                    [&](const ev::Terminated& terminated) {
+                       // An operator's restart: no row came before it.
+                       if (terminated.cycle == Cycle::kNone) {
+                           NoteTermination(record, now);
+                       }
                        CountTerminatedProcesses(record, terminated.processes);
                    },
                    [&](const ev::Launch&) { ++status.launches; },
+                   [&](const ev::Launched& launched) {
+                       if (launched.cycle == Cycle::kNone) {
+                           ++status.launches;
+                       }
+                   },
                    [&](const ev::Reconnect&) { ++status.reconnects; },
                    [&](const ev::Handshake&) {
                        ++status.handshakes;

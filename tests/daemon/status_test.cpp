@@ -73,8 +73,11 @@ TEST(StatusRecord, FollowsTheWatchdogThroughItsCycles) {
         {Event(ev::DataReceived{1}, kConnected), AppState::kConnected},
         {Event(ev::SilentWait{45}, kConnected, 45), AppState::kSilent},
         {Event(ev::Launch{Cycle::kSilent, 45}, kConnected, 45), AppState::kSilent},
+        // An operator's restart, which no row makes, counts as the rows' do.
+        {Event(ev::Terminated{Cycle::kNone, 1, 1}, kConnecting), AppState::kDown},
+        {Event(ev::Launched{Cycle::kNone, true, 0, 0, true, "app"}, kConnecting), AppState::kDown},
         // The thread's exit keeps what the last snapshot shows.
-        {Event(ev::ThreadExit{}, kConnected, 45), AppState::kSilent},
+        {Event(ev::ThreadExit{}, kConnecting), AppState::kDown},
         {Event(ev::ThreadNotStarted{}), AppState::kNotWatched},
     };
     AppRecord record;
@@ -96,16 +99,16 @@ TEST(StatusRecord, FollowsTheWatchdogThroughItsCycles) {
     EXPECT_EQ(status.bytesReceived, 241u);
     EXPECT_EQ(status.lastMessageTime, kStart + 10);
     EXPECT_EQ(status.lastTrainTime, kStart + 10);
-    EXPECT_EQ(status.terminations, 3u);
-    EXPECT_EQ(status.restarts, 2u);
-    EXPECT_EQ(status.processesTerminated, 1u);
-    EXPECT_EQ(status.launches, 2u);
+    EXPECT_EQ(status.terminations, 4u);
+    EXPECT_EQ(status.restarts, 3u);
+    EXPECT_EQ(status.processesTerminated, 2u);
+    EXPECT_EQ(status.launches, 3u);
     EXPECT_EQ(status.reconnects, 1u);
     EXPECT_EQ(status.fileMismatches, 1u);
     EXPECT_EQ(status.uninstallCommands, 1u);
     EXPECT_EQ(status.installCommands, 0u);
-    EXPECT_EQ(StatusAt(record, now).terminationsLastHour, 3);
-    EXPECT_EQ(StatusAt(record, now).restartsLastHour, 2);
+    EXPECT_EQ(StatusAt(record, now).terminationsLastHour, 4);
+    EXPECT_EQ(StatusAt(record, now).restartsLastHour, 3);
 }
 
 TEST(StatusRecord, CountsTheTerminationsOfTheLastHour) {
